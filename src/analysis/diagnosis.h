@@ -1,0 +1,19 @@
+// Diagnosing the mismatches of Range 1 against those of Range 2: rounding errors, possible
+// transpositions and possible year errors.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "engine/state.h"
+#include "host/range.h"
+
+namespace quorvane::analysis {
+
+void DiagnoseMismatches(engine::AddinState& state, host::Range& range1, host::Range& range2);
+
+// The character signature of a text: a date loses its "/", a number its "." and has its characters
+// sorted; other texts stay as they are.
+std::string SortedChars(std::string_view text);
+
+}  // namespace quorvane::analysis

@@ -1,0 +1,18 @@
+// The matching pass: decides for every usable cell of both ranges whether its value occurs as often
+// in its own range as in the other, counts, and marks every mismatch.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/state.h"
+#include "host/range.h"
+#include "host/value.h"
+
+namespace quorvane::engine {
+
+// One comparison run over Range 1 and Range 2: clearing, pass 1 (tag "A"), pass 2 (tag "B"), then
+// the diagnosis. A stop request ends it with "User Stopped". Host errors pass to the caller; what
+// was counted and marked before stays.
+void RangeComp(AddinState& state, host::Range& oRange1, host::Range& oRange2);
+
+}  // namespace quorvane::engine

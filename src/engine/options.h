@@ -1,0 +1,31 @@
+// The seven comparison options: their ids, labels and defaults, and the ribbon's reading and
+// toggling of them.
+#pragma once
+
+#include <array>
+#include <string_view>
+
+#include "engine/state.h"
+
+namespace quorvane::engine {
+
+struct OptionInfo {
+  Bool16 Options::*flag;
+  std::string_view id;     // check box id, e.g. "chkRoundNum"
+  std::string_view label;  // ribbon label, e.g. "Round Numbers to 2 Places"
+  bool default_on;         // turned on by SetDefaultChecks
+};
+
+// In the ribbon's order.
+extern const std::array<OptionInfo, 7> kOptionTable;
+
+// Turns the four default-on options on (the other three keep their values) and invalidates their
+// check boxes.
+void SetDefaultChecks(AddinState& state);
+// The check boxes' onAction: stores `pressed` (-1 is true, anything else false) in the option whose
+// id equals the control's id exactly; other ids change nothing.
+void On_Action(AddinState& state, RibbonControl& control, Bool16 pressed);
+// The check boxes' getPressed: the option's current state; false for other ids.
+Bool16 GetPressed(AddinState& state, RibbonControl& control);
+
+}  // namespace quorvane::engine

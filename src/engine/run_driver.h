@@ -1,0 +1,16 @@
+// The entry of every comparison: the item limit, then the matching pass.
+#pragma once
+
+#include "engine/state.h"
+#include "host/range.h"
+
+namespace quorvane::engine {
+
+inline constexpr int kMaxItems = 10000;
+
+// Counts the filled cells of both ranges; refuses with "Too many items in list.  Max is 10000" when
+// either holds more than 10000, otherwise runs the matching pass. Host errors pass to the caller.
+// Both ranges are passed on by reference.
+void processform(AddinState& state, host::Range& range1, host::Range& range2);
+
+}  // namespace quorvane::engine

@@ -1,0 +1,114 @@
+// The add-in's shared state: one object per loaded library.
+//
+// Everything that the Parts of the add-in share lives here: the host application, the two ranges and
+// their address texts, the twelve result counters, the seven option flags and the stop request, plus
+// the two ports through which the engine shows progress (the ribbon's invalidation and the results
+// form's labels). The add-in's connection object owns one AddinState; tests make their own.
+//
+// All of it is used on the host's user-interface thread only; nothing is locked. Booleans shared with
+// the host are 16-bit: false is 0, true is -1.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "host/application.h"
+#include "host/range.h"
+
+namespace quorvane::engine {
+
+using Bool16 = std::int16_t;
+inline constexpr Bool16 kTrue = -1;
+inline constexpr Bool16 kFalse = 0;
+
+// The seven comparison options.
+struct Options {
+  Bool16 bRoundNum = kFalse;
+  Bool16 bCompareNum = kFalse;
+  Bool16 bIgnoreSign = kFalse;
+  Bool16 bReverse = kFalse;
+  Bool16 bIgnore10digit = kFalse;
+  Bool16 bIgnoreZero = kFalse;
+  Bool16 bHideComments = kFalse;
+};
+
+// The twelve result counters, in the order in which the results form's labels are reset.
+enum class Counter : int {
+  kCount1, kCount2, kMatch1, kMatch2, kMismatch1, kMismatch2,
+  kTranspose1, kTranspose2, kYear1, kYear2, kHidden1, kHidden2,
+};
+inline constexpr int kCounterCount = 12;
+
+// The label of the results form that shows a counter ("lblCount1", ..., "lblHiddenCell2").
+std::string_view FormLabel(Counter counter);
+// The ribbon label that shows a counter ("lblCount01", ..., "lblHiddenCells02").
+std::string_view RibbonLabel(Counter counter);
+
+struct Counters {
+  std::int16_t nCount1 = 0, nCount2 = 0;
+  std::int16_t nMatch1 = 0, nMatch2 = 0;
+  std::int16_t nMismatch1 = 0, nMismatch2 = 0;
+  std::int16_t nTranspose1 = 0, nTranspose2 = 0;
+  std::int16_t nYear1 = 0, nYear2 = 0;
+  std::int16_t nHidden1 = 0, nHidden2 = 0;
+
+  std::int16_t& operator[](Counter counter);
+  std::int16_t operator[](Counter counter) const;
+};
+
+// What the engine needs of the host's ribbon control: its id, read afresh at every use.
+class RibbonControl {
+ public:
+  virtual ~RibbonControl() = default;
+  virtual std::string Id() = 0;
+};
+
+// The ribbon's invalidation, as the add-in's connection object offers it.
+class RibbonRefresh {
+ public:
+  virtual ~RibbonRefresh() = default;
+  virtual void RefreshControl(const std::string& control_id) = 0;
+  virtual void RefreshCounts() = 0;
+};
+
+// The results form's twelve value labels. Touching the form loads it on first use.
+class ResultsLabels {
+ public:
+  virtual ~ResultsLabels() = default;
+  virtual void SetCaption(std::string_view label, const std::string& caption) = 0;
+};
+
+struct AddinState {
+  host::Application* oApp = nullptr;
+
+  // The two ranges and their external address texts.
+  host::Range oRange1, oRange2;
+  std::string sRange1, sRange2;
+
+  Counters counters;
+  Options options;
+  Bool16 bStop = kFalse;
+
+  // The notices of the last comparison run ("1) [Book1.xlsx]Sheet1!$A$3 is ERROR", ...), one per
+  // line, and the running number of the last one.
+  std::string notices;
+  std::int16_t notice_number = 0;
+
+  // Ports; either may be absent, then nothing is shown.
+  RibbonRefresh* ribbon = nullptr;
+  ResultsLabels* results_form = nullptr;
+
+  host::Application& app() const;  // oApp, or a HostError when no application is held
+};
+
+// Sets a counter, then the results form's label, to the value.
+void SetCounter(AddinState& state, Counter counter, std::int16_t value);
+// Adds 1 to a counter (a HostError "Overflow" past 32767), then sets the results form's label.
+void IncrementCounter(AddinState& state, Counter counter);
+// The ribbon's invalidation of one control or of the twelve labels; nothing without a ribbon.
+void RefreshControl(AddinState& state, const std::string& control_id);
+void RefreshCounts(AddinState& state);
+
+}  // namespace quorvane::engine

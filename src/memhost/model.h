@@ -1,0 +1,93 @@
+// The data of workbooks held in memory: sheets, cells, fills, comments and shapes.
+//
+// Plain data, owned by the in-memory host (host.h), which implements the host interface on it. The
+// workbook-file layer fills these structures from a file and writes them back, so they also keep the
+// few things that only a file needs (the style record of a cell, its formula text, a shape's id).
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "host/value.h"
+#include "host/worksheet.h"
+
+namespace quorvane::memhost {
+
+struct Fill {
+  int color = host::kColorWhite;       // Interior.Color
+  int pattern = host::kPatternNone;    // Interior.Pattern
+  friend bool operator==(const Fill&, const Fill&) = default;
+};
+
+struct CommentData {
+  std::string text;
+  bool visible = false;  // notes are hidden until the pointer rests on the cell
+  friend bool operator==(const CommentData&, const CommentData&) = default;
+};
+
+struct CellData {
+  host::Value value;
+  std::string number_format = "General";
+  Fill fill;
+  std::optional<CommentData> comment;
+  // For the workbook files: the cell's style record and formula, kept as read.
+  int style = -1;
+  std::string formula;
+
+  // Whether the cell counts for the used range: a value, a fill or a comment.
+  bool IsUsed() const {
+    return !value.is_empty() || fill.pattern != host::kPatternNone || comment.has_value();
+  }
+};
+
+struct ShapeData {
+  std::string name;
+  int type = host::kShapeRectangle;
+  double left = 0, top = 0, width = 0, height = 0;  // points
+  int fill_scheme_color = 0;
+  bool fill_visible = true;
+  bool fill_solid = false;
+  bool line_visible = true;
+  int line_scheme_color = 0;
+  double line_weight = 0.75;
+  std::string text;
+  double font_size = 11;
+  int font_color_index = host::kColorIndexAutomatic;
+  double margin_left = 7.2, margin_right = 7.2, margin_top = 3.6, margin_bottom = 3.6;
+  int horizontal_alignment = -4131;  // left
+  // For the workbook files: the anchor cell (1-based) when read from a file, and the drawing id.
+  int id = 0;
+};
+
+using CellKey = std::pair<int, int>;  // row, column; ordered row by row
+
+struct SheetData {
+  std::string name;
+  std::map<CellKey, CellData> cells;
+  std::set<int> hidden_rows;
+  std::map<int, double> column_widths;  // points, by column
+  std::map<int, double> row_heights;    // points, by row
+  double default_column_width = 48;
+  double default_row_height = 15;
+  bool is_protected = false;
+  std::vector<ShapeData> shapes;
+  int next_shape_number = 1;  // the host names new shapes "Rectangle 1", "Rectangle 2", ...
+
+  const CellData* Find(int row, int column) const;
+  CellData& At(int row, int column);  // created empty when missing
+  double ColumnWidth(int column) const;
+  double RowHeight(int row) const;
+};
+
+struct WorkbookData {
+  std::string name;  // file name, e.g. "Book1.xlsx"
+  std::deque<SheetData> sheets;  // a deque: adding a sheet moves no other
+};
+
+}  // namespace quorvane::memhost
