@@ -1,0 +1,131 @@
+#include "analysis/clearing.h"
+
+#include <array>
+#include <cctype>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "analysis/resolve.h"
+#include "analysis/shapes.h"
+#include "host/error.h"
+#include "host/value.h"
+
+namespace quorvane::analysis {
+namespace {
+
+constexpr std::string_view kMemoKey = "zvk_color";
+constexpr std::string_view kColorKey = "zvk_color";
+constexpr std::string_view kPatternKey = "zvk_pattern";
+constexpr std::string_view kOpenMarker = "<<<";
+constexpr std::string_view kCloseMarker = ">>>";
+
+// What the host reports when a piece of text is cut with an impossible length.
+constexpr const char* kInvalidCall = "Invalid procedure call or argument";
+
+std::vector<std::string> Split(std::string_view text, char separator) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = text.find(separator, start);
+    if (end == std::string_view::npos) {
+      parts.emplace_back(text.substr(start));
+      return parts;
+    }
+    parts.emplace_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+}
+
+std::string ToLower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// Sets the fill recorded in the memo that begins at `start`: each "key=value" piece in the order
+// written, so that the pattern, written last, decides whether the cell ends up filled at all.
+void RestoreFill(const host::Range& cell, const std::string& text, std::size_t start) {
+  const std::size_t end = text.find(kCloseMarker, start);
+  if (end == std::string::npos) throw host::HostError(kInvalidCall);
+  const std::string_view memo = std::string_view(text).substr(start, end - start);
+  for (const std::string& piece : Split(memo, ',')) {
+    // An empty piece has no key at all, as a split of nothing gives no parts.
+    if (piece.empty()) throw host::HostError(host::kSubscriptOutOfRange);
+    const std::vector<std::string> parts = Split(piece, '=');
+    const std::string key = ToLower(parts[0]);
+    if (key != kColorKey && key != kPatternKey) continue;
+    if (parts.size() < 2) throw host::HostError(host::kSubscriptOutOfRange);
+    // The value goes to the host as text; the host converts it or refuses it.
+    const host::Value value = host::Value::Text(parts[1]);
+    if (key == kColorKey) {
+      cell.SetInteriorColor(value);
+    } else {
+      cell.SetInteriorPattern(value);
+    }
+  }
+}
+
+// The comment text without the add-in's blocks, which stand together from the first "<<<" to the
+// last ">>>"; no value when the comment is to stay as it is.
+std::optional<std::string> CutBlocks(const std::string& text) {
+  const std::size_t s = text.find(kOpenMarker);
+  if (s == std::string::npos) return text;
+  const std::size_t k = text.rfind(kCloseMarker);
+  // An opening marker without a closing one after it cannot be told apart from the user's own
+  // text, so the comment is kept whole rather than losing any of the user's words.
+  if (k == std::string::npos || k < s) return std::nullopt;
+  return text.substr(0, s) + text.substr(k + kCloseMarker.size());
+}
+
+}  // namespace
+
+void ResetCounts(engine::AddinState& state) {
+  for (int i = 0; i < engine::kCounterCount; ++i) {
+    if (state.results_form != nullptr) {
+      state.results_form->SetCaption(engine::FormLabel(static_cast<engine::Counter>(i)), "0");
+    }
+  }
+  for (int i = 0; i < engine::kCounterCount; ++i) {
+    state.counters[static_cast<engine::Counter>(i)] = 0;
+  }
+}
+
+void Clearformats(engine::AddinState& state, host::Range& range1, host::Range& range2) {
+  ResetCounts(state);
+  try {
+    for (host::Range* range : std::array{&range1, &range2}) {
+      const host::Range working = ResolveRange(state.app(), *range);
+      // A working range of nothing (the range lies outside the used area) fails here.
+      const std::int64_t count = working.CellsCount();
+      if (count > 0) RemoveCommentShapes(working, "");
+      for (std::int64_t i = 1; i <= count; ++i) {
+        const host::Range cell = working.Item(i);
+        if (!cell.GetValue().is_empty()) RestoreCellFormat(cell);
+      }
+    }
+  } catch (const host::HostError&) {
+    state.app().MsgBox(kClearFailedMessage);
+  }
+}
+
+void RestoreCellFormat(const host::Range& cell) {
+  if (!cell.HasComment()) return;
+  const std::string text = cell.CommentText();
+
+  const std::size_t memo = text.find(kMemoKey);
+  if (memo != std::string::npos) RestoreFill(cell, text, memo);
+
+  const bool has_blocks = text.find(kOpenMarker) != std::string::npos;
+  const std::optional<std::string> cut = CutBlocks(text);
+  if (!cut) return;
+  if (has_blocks && cut->empty()) {
+    cell.ClearComments();
+  } else {
+    cell.SetCommentText(*cut);
+  }
+}
+
+}  // namespace quorvane::analysis

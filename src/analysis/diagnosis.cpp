@@ -1,0 +1,150 @@
+#include "analysis/diagnosis.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "analysis/resolve.h"
+#include "engine/marking.h"
+#include "host/conversions.h"
+#include "host/value.h"
+#include "host/worksheet.h"
+
+namespace quorvane::analysis {
+namespace {
+
+// A cell marked as mismatched: one of the two mismatch fills, solid or already diagnosed.
+bool IsEligible(const host::Range& cell) {
+  const double color = cell.InteriorColor();
+  const double pattern = cell.InteriorPattern();
+  return (color == engine::kMoreColor || color == engine::kFewerColor) &&
+         (pattern == host::kPatternSolid || pattern == host::kPatternGray16);
+}
+
+// The length of a text in characters as the host counts them (UTF-16 code units).
+std::size_t HostLength(const std::string& text) {
+  std::size_t length = 0;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte & 0xC0) != 0x80) ++length;  // every byte but a continuation byte starts a character
+    if (byte >= 0xF0) ++length;           // a character beyond the first plane takes two units
+  }
+  return length;
+}
+
+// The two cells of a pair with their values and texts, and the time the pair's blocks carry.
+class Pair {
+ public:
+  Pair(engine::AddinState& state, const host::Range& a, const host::Range& b,
+       const std::string& text_a, const std::string& text_b)
+      : state_(state), a_(a), b_(b), text_a_(text_a), text_b_(text_b) {}
+
+  void ReportCharacters() {
+    Shade();
+    std::string message;
+    if (text_a_ == text_b_) {
+      message = "Rounding Error " + a_.Address() + " and " + b_.Address() +
+                " for Range 1 and 2, respectively.  Try Options tab to force rounding to 2 digits.";
+    } else {
+      message = "Possible Transpose " + text_a_ + " and " + text_b_;
+      engine::IncrementCounter(state_, engine::Counter::kTranspose1);
+      engine::IncrementCounter(state_, engine::Counter::kTranspose2);
+    }
+    PrependBoth(message);
+  }
+
+  void ReportYear() {
+    Shade();
+    PrependBoth("Possible Year Error " + text_a_ + " and " + text_b_);
+    engine::IncrementCounter(state_, engine::Counter::kYear1);
+    engine::IncrementCounter(state_, engine::Counter::kYear2);
+  }
+
+ private:
+  // Both cells get the diagnosed pattern and a comment to write into.
+  void Shade() {
+    a_.SetInteriorPattern(host::Value::Number(host::kPatternGray16));
+    b_.SetInteriorPattern(host::Value::Number(host::kPatternGray16));
+    if (!a_.HasComment()) a_.AddComment();
+    if (!b_.HasComment()) b_.AddComment();
+  }
+
+  void PrependBoth(const std::string& message) {
+    if (!timestamp_) timestamp_ = host::FormatTimestamp(state_.app().Now());
+    const std::string block = "<<< " + *timestamp_ + ":" + "\n" + message + "\n" + ">>>";
+    Prepend(a_, block);
+    Prepend(b_, block);
+  }
+
+  static void Prepend(const host::Range& cell, const std::string& block) {
+    const std::string old = cell.CommentText();
+    cell.SetCommentText(old.empty() ? block : block + "\n" + old);
+  }
+
+  engine::AddinState& state_;
+  const host::Range& a_;
+  const host::Range& b_;
+  const std::string& text_a_;
+  const std::string& text_b_;
+  std::optional<std::string> timestamp_;  // taken at the pair's first finding
+};
+
+bool IsYearApart(const host::Value& x, const host::Value& y) {
+  const std::optional<double> serial_x = host::ToDateSerial(x);
+  const std::optional<double> serial_y = host::ToDateSerial(y);
+  if (!serial_x || !serial_y) return false;
+  const host::CivilDateTime date_x = host::CivilFromSerial(*serial_x);
+  const host::CivilDateTime date_y = host::CivilFromSerial(*serial_y);
+  return date_x.month == date_y.month && date_x.day == date_y.day &&
+         std::abs(date_x.year - date_y.year) == 1;
+}
+
+}  // namespace
+
+void DiagnoseMismatches(engine::AddinState& state, host::Range& range1, host::Range& range2) {
+  const host::Range r1 = ResolveRange(state.app(), range1);
+  const host::Range r2 = ResolveRange(state.app(), range2);
+
+  const std::int64_t count1 = r1.CellsCount();
+  for (std::int64_t i = 1; i <= count1; ++i) {
+    const host::Range a = r1.Item(i);
+    if (!IsEligible(a)) continue;
+    const host::Value x = a.GetValue();
+    // An error value has no text to compare; such a cell takes part in no pair.
+    if (x.is_error()) continue;
+    const std::string text_a = host::ToText(x);
+
+    const std::int64_t count2 = r2.CellsCount();
+    for (std::int64_t j = 1; j <= count2; ++j) {
+      const host::Range b = r2.Item(j);
+      if (!IsEligible(b)) continue;
+      const host::Value y = b.GetValue();
+      if (y.is_error()) continue;
+      const std::string text_b = host::ToText(y);
+
+      if (HostLength(text_a) != HostLength(text_b) || host::Equal(x, y)) continue;
+
+      Pair pair(state, a, b, text_a, text_b);
+      if (SortedChars(text_a) == SortedChars(text_b)) pair.ReportCharacters();
+      if (IsYearApart(x, y)) pair.ReportYear();
+    }
+  }
+}
+
+std::string SortedChars(std::string_view text) {
+  std::string signature(text);
+  if (signature.empty()) return signature;
+  if (host::ReadDate(signature)) std::erase(signature, '/');
+  if (host::ReadNumber(signature)) {
+    std::erase(signature, '.');
+    std::sort(signature.begin(), signature.end(), [](char l, char r) {
+      return static_cast<unsigned char>(l) < static_cast<unsigned char>(r);
+    });
+  }
+  return signature;
+}
+
+}  // namespace quorvane::analysis
