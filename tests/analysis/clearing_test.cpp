@@ -1,0 +1,314 @@
+#include "analysis/clearing.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/marking.h"
+#include "engine/state.h"
+#include "host/error.h"
+#include "host/worksheet.h"
+#include "memhost/host.h"
+
+namespace quorvane::analysis {
+namespace {
+
+using engine::kFewerColor;
+using engine::kMoreColor;
+using host::kColorWhite;
+using host::kPatternNone;
+using host::kPatternSolid;
+using memhost::CellData;
+using memhost::Fill;
+
+constexpr int kYellow = 65535;
+constexpr const char* kBlock = "<<< 3/7 14:03:09:\nThis list has 1 100.\nOther list has 0.\n>>>";
+
+class RecordingLabels : public engine::ResultsLabels {
+ public:
+  void SetCaption(std::string_view label, const std::string& caption) override {
+    order.emplace_back(label);
+    captions[std::string(label)] = caption;
+  }
+  std::vector<std::string> order;
+  std::map<std::string, std::string> captions;
+};
+
+class ClearingTest : public testing::Test {
+ protected:
+  ClearingTest()
+      : book_(host_.AddWorkbook("Book1.xlsx")),
+        sheet_(book_.AddSheet("Sheet1")),
+        other_(book_.AddSheet("Sheet2")) {
+    state_.oApp = &host_;
+    state_.results_form = &labels_;
+  }
+
+  const CellData& Cell(int row, int column) { return *sheet_.data().Find(row, column); }
+  Fill FillAt(int row, int column) { return Cell(row, column).fill; }
+  std::optional<std::string> CommentAt(int row, int column) {
+    const auto& comment = Cell(row, column).comment;
+    if (!comment) return std::nullopt;
+    return comment->text;
+  }
+
+  // A cell marked the way the comparison leaves it: a block, the memo of its fill before marking,
+  // then the user's comment; the mismatch fill; and a rectangle.
+  void Mark(memhost::MemWorksheet& sheet, int row, int column, const std::string& tag) {
+    const CellData* cell = sheet.data().Find(row, column);
+    const Fill before = cell->fill;
+    const std::string memo = engine::FormatMemo(before.color, before.pattern);
+    if (cell->comment) {
+      sheet.PutComment(row, column, std::string(kBlock) + "\n" + memo + cell->comment->text);
+    } else {
+      sheet.PutComment(row, column, std::string(kBlock) + memo);
+    }
+    sheet.PutFill(row, column, kMoreColor, kPatternSolid);
+    AddShape(sheet, "CmtNum" + tag);
+  }
+
+  static void AddShape(memhost::MemWorksheet& sheet, const std::string& prefix) {
+    auto shape = sheet.AddShape(host::kShapeRectangle, 3, 0, 18, 8);
+    shape->SetName(prefix + shape->Name());
+  }
+
+  std::vector<std::string> ShapeNames(memhost::MemWorksheet& sheet) {
+    std::vector<std::string> names;
+    for (const auto& shape : sheet.data().shapes) names.push_back(shape.name);
+    return names;
+  }
+
+  void Clear(host::Range range1, host::Range range2) { Clearformats(state_, range1, range2); }
+
+  memhost::MemHost host_;
+  memhost::MemWorkbook& book_;
+  memhost::MemWorksheet& sheet_;
+  memhost::MemWorksheet& other_;
+  RecordingLabels labels_;
+  engine::AddinState state_;
+};
+
+TEST_F(ClearingTest, RoundTripGivesBackEveryFillAndCommentAndRemovesTheRectangles) {
+  // Range 1 on Sheet1: plain, yellow with a note, a cell marked twice and diagnosed, a cell with
+  // only the user's note. Range 2 on Sheet2.
+  sheet_.Put(1, 1, host::Value::Number(100));
+  sheet_.Put(2, 1, host::Value::Number(200));
+  sheet_.PutFill(2, 1, kYellow, kPatternSolid);
+  sheet_.PutComment(2, 1, "Paid in May");
+  sheet_.Put(3, 1, host::Value::Text("abc"));
+  sheet_.PutComment(3, 1, "Check\nline two");
+  sheet_.Put(4, 1, host::Value::Number(400));
+  sheet_.PutComment(4, 1, "Just a note");
+  other_.Put(1, 1, host::Value::Number(100));
+  other_.PutFill(1, 1, kYellow, host::kPatternGray16);
+  const auto sheet_before = sheet_.data().cells;
+  const auto other_before = other_.data().cells;
+  AddShape(sheet_, "Logo");
+  AddShape(sheet_, "cmtnumA");  // another letter case: the user's own
+
+  Mark(sheet_, 1, 1, "A");
+  Mark(sheet_, 2, 1, "A");
+  Mark(sheet_, 3, 1, "A");
+  // The second marking and the diagnosis put their blocks in front and add no memo.
+  sheet_.PutComment(3, 1, std::string(kBlock) + "\n" + *CommentAt(3, 1));
+  sheet_.PutComment(3, 1,
+                    "<<< 3/7 14:03:09:\nPossible Transpose abc and bca\n>>>\n" + *CommentAt(3, 1));
+  sheet_.PutFill(3, 1, kFewerColor, host::kPatternGray16);
+  Mark(other_, 1, 1, "B");
+  state_.counters.nMatch1 = 5;
+  state_.counters.nYear2 = 2;
+
+  Clear(sheet_.Ref("A1:A4"), other_.Ref("A1:A2"));
+
+  EXPECT_TRUE(host_.messages().empty());
+  auto expect_restored = [](memhost::MemWorksheet& sheet, const auto& before) {
+    for (const auto& [key, cell] : before) {
+      SCOPED_TRACE(sheet.Name() + " row " + std::to_string(key.first));
+      const CellData& after = *sheet.data().Find(key.first, key.second);
+      EXPECT_EQ(after.fill, cell.fill);
+      EXPECT_EQ(after.comment, cell.comment);
+    }
+  };
+  expect_restored(sheet_, sheet_before);
+  expect_restored(other_, other_before);
+  EXPECT_EQ(ShapeNames(sheet_),
+            (std::vector<std::string>{"LogoRectangle 1", "cmtnumARectangle 2"}));
+  EXPECT_TRUE(ShapeNames(other_).empty());
+
+  // Counters and the form's labels are zero, labels set in the form's order.
+  for (int i = 0; i < engine::kCounterCount; ++i) {
+    EXPECT_EQ(state_.counters[static_cast<engine::Counter>(i)], 0);
+  }
+  ASSERT_EQ(labels_.order.size(), 12u);
+  EXPECT_EQ(labels_.order.front(), "lblCount1");
+  EXPECT_EQ(labels_.order[8], "lblYearOff1");
+  EXPECT_EQ(labels_.order.back(), "lblHiddenCell2");
+  for (const auto& [label, caption] : labels_.captions) EXPECT_EQ(caption, "0") << label;
+
+  // A second pass changes nothing further.
+  const auto cleared = sheet_.data().cells;
+  Clear(sheet_.Ref("A1:A4"), other_.Ref("A1:A2"));
+  expect_restored(sheet_, cleared);
+  EXPECT_TRUE(host_.messages().empty());
+}
+
+struct CutCase {
+  const char* before;
+  std::optional<std::string> after;  // no value: the comment is deleted
+};
+
+class CommentCutTest : public ClearingTest, public testing::WithParamInterface<CutCase> {};
+
+TEST_P(CommentCutTest, CutsTheAddinTextAndKeepsTheFillWithoutMemo) {
+  sheet_.Put(1, 1, host::Value::Number(1));
+  sheet_.PutFill(1, 1, kMoreColor, kPatternSolid);
+  sheet_.PutComment(1, 1, GetParam().before);
+
+  Clear(sheet_.Ref("A1"), sheet_.Ref("A1"));
+
+  EXPECT_TRUE(host_.messages().empty());
+  EXPECT_EQ(CommentAt(1, 1), GetParam().after);
+  EXPECT_EQ(FillAt(1, 1), (Fill{kMoreColor, kPatternSolid}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, CommentCutTest,
+                         testing::Values(
+                             // Only the add-in's text: the comment goes.
+                             CutCase{"<<<a>>>", std::nullopt},
+                             CutCase{"<<<a>>>\n<<<b\n>>>", std::nullopt},
+                             // Blocks first, the user's text after them.
+                             CutCase{"<<<a>>>user", "user"}, CutCase{"<<<a>>>\n\nuser", "\n\nuser"},
+                             // The user's text before the blocks.
+                             CutCase{"user\n<<<a>>>", "user\n"},
+                             // Text on both sides, joined with nothing in between; everything
+                             // between the first opening and the last closing marker goes.
+                             CutCase{"pre<<<a>>>post", "prepost"},
+                             CutCase{"pre<<<a>>>mid<<<b>>>post", "prepost"},
+                             // No opening marker: written back as it is.
+                             CutCase{"plain note", "plain note"},
+                             CutCase{"only closing >>>", "only closing >>>"}, CutCase{"", ""},
+                             // An opening marker without a closing one after it: kept whole.
+                             CutCase{"<<< unfinished", "<<< unfinished"},
+                             CutCase{"user <<< unfinished", "user <<< unfinished"},
+                             CutCase{"done >>> then <<< open", "done >>> then <<< open"}));
+
+TEST_F(ClearingTest, MemoKeysAfterTheFirstAreReadInAnyCaseAndUnknownKeysAreIgnored) {
+  sheet_.Put(1, 1, host::Value::Number(1));
+  sheet_.PutFill(1, 1, kMoreColor, kPatternSolid);
+  // Restoring the colour alone would leave the cell solid; the pattern must be read too.
+  sheet_.PutComment(1, 1, "<<<zvk_color=16777215,other,ZVK_Pattern=-4142=x>>>");
+  sheet_.Put(2, 1, host::Value::Number(2));
+  sheet_.PutFill(2, 1, kMoreColor, kPatternSolid);
+  // The first key is found only when written exactly.
+  sheet_.PutComment(2, 1, "<<<ZVK_COLOR=65535,zvk_pattern=1>>>");
+
+  Clear(sheet_.Ref("A1:A2"), sheet_.Ref("A1:A2"));
+
+  EXPECT_TRUE(host_.messages().empty());
+  EXPECT_EQ(FillAt(1, 1), (Fill{kColorWhite, kPatternNone}));
+  EXPECT_EQ(FillAt(2, 1), (Fill{kMoreColor, kPatternSolid}));
+  EXPECT_EQ(CommentAt(1, 1), std::nullopt);
+  EXPECT_EQ(CommentAt(2, 1), std::nullopt);
+}
+
+struct BadMemo {
+  const char* comment;
+  Fill fill_left;  // what the restore did before it failed
+};
+
+class BadMemoTest : public ClearingTest, public testing::WithParamInterface<BadMemo> {};
+
+TEST_P(BadMemoTest, EndsThePassWithTheMessageAndLeavesLaterCellsMarked) {
+  sheet_.Put(1, 1, host::Value::Number(1));
+  sheet_.PutFill(1, 1, kMoreColor, kPatternSolid);
+  sheet_.PutComment(1, 1, GetParam().comment);
+  sheet_.Put(2, 1, host::Value::Number(2));
+  sheet_.PutFill(2, 1, kMoreColor, kPatternSolid);
+  sheet_.PutComment(2, 1, "<<<zvk_color=65535,zvk_pattern=1>>>");
+
+  Clear(sheet_.Ref("A1:A2"), sheet_.Ref("A1:A2"));
+
+  EXPECT_EQ(host_.messages(), std::vector<std::string>{kClearFailedMessage});
+  EXPECT_EQ(FillAt(1, 1), GetParam().fill_left);
+  EXPECT_EQ(CommentAt(1, 1), GetParam().comment);
+  EXPECT_EQ(FillAt(2, 1), (Fill{kMoreColor, kPatternSolid}));
+  EXPECT_EQ(CommentAt(2, 1), "<<<zvk_color=65535,zvk_pattern=1>>>");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Memos, BadMemoTest,
+    testing::Values(
+        // Closing marker missing (also when the opening marker alone would keep the comment).
+        BadMemo{"<<<zvk_color=65535,zvk_pattern=1", Fill{kMoreColor, kPatternSolid}},
+        BadMemo{"x >>> <<<zvk_color=65535,zvk_pattern=1", Fill{kMoreColor, kPatternSolid}},
+        // An empty piece, after the colour was already set.
+        BadMemo{"<<<zvk_color=65535,,zvk_pattern=1>>>", Fill{kYellow, kPatternSolid}},
+        // A known key without its value.
+        BadMemo{"<<<zvk_color=65535,zvk_pattern>>>", Fill{kYellow, kPatternSolid}},
+        // A value the host does not take.
+        BadMemo{"<<<zvk_color=red,zvk_pattern=1>>>", Fill{kMoreColor, kPatternSolid}}));
+
+TEST_F(ClearingTest, SkipsEmptyCellsAndCellsWithoutComment) {
+  sheet_.PutFill(1, 1, kMoreColor, kPatternSolid);  // value deleted by the user
+  sheet_.PutComment(1, 1, "<<<a>>>\n\n<<<zvk_color=65535,zvk_pattern=1>>>");
+  sheet_.Put(2, 1, host::Value::Number(2));  // comment deleted by the user
+  sheet_.PutFill(2, 1, kFewerColor, kPatternSolid);
+
+  Clear(sheet_.Ref("A1:A2"), sheet_.Ref("A1:A2"));
+
+  EXPECT_TRUE(host_.messages().empty());
+  EXPECT_EQ(FillAt(1, 1), (Fill{kMoreColor, kPatternSolid}));
+  EXPECT_EQ(CommentAt(1, 1), "<<<a>>>\n\n<<<zvk_color=65535,zvk_pattern=1>>>");
+  EXPECT_EQ(FillAt(2, 1), (Fill{kFewerColor, kPatternSolid}));
+}
+
+TEST_F(ClearingTest, RestoresRangeOneThenShowsTheMessageWhenRangeTwoIsNothing) {
+  sheet_.Put(1, 1, host::Value::Number(1));
+  Mark(sheet_, 1, 1, "A");
+
+  Clear(sheet_.Ref("A1"), host::Range());
+
+  EXPECT_EQ(host_.messages(), std::vector<std::string>{kClearFailedMessage});
+  EXPECT_EQ(FillAt(1, 1), (Fill{kColorWhite, kPatternNone}));
+  EXPECT_EQ(CommentAt(1, 1), std::nullopt);
+  EXPECT_TRUE(ShapeNames(sheet_).empty());
+}
+
+TEST_F(ClearingTest, RangeOneOutsideTheUsedAreaStopsAtOnce) {
+  sheet_.Put(1, 1, host::Value::Number(1));
+  other_.Put(1, 1, host::Value::Number(1));
+  Mark(other_, 1, 1, "B");
+  const CellData marked = *other_.data().Find(1, 1);
+  state_.counters.nCount1 = 3;
+  state_.counters.nHidden2 = 1;
+
+  Clear(sheet_.Ref("A50:A60"), other_.Ref("A1"));
+
+  EXPECT_EQ(host_.messages(), std::vector<std::string>{kClearFailedMessage});
+  EXPECT_EQ(other_.data().Find(1, 1)->fill, marked.fill);
+  EXPECT_EQ(other_.data().Find(1, 1)->comment, marked.comment);
+  EXPECT_EQ(ShapeNames(other_).size(), 1u);
+  EXPECT_EQ(state_.counters.nCount1, 0);
+  EXPECT_EQ(state_.counters.nHidden2, 0);
+  EXPECT_EQ(labels_.captions.at("lblCount1"), "0");
+}
+
+TEST_F(ClearingTest, AnErrorWhileResettingTheCountsGoesToTheCaller) {
+  struct FailingLabels : engine::ResultsLabels {
+    void SetCaption(std::string_view, const std::string&) override {
+      throw host::HostError("form failed");
+    }
+  } failing;
+  state_.results_form = &failing;
+  sheet_.Put(1, 1, host::Value::Number(1));
+
+  EXPECT_THROW(Clear(sheet_.Ref("A1"), sheet_.Ref("A1")), host::HostError);
+  EXPECT_TRUE(host_.messages().empty());
+}
+
+}  // namespace
+}  // namespace quorvane::analysis

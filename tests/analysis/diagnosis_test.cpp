@@ -1,0 +1,237 @@
+#include "analysis/diagnosis.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "engine/marking.h"
+#include "engine/state.h"
+#include "host/conversions.h"
+#include "host/worksheet.h"
+#include "memhost/host.h"
+
+namespace quorvane::analysis {
+namespace {
+
+using engine::kFewerColor;
+using engine::kMoreColor;
+using host::kPatternGray16;
+using host::kPatternSolid;
+using host::Value;
+
+constexpr const char* kStamp = "<<< 3/7 14:03:09:\n";
+
+std::string Block(const std::string& message) { return kStamp + message + "\n>>>"; }
+
+Value Date(int year, int month, int day) {
+  return Value::Date(host::SerialFromCivil({year, month, day}));
+}
+
+class RecordingLabels : public engine::ResultsLabels {
+ public:
+  void SetCaption(std::string_view label, const std::string& caption) override {
+    captions[std::string(label)] = caption;
+  }
+  std::map<std::string, std::string> captions;
+};
+
+// Range 1 is column A, Range 2 column C of one sheet.
+class DiagnosisTest : public testing::Test {
+ protected:
+  DiagnosisTest() : sheet_(host_.AddWorkbook("Book1.xlsx").AddSheet("Sheet1")) {
+    state_.oApp = &host_;
+    state_.results_form = &labels_;
+    host_.SetTime(host::SerialFromCivil({2024, 3, 7, 14, 3, 9}));
+  }
+
+  // A cell as the marking leaves it, with a comment standing for the marking's text.
+  void Marked(int row, int column, Value value, int color = kMoreColor) {
+    sheet_.Put(row, column, std::move(value));
+    sheet_.PutFill(row, column, color, kPatternSolid);
+    sheet_.PutComment(row, column, Note(row, column));
+  }
+  static std::string Note(int row, int column) {
+    return "<<<mark " + std::to_string(row) + "," + std::to_string(column) + ">>>";
+  }
+
+  void Diagnose() {
+    host::Range range1 = sheet_.Ref("A1:A10");
+    host::Range range2 = sheet_.Ref("C1:C10");
+    DiagnoseMismatches(state_, range1, range2);
+  }
+
+  std::string Comment(int row, int column) {
+    return sheet_.data().Find(row, column)->comment.value().text;
+  }
+  int Pattern(int row, int column) { return sheet_.data().Find(row, column)->fill.pattern; }
+
+  // The four counters and the form's labels that show them.
+  void ExpectCounts(int transpose, int year) {
+    EXPECT_EQ(state_.counters.nTranspose1, transpose);
+    EXPECT_EQ(state_.counters.nTranspose2, transpose);
+    EXPECT_EQ(state_.counters.nYear1, year);
+    EXPECT_EQ(state_.counters.nYear2, year);
+    if (transpose > 0) {
+      EXPECT_EQ(labels_.captions.at("lblTranspose1"), std::to_string(transpose));
+      EXPECT_EQ(labels_.captions.at("lblTranspose2"), std::to_string(transpose));
+    }
+    if (year > 0) {
+      EXPECT_EQ(labels_.captions.at("lblYearOff1"), std::to_string(year));
+      EXPECT_EQ(labels_.captions.at("lblYearOff2"), std::to_string(year));
+    }
+  }
+
+  void ExpectUntouched(int row, int column) {
+    EXPECT_EQ(Pattern(row, column), kPatternSolid);
+    EXPECT_EQ(Comment(row, column), Note(row, column));
+  }
+
+  memhost::MemHost host_;
+  memhost::MemWorksheet& sheet_;
+  RecordingLabels labels_;
+  engine::AddinState state_;
+};
+
+TEST_F(DiagnosisTest, TranspositionShadesBothCellsAndPutsTheBlockOnTop) {
+  Marked(1, 1, Value::Number(123.45));
+  Marked(1, 3, Value::Number(132.45), kFewerColor);
+
+  Diagnose();
+
+  const std::string block = Block("Possible Transpose 123.45 and 132.45");
+  EXPECT_EQ(Comment(1, 1), block + "\n" + Note(1, 1));
+  EXPECT_EQ(Comment(1, 3), block + "\n" + Note(1, 3));
+  EXPECT_EQ(sheet_.data().Find(1, 1)->fill, (memhost::Fill{kMoreColor, kPatternGray16}));
+  EXPECT_EQ(sheet_.data().Find(1, 3)->fill, (memhost::Fill{kFewerColor, kPatternGray16}));
+  ExpectCounts(1, 0);
+}
+
+TEST_F(DiagnosisTest, OnlyMarkedCellsOfRangeOneAgainstRangeTwoArePaired) {
+  sheet_.Put(1, 1, Value::Number(123.45));  // unfilled
+  Marked(2, 1, Value::Number(321.45));
+  sheet_.PutFill(2, 1, kMoreColor, 2);       // a mismatch colour with another pattern
+  Marked(3, 1, Value::Number(213.45), 255);  // another colour
+  Marked(1, 3, Value::Number(132.45));
+  Marked(2, 3, Value::Number(312.45));  // same range: never paired with C1
+
+  Diagnose();
+
+  ExpectUntouched(1, 3);
+  ExpectUntouched(2, 3);
+  EXPECT_EQ(Pattern(2, 1), 2);
+  ExpectCounts(0, 0);
+}
+
+TEST_F(DiagnosisTest, TextsMustHaveTheSameLengthAndDifferAsValues) {
+  Marked(1, 1, Value::Number(12.5));
+  Marked(1, 3, Value::Number(125));  // same digits, other length
+  Marked(2, 1, Value::Number(123.45));
+  Marked(2, 3, Value::Number(1234.5));
+  Marked(3, 1, Value::Text("12a"));
+  Marked(3, 3, Value::Text("a21"));  // not numbers: the signatures are the texts
+
+  Diagnose();
+
+  ExpectUntouched(1, 1);
+  ExpectUntouched(1, 3);
+  ExpectUntouched(3, 1);
+  ExpectUntouched(3, 3);
+  EXPECT_EQ(Comment(2, 1), Block("Possible Transpose 123.45 and 1234.5") + "\n" + Note(2, 1));
+  ExpectCounts(1, 0);
+}
+
+TEST_F(DiagnosisTest, UnequalValuesWithTheSameTextAreARoundingError) {
+  Marked(2, 1, Value::Number(0.1 + 0.2));
+  Marked(5, 3, Value::Number(0.3));
+  Marked(6, 3, Value::Number(0.1 + 0.2));  // equal to A2: no finding
+
+  Diagnose();
+
+  const std::string block = Block(
+      "Rounding Error $A$2 and $C$5 for Range 1 and 2, respectively.  Try Options tab to force "
+      "rounding to 2 digits.");
+  EXPECT_EQ(Comment(2, 1), block + "\n" + Note(2, 1));
+  EXPECT_EQ(Comment(5, 3), block + "\n" + Note(5, 3));
+  EXPECT_EQ(Pattern(5, 3), kPatternGray16);
+  ExpectUntouched(6, 3);
+  ExpectCounts(0, 0);
+}
+
+TEST_F(DiagnosisTest, DatesOneYearApartAreAYearError) {
+  Marked(1, 1, Date(2023, 1, 5));
+  Marked(1, 3, Date(2024, 1, 5));
+  Marked(2, 3, Date(2025, 1, 5));  // two years apart
+  Marked(3, 3, Date(2022, 1, 6));  // another day
+  Marked(4, 3, Date(2032, 1, 5));  // the digits of 1/5/2023 in another order
+
+  Diagnose();
+
+  EXPECT_EQ(Comment(1, 3), Block("Possible Year Error 1/5/2023 and 1/5/2024") + "\n" + Note(1, 3));
+  ExpectUntouched(2, 3);
+  ExpectUntouched(3, 3);
+  EXPECT_EQ(Comment(4, 3), Block("Possible Transpose 1/5/2023 and 1/5/2032") + "\n" + Note(4, 3));
+  // Newest block first on the Range 1 cell.
+  EXPECT_EQ(Comment(1, 1), Block("Possible Transpose 1/5/2023 and 1/5/2032") + "\n" +
+                               Block("Possible Year Error 1/5/2023 and 1/5/2024") + "\n" +
+                               Note(1, 1));
+  ExpectCounts(1, 1);
+}
+
+TEST_F(DiagnosisTest, ADiagnosedCellTakesPartInEveryPair) {
+  Marked(1, 1, Value::Number(123.45));
+  Marked(1, 3, Value::Number(132.45));
+  Marked(2, 3, Value::Number(124.35));
+
+  Diagnose();
+  Diagnose();  // pattern 17 keeps the cells eligible
+
+  const std::string first = Block("Possible Transpose 123.45 and 132.45");
+  const std::string second = Block("Possible Transpose 123.45 and 124.35");
+  EXPECT_EQ(Comment(1, 1),
+            second + "\n" + first + "\n" + second + "\n" + first + "\n" + Note(1, 1));
+  EXPECT_EQ(Comment(2, 3), second + "\n" + second + "\n" + Note(2, 3));
+  ExpectCounts(4, 0);
+}
+
+TEST_F(DiagnosisTest, ACellWithoutCommentGetsOneHoldingOnlyTheBlock) {
+  Marked(1, 1, Value::Number(123.45));
+  sheet_.Put(1, 3, Value::Number(132.45));
+  sheet_.PutFill(1, 3, kFewerColor, kPatternSolid);
+
+  Diagnose();
+
+  EXPECT_EQ(Comment(1, 3), Block("Possible Transpose 123.45 and 132.45"));
+}
+
+TEST_F(DiagnosisTest, ErrorValuesWithAMismatchFillTakeNoPart) {
+  Marked(1, 1, Value::Error(host::CellError::kNA));
+  Marked(2, 1, Value::Number(123.45));
+  Marked(1, 3, Value::Error(host::CellError::kDiv0));
+  Marked(2, 3, Value::Number(132.45));
+
+  Diagnose();
+
+  ExpectUntouched(1, 1);
+  ExpectUntouched(1, 3);
+  EXPECT_EQ(Pattern(2, 1), kPatternGray16);
+  EXPECT_EQ(Pattern(2, 3), kPatternGray16);
+  ExpectCounts(1, 0);
+}
+
+TEST(SortedCharsTest, NumbersAndDatesLoseTheirSeparatorsAndAreSorted) {
+  EXPECT_EQ(SortedChars("123.45"), "12345");
+  EXPECT_EQ(SortedChars("132.45"), "12345");
+  EXPECT_EQ(SortedChars("1/5/2023"), "012235");
+  EXPECT_EQ(SortedChars("1/5/2032"), "012235");
+  EXPECT_EQ(SortedChars("-21"), "-12");
+  // Other texts keep their characters and order.
+  EXPECT_EQ(SortedChars("12a"), "12a");
+  EXPECT_EQ(SortedChars("a/b.c"), "a/b.c");
+  EXPECT_EQ(SortedChars(""), "");
+}
+
+}  // namespace
+}  // namespace quorvane::analysis
