@@ -29,6 +29,10 @@ namespace quorvane::memhost {
 class MemHost;
 class MemWorkbook;
 
+// The description of the error a protected sheet raises for every change.
+inline constexpr const char* kProtectedSheet =
+    "The cell or chart you're trying to change is on a protected sheet.";
+
 // Members of the host interface, for the call counter.
 enum class Call : int {
   kWorkbooks, kWorksheets, kActiveWorkbook, kActiveSheet, kSelection, kRangeFromReference,
@@ -119,6 +123,7 @@ class MemWorkbook : public host::Workbook {
 
  private:
   friend class MemHost;
+  friend class MemWorksheet;
   MemHost& host_;
   WorkbookData data_;
   std::deque<MemWorksheet> sheets_;
@@ -166,6 +171,10 @@ class MemHost : public host::Application {
   const std::vector<InputBoxRequest>& input_boxes() const { return input_boxes_; }
   // The status bar text, or no value while the host shows its own.
   const std::optional<std::string>& status_bar() const { return status_bar_; }
+  // Every change of the status bar in order: a text, or no value for a hand-back.
+  const std::vector<std::optional<std::string>>& status_bar_history() const {
+    return status_bar_history_;
+  }
   const std::vector<std::string>& followed_links() const { return followed_links_; }
   std::uint64_t yields() const { return calls_.count(Call::kDoEvents); }
 
@@ -206,6 +215,8 @@ class MemHost : public host::Application {
   std::vector<host::MessageIcon> message_icons_;
   std::vector<InputBoxRequest> input_boxes_;
   std::optional<std::string> status_bar_;
+  std::vector<std::optional<std::string>> status_bar_history_;
+  std::uint64_t next_shape_serial_ = 1;
   std::vector<std::string> followed_links_;
   CallCounter calls_;
 };

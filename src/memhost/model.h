@@ -63,6 +63,8 @@ struct ShapeData {
   int horizontal_alignment = -4131;  // left
   // For the workbook files: the anchor cell (1-based) when read from a file, and the drawing id.
   int id = 0;
+  // The in-memory host's identity of the shape behind its Shape handles; 0 until a handle is made.
+  std::uint64_t serial = 0;
 };
 
 using CellKey = std::pair<int, int>;  // row, column; ordered row by row
@@ -82,6 +84,8 @@ struct SheetData {
   const CellData* Find(int row, int column) const;
   CellData& At(int row, int column);  // created empty when missing
   double ColumnWidth(int column) const;
+  // The row's height as set or by default, also for a hidden row (which the host draws 0 high: a
+  // cell's top edge counts hidden rows above it as 0).
   double RowHeight(int row) const;
 };
 

@@ -1,0 +1,769 @@
+#include "memhost/host.h"
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cmath>
+#include <ctime>
+#include <numeric>
+#include <utility>
+
+#include "host/conversions.h"
+#include "host/error.h"
+#include "host/number_format.h"
+#include "host/reference.h"
+
+namespace quorvane::memhost {
+
+namespace {
+
+constexpr const char* kObjectDefinedError = "Application-defined or object-defined error";
+constexpr const char* kIndexOutOfBounds =
+    "The index into the specified collection is out of bounds.";
+
+// The host looks workbooks and sheets up by name without regard to letter case.
+bool EqualNoCase(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+// The exact name first, then the name in any letter case.
+template <typename T, typename NameOf>
+T* LookUp(const std::vector<T*>& items, const std::string& name, NameOf name_of) {
+  for (T* item : items) {
+    if (name_of(*item) == name) return item;
+  }
+  for (T* item : items) {
+    if (EqualNoCase(name_of(*item), name)) return item;
+  }
+  return nullptr;
+}
+
+// Calls f(key, cell) for every stored cell inside the area, row by row. Skips from row to row
+// through the map, so a whole column costs the cells stored, not a million rows.
+template <typename F>
+void ForStoredCells(const std::map<CellKey, CellData>& cells, const host::Area& area, F&& f) {
+  auto it = cells.lower_bound(CellKey{area.top, area.left});
+  while (it != cells.end() && it->first.first <= area.bottom) {
+    const auto [row, column] = it->first;
+    if (column < area.left) {
+      it = cells.lower_bound(CellKey{row, area.left});
+    } else if (column > area.right) {
+      it = cells.lower_bound(CellKey{row + 1, area.left});
+    } else {
+      f(it->first, it->second);
+      ++it;
+    }
+  }
+}
+
+// Whether nothing distinguishes the cell from one never written: it need not be stored.
+bool IsBlank(const CellData& cell) {
+  return cell.value.is_empty() && cell.number_format == host::kGeneralFormat &&
+         cell.fill == Fill{} && !cell.comment.has_value() && cell.style == -1 &&
+         cell.formula.empty();
+}
+
+void EraseIfBlank(SheetData& sheet, int row, int column) {
+  const auto it = sheet.cells.find(CellKey{row, column});
+  if (it != sheet.cells.end() && IsBlank(it->second)) sheet.cells.erase(it);
+}
+
+// The number the host makes of a value assigned to a numeric property.
+double NumberOf(const host::Value& value) {
+  switch (value.kind()) {
+    case host::ValueKind::kEmpty:
+      return 0;
+    case host::ValueKind::kNumber:
+    case host::ValueKind::kDate:
+      return value.number();
+    case host::ValueKind::kLogical:
+      return value.logical() ? -1 : 0;
+    case host::ValueKind::kText:
+      if (const auto number = host::ReadNumber(value.text())) return *number;
+      break;
+    case host::ValueKind::kError:
+      break;
+  }
+  throw host::HostError(host::kTypeMismatch);
+}
+
+// A whole number of the 32-bit range, rounded half to even as the host does.
+long ToLong(double number) {
+  if (!(number >= -2147483648.5 && number < 2147483647.5)) throw host::HostError(host::kOverflow);
+  return std::lrint(number);
+}
+
+bool IsPatternConstant(long pattern) {
+  static constexpr long kPatterns[] = {-4142, -4105, 1,     9,     10,    11,   12,
+                                       13,    14,    15,    16,    17,    18,   -4125,
+                                       -4126, -4124, -4128, -4166, -4121, -4162};
+  return std::find(std::begin(kPatterns), std::end(kPatterns), pattern) != std::end(kPatterns);
+}
+
+// The machine's local time as a serial number.
+double LocalNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &now);
+#else
+  localtime_r(&now, &local);
+#endif
+  using std::chrono::sys_days;
+  using std::chrono::year_month_day;
+  const sys_days date = year_month_day{std::chrono::year{local.tm_year + 1900},
+                                       std::chrono::month{static_cast<unsigned>(local.tm_mon + 1)},
+                                       std::chrono::day{static_cast<unsigned>(local.tm_mday)}};
+  const sys_days day_zero =
+      year_month_day{std::chrono::year{1899}, std::chrono::month{12}, std::chrono::day{30}};
+  const double seconds = local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec;
+  return static_cast<double>((date - day_zero).count()) + seconds / 86400.0;
+}
+
+// The sheet behind a range of this host, or nothing for a sheet of another implementation.
+MemWorksheet* MemSheetOf(const host::Range& range) {
+  return dynamic_cast<MemWorksheet*>(&range.Parent());
+}
+
+// A handle to a shape: it finds its shape again by serial, wherever deletions moved it.
+class MemShape : public host::Shape {
+ public:
+  MemShape(CallCounter& calls, SheetData& sheet, std::uint64_t serial, std::size_t index)
+      : calls_(calls), sheet_(sheet), serial_(serial), index_(index) {}
+
+  std::string Name() override {
+    calls_.Add(Call::kShapeName);
+    return Get().name;
+  }
+  void SetName(const std::string& name) override { Change(Call::kShapeSetName).name = name; }
+  void Delete() override {
+    ShapeData& shape = Change(Call::kShapeDelete);
+    sheet_.shapes.erase(sheet_.shapes.begin() + (&shape - sheet_.shapes.data()));
+  }
+  void SetFillForeSchemeColor(int scheme_color) override {
+    Change(Call::kShapeFormat).fill_scheme_color = scheme_color;
+  }
+  void SetFillVisible(bool visible) override { Change(Call::kShapeFormat).fill_visible = visible; }
+  void SetFillSolid() override { Change(Call::kShapeFormat).fill_solid = true; }
+  void SetLineVisible(bool visible) override { Change(Call::kShapeFormat).line_visible = visible; }
+  void SetLineForeSchemeColor(int scheme_color) override {
+    Change(Call::kShapeFormat).line_scheme_color = scheme_color;
+  }
+  void SetLineWeight(double points) override { Change(Call::kShapeFormat).line_weight = points; }
+  void SetText(const std::string& text) override { Change(Call::kShapeFormat).text = text; }
+  void SetFontSize(double points) override { Change(Call::kShapeFormat).font_size = points; }
+  void SetFontColorIndex(int index) override {
+    Change(Call::kShapeFormat).font_color_index = index;
+  }
+  void SetMarginLeft(double points) override { Change(Call::kShapeFormat).margin_left = points; }
+  void SetMarginRight(double points) override { Change(Call::kShapeFormat).margin_right = points; }
+  void SetMarginTop(double points) override { Change(Call::kShapeFormat).margin_top = points; }
+  void SetMarginBottom(double points) override {
+    Change(Call::kShapeFormat).margin_bottom = points;
+  }
+  void SetHorizontalAlignment(int alignment) override {
+    Change(Call::kShapeFormat).horizontal_alignment = alignment;
+  }
+
+ private:
+  ShapeData& Get() {
+    std::vector<ShapeData>& shapes = sheet_.shapes;
+    if (index_ >= shapes.size() || shapes[index_].serial != serial_) {
+      const auto it = std::find_if(shapes.begin(), shapes.end(),
+                                   [&](const ShapeData& s) { return s.serial == serial_; });
+      if (it == shapes.end()) throw host::HostError(kObjectDefinedError);  // deleted
+      index_ = static_cast<std::size_t>(it - shapes.begin());
+    }
+    return shapes[index_];
+  }
+  ShapeData& Change(Call call) {
+    calls_.Add(call);
+    ShapeData& shape = Get();
+    if (sheet_.is_protected) throw host::HostError(kProtectedSheet);
+    return shape;
+  }
+
+  CallCounter& calls_;
+  SheetData& sheet_;
+  std::uint64_t serial_;
+  std::size_t index_;  // where the shape stood last
+};
+
+}  // namespace
+
+const char* CallName(Call call) {
+  static constexpr const char* kNames[] = {
+      "Workbooks",
+      "Worksheets",
+      "ActiveWorkbook",
+      "ActiveSheet",
+      "Selection",
+      "Range",
+      "StatusBar",
+      "InputBox",
+      "MsgBox",
+      "CountA",
+      "IsError",
+      "IsText",
+      "IsLogical",
+      "Intersect",
+      "Now",
+      "DoEvents",
+      "Workbook.Name",
+      "Workbook.Activate",
+      "FollowHyperlink",
+      "Worksheet.Name",
+      "Worksheet.Parent",
+      "Worksheet.Select",
+      "UsedRange",
+      "Value",
+      "Text",
+      "EntireRow.Hidden",
+      "Interior.Color",
+      "Interior.Pattern",
+      "Interior.Color=",
+      "Interior.Pattern=",
+      "Comment",
+      "AddComment",
+      "Comment.Text",
+      "Comment.Text=",
+      "Comment.Visible=",
+      "ClearComments",
+      "Left",
+      "Top",
+      "Width",
+      "Shapes.Count",
+      "Shapes.Item",
+      "Shapes.AddShape",
+      "Shape.Name",
+      "Shape.Name=",
+      "Shape.Delete",
+      "Shape format",
+  };
+  static_assert(std::size(kNames) == static_cast<std::size_t>(Call::kCount));
+  const int index = static_cast<int>(call);
+  if (index < 0 || index >= static_cast<int>(Call::kCount)) return "?";
+  return kNames[index];
+}
+
+std::uint64_t CallCounter::total() const {
+  return std::accumulate(counts_.begin(), counts_.end(), std::uint64_t{0});
+}
+
+// --- MemWorksheet ---
+
+MemWorksheet::MemWorksheet(MemHost& host, MemWorkbook& book, SheetData& data)
+    : host_(host), book_(book), data_(data) {}
+
+void MemWorksheet::Put(int row, int column, host::Value value, std::string number_format) {
+  CellData& cell = data_.At(row, column);
+  cell.value = std::move(value);
+  cell.number_format = std::move(number_format);
+}
+
+void MemWorksheet::PutFill(int row, int column, int color, int pattern) {
+  data_.At(row, column).fill = Fill{color, pattern};
+  EraseIfBlank(data_, row, column);
+}
+
+void MemWorksheet::PutComment(int row, int column, std::string text, bool visible) {
+  data_.At(row, column).comment = CommentData{std::move(text), visible};
+}
+
+void MemWorksheet::HideRow(int row, bool hidden) {
+  if (hidden) {
+    data_.hidden_rows.insert(row);
+  } else {
+    data_.hidden_rows.erase(row);
+  }
+}
+
+host::Range MemWorksheet::Ref(const std::string& reference) {
+  const auto parsed = host::ParseReference(reference);
+  if (!parsed || parsed->workbook || (parsed->sheet && !EqualNoCase(*parsed->sheet, data_.name))) {
+    throw host::HostError("Not a reference on sheet " + data_.name + ": " + reference);
+  }
+  return host::Range(this, parsed->areas);
+}
+
+void MemWorksheet::CheckWritable() {
+  if (data_.is_protected) throw host::HostError(kProtectedSheet);
+}
+
+std::string MemWorksheet::Name() {
+  host_.calls_.Add(Call::kSheetName);
+  return data_.name;
+}
+
+host::Workbook& MemWorksheet::Parent() {
+  host_.calls_.Add(Call::kSheetParent);
+  return book_;
+}
+
+void MemWorksheet::Select() {
+  host_.calls_.Add(Call::kSheetSelect);
+  // The host selects sheets only in the active workbook.
+  if (host_.active_book_ != &book_)
+    throw host::HostError("Select method of Worksheet class failed");
+  book_.active_sheet_ = this;
+}
+
+host::Range MemWorksheet::UsedRange() {
+  host_.calls_.Add(Call::kUsedRange);
+  bool any = false;
+  host::Area used;
+  for (const auto& [key, cell] : data_.cells) {
+    if (!cell.IsUsed()) continue;
+    const auto [row, column] = key;
+    if (!any) {
+      used = host::Area{row, column, row, column};
+      any = true;
+    } else {
+      // Rows come in order: only the bottom and the columns can grow.
+      used.bottom = row;
+      used.left = std::min(used.left, column);
+      used.right = std::max(used.right, column);
+    }
+  }
+  // An empty sheet reports A1, as the host does.
+  return host::Range(this, any ? used : host::Area{1, 1, 1, 1});
+}
+
+host::Value MemWorksheet::CellValue(int row, int column) {
+  host_.calls_.Add(Call::kValue);
+  const CellData* cell = data_.Find(row, column);
+  return cell ? cell->value : host::Value();
+}
+
+std::string MemWorksheet::CellText(int row, int column) {
+  host_.calls_.Add(Call::kText);
+  const CellData* cell = data_.Find(row, column);
+  return cell ? host::FormatDisplay(cell->value, cell->number_format) : std::string();
+}
+
+bool MemWorksheet::RowHidden(int row) {
+  host_.calls_.Add(Call::kRowHidden);
+  return data_.hidden_rows.count(row) != 0;
+}
+
+double MemWorksheet::InteriorColor(int row, int column) {
+  host_.calls_.Add(Call::kInteriorColor);
+  const CellData* cell = data_.Find(row, column);
+  if (!cell || cell->fill.pattern == host::kPatternNone) return host::kColorWhite;
+  return cell->fill.color;
+}
+
+double MemWorksheet::InteriorPattern(int row, int column) {
+  host_.calls_.Add(Call::kInteriorPattern);
+  const CellData* cell = data_.Find(row, column);
+  return cell ? cell->fill.pattern : host::kPatternNone;
+}
+
+void MemWorksheet::SetInteriorColor(int row, int column, const host::Value& color) {
+  host_.calls_.Add(Call::kSetInteriorColor);
+  const long number = ToLong(NumberOf(color));
+  if (number < 0 || number > host::kColorWhite) {
+    throw host::HostError("Unable to set the Color property of the Interior class");
+  }
+  CheckWritable();
+  Fill& fill = data_.At(row, column).fill;
+  fill.color = static_cast<int>(number);
+  // A colour on an unfilled cell fills it solid.
+  if (fill.pattern == host::kPatternNone) fill.pattern = host::kPatternSolid;
+}
+
+void MemWorksheet::SetInteriorPattern(int row, int column, const host::Value& pattern) {
+  host_.calls_.Add(Call::kSetInteriorPattern);
+  const long number = ToLong(NumberOf(pattern));
+  if (!IsPatternConstant(number)) {
+    throw host::HostError("Unable to set the Pattern property of the Interior class");
+  }
+  CheckWritable();
+  if (number == host::kPatternNone) {
+    // No pattern removes the fill altogether.
+    const auto it = data_.cells.find(CellKey{row, column});
+    if (it != data_.cells.end()) {
+      it->second.fill = Fill{};
+      if (IsBlank(it->second)) data_.cells.erase(it);
+    }
+    return;
+  }
+  data_.At(row, column).fill.pattern = static_cast<int>(number);
+}
+
+bool MemWorksheet::HasComment(int row, int column) {
+  host_.calls_.Add(Call::kHasComment);
+  const CellData* cell = data_.Find(row, column);
+  return cell && cell->comment.has_value();
+}
+
+void MemWorksheet::AddComment(int row, int column) {
+  host_.calls_.Add(Call::kAddComment);
+  CheckWritable();
+  const CellData* existing = data_.Find(row, column);
+  if (existing && existing->comment) throw host::HostError(kObjectDefinedError);
+  data_.At(row, column).comment = CommentData{};  // empty and hidden
+}
+
+std::string MemWorksheet::CommentText(int row, int column) {
+  host_.calls_.Add(Call::kCommentText);
+  const CellData* cell = data_.Find(row, column);
+  if (!cell || !cell->comment) throw host::HostError(host::kObjectNotSet);
+  return cell->comment->text;
+}
+
+void MemWorksheet::SetCommentText(int row, int column, const std::string& text) {
+  host_.calls_.Add(Call::kSetCommentText);
+  const CellData* cell = data_.Find(row, column);
+  if (!cell || !cell->comment) throw host::HostError(host::kObjectNotSet);
+  CheckWritable();
+  data_.At(row, column).comment->text = text;
+}
+
+void MemWorksheet::SetCommentVisible(int row, int column, bool visible) {
+  host_.calls_.Add(Call::kSetCommentVisible);
+  const CellData* cell = data_.Find(row, column);
+  if (!cell || !cell->comment) throw host::HostError(host::kObjectNotSet);
+  CheckWritable();
+  data_.At(row, column).comment->visible = visible;
+}
+
+void MemWorksheet::ClearComments(const host::Area& area) {
+  host_.calls_.Add(Call::kClearComments);
+  CheckWritable();
+  std::vector<CellKey> commented;
+  ForStoredCells(data_.cells, area, [&](const CellKey& key, const CellData& cell) {
+    if (cell.comment) commented.push_back(key);
+  });
+  for (const auto& [row, column] : commented) {
+    data_.At(row, column).comment.reset();
+    EraseIfBlank(data_, row, column);
+  }
+}
+
+double MemWorksheet::CellLeft(int row, int column) {
+  (void)row;
+  host_.calls_.Add(Call::kCellLeft);
+  double left = (column - 1) * data_.default_column_width;
+  for (auto it = data_.column_widths.begin(); it != data_.column_widths.end() && it->first < column;
+       ++it) {
+    left += it->second - data_.default_column_width;
+  }
+  return left;
+}
+
+double MemWorksheet::CellTop(int row, int column) {
+  (void)column;
+  host_.calls_.Add(Call::kCellTop);
+  // Every row above at its default height, corrected for rows of their own height and for hidden
+  // rows, which take no room.
+  const double base = data_.default_row_height;
+  double top = (row - 1) * base;
+  for (auto it = data_.row_heights.begin(); it != data_.row_heights.end() && it->first < row;
+       ++it) {
+    if (data_.hidden_rows.count(it->first) == 0) top += it->second - base;
+  }
+  for (auto it = data_.hidden_rows.begin(); it != data_.hidden_rows.end() && *it < row; ++it) {
+    top -= base;
+  }
+  return top;
+}
+
+double MemWorksheet::CellWidth(int row, int column) {
+  (void)row;
+  host_.calls_.Add(Call::kCellWidth);
+  return data_.ColumnWidth(column);
+}
+
+int MemWorksheet::ShapesCount() {
+  host_.calls_.Add(Call::kShapesCount);
+  return static_cast<int>(data_.shapes.size());
+}
+
+std::unique_ptr<host::Shape> MemWorksheet::ShapesItem(int index) {
+  host_.calls_.Add(Call::kShapesItem);
+  if (index < 1 || index > static_cast<int>(data_.shapes.size())) {
+    throw host::HostError(kIndexOutOfBounds);
+  }
+  const auto position = static_cast<std::size_t>(index - 1);
+  ShapeData& shape = data_.shapes[position];
+  if (shape.serial == 0) shape.serial = host_.next_shape_serial_++;
+  return std::make_unique<MemShape>(host_.calls_, data_, shape.serial, position);
+}
+
+std::unique_ptr<host::Shape> MemWorksheet::AddShape(int type, double left, double top, double width,
+                                                    double height) {
+  host_.calls_.Add(Call::kAddShape);
+  CheckWritable();
+  ShapeData shape;
+  shape.name = (type == host::kShapeRectangle ? "Rectangle " : "AutoShape ") +
+               std::to_string(data_.next_shape_number++);
+  shape.type = type;
+  shape.left = left;
+  shape.top = top;
+  shape.width = width;
+  shape.height = height;
+  shape.serial = host_.next_shape_serial_++;
+  data_.shapes.push_back(std::move(shape));
+  const std::size_t position = data_.shapes.size() - 1;
+  return std::make_unique<MemShape>(host_.calls_, data_, data_.shapes[position].serial, position);
+}
+
+// --- MemWorkbook ---
+
+MemWorkbook::MemWorkbook(MemHost& host, std::string name) : host_(host) {
+  data_.name = std::move(name);
+}
+
+MemWorksheet& MemWorkbook::AddSheet(const std::string& name) {
+  for (const SheetData& sheet : data_.sheets) {
+    if (EqualNoCase(sheet.name, name)) {
+      throw host::HostError("That name is already taken. Try a different one.");
+    }
+  }
+  SheetData& data = data_.sheets.emplace_back();
+  data.name = name;
+  MemWorksheet& sheet = sheets_.emplace_back(host_, *this, data);
+  if (active_sheet_ == nullptr) active_sheet_ = &sheet;
+  return sheet;
+}
+
+MemWorksheet* MemWorkbook::FindSheet(const std::string& name) {
+  for (MemWorksheet& sheet : sheets_) {
+    if (sheet.data().name == name) return &sheet;
+  }
+  return nullptr;
+}
+
+std::vector<MemWorksheet*> MemWorkbook::sheets() {
+  std::vector<MemWorksheet*> all;
+  for (MemWorksheet& sheet : sheets_) all.push_back(&sheet);
+  return all;
+}
+
+std::string MemWorkbook::Name() {
+  host_.calls_.Add(Call::kWorkbookName);
+  return data_.name;
+}
+
+void MemWorkbook::Activate() {
+  host_.calls_.Add(Call::kWorkbookActivate);
+  host_.active_book_ = this;
+}
+
+host::Worksheet& MemWorkbook::Worksheets(const std::string& name) {
+  host_.calls_.Add(Call::kWorksheets);
+  MemWorksheet* sheet = LookUp(
+      sheets(), name, [](const MemWorksheet& s) -> const std::string& { return s.data().name; });
+  if (sheet == nullptr) throw host::HostError(host::kSubscriptOutOfRange);
+  return *sheet;
+}
+
+void MemWorkbook::FollowHyperlink(const std::string& address) {
+  host_.calls_.Add(Call::kFollowHyperlink);
+  if (!host_.hyperlink_failure_.empty()) throw host::HostError(host_.hyperlink_failure_);
+  host_.followed_links_.push_back(address);
+}
+
+// --- MemHost ---
+
+MemHost::MemHost() : clock_(LocalNow) {}
+
+MemHost::~MemHost() = default;
+
+MemWorkbook& MemHost::AddWorkbook(const std::string& name) {
+  WorkbookData data;
+  data.name = name;
+  return AddWorkbook(std::move(data));
+}
+
+MemWorkbook& MemHost::AddWorkbook(WorkbookData data) {
+  for (MemWorkbook& book : books_) {
+    if (EqualNoCase(book.data_.name, data.name)) {
+      throw host::HostError("A workbook named '" + data.name + "' is already open.");
+    }
+  }
+  MemWorkbook& book = books_.emplace_back(*this, data.name);
+  book.data_ = std::move(data);
+  for (SheetData& sheet : book.data_.sheets) book.sheets_.emplace_back(*this, book, sheet);
+  if (!book.sheets_.empty()) book.active_sheet_ = &book.sheets_.front();
+  if (active_book_ == nullptr) active_book_ = &book;
+  return book;
+}
+
+MemWorkbook* MemHost::FindWorkbook(const std::string& name) {
+  return LookUp(workbooks(), name,
+                [](MemWorkbook& b) -> const std::string& { return b.data().name; });
+}
+
+std::vector<MemWorkbook*> MemHost::workbooks() {
+  std::vector<MemWorkbook*> all;
+  for (MemWorkbook& book : books_) all.push_back(&book);
+  return all;
+}
+
+void MemHost::SetTime(double serial) {
+  clock_ = [serial] { return serial; };
+}
+
+host::Workbook& MemHost::Workbooks(const std::string& name) {
+  calls_.Add(Call::kWorkbooks);
+  MemWorkbook* book = FindWorkbook(name);
+  if (book == nullptr) throw host::HostError(host::kSubscriptOutOfRange);
+  return *book;
+}
+
+host::Worksheet& MemHost::Worksheets(const std::string& name) {
+  calls_.Add(Call::kWorksheets);
+  if (active_book_ == nullptr) throw host::HostError(host::kObjectNotSet);
+  MemWorksheet* sheet =
+      LookUp(active_book_->sheets(), name,
+             [](const MemWorksheet& s) -> const std::string& { return s.data().name; });
+  if (sheet == nullptr) throw host::HostError(host::kSubscriptOutOfRange);
+  return *sheet;
+}
+
+host::Workbook& MemHost::ActiveWorkbook() {
+  calls_.Add(Call::kActiveWorkbook);
+  if (active_book_ == nullptr) throw host::HostError(host::kObjectNotSet);
+  return *active_book_;
+}
+
+host::Worksheet& MemHost::ActiveSheet() {
+  calls_.Add(Call::kActiveSheet);
+  if (active_book_ == nullptr || active_book_->active_sheet_ == nullptr) {
+    throw host::HostError(host::kObjectNotSet);
+  }
+  return *active_book_->active_sheet_;
+}
+
+host::Range MemHost::Selection() {
+  calls_.Add(Call::kSelection);
+  return selection_;
+}
+
+host::Range MemHost::RangeFromReference(const std::string& reference) {
+  calls_.Add(Call::kRangeFromReference);
+  const auto parsed = host::ParseReference(reference);
+  const host::HostError failed("Method 'Range' of object '_Global' failed");
+  if (!parsed) throw failed;
+  MemWorkbook* book = parsed->workbook ? FindWorkbook(*parsed->workbook) : active_book_;
+  if (book == nullptr) throw failed;
+  MemWorksheet* sheet = book->active_sheet_;
+  if (parsed->sheet) {
+    sheet = LookUp(book->sheets(), *parsed->sheet,
+                   [](const MemWorksheet& s) -> const std::string& { return s.data().name; });
+  }
+  if (sheet == nullptr) throw failed;
+  return host::Range(sheet, parsed->areas);
+}
+
+void MemHost::SetStatusBar(const std::string& text) {
+  calls_.Add(Call::kStatusBar);
+  status_bar_ = text;
+  status_bar_history_.push_back(status_bar_);
+}
+
+void MemHost::ResetStatusBar() {
+  calls_.Add(Call::kStatusBar);
+  status_bar_.reset();
+  status_bar_history_.push_back(status_bar_);
+}
+
+std::optional<host::Range> MemHost::InputBox(const std::string& prompt, const std::string& title,
+                                             const std::string& default_text) {
+  calls_.Add(Call::kInputBox);
+  input_boxes_.push_back(InputBoxRequest{prompt, title, default_text});
+  if (!input_box_handler_) return std::nullopt;  // nobody there: cancelled
+  // A copy, so that the handler may replace itself.
+  const auto handler = input_box_handler_;
+  return handler(input_boxes_.back());
+}
+
+void MemHost::MsgBox(const std::string& text, host::MessageIcon icon) {
+  calls_.Add(Call::kMsgBox);
+  messages_.push_back(text);
+  message_icons_.push_back(icon);
+  if (message_hook_) {
+    const auto hook = message_hook_;
+    hook(text);
+  }
+}
+
+std::int64_t MemHost::CountA(const host::Range& range) {
+  calls_.Add(Call::kCountA);
+  std::int64_t count = 0;
+  if (MemWorksheet* sheet = MemSheetOf(range)) {
+    for (const host::Area& area : range.Areas()) {
+      ForStoredCells(sheet->data().cells, area, [&](const CellKey&, const CellData& cell) {
+        if (!cell.value.is_empty()) ++count;
+      });
+    }
+    return count;
+  }
+  range.ForEachCell([&](const host::Range& cell) {
+    if (!cell.GetValue().is_empty()) ++count;
+  });
+  return count;
+}
+
+namespace {
+
+host::ValueKind KindOf(const host::Range& cell) {
+  if (MemWorksheet* sheet = MemSheetOf(cell)) {
+    const CellData* data = sheet->data().Find(cell.row(), cell.column());
+    return data ? data->value.kind() : host::ValueKind::kEmpty;
+  }
+  return cell.GetValue().kind();
+}
+
+}  // namespace
+
+bool MemHost::IsError(const host::Range& cell) {
+  calls_.Add(Call::kIsError);
+  return KindOf(cell) == host::ValueKind::kError;
+}
+
+bool MemHost::IsText(const host::Range& cell) {
+  calls_.Add(Call::kIsText);
+  return KindOf(cell) == host::ValueKind::kText;
+}
+
+bool MemHost::IsLogical(const host::Range& cell) {
+  calls_.Add(Call::kIsLogical);
+  return KindOf(cell) == host::ValueKind::kLogical;
+}
+
+host::Range MemHost::Intersect(const host::Range& a, const host::Range& b) {
+  calls_.Add(Call::kIntersect);
+  if (&a.Parent() != &b.Parent()) {
+    throw host::HostError("Method 'Intersect' of object '_Application' failed");
+  }
+  std::vector<host::Area> overlap;
+  for (const host::Area& x : a.Areas()) {
+    for (const host::Area& y : b.Areas()) {
+      if (const auto piece = host::IntersectAreas(x, y)) overlap.push_back(*piece);
+    }
+  }
+  if (overlap.empty()) return host::Range();
+  return host::Range(&a.Parent(), std::move(overlap));
+}
+
+double MemHost::Now() {
+  calls_.Add(Call::kNow);
+  return clock_();
+}
+
+void MemHost::DoEvents() {
+  calls_.Add(Call::kDoEvents);
+  if (yield_hook_) {
+    // A copy, so that the hook may replace itself while it runs.
+    const auto hook = yield_hook_;
+    hook();
+  }
+}
+
+}  // namespace quorvane::memhost
