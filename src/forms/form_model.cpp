@@ -1,0 +1,38 @@
+#include "forms/form_model.h"
+
+#include <utility>
+
+namespace quorvane::forms {
+
+FormModel::FormModel(std::string name, std::string caption, double width, double height,
+                     std::vector<FormControl> controls)
+    : name_(std::move(name)),
+      caption_(std::move(caption)),
+      width_(width),
+      height_(height),
+      controls_(std::move(controls)) {}
+
+const FormControl* FormModel::Find(std::string_view control_name) const {
+  for (const FormControl& control : controls_) {
+    if (control.name == control_name) return &control;
+  }
+  return nullptr;
+}
+
+std::string FormModel::CaptionOf(std::string_view control_name) const {
+  const FormControl* control = Find(control_name);
+  return control ? control->caption : std::string();
+}
+
+const FormControl* FormModel::SetControlCaption(std::string_view control_name,
+                                                std::string caption) {
+  for (FormControl& control : controls_) {
+    if (control.name == control_name) {
+      control.caption = std::move(caption);
+      return &control;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace quorvane::forms

@@ -1,0 +1,48 @@
+// A FormsUi that draws nothing and records what it was asked to do.
+//
+// Used by the tests and by front ends without windows (the command line). Every call is written to
+// events() as "<Action> <form>" ("Show frmVNT", "Hide frmVNT", "Caption frmVNT.lblCount1=3", ...);
+// the add-in's own message boxes are kept in messages(). FailOn() makes one kind of call raise a
+// HostError, to test the callers' error paths.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "forms/ui_port.h"
+
+namespace quorvane::forms {
+
+struct RecordedMessage {
+  std::string text;
+  host::MessageIcon icon;
+};
+
+class RecordingUi : public FormsUi {
+ public:
+  void Show(FormModel& form) override;
+  void SetFocus(FormModel& form) override;
+  void Hide(FormModel& form) override;
+  void Unload(FormModel& form) override;
+  void CaptionChanged(FormModel& form, const FormControl& control) override;
+  void MsgBox(const std::string& text, host::MessageIcon icon) override;
+
+  const std::vector<std::string>& events() const { return events_; }
+  const std::vector<RecordedMessage>& messages() const { return messages_; }
+  // Whether caption changes are recorded as events (off by default: a run changes many labels).
+  void set_record_captions(bool on) { record_captions_ = on; }
+  // Makes every call of this action ("Show", "SetFocus", "Hide", "Unload") on this form raise a
+  // HostError with the description; an empty action fails nothing.
+  void FailOn(std::string action, std::string form_name, std::string description);
+  void Clear();
+
+ private:
+  void Record(const std::string& action, const FormModel& form);
+
+  std::vector<std::string> events_;
+  std::vector<RecordedMessage> messages_;
+  bool record_captions_ = false;
+  std::string fail_action_, fail_form_, fail_description_;
+};
+
+}  // namespace quorvane::forms

@@ -1,0 +1,154 @@
+#include "forms/results_form.h"
+
+#include <array>
+#include <utility>
+#include <vector>
+
+#include "analysis/clearing.h"
+
+namespace quorvane::forms {
+namespace {
+
+struct Column {
+  const char* header_name;
+  const char* header_caption;
+  double left;
+  double width;
+  double header_height;
+  const char* value1;
+  const char* value2;
+};
+
+constexpr std::array<Column, 6> kColumns = {{
+    {"Label3", "Count", 79.5, 35.25, 24.75, "lblCount1", "lblCount2"},
+    {"Label4", "Match", 114.75, 54.75, 22.5, "lblMatch1", "lblMatch2"},
+    {"Label5", "Mismatch", 169.5, 54.75, 21.75, "lblMismatch1", "lblMismatch2"},
+    {"Label6", "Possible Transpose", 224.25, 44.25, 28.5, "lblTranspose1", "lblTranspose2"},
+    {"Label7", "Possible Year Off", 268.5, 45, 27.75, "lblYearOff1", "lblYearOff2"},
+    {"Label8", "Hidden Cells", 313.5, 52.5, 27.75, "lblHiddenCell1", "lblHiddenCell2"},
+}};
+
+constexpr double kHeaderTop = 41.25;
+constexpr double kRow1Top = 76.5;
+constexpr double kRow2Top = 100.5;
+constexpr double kValueHeight = 15;
+
+std::vector<FormControl> Layout() {
+  std::vector<FormControl> controls;
+  const Font header_font{"Arial", 8.25, true};
+  for (const Column& c : kColumns) {
+    controls.push_back({c.header_name, ControlKind::kLabel, c.header_caption, c.left, kHeaderTop,
+                        c.width, c.header_height, header_font, Alignment::kCenter, false, ""});
+  }
+  controls.push_back({"Label1",
+                      ControlKind::kLabel,
+                      "Range #1",
+                      12,
+                      78,
+                      54.75,
+                      18.75,
+                      {},
+                      Alignment::kLeft,
+                      false,
+                      ""});
+  controls.push_back({"Label2",
+                      ControlKind::kLabel,
+                      "Range #2",
+                      12,
+                      102,
+                      54.75,
+                      18.75,
+                      {},
+                      Alignment::kLeft,
+                      false,
+                      ""});
+  for (const Column& c : kColumns) {
+    controls.push_back({c.value1,
+                        ControlKind::kLabel,
+                        "0",
+                        c.left,
+                        kRow1Top,
+                        c.width,
+                        kValueHeight,
+                        {},
+                        Alignment::kCenter,
+                        false,
+                        ""});
+  }
+  for (const Column& c : kColumns) {
+    controls.push_back({c.value2,
+                        ControlKind::kLabel,
+                        "0",
+                        c.left,
+                        kRow2Top,
+                        c.width,
+                        kValueHeight,
+                        {},
+                        Alignment::kCenter,
+                        false,
+                        ""});
+  }
+  controls.push_back({ResultsForm::kStopButton,
+                      ControlKind::kButton,
+                      "Stop",
+                      372.75,
+                      51.75,
+                      41.25,
+                      70.5,
+                      {},
+                      Alignment::kCenter,
+                      false,
+                      ""});
+  return controls;
+}
+
+}  // namespace
+
+ResultsForm::ResultsForm(engine::AddinState& state, FormsUi& ui)
+    : FormModel(kName, "Result of Comparison", 417, 127.5, Layout()), state_(state), ui_(ui) {}
+
+void ResultsForm::EnsureLoaded() {
+  // Loading resets the counts, and the reset writes the labels back into this form: the flag keeps
+  // that nested touch from loading a second time.
+  if (loaded_ || loading_) return;
+  loading_ = true;
+  try {
+    analysis::ResetCounts(state_);
+  } catch (...) {
+    loading_ = false;
+    throw;
+  }
+  loading_ = false;
+  loaded_ = true;
+}
+
+void ResultsForm::Show() {
+  EnsureLoaded();
+  ui_.Show(*this);
+  set_visible(true);
+}
+
+void ResultsForm::SetFocus() {
+  EnsureLoaded();
+  ui_.SetFocus(*this);
+}
+
+void ResultsForm::Hide() {
+  EnsureLoaded();
+  ui_.Hide(*this);
+  set_visible(false);
+}
+
+void ResultsForm::Click(std::string_view control_name) {
+  EnsureLoaded();
+  if (control_name == kStopButton && state_.bStop == engine::kFalse) state_.bStop = engine::kTrue;
+}
+
+void ResultsForm::SetCaption(std::string_view label, const std::string& caption) {
+  EnsureLoaded();
+  if (const FormControl* control = SetControlCaption(label, caption)) {
+    ui_.CaptionChanged(*this, *control);
+  }
+}
+
+}  // namespace quorvane::forms
