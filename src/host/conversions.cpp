@@ -554,6 +554,38 @@ std::string FormatWhole(double number) {
   return (number < 0 ? "-" : "") + kept;
 }
 
+std::string FormatFixed(double number, int decimals) {
+  if (!std::isfinite(number)) return NumberText(number);
+  if (decimals < 0) decimals = 0;
+  const Decimal15 d = ToDecimal15(number);
+  std::string kept = RoundDigits(d, decimals, Half::kAwayFromZero);
+  const std::size_t width = static_cast<std::size_t>(decimals) + 1;
+  if (kept.size() < width) kept.insert(0, width - kept.size(), '0');
+  if (decimals > 0) kept.insert(kept.size() - static_cast<std::size_t>(decimals), ".");
+  return (number < 0 ? "-" : "") + kept;
+}
+
+SignificantDigits RoundSignificant(double number, int count) {
+  if (count < 1) count = 1;
+  if (count > 15) count = 15;
+  SignificantDigits result;
+  const std::size_t n = static_cast<std::size_t>(count);
+  if (number == 0 || !std::isfinite(number)) {
+    result.digits.assign(n, '0');
+    return result;
+  }
+  const Decimal15 d = ToDecimal15(number);
+  result.negative = d.negative;
+  result.exponent = d.exponent;
+  std::string kept = RoundDigits(d, count - 1 - d.exponent, Half::kAwayFromZero);
+  if (kept.size() > n) {  // 9.99 to 10.0: one more digit before the point
+    ++result.exponent;
+    kept.resize(n);
+  }
+  result.digits = kept;
+  return result;
+}
+
 std::string FormatTimestamp(double serial) {
   const CivilDateTime t = CivilFromSerial(serial);
   return std::to_string(t.month) + "/" + std::to_string(t.day) + " " + Pad2(t.hour) + ":" +

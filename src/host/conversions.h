@@ -60,6 +60,19 @@ double RoundHalfEven(double number, int places);
 // negative results ("-0" for a small negative number, as the host writes it).
 std::string FormatWhole(double number);
 
+// Formats a number with the pattern "0" followed by that many decimals ("0.00" for 2): halves away
+// from zero on the 15-digit decimal form, a minus sign for any negative number ("-0.00").
+std::string FormatFixed(double number, int decimals);
+
+// A number rounded to `count` significant digits (1 to 15) on its 15-digit decimal form, halves
+// away from zero: the value is d.ddd... times 10^exponent; zero has exponent 0.
+struct SignificantDigits {
+  bool negative = false;
+  std::string digits;  // exactly `count` digits, the first not 0 unless the number is 0
+  int exponent = 0;    // the power of ten of the first digit
+};
+SignificantDigits RoundSignificant(double number, int count);
+
 // Formats a date-time serial with the pattern "m/d hh:mm:ss", e.g. "1/5 14:03:09".
 std::string FormatTimestamp(double serial);
 
