@@ -1,0 +1,61 @@
+#include "ribbon/buttons.h"
+
+#include "analysis/clearing.h"
+#include "engine/run_driver.h"
+#include "ribbon/range_entry.h"
+
+namespace quorvane::ribbon {
+namespace {
+
+void CompareRanges(CommandContext& context) {
+  engine::AddinState& state = context.state;
+  ComparisonGuard guard(context.comparison_running);
+  context.results_form.Show();
+  context.results_form.SetFocus();
+  state.app().SetStatusBar(kStatusInProgress);
+  // The driver may replace either range; the slots take back what it leaves.
+  engine::processform(state, state.oRange1, state.oRange2);
+  state.app().ResetStatusBar();
+  context.results_form.Hide();
+}
+
+void ClearFormatting(CommandContext& context) {
+  engine::AddinState& state = context.state;
+  analysis::ResetCounts(state);
+  engine::RefreshCounts(state);
+  analysis::Clearformats(state, state.oRange1, state.oRange2);
+}
+
+}  // namespace
+
+void onButtonPressed(CommandContext& context, RibbonControl& control) {
+  engine::AddinState& state = context.state;
+  const bool refuse = context.comparison_running;
+
+  if (!refuse && control.Id() == "btnRange1") {
+    state.sRange1 = GetRangeForm(state, context.oApplication, control);
+    engine::RefreshControl(state, "EditBox1");
+  }
+  if (!refuse && control.Id() == "btnRange2") {
+    state.sRange2 = GetRangeForm(state, context.oApplication, control);
+    engine::RefreshControl(state, "EditBox2");
+  }
+  if (!refuse && control.Id() == "btnCompare") CompareRanges(context);
+  if (!refuse && control.Id() == "btnClearRange1") {
+    state.sRange1.clear();
+    engine::RefreshControl(state, "EditBox1");
+  }
+  if (!refuse && control.Id() == "btnClearRange2") {
+    state.sRange2.clear();
+    engine::RefreshControl(state, "EditBox2");
+  }
+  if (!refuse && control.Id() == "btnClearFormating") ClearFormatting(context);
+  if (control.Id() == "btnStop" && state.bStop == engine::kFalse) state.bStop = engine::kTrue;
+  if (!refuse && control.Id() == "btnAbout") context.about_form.Show();
+
+  engine::RefreshControl(state, "btnCompare");
+  engine::RefreshControl(state, "btnClearFormating");
+  engine::RefreshControl(state, "btnStop");
+}
+
+}  // namespace quorvane::ribbon

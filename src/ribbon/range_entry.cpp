@@ -1,0 +1,73 @@
+#include "ribbon/range_entry.h"
+
+#include <optional>
+
+#include "engine/matching.h"
+#include "host/error.h"
+
+namespace quorvane::ribbon {
+namespace {
+
+constexpr const char* kPickPrompt = "Select range from Excel Sheet";
+
+host::Application& Require(host::Application* app) {
+  if (app == nullptr) throw host::HostError(host::kObjectNotSet);
+  return *app;
+}
+
+// The input box's answer as a range; a cancelled box (the host's False) is no range.
+host::Range AskRange(host::Application* app, const char* prompt, const char* title,
+                     const std::string& default_text) {
+  std::optional<host::Range> answer = Require(app).InputBox(prompt, title, default_text);
+  if (!answer) throw host::HostError(host::kTypeMismatch);
+  return *answer;
+}
+
+}  // namespace
+
+std::string GetRangeForm(engine::AddinState& state, host::Application* oApplication,
+                         RibbonControl& control) {
+  // Each step that fails is skipped and the next one runs; the chosen range then stays nothing.
+  std::string default_text;
+  try {
+    host::Range selection = Require(oApplication).Selection();
+    if (selection) default_text = selection.Address();
+  } catch (const host::HostError&) {
+  }
+
+  // Both tests run, each reading the id afresh; the ids differ, so at most one box is shown.
+  auto id_is = [&control](const char* id) {
+    try {
+      return control.Id() == id;
+    } catch (const host::HostError&) {
+      return false;
+    }
+  };
+  auto ask = [&](const char* title) {
+    try {
+      return AskRange(oApplication, kPickPrompt, title, default_text);
+    } catch (const host::HostError&) {
+      return host::Range();
+    }
+  };
+  host::Range chosen;
+  if (id_is("btnRange1")) state.oRange1 = chosen = ask("Get Range #1");
+  if (id_is("btnRange2")) state.oRange2 = chosen = ask("Get Range #2");
+  if (!chosen) return {};
+  try {
+    return chosen.Address(/*external=*/true);
+  } catch (const host::HostError&) {
+    return {};
+  }
+}
+
+void RangeSetup(engine::AddinState& state, host::Application* oApplication) {
+  std::optional<host::Range> first =
+      Require(oApplication).InputBox("Enter range", "MERIDANE TOOL - RANGE1", "");
+  state.oRange1 = first.value_or(host::Range());
+  state.oRange2 = AskRange(oApplication, "Enter range", "MERIDANE TOOL - RANGE2", "");
+  if (!first) throw host::HostError(host::kTypeMismatch);
+  engine::RangeComp(state, state.oRange1, state.oRange2);
+}
+
+}  // namespace quorvane::ribbon
