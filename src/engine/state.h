@@ -1,12 +1,12 @@
 // The add-in's shared state: one object per loaded library.
 //
-// Everything that the Parts of the add-in share lives here: the host application, the two ranges and
-// their address texts, the twelve result counters, the seven option flags and the stop request, plus
-// the two ports through which the engine shows progress (the ribbon's invalidation and the results
-// form's labels). The add-in's connection object owns one AddinState; tests make their own.
+// Everything that the Parts of the add-in share lives here: the host application, the two ranges
+// and their address texts, the twelve result counters, the seven option flags and the stop request,
+// plus the two ports through which the engine shows progress (the ribbon's invalidation and the
+// results form's labels). The add-in's connection object owns one AddinState; tests make their own.
 //
-// All of it is used on the host's user-interface thread only; nothing is locked. Booleans shared with
-// the host are 16-bit: false is 0, true is -1.
+// All of it is used on the host's user-interface thread only; nothing is locked. Booleans shared
+// with the host are 16-bit: false is 0, true is -1.
 #pragma once
 
 #include <array>
@@ -36,8 +36,18 @@ struct Options {
 
 // The twelve result counters, in the order in which the results form's labels are reset.
 enum class Counter : int {
-  kCount1, kCount2, kMatch1, kMatch2, kMismatch1, kMismatch2,
-  kTranspose1, kTranspose2, kYear1, kYear2, kHidden1, kHidden2,
+  kCount1,
+  kCount2,
+  kMatch1,
+  kMatch2,
+  kMismatch1,
+  kMismatch2,
+  kTranspose1,
+  kTranspose2,
+  kYear1,
+  kYear2,
+  kHidden1,
+  kHidden2,
 };
 inline constexpr int kCounterCount = 12;
 

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the optimised build, then the same suite under AddressSanitizer and
+# UndefinedBehaviorSanitizer. Installs missing build dependencies first when run as root.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+if [ "$(id -u)" = 0 ]; then
+  bash scripts/install-deps.sh
+fi
+
+jobs=$(nproc)
+for preset in default sanitize; do
+  echo "=== ${preset} build ==="
+  cmake --preset "${preset}" >/dev/null
+  cmake --build --preset "${preset}" -j "${jobs}"
+  ctest --preset "${preset}" -j "${jobs}"
+done
+ln -sf build/default/compile_commands.json compile_commands.json

@@ -1,0 +1,41 @@
+#include "engine/options.h"
+
+namespace quorvane::engine {
+
+const std::array<OptionInfo, 7> kOptionTable{{
+    {&Options::bRoundNum, "chkRoundNum", "Round Numbers to 2 Places", true},
+    {&Options::bCompareNum, "chkCompareNum", "Compare Numbers ONLY", true},
+    {&Options::bIgnoreSign, "chkIgnoreSign", "Ignore Sign of Numbers", false},
+    {&Options::bReverse, "chkReverse", "Reverse Sign Range 1", false},
+    {&Options::bIgnore10digit, "chkIgnore10digit", "Ignore 10 digit Numbers", false},
+    {&Options::bIgnoreZero, "chkIgnoreZero", "Ignore Zero Values", true},
+    {&Options::bHideComments, "chkHideComments", "Hide Comments", true},
+}};
+
+void SetDefaultChecks(AddinState& state) {
+  for (const OptionInfo& option : kOptionTable) {
+    if (option.default_on) state.options.*option.flag = kTrue;
+  }
+  for (const OptionInfo& option : kOptionTable) {
+    if (option.default_on) RefreshControl(state, std::string(option.id));
+  }
+}
+
+void On_Action(AddinState& state, RibbonControl& control, Bool16 pressed) {
+  // Each test reads the control's id afresh, as the host hands it out.
+  for (const OptionInfo& option : kOptionTable) {
+    if (control.Id() == option.id) state.options.*option.flag = pressed == kTrue ? kTrue : kFalse;
+  }
+}
+
+Bool16 GetPressed(AddinState& state, RibbonControl& control) {
+  // Every box answers with its own flag, so that a ribbon redrawn after an invalidation shows each
+  // option as the next run will use it.
+  Bool16 answer = kFalse;
+  for (const OptionInfo& option : kOptionTable) {
+    if (control.Id() == option.id) answer = state.options.*option.flag;
+  }
+  return answer;
+}
+
+}  // namespace quorvane::engine

@@ -1,0 +1,87 @@
+#include "engine/marking.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "host/error.h"
+#include "run_fixture.h"
+
+namespace quorvane::testing {
+namespace {
+
+class MarkingTest : public RunFixture {
+ protected:
+  MarkingTest() { state.options.bHideComments = engine::kTrue; }
+  void Mark(int row, int column, std::int16_t here, std::int16_t there, const char* tag = "A") {
+    engine::MarkMismatch(state, host::Range(&sheet, host::Area{row, column, row, column}), tag,
+                         here, there);
+  }
+};
+
+TEST_F(MarkingTest, UnfilledCellWithoutComment) {
+  sheet.Put(2, 1, N(100));
+  Mark(2, 1, 2, 1);
+  EXPECT_EQ(Comment(2, 1),
+            "<<< 1/5 14:03:09:\nThis list has 2 100's.\nOther list has 1.\n>>>"
+            "\n\n<<<zvk_color=16777215,zvk_pattern=-4142>>>");
+  EXPECT_EQ(FillOf(2, 1), (memhost::Fill{6745634, host::kPatternSolid}));
+  ASSERT_EQ(sheet.data().shapes.size(), 1u);
+  EXPECT_EQ(sheet.data().shapes[0].text, "2,1");
+  EXPECT_FALSE(sheet.data().Find(2, 1)->comment->visible);
+}
+
+TEST_F(MarkingTest, FewerTimesHereIsLightRedWithASingularSuffix) {
+  sheet.Put(1, 1, N(100));
+  Mark(1, 1, 1, 2);
+  EXPECT_THAT(Comment(1, 1), ::testing::StartsWith("<<< 1/5 14:03:09:\nThis list has 1 100.\n"));
+  EXPECT_EQ(FillOf(1, 1).color, 11120637);
+}
+
+TEST_F(MarkingTest, UserCommentAndFillAreKeptBehindTheMemo) {
+  sheet.Put(1, 1, T("abc"));
+  sheet.PutFill(1, 1, 65535, host::kPatternSolid);
+  sheet.PutComment(1, 1, "Check");
+  Mark(1, 1, 1, 0);
+  EXPECT_EQ(Comment(1, 1),
+            "<<< 1/5 14:03:09:\nThis list has 1 abc.\nOther list has 0.\n>>>"
+            "\n\n\n<<<zvk_color=65535,zvk_pattern=1>>>Check");
+  EXPECT_EQ(FillOf(1, 1), (memhost::Fill{6745634, host::kPatternSolid}));
+}
+
+TEST_F(MarkingTest, SecondMarkingAddsABlockButNoSecondMemo) {
+  sheet.Put(1, 1, D(2023, 1, 5));
+  sheet.PutFill(1, 1, 255, host::kPatternSolid);
+  Mark(1, 1, 1, 0, "A");
+  mem.SetTime(host::SerialFromCivil({2023, 11, 25, 9, 0, 1}));
+  Mark(1, 1, 3, 1, "B");
+  const std::string text = Comment(1, 1);
+  EXPECT_THAT(text, ::testing::StartsWith(
+                        "<<< 11/25 09:00:01:\nThis list has 3 1/5/2023's.\nOther list has 1.\n>>>\n"
+                        "<<< 1/5 14:03:09:\n"));
+  EXPECT_EQ(text.find("zvk_color"), text.rfind("zvk_color"));
+  EXPECT_THAT(text, ::testing::EndsWith("<<<zvk_color=255,zvk_pattern=1>>>"));
+  EXPECT_EQ(sheet.data().shapes.size(), 2u);
+}
+
+TEST_F(MarkingTest, HideCommentsDecidesVisibility) {
+  sheet.Put(1, 1, N(1));
+  sheet.Put(2, 1, N(2));
+  state.options.bHideComments = engine::kFalse;
+  Mark(1, 1, 1, 0);
+  state.options.bHideComments = engine::kTrue;
+  Mark(2, 1, 1, 0);
+  EXPECT_TRUE(sheet.data().Find(1, 1)->comment->visible);
+  EXPECT_FALSE(sheet.data().Find(2, 1)->comment->visible);
+}
+
+TEST_F(MarkingTest, ProtectedSheetFailsAndKeepsTheUsersText) {
+  sheet.Put(1, 1, N(1));
+  sheet.PutComment(1, 1, "Paid in May");
+  sheet.Protect();
+  EXPECT_THROW(Mark(1, 1, 1, 0), host::HostError);
+  EXPECT_EQ(Comment(1, 1), "Paid in May");
+  EXPECT_EQ(FillOf(1, 1), memhost::Fill{});
+}
+
+}  // namespace
+}  // namespace quorvane::testing

@@ -1,0 +1,282 @@
+#include "engine/matching.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "engine/run_driver.h"
+#include "host/error.h"
+#include "run_fixture.h"
+
+namespace quorvane::testing {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+class MatchingTest : public RunFixture {
+ protected:
+  void Run(host::Range r1, host::Range r2) {
+    range1 = r1;
+    range2 = r2;
+    engine::RangeComp(state, range1, range2);
+  }
+  host::Range range1, range2;
+};
+
+TEST_F(MatchingTest, DuplicatesAreJudgedAsMultisets) {
+  DefaultOptions();
+  RunningClock();
+  Run(Column(1, {N(100), N(100)}), Column(2, {N(100)}));
+  EXPECT_EQ(state.counters.nMismatch1, 2);
+  EXPECT_EQ(state.counters.nMismatch2, 1);
+  EXPECT_EQ(state.counters.nMatch1 + state.counters.nMatch2, 0);
+  // Range 1's cells hold the value twice against once: green, "2,1"; Range 2's the other way round.
+  EXPECT_EQ(FillOf(1, 1).color, 6745634);
+  EXPECT_EQ(FillOf(1, 2).color, 11120637);
+  EXPECT_THAT(Comment(1, 1), HasSubstr("This list has 2 100's.\nOther list has 1."));
+  EXPECT_THAT(Comment(1, 2), HasSubstr("This list has 1 100.\nOther list has 2."));
+  ASSERT_EQ(sheet.data().shapes.size(), 3u);
+  EXPECT_EQ(sheet.data().shapes[0].text, "2,1");
+  EXPECT_EQ(sheet.data().shapes[2].text, "1,2");
+}
+
+TEST_F(MatchingTest, SecondPassMatchesThroughTheMatchedTextsWithoutCounting) {
+  DefaultOptions();
+  RunningClock();
+  Run(Column(1, {N(5), N(7)}), Column(2, {N(7), N(5)}));
+  EXPECT_EQ(state.counters.nMatch1, 2);
+  EXPECT_EQ(state.counters.nMatch2, 2);
+  // Each counting scan ends with a refresh of the twelve labels: two scans for each of the two
+  // cells of pass 1, none in pass 2.
+  EXPECT_EQ(ribbon.refresh_counts, 4);
+}
+
+TEST_F(MatchingTest, EqualDisplayedTextMatchesWhateverTheValue) {
+  DefaultOptions();
+  state.options.bRoundNum = engine::kFalse;
+  RunningClock();
+  sheet.Put(1, 1, N(1.001), "0.00");
+  sheet.Put(2, 1, N(0.999), "0.00");
+  sheet.Put(1, 2, N(1.001), "0.00");
+  Run(sheet.Ref("A1:A2"), sheet.Ref("B1"));
+  // 1.001 matches once; 0.999 shows the same text "1.00" and so matches too, uncounted.
+  EXPECT_EQ(state.counters.nMatch1, 2);
+  EXPECT_EQ(state.counters.nMismatch1, 0);
+  // In pass 2, 1.001 is found in the matched texts as well.
+  EXPECT_EQ(state.counters.nMatch2, 1);
+}
+
+TEST_F(MatchingTest, BlankAndHiddenCellsAreCountedButNotChecked) {
+  DefaultOptions();
+  RunningClock();
+  host::Range r1 = Column(1, {N(1), host::Value(), N(2), N(3)});
+  sheet.HideRow(3);
+  host::Range r2 = Column(2, {N(1), N(3), N(9), N(2)});
+  Run(r1, r2);
+  EXPECT_EQ(state.counters.nCount1, 3);
+  EXPECT_EQ(state.counters.nHidden1, 1);
+  EXPECT_EQ(state.counters.nCount2, 3);
+  EXPECT_EQ(state.counters.nHidden2, 1);
+  // 1 and 3 match; the hidden 2 in A3 is no candidate, so B4's 2 has no partner. B3 (9) is hidden.
+  EXPECT_EQ(state.counters.nMatch1, 2);
+  EXPECT_EQ(state.counters.nMismatch1, 0);
+  EXPECT_EQ(state.counters.nMismatch2, 1);
+  EXPECT_THAT(Comment(4, 2), HasSubstr("This list has 1 2.\nOther list has 0."));
+  EXPECT_EQ(Comment(3, 1), "");
+}
+
+TEST_F(MatchingTest, SignOptions) {
+  DefaultOptions();
+  RunningClock();
+  state.options.bReverse = engine::kTrue;
+  Run(Column(1, {N(100), N(-250)}), Column(2, {N(-100), N(250)}));
+  EXPECT_EQ(state.counters.nMatch1, 2);
+  EXPECT_EQ(state.counters.nMatch2, 2);
+
+  state.options.bReverse = engine::kFalse;
+  Run(range1, range2);
+  EXPECT_EQ(state.counters.nMismatch1, 2);
+
+  state.options.bIgnoreSign = engine::kTrue;
+  Run(range1, range2);
+  EXPECT_EQ(state.counters.nMatch1, 2);
+  EXPECT_EQ(state.counters.nMatch2, 2);
+}
+
+TEST_F(MatchingTest, RoundingToTwoPlacesHalvesToEven) {
+  DefaultOptions();
+  RunningClock();
+  Run(Column(1, {N(10.125)}), Column(2, {N(10.12), N(10.13)}));
+  EXPECT_EQ(state.counters.nMatch1, 1);
+  EXPECT_EQ(state.counters.nMismatch2, 1);  // 10.13
+  EXPECT_THAT(Comment(2, 2), HasSubstr("This list has 1 10.13."));
+
+  state.options.bRoundNum = engine::kFalse;
+  Run(range1, range2);
+  EXPECT_EQ(state.counters.nMismatch1, 1);
+  EXPECT_EQ(state.counters.nMismatch2, 2);
+}
+
+TEST_F(MatchingTest, CompareNumbersOnlyReadsNumericTextAndSkipsTheRest) {
+  DefaultOptions();
+  RunningClock();
+  Run(Column(1, {T("123"), T("abc"), host::Value::Error(host::CellError::kNA), D(2023, 1, 5)}),
+      Column(2, {N(123), D(2023, 1, 5)}));
+  EXPECT_EQ(state.counters.nMatch1, 1);
+  EXPECT_EQ(state.counters.nMismatch1, 0);
+  EXPECT_EQ(state.counters.nMatch2, 1);
+  EXPECT_EQ(state.counters.nMismatch2, 0);  // the date takes no part
+  EXPECT_EQ(state.notices, "1) [Book1.xlsx]Sheet1!$A$1 is text but probably should be number.");
+}
+
+TEST_F(MatchingTest, WithoutCompareNumbersOnlyDatesAndTextsTakePart) {
+  DefaultOptions();
+  state.options.bCompareNum = engine::kFalse;
+  RunningClock();
+  Run(Column(1, {D(2023, 1, 5), T("1/6/2023"), host::Value::Error(host::CellError::kNA), T("abc")}),
+      Column(2, {D(2023, 1, 5), D(2023, 1, 6), T("ABC")}));
+  EXPECT_EQ(state.counters.nMatch1, 2);
+  EXPECT_EQ(state.counters.nMismatch1, 1);  // "abc" differs from "ABC"
+  EXPECT_EQ(state.notices,
+            "1) [Book1.xlsx]Sheet1!$A$2 is text but probably should be date.\n"
+            "2) [Book1.xlsx]Sheet1!$A$3 is ERROR");
+  EXPECT_EQ(FillOf(3, 1).pattern, host::kPatternNone);  // an error cell is never marked
+}
+
+TEST_F(MatchingTest, TenDigitNumbersAreLeftOut) {
+  DefaultOptions();
+  state.options.bIgnore10digit = engine::kTrue;
+  RunningClock();
+  Run(Column(1, {N(1234567890), N(-123456789), N(123456789)}), Column(2, {N(5)}));
+  EXPECT_EQ(state.counters.nMismatch1, 1);
+  EXPECT_THAT(Comment(3, 1), HasSubstr("123456789."));
+  EXPECT_EQ(Comment(1, 1), "");
+  EXPECT_EQ(Comment(2, 1), "");
+}
+
+TEST_F(MatchingTest, ZerosAreNotCheckedButStillCountAsCandidates) {
+  DefaultOptions();
+  RunningClock();
+  Run(Column(1, {N(0.004)}), Column(2, {N(0)}));
+  EXPECT_EQ(state.counters.nMatch1, 1);
+  EXPECT_EQ(state.counters.nMatch2 + state.counters.nMismatch2, 0);
+}
+
+TEST_F(MatchingTest, LiveOptionsChangeAtAYieldAndCopiedOnesOnlyNextRun) {
+  DefaultOptions();
+  RunningClock();
+  // 200 candidates so that the pass yields after the 100th; at that yield the user turns Compare
+  // Numbers ONLY off and Reverse Sign on.
+  std::vector<host::Value> r1(200, N(1));
+  r1.push_back(T("abc"));
+  mem.SetYieldHook([&] {
+    state.options.bCompareNum = engine::kFalse;
+    state.options.bReverse = engine::kTrue;
+  });
+  Run(Column(1, r1), Column(2, {N(1)}));
+  // "abc" takes part from then on (a mismatch); the sign of Range 1 is still the run's copy.
+  EXPECT_EQ(state.counters.nMismatch1, 201);
+  EXPECT_THAT(Comment(201, 1), HasSubstr("This list has 1 abc."));
+  EXPECT_THAT(Comment(1, 1), HasSubstr("This list has 200 1's.\nOther list has 1."));
+}
+
+TEST_F(MatchingTest, StopRequestAtAYieldEndsTheRunOnce) {
+  DefaultOptions();
+  mem.SetYieldHook([&] { state.bStop = engine::kTrue; });
+  Run(Column(1, {N(1), N(2), N(3)}), Column(2, {N(4), N(5)}));
+  ASSERT_EQ(mem.messages().size(), 1u);
+  EXPECT_EQ(mem.messages()[0], "User Stopped");
+  EXPECT_EQ(state.counters.nMismatch1 + state.counters.nMatch1, 0);
+  // Nothing of the flashed cell is left behind, and no diagnosis followed.
+  EXPECT_EQ(FillOf(1, 1), memhost::Fill{});
+  EXPECT_EQ(state.counters.nCount2, 0);
+}
+
+TEST_F(MatchingTest, AnimationLeavesEveryFillAsItWas) {
+  DefaultOptions();
+  sheet.PutFill(1, 2, 65535, host::kPatternSolid);  // yellow
+  sheet.PutFill(2, 2, 255, 17);                     // red dots
+  Run(Column(1, {N(1), N(2)}), Column(2, {N(1), N(2)}));
+  EXPECT_EQ(state.counters.nMatch1, 2);
+  EXPECT_GT(mem.yields(), 0u);
+  EXPECT_EQ(FillOf(1, 1), memhost::Fill{});
+  EXPECT_EQ(FillOf(1, 2), (memhost::Fill{65535, host::kPatternSolid}));
+  EXPECT_EQ(FillOf(2, 2), (memhost::Fill{255, 17}));
+}
+
+TEST_F(MatchingTest, RangeOutsideTheUsedAreaFailsTheRun) {
+  DefaultOptions();
+  RunningClock();
+  Column(1, {N(1)});
+  range1 = sheet.Ref("D10:D20");
+  range2 = sheet.Ref("A1");
+  EXPECT_THROW(engine::RangeComp(state, range1, range2), host::HostError);
+}
+
+TEST_F(MatchingTest, BlankRangeOneMakesEveryCheckedCellOfRangeTwoAMismatch) {
+  DefaultOptions();
+  RunningClock();
+  Column(2, {N(1), N(2), N(3)});
+  sheet.Put(5, 1, T("note"));  // column A is inside the used area, rows 1 to 3 of it are blank
+  Run(sheet.Ref("A1:A3"), sheet.Ref("B1:B3"));
+  EXPECT_EQ(state.counters.nCount1, 3);
+  EXPECT_EQ(state.counters.nMismatch2, 3);
+}
+
+class DriverTest : public MatchingTest {};
+
+TEST_F(DriverTest, RefusesMoreThanTenThousandItemsInEitherRangeOnce) {
+  DefaultOptions();
+  RunningClock();
+  std::vector<host::Value> many(10001, N(1));
+  host::Range big = Column(1, many);
+  host::Range small = Column(2, {N(1)});
+  state.counters.nCount1 = 7;  // a previous run's figure stays untouched
+  for (auto [a, b] : {std::pair{big, small}, std::pair{small, big}, std::pair{big, big}}) {
+    range1 = a;
+    range2 = b;
+    engine::processform(state, range1, range2);
+  }
+  EXPECT_EQ(mem.messages(), std::vector<std::string>(3, "Too many items in list.  Max is 10000"));
+  EXPECT_EQ(state.counters.nCount1, 7);
+  EXPECT_EQ(Comment(1, 2), "");
+}
+
+TEST_F(DriverTest, TenThousandItemsAndLargeSparseRangesGoAhead) {
+  DefaultOptions();
+  RunningClock();
+  // 10000 filled cells, one of them a formula's empty text, which counts as an item. Texts take no
+  // part under Compare Numbers ONLY, which keeps this run short.
+  std::vector<host::Value> values(9999, T("abc"));
+  values.push_back(T(""));
+  range1 = Column(1, values);
+  range2 = sheet.Ref("B1:B20000");
+  sheet.Put(20000, 2, T("abc"));
+  engine::processform(state, range1, range2);
+  EXPECT_TRUE(mem.messages().empty());
+  EXPECT_EQ(state.counters.nCount1, 10000);
+  EXPECT_EQ(state.counters.nCount2, 20000);
+}
+
+TEST_F(DriverTest, RefusesRangesWhoseCellsWouldOverflowTheCounters) {
+  DefaultOptions();
+  RunningClock();
+  sheet.Put(40000, 1, N(1));
+  sheet.Put(1, 2, N(1));
+  range1 = sheet.Ref("A:A");
+  range2 = sheet.Ref("B1");
+  engine::processform(state, range1, range2);
+  EXPECT_EQ(mem.messages(), std::vector<std::string>{"Too many cells in range.  Max is 32767"});
+  EXPECT_EQ(state.counters.nCount1, 0);
+  EXPECT_EQ(Comment(1, 2), "");
+}
+
+TEST_F(DriverTest, AnEmptyRangeSlotFailsWithAHostError) {
+  DefaultOptions();
+  range1 = Column(1, {N(1)});
+  range2 = host::Range();
+  EXPECT_THROW(engine::processform(state, range1, range2), host::HostError);
+}
+
+}  // namespace
+}  // namespace quorvane::testing
