@@ -224,13 +224,13 @@ std::string Number(int n, int width) {
   return s;
 }
 
-// Serials before 1/1/100 or after 12/31/9999 cannot be shown as dates; the host fills the cell
-// with "#" then.
-constexpr double kFirstSerial = -657434;
+// A cell cannot show a negative serial or one after 12/31/9999 as a date; the host fills it with
+// "#" then. Serials before 3/1/1900 are shown by the macro language's calendar, which has no
+// 2/29/1900, so they are one day off the host's cell calendar.
 constexpr double kLastSerialEnd = 2958466;
 
 std::string DateDisplay(double serial, std::string_view format) {
-  if (serial < kFirstSerial || serial >= kLastSerialEnd) return "########";
+  if (serial < 0 || serial >= kLastSerialEnd) return "########";
   const std::vector<Token> tokens = Tokenize(format);
   bool twelve_hour = false;
   for (const Token& t : tokens) {

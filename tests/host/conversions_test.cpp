@@ -1,0 +1,235 @@
+#include "host/conversions.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "host/error.h"
+#include "host/value.h"
+
+namespace quorvane::host {
+namespace {
+
+double Serial(int y, int m, int d, int hh = 0, int mm = 0, int ss = 0) {
+  return SerialFromCivil({y, m, d, hh, mm, ss});
+}
+
+TEST(ReadNumberTest, AcceptsTheHostsNumberForms) {
+  const struct {
+    const char* text;
+    double number;
+  } cases[] = {
+      {"6,231,532.11", 6231532.11},
+      {"1D2", 100},
+      {"1e-2", 0.01},
+      {"123-", -123},
+      {"(5)", -5},
+      {"$1,000", 1000},
+      {" 12 ", 12},
+      {"-$5", -5},
+      {"$-5", -5},
+      {"- 7", -7},
+      {"+3.5", 3.5},
+      {".5", 0.5},
+      {"5.", 5},
+      {"459.-", -459},
+      {"(1,234.5)", -1234.5},
+      {"&HFF", 255},
+      {"&HFFFF", -1},
+      {"&H10000", 65536},
+      {"&O17", 15},
+  };
+  for (const auto& c : cases) {
+    const std::optional<double> n = ReadNumber(c.text);
+    ASSERT_TRUE(n.has_value()) << c.text;
+    EXPECT_DOUBLE_EQ(*n, c.number) << c.text;
+  }
+}
+
+TEST(ReadNumberTest, RejectsOtherTexts) {
+  for (const char* text :
+       {"",       "  ",      "abc",   "12a", "a21",   "5%",   "1/5/2023", "1,00", ",5",
+        "1,0000", "1.000,5", "459..", "-5-", "(5",    "(-5)", "1e",       "e5",   ".",
+        "$",      "&H",      "&HG",   "&O8", "1e400", "1 2",  "--5"}) {
+    EXPECT_FALSE(ReadNumber(text).has_value()) << text;
+  }
+}
+
+TEST(ReadDateTest, ReadsDateAndTimeForms) {
+  const double jan5 = Serial(2023, 1, 5);
+  for (const char* text :
+       {"1/5/2023", "1-5-2023", "1.5.2023", "01/05/23", "2023-01-05", "2023/1/5", "Jan 5, 2023",
+        "january 5 2023", "5-Jan-2023", "5 January 2023", "5-jan-23", " 1/5/2023 "}) {
+    const std::optional<double> d = ReadDate(text);
+    ASSERT_TRUE(d.has_value()) << text;
+    EXPECT_EQ(*d, jan5) << text;
+  }
+  EXPECT_DOUBLE_EQ(*ReadDate("1/5/2023 14:03:09"), Serial(2023, 1, 5, 14, 3, 9));
+  EXPECT_DOUBLE_EQ(*ReadDate("1/5/2023 2:03 PM"), Serial(2023, 1, 5, 14, 3));
+  EXPECT_DOUBLE_EQ(*ReadDate("4:35:47 PM"), (16 * 3600 + 35 * 60 + 47) / 86400.0);
+  EXPECT_DOUBLE_EQ(*ReadDate("12:30 am"), 0.5 / 24);
+  EXPECT_DOUBLE_EQ(*ReadDate("October 19, 1962"), Serial(1962, 10, 19));
+}
+
+TEST(ReadDateTest, TwoDigitYearsAndLimits) {
+  EXPECT_EQ(*ReadDate("1/1/29"), Serial(2029, 1, 1));
+  EXPECT_EQ(*ReadDate("1/1/30"), Serial(1930, 1, 1));
+  EXPECT_EQ(*ReadDate("1/1/100"), Serial(100, 1, 1));
+  EXPECT_EQ(*ReadDate("12/31/9999"), Serial(9999, 12, 31));
+  EXPECT_EQ(*ReadDate("2/29/2024"), Serial(2024, 2, 29));
+  for (const char* text :
+       {"", "1/5", "1.5", "12.5", "13/1/2023", "2/29/2023", "2/30/2024", "1/1/10000", "1/1/099",
+        "Monday, January 5, 2023", "Foo 5, 2023", "1/5/2023 25:00", "1/5/2023 13:00 PM",
+        "1/5/2023x", "12:60", "7", "abc", "1/5/2023 14:03:09 extra"}) {
+    EXPECT_FALSE(ReadDate(text).has_value()) << text;
+  }
+}
+
+TEST(SerialTest, CalendarHasNo1900LeapDay) {
+  EXPECT_EQ(Serial(1899, 12, 30), 0);
+  EXPECT_EQ(Serial(1899, 12, 31), 1);
+  EXPECT_EQ(Serial(1900, 3, 1), 61);
+  EXPECT_EQ(Serial(2023, 1, 5), 44931);
+  EXPECT_EQ(Serial(1899, 12, 29, 6), -1.25);
+  const CivilDateTime c = CivilFromSerial(-1.25);
+  EXPECT_EQ((std::tuple{c.year, c.month, c.day, c.hour}), (std::tuple{1899, 12, 29, 6}));
+  const CivilDateTime far = CivilFromSerial(Serial(100, 1, 1));
+  EXPECT_EQ((std::tuple{far.year, far.month, far.day}), (std::tuple{100, 1, 1}));
+}
+
+TEST(FormatTimestampTest, RoundsToWholeSecondsWithoutSixty) {
+  EXPECT_EQ(FormatTimestamp(Serial(2023, 1, 5, 14, 3, 9)), "1/5 14:03:09");
+  EXPECT_EQ(FormatTimestamp(Serial(2023, 11, 25, 9, 5, 0)), "11/25 09:05:00");
+  EXPECT_EQ(FormatTimestamp(Serial(2023, 1, 5, 14, 3, 9) + 0.6 / 86400), "1/5 14:03:10");
+  EXPECT_EQ(FormatTimestamp(Serial(2023, 1, 5, 23, 59, 59) + 0.7 / 86400), "1/6 00:00:00");
+  EXPECT_EQ(FormatTimestamp(Serial(2023, 12, 31, 23, 59, 59) + 0.9 / 86400), "1/1 00:00:00");
+}
+
+TEST(ValueKindsTest, IsNumericAndToNumber) {
+  EXPECT_TRUE(IsNumeric(Value::Number(0)));
+  EXPECT_TRUE(IsNumeric(Value::Logical(true)));
+  EXPECT_EQ(ToNumber(Value::Logical(true)), -1);
+  EXPECT_EQ(ToNumber(Value::Logical(false)), 0);
+  EXPECT_EQ(ToNumber(Value::Text(" 1,234 ")), 1234);
+  for (const Value& v : {Value::Date(44931), Value(), Value::Error(CellError::kNA),
+                         Value::Text("abc"), Value::Text("1/5/2023")}) {
+    EXPECT_FALSE(IsNumeric(v)) << DebugString(v);
+    try {
+      ToNumber(v);
+      ADD_FAILURE() << DebugString(v);
+    } catch (const HostError& e) {
+      EXPECT_EQ(e.description(), "Type mismatch");
+    }
+  }
+}
+
+TEST(ValueKindsTest, DatesOfValues) {
+  EXPECT_TRUE(IsDate(Value::Date(44931)));
+  EXPECT_TRUE(IsDate(Value::Text("1/5/2023")));
+  EXPECT_EQ(ToDateSerial(Value::Text("1/5/2023")), 44931);
+  EXPECT_FALSE(IsDate(Value::Number(44931)));
+  EXPECT_FALSE(IsDate(Value::Logical(true)));
+  EXPECT_FALSE(IsDate(Value()));
+  EXPECT_FALSE(ToDateSerial(Value::Text("123")).has_value());
+}
+
+TEST(ToTextTest, Numbers) {
+  const struct {
+    double number;
+    const char* text;
+  } cases[] = {
+      {0.1 + 0.2, "0.3"},
+      {123456789012345678.0, "1.23456789012346E+17"},
+      {1e15, "1E+15"},
+      {123456789012345.0, "123456789012345"},
+      {-12.5, "-12.5"},
+      {0.0001, "0.0001"},
+      {0.00001, "1E-05"},
+      {-0.0, "0"},
+      {1234567.125, "1234567.125"},
+      {2.0 / 3, "0.666666666666667"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ToText(Value::Number(c.number)), c.text) << c.text;
+}
+
+TEST(ToTextTest, OtherKinds) {
+  EXPECT_EQ(ToText(Value::Date(Serial(2023, 1, 5))), "1/5/2023");
+  EXPECT_EQ(ToText(Value::Date(Serial(2023, 1, 5, 14, 3, 9))), "1/5/2023 2:03:09 PM");
+  EXPECT_EQ(ToText(Value::Date(Serial(2023, 1, 5, 0, 0, 1))), "1/5/2023 12:00:01 AM");
+  EXPECT_EQ(ToText(Value::Date(0)), "12:00:00 AM");
+  EXPECT_EQ(ToText(Value::Date(0.5)), "12:00:00 PM");
+  EXPECT_EQ(ToText(Value::Logical(true)), "True");
+  EXPECT_EQ(ToText(Value::Logical(false)), "False");
+  EXPECT_EQ(ToText(Value()), "");
+  EXPECT_EQ(ToText(Value::Text("Abc ")), "Abc ");
+  EXPECT_THROW(ToText(Value::Error(CellError::kDiv0)), HostError);
+}
+
+TEST(EqualTest, HostComparison) {
+  EXPECT_TRUE(Equal(Value::Number(44931), Value::Date(44931)));
+  EXPECT_TRUE(Equal(Value::Logical(true), Value::Number(-1)));
+  EXPECT_FALSE(Equal(Value::Number(123), Value::Text("123")));
+  EXPECT_FALSE(Equal(Value::Text("abc"), Value::Text("ABC")));
+  EXPECT_TRUE(Equal(Value::Text("abc"), Value::Text("abc")));
+  EXPECT_TRUE(Equal(Value(), Value::Number(0)));
+  EXPECT_TRUE(Equal(Value(), Value::Text("")));
+  EXPECT_TRUE(Equal(Value(), Value()));
+  EXPECT_FALSE(Equal(Value(), Value::Text(" ")));
+  EXPECT_FALSE(Equal(Value::Number(0.1 + 0.2), Value::Number(0.3)));
+  EXPECT_FALSE(Equal(Value::Error(CellError::kNA), Value::Error(CellError::kNA)));
+}
+
+TEST(RoundTest, HalvesToEvenOnTheDecimalForm) {
+  const struct {
+    double number;
+    int places;
+    double rounded;
+  } cases[] = {
+      {10.125, 2, 10.12}, {10.135, 2, 10.14},   {3.825, 2, 3.82},     {3.875, 2, 3.88},
+      {2.675, 2, 2.68},   {-2.675, 2, -2.68},   {-10.125, 2, -10.12}, {2.5, 0, 2},
+      {3.5, 0, 4},        {0.12345, 4, 0.1234}, {0.00005, 4, 0},      {10.126, 2, 10.13},
+      {0.004, 2, 0},      {0.995, 2, 1},        {1e20, 2, 1e20},      {0.1 + 0.2, 2, 0.3},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(RoundHalfEven(c.number, c.places), c.rounded) << c.number << " " << c.places;
+  }
+}
+
+TEST(FormatTest, WholeAndFixed) {
+  EXPECT_EQ(FormatWhole(2.5), "3");
+  EXPECT_EQ(FormatWhole(-2.5), "-3");
+  EXPECT_EQ(FormatWhole(0.5), "1");
+  EXPECT_EQ(FormatWhole(1234567890.4), "1234567890");
+  EXPECT_EQ(FormatWhole(-123456789), "-123456789");
+  EXPECT_EQ(FormatWhole(-0.4), "-0");
+  EXPECT_EQ(FormatWhole(0), "0");
+  EXPECT_EQ(FormatWhole(1e20), "100000000000000000000");
+  EXPECT_EQ(FormatFixed(22.225, 2), "22.23");
+  EXPECT_EQ(FormatFixed(0.125, 2), "0.13");
+  EXPECT_EQ(FormatFixed(-0.001, 2), "-0.00");
+  EXPECT_EQ(FormatFixed(9.999, 2), "10.00");
+  EXPECT_EQ(FormatFixed(0.05, 3), "0.050");
+}
+
+TEST(RoundSignificantTest, CarriesIntoTheExponent) {
+  const SignificantDigits r = RoundSignificant(9.9999996, 6);
+  EXPECT_EQ(r.digits, "100000");
+  EXPECT_EQ(r.exponent, 1);
+  EXPECT_EQ(RoundSignificant(-0.000123456, 3).digits, "123");
+  EXPECT_EQ(RoundSignificant(-0.000123456, 3).exponent, -4);
+  EXPECT_TRUE(RoundSignificant(-0.000123456, 3).negative);
+}
+
+TEST(ValueTest, FactoriesAndDebugText) {
+  EXPECT_EQ(Value::Logical(true).number(), -1);
+  EXPECT_EQ(Value::Error(CellError::kNA).error(), CellError::kNA);
+  EXPECT_EQ(DebugString(Value::Text("abc")), "Text(\"abc\")");
+  EXPECT_EQ(DebugString(Value::Number(1.5)), "Number(1.5)");
+  EXPECT_EQ(DebugString(Value::Error(CellError::kDiv0)), "Error(#DIV/0!)");
+  EXPECT_EQ(std::string(CellErrorText(CellError::kName)), "#NAME?");
+  EXPECT_NE(Value::Number(1), Value::Date(1));
+}
+
+}  // namespace
+}  // namespace quorvane::host
