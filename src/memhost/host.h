@@ -146,6 +146,8 @@ class MemHost : public host::Application {
   MemWorkbook& AddWorkbook(const std::string& name);
   // Adds a workbook that a loader filled (for example from a file).
   MemWorkbook& AddWorkbook(WorkbookData data);
+  // The workbook Workbooks(name) finds (exact name first, then in any letter case), or nothing;
+  // not a host call.
   MemWorkbook* FindWorkbook(const std::string& name);
   std::vector<MemWorkbook*> workbooks();
 
