@@ -98,8 +98,8 @@ enum class Half { kEven, kAwayFromZero };
 // of magnitude * 10^places (no leading zeros, "0" for zero). `exact` tells whether no digit was
 // dropped.
 std::string RoundDigits(const Decimal15& d, int places, Half half, bool* exact = nullptr) {
-  const long kept_count = static_cast<long>(d.exponent) + places + 1;
-  const long total = static_cast<long>(d.digits.size());
+  const std::int64_t kept_count = std::int64_t{d.exponent} + places + 1;
+  const auto total = static_cast<std::int64_t>(d.digits.size());
   if (exact != nullptr) *exact = kept_count >= total;
   std::string kept;
   if (kept_count >= total) {
@@ -535,7 +535,9 @@ bool Equal(const Value& a, const Value& b) {
 }
 
 double RoundHalfEven(double number, int places) {
-  if (!std::isfinite(number)) return number;
+  // Beyond these every double is already whole in that place, or rounds to 0.
+  if (!std::isfinite(number) || places > 400) return number;
+  if (places < -400) return 0.0;
   const Decimal15 d = ToDecimal15(number);
   bool exact = false;
   const std::string kept = RoundDigits(d, places, Half::kEven, &exact);
