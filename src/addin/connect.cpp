@@ -1,0 +1,238 @@
+#include "addin/connect.h"
+
+#include "addin/registration.h"
+#include "engine/matching.h"
+#include "engine/options.h"
+#include "engine/run_driver.h"
+#include "host/error.h"
+#include "ribbon/buttons.h"
+#include "ribbon/callbacks.h"
+#include "ribbon/range_entry.h"
+#include "ribbon/ribbon_xml.h"
+
+namespace quorvane::addin {
+
+using host::HostError;
+
+Connect::Connect(Library& library) : library_(library) { library_.state.ribbon = this; }
+
+Connect::~Connect() {
+  if (library_.state.ribbon == this) library_.state.ribbon = nullptr;
+}
+
+void Connect::Message(const std::string& text, host::MessageIcon icon) {
+  forms::ShowMessage(oApplication_ != nullptr ? oApplication_ : library_.state.oApp, library_.ui,
+                     text, icon);
+}
+
+// --- The host's connection entry points ---
+
+void Connect::IDTExtensibility2_OnConnection(HostObject* Application, int /*ConnectMode*/,
+                                             HostObject* /*AddInInst*/) {
+  try {
+    oApplication_ = Application != nullptr ? Application->AsApplication() : nullptr;
+  } catch (const HostError&) {
+    oApplication_ = nullptr;
+  }
+  if (oApplication_ == nullptr) Message(kNoApplicationMessage, host::MessageIcon::kExclamation);
+}
+
+void Connect::IDTExtensibility2_OnDisconnection(int /*RemoveMode*/) {}
+void Connect::IDTExtensibility2_OnAddInsUpdate() {}
+void Connect::IDTExtensibility2_OnBeginShutdown() {}
+
+void Connect::IDTExtensibility2_OnStartupComplete() {
+  if (library_.gRibbon != nullptr) library_.gRibbon->Invalidate();
+}
+
+std::string Connect::IRibbonExtensibility_GetCustomUI(const std::string& RibbonID) {
+  std::string last_error;
+  bool failed = false;
+  try {
+    SetDefaultChecks();
+  } catch (const HostError& error) {
+    failed = true;
+    last_error = error.description();
+  }
+  std::string xml;
+  try {
+    xml = GetRibbonXMLText(RibbonID);
+  } catch (const HostError& error) {
+    failed = true;
+    last_error = error.description();
+  }
+  if (failed) Message(last_error);
+  return xml;
+}
+
+// --- The designer's connection cycle ---
+
+void Connect::AddinInstance_OnConnection(HostObject* Application, int ConnectMode,
+                                         HostObject* /*AddInInst*/) {
+  try {
+    VBInstance = Application != nullptr ? Application->AsDevelopmentEnvironment() : nullptr;
+    if (VBInstance == nullptr) throw HostError(host::kTypeMismatch);
+    if (ConnectMode == kExternal) {
+      Show();
+    } else {
+      command_bar_control_ = AddToAddInCommandBar(kMenuCaption);
+      if (command_bar_control_ == nullptr) throw HostError(host::kObjectNotSet);
+      VBInstance->ConnectClickEvents(*command_bar_control_, [this] { MenuHandler_Click(); });
+    }
+    if (ConnectMode == kAfterStartup &&
+        library_.settings.GetSetting(registration::kSettingsAppName, registration::kSettingsSection,
+                                     registration::kDisplayOnConnect, "0") == "1") {
+      Show();
+    }
+  } catch (const HostError& error) {
+    Message(error.description());
+  }
+}
+
+void Connect::AddinInstance_OnDisconnection(int /*RemoveMode*/) {
+  // Each step runs even when an earlier one failed.
+  try {
+    if (command_bar_control_ != nullptr) command_bar_control_->Delete();
+  } catch (const HostError&) {
+  }
+  command_bar_control_.reset();
+  const char* displayed = FormDisplayed ? "1" : "0";
+  FormDisplayed = false;
+  try {
+    library_.settings.SaveSetting(registration::kSettingsAppName, registration::kSettingsSection,
+                                  registration::kDisplayOnConnect, displayed);
+  } catch (const HostError&) {
+  }
+  try {
+    if (add_in_form_ != nullptr) add_in_form_->Unload();
+  } catch (const HostError&) {
+  }
+  add_in_form_.reset();
+}
+
+void Connect::MenuHandler_Click() { Show(); }
+
+std::shared_ptr<CommandBarControl> Connect::AddToAddInCommandBar(const std::string& sCaption) {
+  try {
+    if (VBInstance == nullptr) return nullptr;
+    CommandBar* bar = VBInstance->CommandBars(kAddInsCommandBar);
+    if (bar == nullptr) return nullptr;
+    std::shared_ptr<CommandBarControl> control = bar->AddControl(kControlButton);
+    if (control == nullptr) return nullptr;
+    control->SetCaption(sCaption);
+    return control;
+  } catch (const HostError&) {
+    return nullptr;
+  }
+}
+
+std::string Connect::EnvironmentName() {
+  if (VBInstance == nullptr) throw HostError(host::kObjectNotSet);
+  return VBInstance->Name();
+}
+
+void Connect::Show() {
+  try {
+    if (add_in_form_ == nullptr) {
+      add_in_form_ = std::make_unique<forms::AddInForm>(library_.state, library_.ui);
+    }
+    add_in_form_->set_owner(this);
+    FormDisplayed = true;
+    add_in_form_->Show();
+  } catch (const HostError&) {
+  }
+}
+
+void Connect::Hide() {
+  try {
+    FormDisplayed = false;
+    if (add_in_form_ == nullptr) {
+      add_in_form_ = std::make_unique<forms::AddInForm>(library_.state, library_.ui);
+    }
+    add_in_form_->Hide();
+  } catch (const HostError&) {
+  }
+}
+
+// --- Ribbon operations ---
+
+void Connect::OnRibbonLoad(ribbon::RibbonUI* objRibbon) {
+  library_.gRibbon = objRibbon;
+  iRibbon = objRibbon;
+  library_.state.oApp = oApplication_;
+}
+
+std::string Connect::GetRibbonXMLText(const std::string& sRibbonID) {
+  return ribbon::GetRibbonXMLText(sRibbonID);
+}
+
+void Connect::VNT(ribbon::RibbonControl& /*control*/) { ribbon::VNT(library_.frmVNT); }
+
+std::string Connect::OnGetText(ribbon::RibbonControl& control) {
+  return ribbon::OnGetText(library_.state, control);
+}
+
+void Connect::ChangeText(ribbon::RibbonControl& control, const std::string& Text) {
+  try {
+    if (control.Id() == "EditBox1" || control.Id() == "EditBox2") {
+      host::Application* app = oApplication_ != nullptr ? oApplication_ : library_.state.oApp;
+      if (app != nullptr) app->RangeFromReference(Text);
+    }
+  } catch (const HostError&) {
+  }
+}
+
+std::string Connect::GetRangeForm(ribbon::RibbonControl& control) {
+  return ribbon::GetRangeForm(library_.state, oApplication_, control);
+}
+
+void Connect::onButtonPressed(ribbon::RibbonControl& control) {
+  ribbon::CommandContext context{library_.state, oApplication_, library_.frmVNT, library_.frmAbout,
+                                 library_.comparison_running};
+  ribbon::onButtonPressed(context, control);
+}
+
+void Connect::Editbox1_getText(ribbon::RibbonControl& /*control*/, host::Value& /*returnedVal*/) {
+  throw HostError(host::kObjectNotSet);
+}
+
+engine::Bool16 Connect::GetEnable(ribbon::RibbonControl& /*control*/) {
+  return ribbon::GetEnable(library_.state);
+}
+
+engine::Bool16 Connect::GetPressed(ribbon::RibbonControl& control) {
+  return engine::GetPressed(library_.state, control);
+}
+
+void Connect::On_Action(ribbon::RibbonControl& control, engine::Bool16 pressed) {
+  engine::On_Action(library_.state, control, pressed);
+}
+
+void Connect::SetDefaultChecks() { engine::SetDefaultChecks(library_.state); }
+
+void Connect::RangeComp(host::Range& oRange1, host::Range& oRange2) {
+  engine::RangeComp(library_.state, oRange1, oRange2);
+}
+
+void Connect::processform(host::Range& range1, host::Range& range2) {
+  maxsize = engine::kMaxItems;
+  engine::processform(library_.state, range1, range2);
+}
+
+void Connect::RefreshControl(const std::string& CtlId) {
+  if (iRibbon != nullptr) iRibbon->InvalidateControl(CtlId);
+}
+
+void Connect::RefreshCounts() {
+  for (int i = 0; i < engine::kCounterCount; ++i) {
+    RefreshControl(std::string(engine::RibbonLabel(static_cast<engine::Counter>(i))));
+  }
+}
+
+void Connect::RangeSetup() {
+  ribbon::ComparisonGuard guard(library_.comparison_running);
+  ribbon::RangeSetup(library_.state,
+                     oApplication_ != nullptr ? oApplication_ : library_.state.oApp);
+}
+
+}  // namespace quorvane::addin

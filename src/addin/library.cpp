@@ -1,0 +1,10 @@
+#include "addin/library.h"
+
+namespace quorvane::addin {
+
+Library::Library(forms::FormsUi& ui, SettingsStore& settings)
+    : ui(ui), settings(settings), frmVNT(state, ui), frmAbout(state, ui) {
+  state.results_form = &frmVNT;
+}
+
+}  // namespace quorvane::addin
