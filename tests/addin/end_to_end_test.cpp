@@ -1,0 +1,107 @@
+// The add-in's whole road on the in-memory host, driven through the entry points the host calls:
+// start-up, both ranges set through the input box, "Compare Ranges", every label read back, then
+// "Clear Formatting".
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "addin/harness.h"
+#include "ribbon/buttons.h"
+
+namespace quorvane::testing {
+namespace {
+
+using host::Value;
+
+const std::vector<std::string> kLabelIds = {
+    "lblCount01",      "lblCount02",      "lblMatch01",       "lblMatch02",
+    "lblNoMatch01",    "lblNoMatch02",    "lblPossibleTP01",  "lblPossibleTP02",
+    "lblPossibleYO01", "lblPossibleYO02", "lblHiddenCells01", "lblHiddenCells02"};
+
+TEST(EndToEnd, StartSetRangesCompareReadLabelsAndClear) {
+  Harness h;
+  memhost::MemWorkbook& book = h.host.AddWorkbook("Book1.xlsx");
+  memhost::MemWorksheet& sheet = book.AddSheet("Sheet1");
+  // Range 1 in A1:A5, Range 2 in B1:B5; row 5 is hidden. 123.45 and 132.45 are a transposition;
+  // 30 and 40 simply have no partner.
+  const double list1[] = {123.45, 10, 20, 30, 7};
+  const double list2[] = {132.45, 10, 20, 40, 8};
+  for (int row = 1; row <= 5; ++row) {
+    sheet.Put(row, 1, Value::Number(list1[row - 1]));
+    sheet.Put(row, 2, Value::Number(list2[row - 1]));
+  }
+  sheet.HideRow(5);
+
+  h.StartUp();
+  EXPECT_TRUE(h.ui.messages().empty());
+  EXPECT_TRUE(h.host.messages().empty());
+  EXPECT_EQ(h.ribbon.events, std::vector<std::string>{"*"});  // start-up: the whole ribbon
+  for (const std::string& id : kLabelIds) EXPECT_EQ(h.Text(id), " 0") << id;
+  EXPECT_EQ(h.Text("EditBox1"), "");
+  EXPECT_EQ(h.Flag("GetEnable", "btnCompare"), engine::kFalse);
+
+  // Set both ranges; the selection is offered as the default.
+  h.host.SetSelection(sheet.Ref("A1:A5"));
+  h.AnswerInputBoxes({sheet.Ref("A1:A5"), sheet.Ref("B1:B5")});
+  h.Press("btnRange1");
+  h.host.SetSelection(sheet.Ref("B1:B5"));
+  h.Press("btnRange2");
+  ASSERT_EQ(h.host.input_boxes().size(), 2u);
+  EXPECT_EQ(h.host.input_boxes()[0].prompt, "Select range from Excel Sheet");
+  EXPECT_EQ(h.host.input_boxes()[0].title, "Get Range #1");
+  EXPECT_EQ(h.host.input_boxes()[0].default_text, "$A$1:$A$5");
+  EXPECT_EQ(h.host.input_boxes()[1].title, "Get Range #2");
+  EXPECT_EQ(h.host.input_boxes()[1].default_text, "$B$1:$B$5");
+  EXPECT_EQ(h.Text("EditBox1"), "[Book1.xlsx]Sheet1!$A$1:$A$5");
+  EXPECT_EQ(h.Text("EditBox2"), "[Book1.xlsx]Sheet1!$B$1:$B$5");
+  EXPECT_EQ(h.Flag("GetEnable", "btnCompare"), engine::kTrue);
+  EXPECT_EQ(h.Flag("GetEnable", "btnClearFormating"), engine::kTrue);
+
+  // Compare: while it runs the status bar shows the progress text and the results form is up.
+  std::vector<std::string> seen_status;
+  bool form_visible_during_run = false;
+  h.host.SetYieldHook([&] {
+    if (seen_status.empty()) seen_status.push_back(h.host.status_bar().value_or("<host>"));
+    form_visible_during_run = h.library.frmVNT.visible();
+  });
+  h.ui.Clear();
+  h.ribbon.events.clear();
+  h.Press("btnCompare");
+  EXPECT_EQ(seen_status, std::vector<std::string>{ribbon::kStatusInProgress});
+  EXPECT_TRUE(form_visible_during_run);
+  EXPECT_EQ(h.host.status_bar(), std::nullopt);  // handed back to the host
+  EXPECT_EQ(h.ui.events(),
+            (std::vector<std::string>{"Show frmVNT", "SetFocus frmVNT", "Hide frmVNT"}));
+  EXPECT_TRUE(h.host.messages().empty());
+  ASSERT_GE(h.ribbon.events.size(), 3u);
+  EXPECT_EQ(std::vector<std::string>(h.ribbon.events.end() - 3, h.ribbon.events.end()),
+            (std::vector<std::string>{"btnCompare", "btnClearFormating", "btnStop"}));
+
+  const std::vector<std::string> expected = {" 4", " 4", " 2", " 2", " 2", " 2",
+                                             " 1", " 1", " 0", " 0", " 1", " 1"};
+  for (std::size_t i = 0; i < kLabelIds.size(); ++i) {
+    EXPECT_EQ(h.Text(kLabelIds[i]), expected[i]) << kLabelIds[i];
+  }
+  // The hidden results form keeps the same counts.
+  EXPECT_EQ(h.library.frmVNT.CaptionOf("lblCount1"), "4");
+  EXPECT_EQ(h.library.frmVNT.CaptionOf("lblTranspose2"), "1");
+  EXPECT_EQ(h.library.frmVNT.CaptionOf("lblHiddenCell1"), "1");
+  // The mismatches are marked on the sheet.
+  EXPECT_NE(sheet.InteriorPattern(4, 1), host::kPatternNone);
+  EXPECT_TRUE(sheet.HasComment(4, 1));
+
+  // Clear Formatting: zero labels on the ribbon at once, marks gone.
+  h.ribbon.events.clear();
+  h.Press("btnClearFormating");
+  ASSERT_GE(h.ribbon.events.size(), 12u);
+  EXPECT_EQ(h.ribbon.events.front(), "lblCount01");
+  for (const std::string& id : kLabelIds) EXPECT_EQ(h.Text(id), " 0") << id;
+  EXPECT_EQ(sheet.InteriorPattern(4, 1), host::kPatternNone);
+  EXPECT_FALSE(sheet.HasComment(4, 1));
+  EXPECT_TRUE(h.host.messages().empty());
+  EXPECT_TRUE(h.ui.messages().empty());
+}
+
+}  // namespace
+}  // namespace quorvane::testing
