@@ -4,6 +4,7 @@
 
 #include <map>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -160,6 +161,7 @@ struct CutCase {
   const char* before;
   std::optional<std::string> after;  // no value: the comment is deleted
 };
+void PrintTo(const CutCase& c, std::ostream* os) { *os << testing::PrintToString(c.before); }
 
 class CommentCutTest : public ClearingTest, public testing::WithParamInterface<CutCase> {};
 
@@ -219,6 +221,7 @@ struct BadMemo {
   const char* comment;
   Fill fill_left;  // what the restore did before it failed
 };
+void PrintTo(const BadMemo& m, std::ostream* os) { *os << testing::PrintToString(m.comment); }
 
 class BadMemoTest : public ClearingTest, public testing::WithParamInterface<BadMemo> {};
 
