@@ -145,7 +145,12 @@ void ResultsForm::Click(std::string_view control_name) {
 }
 
 void ResultsForm::SetCaption(std::string_view label, const std::string& caption) {
+  const bool first_touch = !loaded_ && !loading_;
   EnsureLoaded();
+  // A label write that loads the form comes after its writer changed the counter, and the load
+  // has just reset every counter and label to zero: the label keeps that zero, so that it still
+  // equals its counter.
+  if (first_touch) return;
   if (const FormControl* control = SetControlCaption(label, caption)) {
     ui_.CaptionChanged(*this, *control);
   }

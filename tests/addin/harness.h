@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,9 +31,19 @@ class RecordingRibbon : public ribbon::RibbonUI {
   std::vector<std::string> events;
 };
 
+// A recording UI that also runs a hook at every label change of a form.
+class WatchingUi : public forms::RecordingUi {
+ public:
+  void CaptionChanged(forms::FormModel& form, const forms::FormControl& control) override {
+    RecordingUi::CaptionChanged(form, control);
+    if (on_caption) on_caption();
+  }
+  std::function<void()> on_caption;
+};
+
 struct Harness {
   memhost::MemHost host;
-  forms::RecordingUi ui;
+  WatchingUi ui;
   addin::MemorySettings settings;
   addin::Library library{ui, settings};
   addin::Connect connect{library};
