@@ -5,6 +5,9 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 #include "analysis/clearing.h"
 #include "analysis/diagnosis.h"
@@ -14,6 +17,7 @@
 #include "host/conversions.h"
 #include "host/error.h"
 #include "host/value.h"
+#include "host/worksheet.h"
 
 namespace quorvane::engine {
 
@@ -21,27 +25,98 @@ namespace {
 
 // The animation flashes candidate cells during the first five seconds of a run.
 constexpr double kSlowTimeDays = 5.0 / 86400.0;
-// After the animation the pass yields to the host after every 100th counted candidate.
+// After the animation the counting scan yields to the host after every 100th counted candidate;
+// the indexed pass yields after every 100th visited cell.
 constexpr int kYieldEvery = 100;
 constexpr int kAnimationColor = 0;     // black while a candidate is looked at
 constexpr int kAnimationMatch = 1000;  // RGB(232, 3, 0) when it equals the target
 
-// Raised inside the counting scans when the user asks the run to stop; caught by RangeComp only.
+// Raised inside the counting when the user asks the run to stop; caught by RangeComp only.
 struct StopRequested {};
 
 bool IsTenDigits(const host::Value& numeric) {
   return host::FormatWhole(host::ToNumber(numeric)).size() == 10;
 }
 
+// A double as a hash key: -0 and 0 are one key, as they compare equal.
+double Key(double number) { return number == 0 ? 0.0 : number; }
+
+// What the pass needs of one cell.
+struct CellView {
+  host::Value value;
+  std::string text;
+  bool hidden = false;
+};
+
+// A single-area range read once: values, displayed texts and hidden rows, row by row.
+struct Snapshot {
+  host::Area area;
+  std::vector<host::Value> values;
+  std::vector<std::string> texts;
+  std::vector<char> hidden_rows;
+
+  static Snapshot Read(const host::Range& range) {
+    Snapshot s;
+    host::Worksheet& sheet = range.Parent();
+    s.area = range.FirstArea();
+    s.values = sheet.BlockValues(s.area);
+    s.texts = sheet.BlockTexts(s.area);
+    s.hidden_rows = sheet.RowsHidden(s.area.top, s.area.bottom);
+    return s;
+  }
+  std::size_t size() const { return values.size(); }
+  bool Hidden(std::size_t i) const {
+    return hidden_rows[i / static_cast<std::size_t>(area.columns())] != 0;
+  }
+};
+
+// How often each normalised candidate value occurs in a range, under the options it was built
+// with. Numbers and dates are keyed by value, texts by their characters; numbers also by their
+// value rounded to two places.
+struct CountIndex {
+  Bool16 compare_num = kFalse;
+  Bool16 ignore_10digit = kFalse;
+  std::unordered_map<double, std::int64_t> numbers;
+  std::unordered_map<double, std::int64_t> dates;
+  std::unordered_map<double, std::int64_t> rounded;
+  std::unordered_map<std::string, std::int64_t> texts;
+
+  static std::int64_t Get(const std::unordered_map<double, std::int64_t>& map, double key) {
+    const auto it = map.find(Key(key));
+    return it == map.end() ? 0 : it->second;
+  }
+};
+
+// The texts of the cells that matched so far. The lookup is a search for "|text|" in the texts
+// joined as "|a||b|...", so a text holding "|" may also be found across two entries; a set of the
+// texts answers the same whenever neither the text nor any entry holds a "|".
+class MatchedTexts {
+ public:
+  bool Contains(const std::string& text) const {
+    if (!any_bar_ && text.find('|') == std::string::npos) return set_.count(text) != 0;
+    return joined_.find("|" + text + "|") != std::string::npos;
+  }
+  void Add(const std::string& text) {
+    joined_ += "|" + text + "|";
+    set_.insert(text);
+    any_bar_ = any_bar_ || text.find('|') != std::string::npos;
+  }
+
+ private:
+  std::string joined_;
+  std::unordered_set<std::string> set_;
+  bool any_bar_ = false;
+};
+
 class MatchingRun {
  public:
-  MatchingRun(AddinState& state, host::Application& app) : state_(state), app_(app) {}
+  MatchingRun(AddinState& state, host::Application& app, Algorithm algorithm)
+      : state_(state), app_(app), algorithm_(algorithm) {}
 
   void SetUp(host::Range& range1, host::Range& range2) {
     round_num_ = state_.options.bRoundNum;
     state_.bStop = kFalse;
     start_ = app_.Now();
-    matched_.clear();
     state_.notices.clear();
     state_.notice_number = 0;
     analysis::ResetCounts(state_);
@@ -49,6 +124,7 @@ class MatchingRun {
     analysis::Clearformats(state_, range1, range2);
     ignore_sign_ = state_.options.bIgnoreSign;
     reverse_ = state_.options.bReverse;
+    animate_ = algorithm_ == Algorithm::kStraightforward || app_.HasScreen();
   }
 
   // Pass 1 walks Range 1 against Range 2 with tag "A", pass 2 the other way round with tag "B".
@@ -57,12 +133,42 @@ class MatchingRun {
     const host::Range other_range = analysis::ResolveRange(app_, other_given);
     analysis::RemoveCommentShapes(this_range, k == 1 ? "A" : "B");
     const std::int64_t count = this_range.CellsCount();
+
+    pass_ = PassData();
+    pass_.this_range = this_range;
+    pass_.other_range = other_range;
+    // The index needs single blocks, in which the i-th cell and the scan order agree; ranges of
+    // several areas take the straightforward way.
+    pass_.indexed = algorithm_ == Algorithm::kIndexed && this_range.AreaCount() == 1 &&
+                    other_range.AreaCount() == 1;
+    if (pass_.indexed) {
+      pass_.here = Snapshot::Read(this_range);
+      pass_.there = Snapshot::Read(other_range);
+    }
+
     for (std::int64_t i = 1; i <= count; ++i) {
-      CheckCell(k, this_range.Item(i), this_range, other_range);
+      const host::Range cell = this_range.Item(i);
+      CheckCell(k, cell, static_cast<std::size_t>(i - 1));
+      if (pass_.indexed && i % kYieldEvery == 0) {
+        app_.DoEvents();
+        RefreshCounts(state_);
+        if (state_.bStop != kFalse) throw StopRequested{};
+      }
     }
   }
 
  private:
+  struct PassData {
+    host::Range this_range;
+    host::Range other_range;
+    bool indexed = false;
+    Snapshot here;
+    Snapshot there;
+    // Indexes of this range and of the other range, each with its sign; built on first use.
+    std::optional<CountIndex> index_here;
+    std::optional<CountIndex> index_there;
+  };
+
   void AddNotice(const host::Range& cell, const char* what) {
     if (state_.notice_number == std::numeric_limits<std::int16_t>::max()) {
       throw host::HostError(host::kOverflow);
@@ -72,10 +178,10 @@ class MatchingRun {
     state_.notices += std::to_string(state_.notice_number) + ") " + cell.Address(true) + what;
   }
 
-  void CheckCell(int k, const host::Range& cell, const host::Range& this_range,
-                 const host::Range& other_range) {
+  void CheckCell(int k, const host::Range& cell, std::size_t index) {
     const bool first = k == 1;
-    const bool hidden = cell.RowHidden();
+    const bool indexed = pass_.indexed;
+    const bool hidden = indexed ? pass_.here.Hidden(index) : cell.RowHidden();
     if (hidden) {
       IncrementCounter(state_, first ? Counter::kHidden1 : Counter::kHidden2);
       RefreshControl(state_, first ? "lblHiddenCells01" : "lblHiddenCells02");
@@ -84,26 +190,27 @@ class MatchingRun {
       RefreshControl(state_, first ? "lblCount01" : "lblCount02");
     }
 
-    const host::Value value = cell.GetValue();
-    const std::string text = cell.Text();
+    const host::Value value = indexed ? pass_.here.values[index] : cell.GetValue();
+    const std::string text = indexed ? pass_.here.texts[index] : cell.Text();
     host::Value target = value;
     bool included = true;
 
-    // The exclusion tests, in order: the first that applies decides.
+    // The exclusion tests, in order: the first that applies decides. The host's IsError and
+    // IsText say what the value's kind says; the indexed pass reads the kind it already has.
     const Options& options = state_.options;
     const bool numeric = host::IsNumeric(value);
     if (numeric && host::ToNumber(value) == 0 && options.bIgnoreZero != kFalse) {
       included = false;
     } else if (!numeric && options.bCompareNum != kFalse) {
       included = false;
-    } else if (app_.IsError(cell)) {
+    } else if (indexed ? value.is_error() : app_.IsError(cell)) {
       included = false;
       AddNotice(cell, " is ERROR");
     } else if (text.empty() || value.is_empty()) {
       included = false;
     } else if (hidden) {
       included = false;
-    } else if (app_.IsText(cell)) {
+    } else if (indexed ? value.is_text() : app_.IsText(cell)) {
       if (const std::optional<double> number = host::ReadNumber(value.text())) {
         target = host::Value::Number(*number);
         AddNotice(cell, " is text but probably should be number.");
@@ -127,16 +234,15 @@ class MatchingRun {
 
     std::int64_t count_here = 0;
     std::int64_t count_there = 0;
-    const std::string key = "|" + text + "|";
-    if (matched_.find(key) == std::string::npos) {
+    if (!matched_.Contains(text)) {
       // Range 1's candidates are sign-reversed under Reverse Sign, in either pass.
-      count_here = CountInRange(this_range, target, reverse_ != kFalse && first ? -1 : 1);
-      count_there = CountInRange(other_range, target, reverse_ != kFalse && !first ? -1 : 1);
+      count_here = Count(/*here=*/true, target, reverse_ != kFalse && first ? -1 : 1);
+      count_there = Count(/*here=*/false, target, reverse_ != kFalse && !first ? -1 : 1);
     }
 
     if (count_here == count_there) {
       IncrementCounter(state_, first ? Counter::kMatch1 : Counter::kMatch2);
-      matched_ += key;
+      matched_.Add(text);
     } else {
       IncrementCounter(state_, first ? Counter::kMismatch1 : Counter::kMismatch2);
       RefreshControl(state_, first ? "lblNoMatch01" : "lblNoMatch02");
@@ -145,34 +251,106 @@ class MatchingRun {
     }
   }
 
-  // The number of cells of the range equal to the target, visiting every cell of every area.
+  std::int64_t Count(bool here, const host::Value& target, int sign) {
+    const host::Range& range = here ? pass_.this_range : pass_.other_range;
+    if (!pass_.indexed) return CountInRange(range, target, sign);
+    if (state_.bStop != kFalse) throw StopRequested{};
+    // On a screen the first five seconds scan and flash the candidates one by one.
+    if (animate_) {
+      if (app_.Now() - start_ <= kSlowTimeDays) return CountInRange(range, target, sign);
+      animate_ = false;
+    }
+    std::optional<CountIndex>& index = here ? pass_.index_here : pass_.index_there;
+    const Options& options = state_.options;
+    if (!index || index->compare_num != options.bCompareNum ||
+        index->ignore_10digit != options.bIgnore10digit) {
+      index = BuildIndex(here ? pass_.here : pass_.there, sign);
+    }
+    return CountIndexed(*index, target);
+  }
+
+  // The candidate's value as the count compares it: numbers (a numeric text read as one) with the
+  // sign options applied, dates (a text read as one) by serial, anything else as it is. No value
+  // for a cell that is no candidate.
+  std::optional<host::Value> Candidate(const host::Value& stored, const std::string& text,
+                                       bool hidden) const {
+    const Options& options = state_.options;
+    if (hidden || text.empty() || stored.is_empty() || stored.is_error()) return std::nullopt;
+    const bool numeric = host::IsNumeric(stored);
+    if (!numeric && options.bCompareNum != kFalse) return std::nullopt;
+    if (options.bIgnore10digit != kFalse && numeric && IsTenDigits(stored)) return std::nullopt;
+    if (numeric) return host::Value::Number(host::ToNumber(stored));
+    if (const std::optional<double> date = host::ToDateSerial(stored)) {
+      return host::Value::Date(*date);
+    }
+    return stored;
+  }
+
+  double Signed(double number, int sign) const {
+    if (ignore_sign_ != kFalse) number = std::fabs(number);
+    return number * sign;
+  }
+
+  CountIndex BuildIndex(const Snapshot& snapshot, int sign) const {
+    CountIndex index;
+    index.compare_num = state_.options.bCompareNum;
+    index.ignore_10digit = state_.options.bIgnore10digit;
+    for (std::size_t i = 0; i < snapshot.size(); ++i) {
+      const std::optional<host::Value> value =
+          Candidate(snapshot.values[i], snapshot.texts[i], snapshot.Hidden(i));
+      if (!value) continue;
+      if (value->is_number()) {
+        const double number = Signed(value->number(), sign);
+        ++index.numbers[Key(number)];
+        ++index.rounded[Key(host::RoundHalfEven(number, 2))];
+      } else if (value->is_date()) {
+        ++index.dates[Key(value->number())];
+      } else {
+        ++index.texts[value->text()];
+      }
+    }
+    return index;
+  }
+
+  // The same count as the scan: candidates equal to the target, and with Round Numbers those
+  // numeric candidates that are equal to a numeric target after rounding.
+  std::int64_t CountIndexed(const CountIndex& index, const host::Value& target) const {
+    const bool numeric_target = host::IsNumeric(target);
+    const bool rounding = numeric_target && round_num_ != kFalse;
+    if (target.is_text()) {
+      const auto it = index.texts.find(target.text());
+      std::int64_t n = it == index.texts.end() ? 0 : it->second;
+      if (rounding) {
+        n += CountIndex::Get(index.rounded, host::RoundHalfEven(host::ToNumber(target), 2));
+      }
+      return n;
+    }
+    // Numbers, dates and logicals compare by numeric value.
+    const double key = target.number();
+    const std::int64_t numbers = CountIndex::Get(index.numbers, key);
+    std::int64_t n = numbers + CountIndex::Get(index.dates, key);
+    if (rounding) n += CountIndex::Get(index.rounded, host::RoundHalfEven(key, 2)) - numbers;
+    return n;
+  }
+
+  // The number of cells of the range equal to the target, visiting every cell of every area
+  // through the host.
   std::int64_t CountInRange(const host::Range& range, const host::Value& target, int sign) {
     std::int64_t n = 0;
     std::int64_t included = 0;
     bool slowtime = true;
     range.ForEachCell([&](const host::Range& candidate) {
       if (state_.bStop != kFalse) throw StopRequested{};
-      const Options& options = state_.options;
       if (candidate.RowHidden()) return;
-      if (candidate.Text().empty()) return;
-      const host::Value stored = candidate.GetValue();
-      if (stored.is_empty() || stored.is_error()) return;
-      const bool numeric = host::IsNumeric(stored);
-      if (!numeric && options.bCompareNum != kFalse) return;
-      if (options.bIgnore10digit != kFalse && numeric && IsTenDigits(stored)) return;
+      const std::string text = candidate.Text();
+      if (text.empty()) return;
+      const std::optional<host::Value> candidate_value =
+          Candidate(candidate.GetValue(), text, /*hidden=*/false);
+      if (!candidate_value) return;
 
       ++included;
-      host::Value value = stored;
-      if (numeric) {
-        value = host::Value::Number(host::ToNumber(stored));
-      } else if (const std::optional<double> date = host::ToDateSerial(stored)) {
-        value = host::Value::Date(*date);
-      }
-      if (host::IsNumeric(value)) {
-        double number = host::ToNumber(value);
-        if (ignore_sign_ != kFalse) number = std::fabs(number);
-        value = host::Value::Number(number * sign);
-      }
+      host::Value value = *candidate_value;
+      if (value.is_number()) value = host::Value::Number(Signed(value.number(), sign));
 
       if (slowtime && app_.Now() - start_ > kSlowTimeDays) slowtime = false;
       bool match_now = false;
@@ -207,19 +385,21 @@ class MatchingRun {
 
   AddinState& state_;
   host::Application& app_;
+  const Algorithm algorithm_;
   Bool16 round_num_ = kFalse;
   Bool16 ignore_sign_ = kFalse;
   Bool16 reverse_ = kFalse;
   double start_ = 0;
-  // The displayed texts of the cells that matched so far, each as "|text|".
-  std::string matched_;
+  bool animate_ = true;
+  MatchedTexts matched_;
+  PassData pass_;
 };
 
 }  // namespace
 
-void RangeComp(AddinState& state, host::Range& oRange1, host::Range& oRange2) {
+void RangeComp(AddinState& state, host::Range& oRange1, host::Range& oRange2, Algorithm algorithm) {
   host::Application& app = state.app();
-  MatchingRun run(state, app);
+  MatchingRun run(state, app, algorithm);
   run.SetUp(oRange1, oRange2);
   try {
     run.Pass(1, oRange1, oRange2);

@@ -1,8 +1,8 @@
 // The host application: the root of the object model that the add-in talks to.
 //
-// Besides the spreadsheet objects it carries what the add-in needs from its surroundings: the clock,
-// the yield to the host's message loop, the status bar, the range-picking input box and message
-// boxes. Tests drive all of these through the in-memory host.
+// Besides the spreadsheet objects it carries what the add-in needs from its surroundings: the
+// clock, the yield to the host's message loop, the status bar, the range-picking input box and
+// message boxes. Tests drive all of these through the in-memory host.
 #pragma once
 
 #include <cstdint>
@@ -56,6 +56,9 @@ class Application {
   virtual double Now() = 0;
   // Lets the host's message loop run (DoEvents): the host may call back into the add-in here.
   virtual void DoEvents() = 0;
+  // Whether the host draws the sheets on a screen that a user watches (the comparison animates its
+  // first seconds only there).
+  virtual bool HasScreen() { return false; }
 };
 
 }  // namespace quorvane::host

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/range.h"
 #include "host/value.h"
@@ -58,8 +59,8 @@ class Worksheet {
   virtual std::string Name() = 0;
   virtual Workbook& Parent() = 0;
   virtual void Select() = 0;
-  // The smallest block holding every cell with a value, a comment or a fill; nothing for an empty
-  // sheet.
+  // The smallest block holding every cell with a value, a comment or a fill; $A$1 for an empty
+  // sheet, as the host reports it.
   virtual Range UsedRange() = 0;
   // A range of this sheet (cheap; no host call).
   Range Cells(const Area& area) { return Range(this, area); }
@@ -72,6 +73,15 @@ class Worksheet {
   virtual double InteriorPattern(int row, int column) = 0;
   virtual void SetInteriorColor(int row, int column, const Value& color) = 0;
   virtual void SetInteriorPattern(int row, int column, const Value& pattern) = 0;
+
+  // Bulk reads of a block, row by row, for callers that read whole lists. The real host answers
+  // the values of a block in one call; these defaults ask cell by cell.
+  virtual std::vector<Value> BlockValues(const Area& area);
+  virtual std::vector<std::string> BlockTexts(const Area& area);
+  virtual std::vector<double> BlockInteriorColors(const Area& area);
+  virtual std::vector<double> BlockInteriorPatterns(const Area& area);
+  // Whether each row from top to bottom is hidden (1) or not (0).
+  virtual std::vector<char> RowsHidden(int top, int bottom);
 
   // Comments. CommentText, SetCommentText and SetCommentVisible need the cell to have a comment;
   // AddComment needs it to have none.

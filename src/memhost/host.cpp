@@ -242,6 +242,12 @@ const char* CallName(Call call) {
       "Shape.Name=",
       "Shape.Delete",
       "Shape format",
+      "Value (block)",
+      "Text (block)",
+      "Interior.Color (block)",
+      "Interior.Pattern (block)",
+      "EntireRow.Hidden (rows)",
+      "HasScreen",
   };
   static_assert(std::size(kNames) == static_cast<std::size_t>(Call::kCount));
   const int index = static_cast<int>(call);
@@ -342,6 +348,64 @@ std::string MemWorksheet::CellText(int row, int column) {
   host_.calls_.Add(Call::kText);
   const CellData* cell = data_.Find(row, column);
   return cell ? host::FormatDisplay(cell->value, cell->number_format) : std::string();
+}
+
+// The bulk reads count as one call each, as the real host answers a block's values in one.
+template <typename T, typename Read>
+std::vector<T> ReadStoredBlock(const SheetData& data, const host::Area& area, T blank, Read read) {
+  std::vector<T> out(static_cast<std::size_t>(area.count()), blank);
+  const auto width = static_cast<std::size_t>(area.columns());
+  // Walk the stored cells only, jumping over the parts of each row outside the block.
+  auto it = data.cells.lower_bound({area.top, area.left});
+  while (it != data.cells.end() && it->first.first <= area.bottom) {
+    const auto [row, column] = it->first;
+    if (column < area.left) {
+      it = data.cells.lower_bound({row, area.left});
+    } else if (column > area.right) {
+      it = data.cells.lower_bound({row + 1, area.left});
+    } else {
+      out[static_cast<std::size_t>(row - area.top) * width +
+          static_cast<std::size_t>(column - area.left)] = read(it->second);
+      ++it;
+    }
+  }
+  return out;
+}
+
+std::vector<host::Value> MemWorksheet::BlockValues(const host::Area& area) {
+  host_.calls_.Add(Call::kBlockValues);
+  return ReadStoredBlock<host::Value>(data_, area, host::Value(),
+                                      [](const CellData& cell) { return cell.value; });
+}
+
+std::vector<std::string> MemWorksheet::BlockTexts(const host::Area& area) {
+  host_.calls_.Add(Call::kBlockTexts);
+  return ReadStoredBlock<std::string>(data_, area, std::string(), [](const CellData& cell) {
+    return host::FormatDisplay(cell.value, cell.number_format);
+  });
+}
+
+std::vector<double> MemWorksheet::BlockInteriorColors(const host::Area& area) {
+  host_.calls_.Add(Call::kBlockColors);
+  return ReadStoredBlock<double>(data_, area, host::kColorWhite, [](const CellData& cell) {
+    return cell.fill.pattern == host::kPatternNone ? host::kColorWhite : cell.fill.color;
+  });
+}
+
+std::vector<double> MemWorksheet::BlockInteriorPatterns(const host::Area& area) {
+  host_.calls_.Add(Call::kBlockPatterns);
+  return ReadStoredBlock<double>(data_, area, host::kPatternNone,
+                                 [](const CellData& cell) { return cell.fill.pattern; });
+}
+
+std::vector<char> MemWorksheet::RowsHidden(int top, int bottom) {
+  host_.calls_.Add(Call::kRowsHidden);
+  std::vector<char> out(static_cast<std::size_t>(bottom - top + 1), 0);
+  for (auto it = data_.hidden_rows.lower_bound(top); it != data_.hidden_rows.end() && *it <= bottom;
+       ++it) {
+    out[static_cast<std::size_t>(*it - top)] = 1;
+  }
+  return out;
 }
 
 bool MemWorksheet::RowHidden(int row) {
@@ -755,6 +819,11 @@ host::Range MemHost::Intersect(const host::Range& a, const host::Range& b) {
 double MemHost::Now() {
   calls_.Add(Call::kNow);
   return clock_();
+}
+
+bool MemHost::HasScreen() {
+  calls_.Add(Call::kHasScreen);
+  return has_screen_;
 }
 
 void MemHost::DoEvents() {

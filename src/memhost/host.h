@@ -3,13 +3,13 @@
 // It implements the host interface faithfully for everything the add-in touches: an unfilled cell
 // reads Interior.Color 16777215 and Interior.Pattern -4142; setting a colour on an unfilled cell
 // makes it solid; the used range is the smallest block holding every cell with a value, comment or
-// fill; Range.Text follows the cell's number format; new shapes are named "Rectangle N", counting up
-// per sheet; columns are 48 and rows 15 points unless set; a protected sheet refuses changes; the
-// input box returns a range or false.
+// fill; Range.Text follows the cell's number format; new shapes are named "Rectangle N", counting
+// up per sheet; columns are 48 and rows 15 points unless set; a protected sheet refuses changes;
+// the input box returns a range or false.
 //
 // Tests and front ends control what a user and the machine would: the clock, what happens at each
-// yield to the message loop, the answers of input boxes; they read back the message boxes, the status
-// bar and the number of calls made to each member. Single-threaded, like the real host.
+// yield to the message loop, the answers of input boxes; they read back the message boxes, the
+// status bar and the number of calls made to each member. Single-threaded, like the real host.
 #pragma once
 
 #include <array>
@@ -35,13 +35,58 @@ inline constexpr const char* kProtectedSheet =
 
 // Members of the host interface, for the call counter.
 enum class Call : int {
-  kWorkbooks, kWorksheets, kActiveWorkbook, kActiveSheet, kSelection, kRangeFromReference,
-  kStatusBar, kInputBox, kMsgBox, kCountA, kIsError, kIsText, kIsLogical, kIntersect, kNow,
-  kDoEvents, kWorkbookName, kWorkbookActivate, kFollowHyperlink, kSheetName, kSheetParent,
-  kSheetSelect, kUsedRange, kValue, kText, kRowHidden, kInteriorColor, kInteriorPattern,
-  kSetInteriorColor, kSetInteriorPattern, kHasComment, kAddComment, kCommentText,
-  kSetCommentText, kSetCommentVisible, kClearComments, kCellLeft, kCellTop, kCellWidth,
-  kShapesCount, kShapesItem, kAddShape, kShapeName, kShapeSetName, kShapeDelete, kShapeFormat,
+  kWorkbooks,
+  kWorksheets,
+  kActiveWorkbook,
+  kActiveSheet,
+  kSelection,
+  kRangeFromReference,
+  kStatusBar,
+  kInputBox,
+  kMsgBox,
+  kCountA,
+  kIsError,
+  kIsText,
+  kIsLogical,
+  kIntersect,
+  kNow,
+  kDoEvents,
+  kWorkbookName,
+  kWorkbookActivate,
+  kFollowHyperlink,
+  kSheetName,
+  kSheetParent,
+  kSheetSelect,
+  kUsedRange,
+  kValue,
+  kText,
+  kRowHidden,
+  kInteriorColor,
+  kInteriorPattern,
+  kSetInteriorColor,
+  kSetInteriorPattern,
+  kHasComment,
+  kAddComment,
+  kCommentText,
+  kSetCommentText,
+  kSetCommentVisible,
+  kClearComments,
+  kCellLeft,
+  kCellTop,
+  kCellWidth,
+  kShapesCount,
+  kShapesItem,
+  kAddShape,
+  kShapeName,
+  kShapeSetName,
+  kShapeDelete,
+  kShapeFormat,
+  kBlockValues,
+  kBlockTexts,
+  kBlockColors,
+  kBlockPatterns,
+  kRowsHidden,
+  kHasScreen,
   kCount
 };
 const char* CallName(Call call);
@@ -80,6 +125,11 @@ class MemWorksheet : public host::Worksheet {
   host::Range UsedRange() override;
   host::Value CellValue(int row, int column) override;
   std::string CellText(int row, int column) override;
+  std::vector<host::Value> BlockValues(const host::Area& area) override;
+  std::vector<std::string> BlockTexts(const host::Area& area) override;
+  std::vector<double> BlockInteriorColors(const host::Area& area) override;
+  std::vector<double> BlockInteriorPatterns(const host::Area& area) override;
+  std::vector<char> RowsHidden(int top, int bottom) override;
   bool RowHidden(int row) override;
   double InteriorColor(int row, int column) override;
   double InteriorPattern(int row, int column) override;
@@ -162,8 +212,12 @@ class MemHost : public host::Application {
     input_box_handler_ = std::move(h);
   }
   // Runs at every message box (after it is recorded).
-  void SetMessageHook(std::function<void(const std::string&)> hook) { message_hook_ = std::move(hook); }
+  void SetMessageHook(std::function<void(const std::string&)> hook) {
+    message_hook_ = std::move(hook);
+  }
   void SetSelection(host::Range selection) { selection_ = selection; }
+  // Whether the host pretends to draw on a screen (then a comparison animates its first seconds).
+  void SetHasScreen(bool on) { has_screen_ = on; }
   // Makes FollowHyperlink fail with this description (empty: succeed).
   void SetHyperlinkFailure(std::string description) { hyperlink_failure_ = std::move(description); }
 
@@ -201,6 +255,7 @@ class MemHost : public host::Application {
   host::Range Intersect(const host::Range& a, const host::Range& b) override;
   double Now() override;
   void DoEvents() override;
+  bool HasScreen() override;
 
  private:
   friend class MemWorkbook;
@@ -212,6 +267,7 @@ class MemHost : public host::Application {
   std::function<std::optional<host::Range>(const InputBoxRequest&)> input_box_handler_;
   std::function<void(const std::string&)> message_hook_;
   host::Range selection_;
+  bool has_screen_ = false;
   std::string hyperlink_failure_;
   std::vector<std::string> messages_;
   std::vector<host::MessageIcon> message_icons_;

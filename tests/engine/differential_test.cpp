@@ -1,0 +1,175 @@
+// The indexed matching pass against the straightforward one: the same workbook, options and clock
+// must come out of both exactly alike, in every counter, notice, fill, comment and rectangle.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/matching.h"
+#include "engine/state.h"
+#include "host/conversions.h"
+#include "memhost/host.h"
+
+namespace quorvane::testing {
+namespace {
+
+using host::Value;
+
+struct CellSpec {
+  Value value;
+  std::string format = "General";
+};
+
+// Values that stress every rule: duplicates, numeric and date texts, a date against the number of
+// its serial, rounding halves, signs, ten digits, zeros, blanks, errors, texts with "|", displayed
+// texts shared by different values.
+std::vector<CellSpec> Pool() {
+  const double serial = host::SerialFromCivil({2023, 1, 5, 0, 0, 0});
+  return {
+      {Value::Number(1)},
+      {Value::Number(-1)},
+      {Value::Number(2)},
+      {Value::Number(100)},
+      {Value::Number(-100)},
+      {Value::Number(0)},
+      {Value::Number(0.004)},
+      {Value::Number(10.125)},
+      {Value::Number(10.12)},
+      {Value::Number(10.13)},
+      {Value::Number(0.1 + 0.2)},
+      {Value::Number(0.3)},
+      {Value::Number(1234567890)},
+      {Value::Number(-123456789)},
+      {Value::Number(123456789)},
+      {Value::Number(1.001), "0.00"},
+      {Value::Number(0.999), "0.00"},
+      {Value::Number(2.5), "0"},
+      {Value::Number(serial)},
+      {Value::Date(serial)},
+      {Value::Date(serial + 366)},
+      {Value::Text("123")},
+      {Value::Text("-100")},
+      {Value::Text("1/5/2023")},
+      {Value::Text("abc")},
+      {Value::Text("ABC")},
+      {Value::Text("a|b")},
+      {Value::Text("a||b")},
+      {Value::Text("a")},
+      {Value::Text("b")},
+      {Value::Text("|")},
+      {Value::Text("1,000")},
+      {Value::Text("0")},
+      {Value::Text("")},
+      {Value::Logical(true)},
+      {Value::Logical(false)},
+      {Value::Error(host::CellError::kNA)},
+      {Value()},
+      {Value()},
+  };
+}
+
+struct World {
+  memhost::MemHost mem;
+  engine::AddinState state;
+  memhost::MemWorksheet* sheet1 = nullptr;
+  memhost::MemWorksheet* sheet2 = nullptr;
+  host::Range range1, range2;
+};
+
+void Build(World& w, std::mt19937& rng, bool same_sheet, int n1, int n2, unsigned options) {
+  static const std::vector<CellSpec> pool = Pool();
+  std::uniform_int_distribution<std::size_t> pick(0, pool.size() - 1);
+  std::bernoulli_distribution hide(0.1);
+  w.mem.SetTime(host::SerialFromCivil({2024, 2, 29, 23, 59, 58}));
+  memhost::MemWorkbook& book = w.mem.AddWorkbook("Bank.xlsx");
+  w.sheet1 = &book.AddSheet("Statement");
+  if (same_sheet) {
+    w.sheet2 = w.sheet1;
+  } else {
+    w.sheet2 = &w.mem.AddWorkbook("Ledger 2024.xlsx").AddSheet("Book's");
+  }
+  const int column2 = same_sheet ? 2 : 1;
+  for (int r = 1; r <= n1; ++r) {
+    const CellSpec& spec = pool[pick(rng)];
+    w.sheet1->Put(r, 1, spec.value, spec.format);
+    if (hide(rng)) w.sheet1->HideRow(r);
+  }
+  for (int r = 1; r <= n2; ++r) {
+    const CellSpec& spec = pool[pick(rng)];
+    w.sheet2->Put(r, column2, spec.value, spec.format);
+    if (hide(rng)) w.sheet2->HideRow(r);
+  }
+  // A user's fill and note here and there, and a cell beyond the lists so that blank cells at the
+  // end of a list stay inside the used area.
+  w.sheet1->PutFill(2, 1, 65535, host::kPatternSolid);
+  w.sheet1->PutComment(3, 1, "Paid in May");
+  w.sheet1->Put(n1 + 3, 3, Value::Text("end"));
+  w.sheet2->Put(n2 + 3, 3, Value::Text("end"));
+  w.range1 = host::Range(w.sheet1, host::Area{1, 1, n1 + 1, 1});
+  w.range2 = host::Range(w.sheet2, host::Area{1, column2, n2 + 1, column2});
+
+  engine::Options& o = w.state.options;
+  o.bRoundNum = options & 1 ? engine::kTrue : engine::kFalse;
+  o.bCompareNum = options & 2 ? engine::kTrue : engine::kFalse;
+  o.bIgnoreSign = options & 4 ? engine::kTrue : engine::kFalse;
+  o.bReverse = options & 8 ? engine::kTrue : engine::kFalse;
+  o.bIgnore10digit = options & 16 ? engine::kTrue : engine::kFalse;
+  o.bIgnoreZero = options & 32 ? engine::kTrue : engine::kFalse;
+  o.bHideComments = options & 64 ? engine::kTrue : engine::kFalse;
+  w.state.oApp = &w.mem;
+}
+
+void ExpectSameSheet(const memhost::SheetData& a, const memhost::SheetData& b,
+                     const std::string& where) {
+  ASSERT_EQ(a.cells.size(), b.cells.size()) << where;
+  for (auto ia = a.cells.begin(), ib = b.cells.begin(); ia != a.cells.end(); ++ia, ++ib) {
+    ASSERT_EQ(ia->first, ib->first) << where;
+    const std::string at = where + " row " + std::to_string(ia->first.first) + " column " +
+                           std::to_string(ia->first.second);
+    EXPECT_EQ(ia->second.fill, ib->second.fill) << at;
+    EXPECT_EQ(ia->second.comment, ib->second.comment) << at;
+  }
+  ASSERT_EQ(a.shapes.size(), b.shapes.size()) << where;
+  for (std::size_t i = 0; i < a.shapes.size(); ++i) {
+    EXPECT_EQ(a.shapes[i].name, b.shapes[i].name) << where;
+    EXPECT_EQ(a.shapes[i].text, b.shapes[i].text) << where;
+    EXPECT_EQ(a.shapes[i].top, b.shapes[i].top) << where;
+  }
+}
+
+TEST(DifferentialTest, IndexedPassEqualsStraightforwardPass) {
+  std::mt19937 rng(20261208);
+  for (int trial = 0; trial < 400; ++trial) {
+    const unsigned options = static_cast<unsigned>(trial) % 128;
+    const bool same_sheet = trial % 3 != 0;
+    std::uniform_int_distribution<int> size(1, 24);
+    const int n1 = size(rng), n2 = size(rng);
+    const std::mt19937 seed = rng;
+
+    World fast, slow;
+    std::mt19937 rng_fast = seed, rng_slow = seed;
+    Build(fast, rng_fast, same_sheet, n1, n2, options);
+    Build(slow, rng_slow, same_sheet, n1, n2, options);
+    rng = rng_fast;
+
+    engine::RangeComp(fast.state, fast.range1, fast.range2, engine::Algorithm::kIndexed);
+    engine::RangeComp(slow.state, slow.range1, slow.range2, engine::Algorithm::kStraightforward);
+
+    const std::string where =
+        "trial " + std::to_string(trial) + " options " + std::to_string(options);
+    for (int c = 0; c < engine::kCounterCount; ++c) {
+      const auto counter = static_cast<engine::Counter>(c);
+      EXPECT_EQ(fast.state.counters[counter], slow.state.counters[counter])
+          << where << " " << engine::FormLabel(counter);
+    }
+    EXPECT_EQ(fast.state.notices, slow.state.notices) << where;
+    EXPECT_EQ(fast.mem.messages(), slow.mem.messages()) << where;
+    ExpectSameSheet(fast.sheet1->data(), slow.sheet1->data(), where);
+    if (!same_sheet) ExpectSameSheet(fast.sheet2->data(), slow.sheet2->data(), where);
+    if (::testing::Test::HasFailure()) return;
+  }
+}
+
+}  // namespace
+}  // namespace quorvane::testing
