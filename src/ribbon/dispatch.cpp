@@ -148,6 +148,11 @@ std::string_view CallbackName(int dispid) {
   return kTable[dispid - 1].name;
 }
 
+std::optional<std::size_t> CallbackArity(int dispid) {
+  if (dispid < 1 || dispid > static_cast<int>(kTable.size())) return std::nullopt;
+  return kTable[dispid - 1].arity;
+}
+
 DispatchResult Invoke(CallbackTarget& target, int dispid, std::span<const Variant> args) {
   if (dispid < 1 || dispid > static_cast<int>(kTable.size())) {
     return {

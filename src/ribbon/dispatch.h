@@ -64,6 +64,8 @@ struct DispatchResult {
 std::optional<int> FindCallback(std::string_view name);
 // The operation's own spelling of its name; empty for an unknown number.
 std::string_view CallbackName(int dispid);
+// The number of arguments the operation takes; nothing for an unknown number.
+std::optional<std::size_t> CallbackArity(int dispid);
 
 // Calls the operation with the arguments in their natural order (first argument first).
 DispatchResult Invoke(CallbackTarget& target, int dispid, std::span<const Variant> args);
