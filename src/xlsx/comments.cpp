@@ -1,0 +1,299 @@
+// Legacy comments (notes): the comments part with their texts and the VML part with the note boxes
+// and their visibility.
+#include <algorithm>
+#include <charconv>
+#include <cstdlib>
+#include <regex>
+
+#include "xlsx/error.h"
+#include "xlsx/parts.h"
+#include "xlsx/xml.h"
+
+namespace quorvane::xlsx {
+
+namespace {
+
+constexpr const char* kAuthor = "Quorvane";
+
+struct NoteShape {
+  memhost::CellKey key;
+  bool visible = false;
+};
+
+int IntText(pugi::xml_node node, int fallback) {
+  const std::string_view text = node.text().get();
+  std::size_t start = text.find_first_not_of(" \t\r\n");
+  if (start == std::string_view::npos) return fallback;
+  int value = fallback;
+  std::from_chars(text.data() + start, text.data() + text.size(), value);
+  return value;
+}
+
+// The note a VML shape stands for, if it is one.
+std::optional<NoteShape> NoteOf(pugi::xml_node shape) {
+  const pugi::xml_node data = Child(shape, kNsX, "ClientData");
+  if (!data || std::string_view(data.attribute("ObjectType").value()) != "Note")
+    return std::nullopt;
+  NoteShape note;
+  note.key = {IntText(Child(data, kNsX, "Row"), -1) + 1,
+              IntText(Child(data, kNsX, "Column"), -1) + 1};
+  if (note.key.first < 1 || note.key.second < 1) return std::nullopt;
+  const std::string style = shape.attribute("style").value();
+  note.visible =
+      Child(data, kNsX, "Visible") || style.find("visibility:visible") != std::string::npos;
+  if (style.find("visibility:hidden") != std::string::npos) note.visible = false;
+  return note;
+}
+
+template <typename F>
+void ForNoteShapes(const pugi::xml_document& vml, F&& f) {
+  for (pugi::xml_node n = vml.document_element().first_child(); n; n = n.next_sibling()) {
+    if (!Is(n, kNsV, "shape")) continue;
+    if (auto note = NoteOf(n)) f(n, *note);
+  }
+}
+
+std::string StyleWithVisibility(std::string style, bool visible) {
+  static const std::regex kVisibility(R"(;?\s*visibility\s*:\s*[a-z]+)");
+  style = std::regex_replace(style, kVisibility, "");
+  if (!visible) style += style.empty() ? "visibility:hidden" : ";visibility:hidden";
+  return style;
+}
+
+void SetVisible(pugi::xml_node shape, bool visible) {
+  pugi::xml_attribute style = shape.attribute("style");
+  if (!style) style = shape.append_attribute("style");
+  style.set_value(StyleWithVisibility(style.value(), visible).c_str());
+  pugi::xml_node data = Child(shape, kNsX, "ClientData");
+  pugi::xml_node flag = Child(data, kNsX, "Visible");
+  if (visible && !flag) {
+    data.append_child(QualifiedName(data, kNsX, "Visible", "x").c_str());
+  } else if (!visible && flag) {
+    data.remove_child(flag);
+  }
+}
+
+void SetCommentText(pugi::xml_node comment, const std::string& text) {
+  pugi::xml_node body = Child(comment, kNsMain, "text");
+  if (!body) body = comment.append_child(QualifiedName(comment, kNsMain, "text", "x").c_str());
+  while (pugi::xml_node child = body.first_child()) body.remove_child(child);
+  pugi::xml_node t = body.append_child(QualifiedName(body, kNsMain, "t", "x").c_str());
+  t.append_attribute("xml:space").set_value("preserve");
+  t.text().set(EncodeEscapes(text).c_str());
+}
+
+// The next free shape number of a VML part ("_x0000_s1025" -> 1025).
+int NextShapeNumber(const pugi::xml_document& vml, int idmap) {
+  int next = 1024 * idmap + 1;
+  for (pugi::xml_node n = vml.document_element().first_child(); n; n = n.next_sibling()) {
+    const std::string_view id = n.attribute("id").value();
+    const auto s = id.rfind("_s");
+    if (s == std::string_view::npos) continue;
+    int number = 0;
+    const auto [end, ec] = std::from_chars(id.data() + s + 2, id.data() + id.size(), number);
+    if (ec == std::errc() && end == id.data() + id.size()) next = std::max(next, number + 1);
+  }
+  return next;
+}
+
+void EnsureNoteShapeType(pugi::xml_document& vml) {
+  pugi::xml_node root = vml.document_element();
+  for (pugi::xml_node n = root.first_child(); n; n = n.next_sibling()) {
+    if (Is(n, kNsV, "shapetype") && std::string_view(n.attribute("id").value()) == "_x0000_t202") {
+      return;
+    }
+  }
+  pugi::xml_node type = root.append_child(QualifiedName(root, kNsV, "shapetype", "v").c_str());
+  type.append_attribute("id").set_value("_x0000_t202");
+  type.append_attribute("coordsize").set_value("21600,21600");
+  type.append_attribute(QualifiedName(type, kNsO, "spt", "o", true).c_str()).set_value("202");
+  type.append_attribute("path").set_value("m,l,21600r21600,l21600,xe");
+  type.append_child(QualifiedName(type, kNsV, "stroke", "v").c_str())
+      .append_attribute("joinstyle")
+      .set_value("miter");
+  pugi::xml_node path = type.append_child(QualifiedName(type, kNsV, "path", "v").c_str());
+  path.append_attribute("gradientshapeok").set_value("t");
+  path.append_attribute(QualifiedName(path, kNsO, "connecttype", "o", true).c_str())
+      .set_value("rect");
+}
+
+void AddNoteShape(pugi::xml_document& vml, int number, memhost::CellKey key, bool visible,
+                  const memhost::SheetData& sheet) {
+  EnsureNoteShapeType(vml);
+  pugi::xml_node root = vml.document_element();
+  const int row = key.first - 1, column = key.second - 1;  // 0-based, as VML counts
+  const SheetGeometry geometry(sheet);
+  const double left = geometry.ColumnLeft(key.second + 1) + 11.25;
+  const double top = geometry.RowTop(std::max(key.first - 1, 1)) + 1.5;
+  char style[200];
+  std::snprintf(style, sizeof style,
+                "position:absolute;margin-left:%.2fpt;margin-top:%.2fpt;width:108pt;height:59.25pt;"
+                "z-index:%d",
+                left, top, number % 1024);
+  pugi::xml_node shape = root.append_child(QualifiedName(root, kNsV, "shape", "v").c_str());
+  shape.append_attribute("id").set_value(("_x0000_s" + std::to_string(number)).c_str());
+  shape.append_attribute("type").set_value("#_x0000_t202");
+  shape.append_attribute("style").set_value(StyleWithVisibility(style, visible).c_str());
+  shape.append_attribute("fillcolor").set_value("#ffffe1");
+  shape.append_attribute(QualifiedName(shape, kNsO, "insetmode", "o", true).c_str())
+      .set_value("auto");
+  shape.append_child(QualifiedName(shape, kNsV, "fill", "v").c_str())
+      .append_attribute("color2")
+      .set_value("#ffffe1");
+  pugi::xml_node shadow = shape.append_child(QualifiedName(shape, kNsV, "shadow", "v").c_str());
+  shadow.append_attribute("on").set_value("t");
+  shadow.append_attribute("color").set_value("black");
+  shadow.append_attribute("obscured").set_value("t");
+  pugi::xml_node path = shape.append_child(QualifiedName(shape, kNsV, "path", "v").c_str());
+  path.append_attribute(QualifiedName(path, kNsO, "connecttype", "o", true).c_str())
+      .set_value("none");
+  pugi::xml_node box = shape.append_child(QualifiedName(shape, kNsV, "textbox", "v").c_str());
+  box.append_attribute("style").set_value("mso-direction-alt:auto");
+  box.append_child("div").append_attribute("style").set_value("text-align:left");
+  const std::string x = QualifiedName(shape, kNsX, "ClientData", "x");
+  const std::string px = x.substr(0, x.size() - std::string("ClientData").size());
+  pugi::xml_node data = shape.append_child(x.c_str());
+  data.append_attribute("ObjectType").set_value("Note");
+  data.append_child((px + "MoveWithCells").c_str());
+  data.append_child((px + "SizeWithCells").c_str());
+  const int top_row = std::max(row - 1, 0);
+  const std::string anchor = std::to_string(column + 1) + ", 15, " + std::to_string(top_row) +
+                             ", 2, " + std::to_string(column + 3) + ", 15, " +
+                             std::to_string(top_row + 4) + ", 4";
+  data.append_child((px + "Anchor").c_str()).text().set(anchor.c_str());
+  data.append_child((px + "AutoFill").c_str()).text().set("False");
+  data.append_child((px + "Row").c_str()).text().set(row);
+  data.append_child((px + "Column").c_str()).text().set(column);
+  if (visible) data.append_child((px + "Visible").c_str());
+}
+
+}  // namespace
+
+std::map<memhost::CellKey, memhost::CommentData> LoadComments(const pugi::xml_document& comments,
+                                                              const pugi::xml_document* vml) {
+  std::map<memhost::CellKey, bool> visible;
+  if (vml) {
+    ForNoteShapes(*vml,
+                  [&](pugi::xml_node, const NoteShape& note) { visible[note.key] = note.visible; });
+  }
+  std::map<memhost::CellKey, memhost::CommentData> out;
+  ForChildren(Child(comments.document_element(), kNsMain, "commentList"), kNsMain, "comment",
+              [&](pugi::xml_node comment) {
+                const memhost::CellKey key = ParseCellRef(comment.attribute("ref").value());
+                if (key.first == 0) return;
+                memhost::CommentData data;
+                data.text = RichText(Child(comment, kNsMain, "text"));
+                const auto v = visible.find(key);
+                data.visible = v != visible.end() && v->second;
+                out[key] = std::move(data);
+              });
+  return out;
+}
+
+void ParseVml(pugi::xml_document& doc, const std::string& text, const std::string& file,
+              const std::string& part) {
+  try {
+    ParsePart(doc, text, file, part);
+  } catch (const FileError&) {
+    // Some writers emit HTML-style line breaks in the note boxes.
+    static const std::regex kBreak(R"(<br\s*>)", std::regex::icase);
+    const std::string fixed = std::regex_replace(text, kBreak, "<br/>");
+    if (fixed == text) throw;
+    ParsePart(doc, fixed, file, part);
+  }
+}
+
+std::string NewCommentsXml() {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+         "<comments xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+         "<authors><author>" +
+         std::string(kAuthor) + "</author></authors><commentList/></comments>";
+}
+
+std::string NewVmlXml(int idmap) {
+  return "<xml xmlns:v=\"urn:schemas-microsoft-com:vml\" "
+         "xmlns:o=\"urn:schemas-microsoft-com:office:office\" "
+         "xmlns:x=\"urn:schemas-microsoft-com:office:excel\">"
+         "<o:shapelayout v:ext=\"edit\"><o:idmap v:ext=\"edit\" data=\"" +
+         std::to_string(idmap) + "\"/></o:shapelayout></xml>";
+}
+
+int VmlIdMap(const pugi::xml_document& vml) {
+  const pugi::xml_node idmap = Descendant(vml.document_element(), kNsO, "idmap");
+  return idmap ? std::atoi(idmap.attribute("data").value()) : 0;
+}
+
+bool VmlHasShapes(const pugi::xml_document& vml) {
+  for (pugi::xml_node n = vml.document_element().first_child(); n; n = n.next_sibling()) {
+    if (Is(n, kNsV, "shape")) return true;
+  }
+  return false;
+}
+
+std::size_t UpdateComments(pugi::xml_document& comments, pugi::xml_document& vml,
+                           const std::map<memhost::CellKey, memhost::CommentData>& before,
+                           const std::map<memhost::CellKey, memhost::CommentData>& after,
+                           const memhost::SheetData& sheet) {
+  pugi::xml_node root = comments.document_element();
+  pugi::xml_node list = Child(root, kNsMain, "commentList");
+  if (!list) list = root.append_child(QualifiedName(root, kNsMain, "commentList", "x").c_str());
+  std::map<memhost::CellKey, pugi::xml_node> nodes;
+  ForChildren(list, kNsMain, "comment",
+              [&](pugi::xml_node c) { nodes[ParseCellRef(c.attribute("ref").value())] = c; });
+  std::map<memhost::CellKey, pugi::xml_node> shapes;
+  ForNoteShapes(vml,
+                [&](pugi::xml_node shape, const NoteShape& note) { shapes[note.key] = shape; });
+
+  // The author of new notes.
+  int author = -1;
+  auto author_id = [&] {
+    if (author >= 0) return author;
+    pugi::xml_node authors = Child(root, kNsMain, "authors");
+    if (!authors) {
+      authors =
+          root.insert_child_before(QualifiedName(root, kNsMain, "authors", "x").c_str(), list);
+    }
+    int i = 0;
+    ForChildren(authors, kNsMain, "author", [&](pugi::xml_node a) {
+      if (author < 0 && std::string_view(a.text().get()) == kAuthor) author = i;
+      ++i;
+    });
+    if (author < 0) {
+      authors.append_child(QualifiedName(authors, kNsMain, "author", "x").c_str())
+          .text()
+          .set(kAuthor);
+      author = i;
+    }
+    return author;
+  };
+
+  int idmap = VmlIdMap(vml);
+  int next_shape = NextShapeNumber(vml, idmap);
+  for (const auto& [key, old_note] : before) {
+    if (after.count(key)) continue;
+    if (auto it = nodes.find(key); it != nodes.end()) list.remove_child(it->second);
+    if (auto it = shapes.find(key); it != shapes.end())
+      vml.document_element().remove_child(it->second);
+  }
+  for (const auto& [key, note] : after) {
+    const auto old = before.find(key);
+    pugi::xml_node node = nodes.count(key) ? nodes[key] : pugi::xml_node();
+    if (!node) {
+      node = list.append_child(QualifiedName(list, kNsMain, "comment", "x").c_str());
+      node.append_attribute("ref").set_value(CellRef(key.first, key.second).c_str());
+      node.append_attribute("authorId").set_value(author_id());
+      SetCommentText(node, note.text);
+    } else if (old == before.end() || old->second.text != note.text) {
+      SetCommentText(node, note.text);
+    }
+    if (auto shape = shapes.find(key); shape != shapes.end()) {
+      if (old == before.end() || old->second.visible != note.visible)
+        SetVisible(shape->second, note.visible);
+    } else {
+      AddNoteShape(vml, next_shape++, key, note.visible, sheet);
+    }
+  }
+  return after.size();
+}
+
+}  // namespace quorvane::xlsx

@@ -1,0 +1,226 @@
+#include "xlsx/package.h"
+
+#include <zip.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+
+#include "xlsx/error.h"
+
+namespace quorvane::xlsx {
+
+namespace fs = std::filesystem;
+
+struct Package::Archive {
+  zip_t* zip = nullptr;
+  ~Archive() {
+    if (zip) zip_discard(zip);
+  }
+};
+
+namespace {
+
+std::string ZipErrorText(int code) {
+  zip_error_t error;
+  zip_error_init_with_code(&error, code);
+  std::string text = zip_error_strerror(&error);
+  zip_error_fini(&error);
+  return text;
+}
+
+// Whether the bytes hold the UTF-16 name of a stream, as the directory of a compound file does.
+bool HoldsStreamName(const std::string& bytes, const char* name) {
+  std::string wide;
+  for (const char* p = name; *p; ++p) {
+    wide += *p;
+    wide += '\0';
+  }
+  return bytes.find(wide) != std::string::npos;
+}
+
+}  // namespace
+
+void CheckWorkbookFile(const fs::path& path) {
+  const std::string file = path.string();
+  std::error_code ec;
+  const fs::file_status status = fs::status(path, ec);
+  if (ec || !fs::exists(status)) throw FileError(file + ": no such file");
+  if (fs::is_directory(status)) throw FileError(file + ": is a folder, not a workbook file");
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw FileError(file + ": cannot be opened for reading: " + std::strerror(errno));
+  std::string head(4096, '\0');
+  in.read(head.data(), static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<std::size_t>(in.gcount()));
+  static constexpr unsigned char kCompound[] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+  if (head.size() >= 8 && std::memcmp(head.data(), kCompound, 8) == 0) {
+    // Read the whole compound file's directory names: they tell an encrypted package from .xls.
+    in.clear();
+    in.seekg(0);
+    std::string all;
+    all.resize(std::min<std::uintmax_t>(fs::file_size(path, ec), 64u << 20));
+    in.read(all.data(), static_cast<std::streamsize>(all.size()));
+    if (HoldsStreamName(all, "EncryptionInfo") || HoldsStreamName(all, "EncryptedPackage")) {
+      throw FileError(file +
+                      ": is an encrypted workbook; remove its password in the spreadsheet "
+                      "application and try again");
+    }
+    throw FileError(file + ": is a legacy .xls workbook; save it as .xlsx and try again");
+  }
+  if (head.size() < 4 || head.compare(0, 2, "PK") != 0) {
+    throw FileError(file + ": is not an .xlsx workbook (not a zip archive)");
+  }
+}
+
+Package::Package() = default;
+Package::Package(Package&&) noexcept = default;
+Package& Package::operator=(Package&&) noexcept = default;
+Package::~Package() = default;
+
+Package Package::Open(const fs::path& path) {
+  CheckWorkbookFile(path);
+  Package package;
+  package.display_name_ = path.string();
+  int code = 0;
+  zip_t* zip = zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
+  if (!zip) {
+    throw FileError(package.display_name_ + ": is damaged or truncated (" + ZipErrorText(code) +
+                    ")");
+  }
+  package.archive_ = std::make_unique<Archive>();
+  package.archive_->zip = zip;
+  const zip_int64_t count = zip_get_num_entries(zip, 0);
+  if (count < 0 || count > 100000) {
+    throw FileError(package.display_name_ + ": holds too many zip entries to be a workbook");
+  }
+  for (zip_int64_t i = 0; i < count; ++i) {
+    const char* name = zip_get_name(zip, static_cast<zip_uint64_t>(i), 0);
+    if (!name) continue;
+    package.names_.emplace_back(name);
+    package.index_[name] = i;
+  }
+  return package;
+}
+
+Package Package::FromParts(std::string display_name, std::map<std::string, std::string> parts) {
+  Package package;
+  package.display_name_ = std::move(display_name);
+  for (const auto& [name, bytes] : parts) {
+    package.names_.push_back(name);
+    package.index_[name] = -1;
+  }
+  package.memory_parts_ = std::move(parts);
+  return package;
+}
+
+bool Package::Has(const std::string& name) const { return index_.count(name) != 0; }
+
+std::string Package::Read(const std::string& name) const {
+  const auto it = index_.find(name);
+  if (it == index_.end()) {
+    throw FileError(display_name_ + ": the part " + name + " is missing");
+  }
+  if (it->second < 0) return memory_parts_.at(name);
+  zip_t* zip = archive_->zip;
+  const auto index = static_cast<zip_uint64_t>(it->second);
+  zip_stat_t st;
+  zip_stat_init(&st);
+  if (zip_stat_index(zip, index, 0, &st) != 0) {
+    throw FileError(display_name_ + ": cannot read the part " + name + " (" + zip_strerror(zip) +
+                    ")");
+  }
+  if ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE) {
+    throw FileError(display_name_ + ": the part " + name + " is encrypted");
+  }
+  if (!(st.valid & ZIP_STAT_SIZE) || st.size > kMaxPartSize) {
+    throw FileError(display_name_ + ": the part " + name + " declares " + std::to_string(st.size) +
+                    " bytes, more than a workbook part may hold; refused");
+  }
+  if (st.size > (1u << 20) && (st.valid & ZIP_STAT_COMP_SIZE) &&
+      st.size / std::max<zip_uint64_t>(st.comp_size, 1) > kMaxCompressionRatio) {
+    throw FileError(display_name_ + ": the part " + name +
+                    " is compressed at an extreme ratio (a zip bomb?); refused");
+  }
+  if (bytes_read_ + st.size > kMaxPackageRead) {
+    throw FileError(display_name_ + ": the parts to read exceed " +
+                    std::to_string(kMaxPackageRead >> 20) + " MiB; refused");
+  }
+  zip_file_t* entry = zip_fopen_index(zip, index, 0);
+  if (!entry) {
+    throw FileError(display_name_ + ": cannot read the part " + name + " (" + zip_strerror(zip) +
+                    ")");
+  }
+  std::string bytes(static_cast<std::size_t>(st.size), '\0');
+  std::size_t filled = 0;
+  bool failed = false;
+  while (true) {
+    char probe;
+    char* target = filled < bytes.size() ? bytes.data() + filled : &probe;
+    const zip_uint64_t room = filled < bytes.size() ? bytes.size() - filled : 1;
+    const zip_int64_t got = zip_fread(entry, target, room);
+    if (got < 0) {
+      failed = true;
+      break;
+    }
+    if (got == 0) break;
+    if (filled >= bytes.size()) {  // more data than declared
+      failed = true;
+      break;
+    }
+    filled += static_cast<std::size_t>(got);
+  }
+  const std::string problem = failed ? zip_file_strerror(entry) : "";
+  zip_fclose(entry);
+  if (failed || filled != bytes.size()) {
+    throw FileError(display_name_ + ": the part " + name + " is damaged or truncated" +
+                    (problem.empty() ? std::string() : " (" + problem + ")"));
+  }
+  bytes_read_ += st.size;
+  return bytes;
+}
+
+void Package::Write(const fs::path& target,
+                    const std::map<std::string, std::optional<std::string>>& changes) const {
+  const std::string file = target.string();
+  int code = 0;
+  zip_t* out = zip_open(target.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+  if (!out) throw FileError(file + ": cannot be written (" + ZipErrorText(code) + ")");
+  auto fail = [&](const std::string& what) {
+    const std::string reason = zip_strerror(out);
+    zip_discard(out);
+    throw FileError(file + ": cannot be written: " + what + " (" + reason + ")");
+  };
+  auto add_bytes = [&](const std::string& name, const std::string& bytes) {
+    zip_source_t* source = zip_source_buffer(out, bytes.data(), bytes.size(), 0);
+    if (!source || zip_file_add(out, name.c_str(), source, ZIP_FL_ENC_UTF_8) < 0) {
+      if (source) zip_source_free(source);
+      fail(name);
+    }
+  };
+  for (const std::string& name : names_) {
+    const auto change = changes.find(name);
+    if (change != changes.end()) {
+      if (change->second) add_bytes(name, *change->second);
+      continue;
+    }
+    const std::int64_t index = index_.at(name);
+    if (index < 0) {
+      add_bytes(name, memory_parts_.at(name));
+      continue;
+    }
+    // The whole entry, copied as it is stored: no inflating, no recompressing.
+    zip_source_t* source =
+        zip_source_zip(out, archive_->zip, static_cast<zip_uint64_t>(index), 0, 0, -1);
+    if (!source || zip_file_add(out, name.c_str(), source, ZIP_FL_ENC_UTF_8) < 0) {
+      if (source) zip_source_free(source);
+      fail(name);
+    }
+  }
+  for (const auto& [name, bytes] : changes) {
+    if (bytes && index_.count(name) == 0) add_bytes(name, *bytes);
+  }
+  if (zip_close(out) != 0) fail("closing the archive");
+}
+
+}  // namespace quorvane::xlsx

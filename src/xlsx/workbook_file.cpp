@@ -1,0 +1,440 @@
+// The workbook part (xl/workbook.xml) and the package as a whole: loading every part the model
+// needs, and saving the changed ones.
+#include "xlsx/workbook_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <optional>
+#include <set>
+
+#include "host/worksheet.h"
+#include "xlsx/content_types.h"
+#include "xlsx/error.h"
+#include "xlsx/package.h"
+#include "xlsx/parts.h"
+#include "xlsx/relationships.h"
+#include "xlsx/styles.h"
+#include "xlsx/xml.h"
+
+namespace quorvane::xlsx {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct SheetInfo {
+  std::string part;
+  Relationships rels;
+  std::string comments_part, comments_id;
+  std::string vml_part, vml_id;
+  std::string drawing_part, drawing_id;
+};
+
+memhost::Fill Normal(const memhost::Fill& fill) {
+  return fill.pattern == host::kPatternNone ? memhost::Fill{} : fill;
+}
+
+bool CellsDiffer(const memhost::SheetData& a, const memhost::SheetData& b) {
+  if (a.hidden_rows != b.hidden_rows || a.row_heights != b.row_heights ||
+      a.column_widths != b.column_widths || a.cells.size() != b.cells.size()) {
+    return true;
+  }
+  for (auto i = a.cells.begin(), j = b.cells.begin(); i != a.cells.end(); ++i, ++j) {
+    if (i->first != j->first || !(i->second.value == j->second.value) ||
+        i->second.number_format != j->second.number_format ||
+        Normal(i->second.fill) != Normal(j->second.fill)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+std::map<memhost::CellKey, memhost::CommentData> Notes(const memhost::SheetData& sheet) {
+  std::map<memhost::CellKey, memhost::CommentData> notes;
+  for (const auto& [key, cell] : sheet.cells) {
+    if (cell.comment) notes.emplace(key, *cell.comment);
+  }
+  return notes;
+}
+
+bool ShapesDiffer(const memhost::SheetData& a, const memhost::SheetData& b) {
+  if (a.shapes.size() != b.shapes.size()) return true;
+  for (std::size_t i = 0; i < a.shapes.size(); ++i) {
+    if (b.shapes[i].id == 0 || a.shapes[i].id != b.shapes[i].id ||
+        a.shapes[i].name != b.shapes[i].name) {
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string MissingRelationship(const std::string& file, const std::string& part,
+                                const std::string& id, const std::string& rels_part) {
+  return file + ": " + part + " refers to the relationship " + id + ", which " + rels_part +
+         " does not have";
+}
+
+}  // namespace
+
+struct WorkbookFile::Impl {
+  Package package;
+  memhost::WorkbookData data;
+  std::string workbook_part;
+  Relationships workbook_rels;
+  std::string styles_part;
+  ThemeColors theme = DefaultThemeColors();
+  std::vector<SheetInfo> sheets;
+  int max_idmap = 0;
+
+  const std::string& file() const { return package.display_name(); }
+
+  // The part a relationship of `rels` (of `source`) points at; raises when it is missing.
+  std::string Target(const Relationships& rels, const std::string& source, const std::string& id) {
+    const Relationship* rel = rels.FindId(id);
+    if (!rel)
+      throw FileError(MissingRelationship(file(), source, id, Relationships::RelsPartOf(source)));
+    return CheckedPart(rels.PartOf(*rel), source);
+  }
+
+  std::string CheckedPart(const std::string& part, const std::string& source) {
+    if (!package.Has(part)) {
+      throw FileError(file() + ": " + source + " refers to " + part +
+                      ", which the file does not contain");
+    }
+    return part;
+  }
+
+  void Load(const std::string& model_name);
+};
+
+void WorkbookFile::Impl::Load(const std::string& model_name) {
+  data.name = model_name;
+  if (!package.Has(kContentTypesPart)) {
+    throw FileError(file() + ": is a zip archive but holds no workbook (no [Content_Types].xml)");
+  }
+  ContentTypes::Parse(package.Read(kContentTypesPart), file());
+  if (package.Has("_rels/.rels")) {
+    const Relationships root = Relationships::Parse("", package.Read("_rels/.rels"), file());
+    if (const Relationship* rel = root.FindType(kRelOfficeDocument))
+      workbook_part = root.PartOf(*rel);
+  }
+  if (workbook_part.empty() || !package.Has(workbook_part)) {
+    throw FileError(file() + ": is a zip archive but holds no workbook");
+  }
+  pugi::xml_document workbook;
+  ParsePart(workbook, package.Read(workbook_part), file(), workbook_part);
+  const std::string rels_part = Relationships::RelsPartOf(workbook_part);
+  if (package.Has(rels_part)) {
+    workbook_rels = Relationships::Parse(workbook_part, package.Read(rels_part), file());
+  } else {
+    workbook_rels = Relationships(workbook_part);
+  }
+  if (const Relationship* rel = workbook_rels.FindType(kRelTheme)) {
+    const std::string part = CheckedPart(workbook_rels.PartOf(*rel), workbook_part);
+    theme = ParseTheme(package.Read(part), file(), part);
+  }
+  StyleTable styles = StyleTable::Default();
+  if (const Relationship* rel = workbook_rels.FindType(kRelStyles)) {
+    styles_part = CheckedPart(workbook_rels.PartOf(*rel), workbook_part);
+    styles = StyleTable::Parse(package.Read(styles_part), file(), styles_part, theme);
+  }
+  std::vector<std::string> strings;
+  if (const Relationship* rel = workbook_rels.FindType(kRelSharedStrings)) {
+    const std::string part = CheckedPart(workbook_rels.PartOf(*rel), workbook_part);
+    strings = ParseSharedStrings(package.Read(part), file(), part);
+  }
+
+  const pugi::xml_node sheets_node = Child(workbook.document_element(), kNsMain, "sheets");
+  ForChildren(sheets_node, kNsMain, "sheet", [&](pugi::xml_node node) {
+    const std::string id = Attr(node, kNsRel, "id").value();
+    const Relationship* rel = workbook_rels.FindId(id);
+    if (!rel) throw FileError(MissingRelationship(file(), workbook_part, id, rels_part));
+    if (rel->type != kRelWorksheet) return;  // chart sheets and the like hold no cells
+    SheetInfo info;
+    info.part = CheckedPart(workbook_rels.PartOf(*rel), workbook_part);
+    memhost::SheetData& sheet = data.sheets.emplace_back();
+    sheet.name = node.attribute("name").value();
+
+    pugi::xml_document doc;
+    ParsePart(doc, package.Read(info.part), file(), info.part);
+    const WorksheetRefs refs = LoadWorksheet(doc, strings, styles, sheet);
+    const std::string sheet_rels = Relationships::RelsPartOf(info.part);
+    info.rels = package.Has(sheet_rels)
+                    ? Relationships::Parse(info.part, package.Read(sheet_rels), file())
+                    : Relationships(info.part);
+    if (!refs.drawing_id.empty()) {
+      info.drawing_id = refs.drawing_id;
+      info.drawing_part = Target(info.rels, info.part, refs.drawing_id);
+    }
+    if (!refs.legacy_id.empty()) {
+      info.vml_id = refs.legacy_id;
+      info.vml_part = Target(info.rels, info.part, refs.legacy_id);
+    } else if (const Relationship* vml = info.rels.FindType(kRelVmlDrawing)) {
+      info.vml_id = vml->id;
+      info.vml_part = CheckedPart(info.rels.PartOf(*vml), info.part);
+    }
+    if (const Relationship* comments = info.rels.FindType(kRelComments)) {
+      info.comments_id = comments->id;
+      info.comments_part = CheckedPart(info.rels.PartOf(*comments), info.part);
+    }
+    std::optional<pugi::xml_document> vml;
+    if (!info.vml_part.empty()) {
+      vml.emplace();
+      ParseVml(*vml, package.Read(info.vml_part), file(), info.vml_part);
+      max_idmap = std::max(max_idmap, VmlIdMap(*vml));
+    }
+    if (!info.comments_part.empty()) {
+      pugi::xml_document comments;
+      ParsePart(comments, package.Read(info.comments_part), file(), info.comments_part);
+      for (auto& [key, note] : LoadComments(comments, vml ? &*vml : nullptr)) {
+        sheet.At(key.first, key.second).comment = std::move(note);
+      }
+    }
+    if (!info.drawing_part.empty()) {
+      pugi::xml_document drawing;
+      ParsePart(drawing, package.Read(info.drawing_part), file(), info.drawing_part);
+      sheet.shapes = LoadShapes(drawing, sheet);
+      int max_id = 0;
+      for (const memhost::ShapeData& shape : sheet.shapes) max_id = std::max(max_id, shape.id);
+      sheet.next_shape_number = std::max(max_id, 1);
+    }
+    sheets.push_back(std::move(info));
+  });
+  if (data.sheets.empty()) throw FileError(file() + ": the workbook holds no worksheet");
+}
+
+WorkbookFile::WorkbookFile(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+WorkbookFile::WorkbookFile(WorkbookFile&&) noexcept = default;
+WorkbookFile& WorkbookFile::operator=(WorkbookFile&&) noexcept = default;
+WorkbookFile::~WorkbookFile() = default;
+
+WorkbookFile WorkbookFile::Load(const fs::path& path) {
+  auto impl = std::make_unique<Impl>();
+  impl->package = Package::Open(path);
+  impl->Load(path.filename().string());
+  return WorkbookFile(std::move(impl));
+}
+
+WorkbookFile WorkbookFile::New(const std::string& name,
+                               const std::vector<std::string>& sheet_names) {
+  std::map<std::string, std::string> parts;
+  std::string types =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+      "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+      "<Default Extension=\"rels\" "
+      "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+      "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+      "<Override PartName=\"/xl/workbook.xml\" "
+      "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
+      "<Override PartName=\"/xl/styles.xml\" ContentType=\"" +
+      std::string(kTypeStyles) + "\"/>";
+  std::string workbook =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+      "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+      "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"><sheets>";
+  Relationships rels("xl/workbook.xml");
+  for (std::size_t i = 0; i < sheet_names.size(); ++i) {
+    const std::string part = "xl/worksheets/sheet" + std::to_string(i + 1) + ".xml";
+    const std::string id = rels.Add(kRelWorksheet, part);
+    pugi::xml_document escape;
+    pugi::xml_node sheet = escape.append_child("sheet");
+    sheet.append_attribute("name").set_value(sheet_names[i].c_str());
+    sheet.append_attribute("sheetId").set_value(static_cast<int>(i + 1));
+    sheet.append_attribute("r:id").set_value(id.c_str());
+    workbook += NodeText(sheet);
+    types += "<Override PartName=\"/" + part +
+             "\" "
+             "ContentType=\"application/"
+             "vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>";
+    parts[part] =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+        "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+        "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
+        "<sheetData/><pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" "
+        "header=\"0.3\" footer=\"0.3\"/></worksheet>";
+  }
+  rels.Add(kRelStyles, "xl/styles.xml");
+  parts["[Content_Types].xml"] = types + "</Types>";
+  parts["_rels/.rels"] =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+      "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+      "<Relationship Id=\"rId1\" Type=\"" +
+      std::string(kRelOfficeDocument) + "\" Target=\"xl/workbook.xml\"/></Relationships>";
+  parts["xl/workbook.xml"] = workbook + "</sheets></workbook>";
+  parts["xl/_rels/workbook.xml.rels"] = rels.Serialize();
+  parts["xl/styles.xml"] = StyleTable::DefaultXml();
+  auto impl = std::make_unique<Impl>();
+  impl->package = Package::FromParts(name, std::move(parts));
+  impl->Load(name);
+  return WorkbookFile(std::move(impl));
+}
+
+const memhost::WorkbookData& WorkbookFile::data() const { return impl_->data; }
+const std::string& WorkbookFile::display_name() const { return impl_->file(); }
+
+void WorkbookFile::Write(const memhost::WorkbookData& current, const fs::path& target) const {
+  Impl& impl = *impl_;
+  const std::string& file = impl.file();
+  if (current.sheets.size() != impl.data.sheets.size()) {
+    throw FileError(file + ": the workbook's sheets changed in number; cannot save");
+  }
+  std::map<std::string, std::optional<std::string>> changes;
+  ContentTypes types = ContentTypes::Parse(impl.package.Read(kContentTypesPart), file);
+  std::set<std::string> names(impl.package.names().begin(), impl.package.names().end());
+  auto new_part = [&](const std::string& stem, const std::string& extension) {
+    for (int n = 1;; ++n) {
+      const std::string name = stem + std::to_string(n) + extension;
+      if (names.insert(name).second) return name;
+    }
+  };
+  std::optional<StyleTable> styles;
+  auto style_table = [&]() -> StyleTable& {
+    if (!styles) {
+      styles = impl.styles_part.empty() ? StyleTable::Default()
+                                        : StyleTable::Parse(impl.package.Read(impl.styles_part),
+                                                            file, impl.styles_part, impl.theme);
+    }
+    return *styles;
+  };
+  int idmap = impl.max_idmap;
+
+  for (std::size_t i = 0; i < current.sheets.size(); ++i) {
+    const memhost::SheetData& before = impl.data.sheets[i];
+    const memhost::SheetData& after = current.sheets[i];
+    const SheetInfo& info = impl.sheets[i];
+    const bool cells_changed = CellsDiffer(before, after);
+    const auto notes_before = Notes(before);
+    const auto notes_after = Notes(after);
+    const bool notes_changed = notes_before != notes_after;
+    const bool shapes_changed = ShapesDiffer(before, after);
+    if (!cells_changed && !notes_changed && !shapes_changed) continue;
+
+    pugi::xml_document sheet;
+    ParsePart(sheet, impl.package.Read(info.part), file, info.part);
+    Relationships rels = info.rels;
+    bool sheet_dirty = cells_changed && UpdateWorksheet(sheet, before, after, style_table());
+
+    if (notes_changed) {
+      pugi::xml_document comments, vml;
+      ParsePart(
+          comments,
+          info.comments_part.empty() ? NewCommentsXml() : impl.package.Read(info.comments_part),
+          file, info.comments_part);
+      if (info.vml_part.empty()) {
+        ParseVml(vml, NewVmlXml(++idmap), file, "a new VML part");
+      } else {
+        ParseVml(vml, impl.package.Read(info.vml_part), file, info.vml_part);
+      }
+      const std::size_t left = UpdateComments(comments, vml, notes_before, notes_after, after);
+      if (left == 0) {
+        if (!info.comments_part.empty()) {
+          changes[info.comments_part] = std::nullopt;
+          types.RemoveOverride(info.comments_part);
+          rels.Remove(info.comments_id);
+        }
+        if (!info.vml_part.empty()) {
+          if (VmlHasShapes(vml)) {
+            changes[info.vml_part] = Serialize(vml);
+          } else {
+            changes[info.vml_part] = std::nullopt;
+            types.RemoveOverride(info.vml_part);
+            rels.Remove(info.vml_id);
+            SetDrawingReference(sheet, "legacyDrawing", "");
+            sheet_dirty = true;
+          }
+        }
+      } else {
+        std::string comments_part = info.comments_part;
+        if (comments_part.empty()) {
+          comments_part = new_part("xl/comments", ".xml");
+          rels.Add(kRelComments, comments_part);
+          types.SetOverride(comments_part, kTypeComments);
+        }
+        changes[comments_part] = Serialize(comments);
+        std::string vml_part = info.vml_part;
+        if (vml_part.empty()) {
+          vml_part = new_part("xl/drawings/vmlDrawing", ".vml");
+          SetDrawingReference(sheet, "legacyDrawing", rels.Add(kRelVmlDrawing, vml_part));
+          types.EnsureDefault("vml", kTypeVml);
+          sheet_dirty = true;
+        }
+        changes[vml_part] = Serialize(vml);
+      }
+    }
+
+    if (shapes_changed) {
+      pugi::xml_document drawing;
+      ParsePart(drawing,
+                info.drawing_part.empty() ? NewDrawingXml() : impl.package.Read(info.drawing_part),
+                file, info.drawing_part);
+      UpdateDrawing(drawing, before.shapes, after.shapes, after);
+      std::string drawing_part = info.drawing_part;
+      if (drawing_part.empty()) {
+        drawing_part = new_part("xl/drawings/drawing", ".xml");
+        SetDrawingReference(sheet, "drawing", rels.Add(kRelDrawing, drawing_part));
+        types.SetOverride(drawing_part, kTypeDrawing);
+        sheet_dirty = true;
+      }
+      changes[drawing_part] = Serialize(drawing);
+    }
+    if (sheet_dirty) changes[info.part] = Serialize(sheet);
+    if (rels.changed()) changes[Relationships::RelsPartOf(info.part)] = rels.Serialize();
+  }
+
+  if (styles && styles->changed()) {
+    std::string part = impl.styles_part;
+    if (part.empty()) {
+      part = names.count("xl/styles.xml") ? new_part("xl/styles", ".xml") : "xl/styles.xml";
+      names.insert(part);
+      Relationships rels = impl.workbook_rels;
+      rels.Add(kRelStyles, part);
+      changes[Relationships::RelsPartOf(impl.workbook_part)] = rels.Serialize();
+      types.SetOverride(part, kTypeStyles);
+    }
+    changes[part] = styles->Serialize();
+  }
+  if (types.changed()) changes[kContentTypesPart] = types.Serialize();
+  impl.package.Write(target, changes);
+}
+
+void SaveWorkbooks(const std::vector<SaveRequest>& requests) {
+  std::vector<fs::path> temporaries;
+  auto discard = [&] {
+    for (const fs::path& temp : temporaries) ::unlink(temp.c_str());
+  };
+  try {
+    for (const SaveRequest& request : requests) {
+      const fs::path folder =
+          request.target.parent_path().empty() ? fs::path(".") : request.target.parent_path();
+      std::string pattern =
+          (folder / ("." + request.target.filename().string() + ".XXXXXX")).string();
+      const int fd = ::mkstemp(pattern.data());
+      if (fd < 0) {
+        throw FileError(request.target.string() + ": cannot be written: " + std::strerror(errno));
+      }
+      struct stat st {};
+      const mode_t mode = ::stat(request.target.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
+      ::fchmod(fd, mode);
+      ::close(fd);
+      temporaries.emplace_back(pattern);
+      request.file->Write(*request.current, temporaries.back());
+    }
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+      if (::rename(temporaries[i].c_str(), requests[i].target.c_str()) != 0) {
+        throw FileError(requests[i].target.string() +
+                        ": cannot be written: " + std::strerror(errno));
+      }
+      temporaries[i].clear();
+    }
+  } catch (...) {
+    discard();
+    throw;
+  }
+}
+
+}  // namespace quorvane::xlsx

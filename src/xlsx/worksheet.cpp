@@ -1,0 +1,535 @@
+// Worksheet parts (xl/worksheets/sheetN.xml): cells, rows, columns and protection, read into the
+// model and written back as edits of the original document.
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "host/conversions.h"
+#include "host/number_format.h"
+#include "host/range.h"
+#include "host/value.h"
+#include "xlsx/parts.h"
+#include "xlsx/xml.h"
+
+namespace quorvane::xlsx {
+
+namespace {
+
+// The worksheet's children in the schema's order.
+const std::vector<std::string_view> kWorksheetOrder = {"sheetPr",
+                                                       "dimension",
+                                                       "sheetViews",
+                                                       "sheetFormatPr",
+                                                       "cols",
+                                                       "sheetData",
+                                                       "sheetCalcPr",
+                                                       "sheetProtection",
+                                                       "protectedRanges",
+                                                       "scenarios",
+                                                       "autoFilter",
+                                                       "sortState",
+                                                       "dataConsolidate",
+                                                       "customSheetViews",
+                                                       "mergeCells",
+                                                       "phoneticPr",
+                                                       "conditionalFormatting",
+                                                       "dataValidations",
+                                                       "hyperlinks",
+                                                       "printOptions",
+                                                       "pageMargins",
+                                                       "pageSetup",
+                                                       "headerFooter",
+                                                       "rowBreaks",
+                                                       "colBreaks",
+                                                       "customProperties",
+                                                       "cellWatches",
+                                                       "ignoredErrors",
+                                                       "smartTags",
+                                                       "drawing",
+                                                       "legacyDrawing",
+                                                       "legacyDrawingHF",
+                                                       "picture",
+                                                       "oleObjects",
+                                                       "controls",
+                                                       "webPublishItems",
+                                                       "tableParts",
+                                                       "extLst"};
+
+bool TrueAttr(pugi::xml_attribute a) {
+  const std::string_view v = a.value();
+  return v == "1" || v == "true";
+}
+
+// Column width in characters to points, for the 7-pixel digit of Calibri 11.
+double WidthToPoints(double chars) {
+  const double pixels = std::trunc(((256 * chars + std::trunc(128.0 / 7)) / 256) * 7);
+  return pixels * 0.75;
+}
+
+double PointsToWidth(double points) { return points / 0.75 / 7; }
+
+std::optional<double> ParseDouble(std::string_view text) {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  double value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
+  return value;
+}
+
+std::string NumberText(double number) {
+  char buffer[32];
+  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, number);
+  return ec == std::errc() ? std::string(buffer, end) : "0";
+}
+
+host::CellError ErrorFromText(std::string_view text) {
+  using host::CellError;
+  for (CellError e : {CellError::kNull, CellError::kDiv0, CellError::kValue, CellError::kRef,
+                      CellError::kName, CellError::kNum, CellError::kNA}) {
+    if (text == host::CellErrorText(e)) return e;
+  }
+  return CellError::kValue;
+}
+
+// "2023-01-05T10:00:00" (the "d" cell type) to a serial number.
+std::optional<double> IsoDateSerial(std::string_view text) {
+  host::CivilDateTime civil;
+  int fields[6] = {0, 0, 0, 0, 0, 0};
+  std::size_t pos = 0;
+  for (int i = 0; i < 6 && pos < text.size(); ++i) {
+    const auto [end, ec] = std::from_chars(text.data() + pos, text.data() + text.size(), fields[i]);
+    if (ec != std::errc()) return std::nullopt;
+    pos = static_cast<std::size_t>(end - text.data()) + 1;
+  }
+  civil.year = fields[0];
+  civil.month = fields[1];
+  civil.day = fields[2];
+  civil.hour = fields[3];
+  civil.minute = fields[4];
+  civil.second = fields[5];
+  if (civil.month < 1 || civil.month > 12 || civil.day < 1 || civil.day > 31) return std::nullopt;
+  return host::SerialFromCivil(civil);
+}
+
+pugi::xml_node ChildElement(pugi::xml_node node, std::string_view local) {
+  for (pugi::xml_node c = node.first_child(); c; c = c.next_sibling()) {
+    if (c.type() == pugi::node_element && LocalName(c.name()) == local) return c;
+  }
+  return {};
+}
+
+}  // namespace
+
+memhost::CellKey ParseCellRef(std::string_view ref) {
+  std::size_t i = 0;
+  int column = 0, row = 0;
+  if (i < ref.size() && ref[i] == '$') ++i;
+  while (i < ref.size() && std::isalpha(static_cast<unsigned char>(ref[i]))) {
+    column = column * 26 + (std::toupper(static_cast<unsigned char>(ref[i])) - 'A' + 1);
+    if (column > host::kMaxColumns) return {0, 0};
+    ++i;
+  }
+  if (i < ref.size() && ref[i] == '$') ++i;
+  const std::size_t digits = i;
+  while (i < ref.size() && std::isdigit(static_cast<unsigned char>(ref[i]))) {
+    row = row * 10 + (ref[i] - '0');
+    if (row > host::kMaxRows) return {0, 0};
+    ++i;
+  }
+  if (i != ref.size() || digits == i || column == 0 || row == 0) return {0, 0};
+  return {row, column};
+}
+
+std::string CellRef(int row, int column) {
+  return host::ColumnLetters(column) + std::to_string(row);
+}
+
+// --- Geometry ---
+
+SheetGeometry::SheetGeometry(const memhost::SheetData& sheet)
+    : default_width_(sheet.default_column_width), default_height_(sheet.default_row_height) {
+  for (const auto& [column, width] : sheet.column_widths) {
+    column_deltas_.emplace_back(column, column_total_);
+    column_total_ += width - default_width_;
+  }
+  std::set<int> rows(sheet.hidden_rows);
+  for (const auto& [row, height] : sheet.row_heights) rows.insert(row);
+  for (int row : rows) {
+    row_deltas_.emplace_back(row, row_total_);
+    const double height = sheet.hidden_rows.count(row) ? 0 : sheet.RowHeight(row);
+    row_total_ += height - default_height_;
+  }
+}
+
+namespace {
+double DeltaBefore(const std::vector<std::pair<int, double>>& deltas, double total, int index) {
+  const auto it = std::lower_bound(deltas.begin(), deltas.end(), index,
+                                   [](const auto& entry, int i) { return entry.first < i; });
+  return it == deltas.end() ? total : it->second;
+}
+}  // namespace
+
+double SheetGeometry::ColumnLeft(int column) const {
+  return (column - 1) * default_width_ + DeltaBefore(column_deltas_, column_total_, column);
+}
+
+double SheetGeometry::RowTop(int row) const {
+  return (row - 1) * default_height_ + DeltaBefore(row_deltas_, row_total_, row);
+}
+
+int SheetGeometry::ColumnAt(double x) const {
+  int lo = 1, hi = host::kMaxColumns;
+  while (lo < hi) {
+    const int mid = lo + (hi - lo + 1) / 2;
+    if (ColumnLeft(mid) <= x + 1e-6)
+      lo = mid;
+    else
+      hi = mid - 1;
+  }
+  return lo;
+}
+
+int SheetGeometry::RowAt(double y) const {
+  int lo = 1, hi = host::kMaxRows;
+  while (lo < hi) {
+    const int mid = lo + (hi - lo + 1) / 2;
+    if (RowTop(mid) <= y + 1e-6)
+      lo = mid;
+    else
+      hi = mid - 1;
+  }
+  return lo;
+}
+
+// --- Loading ---
+
+WorksheetRefs LoadWorksheet(const pugi::xml_document& doc, const std::vector<std::string>& strings,
+                            const StyleTable& styles, memhost::SheetData& sheet) {
+  WorksheetRefs refs;
+  pugi::xml_node root = doc.document_element();
+  bool zero_height = false;
+  if (pugi::xml_node format = Child(root, kNsMain, "sheetFormatPr")) {
+    if (pugi::xml_attribute a = format.attribute("defaultRowHeight")) {
+      sheet.default_row_height = a.as_double(15);
+    }
+    if (pugi::xml_attribute a = format.attribute("defaultColWidth")) {
+      sheet.default_column_width = WidthToPoints(a.as_double(8.43));
+    } else if (pugi::xml_attribute b = format.attribute("baseColWidth")) {
+      const double pixels = std::ceil((b.as_double(8) * 7 + 5) / 8) * 8;
+      sheet.default_column_width = pixels * 0.75;
+    }
+    zero_height = TrueAttr(format.attribute("zeroHeight"));
+  }
+  ForChildren(Child(root, kNsMain, "cols"), kNsMain, "col", [&](pugi::xml_node col) {
+    const int first = std::clamp(col.attribute("min").as_int(1), 1, host::kMaxColumns);
+    const int last = std::clamp(col.attribute("max").as_int(first), first, host::kMaxColumns);
+    double points = sheet.default_column_width;
+    if (TrueAttr(col.attribute("hidden"))) {
+      points = 0;
+    } else if (pugi::xml_attribute w = col.attribute("width")) {
+      points = WidthToPoints(w.as_double());
+    }
+    if (points == sheet.default_column_width) return;
+    for (int c = first; c <= last; ++c) sheet.column_widths[c] = points;
+  });
+  if (pugi::xml_node protection = Child(root, kNsMain, "sheetProtection")) {
+    sheet.is_protected = TrueAttr(protection.attribute("sheet"));
+  }
+  if (pugi::xml_node drawing = Child(root, kNsMain, "drawing")) {
+    refs.drawing_id = Attr(drawing, kNsRel, "id").value();
+  }
+  if (pugi::xml_node legacy = Child(root, kNsMain, "legacyDrawing")) {
+    refs.legacy_id = Attr(legacy, kNsRel, "id").value();
+  }
+
+  std::vector<signed char> is_date(static_cast<std::size_t>(std::max(styles.xf_count(), 1)), -1);
+  std::set<int> shown_rows;
+  int last_row = 0;
+  int row_number = 0;
+  ForChildren(Child(root, kNsMain, "sheetData"), kNsMain, "row", [&](pugi::xml_node row) {
+    row_number = row.attribute("r") ? row.attribute("r").as_int(row_number + 1) : row_number + 1;
+    if (row_number < 1 || row_number > host::kMaxRows) return;
+    if (TrueAttr(row.attribute("hidden"))) {
+      sheet.hidden_rows.insert(row_number);
+    } else {
+      shown_rows.insert(row_number);
+    }
+    if (pugi::xml_attribute ht = row.attribute("ht")) {
+      const double height = ht.as_double(sheet.default_row_height);
+      if (height != sheet.default_row_height) sheet.row_heights[row_number] = height;
+    }
+    last_row = std::max(last_row, row_number);
+    int column = 0;
+    for (pugi::xml_node c = row.first_child(); c; c = c.next_sibling()) {
+      if (c.type() != pugi::node_element || LocalName(c.name()) != "c") continue;
+      if (pugi::xml_attribute r = c.attribute("r")) {
+        const memhost::CellKey key = ParseCellRef(r.value());
+        column = key.second != 0 ? key.second : column + 1;
+      } else {
+        ++column;
+      }
+      if (column < 1 || column > host::kMaxColumns) continue;
+      const int style = c.attribute("s").as_int(0);
+      const std::string_view type = c.attribute("t").value();
+      const pugi::xml_node v = ChildElement(c, "v");
+      const std::string_view text = v.text().get();
+      host::Value value;
+      if (type == "s") {
+        const auto index = ParseDouble(text);
+        if (index && *index >= 0 && *index < static_cast<double>(strings.size())) {
+          value = host::Value::Text(strings[static_cast<std::size_t>(*index)]);
+        }
+      } else if (type == "inlineStr") {
+        value = host::Value::Text(RichText(ChildElement(c, "is")));
+      } else if (type == "str") {
+        if (v) value = host::Value::Text(DecodeEscapes(text));
+      } else if (type == "b") {
+        if (v) value = host::Value::Logical(text == "1" || text == "true");
+      } else if (type == "e") {
+        if (v) value = host::Value::Error(ErrorFromText(text));
+      } else if (type == "d") {
+        if (auto serial = IsoDateSerial(text)) value = host::Value::Date(*serial);
+      } else if (v) {
+        if (auto number = ParseDouble(text)) {
+          const auto slot =
+              static_cast<std::size_t>(style >= 0 && style < styles.xf_count() ? style : 0);
+          if (is_date[slot] < 0)
+            is_date[slot] = host::IsDateFormat(styles.NumberFormat(style)) ? 1 : 0;
+          value = is_date[slot] ? host::Value::Date(*number) : host::Value::Number(*number);
+        }
+      }
+      const memhost::Fill fill = styles.FillOf(style);
+      const pugi::xml_node f = ChildElement(c, "f");
+      if (value.is_empty() && fill == memhost::Fill{} && !f) continue;
+      memhost::CellData& cell = sheet.At(row_number, column);
+      cell.value = std::move(value);
+      cell.number_format = styles.NumberFormat(style);
+      cell.fill = fill;
+      cell.style = style;
+      if (f) cell.formula = f.text().get();
+    }
+  });
+  if (zero_height) {
+    // Rows are hidden unless listed as shown.
+    for (const auto& [key, cell] : sheet.cells) last_row = std::max(last_row, key.first);
+    for (int r = 1; r <= last_row; ++r) {
+      if (!shown_rows.count(r)) sheet.hidden_rows.insert(r);
+    }
+  }
+  return refs;
+}
+
+// --- Writing ---
+
+namespace {
+
+class CellIndex {
+ public:
+  explicit CellIndex(pugi::xml_node sheet_data) : sheet_data_(sheet_data) {
+    int row_number = 0;
+    for (pugi::xml_node row = sheet_data.first_child(); row; row = row.next_sibling()) {
+      if (row.type() != pugi::node_element || LocalName(row.name()) != "row") continue;
+      row_number = row.attribute("r") ? row.attribute("r").as_int(row_number + 1) : row_number + 1;
+      if (!row.attribute("r")) row.append_attribute("r").set_value(row_number);
+      rows_[row_number] = row;
+      int column = 0;
+      for (pugi::xml_node c = row.first_child(); c; c = c.next_sibling()) {
+        if (c.type() != pugi::node_element || LocalName(c.name()) != "c") continue;
+        const memhost::CellKey key = ParseCellRef(c.attribute("r").value());
+        column = key.second != 0 ? key.second : column + 1;
+        if (!c.attribute("r"))
+          c.append_attribute("r").set_value(CellRef(row_number, column).c_str());
+        cells_[{row_number, column}] = c;
+      }
+    }
+  }
+
+  pugi::xml_node Row(int row) {
+    if (auto it = rows_.find(row); it != rows_.end()) return it->second;
+    const auto next = rows_.upper_bound(row);
+    const std::string name = QualifiedName(sheet_data_, kNsMain, "row", "x");
+    pugi::xml_node node = next == rows_.end()
+                              ? sheet_data_.append_child(name.c_str())
+                              : sheet_data_.insert_child_before(name.c_str(), next->second);
+    node.append_attribute("r").set_value(row);
+    rows_[row] = node;
+    return node;
+  }
+
+  pugi::xml_node Find(int row, int column) const {
+    const auto it = cells_.find({row, column});
+    return it == cells_.end() ? pugi::xml_node() : it->second;
+  }
+
+  pugi::xml_node Cell(int row, int column) {
+    if (pugi::xml_node found = Find(row, column)) return found;
+    pugi::xml_node row_node = Row(row);
+    const auto next = cells_.upper_bound({row, column});
+    const std::string name = QualifiedName(row_node, kNsMain, "c", "x");
+    pugi::xml_node node = (next != cells_.end() && next->first.first == row)
+                              ? row_node.insert_child_before(name.c_str(), next->second)
+                              : row_node.append_child(name.c_str());
+    node.append_attribute("r").set_value(CellRef(row, column).c_str());
+    cells_[{row, column}] = node;
+    return node;
+  }
+
+ private:
+  pugi::xml_node sheet_data_;
+  std::map<int, pugi::xml_node> rows_;
+  std::map<memhost::CellKey, pugi::xml_node> cells_;
+};
+
+void SetAttr(pugi::xml_node node, const char* name, const char* value) {
+  if (!node.attribute(name)) node.append_attribute(name);
+  node.attribute(name).set_value(value);
+}
+
+void WriteValue(pugi::xml_node c, const host::Value& value) {
+  while (pugi::xml_node child = c.first_child()) c.remove_child(child);
+  c.remove_attribute("t");
+  const std::string prefix = [&] {
+    const std::string_view name = c.name();
+    const auto colon = name.find(':');
+    return colon == std::string_view::npos ? std::string() : std::string(name.substr(0, colon + 1));
+  }();
+  auto add_v = [&](const std::string& text) {
+    c.append_child((prefix + "v").c_str()).text().set(text.c_str());
+  };
+  switch (value.kind()) {
+    case host::ValueKind::kEmpty:
+      break;
+    case host::ValueKind::kNumber:
+    case host::ValueKind::kDate:
+      add_v(NumberText(value.number()));
+      break;
+    case host::ValueKind::kText: {
+      SetAttr(c, "t", "inlineStr");
+      pugi::xml_node t =
+          c.append_child((prefix + "is").c_str()).append_child((prefix + "t").c_str());
+      t.append_attribute("xml:space").set_value("preserve");
+      t.text().set(EncodeEscapes(value.text()).c_str());
+      break;
+    }
+    case host::ValueKind::kLogical:
+      SetAttr(c, "t", "b");
+      add_v(value.logical() ? "1" : "0");
+      break;
+    case host::ValueKind::kError:
+      SetAttr(c, "t", "e");
+      add_v(host::CellErrorText(value.error()));
+      break;
+  }
+}
+
+memhost::Fill Normal(const memhost::Fill& fill) {
+  return fill.pattern == host::kPatternNone ? memhost::Fill{} : fill;
+}
+
+}  // namespace
+
+bool UpdateWorksheet(pugi::xml_document& doc, const memhost::SheetData& before,
+                     const memhost::SheetData& after, StyleTable& styles) {
+  pugi::xml_node root = doc.document_element();
+  bool changed = false;
+  std::optional<CellIndex> index;
+  auto cells = [&]() -> CellIndex& {
+    if (!index) index.emplace(EnsureChild(root, kNsMain, "sheetData", kWorksheetOrder, "x"));
+    return *index;
+  };
+  static const memhost::CellData kBlank;
+  auto b = before.cells.begin();
+  auto a = after.cells.begin();
+  while (b != before.cells.end() || a != after.cells.end()) {
+    memhost::CellKey key;
+    const memhost::CellData* old_cell = &kBlank;
+    const memhost::CellData* new_cell = &kBlank;
+    if (a == after.cells.end() || (b != before.cells.end() && b->first < a->first)) {
+      key = b->first;
+      old_cell = &(b++)->second;
+    } else if (b == before.cells.end() || a->first < b->first) {
+      key = a->first;
+      new_cell = &(a++)->second;
+    } else {
+      key = a->first;
+      old_cell = &(b++)->second;
+      new_cell = &(a++)->second;
+    }
+    const bool value_changed = !(old_cell->value == new_cell->value);
+    const bool format_changed = Normal(old_cell->fill) != Normal(new_cell->fill) ||
+                                old_cell->number_format != new_cell->number_format;
+    if (!value_changed && !format_changed) continue;
+    changed = true;
+    pugi::xml_node c = cells().Cell(key.first, key.second);
+    if (value_changed) WriteValue(c, new_cell->value);
+    if (format_changed) {
+      const int base = c.attribute("s").as_int(0);
+      const int style = styles.StyleFor(base, new_cell->fill, new_cell->number_format);
+      if (style == 0) {
+        c.remove_attribute("s");
+      } else {
+        SetAttr(c, "s", std::to_string(style).c_str());
+      }
+    }
+  }
+  // Rows: hidden and height.
+  std::set<int> rows;
+  for (int r : before.hidden_rows) rows.insert(r);
+  for (int r : after.hidden_rows) rows.insert(r);
+  for (const auto& [r, h] : before.row_heights) rows.insert(r);
+  for (const auto& [r, h] : after.row_heights) rows.insert(r);
+  for (int r : rows) {
+    const bool hidden = after.hidden_rows.count(r) != 0;
+    const bool was_hidden = before.hidden_rows.count(r) != 0;
+    const double height = after.RowHeight(r);
+    const bool height_changed = height != before.RowHeight(r);
+    if (hidden == was_hidden && !height_changed) continue;
+    changed = true;
+    pugi::xml_node row = cells().Row(r);
+    if (hidden) {
+      SetAttr(row, "hidden", "1");
+    } else {
+      row.remove_attribute("hidden");
+    }
+    if (height_changed) {
+      SetAttr(row, "ht", NumberText(height).c_str());
+      SetAttr(row, "customHeight", "1");
+    }
+  }
+  // Columns: rewritten as a whole when a width changed.
+  if (before.column_widths != after.column_widths) {
+    changed = true;
+    if (pugi::xml_node old_cols = Child(root, kNsMain, "cols")) root.remove_child(old_cols);
+    if (!after.column_widths.empty()) {
+      pugi::xml_node cols = EnsureChild(root, kNsMain, "cols", kWorksheetOrder, "x");
+      const std::string name = QualifiedName(cols, kNsMain, "col", "x");
+      for (const auto& [column, points] : after.column_widths) {
+        pugi::xml_node col = cols.append_child(name.c_str());
+        col.append_attribute("min").set_value(column);
+        col.append_attribute("max").set_value(column);
+        col.append_attribute("width").set_value(NumberText(PointsToWidth(points)).c_str());
+        if (points == 0) col.append_attribute("hidden").set_value(1);
+        col.append_attribute("customWidth").set_value(1);
+      }
+    }
+  }
+  return changed;
+}
+
+void SetDrawingReference(pugi::xml_document& doc, const char* element, const std::string& id) {
+  pugi::xml_node root = doc.document_element();
+  if (id.empty()) {
+    if (pugi::xml_node node = Child(root, kNsMain, element)) root.remove_child(node);
+    return;
+  }
+  pugi::xml_node node = EnsureChild(root, kNsMain, element, kWorksheetOrder, "x");
+  const std::string name = QualifiedName(node, kNsRel, "id", "r", true);
+  if (!node.attribute(name.c_str())) node.append_attribute(name.c_str());
+  node.attribute(name.c_str()).set_value(id.c_str());
+}
+
+}  // namespace quorvane::xlsx

@@ -1,0 +1,222 @@
+#include "xlsx/xml.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+
+#include "xlsx/error.h"
+
+namespace quorvane::xlsx {
+
+namespace {
+
+std::string_view PrefixOf(const char* qualified_name) {
+  const char* colon = std::strchr(qualified_name, ':');
+  return colon ? std::string_view(qualified_name, colon - qualified_name) : std::string_view();
+}
+
+bool IsHex(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
+
+// "_xHHHH_" at position i.
+bool EscapeAt(std::string_view text, std::size_t i) {
+  return i + 7 <= text.size() && text[i] == '_' && text[i + 1] == 'x' && IsHex(text[i + 2]) &&
+         IsHex(text[i + 3]) && IsHex(text[i + 4]) && IsHex(text[i + 5]) && text[i + 6] == '_';
+}
+
+void AppendUtf8(std::string& out, unsigned code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+struct StringWriter : pugi::xml_writer {
+  std::string out;
+  void write(const void* data, size_t size) override {
+    out.append(static_cast<const char*>(data), size);
+  }
+};
+
+}  // namespace
+
+std::string_view LocalName(const char* qualified_name) {
+  const char* colon = std::strchr(qualified_name, ':');
+  return colon ? std::string_view(colon + 1) : std::string_view(qualified_name);
+}
+
+std::string_view ResolvePrefix(pugi::xml_node node, std::string_view prefix) {
+  if (prefix == "xml") return kNsXml;
+  for (; node && node.type() == pugi::node_element; node = node.parent()) {
+    for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
+      const char* name = a.name();
+      if (std::strncmp(name, "xmlns", 5) != 0) continue;
+      if (prefix.empty() ? name[5] == '\0'
+                         : (name[5] == ':' && std::string_view(name + 6) == prefix)) {
+        return a.value();
+      }
+    }
+  }
+  return {};
+}
+
+std::string_view NamespaceOf(pugi::xml_node element) {
+  return ResolvePrefix(element, PrefixOf(element.name()));
+}
+
+bool Is(pugi::xml_node node, std::string_view ns, std::string_view local) {
+  return node.type() == pugi::node_element && LocalName(node.name()) == local &&
+         NamespaceOf(node) == ns;
+}
+
+pugi::xml_node Child(pugi::xml_node node, std::string_view ns, std::string_view local) {
+  for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
+    if (Is(child, ns, local)) return child;
+  }
+  return {};
+}
+
+pugi::xml_node Descendant(pugi::xml_node node, std::string_view ns, std::string_view local) {
+  for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
+    if (child.type() != pugi::node_element) continue;
+    if (Is(child, ns, local)) return child;
+    if (pugi::xml_node found = Descendant(child, ns, local)) return found;
+  }
+  return {};
+}
+
+pugi::xml_attribute Attr(pugi::xml_node node, std::string_view ns, std::string_view local) {
+  for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
+    const std::string_view prefix = PrefixOf(a.name());
+    if (LocalName(a.name()) != local) continue;
+    if (ns.empty() ? prefix.empty() : (!prefix.empty() && ResolvePrefix(node, prefix) == ns)) {
+      return a;
+    }
+  }
+  return {};
+}
+
+std::string QualifiedName(pugi::xml_node context, std::string_view ns, std::string_view local,
+                          std::string_view wanted_prefix, bool for_attribute) {
+  // A prefix already bound to the namespace in scope.
+  for (pugi::xml_node n = context; n && n.type() == pugi::node_element; n = n.parent()) {
+    for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
+      const char* name = a.name();
+      if (std::strncmp(name, "xmlns", 5) != 0 || a.value() != ns) continue;
+      if (name[5] == ':') {
+        const std::string_view prefix(name + 6);
+        if (ResolvePrefix(context, prefix) == ns)
+          return std::string(prefix) + ":" + std::string(local);
+      } else if (name[5] == '\0' && !for_attribute && ResolvePrefix(context, "") == ns) {
+        return std::string(local);
+      }
+    }
+  }
+  // Declare one on the root, choosing a prefix that is not yet taken.
+  pugi::xml_node root = context;
+  while (root.parent() && root.parent().type() == pugi::node_element) root = root.parent();
+  std::string prefix(wanted_prefix);
+  for (int n = 1; !ResolvePrefix(root, prefix).empty(); ++n) {
+    prefix = std::string(wanted_prefix) + std::to_string(n);
+  }
+  root.append_attribute(("xmlns:" + prefix).c_str()).set_value(std::string(ns).c_str());
+  return prefix + ":" + std::string(local);
+}
+
+pugi::xml_node EnsureChild(pugi::xml_node parent, std::string_view ns, std::string_view local,
+                           const std::vector<std::string_view>& order,
+                           std::string_view wanted_prefix) {
+  if (pugi::xml_node existing = Child(parent, ns, local)) return existing;
+  auto rank = [&](std::string_view name) {
+    for (std::size_t i = 0; i < order.size(); ++i) {
+      if (order[i] == name) return static_cast<int>(i);
+    }
+    return static_cast<int>(order.size());  // unknown children stay last
+  };
+  const int own = rank(local);
+  const std::string qname = QualifiedName(parent, ns, local, wanted_prefix);
+  for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling()) {
+    if (child.type() == pugi::node_element && NamespaceOf(child) == ns &&
+        rank(LocalName(child.name())) > own) {
+      return parent.insert_child_before(qname.c_str(), child);
+    }
+  }
+  return parent.append_child(qname.c_str());
+}
+
+void ParsePart(pugi::xml_document& doc, const std::string& text, const std::string& file,
+               const std::string& part) {
+  const unsigned options =
+      pugi::parse_default | pugi::parse_ws_pcdata | pugi::parse_declaration | pugi::parse_doctype;
+  const pugi::xml_parse_result result = doc.load_buffer(text.data(), text.size(), options);
+  if (!result) {
+    throw FileError(file + ": malformed XML in " + part + ": " + result.description() +
+                    " at offset " + std::to_string(result.offset));
+  }
+  for (pugi::xml_node n = doc.first_child(); n; n = n.next_sibling()) {
+    if (n.type() == pugi::node_doctype) {
+      throw FileError(file + ": " + part +
+                      " carries a document type declaration, which workbooks never need; refused");
+    }
+  }
+  if (!doc.document_element()) throw FileError(file + ": " + part + " holds no XML element");
+}
+
+std::string Serialize(const pugi::xml_document& doc) {
+  StringWriter writer;
+  bool has_declaration = false;
+  for (pugi::xml_node n = doc.first_child(); n; n = n.next_sibling()) {
+    if (n.type() == pugi::node_declaration) has_declaration = true;
+  }
+  if (!has_declaration) {
+    writer.out = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
+  }
+  doc.save(writer, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
+  return std::move(writer.out);
+}
+
+std::string NodeText(pugi::xml_node node) {
+  StringWriter writer;
+  node.print(writer, "", pugi::format_raw, pugi::encoding_utf8);
+  return std::move(writer.out);
+}
+
+std::string DecodeEscapes(std::string_view text) {
+  if (text.find("_x") == std::string_view::npos) return std::string(text);
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (EscapeAt(text, i)) {
+      AppendUtf8(
+          out, static_cast<unsigned>(std::stoul(std::string(text.substr(i + 2, 4)), nullptr, 16)));
+      i += 6;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+std::string EncodeEscapes(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if ((c < 0x20 && c != '\n' && c != '\t') || EscapeAt(text, i)) {
+      char buffer[8];
+      std::snprintf(buffer, sizeof buffer, "_x%04X_", static_cast<unsigned>(c));
+      out += buffer;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+}  // namespace quorvane::xlsx

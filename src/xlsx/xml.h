@@ -1,0 +1,81 @@
+// Namespace-aware helpers over pugixml, which itself knows only qualified names.
+//
+// Parts written by different programs bind the same namespace to different prefixes, or make it
+// the default namespace: elements and attributes are therefore matched by namespace URI and local
+// name, resolving prefixes through the xmlns declarations in scope. New elements take the prefix
+// that the document already binds to their namespace.
+#pragma once
+
+#include <pugixml.hpp>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvane::xlsx {
+
+// Namespaces of the package parts.
+inline constexpr std::string_view kNsMain =
+    "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+inline constexpr std::string_view kNsRel =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+inline constexpr std::string_view kNsPkgRel =
+    "http://schemas.openxmlformats.org/package/2006/relationships";
+inline constexpr std::string_view kNsContentTypes =
+    "http://schemas.openxmlformats.org/package/2006/content-types";
+inline constexpr std::string_view kNsXdr =
+    "http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing";
+inline constexpr std::string_view kNsA = "http://schemas.openxmlformats.org/drawingml/2006/main";
+inline constexpr std::string_view kNsV = "urn:schemas-microsoft-com:vml";
+inline constexpr std::string_view kNsO = "urn:schemas-microsoft-com:office:office";
+inline constexpr std::string_view kNsX = "urn:schemas-microsoft-com:office:excel";
+inline constexpr std::string_view kNsXml = "http://www.w3.org/XML/1998/namespace";
+
+std::string_view LocalName(const char* qualified_name);
+// The namespace a prefix is bound to at the node ("" prefix: the default namespace); empty when
+// unbound. The prefix "xml" is always bound.
+std::string_view ResolvePrefix(pugi::xml_node node, std::string_view prefix);
+// The namespace of an element.
+std::string_view NamespaceOf(pugi::xml_node element);
+bool Is(pugi::xml_node node, std::string_view ns, std::string_view local);
+// The first child element with that namespace and local name (an empty node when none).
+pugi::xml_node Child(pugi::xml_node node, std::string_view ns, std::string_view local);
+// The first descendant element with that namespace and local name, depth first.
+pugi::xml_node Descendant(pugi::xml_node node, std::string_view ns, std::string_view local);
+// An attribute in a namespace (for example r:id); an unprefixed attribute has no namespace.
+pugi::xml_attribute Attr(pugi::xml_node node, std::string_view ns, std::string_view local);
+
+// Calls f(child) for every child element with that namespace and local name.
+template <typename F>
+void ForChildren(pugi::xml_node node, std::string_view ns, std::string_view local, F&& f) {
+  for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
+    if (child.type() == pugi::node_element && Is(child, ns, local)) f(child);
+  }
+}
+
+// The qualified name for a new element or attribute in a namespace, in the scope of `context`:
+// "prefix:local", or "local" when the namespace is the default one. When the namespace has no
+// prefix in scope, declares `wanted_prefix` on the document's root element first.
+std::string QualifiedName(pugi::xml_node context, std::string_view ns, std::string_view local,
+                          std::string_view wanted_prefix, bool for_attribute = false);
+
+// The child element with that namespace and local name, created when missing at the place the
+// schema's `order` of local names gives it (before the first existing child that comes later).
+pugi::xml_node EnsureChild(pugi::xml_node parent, std::string_view ns, std::string_view local,
+                           const std::vector<std::string_view>& order,
+                           std::string_view wanted_prefix);
+
+// Parses a part. Raises a FileError naming the file and the part when the XML is malformed or
+// carries a document type declaration. Whitespace text is kept so that rewritten parts keep it.
+void ParsePart(pugi::xml_document& doc, const std::string& text, const std::string& file,
+               const std::string& part);
+// The document as UTF-8 text, without indentation; a declaration is added when it has none.
+std::string Serialize(const pugi::xml_document& doc);
+// The element as text (for comparing records).
+std::string NodeText(pugi::xml_node node);
+
+// Escapes of characters that XML cannot carry in spreadsheet text ("_x000D_").
+std::string DecodeEscapes(std::string_view text);
+std::string EncodeEscapes(std::string_view text);
+
+}  // namespace quorvane::xlsx

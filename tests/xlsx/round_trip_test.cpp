@@ -1,0 +1,174 @@
+// Whole workbooks written and read back: the model survives, marks land where the host put them,
+// and parts this layer does not touch are copied unchanged.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "analysis/shapes.h"
+#include "host/worksheet.h"
+#include "memhost/host.h"
+#include "xlsx/error.h"
+#include "xlsx/model_matchers.h"
+#include "xlsx/package.h"
+#include "xlsx/workbook_file.h"
+
+namespace quorvane::xlsx {
+namespace {
+
+namespace fs = std::filesystem;
+using host::Value;
+
+class RoundTrip : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("quorvane_xlsx_" + std::to_string(::getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  fs::path Save(const WorkbookFile& file, const memhost::WorkbookData& data, const char* name) {
+    const fs::path path = dir_ / name;
+    SaveWorkbooks({{&file, &data, path}});
+    return path;
+  }
+
+  fs::path dir_;
+};
+
+memhost::WorkbookData SampleModel(const WorkbookFile& file) {
+  memhost::WorkbookData data = file.data();
+  memhost::SheetData& bank = data.sheets[0];
+  bank.At(1, 1).value = Value::Text("Amount");
+  bank.At(2, 1).value = Value::Number(123.45);
+  bank.At(3, 1).value = Value::Number(-0.1);
+  bank.At(4, 1).value = Value::Date(44931);
+  bank.At(4, 1).number_format = "m/d/yyyy";
+  bank.At(5, 1).value = Value::Logical(true);
+  bank.At(6, 1).value = Value::Error(host::CellError::kNA);
+  bank.At(7, 1).value = Value::Text("line one\nline two & <three>");
+  bank.At(2, 1).fill = {11120637, host::kPatternSolid};
+  bank.At(3, 1).fill = {6745634, host::kPatternGray16};
+  bank.At(8, 2).fill = {65535, host::kPatternSolid};  // a fill alone
+  bank.At(2, 1).comment =
+      memhost::CommentData{"<<< 1/5 10:00:00:\nThis list has 1 123.45.\n>>>", false};
+  bank.At(3, 1).comment = memhost::CommentData{"shown note", true};
+  bank.hidden_rows = {5};
+  bank.column_widths[2] = 96;
+  bank.row_heights[3] = 30;
+  memhost::ShapeData shape;
+  shape.name = "CmtNumA Rectangle 1";
+  shape.left = 3;
+  shape.top = 15;
+  shape.width = 18;
+  shape.height = 8;
+  shape.fill_scheme_color = 9;
+  shape.fill_solid = true;
+  shape.line_scheme_color = 64;
+  shape.line_weight = 0.25;
+  shape.text = "2,1";
+  shape.font_size = 6;
+  shape.margin_left = shape.margin_right = shape.margin_top = shape.margin_bottom = 0;
+  shape.horizontal_alignment = host::kHAlignCenter;
+  bank.shapes.push_back(shape);
+  data.sheets[1].At(1, 1).value = Value::Number(1);
+  return data;
+}
+
+TEST_F(RoundTrip, NewWorkbookReadsBackAsWritten) {
+  const WorkbookFile file = WorkbookFile::New("Book.xlsx", {"Bank", "Ledger"});
+  const memhost::WorkbookData data = SampleModel(file);
+  const WorkbookFile loaded = WorkbookFile::Load(Save(file, data, "book.xlsx"));
+  testing::ExpectSameWorkbook(data, loaded.data());
+  // The rectangle sits in A2, 3 points in.
+  EXPECT_NEAR(loaded.data().sheets[0].shapes[0].left, 3, 1e-9);
+}
+
+TEST_F(RoundTrip, SavingTheLoadedModelAgainChangesNothing) {
+  const WorkbookFile file = WorkbookFile::New("Book.xlsx", {"Bank", "Ledger"});
+  const WorkbookFile first = WorkbookFile::Load(Save(file, SampleModel(file), "first.xlsx"));
+  const fs::path second = Save(first, first.data(), "second.xlsx");
+  std::ifstream a(dir_ / "first.xlsx", std::ios::binary), b(second, std::ios::binary);
+  const std::string bytes_a((std::istreambuf_iterator<char>(a)), {});
+  const std::string bytes_b((std::istreambuf_iterator<char>(b)), {});
+  const Package pa = Package::Open(dir_ / "first.xlsx");
+  const Package pb = Package::Open(second);
+  ASSERT_EQ(pa.names(), pb.names());
+  for (const std::string& name : pa.names()) EXPECT_EQ(pa.Read(name), pb.Read(name)) << name;
+}
+
+TEST_F(RoundTrip, MarkingAndClearingThroughTheHostRestoresTheFile) {
+  const WorkbookFile file = WorkbookFile::New("Book.xlsx", {"Bank", "Ledger"});
+  const WorkbookFile original = WorkbookFile::Load(Save(file, SampleModel(file), "original.xlsx"));
+  memhost::WorkbookData marked = original.data();
+  // A second marking pass: a new note, new fills, a second rectangle, the first one deleted.
+  memhost::SheetData& bank = marked.sheets[0];
+  bank.At(9, 1).value = Value::Number(5);
+  bank.At(9, 1).fill = {6745634, host::kPatternSolid};
+  bank.At(9, 1).comment = memhost::CommentData{"new", false};
+  bank.At(2, 1).comment.reset();
+  bank.At(3, 1).comment->visible = false;
+  memhost::ShapeData second = bank.shapes[0];
+  second.id = 0;
+  second.name = "CmtNumB Rectangle 2";
+  second.top = bank.RowHeight(1) * 7 + 30;  // A9: rows 1-8, row 3 30 high, row 5 hidden
+  bank.shapes.erase(bank.shapes.begin());
+  bank.shapes.push_back(second);
+  const WorkbookFile reread = WorkbookFile::Load(Save(original, marked, "marked.xlsx"));
+  testing::ExpectSameWorkbook(marked, reread.data());
+
+  // Undoing every change on the read-back model gives the original file's model again.
+  memhost::WorkbookData restored = reread.data();
+  memhost::SheetData& again = restored.sheets[0];
+  again.cells.erase({9, 1});
+  again.At(2, 1).comment = original.data().sheets[0].Find(2, 1)->comment;
+  again.At(3, 1).comment->visible = true;
+  memhost::ShapeData first = original.data().sheets[0].shapes[0];
+  first.id = 0;
+  again.shapes = {first};
+  const WorkbookFile back = WorkbookFile::Load(Save(reread, restored, "restored.xlsx"));
+  testing::ExpectSameWorkbook(original.data(), back.data());
+}
+
+TEST_F(RoundTrip, ReusesFillsAndCellFormatsInsteadOfAddingOnePerCell) {
+  const WorkbookFile file = WorkbookFile::New("Book.xlsx", {"S"});
+  memhost::WorkbookData data = file.data();
+  for (int r = 1; r <= 100; ++r) {
+    data.sheets[0].At(r, 1).value = Value::Number(r);
+    data.sheets[0].At(r, 1).fill = {6745634, host::kPatternSolid};
+  }
+  const fs::path path = Save(file, data, "many.xlsx");
+  const std::string styles = Package::Open(path).Read("xl/styles.xml");
+  EXPECT_NE(styles.find("<fills count=\"3\">"), std::string::npos) << styles;
+  EXPECT_NE(styles.find("<cellXfs count=\"2\">"), std::string::npos) << styles;
+  // A second save of the same marks on the read-back file adds nothing either.
+  const WorkbookFile again = WorkbookFile::Load(path);
+  memhost::WorkbookData cleared = again.data();
+  for (auto& [key, cell] : cleared.sheets[0].cells) cell.fill = {};
+  const WorkbookFile plain = WorkbookFile::Load(Save(again, cleared, "plain.xlsx"));
+  const fs::path remarked = Save(plain, data, "remarked.xlsx");
+  // Clearing made one plain format with applyFill; marking again reuses the first green one.
+  EXPECT_NE(Package::Open(remarked).Read("xl/styles.xml").find("<cellXfs count=\"3\">"),
+            std::string::npos);
+}
+
+TEST_F(RoundTrip, HostRunOnTheLoadedModelIsSaved) {
+  const WorkbookFile file = WorkbookFile::New("Book.xlsx", {"Bank"});
+  memhost::MemHost host;
+  memhost::MemWorkbook& book = host.AddWorkbook(file.data());
+  memhost::MemWorksheet& sheet = *book.FindSheet("Bank");
+  sheet.Put(2, 2, Value::Number(7));
+  sheet.SetInteriorColor(2, 2, Value::Number(6745634));
+  sheet.AddComment(2, 2);
+  sheet.SetCommentText(2, 2, "hello");
+  analysis::AddCommentShape(sheet.Cells({2, 2, 2, 2}), "A", "1,0");
+  const WorkbookFile loaded = WorkbookFile::Load(Save(file, book.data(), "host.xlsx"));
+  testing::ExpectSameWorkbook(book.data(), loaded.data());
+  EXPECT_EQ(loaded.data().sheets[0].shapes[0].name, "CmtNumARectangle 1");
+}
+
+}  // namespace
+}  // namespace quorvane::xlsx
