@@ -4,8 +4,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <map>
 #include <optional>
 #include <string>
+#include <tuple>
+#include <unordered_map>
+#include <vector>
 
 #include "analysis/resolve.h"
 #include "engine/marking.h"
@@ -17,11 +21,11 @@ namespace quorvane::analysis {
 namespace {
 
 // A cell marked as mismatched: one of the two mismatch fills, solid or already diagnosed.
+bool IsEligibleFill(double color, double pattern);
 bool IsEligible(const host::Range& cell) {
   const double color = cell.InteriorColor();
   const double pattern = cell.InteriorPattern();
-  return (color == engine::kMoreColor || color == engine::kFewerColor) &&
-         (pattern == host::kPatternSolid || pattern == host::kPatternGray16);
+  return IsEligibleFill(color, pattern);
 }
 
 // The length of a text in characters as the host counts them (UTF-16 code units).
@@ -102,12 +106,23 @@ bool IsYearApart(const host::Value& x, const host::Value& y) {
          std::abs(date_x.year - date_y.year) == 1;
 }
 
-}  // namespace
+bool IsEligibleFill(double color, double pattern) {
+  return (color == engine::kMoreColor || color == engine::kFewerColor) &&
+         (pattern == host::kPatternSolid || pattern == host::kPatternGray16);
+}
 
-void DiagnoseMismatches(engine::AddinState& state, host::Range& range1, host::Range& range2) {
-  const host::Range r1 = ResolveRange(state.app(), range1);
-  const host::Range r2 = ResolveRange(state.app(), range2);
+// Examines one pair: the pair test, then the character test and the year test.
+void ExaminePair(engine::AddinState& state, const host::Range& a, const host::Range& b,
+                 const host::Value& x, const host::Value& y, const std::string& text_a,
+                 const std::string& text_b) {
+  if (HostLength(text_a) != HostLength(text_b) || host::Equal(x, y)) return;
+  Pair pair(state, a, b, text_a, text_b);
+  if (SortedChars(text_a) == SortedChars(text_b)) pair.ReportCharacters();
+  if (IsYearApart(x, y)) pair.ReportYear();
+}
 
+void DiagnoseStraightforward(engine::AddinState& state, const host::Range& r1,
+                             const host::Range& r2) {
   const std::int64_t count1 = r1.CellsCount();
   for (std::int64_t i = 1; i <= count1; ++i) {
     const host::Range a = r1.Item(i);
@@ -123,14 +138,89 @@ void DiagnoseMismatches(engine::AddinState& state, host::Range& range1, host::Ra
       if (!IsEligible(b)) continue;
       const host::Value y = b.GetValue();
       if (y.is_error()) continue;
-      const std::string text_b = host::ToText(y);
-
-      if (HostLength(text_a) != HostLength(text_b) || host::Equal(x, y)) continue;
-
-      Pair pair(state, a, b, text_a, text_b);
-      if (SortedChars(text_a) == SortedChars(text_b)) pair.ReportCharacters();
-      if (IsYearApart(x, y)) pair.ReportYear();
+      ExaminePair(state, a, b, x, y, text_a, host::ToText(y));
     }
+  }
+}
+
+// A marked cell of a single-area range, read once.
+struct Marked {
+  std::int64_t index;  // 1-based position in the range
+  host::Value value;
+  std::string text;
+  std::string signature;
+  std::optional<host::CivilDateTime> date;
+};
+
+std::vector<Marked> ReadMarked(const host::Range& range) {
+  host::Worksheet& sheet = range.Parent();
+  const host::Area area = range.FirstArea();
+  const std::vector<double> colors = sheet.BlockInteriorColors(area);
+  const std::vector<double> patterns = sheet.BlockInteriorPatterns(area);
+  const std::vector<host::Value> values = sheet.BlockValues(area);
+  std::vector<Marked> marked;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (!IsEligibleFill(colors[i], patterns[i]) || values[i].is_error()) continue;
+    Marked m{static_cast<std::int64_t>(i) + 1, values[i], host::ToText(values[i]), {}, {}};
+    m.signature = SortedChars(m.text);
+    if (const std::optional<double> serial = host::ToDateSerial(m.value)) {
+      m.date = host::CivilFromSerial(*serial);
+    }
+    marked.push_back(std::move(m));
+  }
+  return marked;
+}
+
+// The same pairs in the same order as the straightforward loops: for each marked cell of Range 1,
+// the marked cells of Range 2 that share its signature or are a date one year apart, in their
+// order. Every other pair fails both tests and the straightforward loops do nothing with it.
+void DiagnoseIndexed(engine::AddinState& state, const host::Range& r1, const host::Range& r2) {
+  const std::vector<Marked> marked1 = ReadMarked(r1);
+  if (marked1.empty()) return;
+  const std::vector<Marked> marked2 = ReadMarked(r2);
+
+  std::unordered_map<std::string, std::vector<std::size_t>> by_signature;
+  std::map<std::tuple<int, int, int>, std::vector<std::size_t>> by_date;  // year, month, day
+  for (std::size_t j = 0; j < marked2.size(); ++j) {
+    by_signature[marked2[j].signature].push_back(j);
+    if (const auto& d = marked2[j].date) by_date[{d->year, d->month, d->day}].push_back(j);
+  }
+
+  std::vector<std::size_t> candidates;
+  for (const Marked& a : marked1) {
+    candidates.clear();
+    if (const auto it = by_signature.find(a.signature); it != by_signature.end()) {
+      candidates = it->second;
+    }
+    if (a.date) {
+      for (const int year : {a.date->year - 1, a.date->year + 1}) {
+        const auto it = by_date.find({year, a.date->month, a.date->day});
+        if (it != by_date.end())
+          candidates.insert(candidates.end(), it->second.begin(), it->second.end());
+      }
+    }
+    std::sort(candidates.begin(), candidates.end());
+    candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+    if (candidates.empty()) continue;
+    const host::Range cell_a = r1.Item(a.index);
+    for (const std::size_t j : candidates) {
+      const Marked& b = marked2[j];
+      ExaminePair(state, cell_a, r2.Item(b.index), a.value, b.value, a.text, b.text);
+    }
+  }
+}
+
+}  // namespace
+
+void DiagnoseMismatches(engine::AddinState& state, host::Range& range1, host::Range& range2,
+                        engine::Algorithm algorithm) {
+  const host::Range r1 = ResolveRange(state.app(), range1);
+  const host::Range r2 = ResolveRange(state.app(), range2);
+  // The indexes need single blocks, in which the i-th cell and the block's order agree.
+  if (algorithm == engine::Algorithm::kIndexed && r1.AreaCount() == 1 && r2.AreaCount() == 1) {
+    DiagnoseIndexed(state, r1, r2);
+  } else {
+    DiagnoseStraightforward(state, r1, r2);
   }
 }
 

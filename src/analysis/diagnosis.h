@@ -10,7 +10,10 @@
 
 namespace quorvane::analysis {
 
-void DiagnoseMismatches(engine::AddinState& state, host::Range& range1, host::Range& range2);
+// Visits every marked cell of Range 1 against every marked cell of Range 2, in that order, and
+// reports each pair found. Host errors pass to the caller.
+void DiagnoseMismatches(engine::AddinState& state, host::Range& range1, host::Range& range2,
+                        engine::Algorithm algorithm = engine::Algorithm::kIndexed);
 
 // The character signature of a text: a date loses its "/", a number its "." and has its characters
 // sorted; other texts stay as they are.

@@ -409,7 +409,7 @@ void RangeComp(AddinState& state, host::Range& oRange1, host::Range& oRange2, Al
     RefreshCounts(state);
     return;
   }
-  analysis::DiagnoseMismatches(state, oRange1, oRange2);
+  analysis::DiagnoseMismatches(state, oRange1, oRange2, algorithm);
 }
 
 }  // namespace quorvane::engine

@@ -23,6 +23,20 @@ using Bool16 = std::int16_t;
 inline constexpr Bool16 kTrue = -1;
 inline constexpr Bool16 kFalse = 0;
 
+// How a comparison run finds the counts of a value and the pairs of the diagnosis. Both ways give
+// the same results on every input.
+enum class Algorithm {
+  // Each range is read once; values are counted through an index of normalised keys and the
+  // diagnosis finds its pairs through indexes of signatures and dates, so a run asks the host a
+  // bounded number of things per cell. On a host with a screen the first five seconds of a run
+  // still scan and flash the candidates one by one.
+  kIndexed,
+  // Every checked cell scans both ranges, and every marked cell of Range 1 all of Range 2, cell by
+  // cell through the host: quadratic in the size of the lists. Kept as the reference that the
+  // indexed way is tested against.
+  kStraightforward,
+};
+
 // The seven comparison options.
 struct Options {
   Bool16 bRoundNum = kFalse;

@@ -1,4 +1,4 @@
-// The indexed matching pass against the straightforward one: the same workbook, options and clock
+// The indexed comparison run against the straightforward one: the same workbook, options and clock
 // must come out of both exactly alike, in every counter, notice, fill, comment and rectangle.
 #include <gtest/gtest.h>
 
@@ -23,7 +23,7 @@ struct CellSpec {
 
 // Values that stress every rule: duplicates, numeric and date texts, a date against the number of
 // its serial, rounding halves, signs, ten digits, zeros, blanks, errors, texts with "|", displayed
-// texts shared by different values.
+// texts shared by different values, transpositions, rounding remainders and dates a year apart.
 std::vector<CellSpec> Pool() {
   const double serial = host::SerialFromCivil({2023, 1, 5, 0, 0, 0});
   return {
@@ -61,6 +61,15 @@ std::vector<CellSpec> Pool() {
       {Value::Text("1,000")},
       {Value::Text("0")},
       {Value::Text("")},
+      {Value::Number(123.45)},
+      {Value::Number(132.45)},
+      {Value::Number(1234.5)},
+      {Value::Date(host::SerialFromCivil({2024, 1, 5, 0, 0, 0}))},
+      {Value::Date(host::SerialFromCivil({2022, 1, 5, 0, 0, 0}))},
+      {Value::Date(host::SerialFromCivil({2032, 1, 5, 0, 0, 0}))},
+      {Value::Text("1/5/2024")},
+      {Value::Text("21")},
+      {Value::Text("12")},
       {Value::Logical(true)},
       {Value::Logical(false)},
       {Value::Error(host::CellError::kNA)},
