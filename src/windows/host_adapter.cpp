@@ -1,0 +1,440 @@
+#include "windows/host_adapter.h"
+
+#include <cmath>
+
+#include "host/error.h"
+#include "host/reference.h"
+#include "windows/win32_ui.h"
+
+namespace quorvane::windows {
+
+namespace {
+
+constexpr std::string_view kApplication = "Application";
+constexpr std::string_view kWorkbooks = "Workbooks";
+constexpr std::string_view kWorkbook = "Workbook";
+constexpr std::string_view kSheets = "Sheets";
+constexpr std::string_view kWorksheet = "Worksheet";
+constexpr std::string_view kRange = "Range";
+constexpr std::string_view kInterior = "Interior";
+constexpr std::string_view kComment = "Comment";
+constexpr std::string_view kShapes = "Shapes";
+constexpr std::string_view kShape = "Shape";
+constexpr std::string_view kFill = "FillFormat";
+constexpr std::string_view kLine = "LineFormat";
+constexpr std::string_view kColor = "ColorFormat";
+constexpr std::string_view kTextFrame = "TextFrame";
+constexpr std::string_view kCharacters = "Characters";
+constexpr std::string_view kFont = "Font";
+
+constexpr long kInputBoxRange = 8;  // InputBox Type: a range reference
+
+// The areas of a plain address such as "$A$1:$B$3,$D$4".
+std::vector<host::Area> AreasOf(const std::string& address) {
+  std::optional<host::Reference> reference = host::ParseReference(address);
+  if (!reference) throw host::HostError(host::kTypeMismatch);
+  return reference->areas;
+}
+
+class ComShape : public host::Shape {
+ public:
+  ComShape(ComApplication& app, ComPtr<IDispatch> shape) : app_(app), shape_(std::move(shape)) {}
+
+  std::string Name() override { return ToText(app_.Get(shape_.Get(), kShape, "Name")); }
+  void SetName(const std::string& name) override {
+    app_.Put(shape_.Get(), kShape, "Name", Variant::Text(name));
+  }
+  void Delete() override { app_.Call(shape_.Get(), kShape, "Delete"); }
+  void SetFillForeSchemeColor(int scheme_color) override {
+    app_.Put(Part(kFill, "Fill", kColor, "ForeColor").Get(), kColor, "SchemeColor",
+             Variant::Int(scheme_color));
+  }
+  void SetFillVisible(bool visible) override {
+    app_.Put(Part(kFill, "Fill").Get(), kFill, "Visible", Variant::Bool(visible));
+  }
+  void SetFillSolid() override { app_.Call(Part(kFill, "Fill").Get(), kFill, "Solid"); }
+  void SetLineVisible(bool visible) override {
+    app_.Put(Part(kLine, "Line").Get(), kLine, "Visible", Variant::Bool(visible));
+  }
+  void SetLineForeSchemeColor(int scheme_color) override {
+    app_.Put(Part(kLine, "Line", kColor, "ForeColor").Get(), kColor, "SchemeColor",
+             Variant::Int(scheme_color));
+  }
+  void SetLineWeight(double points) override {
+    app_.Put(Part(kLine, "Line").Get(), kLine, "Weight", Variant::Double(points));
+  }
+  void SetText(const std::string& text) override {
+    app_.Put(Characters().Get(), kCharacters, "Text", Variant::Text(text));
+  }
+  void SetFontSize(double points) override {
+    app_.Put(app_.GetObject(Characters().Get(), kCharacters, "Font").Get(), kFont, "Size",
+             Variant::Double(points));
+  }
+  void SetFontColorIndex(int index) override {
+    app_.Put(app_.GetObject(Characters().Get(), kCharacters, "Font").Get(), kFont, "ColorIndex",
+             Variant::Int(index));
+  }
+  void SetMarginLeft(double points) override { SetTextFrame("MarginLeft", points); }
+  void SetMarginRight(double points) override { SetTextFrame("MarginRight", points); }
+  void SetMarginTop(double points) override { SetTextFrame("MarginTop", points); }
+  void SetMarginBottom(double points) override { SetTextFrame("MarginBottom", points); }
+  void SetHorizontalAlignment(int alignment) override {
+    app_.Put(Part(kTextFrame, "TextFrame").Get(), kTextFrame, "HorizontalAlignment",
+             Variant::Int(alignment));
+  }
+
+ private:
+  ComPtr<IDispatch> Part(std::string_view, std::string_view member) {
+    return app_.GetObject(shape_.Get(), kShape, member);
+  }
+  ComPtr<IDispatch> Part(std::string_view kind, std::string_view member, std::string_view,
+                         std::string_view sub_member) {
+    return app_.GetObject(Part(kind, member).Get(), kind, sub_member);
+  }
+  ComPtr<IDispatch> Characters() {
+    return ToObject(app_.Call(Part(kTextFrame, "TextFrame").Get(), kTextFrame, "Characters"));
+  }
+  void SetTextFrame(std::string_view member, double points) {
+    app_.Put(Part(kTextFrame, "TextFrame").Get(), kTextFrame, member, Variant::Double(points));
+  }
+
+  ComApplication& app_;
+  ComPtr<IDispatch> shape_;
+};
+
+}  // namespace
+
+// --- Values ---
+
+host::Value ToValue(const Variant& value) {
+  const VARIANT& v = value.get();
+  switch (V_VT(&v)) {
+    case VT_EMPTY:
+    case VT_NULL:
+      return {};
+    case VT_BSTR:
+      return host::Value::Text(Narrow(V_BSTR(&v)));
+    case VT_BOOL:
+      return host::Value::Logical(V_BOOL(&v) != VARIANT_FALSE);
+    case VT_DATE:
+      return host::Value::Date(V_DATE(&v));
+    case VT_ERROR:
+      return host::Value::Error(static_cast<host::CellError>(V_ERROR(&v) & 0xFFFF));
+    default:
+      return host::Value::Number(ToDouble(value));
+  }
+}
+
+Variant FromValue(const host::Value& value) {
+  switch (value.kind()) {
+    case host::ValueKind::kEmpty:
+      return Variant();
+    case host::ValueKind::kNumber:
+      return Variant::Double(value.number());
+    case host::ValueKind::kDate:
+      return Variant::Date(value.number());
+    case host::ValueKind::kText:
+      return Variant::Text(value.text());
+    case host::ValueKind::kLogical:
+      return Variant::Bool(value.logical());
+    case host::ValueKind::kError:
+      return Variant::Error(static_cast<SCODE>(0x800A0000u | static_cast<unsigned>(value.error())));
+  }
+  return Variant();
+}
+
+// --- Application ---
+
+ComApplication::ComApplication(ComPtr<IDispatch> app) : app_(std::move(app)) {}
+
+Variant ComApplication::Get(IDispatch* object, std::string_view kind, std::string_view member,
+                            std::span<const Variant> args) {
+  return CallMember(cache_, object, kind, member, DISPATCH_PROPERTYGET | DISPATCH_METHOD, args);
+}
+
+void ComApplication::Put(IDispatch* object, std::string_view kind, std::string_view member,
+                         Variant value) {
+  CallMember(cache_, object, kind, member, DISPATCH_PROPERTYPUT,
+             std::span<const Variant>(&value, 1));
+}
+
+Variant ComApplication::Call(IDispatch* object, std::string_view kind, std::string_view member,
+                             std::span<const Variant> args, std::span<const NamedArg> named) {
+  return CallMember(cache_, object, kind, member, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args,
+                    named);
+}
+
+ComPtr<IDispatch> ComApplication::GetObject(IDispatch* object, std::string_view kind,
+                                            std::string_view member,
+                                            std::span<const Variant> args) {
+  return ToObject(Get(object, kind, member, args));
+}
+
+ComWorkbook& ComApplication::WorkbookFor(ComPtr<IDispatch> book) {
+  std::string name = ToText(Get(book.Get(), kWorkbook, "Name"));
+  for (ComWorkbook& known : books_) {
+    if (known.key() == name) return known;
+  }
+  return books_.emplace_back(*this, std::move(book), name);
+}
+
+ComWorksheet& ComApplication::SheetFor(ComPtr<IDispatch> sheet) {
+  ComWorkbook& book = WorkbookFor(GetObject(sheet.Get(), kWorksheet, "Parent"));
+  return book.SheetFor(std::move(sheet));
+}
+
+host::Range ComApplication::RangeFrom(ComPtr<IDispatch> range) {
+  ComWorksheet& sheet = SheetFor(GetObject(range.Get(), kRange, "Worksheet"));
+  return host::Range(&sheet, AreasOf(ToText(Get(range.Get(), kRange, "Address"))));
+}
+
+ComPtr<IDispatch> ComApplication::RangeObject(const host::Range& range) {
+  auto* sheet = dynamic_cast<ComWorksheet*>(&range.Parent());
+  if (sheet == nullptr) throw host::HostError(host::kTypeMismatch);
+  return sheet->RangeObject(range);
+}
+
+host::Workbook& ComApplication::Workbooks(const std::string& name) {
+  ComPtr<IDispatch> books = GetObject(app_.Get(), kApplication, "Workbooks");
+  Variant arg = Variant::Text(name);
+  return WorkbookFor(GetObject(books.Get(), kWorkbooks, "Item", std::span<const Variant>(&arg, 1)));
+}
+
+host::Worksheet& ComApplication::Worksheets(const std::string& name) {
+  ComPtr<IDispatch> sheets = GetObject(app_.Get(), kApplication, "Worksheets");
+  Variant arg = Variant::Text(name);
+  return SheetFor(GetObject(sheets.Get(), kSheets, "Item", std::span<const Variant>(&arg, 1)));
+}
+
+host::Workbook& ComApplication::ActiveWorkbook() {
+  return WorkbookFor(GetObject(app_.Get(), kApplication, "ActiveWorkbook"));
+}
+
+host::Worksheet& ComApplication::ActiveSheet() {
+  return SheetFor(GetObject(app_.Get(), kApplication, "ActiveSheet"));
+}
+
+host::Range ComApplication::Selection() {
+  Variant selection = Get(app_.Get(), kApplication, "Selection");
+  if (IsNothing(selection)) return {};
+  try {
+    return RangeFrom(ToObject(selection));
+  } catch (const host::HostError&) {
+    return {};  // a shape or a chart is selected
+  }
+}
+
+host::Range ComApplication::RangeFromReference(const std::string& reference) {
+  Variant arg = Variant::Text(reference);
+  return RangeFrom(GetObject(app_.Get(), kApplication, "Range", std::span<const Variant>(&arg, 1)));
+}
+
+void ComApplication::SetStatusBar(const std::string& text) {
+  Put(app_.Get(), kApplication, "StatusBar", Variant::Text(text));
+}
+
+void ComApplication::ResetStatusBar() {
+  Put(app_.Get(), kApplication, "StatusBar", Variant::Bool(false));
+}
+
+std::optional<host::Range> ComApplication::InputBox(const std::string& prompt,
+                                                    const std::string& title,
+                                                    const std::string& default_text) {
+  NamedArg named[] = {{"Prompt", Variant::Text(prompt)},
+                      {"Title", Variant::Text(title)},
+                      {"Default", Variant::Text(default_text)},
+                      {"Type", Variant::Int(kInputBoxRange)}};
+  Variant answer = Call(app_.Get(), kApplication, "InputBox", {}, named);
+  if (answer.type() == VT_BOOL && V_BOOL(&answer.get()) == VARIANT_FALSE) return std::nullopt;
+  return RangeFrom(ToObject(answer));
+}
+
+void ComApplication::MsgBox(const std::string& text, host::MessageIcon icon) {
+  ShowMessageBox(text, icon);
+}
+
+std::int64_t ComApplication::CountA(const host::Range& range) {
+  Variant arg = Variant::Dispatch(RangeObject(range).Get());
+  return static_cast<std::int64_t>(
+      std::llround(ToDouble(Call(app_.Get(), kApplication, "CountA", std::span(&arg, 1)))));
+}
+
+bool ComApplication::CellFunction(std::string_view name, const host::Range& cell) {
+  Variant arg = Variant::Dispatch(RangeObject(cell).Get());
+  return ToBool(Call(app_.Get(), kApplication, name, std::span(&arg, 1)));
+}
+
+bool ComApplication::IsError(const host::Range& cell) { return CellFunction("IsError", cell); }
+bool ComApplication::IsText(const host::Range& cell) { return CellFunction("IsText", cell); }
+bool ComApplication::IsLogical(const host::Range& cell) { return CellFunction("IsLogical", cell); }
+
+host::Range ComApplication::Intersect(const host::Range& a, const host::Range& b) {
+  Variant args[] = {Variant::Dispatch(RangeObject(a).Get()),
+                    Variant::Dispatch(RangeObject(b).Get())};
+  Variant overlap = Call(app_.Get(), kApplication, "Intersect", args);
+  if (IsNothing(overlap)) return {};
+  return RangeFrom(ToObject(overlap));
+}
+
+double ComApplication::Now() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  double serial = 0;
+  SystemTimeToVariantTime(&now, &serial);  // whole seconds, as the macro language's Now
+  return serial;
+}
+
+void ComApplication::DoEvents() { PumpMessages(); }
+
+// --- Workbook ---
+
+ComWorkbook::ComWorkbook(ComApplication& app, ComPtr<IDispatch> book, std::string name)
+    : app_(app), book_(std::move(book)), key_(std::move(name)) {}
+
+ComWorksheet& ComWorkbook::SheetFor(ComPtr<IDispatch> sheet) {
+  std::string name = ToText(app_.Get(sheet.Get(), kWorksheet, "Name"));
+  for (ComWorksheet& known : sheets_) {
+    if (known.key() == name) return known;
+  }
+  return sheets_.emplace_back(app_, *this, std::move(sheet), name);
+}
+
+std::string ComWorkbook::Name() { return ToText(app_.Get(book_.Get(), kWorkbook, "Name")); }
+
+void ComWorkbook::Activate() { app_.Call(book_.Get(), kWorkbook, "Activate"); }
+
+host::Worksheet& ComWorkbook::Worksheets(const std::string& name) {
+  ComPtr<IDispatch> sheets = app_.GetObject(book_.Get(), kWorkbook, "Worksheets");
+  Variant arg = Variant::Text(name);
+  return SheetFor(app_.GetObject(sheets.Get(), kSheets, "Item", std::span(&arg, 1)));
+}
+
+void ComWorkbook::FollowHyperlink(const std::string& address) {
+  NamedArg named[] = {{"Address", Variant::Text(address)}, {"NewWindow", Variant::Bool(true)}};
+  app_.Call(book_.Get(), kWorkbook, "FollowHyperlink", {}, named);
+}
+
+// --- Worksheet ---
+
+ComWorksheet::ComWorksheet(ComApplication& app, ComWorkbook& book, ComPtr<IDispatch> sheet,
+                           std::string name)
+    : app_(app), book_(book), sheet_(std::move(sheet)), key_(std::move(name)) {}
+
+ComPtr<IDispatch> ComWorksheet::RangeObject(const host::Range& range) {
+  Variant arg = Variant::Text(range.Address(false));
+  return app_.GetObject(sheet_.Get(), kWorksheet, "Range", std::span(&arg, 1));
+}
+
+ComPtr<IDispatch> ComWorksheet::Cell(int row, int column) {
+  ComPtr<IDispatch> cells = app_.GetObject(sheet_.Get(), kWorksheet, "Cells");
+  Variant args[] = {Variant::Int(row), Variant::Int(column)};
+  return app_.GetObject(cells.Get(), kRange, "Item", args);
+}
+
+ComPtr<IDispatch> ComWorksheet::Shapes() {
+  return app_.GetObject(sheet_.Get(), kWorksheet, "Shapes");
+}
+
+std::string ComWorksheet::Name() { return ToText(app_.Get(sheet_.Get(), kWorksheet, "Name")); }
+
+host::Workbook& ComWorksheet::Parent() { return book_; }
+
+void ComWorksheet::Select() { app_.Call(sheet_.Get(), kWorksheet, "Select"); }
+
+host::Range ComWorksheet::UsedRange() {
+  ComPtr<IDispatch> used = app_.GetObject(sheet_.Get(), kWorksheet, "UsedRange");
+  return host::Range(this, AreasOf(ToText(app_.Get(used.Get(), kRange, "Address"))));
+}
+
+host::Value ComWorksheet::CellValue(int row, int column) {
+  return ToValue(app_.Get(Cell(row, column).Get(), kRange, "Value"));
+}
+
+std::string ComWorksheet::CellText(int row, int column) {
+  return ToText(app_.Get(Cell(row, column).Get(), kRange, "Text"));
+}
+
+bool ComWorksheet::RowHidden(int row) {
+  ComPtr<IDispatch> entire_row = app_.GetObject(Cell(row, 1).Get(), kRange, "EntireRow");
+  return ToBool(app_.Get(entire_row.Get(), kRange, "Hidden"));
+}
+
+double ComWorksheet::InteriorColor(int row, int column) {
+  ComPtr<IDispatch> interior = app_.GetObject(Cell(row, column).Get(), kRange, "Interior");
+  return ToDouble(app_.Get(interior.Get(), kInterior, "Color"));
+}
+
+double ComWorksheet::InteriorPattern(int row, int column) {
+  ComPtr<IDispatch> interior = app_.GetObject(Cell(row, column).Get(), kRange, "Interior");
+  return ToDouble(app_.Get(interior.Get(), kInterior, "Pattern"));
+}
+
+void ComWorksheet::SetInteriorColor(int row, int column, const host::Value& color) {
+  ComPtr<IDispatch> interior = app_.GetObject(Cell(row, column).Get(), kRange, "Interior");
+  app_.Put(interior.Get(), kInterior, "Color", FromValue(color));
+}
+
+void ComWorksheet::SetInteriorPattern(int row, int column, const host::Value& pattern) {
+  ComPtr<IDispatch> interior = app_.GetObject(Cell(row, column).Get(), kRange, "Interior");
+  app_.Put(interior.Get(), kInterior, "Pattern", FromValue(pattern));
+}
+
+bool ComWorksheet::HasComment(int row, int column) {
+  return !IsNothing(app_.Get(Cell(row, column).Get(), kRange, "Comment"));
+}
+
+void ComWorksheet::AddComment(int row, int column) {
+  app_.Call(Cell(row, column).Get(), kRange, "AddComment");
+}
+
+std::string ComWorksheet::CommentText(int row, int column) {
+  ComPtr<IDispatch> comment = app_.GetObject(Cell(row, column).Get(), kRange, "Comment");
+  return ToText(app_.Call(comment.Get(), kComment, "Text"));
+}
+
+void ComWorksheet::SetCommentText(int row, int column, const std::string& text) {
+  ComPtr<IDispatch> comment = app_.GetObject(Cell(row, column).Get(), kRange, "Comment");
+  NamedArg named[] = {{"Text", Variant::Text(text)}};
+  app_.Call(comment.Get(), kComment, "Text", {}, named);
+}
+
+void ComWorksheet::SetCommentVisible(int row, int column, bool visible) {
+  ComPtr<IDispatch> comment = app_.GetObject(Cell(row, column).Get(), kRange, "Comment");
+  app_.Put(comment.Get(), kComment, "Visible", Variant::Bool(visible));
+}
+
+void ComWorksheet::ClearComments(const host::Area& area) {
+  app_.Call(RangeObject(host::Range(this, area)).Get(), kRange, "ClearComments");
+}
+
+double ComWorksheet::CellLeft(int row, int column) {
+  return ToDouble(app_.Get(Cell(row, column).Get(), kRange, "Left"));
+}
+
+double ComWorksheet::CellTop(int row, int column) {
+  return ToDouble(app_.Get(Cell(row, column).Get(), kRange, "Top"));
+}
+
+double ComWorksheet::CellWidth(int row, int column) {
+  return ToDouble(app_.Get(Cell(row, column).Get(), kRange, "Width"));
+}
+
+int ComWorksheet::ShapesCount() {
+  return static_cast<int>(ToLong(app_.Get(Shapes().Get(), kShapes, "Count")));
+}
+
+std::unique_ptr<host::Shape> ComWorksheet::ShapesItem(int index) {
+  Variant arg = Variant::Int(index);
+  return std::make_unique<ComShape>(
+      app_, app_.GetObject(Shapes().Get(), kShapes, "Item", std::span(&arg, 1)));
+}
+
+std::unique_ptr<host::Shape> ComWorksheet::AddShape(int type, double left, double top, double width,
+                                                    double height) {
+  Variant args[] = {Variant::Int(type), Variant::Double(left), Variant::Double(top),
+                    Variant::Double(width), Variant::Double(height)};
+  return std::make_unique<ComShape>(app_,
+                                    ToObject(app_.Call(Shapes().Get(), kShapes, "AddShape", args)));
+}
+
+}  // namespace quorvane::windows

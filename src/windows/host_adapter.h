@@ -1,0 +1,143 @@
+// The host interface (host/application.h, host/worksheet.h) on the spreadsheet application's
+// IDispatch: every member reached by name at run time, its number looked up once and cached, and a
+// failing call raised as host::HostError with the host's own description.
+//
+// Workbooks and worksheets are wrapped once per name and kept for the adapter's lifetime, so that a
+// host::Range (which points at its worksheet) stays valid while the add-in holds it. Cells,
+// comments and shapes are reached afresh at each call, as the host's macro language does.
+#pragma once
+
+#include <deque>
+#include <memory>
+#include <string>
+
+#include "host/application.h"
+#include "host/worksheet.h"
+#include "windows/dispatch_call.h"
+
+namespace quorvane::windows {
+
+class ComApplication;
+class ComWorkbook;
+
+// Value conversions between the host's VARIANTs and host::Value.
+host::Value ToValue(const Variant& value);
+Variant FromValue(const host::Value& value);
+
+class ComWorksheet : public host::Worksheet {
+ public:
+  ComWorksheet(ComApplication& app, ComWorkbook& book, ComPtr<IDispatch> sheet, std::string name);
+
+  const std::string& key() const { return key_; }
+  IDispatch* object() const { return sheet_.Get(); }
+  // The host's Range object for a range of this sheet.
+  ComPtr<IDispatch> RangeObject(const host::Range& range);
+
+  std::string Name() override;
+  host::Workbook& Parent() override;
+  void Select() override;
+  host::Range UsedRange() override;
+  host::Value CellValue(int row, int column) override;
+  std::string CellText(int row, int column) override;
+  bool RowHidden(int row) override;
+  double InteriorColor(int row, int column) override;
+  double InteriorPattern(int row, int column) override;
+  void SetInteriorColor(int row, int column, const host::Value& color) override;
+  void SetInteriorPattern(int row, int column, const host::Value& pattern) override;
+  bool HasComment(int row, int column) override;
+  void AddComment(int row, int column) override;
+  std::string CommentText(int row, int column) override;
+  void SetCommentText(int row, int column, const std::string& text) override;
+  void SetCommentVisible(int row, int column, bool visible) override;
+  void ClearComments(const host::Area& area) override;
+  double CellLeft(int row, int column) override;
+  double CellTop(int row, int column) override;
+  double CellWidth(int row, int column) override;
+  int ShapesCount() override;
+  std::unique_ptr<host::Shape> ShapesItem(int index) override;
+  std::unique_ptr<host::Shape> AddShape(int type, double left, double top, double width,
+                                        double height) override;
+
+ private:
+  ComPtr<IDispatch> Cell(int row, int column);
+  ComPtr<IDispatch> Shapes();
+
+  ComApplication& app_;
+  ComWorkbook& book_;
+  ComPtr<IDispatch> sheet_;
+  std::string key_;  // the name the sheet had when first met
+};
+
+class ComWorkbook : public host::Workbook {
+ public:
+  ComWorkbook(ComApplication& app, ComPtr<IDispatch> book, std::string name);
+
+  const std::string& key() const { return key_; }
+  // The wrapper of a sheet of this workbook, made on first meeting.
+  ComWorksheet& SheetFor(ComPtr<IDispatch> sheet);
+
+  std::string Name() override;
+  void Activate() override;
+  host::Worksheet& Worksheets(const std::string& name) override;
+  void FollowHyperlink(const std::string& address) override;
+
+ private:
+  ComApplication& app_;
+  ComPtr<IDispatch> book_;
+  std::string key_;
+  std::deque<ComWorksheet> sheets_;
+};
+
+class ComApplication : public host::Application {
+ public:
+  // `app` is the host's Application object.
+  explicit ComApplication(ComPtr<IDispatch> app);
+  ComApplication(const ComApplication&) = delete;
+  ComApplication& operator=(const ComApplication&) = delete;
+
+  IDispatch* object() const { return app_.Get(); }
+
+  // Late-bound access for the wrappers; `kind` names the object's class for the number cache.
+  Variant Get(IDispatch* object, std::string_view kind, std::string_view member,
+              std::span<const Variant> args = {});
+  void Put(IDispatch* object, std::string_view kind, std::string_view member, Variant value);
+  Variant Call(IDispatch* object, std::string_view kind, std::string_view member,
+               std::span<const Variant> args = {}, std::span<const NamedArg> named = {});
+  ComPtr<IDispatch> GetObject(IDispatch* object, std::string_view kind, std::string_view member,
+                              std::span<const Variant> args = {});
+
+  ComWorkbook& WorkbookFor(ComPtr<IDispatch> book);
+  ComWorksheet& SheetFor(ComPtr<IDispatch> sheet);
+  // A host::Range for one of the host's Range objects.
+  host::Range RangeFrom(ComPtr<IDispatch> range);
+  // The host's Range object for a host::Range made by this adapter.
+  ComPtr<IDispatch> RangeObject(const host::Range& range);
+
+  host::Workbook& Workbooks(const std::string& name) override;
+  host::Worksheet& Worksheets(const std::string& name) override;
+  host::Workbook& ActiveWorkbook() override;
+  host::Worksheet& ActiveSheet() override;
+  host::Range Selection() override;
+  host::Range RangeFromReference(const std::string& reference) override;
+  void SetStatusBar(const std::string& text) override;
+  void ResetStatusBar() override;
+  std::optional<host::Range> InputBox(const std::string& prompt, const std::string& title,
+                                      const std::string& default_text) override;
+  void MsgBox(const std::string& text, host::MessageIcon icon) override;
+  std::int64_t CountA(const host::Range& range) override;
+  bool IsError(const host::Range& cell) override;
+  bool IsText(const host::Range& cell) override;
+  bool IsLogical(const host::Range& cell) override;
+  host::Range Intersect(const host::Range& a, const host::Range& b) override;
+  double Now() override;
+  void DoEvents() override;
+
+ private:
+  bool CellFunction(std::string_view name, const host::Range& cell);
+
+  ComPtr<IDispatch> app_;
+  DispidCache cache_;
+  std::deque<ComWorkbook> books_;
+};
+
+}  // namespace quorvane::windows
