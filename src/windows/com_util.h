@@ -5,7 +5,6 @@
 // Everything here is used on the host's user-interface thread (a single-threaded apartment).
 #pragma once
 
-#include <oleauto.h>
 #include <windows.h>
 
 #include <map>

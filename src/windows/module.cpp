@@ -1,6 +1,7 @@
 // The library's entry points: DllMain and the four exports of an in-process COM server.
-#include <olectl.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <olectl.h>
 
 #include "windows/connect_object.h"
 #include "windows/registry.h"

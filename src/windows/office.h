@@ -2,7 +2,6 @@
 // published identifiers, and the identifiers of the add-in's own classes and type library.
 #pragma once
 
-#include <oaidl.h>
 #include <windows.h>
 
 // The add-in connection interface (AddInDesignerObjects). ConnectMode and RemoveMode are enums of

@@ -1,6 +1,5 @@
 #include "windows/registry.h"
 
-#include <oleauto.h>
 
 #include "addin/registration.h"
 #include "host/error.h"
