@@ -11,6 +11,15 @@ packages=(
   libgtest-dev
   libgmock-dev
   libpugixml-dev
+  # The Windows add-in: MinGW-w64 cross compiler, widl and windres; Wine and a virtual X display
+  # for its tests.
+  g++-mingw-w64-x86-64-posix
+  mingw-w64-tools
+  binutils-mingw-w64-x86-64
+  wine
+  wine64
+  xvfb
+  xauth
 )
 
 missing=()

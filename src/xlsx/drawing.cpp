@@ -308,7 +308,7 @@ void UpdateDrawing(pugi::xml_document& drawing, const std::vector<memhost::Shape
     }
   } walker;
   root.traverse(walker);
-  int next_id = walker.max_id + 1;
+  int next_id = std::max(walker.max_id + 1, 2);  // id 1 is the drawing's own by convention
   const SheetGeometry geometry(sheet);
   for (const memhost::ShapeData& shape : after) {
     if (shape.id == 0) AppendAnchor(root, shape, next_id++, geometry);

@@ -1,0 +1,299 @@
+#include "cli/commands.h"
+
+#include <chrono>
+#include <deque>
+#include <iomanip>
+#include <ostream>
+#include <sstream>
+#include <stdexcept>
+
+#include "analysis/clearing.h"
+#include "engine/run_driver.h"
+#include "host/error.h"
+#include "host/reference.h"
+#include "host/worksheet.h"
+#include "memhost/host.h"
+#include "xlsx/error.h"
+#include "xlsx/workbook_file.h"
+
+namespace quorvane::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct UsageError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+std::string JsonString(const std::string& text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          char buffer[8];
+          std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
+          out += buffer;
+        } else {
+          out += c;
+        }
+    }
+  }
+  return out + "\"";
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty()) lines.push_back(line);
+  }
+  return lines;
+}
+
+// The workbooks of one command, loaded into one in-memory host.
+class Session {
+ public:
+  Session(const RunRequest& request, Console& console) : request_(request), console_(console) {
+    host_.SetMessageHook([this](const std::string& text) {
+      ClearProgress();
+      console_.err << "quorvane: " << text << "\n";
+    });
+  }
+
+  memhost::MemHost& host() { return host_; }
+
+  // The range a RANGE argument names; BOOK's first sheet when it names no sheet.
+  host::Range Range(const std::string& text, const char* what) {
+    const std::optional<host::Reference> reference = host::ParseReference(text);
+    if (!reference) {
+      throw UsageError(std::string(what) + " '" + text +
+                       "' is not a range such as Sheet1!A2:A40 or 'My Sheet'!A:A");
+    }
+    fs::path path = request_.book;
+    if (reference->workbook && *reference->workbook != request_.book.filename().string()) {
+      path = request_.book.parent_path() / *reference->workbook;
+    }
+    memhost::MemWorkbook& book = Open(path);
+    memhost::MemWorksheet* sheet =
+        reference->sheet ? book.FindSheet(*reference->sheet) : book.sheets().front();
+    if (!sheet) {
+      throw xlsx::FileError(path.string() + ": has no sheet named '" + *reference->sheet +
+                            "' (named in " + what + ")");
+    }
+    return host::Range(sheet, reference->areas);
+  }
+
+  // Checks both ranges' syntax before any file is opened.
+  static void CheckSyntax(const std::string& text, const char* what) {
+    if (!host::ParseReference(text)) {
+      throw UsageError(std::string(what) + " '" + text +
+                       "' is not a range such as Sheet1!A2:A40 or 'My Sheet'!A:A");
+    }
+  }
+
+  void Yield(engine::AddinState& state) {
+    if (console_.stop_requested()) {
+      interrupted_ = true;
+      state.bStop = engine::kTrue;
+    }
+    if (!console_.progress) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last_progress_ < std::chrono::milliseconds(200)) return;
+    last_progress_ = now;
+    const engine::Counters& c = state.counters;
+    console_.err << "\rComparing... Range 1: " << c.nCount1 << " cells, " << c.nMismatch1
+                 << " mismatches; Range 2: " << c.nCount2 << " cells, " << c.nMismatch2
+                 << " mismatches " << std::flush;
+    progress_shown_ = true;
+  }
+
+  void ClearProgress() {
+    if (progress_shown_) console_.err << "\r\033[K" << std::flush;
+    progress_shown_ = false;
+  }
+
+  bool interrupted() const { return interrupted_; }
+
+  // Saves every workbook of the session; returns the paths written.
+  std::vector<std::string> Save() {
+    std::vector<xlsx::SaveRequest> requests;
+    for (const Book& book : books_) {
+      fs::path target = request_.in_place ? book.path : DefaultOutput(book.path);
+      if (book.path == request_.book && request_.output) target = *request_.output;
+      requests.push_back({&book.file, &book.book->data(), target});
+    }
+    xlsx::SaveWorkbooks(requests);
+    std::vector<std::string> outputs;
+    for (const auto& r : requests) outputs.push_back(r.target.string());
+    return outputs;
+  }
+
+ private:
+  struct Book {
+    fs::path path;
+    xlsx::WorkbookFile file;
+    memhost::MemWorkbook* book;
+  };
+
+  memhost::MemWorkbook& Open(const fs::path& path) {
+    for (Book& book : books_) {
+      if (book.path == path) return *book.book;
+    }
+    xlsx::WorkbookFile file = xlsx::WorkbookFile::Load(path);
+    memhost::MemWorkbook& book = host_.AddWorkbook(file.data());
+    books_.push_back({path, std::move(file), &book});
+    return book;
+  }
+
+  const RunRequest& request_;
+  Console& console_;
+  memhost::MemHost host_;
+  std::deque<Book> books_;
+  bool interrupted_ = false;
+  bool progress_shown_ = false;
+  std::chrono::steady_clock::time_point last_progress_{};
+};
+
+void PrintReport(const engine::AddinState& state, const std::vector<std::string>& outputs,
+                 const RunRequest& request, std::ostream& out) {
+  const engine::Counters& c = state.counters;
+  const std::vector<std::string> notices = Lines(state.notices);
+  if (request.json) {
+    auto side = [](int count, int match, int mismatch, int transpose, int year, int hidden) {
+      return "{\"count\": " + std::to_string(count) + ", \"match\": " + std::to_string(match) +
+             ", \"mismatch\": " + std::to_string(mismatch) +
+             ", \"transpose\": " + std::to_string(transpose) +
+             ", \"year\": " + std::to_string(year) + ", \"hidden\": " + std::to_string(hidden) +
+             "}";
+    };
+    out << "{\"range1\": "
+        << side(c.nCount1, c.nMatch1, c.nMismatch1, c.nTranspose1, c.nYear1, c.nHidden1)
+        << ", \"range2\": "
+        << side(c.nCount2, c.nMatch2, c.nMismatch2, c.nTranspose2, c.nYear2, c.nHidden2)
+        << ", \"notices\": [";
+    for (std::size_t i = 0; i < notices.size(); ++i)
+      out << (i ? ", " : "") << JsonString(notices[i]);
+    out << "], \"outputs\": [";
+    for (std::size_t i = 0; i < outputs.size(); ++i)
+      out << (i ? ", " : "") << JsonString(outputs[i]);
+    out << "]}\n";
+    return;
+  }
+  out << "Range 1: " << state.sRange1 << "\nRange 2: " << state.sRange2 << "\n\n";
+  out << std::left << std::setw(24) << "" << std::right << std::setw(9) << "Range 1"
+      << std::setw(10) << "Range 2"
+      << "\n";
+  auto row = [&](const char* label, int a, int b) {
+    out << std::left << std::setw(24) << label << std::right << std::setw(9) << a << std::setw(10)
+        << b << "\n";
+  };
+  row("Count", c.nCount1, c.nCount2);
+  row("Match", c.nMatch1, c.nMatch2);
+  row("Mismatch", c.nMismatch1, c.nMismatch2);
+  row("Possible transpositions", c.nTranspose1, c.nTranspose2);
+  row("Possible year errors", c.nYear1, c.nYear2);
+  row("Hidden cells", c.nHidden1, c.nHidden2);
+  if (!notices.empty()) {
+    out << "\nNotices:\n";
+    for (const std::string& line : notices) out << "  " << line << "\n";
+  }
+  for (const std::string& path : outputs) out << "\nWritten: " << path << "\n";
+}
+
+enum class Kind { kCompare, kClear };
+
+int Run(Kind kind, const RunRequest& request, Console& console) {
+  try {
+    if (request.output && request.in_place)
+      throw UsageError("-o and --in-place exclude each other");
+    Session::CheckSyntax(request.range1, "RANGE1");
+    Session::CheckSyntax(request.range2, "RANGE2");
+    Session session(request, console);
+    engine::AddinState state;
+    state.oApp = &session.host();
+    state.options = request.options;
+    state.oRange1 = session.Range(request.range1, "RANGE1");
+    state.oRange2 = session.Range(request.range2, "RANGE2");
+    state.sRange1 = state.oRange1.Address(true);
+    state.sRange2 = state.oRange2.Address(true);
+    session.host().SetYieldHook([&] { session.Yield(state); });
+
+    const std::size_t messages_before = session.host().messages().size();
+    try {
+      if (kind == Kind::kCompare) {
+        engine::processform(state, state.oRange1, state.oRange2);
+      } else {
+        analysis::ResetCounts(state);
+        analysis::Clearformats(state, state.oRange1, state.oRange2);
+      }
+    } catch (const host::HostError& e) {
+      session.ClearProgress();
+      console.err << "quorvane: the run failed: " << e.description() << "\n";
+      PrintReport(state, {}, request, console.out);
+      console.err << "quorvane: nothing was written\n";
+      return kExitRefused;
+    }
+    session.ClearProgress();
+    const bool messages = session.host().messages().size() > messages_before;
+    const bool stopped = session.interrupted() || console.stop_requested();
+    if ((messages || stopped) && !(stopped && request.save_partial)) {
+      PrintReport(state, {}, request, console.out);
+      console.err << "quorvane: nothing was written"
+                  << (stopped ? " (use --save-partial to keep what was marked)" : "") << "\n";
+      return kExitRefused;
+    }
+    const std::vector<std::string> outputs = session.Save();
+    PrintReport(state, outputs, request, console.out);
+    return messages || stopped ? kExitRefused : kExitDone;
+  } catch (const UsageError& e) {
+    console.err << "quorvane: " << e.what() << "\n";
+    return kExitUsage;
+  } catch (const xlsx::FileError& e) {
+    console.err << "quorvane: " << e.what() << "\n";
+    return kExitFile;
+  }
+}
+
+}  // namespace
+
+engine::Options DefaultOptions() {
+  engine::Options options;
+  options.bRoundNum = engine::kTrue;
+  options.bCompareNum = engine::kTrue;
+  options.bIgnoreZero = engine::kTrue;
+  options.bHideComments = engine::kTrue;
+  return options;
+}
+
+fs::path DefaultOutput(const fs::path& input) {
+  fs::path output = input;
+  output.replace_filename(input.stem().string() + ".reconciled" + input.extension().string());
+  return output;
+}
+
+int Compare(const RunRequest& request, Console& console) {
+  return Run(Kind::kCompare, request, console);
+}
+
+int Clear(const RunRequest& request, Console& console) {
+  return Run(Kind::kClear, request, console);
+}
+
+}  // namespace quorvane::cli

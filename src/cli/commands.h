@@ -1,0 +1,56 @@
+// The command-line tool's commands, on workbook files: compare, clear and demo.
+//
+// Each command loads the workbooks into an in-memory host, runs the add-in's own code on it
+// exactly as the ribbon's buttons do ("Compare Ranges": processform; "Clear Formatting":
+// ResetCounts and Clearformats), and saves every workbook the run touched. The host's message
+// boxes become lines on the error stream.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+#include "engine/state.h"
+
+namespace quorvane::cli {
+
+// Exit statuses.
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitRefused = 1;  // refused, stopped, or ended with the add-in's message
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitFile = 3;  // a file that cannot be read or written
+
+struct RunRequest {
+  std::filesystem::path book;
+  std::string range1, range2;
+  engine::Options options;  // the compare options; ignored by clear
+  std::optional<std::filesystem::path> output;
+  bool in_place = false;
+  bool json = false;
+  bool save_partial = false;
+};
+
+// What a command needs of its surroundings.
+struct Console {
+  std::ostream& out;
+  std::ostream& err;
+  bool progress = false;  // show progress on `err` (a terminal)
+  // Polled at every yield of the run: true when the user asked to stop (Ctrl-C).
+  std::function<bool()> stop_requested = [] { return false; };
+};
+
+// The ribbon's option defaults after load: Round Numbers, Numbers Only, Ignore Zero and Hide
+// Comments on, the other three off.
+engine::Options DefaultOptions();
+
+int Compare(const RunRequest& request, Console& console);
+int Clear(const RunRequest& request, Console& console);
+// Writes the sample workbook into `folder`, reconciles it and tells where the result is.
+int Demo(const std::filesystem::path& folder, Console& console);
+
+// The output path when none is given: "NAME.reconciled.xlsx" beside the input.
+std::filesystem::path DefaultOutput(const std::filesystem::path& input);
+
+}  // namespace quorvane::cli

@@ -1,0 +1,134 @@
+// quorvane: reconcile two lists in .xlsx workbooks from the command line.
+#include <signal.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <iostream>
+
+#include "cli/commands.h"
+
+namespace {
+
+using quorvane::cli::Console;
+using quorvane::cli::RunRequest;
+using quorvane::engine::Bool16;
+
+Bool16 ToBool16(bool on) { return on ? quorvane::engine::kTrue : quorvane::engine::kFalse; }
+
+// Ctrl-C is held back while a command runs and polled at each yield of the run, where it acts as
+// the results form's "Stop" button. Holding it back needs no handler and no global flag.
+class InterruptPoll {
+ public:
+  InterruptPoll() {
+    sigemptyset(&set_);
+    sigaddset(&set_, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &set_, &previous_);
+  }
+  ~InterruptPoll() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+  bool Requested() {
+    if (!seen_) {
+      sigset_t pending;
+      sigpending(&pending);
+      if (sigismember(&pending, SIGINT)) {
+        const timespec zero{};
+        sigtimedwait(&set_, nullptr, &zero);  // consume it
+        seen_ = true;
+      }
+    }
+    return seen_;
+  }
+
+ private:
+  sigset_t set_{}, previous_{};
+  bool seen_ = false;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{
+      "Reconciles two lists held in .xlsx workbooks: marks every value that does not occur as "
+      "often in one list as in the other, and diagnoses rounding errors, transposed digits and "
+      "year errors.\n"};
+  app.require_subcommand(1);
+  app.set_help_all_flag("--help-all", "Show the help of every command");
+
+  RunRequest request;
+  bool round = true, numbers_only = true, ignore_zero = true, hide = true;
+  bool ignore_sign = false, reverse = false, ignore10 = false;
+  std::string output;
+  std::string demo_folder = ".";
+
+  auto add_common = [&](CLI::App* command) {
+    command->add_option("BOOK", request.book, "The workbook (.xlsx or .xlsm) holding RANGE1")
+        ->required();
+    command
+        ->add_option("RANGE1", request.range1,
+                     "Range 1: Sheet!A2:A40, 'My Sheet'!A:A, or [Other.xlsx]Sheet!B2:B9 for a "
+                     "workbook in BOOK's folder")
+        ->required();
+    command->add_option("RANGE2", request.range2, "Range 2, written the same way")->required();
+    command->add_option("-o,--output", output,
+                        "Where to write BOOK's result (default: NAME.reconciled.xlsx beside it)");
+    command->add_flag("--in-place", request.in_place, "Replace the input workbooks");
+    command->add_flag("--json", request.json, "Print one JSON object instead of the table");
+  };
+
+  CLI::App* compare = app.add_subcommand(
+      "compare", "Compare Ranges: mark the mismatches of RANGE1 and RANGE2 and count them");
+  add_common(compare);
+  compare->add_flag("--round-numbers,!--no-round-numbers", round,
+                    "Round numbers to 2 places before comparing (default on)");
+  compare->add_flag("--numbers-only,!--no-numbers-only", numbers_only,
+                    "Compare numbers only (default on)");
+  compare->add_flag("--ignore-sign", ignore_sign, "Ignore the sign of numbers");
+  compare->add_flag("--reverse-sign", reverse, "Reverse the sign of Range 1's numbers");
+  compare->add_flag("--ignore-10-digit", ignore10, "Ignore 10-digit numbers");
+  compare->add_flag("--ignore-zero,!--no-ignore-zero", ignore_zero,
+                    "Ignore zero values (default on)");
+  compare->add_flag("--hide-comments,!--show-comments", hide,
+                    "Keep the notes of marked cells hidden (default) or show them");
+  compare->add_flag("--save-partial", request.save_partial,
+                    "After Ctrl-C, still write what was marked (otherwise nothing is written)");
+
+  CLI::App* clear = app.add_subcommand(
+      "clear", "Clear Formatting: remove the marks over RANGE1 and RANGE2, restore the fills");
+  add_common(clear);
+
+  CLI::App* demo = app.add_subcommand(
+      "demo", "Write a sample workbook into DIR (default: the current folder) and reconcile it");
+  demo->add_option("DIR", demo_folder, "Folder for the sample workbook and its result");
+
+  app.footer(
+      "\nExit status: 0 done; 1 the run was refused, stopped or ended with the add-in's message "
+      "(nothing is written then, unless --save-partial after Ctrl-C); 2 usage error; 3 a file "
+      "that cannot be read or written.\nThe input is never modified unless --in-place is given; "
+      "results are written to a temporary file first and renamed over the target.");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    app.exit(e);
+    return quorvane::cli::kExitUsage;
+  }
+  if (!output.empty()) request.output = output;
+  request.options = quorvane::cli::DefaultOptions();
+  request.options.bRoundNum = ToBool16(round);
+  request.options.bCompareNum = ToBool16(numbers_only);
+  request.options.bIgnoreSign = ToBool16(ignore_sign);
+  request.options.bReverse = ToBool16(reverse);
+  request.options.bIgnore10digit = ToBool16(ignore10);
+  request.options.bIgnoreZero = ToBool16(ignore_zero);
+  request.options.bHideComments = ToBool16(hide);
+
+  InterruptPoll interrupt;
+  Console console{std::cout, std::cerr, isatty(STDERR_FILENO) == 1,
+                  [&interrupt] { return interrupt.Requested(); }};
+  if (*compare) return quorvane::cli::Compare(request, console);
+  if (*clear) return quorvane::cli::Clear(request, console);
+  return quorvane::cli::Demo(demo_folder, console);
+}
