@@ -1,0 +1,302 @@
+// The quorvane tool run as a user runs it: exit statuses, what is written and what is not, bad
+// input, and the results read back with our own reader and with openpyxl.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "host/worksheet.h"
+#include "xlsx/package.h"
+#include "xlsx/workbook_file.h"
+
+namespace quorvane::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+  int status = -1;
+  std::string out, err;
+};
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+class Cli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("quorvane_cli_" + std::to_string(::getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  Result Run(const std::string& args) {
+    const std::string command = std::string("'") + QUORVANE_BINARY + "' " + args + " >'" +
+                                (dir_ / "stdout").string() + "' 2>'" + (dir_ / "stderr").string() +
+                                "' </dev/null";
+    const int raw = std::system(command.c_str());
+    Result result;
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    result.out = ReadAll(dir_ / "stdout");
+    result.err = ReadAll(dir_ / "stderr");
+    fs::remove(dir_ / "stdout");
+    fs::remove(dir_ / "stderr");
+    return result;
+  }
+
+  // The demo's sample workbook (not reconciled) in the test folder.
+  fs::path Sample() {
+    const Result demo = Run("demo '" + (dir_ / "demo").string() + "'");
+    EXPECT_EQ(demo.status, 0) << demo.err;
+    const fs::path sample = dir_ / "book.xlsx";
+    fs::copy_file(dir_ / "demo" / "quorvane-demo.xlsx", sample);
+    fs::remove_all(dir_ / "demo");
+    return sample;
+  }
+
+  // A copy of the sample with some parts replaced.
+  fs::path Variant(const char* name, std::map<std::string, std::optional<std::string>> changes) {
+    const fs::path sample = Sample();
+    const fs::path path = dir_ / name;
+    xlsx::Package::Open(sample).Write(path, changes);
+    fs::remove(sample);
+    return path;
+  }
+
+  std::vector<std::string> Files() {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  fs::path dir_;
+};
+
+std::string Q(const fs::path& path) { return "'" + path.string() + "'"; }
+
+TEST_F(Cli, DemoWritesTheSampleAndItsReconciledCopy) {
+  const Result r = Run("demo " + Q(dir_));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("Possible transpositions         1         1"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Possible year errors            1         1"), std::string::npos);
+  EXPECT_NE(r.out.find("is ERROR"), std::string::npos);
+  EXPECT_NE(r.out.find("Written: " + (dir_ / "quorvane-demo.reconciled.xlsx").string()),
+            std::string::npos);
+  EXPECT_EQ(r.err, "");  // no terminal: no progress, and no message boxes in a normal run
+  const xlsx::WorkbookFile result =
+      xlsx::WorkbookFile::Load(dir_ / "quorvane-demo.reconciled.xlsx");
+  const memhost::SheetData& bank = result.data().sheets[0];
+  EXPECT_EQ(bank.Find(4, 2)->fill.pattern, host::kPatternGray16);  // the transposed 123.45
+  EXPECT_EQ(bank.Find(4, 2)->fill.color, 6745634);
+  EXPECT_FALSE(bank.Find(4, 2)->comment->visible);
+  EXPECT_EQ(bank.Find(9, 2)->fill.color, 65535);  // the user's own fill stays
+  EXPECT_FALSE(bank.shapes.empty());
+  EXPECT_EQ(bank.shapes[0].name.rfind("CmtNumA", 0), 0u);
+}
+
+TEST_F(Cli, CompareThenClearGivesTheOriginalBack) {
+  const fs::path sample = Sample();
+  Result r = Run("compare " + Q(sample) +
+                 " Bank!A2:B11 Ledger!A2:B11 --no-round-numbers --no-numbers-only --show-comments "
+                 "--json");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("{\"range1\": {\"count\": 18, \"match\": 14, \"mismatch\": 4, ", 0), 0u)
+      << r.out;
+  EXPECT_NE(r.out.find("\"notices\": [\"1) [book.xlsx]Ledger!$B$2 is text"), std::string::npos);
+  const fs::path reconciled = dir_ / "book.reconciled.xlsx";
+  EXPECT_NE(r.out.find("\"outputs\": [\"" + reconciled.string() + "\"]"), std::string::npos);
+  {
+    const xlsx::WorkbookFile marked = xlsx::WorkbookFile::Load(reconciled);
+    EXPECT_TRUE(marked.data().sheets[0].Find(4, 2)->comment->visible);  // --show-comments
+  }
+  r = Run("clear " + Q(reconciled) + " Bank!A2:B11 Ledger!A2:B11 --in-place");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const xlsx::WorkbookFile original = xlsx::WorkbookFile::Load(sample);
+  const xlsx::WorkbookFile cleared = xlsx::WorkbookFile::Load(reconciled);
+  for (std::size_t s = 0; s < 2; ++s) {
+    const memhost::SheetData& a = original.data().sheets[s];
+    const memhost::SheetData& b = cleared.data().sheets[s];
+    ASSERT_EQ(a.cells.size(), b.cells.size());
+    for (auto i = a.cells.begin(), j = b.cells.begin(); i != a.cells.end(); ++i, ++j) {
+      EXPECT_EQ(i->first, j->first);
+      EXPECT_EQ(i->second.fill, j->second.fill);
+      EXPECT_EQ(i->second.comment.has_value(), j->second.comment.has_value());
+      if (i->second.comment && j->second.comment) {
+        EXPECT_EQ(i->second.comment->text, j->second.comment->text);
+      }
+    }
+    EXPECT_TRUE(b.shapes.empty());
+  }
+  // The input was never touched.
+  EXPECT_EQ(Files(), (std::vector<std::string>{"book.reconciled.xlsx", "book.xlsx"}));
+}
+
+TEST_F(Cli, UnknownPartsAreCopiedByteForByte) {
+  const std::string custom = "<root>" + std::string(5000, 'x') + "</root>";
+  const fs::path book = Variant("custom.xlsx", {{"customXml/item1.xml", custom}});
+  const Result r =
+      Run("compare " + Q(book) + " Bank!B2:B11 Ledger!B2:B11 -o " + Q(dir_ / "out.xlsx"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  const xlsx::Package in = xlsx::Package::Open(book);
+  const xlsx::Package out = xlsx::Package::Open(dir_ / "out.xlsx");
+  EXPECT_EQ(out.Read("customXml/item1.xml"), custom);
+  EXPECT_EQ(out.Read("xl/workbook.xml"), in.Read("xl/workbook.xml"));
+}
+
+TEST_F(Cli, UsageErrorsExitWithTwo) {
+  const fs::path sample = Sample();
+  Result r = Run("compare " + Q(sample) + " 'Bank!A2:' Ledger!B2:B11");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("RANGE1 'Bank!A2:' is not a range"), std::string::npos) << r.err;
+  EXPECT_EQ(Run("compare " + Q(sample) + " Bank!B2:B11").status, 2);
+  EXPECT_EQ(Run("compare " + Q(sample) + " Bank!B2:B11 Ledger!B2:B11 --frobnicate").status, 2);
+  EXPECT_EQ(Run("compare " + Q(sample) + " Bank!B2:B11 Ledger!B2:B11 -o x.xlsx --in-place").status,
+            2);
+  EXPECT_EQ(Run("").status, 2);
+  r = Run("--help");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("compare"), std::string::npos);
+  EXPECT_EQ(Files(), std::vector<std::string>{"book.xlsx"});
+}
+
+TEST_F(Cli, BadFilesExitWithThreeNameTheFileAndWriteNothing) {
+  const fs::path sample = Sample();
+  const std::string sample_bytes = ReadAll(sample);
+  auto write = [&](const char* name, const std::string& bytes) {
+    std::ofstream(dir_ / name, std::ios::binary) << bytes;
+    return dir_ / name;
+  };
+  std::string compound("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+  compound += std::string(600, '\0');
+  std::string encrypted = compound;
+  for (char c : std::string("EncryptionInfo")) encrypted += std::string{c, '\0'};
+  const xlsx::Package package = xlsx::Package::Open(sample);
+  auto variant = [&](const char* name, std::map<std::string, std::optional<std::string>> changes) {
+    package.Write(dir_ / name, changes);
+    return dir_ / name;
+  };
+  const std::string sheet = package.Read("xl/worksheets/sheet1.xml");
+  std::string no_drawing_rel = package.Read("xl/worksheets/_rels/sheet1.xml.rels");
+  struct Case {
+    fs::path path;
+    const char* problem;
+  };
+  const std::vector<Case> cases = {
+      {dir_ / "missing.xlsx", "no such file"},
+      {dir_, "is a folder"},
+      {write("legacy.xls", compound), "legacy .xls"},
+      {write("locked.xlsx", encrypted), "encrypted workbook"},
+      {write("text.xlsx", "just some text"), "not a zip"},
+      {write("truncated.xlsx", sample_bytes.substr(0, sample_bytes.size() / 2)),
+       "damaged or truncated"},
+      {variant("noworkbook.xlsx",
+               {{"_rels/.rels", std::nullopt}, {"xl/workbook.xml", std::nullopt}}),
+       "holds no workbook"},
+      {variant("badxml.xlsx", {{"xl/worksheets/sheet2.xml", sheet.substr(0, sheet.size() / 2)}}),
+       "malformed XML in xl/worksheets/sheet2.xml"},
+      {variant("doctype.xlsx", {{"xl/styles.xml", "<!DOCTYPE x [<!ENTITY a \"b\">]><x/>"}}),
+       "document type declaration"},
+      {variant("bomb.xlsx",
+               {{"xl/styles.xml", std::string(64u << 20, ' ') + package.Read("xl/styles.xml")}}),
+       "extreme ratio"},
+      {variant("norel.xlsx", {{"xl/worksheets/_rels/sheet1.xml.rels", std::nullopt}}),
+       "refers to the relationship"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path.string());
+    const auto before = Files();
+    const Result r = Run("compare " + Q(c.path) + " Bank!B2:B11 Ledger!B2:B11");
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find(c.path.string() + ": "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(c.problem), std::string::npos) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_EQ(Files(), before);
+  }
+  const Result r = Run("compare " + Q(sample) + " Nowhere!B2:B11 Ledger!B2:B11");
+  EXPECT_EQ(r.status, 3);
+  EXPECT_NE(r.err.find("has no sheet named 'Nowhere'"), std::string::npos) << r.err;
+}
+
+TEST_F(Cli, AProtectedSheetRefusesTheRunAndNothingIsWritten) {
+  // A reconciled workbook whose Ledger sheet is then protected.
+  const fs::path sample = Sample();
+  ASSERT_EQ(Run("compare " + Q(sample) + " Bank!B2:B11 Ledger!B2:B11 -o " + Q(dir_ / "marked.xlsx"))
+                .status,
+            0);
+  const xlsx::Package marked = xlsx::Package::Open(dir_ / "marked.xlsx");
+  std::string sheet = marked.Read("xl/worksheets/sheet2.xml");
+  sheet.replace(sheet.find("<pageMargins"), 0, "<sheetProtection sheet=\"1\"/>");
+  const fs::path book = dir_ / "protected.xlsx";
+  marked.Write(book, {{"xl/worksheets/sheet2.xml", sheet}});
+  fs::remove(sample);
+  fs::remove(dir_ / "marked.xlsx");
+  Result r = Run("compare " + Q(book) + " Bank!B2:B11 Ledger!B2:B11");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("protected"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("nothing was written"), std::string::npos);
+  r = Run("clear " + Q(book) + " Bank!B2:B11 Ledger!B2:B11");
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_NE(r.err.find("(Clearformats)"), std::string::npos) << r.err;
+  EXPECT_EQ(Files(), std::vector<std::string>{"protected.xlsx"});
+}
+
+TEST_F(Cli, OpenpyxlReadsTheMarks) {
+  if (std::system("/usr/bin/python3 -c 'import openpyxl' 2>/dev/null") != 0) {
+    GTEST_SKIP() << "python3-openpyxl is not installed; the cross-check with openpyxl was skipped";
+  }
+  ASSERT_EQ(Run("demo " + Q(dir_)).status, 0);
+  const std::string script = R"(
+import sys, openpyxl
+wb = openpyxl.load_workbook(sys.argv[1])
+bank = wb['Bank']
+c = bank['B4']
+assert c.fill.patternType == 'gray125', c.fill.patternType
+assert c.fill.bgColor.rgb == 'FF22EE66', c.fill.bgColor.rgb
+assert 'Possible Transpose 123.45 and 132.45' in c.comment.text, c.comment.text
+c = bank['B10']
+assert c.fill.patternType == 'solid' and c.fill.fgColor.rgb == 'FF22EE66'
+assert c.comment.text.endswith('<<<zvk_color=16777215,zvk_pattern=-4142>>>'), c.comment.text
+u = bank['B9']
+assert u.fill.fgColor.rgb == 'FFFFFF00' and u.comment.text == 'Check the invoice with the client.'
+assert bank.row_dimensions[8].hidden
+print('ok')
+)";
+  std::ofstream(dir_ / "check.py") << script;
+  const std::string command = "/usr/bin/python3 " + Q(dir_ / "check.py") + " " +
+                              Q(dir_ / "quorvane-demo.reconciled.xlsx") + " 2>&1";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  std::string output;
+  char buffer[256];
+  while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
+  EXPECT_EQ(::pclose(pipe), 0) << output;
+  EXPECT_EQ(output, "ok\n");
+}
+
+TEST_F(Cli, LibreOfficeOpensTheResultWithEverySheet) {
+  if (std::system("command -v soffice >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "LibreOffice (libreoffice-calc-nogui) is not installed; the check was skipped";
+  }
+  ASSERT_EQ(Run("demo " + Q(dir_)).status, 0);
+  const std::string command = "cd " + Q(dir_) + " && HOME=" + Q(dir_) +
+                              " timeout 120 soffice --headless --convert-to csv:\"Text - txt - "
+                              "csv (StarCalc)\":44,34,76,1,,0,false,true,false,false,false,-1 "
+                              "quorvane-demo.reconciled.xlsx >/dev/null 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  const std::string bank = ReadAll(dir_ / "quorvane-demo.reconciled-Bank.csv");
+  const std::string ledger = ReadAll(dir_ / "quorvane-demo.reconciled-Ledger.csv");
+  EXPECT_NE(bank.find("123.45"), std::string::npos) << bank;
+  EXPECT_NE(ledger.find("132.45"), std::string::npos) << ledger;
+}
+
+}  // namespace
+}  // namespace quorvane::cli
