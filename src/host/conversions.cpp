@@ -563,7 +563,10 @@ std::string FormatFixed(double number, int decimals) {
   std::string kept = RoundDigits(d, decimals, Half::kAwayFromZero);
   const std::size_t width = static_cast<std::size_t>(decimals) + 1;
   if (kept.size() < width) kept.insert(0, width - kept.size(), '0');
-  if (decimals > 0) kept.insert(kept.size() - static_cast<std::size_t>(decimals), ".");
+  if (decimals > 0) {
+    const auto point = static_cast<std::ptrdiff_t>(kept.size()) - decimals;
+    kept.insert(kept.begin() + point, '.');
+  }
   return (number < 0 ? "-" : "") + kept;
 }
 
