@@ -286,6 +286,14 @@ double ComApplication::Now() {
 
 void ComApplication::DoEvents() { PumpMessages(); }
 
+bool ComApplication::HasScreen() {
+  try {
+    return ToBool(Get(app_.Get(), kApplication, "Visible"));
+  } catch (const host::HostError&) {
+    return true;  // a host that cannot tell is taken to be on the screen
+  }
+}
+
 // --- Workbook ---
 
 ComWorkbook::ComWorkbook(ComApplication& app, ComPtr<IDispatch> book, std::string name)

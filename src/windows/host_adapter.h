@@ -131,6 +131,8 @@ class ComApplication : public host::Application {
   host::Range Intersect(const host::Range& a, const host::Range& b) override;
   double Now() override;
   void DoEvents() override;
+  // The host's Application.Visible: a host started for automation shows no sheets.
+  bool HasScreen() override;
 
  private:
   bool CellFunction(std::string_view name, const host::Range& cell);

@@ -1,6 +1,5 @@
 #include "windows/registry.h"
 
-
 #include "addin/registration.h"
 #include "host/error.h"
 #include "windows/com_util.h"

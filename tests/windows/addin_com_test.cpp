@@ -1,0 +1,589 @@
+// Quorvane.dll driven through real COM, as the spreadsheet host drives it: registration, creation
+// by ProgID, connection, the ribbon, callbacks by name, comparisons over the test's stand-in of the
+// application, the forms and message boxes as a user sees them, and unloading.
+#include <windows.h>
+
+#include <regex>
+#include <string>
+
+#include "addin/connect.h"
+#include "addin/library.h"
+#include "addin/registration.h"
+#include "addin/settings.h"
+#include "check.h"
+#include "engine/state.h"
+#include "forms/recording_ui.h"
+#include "png.h"
+#include "ribbon/dispatch.h"
+#include "ribbon/ribbon_xml.h"
+#include "session.h"
+#include "windows/dispatch_call.h"
+#include "windows/registry.h"
+#include "windows/win32_ui.h"
+
+namespace quorvane::windows::testing {
+namespace {
+
+namespace reg = addin::registration;
+
+using Entry = HRESULT(STDAPICALLTYPE*)();
+
+HRESULT CallExport(const char* name) {
+  auto entry =
+      reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(TheSession().library, name)));
+  return entry != nullptr ? entry() : E_NOTIMPL;
+}
+
+std::string RegText(HKEY root, const std::wstring& key, const wchar_t* name) {
+  wchar_t value[1024] = {};
+  DWORD size = sizeof(value);
+  if (RegGetValueW(root, key.c_str(), name, RRF_RT_REG_SZ, nullptr, value, &size) !=
+      ERROR_SUCCESS) {
+    return "<missing>";
+  }
+  return Narrow(std::wstring_view(value));
+}
+
+bool KeyExists(HKEY root, const std::wstring& key) {
+  HKEY handle = nullptr;
+  if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
+  RegCloseKey(handle);
+  return true;
+}
+
+const std::wstring kClassKey = std::wstring(L"Software\\Classes\\CLSID\\") + kConnectClsidText;
+const std::wstring kProgIdKey = L"Software\\Classes\\Quorvane.Connect";
+
+// The names the library exports, read from its export directory.
+std::vector<std::string> ExportedNames(HMODULE module) {
+  auto* base = reinterpret_cast<const BYTE*>(module);
+  auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& directory =
+      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+  auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + directory.VirtualAddress);
+  auto* names = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
+  std::vector<std::string> out;
+  for (DWORD i = 0; i < exports->NumberOfNames; ++i) {
+    out.emplace_back(reinterpret_cast<const char*>(base + names[i]));
+  }
+  out.push_back(std::to_string(exports->NumberOfFunctions) + " functions");
+  return out;
+}
+
+std::string VersionString(const std::vector<BYTE>& data, const std::string& name) {
+  void* value = nullptr;
+  UINT length = 0;
+  std::wstring path = L"\\StringFileInfo\\040904B0\\" + Widen(name);
+  if (!VerQueryValueW(data.data(), path.c_str(), &value, &length)) return "<missing>";
+  return Narrow(std::wstring_view(static_cast<const wchar_t*>(value)));
+}
+
+// --- Registration and the library file ---
+
+TEST_CASE("library exports exactly the four entry points of a COM server") {
+  std::vector<std::string> names = ExportedNames(TheSession().library);
+  std::vector<std::string> expected = {"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer",
+                                       "DllUnregisterServer", "4 functions"};
+  CHECK(names == expected);
+}
+
+TEST_CASE("registration writes the class, the ProgID, the type library and the add-in entry") {
+  CHECK_HR(CallExport("DllRegisterServer"), S_OK);
+  const std::string dll = Narrow(TheSession().dll_path);
+  CHECK_EQ(RegText(HKEY_CURRENT_USER, kClassKey + L"\\InprocServer32", nullptr), dll);
+  CHECK_EQ(RegText(HKEY_CURRENT_USER, kClassKey + L"\\InprocServer32", L"ThreadingModel"),
+           std::string("Apartment"));
+  CHECK_EQ(RegText(HKEY_CURRENT_USER, kClassKey + L"\\ProgID", nullptr),
+           std::string("Quorvane.Connect"));
+  CHECK_EQ(RegText(HKEY_CURRENT_USER, kProgIdKey + L"\\CLSID", nullptr),
+           Narrow(std::wstring_view(kConnectClsidText)));
+  CHECK_EQ(RegText(HKEY_CURRENT_USER, kAddinKey, L"FriendlyName"), std::string("Quorvan"));
+  CHECK_EQ(RegText(HKEY_CURRENT_USER, kAddinKey, L"Description"),
+           std::string("Add-In Project Template"));
+  DWORD load = 0;
+  DWORD size = sizeof(load);
+  CHECK(RegGetValueW(HKEY_CURRENT_USER, kAddinKey, L"LoadBehavior", RRF_RT_REG_DWORD, nullptr,
+                     &load, &size) == ERROR_SUCCESS);
+  CHECK_EQ(load, 3ul);
+  BSTR registered = nullptr;
+  CHECK_HR(QueryPathOfRegTypeLib(kTypeLibraryId, 1, 0, LOCALE_NEUTRAL, &registered), S_OK);
+  CHECK_EQ(Narrow(registered), dll);
+  SysFreeString(registered);
+  // Nothing is written machine-wide by the library itself.
+  CHECK(!KeyExists(HKEY_LOCAL_MACHINE,
+                   L"Software\\Microsoft\\Office\\Excel\\Addins\\Quorvane.Connect"));
+
+  // This COM reads no per-user class registrations: copy the class keys to the machine's.
+  for (const std::wstring& key : {kClassKey, kProgIdKey}) {
+    HKEY source = nullptr;
+    HKEY target = nullptr;
+    CHECK(RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &source) == ERROR_SUCCESS);
+    CHECK(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                          &target, nullptr) == ERROR_SUCCESS);
+    CHECK(RegCopyTreeW(source, nullptr, target) == ERROR_SUCCESS);
+    RegCloseKey(source);
+    RegCloseKey(target);
+  }
+}
+
+TEST_CASE("version resource names the library, its product and its version") {
+  DWORD ignored = 0;
+  DWORD size = GetFileVersionInfoSizeW(TheSession().dll_path.c_str(), &ignored);
+  CHECK(size > 0);
+  std::vector<BYTE> data(size);
+  CHECK(GetFileVersionInfoW(TheSession().dll_path.c_str(), 0, size, data.data()));
+  CHECK_EQ(VersionString(data, "InternalName"), std::string("Quorvane"));
+  CHECK_EQ(VersionString(data, "OriginalFilename"), std::string("Quorvane.dll"));
+  CHECK_EQ(VersionString(data, "ProductName"), std::string("Vantorel"));
+  CHECK_EQ(VersionString(data, "FileVersion"), std::string("3.25"));
+  CHECK_EQ(VersionString(data, "ProductVersion"), std::string("3.25"));
+  CHECK_EQ(VersionString(data, "Comments"), std::string(reg::kComments));
+  CHECK_EQ(VersionString(data, "OLESelfRegister"), std::string(""));
+  struct Translation {
+    WORD language, code_page;
+  }* translation = nullptr;
+  UINT length = 0;
+  CHECK(VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation",
+                       reinterpret_cast<void**>(&translation), &length));
+  CHECK(length >= sizeof(Translation) && translation->language == 0x0409 &&
+        translation->code_page == 0x04B0);
+}
+
+TEST_CASE("type library: Quorvane 1.0 with Connect and oRibbon, numbers as the callbacks have") {
+  ComPtr<ITypeLib> library;
+  CHECK_HR(LoadTypeLibEx(TheSession().dll_path.c_str(), REGKIND_NONE, library.Put()), S_OK);
+  if (!library) return;
+  BSTR name = nullptr;
+  BSTR doc = nullptr;
+  CHECK_HR(library->GetDocumentation(-1, &name, &doc, nullptr, nullptr), S_OK);
+  CHECK_EQ(Narrow(name), std::string("Quorvane"));
+  CHECK_EQ(Narrow(doc), std::string("Sample AddIn Project"));
+  SysFreeString(name);
+  SysFreeString(doc);
+  TLIBATTR* attributes = nullptr;
+  CHECK_HR(library->GetLibAttr(&attributes), S_OK);
+  CHECK(attributes->wMajorVerNum == 1 && attributes->wMinorVerNum == 0);
+  CHECK(attributes->guid == kTypeLibraryId);
+  library->ReleaseTLibAttr(attributes);
+
+  ComPtr<ITypeInfo> connect;
+  CHECK_HR(library->GetTypeInfoOfGuid(kConnectClsid, connect.Put()), S_OK);
+  std::vector<std::string> classes;
+  for (UINT i = 0; i < library->GetTypeInfoCount(); ++i) {
+    TYPEKIND kind;
+    library->GetTypeInfoType(i, &kind);
+    if (kind != TKIND_COCLASS) continue;
+    BSTR class_name = nullptr;
+    library->GetDocumentation(static_cast<INT>(i), &class_name, nullptr, nullptr, nullptr);
+    classes.push_back(Narrow(class_name));
+    SysFreeString(class_name);
+  }
+  CHECK((classes == std::vector<std::string>{"Connect", "oRibbon"}));
+
+  // The dispinterface of Connect numbers its operations as the callback table does.
+  ComPtr<ITypeInfo> dispinterface;
+  HREFTYPE ref = 0;
+  CHECK_HR(connect->GetRefTypeOfImplType(0, &ref), S_OK);
+  CHECK_HR(connect->GetRefTypeInfo(ref, dispinterface.Put()), S_OK);
+  for (int id = 1; !ribbon::CallbackName(id).empty(); ++id) {
+    std::wstring callback = Widen(ribbon::CallbackName(id));
+    LPOLESTR names[] = {callback.data()};
+    MEMBERID member = 0;
+    CHECK_HR(dispinterface->GetIDsOfNames(names, 1, &member), S_OK);
+    CHECK_EQ(member, static_cast<MEMBERID>(id));
+  }
+}
+
+// --- Creation and connection ---
+
+TEST_CASE("the host creates Quorvane.Connect by ProgID and connects it") {
+  Session& s = TheSession();
+  CLSID clsid{};
+  CHECK_HR(CLSIDFromProgID(L"Quorvane.Connect", &clsid), S_OK);
+  CHECK(clsid == kConnectClsid);
+  CHECK_HR(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                            reinterpret_cast<void**>(s.connect.Put())),
+           S_OK);
+  if (!s.connect) return;
+  s.extensibility = s.connect.As<IDTExtensibility2>(__uuidof(IDTExtensibility2));
+  s.ribbon_extensibility = s.connect.As<IRibbonExtensibility>(__uuidof(IRibbonExtensibility));
+  CHECK(s.extensibility);
+  CHECK(s.ribbon_extensibility);
+  CHECK(!s.connect.As<IUnknown>(IID_IClassFactory));
+  CHECK_HR(CallExport("DllCanUnloadNow"), S_FALSE);
+
+  SAFEARRAY* custom = SafeArrayCreateVector(VT_VARIANT, 0, 0);
+  CHECK_HR(s.extensibility->OnConnection(s.app, 1, nullptr, &custom), S_OK);
+  CHECK(s.watcher->TakeMessageBoxes().empty());
+
+  BSTR xml = nullptr;
+  Bstr id(std::string_view(ribbon::kWorkbookRibbonId));
+  CHECK_HR(s.ribbon_extensibility->GetCustomUI(id.Get(), &xml), S_OK);
+  CHECK_EQ(Narrow(xml), ribbon::GetRibbonXMLText(ribbon::kWorkbookRibbonId));
+  CHECK(Narrow(xml).find("onButtonPressed") != std::string::npos);
+  SysFreeString(xml);
+  Bstr other(std::string_view("Microsoft.Excel.Chart"));
+  CHECK_HR(s.ribbon_extensibility->GetCustomUI(other.Get(), &xml), S_OK);
+  CHECK_EQ(Narrow(xml), std::string());
+  SysFreeString(xml);
+  CHECK_HR(s.ribbon_extensibility->GetCustomUI(id.Get(), nullptr), E_POINTER);
+
+  // The default options are on once the ribbon was asked for.
+  Variant pressed;
+  CHECK_HR(CallByName(s.connect.Get(), L"GetPressed", {Control("chkRoundNum")}, &pressed), S_OK);
+  CHECK(pressed.type() == VT_BOOL);
+
+  CHECK_HR(CallByName(s.connect.Get(), L"OnRibbonLoad", {Variant::Dispatch(s.ribbon)}), S_OK);
+  CHECK_EQ(s.ribbon->invalidations, 0);
+  CHECK_HR(s.extensibility->OnStartupComplete(&custom), S_OK);
+  CHECK_EQ(s.ribbon->invalidations, 1);
+  SafeArrayDestroy(custom);
+}
+
+// --- Callbacks by name ---
+
+TEST_CASE("callbacks are found by name without regard to case; unknown names are refused") {
+  Session& s = TheSession();
+  for (const wchar_t* spelling : {L"onButtonPressed", L"OnButtonPressed", L"ONBUTTONPRESSED"}) {
+    DISPID id = 0;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(spelling)};
+    CHECK_HR(s.connect->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), S_OK);
+    CHECK_EQ(id, static_cast<DISPID>(*ribbon::FindCallback("onButtonPressed")));
+  }
+  DISPID id = 0;
+  LPOLESTR unknown[] = {const_cast<LPOLESTR>(L"OnAction2")};
+  CHECK_HR(s.connect->GetIDsOfNames(IID_NULL, unknown, 1, LOCALE_USER_DEFAULT, &id),
+           DISP_E_UNKNOWNNAME);
+  CHECK_EQ(id, static_cast<DISPID>(DISPID_UNKNOWN));
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  CHECK_HR(s.connect->Invoke(999, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr,
+                             nullptr, nullptr),
+           DISP_E_MEMBERNOTFOUND);
+}
+
+TEST_CASE("wrong numbers and kinds of arguments give DISP_E codes, never a crash") {
+  Session& s = TheSession();
+  CHECK_HR(CallByName(s.connect.Get(), L"OnGetText", {}), DISP_E_BADPARAMCOUNT);
+  CHECK_HR(CallByName(s.connect.Get(), L"On_Action", {Control("chkRoundNum")}),
+           DISP_E_BADPARAMCOUNT);
+  CHECK_HR(CallByName(s.connect.Get(), L"RefreshCounts", {Variant::Int(1)}), DISP_E_BADPARAMCOUNT);
+  CHECK_HR(CallByName(s.connect.Get(), L"OnGetText", {Variant::Text("EditBox1")}),
+           DISP_E_TYPEMISMATCH);
+  CHECK_HR(CallByName(s.connect.Get(), L"GetEnable", {Variant::Double(2.5)}), DISP_E_TYPEMISMATCH);
+  CHECK_HR(
+      CallByName(s.connect.Get(), L"On_Action", {Control("chkRoundNum"), Variant::Text("yes")}),
+      DISP_E_TYPEMISMATCH);
+  CHECK_HR(CallByName(s.connect.Get(), L"OnGetText", {Variant::Dispatch(nullptr)}),
+           DISP_E_TYPEMISMATCH);
+  // A named argument is not taken.
+  DISPID id = static_cast<DISPID>(*ribbon::FindCallback("OnGetText"));
+  Variant control = Control("EditBox1");
+  VARIANT arg = control.get();
+  DISPID name = 7;
+  DISPPARAMS params{&arg, &name, 1, 1};
+  CHECK_HR(s.connect->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
+                             nullptr, nullptr),
+           DISP_E_NONAMEDARGS);
+}
+
+// The twelve counters as the ribbon labels show them.
+std::vector<std::string> RibbonCounts(IDispatch* connect) {
+  std::vector<std::string> out;
+  for (int i = 0; i < engine::kCounterCount; ++i) {
+    Variant text;
+    std::string id(engine::RibbonLabel(static_cast<engine::Counter>(i)));
+    if (FAILED(CallByName(connect, L"OnGetText", {Control(id)}, &text)) || text.type() != VT_BSTR) {
+      out.push_back("<failed>");
+    } else {
+      out.push_back(id + "=" + Narrow(V_BSTR(&text.get())));
+    }
+  }
+  return out;
+}
+
+// The same ranges and comparison through the add-in's own objects, on a second in-memory host.
+struct DirectRun {
+  memhost::MemHost host;
+  forms::RecordingUi ui;
+  addin::MemorySettings settings;
+  addin::Library library{ui, settings};
+  addin::Connect connect{library};
+
+  struct NoRibbon : ribbon::RibbonUI {
+    void Invalidate() override {}
+    void InvalidateControl(const std::string&) override {}
+  } ribbon;
+
+  DirectRun() {
+    FillBook(host);
+    host.SetInputBoxHandler([this](const memhost::InputBoxRequest& request) {
+      return std::optional<host::Range>(host.Worksheets("Sheet1").Cells(
+          request.title.find('1') != std::string::npos ? host::Area{1, 1, 12, 1}
+                                                       : host::Area{1, 3, 10, 3}));
+    });
+    addin::ApplicationObject app(host);
+    connect.IDTExtensibility2_OnConnection(&app, 1);
+    connect.IRibbonExtensibility_GetCustomUI(ribbon::kWorkbookRibbonId);
+    connect.OnRibbonLoad(&ribbon);
+    for (const char* id : {"btnRange1", "btnRange2", "btnCompare"}) {
+      ribbon::FixedControl control(id);
+      connect.onButtonPressed(control);
+    }
+  }
+
+  std::vector<std::string> Counts() {
+    std::vector<std::string> out;
+    for (int i = 0; i < engine::kCounterCount; ++i) {
+      std::string id(engine::RibbonLabel(static_cast<engine::Counter>(i)));
+      ribbon::FixedControl control(id);
+      out.push_back(id + "=" + connect.OnGetText(control));
+    }
+    return out;
+  }
+};
+
+TEST_CASE("set both ranges through the input box; the edit boxes show them") {
+  Session& s = TheSession();
+  s.host.SetInputBoxHandler([&s](const memhost::InputBoxRequest& request) {
+    return std::optional<host::Range>(s.host.Worksheets("Sheet1").Cells(
+        request.title.find('1') != std::string::npos ? host::Area{1, 1, 12, 1}
+                                                     : host::Area{1, 3, 10, 3}));
+  });
+  Variant enabled;
+  CHECK_HR(CallByName(s.connect.Get(), L"GetEnable", {Control("btnCompare")}, &enabled), S_OK);
+  CHECK(enabled.type() == VT_BOOL && V_BOOL(&enabled.get()) == VARIANT_FALSE);
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnRange1")}), S_OK);
+  CHECK_HR(CallByName(s.connect.Get(), L"OnButtonPressed", {Control("btnRange2")}), S_OK);
+  CHECK_EQ(s.host.input_boxes().size(), 2u);
+  Variant text;
+  CHECK_HR(CallByName(s.connect.Get(), L"OnGetText", {Control("EditBox1")}, &text), S_OK);
+  CHECK(text.type() == VT_BSTR);
+  CHECK_EQ(ToText(text), std::string("[Book1.xlsx]Sheet1!$A$1:$A$12"));
+  CHECK_HR(CallByName(s.connect.Get(), L"OnGetText", {Control("EditBox2")}, &text), S_OK);
+  CHECK_EQ(ToText(text), std::string("[Book1.xlsx]Sheet1!$C$1:$C$10"));
+  CHECK_HR(CallByName(s.connect.Get(), L"GetEnable", {Control("btnCompare")}, &enabled), S_OK);
+  CHECK(enabled.type() == VT_BOOL && V_BOOL(&enabled.get()) == VARIANT_TRUE);
+  CHECK(s.watcher->TakeMessageBoxes().empty());
+}
+
+TEST_CASE("a comparison through COM gives the marks and counts of the same run made directly") {
+  Session& s = TheSession();
+  s.watcher->TakeForms();
+  // During the run, once the marking has begun: read the results form and take its picture.
+  bool captured = false;
+  std::vector<std::string> form_texts;
+  s.app->SetCallHook([&](const std::string& member) {
+    if (captured || member != "AddComment") return;
+    captured = true;
+    HWND form = FindWindowW(kFormClass, L"Result of Comparison");
+    CHECK(form != nullptr && IsWindowVisible(form));
+    if (form == nullptr) return;
+    UpdateWindow(form);
+    form_texts = ChildTexts(form);
+    std::wstring png = s.output_dir + L"\\results-form.png";
+    CHECK(SaveWindowPng(form, png));
+  });
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnCompare")}), S_OK);
+  s.app->SetCallHook(nullptr);
+  CHECK(captured);
+  CHECK(std::find(form_texts.begin(), form_texts.end(), "Stop") != form_texts.end());
+  CHECK(std::find(form_texts.begin(), form_texts.end(), "Range #1") != form_texts.end());
+
+  DirectRun direct;
+  CHECK_EQ(Describe(s.host), Describe(direct.host));
+  CHECK(RibbonCounts(s.connect.Get()) == direct.Counts());
+  std::vector<std::string> counts = RibbonCounts(s.connect.Get());
+  CHECK(counts[0] == "lblCount01= 11");  // row 6 is hidden
+  CHECK(Describe(s.host).find("CmtNum") != std::string::npos);
+
+  // The status bar showed the run and was handed back; the form is hidden again.
+  const auto& history = s.host.status_bar_history();
+  CHECK(history.size() >= 2 &&
+        history.front() == std::optional<std::string>("Ranges Comparison is in Progress ...."));
+  CHECK(!s.host.status_bar().has_value());
+  HWND form = FindWindowW(kFormClass, L"Result of Comparison");
+  CHECK(form != nullptr && !IsWindowVisible(form));
+  // The form's labels kept the last counts: "Count" of Range 1.
+  CHECK(std::find(form_texts.begin(), form_texts.end(), "Count") != form_texts.end());
+  CHECK(s.ribbon->invalidated_controls.size() > 12);
+  CHECK(s.watcher->TakeMessageBoxes().empty());
+}
+
+TEST_CASE("options are ticked by name with the host's boolean, plain or by reference") {
+  Session& s = TheSession();
+  Variant pressed;
+  CHECK_HR(CallByName(s.connect.Get(), L"GetPressed", {Control("chkIgnoreZero")}, &pressed), S_OK);
+  const bool initially = V_BOOL(&pressed.get()) != VARIANT_FALSE;
+  CHECK_HR(
+      CallByName(s.connect.Get(), L"On_Action", {Control("chkIgnoreZero"), Variant::Bool(true)}),
+      S_OK);
+  CHECK_HR(CallByName(s.connect.Get(), L"GetPressed", {Control("chkIgnoreZero")}, &pressed), S_OK);
+  CHECK(pressed.type() == VT_BOOL && V_BOOL(&pressed.get()) == VARIANT_TRUE);
+  VARIANT_BOOL off = VARIANT_FALSE;
+  Variant by_reference;
+  V_VT(by_reference.Put()) = VT_BOOL | VT_BYREF;
+  const_cast<VARIANT&>(by_reference.get()).pboolVal = &off;
+  CHECK_HR(CallByName(s.connect.Get(), L"On_Action", {Control("chkIgnoreZero"), by_reference}),
+           S_OK);
+  CHECK_HR(CallByName(s.connect.Get(), L"GetPressed", {Control("chkIgnoreZero")}, &pressed), S_OK);
+  CHECK(pressed.type() == VT_BOOL && V_BOOL(&pressed.get()) == VARIANT_FALSE);
+  CHECK_HR(CallByName(s.connect.Get(), L"On_Action",
+                      {Control("chkIgnoreZero"), Variant::Bool(initially)}),
+           S_OK);
+  // An id no option has.
+  CHECK_HR(CallByName(s.connect.Get(), L"GetPressed", {Control("chkNoSuch")}, &pressed), S_OK);
+  CHECK(pressed.type() == VT_BOOL && V_BOOL(&pressed.get()) == VARIANT_FALSE);
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnNoSuch")}), S_OK);
+  CHECK(s.watcher->TakeMessageBoxes().empty());
+}
+
+TEST_CASE("clear formatting gives every cell its fill back and removes the marks") {
+  Session& s = TheSession();
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnClearFormating")}), S_OK);
+  memhost::MemHost fresh;
+  FillBook(fresh);
+  CHECK_EQ(Describe(s.host), Describe(fresh));
+  std::vector<std::string> counts = RibbonCounts(s.connect.Get());
+  CHECK_EQ(counts[0], std::string("lblCount01= 0"));
+}
+
+TEST_CASE(
+    "a host call failing in the middle of a comparison fails the callback; the add-in goes on") {
+  Session& s = TheSession();
+  auto* sheet = dynamic_cast<memhost::MemWorksheet*>(&s.host.Worksheets("Sheet1"));
+  sheet->Protect(true);
+  EXCEPINFO info{};
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnCompare")}, nullptr, &info),
+           DISP_E_EXCEPTION);
+  CHECK_EQ(Narrow(info.bstrDescription), std::string(memhost::kProtectedSheet));
+  SysFreeString(info.bstrSource);
+  SysFreeString(info.bstrDescription);
+  SysFreeString(info.bstrHelpFile);
+  sheet->Protect(false);
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnCompare")}), S_OK);
+  // The host numbers new shapes on from the earlier runs; the rest is as a first run's.
+  static const std::regex kShapeNumber("Rectangle \\d+");
+  DirectRun direct;
+  CHECK_EQ(std::regex_replace(Describe(s.host), kShapeNumber, "Rectangle #"),
+           std::regex_replace(Describe(direct.host), kShapeNumber, "Rectangle #"));
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnClearFormating")}), S_OK);
+}
+
+TEST_CASE("the results form's Stop button, pressed during a run, stops it") {
+  Session& s = TheSession();
+  bool pressed = false;
+  s.app->SetCallHook([&](const std::string& member) {
+    if (pressed || member != "AddComment") return;
+    pressed = s.watcher->PressButton("Result of Comparison", "Stop");
+  });
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnCompare")}), S_OK);
+  s.app->SetCallHook(nullptr);
+  CHECK(pressed);
+  // The first mismatch was being marked when Stop was pressed: the run ended before seeing all.
+  DirectRun direct;
+  CHECK(Describe(s.host) != Describe(direct.host));
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnClearFormating")}), S_OK);
+}
+
+TEST_CASE("V.N.T and About show their forms as modeless windows") {
+  Session& s = TheSession();
+  s.watcher->TakeForms();
+  CHECK_HR(CallByName(s.connect.Get(), L"VNT", {Control("btnVNT")}), S_OK);
+  HWND results = FindWindowW(kFormClass, L"Result of Comparison");
+  CHECK(results != nullptr && IsWindowVisible(results));
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnAbout")}), S_OK);
+  HWND about = FindWindowW(kFormClass, L"About");
+  CHECK(about != nullptr && IsWindowVisible(about));
+  for (int i = 0; i < 50; ++i) {
+    PumpMessages();
+    Sleep(10);
+  }
+  std::vector<SeenForm> forms = s.watcher->TakeForms();
+  bool saw_about = false;
+  for (const SeenForm& form : forms) saw_about = saw_about || form.caption == "About";
+  CHECK(saw_about);
+  if (about != nullptr) PostMessageW(about, WM_CLOSE, 0, 0);
+  if (results != nullptr) PostMessageW(results, WM_CLOSE, 0, 0);
+  PumpMessages();
+}
+
+TEST_CASE("an object that is not the application gets the warning, once") {
+  Session& s = TheSession();
+  ComPtr<IDTExtensibility2> second;
+  CHECK_HR(CoCreateInstance(kConnectClsid, nullptr, CLSCTX_INPROC_SERVER,
+                            __uuidof(IDTExtensibility2), reinterpret_cast<void**>(second.Put())),
+           S_OK);
+  if (!second) return;
+  s.watcher->TakeMessageBoxes();
+  CHECK_HR(second->OnConnection(s.ribbon, 0, nullptr, nullptr), S_OK);
+  CHECK_HR(second->OnConnection(nullptr, 0, nullptr, nullptr), S_OK);
+  std::vector<SeenMessageBox> boxes = s.watcher->TakeMessageBoxes();
+  CHECK_EQ(boxes.size(), 2u);
+  for (const SeenMessageBox& box : boxes) {
+    CHECK_EQ(box.text, std::string("Unable to initialize Application Object!"));
+    CHECK_EQ(box.title, std::string("Quorvane"));
+    CHECK(box.has_icon);
+  }
+  CHECK_HR(second->OnDisconnection(0, nullptr), S_OK);
+}
+
+TEST_CASE("the DisplayOnConnect setting lives in the macro language's settings key") {
+  RegistrySettings settings;
+  CHECK_EQ(settings.GetSetting("Quorvane", "Settings", "DisplayOnConnect", "0"), std::string("0"));
+  settings.SaveSetting("Quorvane", "Settings", "DisplayOnConnect", "1");
+  CHECK_EQ(RegText(HKEY_CURRENT_USER, L"Software\\VB and VBA Program Settings\\Quorvane\\Settings",
+                   L"DisplayOnConnect"),
+           std::string("1"));
+  CHECK_EQ(settings.GetSetting("Quorvane", "Settings", "DisplayOnConnect", "0"), std::string("1"));
+  RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VB and VBA Program Settings\\Quorvane");
+}
+
+TEST_CASE("disconnection releases nothing; the library unloads once every object is gone") {
+  Session& s = TheSession();
+  CHECK_HR(s.extensibility->OnDisconnection(1, nullptr), S_OK);
+  CHECK_HR(s.extensibility->OnBeginShutdown(nullptr), S_OK);
+  CHECK_HR(CallExport("DllCanUnloadNow"), S_FALSE);
+  s.extensibility.Reset();
+  s.ribbon_extensibility.Reset();
+  s.connect.Reset();
+  CHECK_HR(CallExport("DllCanUnloadNow"), S_OK);
+  // The library still holds the application and the ribbon for its shared state.
+  CHECK(s.ribbon->references() > 1);
+  // Unloading releases them all.
+  FreeLibrary(s.library);
+  s.library = nullptr;
+  for (int i = 0; i < 3 && GetModuleHandleW(L"Quorvane.dll") != nullptr; ++i) {
+    CoFreeUnusedLibrariesEx(0, 0);
+    Sleep(50);
+  }
+  CHECK(GetModuleHandleW(L"Quorvane.dll") == nullptr);
+  CHECK_EQ(s.ribbon->references(), 1ul);
+  CHECK_EQ(s.app->references(), 1ul);
+  CHECK_EQ(DispatchObject::LiveObjects(), 2l);  // the test's own application and ribbon
+}
+
+TEST_CASE("unregistration removes exactly what registration wrote, and may run twice") {
+  Session& s = TheSession();
+  s.library = LoadLibraryW(s.dll_path.c_str());
+  CHECK(s.library != nullptr);
+  CHECK_HR(CallExport("DllUnregisterServer"), S_OK);
+  CHECK(!KeyExists(HKEY_CURRENT_USER, kClassKey));
+  CHECK(!KeyExists(HKEY_CURRENT_USER, kProgIdKey));
+  CHECK(!KeyExists(HKEY_CURRENT_USER, kAddinKey));
+  BSTR registered = nullptr;
+  CHECK(FAILED(QueryPathOfRegTypeLib(kTypeLibraryId, 1, 0, LOCALE_NEUTRAL, &registered)));
+  // The parent keys of the add-in entry stay: other add-ins live there too.
+  CHECK(KeyExists(HKEY_CURRENT_USER, L"Software\\Microsoft\\Office\\Excel\\Addins"));
+  CHECK_HR(CallExport("DllUnregisterServer"), S_OK);
+  // The copies made for this COM go too.
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, kClassKey.c_str());
+  RegDeleteKeyW(HKEY_LOCAL_MACHINE, kClassKey.c_str());
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, kProgIdKey.c_str());
+  RegDeleteKeyW(HKEY_LOCAL_MACHINE, kProgIdKey.c_str());
+  FreeLibrary(s.library);
+  s.library = nullptr;
+}
+
+}  // namespace
+}  // namespace quorvane::windows::testing

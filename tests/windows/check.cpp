@@ -1,0 +1,48 @@
+#include "check.h"
+
+#include <cstdio>
+#include <exception>
+
+namespace quorvane::windows::testing {
+
+Runner& Runner::Get() {
+  static Runner runner;
+  return runner;
+}
+
+void Runner::Fail(const char* file, int line, const std::string& message) {
+  ++failures_in_case_;
+  std::printf("  %s:%d: check failed: %s\n", file, line, message.c_str());
+  std::fflush(stdout);
+}
+
+int Runner::RunAll(const std::string& filter) {
+  int passed = 0;
+  int failed = 0;
+  for (Case& c : cases_) {
+    if (!filter.empty() && c.name.find(filter) == std::string::npos) continue;
+    std::printf("[ RUN  ] %s\n", c.name.c_str());
+    std::fflush(stdout);
+    failures_in_case_ = 0;
+    try {
+      c.body();
+    } catch (const std::exception& error) {
+      Fail(__FILE__, __LINE__, std::string("exception: ") + error.what());
+    } catch (...) {
+      Fail(__FILE__, __LINE__, "unknown exception");
+    }
+    if (failures_in_case_ == 0) {
+      ++passed;
+      std::printf("[  OK  ] %s\n", c.name.c_str());
+    } else {
+      ++failed;
+      std::printf("[ FAIL ] %s\n", c.name.c_str());
+    }
+    std::fflush(stdout);
+  }
+  std::printf("%d passed, %d failed\n", passed, failed);
+  std::fflush(stdout);
+  return failed;
+}
+
+}  // namespace quorvane::windows::testing

@@ -1,0 +1,154 @@
+#include "dispatch_object.h"
+
+#include <algorithm>
+#include <exception>
+
+#include "host/error.h"
+
+namespace quorvane::windows::testing {
+
+namespace {
+
+std::atomic<long> live_objects{0};
+std::atomic<long> name_lookups{0};
+
+std::string Lower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+// Named arguments get numbers from one list shared by all objects.
+constexpr const char* kParameterNames[] = {"prompt", "title",   "default",   "type",  "external",
+                                           "text",   "address", "newwindow", "start", "overwrite"};
+constexpr DISPID kFirstParameterId = 1000;
+
+HRESULT Raise(EXCEPINFO* exception, const std::string& description) {
+  if (exception != nullptr) {
+    *exception = EXCEPINFO{};
+    exception->wCode = 1004;
+    exception->bstrSource = Bstr(std::string_view("Microsoft Excel")).Detach();
+    exception->bstrDescription = Bstr(description).Detach();
+  }
+  return DISP_E_EXCEPTION;
+}
+
+}  // namespace
+
+const Variant* DispCall::Arg(std::size_t position, const std::string& name) const {
+  if (auto found = named.find(name); found != named.end()) return &found->second;
+  if (position < args.size() && !(args[position].type() == VT_ERROR &&
+                                  V_ERROR(&args[position].get()) == DISP_E_PARAMNOTFOUND)) {
+    return &args[position];
+  }
+  return nullptr;
+}
+
+DispatchObject::DispatchObject() { ++live_objects; }
+DispatchObject::~DispatchObject() { --live_objects; }
+
+long DispatchObject::LiveObjects() { return live_objects; }
+long DispatchObject::NameLookups() { return name_lookups; }
+
+void DispatchObject::Add(std::string name, Member member) {
+  members_.emplace_back(std::move(name), std::move(member));
+}
+
+HRESULT DispatchObject::QueryInterface(REFIID iid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  bool known = iid == IID_IUnknown || iid == IID_IDispatch ||
+               std::find(extra_iids_.begin(), extra_iids_.end(), iid) != extra_iids_.end();
+  if (!known) {
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  *object = static_cast<IDispatch*>(this);
+  AddRef();
+  return S_OK;
+}
+
+ULONG DispatchObject::AddRef() { return ++references_; }
+
+ULONG DispatchObject::Release() {
+  ULONG left = --references_;
+  if (left == 0) delete this;
+  return left;
+}
+
+HRESULT DispatchObject::GetTypeInfoCount(UINT* count) {
+  *count = 0;
+  return S_OK;
+}
+
+HRESULT DispatchObject::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
+  *info = nullptr;
+  return DISP_E_BADINDEX;
+}
+
+HRESULT DispatchObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+  ++name_lookups;
+  HRESULT hr = S_OK;
+  for (UINT i = 0; i < count; ++i) {
+    std::string name = Lower(Narrow(std::wstring_view(names[i])));
+    ids[i] = DISPID_UNKNOWN;
+    if (i == 0) {
+      for (std::size_t m = 0; m < members_.size(); ++m) {
+        if (Lower(members_[m].first) == name) ids[i] = static_cast<DISPID>(m + 1);
+      }
+    } else {
+      for (std::size_t p = 0; p < std::size(kParameterNames); ++p) {
+        if (kParameterNames[p] == name) ids[i] = kFirstParameterId + static_cast<DISPID>(p);
+      }
+    }
+    if (ids[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
+  }
+  return hr;
+}
+
+HRESULT DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                               VARIANT* result, EXCEPINFO* exception, UINT*) {
+  if (id < 1 || id > static_cast<DISPID>(members_.size())) return DISP_E_MEMBERNOTFOUND;
+  auto& [name, member] = members_[static_cast<std::size_t>(id - 1)];
+  ++calls_[name];
+  DispCall call;
+  call.flags = flags;
+  for (UINT i = 0; i < params->cArgs; ++i) {
+    const VARIANT& arg = params->rgvarg[i];
+    if (i < params->cNamedArgs) {
+      DISPID named = params->rgdispidNamedArgs[i];
+      if (named == DISPID_PROPERTYPUT) {
+        call.put = Variant::Copy(arg);
+      } else if (named >= kFirstParameterId &&
+                 named < kFirstParameterId + static_cast<DISPID>(std::size(kParameterNames))) {
+        call.named[kParameterNames[named - kFirstParameterId]] = Variant::Copy(arg);
+      } else {
+        return DISP_E_PARAMNOTFOUND;
+      }
+    } else {
+      call.args.insert(call.args.begin(), Variant::Copy(arg));
+    }
+  }
+  if ((flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0 && !call.is_put()) {
+    return DISP_E_PARAMNOTOPTIONAL;
+  }
+  try {
+    Variant value = member(call);
+    if (result != nullptr) *result = value.Detach();
+    return S_OK;
+  } catch (const DispError& error) {
+    return Raise(exception, error.description);
+  } catch (const host::HostError& error) {
+    return Raise(exception, error.description());
+  } catch (const std::exception& error) {
+    return Raise(exception, error.what());
+  }
+}
+
+Variant Hand(DispatchObject* object) {
+  Variant v = Variant::Dispatch(object);
+  object->Release();
+  return v;
+}
+
+}  // namespace quorvane::windows::testing

@@ -1,0 +1,449 @@
+#include "fake_excel.h"
+
+#include <memory>
+
+#include "host/error.h"
+#include "host/reference.h"
+#include "windows/dispatch_call.h"
+#include "windows/host_adapter.h"
+#include "windows/office.h"
+
+namespace quorvane::windows::testing {
+
+namespace {
+
+// Base of the application's objects: counts calls and runs the application's hook.
+class Part : public DispatchObject {
+ public:
+  explicit Part(FakeApplication& app) : app_(app) { app_.AddRef(); }
+  ~Part() override { app_.Release(); }
+
+ protected:
+  void Member(std::string name, Member member) {
+    Add(name, [this, name, member = std::move(member)](DispCall& call) {
+      app_.CountCall();
+      app_.Notify(name);
+      return member(call);
+    });
+  }
+  FakeApplication& app_;
+};
+
+const Variant& Required(const DispCall& call, std::size_t position, const std::string& name) {
+  const Variant* arg = call.Arg(position, name);
+  if (arg == nullptr) throw DispError{"Argument not optional"};
+  return *arg;
+}
+
+std::string TextArg(const DispCall& call, std::size_t position, const std::string& name) {
+  return ToText(Required(call, position, name));
+}
+
+double NumberArg(const DispCall& call, std::size_t position, const std::string& name) {
+  return ToDouble(Required(call, position, name));
+}
+
+Variant Nothing() { return Variant::Dispatch(nullptr); }
+
+class FakeWorkbook;
+class FakeWorksheet;
+class FakeRange;
+
+Variant MakeWorkbook(FakeApplication& app, memhost::MemWorkbook& book);
+Variant MakeWorksheet(FakeApplication& app, memhost::MemWorksheet& sheet);
+Variant MakeRange(FakeApplication& app, const host::Range& range);
+
+memhost::MemWorksheet& MemSheet(host::Worksheet& sheet) {
+  return dynamic_cast<memhost::MemWorksheet&>(sheet);
+}
+
+class FakeRange : public Part {
+ public:
+  FakeRange(FakeApplication& app, host::Range range, bool entire_row = false)
+      : Part(app), range_(std::move(range)) {
+    Member("Item", [this](DispCall& call) {
+      if (call.args.size() >= 2) {
+        int row = static_cast<int>(NumberArg(call, 0, "rowindex"));
+        int column = static_cast<int>(NumberArg(call, 1, "columnindex"));
+        const host::Area& first = range_.FirstArea();
+        const int r = first.top + row - 1;
+        const int c = first.left + column - 1;
+        if (row < 1 || column < 1 || r > host::kMaxRows || c > host::kMaxColumns) {
+          throw DispError{"Application-defined or object-defined error"};
+        }
+        return MakeRange(app_, host::Range(&range_.Parent(), host::Area{r, c, r, c}));
+      }
+      return MakeRange(app_, range_.Item(static_cast<std::int64_t>(NumberArg(call, 0, "index"))));
+    });
+    Member("Count",
+           [this](DispCall&) { return Variant::Double(static_cast<double>(range_.CellsCount())); });
+    Member("Cells", [this](DispCall&) { return MakeRange(app_, range_); });
+    Member("Value", [this](DispCall& call) {
+      if (call.is_put()) throw DispError{"not used by the add-in"};
+      return FromValue(range_.GetValue());
+    });
+    Member("Text", [this](DispCall&) { return Variant::Text(range_.Text()); });
+    Member("Address", [this](DispCall& call) {
+      const Variant* external = call.Arg(4, "external");
+      return Variant::Text(range_.Address(external != nullptr && ToBool(*external)));
+    });
+    Member("EntireRow", [this](DispCall&) {
+      host::Range row(&range_.Parent(),
+                      host::Area{range_.row(), 1, range_.row(), host::kMaxColumns});
+      return Hand(new FakeRange(app_, row, true));
+    });
+    Member("Hidden", [this, entire_row](DispCall&) {
+      if (!entire_row) throw DispError{"Unable to get the Hidden property of the Range class"};
+      return Variant::Bool(range_.RowHidden());
+    });
+    Member("Interior", [this](DispCall&) { return Hand(new Interior(app_, range_)); });
+    Member("Comment", [this](DispCall&) {
+      if (!range_.HasComment()) return Nothing();
+      return Hand(new Comment(app_, range_));
+    });
+    Member("AddComment", [this](DispCall&) {
+      range_.AddComment();
+      return Hand(new Comment(app_, range_));
+    });
+    Member("ClearComments", [this](DispCall&) {
+      range_.ClearComments();
+      return Variant();
+    });
+    Member("Parent", [this](DispCall&) { return MakeWorksheet(app_, MemSheet(range_.Parent())); });
+    Member("Worksheet",
+           [this](DispCall&) { return MakeWorksheet(app_, MemSheet(range_.Parent())); });
+    Member("Offset", [this](DispCall& call) {
+      const Variant* rows = call.Arg(0, "rowoffset");
+      const Variant* columns = call.Arg(1, "columnoffset");
+      return MakeRange(app_, range_.Offset(rows ? static_cast<int>(ToDouble(*rows)) : 0,
+                                           columns ? static_cast<int>(ToDouble(*columns)) : 0));
+    });
+    Member("Left", [this](DispCall&) { return Variant::Double(range_.Left()); });
+    Member("Top", [this](DispCall&) { return Variant::Double(range_.Top()); });
+    Member("Width", [this](DispCall&) { return Variant::Double(range_.Width()); });
+  }
+
+  const host::Range& range() const { return range_; }
+
+ private:
+  class Interior : public Part {
+   public:
+    Interior(FakeApplication& app, host::Range cell) : Part(app), cell_(std::move(cell)) {
+      Member("Color", [this](DispCall& call) {
+        if (call.is_put()) {
+          cell_.SetInteriorColor(ToValue(*call.put));
+          return Variant();
+        }
+        return Variant::Double(cell_.InteriorColor());
+      });
+      Member("Pattern", [this](DispCall& call) {
+        if (call.is_put()) {
+          cell_.SetInteriorPattern(ToValue(*call.put));
+          return Variant();
+        }
+        return Variant::Double(cell_.InteriorPattern());
+      });
+    }
+
+   private:
+    host::Range cell_;
+  };
+
+  class Comment : public Part {
+   public:
+    Comment(FakeApplication& app, host::Range cell) : Part(app), cell_(std::move(cell)) {
+      Member("Text", [this](DispCall& call) {
+        if (const Variant* text = call.Arg(0, "text")) cell_.SetCommentText(ToText(*text));
+        return Variant::Text(cell_.CommentText());
+      });
+      Member("Visible", [this](DispCall& call) {
+        if (!call.is_put()) throw DispError{"not used by the add-in"};
+        cell_.SetCommentVisible(ToBool(*call.put));
+        return Variant();
+      });
+    }
+
+   private:
+    host::Range cell_;
+  };
+
+  host::Range range_;
+};
+
+// A shape's fill, line, colour, text frame, characters and font: each member sets one field.
+class ShapePart : public Part {
+ public:
+  using Setter = std::function<void(host::Shape&, const Variant&)>;
+  ShapePart(FakeApplication& app, std::shared_ptr<host::Shape> shape)
+      : Part(app), shape_(std::move(shape)) {}
+  void Setting(std::string name, Setter setter) {
+    Member(std::move(name), [this, setter = std::move(setter)](DispCall& call) {
+      if (!call.is_put()) throw DispError{"not used by the add-in"};
+      setter(*shape_, *call.put);
+      return Variant();
+    });
+  }
+  void Method(std::string name, std::function<Variant(host::Shape&, DispCall&)> method) {
+    Member(std::move(name),
+           [this, method = std::move(method)](DispCall& call) { return method(*shape_, call); });
+  }
+  void Child(std::string name, std::function<void(ShapePart&)> build) {
+    Member(std::move(name), [this, build = std::move(build)](DispCall&) {
+      auto* part = new ShapePart(app_, shape_);
+      build(*part);
+      return Hand(part);
+    });
+  }
+
+ private:
+  std::shared_ptr<host::Shape> shape_;
+};
+
+int Int(const Variant& v) { return static_cast<int>(ToLong(v)); }
+
+Variant MakeShape(FakeApplication& app, std::unique_ptr<host::Shape> handle) {
+  auto* shape = new ShapePart(app, std::shared_ptr<host::Shape>(std::move(handle)));
+  shape->Method("Name", [](host::Shape& s, DispCall& call) {
+    if (!call.is_put()) return Variant::Text(s.Name());
+    s.SetName(ToText(*call.put));
+    return Variant();
+  });
+  shape->Method("Delete", [](host::Shape& s, DispCall&) {
+    s.Delete();
+    return Variant();
+  });
+  shape->Child("Fill", [](ShapePart& fill) {
+    fill.Method("Solid", [](host::Shape& s, DispCall&) {
+      s.SetFillSolid();
+      return Variant();
+    });
+    fill.Setting("Visible", [](host::Shape& s, const Variant& v) { s.SetFillVisible(ToBool(v)); });
+    fill.Child("ForeColor", [](ShapePart& color) {
+      color.Setting("SchemeColor",
+                    [](host::Shape& s, const Variant& v) { s.SetFillForeSchemeColor(Int(v)); });
+    });
+  });
+  shape->Child("Line", [](ShapePart& line) {
+    line.Setting("Visible", [](host::Shape& s, const Variant& v) { s.SetLineVisible(ToBool(v)); });
+    line.Setting("Weight", [](host::Shape& s, const Variant& v) { s.SetLineWeight(ToDouble(v)); });
+    line.Child("ForeColor", [](ShapePart& color) {
+      color.Setting("SchemeColor",
+                    [](host::Shape& s, const Variant& v) { s.SetLineForeSchemeColor(Int(v)); });
+    });
+  });
+  shape->Child("TextFrame", [](ShapePart& frame) {
+    frame.Setting("MarginLeft",
+                  [](host::Shape& s, const Variant& v) { s.SetMarginLeft(ToDouble(v)); });
+    frame.Setting("MarginRight",
+                  [](host::Shape& s, const Variant& v) { s.SetMarginRight(ToDouble(v)); });
+    frame.Setting("MarginTop",
+                  [](host::Shape& s, const Variant& v) { s.SetMarginTop(ToDouble(v)); });
+    frame.Setting("MarginBottom",
+                  [](host::Shape& s, const Variant& v) { s.SetMarginBottom(ToDouble(v)); });
+    frame.Setting("HorizontalAlignment",
+                  [](host::Shape& s, const Variant& v) { s.SetHorizontalAlignment(Int(v)); });
+    frame.Child("Characters", [](ShapePart& characters) {
+      characters.Setting("Text", [](host::Shape& s, const Variant& v) { s.SetText(ToText(v)); });
+      characters.Child("Font", [](ShapePart& font) {
+        font.Setting("Size", [](host::Shape& s, const Variant& v) { s.SetFontSize(ToDouble(v)); });
+        font.Setting("ColorIndex",
+                     [](host::Shape& s, const Variant& v) { s.SetFontColorIndex(Int(v)); });
+      });
+    });
+  });
+  return Hand(shape);
+}
+
+class Shapes : public Part {
+ public:
+  Shapes(FakeApplication& app, memhost::MemWorksheet& sheet) : Part(app), sheet_(sheet) {
+    Member("Count", [this](DispCall&) { return Variant::Int(sheet_.ShapesCount()); });
+    Member("Item", [this](DispCall& call) {
+      return Decorate(sheet_.ShapesItem(static_cast<int>(NumberArg(call, 0, "index"))));
+    });
+    Member("AddShape", [this](DispCall& call) {
+      return Decorate(sheet_.AddShape(static_cast<int>(NumberArg(call, 0, "type")),
+                                      NumberArg(call, 1, "left"), NumberArg(call, 2, "top"),
+                                      NumberArg(call, 3, "width"), NumberArg(call, 4, "height")));
+    });
+  }
+
+ private:
+  Variant Decorate(std::unique_ptr<host::Shape> handle);
+  memhost::MemWorksheet& sheet_;
+};
+
+Variant Shapes::Decorate(std::unique_ptr<host::Shape> handle) {
+  return MakeShape(app_, std::move(handle));
+}
+
+class FakeWorksheet : public Part {
+ public:
+  FakeWorksheet(FakeApplication& app, memhost::MemWorksheet& sheet) : Part(app), sheet_(sheet) {
+    Member("Name", [this](DispCall&) { return Variant::Text(sheet_.Name()); });
+    Member("Parent", [this](DispCall&) {
+      return MakeWorkbook(app_, dynamic_cast<memhost::MemWorkbook&>(sheet_.Parent()));
+    });
+    Member("Select", [this](DispCall&) {
+      sheet_.Select();
+      return Variant();
+    });
+    Member("UsedRange", [this](DispCall&) { return MakeRange(app_, sheet_.UsedRange()); });
+    Member("Cells", [this](DispCall&) {
+      return MakeRange(app_,
+                       host::Range(&sheet_, host::Area{1, 1, host::kMaxRows, host::kMaxColumns}));
+    });
+    Member("Range", [this](DispCall& call) {
+      return MakeRange(app_, sheet_.Ref(TextArg(call, 0, "cell1")));
+    });
+    Member("Shapes", [this](DispCall&) { return Hand(new Shapes(app_, sheet_)); });
+  }
+
+ private:
+  memhost::MemWorksheet& sheet_;
+};
+
+class Collection : public Part {
+ public:
+  Collection(FakeApplication& app, std::function<Variant(const std::string&)> item) : Part(app) {
+    Member("Item",
+           [item = std::move(item)](DispCall& call) { return item(TextArg(call, 0, "index")); });
+  }
+};
+
+class FakeWorkbook : public Part {
+ public:
+  FakeWorkbook(FakeApplication& app, memhost::MemWorkbook& book) : Part(app), book_(book) {
+    Member("Name", [this](DispCall&) { return Variant::Text(book_.Name()); });
+    Member("Activate", [this](DispCall&) {
+      book_.Activate();
+      return Variant();
+    });
+    Member("Worksheets", [this](DispCall&) {
+      return Hand(new Collection(app_, [this](const std::string& name) {
+        return MakeWorksheet(app_, dynamic_cast<memhost::MemWorksheet&>(book_.Worksheets(name)));
+      }));
+    });
+    Member("FollowHyperlink", [this](DispCall& call) {
+      book_.FollowHyperlink(TextArg(call, 0, "address"));
+      return Variant();
+    });
+  }
+
+ private:
+  memhost::MemWorkbook& book_;
+};
+
+Variant MakeWorkbook(FakeApplication& app, memhost::MemWorkbook& book) {
+  return Hand(new FakeWorkbook(app, book));
+}
+Variant MakeWorksheet(FakeApplication& app, memhost::MemWorksheet& sheet) {
+  return Hand(new FakeWorksheet(app, sheet));
+}
+Variant MakeRange(FakeApplication& app, const host::Range& range) {
+  if (range.is_nothing()) return Nothing();
+  return Hand(new FakeRange(app, range));
+}
+
+// The add-in passes back ranges it got from this application.
+const host::Range& RangeArg(const DispCall& call, std::size_t position, const std::string& name) {
+  const Variant& arg = Required(call, position, name);
+  if (arg.type() != VT_DISPATCH || V_DISPATCH(&arg.get()) == nullptr) {
+    throw DispError{host::kTypeMismatch};
+  }
+  auto* range = dynamic_cast<FakeRange*>(V_DISPATCH(&arg.get()));
+  if (range == nullptr) throw DispError{host::kTypeMismatch};
+  return range->range();
+}
+
+}  // namespace
+
+FakeApplication::FakeApplication(memhost::MemHost& host) : host_(host) {
+  AlsoAnswer(kExcelApplicationIid);
+  auto member = [this](std::string name, Member m) {
+    Add(name, [this, name, m = std::move(m)](DispCall& call) {
+      CountCall();
+      Notify(name);
+      return m(call);
+    });
+  };
+  member("Name", [](DispCall&) { return Variant::Text("Microsoft Excel"); });
+  member("Visible", [this](DispCall&) { return Variant::Bool(host_.HasScreen()); });
+  member("Workbooks", [this](DispCall&) {
+    return Hand(new Collection(*this, [this](const std::string& name) {
+      return MakeWorkbook(*this, dynamic_cast<memhost::MemWorkbook&>(host_.Workbooks(name)));
+    }));
+  });
+  member("Worksheets", [this](DispCall&) {
+    return Hand(new Collection(*this, [this](const std::string& name) {
+      return MakeWorksheet(*this, dynamic_cast<memhost::MemWorksheet&>(host_.Worksheets(name)));
+    }));
+  });
+  member("ActiveWorkbook", [this](DispCall&) {
+    return MakeWorkbook(*this, dynamic_cast<memhost::MemWorkbook&>(host_.ActiveWorkbook()));
+  });
+  member("ActiveSheet", [this](DispCall&) {
+    return MakeWorksheet(*this, dynamic_cast<memhost::MemWorksheet&>(host_.ActiveSheet()));
+  });
+  member("Selection", [this](DispCall&) { return MakeRange(*this, host_.Selection()); });
+  member("Range", [this](DispCall& call) {
+    return MakeRange(*this, host_.RangeFromReference(TextArg(call, 0, "cell1")));
+  });
+  member("StatusBar", [this](DispCall& call) {
+    if (!call.is_put()) {
+      if (host_.status_bar()) return Variant::Text(*host_.status_bar());
+      return Variant::Bool(false);
+    }
+    if (call.put->type() == VT_BOOL && V_BOOL(&call.put->get()) == VARIANT_FALSE) {
+      host_.ResetStatusBar();
+    } else {
+      host_.SetStatusBar(ToText(*call.put));
+    }
+    return Variant();
+  });
+  member("InputBox", [this](DispCall& call) {
+    const Variant* type = call.Arg(7, "type");
+    if (type == nullptr || ToLong(*type) != 8) throw DispError{"only ranges are asked for"};
+    const Variant* title = call.Arg(1, "title");
+    const Variant* default_text = call.Arg(2, "default");
+    std::optional<host::Range> answer =
+        host_.InputBox(TextArg(call, 0, "prompt"), title ? ToText(*title) : "",
+                       default_text ? ToText(*default_text) : "");
+    if (!answer) return Variant::Bool(false);
+    return MakeRange(*this, *answer);
+  });
+  member("CountA", [this](DispCall& call) {
+    return Variant::Double(static_cast<double>(host_.CountA(RangeArg(call, 0, "arg1"))));
+  });
+  member("IsError", [this](DispCall& call) {
+    return Variant::Bool(host_.IsError(RangeArg(call, 0, "arg1")));
+  });
+  member("IsText",
+         [this](DispCall& call) { return Variant::Bool(host_.IsText(RangeArg(call, 0, "arg1"))); });
+  member("IsLogical", [this](DispCall& call) {
+    return Variant::Bool(host_.IsLogical(RangeArg(call, 0, "arg1")));
+  });
+  member("Intersect", [this](DispCall& call) {
+    return MakeRange(*this, host_.Intersect(RangeArg(call, 0, "arg1"), RangeArg(call, 1, "arg2")));
+  });
+}
+
+RecordingRibbon::RecordingRibbon() {
+  Add("Invalidate", [this](DispCall&) {
+    ++invalidations;
+    return Variant();
+  });
+  Add("InvalidateControl", [this](DispCall& call) {
+    invalidated_controls.push_back(ToText(call.args.at(0)));
+    return Variant();
+  });
+}
+
+TestControl::TestControl(std::string id) : id_(std::move(id)) {
+  Add("Id", [this](DispCall&) {
+    ++id_reads;
+    return Variant::Text(id_);
+  });
+}
+
+}  // namespace quorvane::windows::testing

@@ -1,0 +1,143 @@
+// The host adapter on its own: the host interface over the stand-in application's IDispatch, in
+// this process, without the add-in library.
+#include "windows/host_adapter.h"
+
+#include "check.h"
+#include "fake_excel.h"
+#include "host/error.h"
+#include "memhost/host.h"
+#include "session.h"
+
+namespace quorvane::windows::testing {
+namespace {
+
+struct Adapter {
+  memhost::MemHost host;
+  FakeApplication* fake;
+  std::unique_ptr<ComApplication> app;
+
+  Adapter() {
+    FillBook(host);
+    fake = new FakeApplication(host);
+    app = std::make_unique<ComApplication>(ComPtr<IDispatch>(fake));
+  }
+  ~Adapter() {
+    app.reset();
+    fake->Release();
+  }
+};
+
+std::string ErrorOf(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const host::HostError& error) {
+    return error.description();
+  }
+  return "<no error>";
+}
+
+TEST_CASE("adapter: cells, values of every kind and addresses through IDispatch") {
+  Adapter a;
+  auto& sheet = dynamic_cast<memhost::MemWorksheet&>(a.host.Worksheets("Sheet1"));
+  sheet.Put(20, 1, host::Value::Logical(true));
+  sheet.Put(21, 1, host::Value::Error(host::CellError::kNA));
+  sheet.Put(22, 1, host::Value::Date(45000.5));
+  host::Range range = a.app->RangeFromReference("[Book1.xlsx]Sheet1!A1:A22");
+  CHECK_EQ(range.Address(true), std::string("[Book1.xlsx]Sheet1!$A$1:$A$22"));
+  host::Worksheet& ws = range.Parent();
+  CHECK_EQ(ws.Name(), std::string("Sheet1"));
+  CHECK_EQ(ws.Parent().Name(), std::string("Book1.xlsx"));
+  CHECK(ws.CellValue(2, 1) == host::Value::Number(250.5));
+  CHECK(ws.CellValue(11, 1) == host::Value::Text("abc"));
+  CHECK(ws.CellValue(20, 1) == host::Value::Logical(true));
+  CHECK(ws.CellValue(21, 1) == host::Value::Error(host::CellError::kNA));
+  CHECK(ws.CellValue(22, 1) == host::Value::Date(45000.5));
+  CHECK(ws.CellValue(30, 1) == host::Value());
+  CHECK(ws.RowHidden(6));
+  CHECK(!ws.RowHidden(5));
+  CHECK_EQ(ws.InteriorColor(4, 1), 65535.0);
+  CHECK_EQ(ws.CellText(2, 1), sheet.CellText(2, 1));
+  CHECK_EQ(a.app->CountA(range), 15);
+  CHECK(a.app->IsText(range.Item(11)));
+  CHECK(a.app->IsError(range.Item(21)));
+  CHECK(a.app->IsLogical(range.Item(20)));
+  // The same worksheet object comes back for the same sheet, however it is reached.
+  CHECK(&a.app->ActiveSheet() == &ws);
+  CHECK(&a.app->Worksheets("Sheet1") == &ws);
+  CHECK(a.app->Intersect(range, a.app->RangeFromReference("C1:C3")).is_nothing());
+  CHECK_EQ(a.app->Intersect(range, a.app->RangeFromReference("A5:C6")).Address(),
+           std::string("$A$5:$A$6"));
+}
+
+TEST_CASE("adapter: comments with Text:=, fills, shapes and the status bar") {
+  Adapter a;
+  host::Worksheet& ws = a.app->Worksheets("Sheet1");
+  CHECK(!ws.HasComment(1, 1));
+  ws.AddComment(1, 1);
+  ws.SetCommentText(1, 1, "<<<x>>>\nnote");
+  CHECK_EQ(ws.CommentText(1, 1), std::string("<<<x>>>\nnote"));
+  ws.SetCommentVisible(1, 1, true);
+  auto& sheet = dynamic_cast<memhost::MemWorksheet&>(a.host.Worksheets("Sheet1"));
+  CHECK(sheet.data().Find(1, 1)->comment->visible);
+  ws.SetInteriorColor(2, 1, host::Value::Number(11120637));
+  ws.SetInteriorPattern(2, 1, host::Value::Number(17));
+  CHECK_EQ(sheet.data().Find(2, 1)->fill.color, 11120637);
+  CHECK_EQ(sheet.data().Find(2, 1)->fill.pattern, 17);
+  std::unique_ptr<host::Shape> shape = ws.AddShape(host::kShapeRectangle, 10, 20, 30, 15);
+  shape->SetName("CmtNumA" + shape->Name());
+  shape->SetText("2/1");
+  shape->SetFontSize(7);
+  shape->SetFillVisible(false);
+  shape->SetLineForeSchemeColor(64);
+  CHECK_EQ(ws.ShapesCount(), 1);
+  CHECK_EQ(ws.ShapesItem(1)->Name(), std::string("CmtNumARectangle 1"));
+  CHECK_EQ(sheet.data().shapes[0].text, std::string("2/1"));
+  CHECK_EQ(sheet.data().shapes[0].line_scheme_color, 64);
+  ws.ShapesItem(1)->Delete();
+  CHECK_EQ(ws.ShapesCount(), 0);
+  CHECK(!a.app->HasScreen());
+  a.host.SetHasScreen(true);
+  CHECK(a.app->HasScreen());
+  a.app->SetStatusBar("busy");
+  CHECK(a.host.status_bar() == std::optional<std::string>("busy"));
+  a.app->ResetStatusBar();
+  CHECK(!a.host.status_bar().has_value());
+}
+
+TEST_CASE("adapter: the host's failures arrive as HostError with the host's description") {
+  Adapter a;
+  CHECK_EQ(ErrorOf([&] { a.app->Workbooks("Nope.xlsx"); }), std::string("Subscript out of range"));
+  CHECK(ErrorOf([&] { a.app->RangeFromReference("not a reference!"); }) != "<no error>");
+  auto& sheet = dynamic_cast<memhost::MemWorksheet&>(a.host.Worksheets("Sheet1"));
+  sheet.Protect(true);
+  host::Worksheet& ws = a.app->Worksheets("Sheet1");
+  CHECK_EQ(ErrorOf([&] { ws.SetInteriorColor(1, 1, host::Value::Number(1)); }),
+           std::string(memhost::kProtectedSheet));
+  CHECK_EQ(ErrorOf([&] { ws.CommentText(1, 1); }),
+           std::string("Object variable or With block variable not set"));
+  // A member the object does not have.
+  CHECK_EQ(ErrorOf([&] { a.app->Call(a.app->object(), "Application", "NoSuchMember"); }),
+           std::string("Object doesn't support this property or method"));
+}
+
+TEST_CASE("adapter: input box answers a range or False for Cancel; names are looked up once") {
+  Adapter a;
+  a.host.SetInputBoxHandler([&](const memhost::InputBoxRequest& request) {
+    CHECK_EQ(request.prompt, std::string("Pick"));
+    CHECK_EQ(request.default_text, std::string("$A$1"));
+    if (request.title == "cancel") return std::optional<host::Range>();
+    return std::optional<host::Range>(a.host.Worksheets("Sheet1").Cells(host::Area{2, 1, 4, 1}));
+  });
+  std::optional<host::Range> picked = a.app->InputBox("Pick", "ok", "$A$1");
+  CHECK(picked.has_value() && picked->Address() == "$A$2:$A$4");
+  CHECK(!a.app->InputBox("Pick", "cancel", "$A$1").has_value());
+
+  host::Worksheet& ws = a.app->Worksheets("Sheet1");
+  ws.CellValue(1, 1);
+  long before = DispatchObject::NameLookups();
+  for (int row = 1; row <= 10; ++row) ws.CellValue(row, 1);
+  CHECK_EQ(DispatchObject::NameLookups(), before);
+}
+
+}  // namespace
+}  // namespace quorvane::windows::testing

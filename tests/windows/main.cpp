@@ -1,0 +1,52 @@
+// The Windows test program: Quorvane.dll through real COM under this system's COM (Wine in CI).
+// Usage: quorvane_windows_test <path of Quorvane.dll> <folder for the screenshot> [filter]
+#include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
+
+#include <cstdio>
+
+#include "check.h"
+#include "session.h"
+
+int main() {
+  using namespace quorvane::windows::testing;
+  int argc = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (argc < 3) {
+    std::printf("usage: quorvane_windows_test <Quorvane.dll> <output folder> [filter]\n");
+    return 2;
+  }
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  int failed = 0;
+  {
+    Session& s = TheSession();
+    wchar_t full[MAX_PATH];
+    GetFullPathNameW(argv[1], MAX_PATH, full, nullptr);
+    s.dll_path = full;
+    s.output_dir = argv[2];
+    std::string filter = argc > 3 ? quorvane::windows::Narrow(std::wstring_view(argv[3])) : "";
+    s.library = LoadLibraryW(s.dll_path.c_str());
+    if (s.library == nullptr) {
+      std::printf("cannot load %ls (error %lu)\n0 passed, 1 failed\n", full, GetLastError());
+      return 1;
+    }
+    FillBook(s.host);
+    // The host is on a screen: the add-in animates the first seconds of a comparison and yields to
+    // the message loop after every candidate cell.
+    s.host.SetHasScreen(true);
+    s.app = new FakeApplication(s.host);
+    s.ribbon = new RecordingRibbon();
+    s.watcher = std::make_unique<UiWatcher>();
+    failed = Runner::Get().RunAll(filter);
+    s.connect.Reset();
+    s.extensibility.Reset();
+    s.ribbon_extensibility.Reset();
+    s.watcher.reset();
+    if (s.library != nullptr) FreeLibrary(s.library);
+  }
+  CoUninitialize();
+  LocalFree(argv);
+  return failed == 0 ? 0 : 1;
+}
