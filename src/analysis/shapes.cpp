@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "host/error.h"
 #include "host/worksheet.h"
 
 namespace quorvane::analysis {
@@ -25,7 +26,16 @@ void AddCommentShape(const host::Range& cell, const std::string& tag, const std:
   const double left = cell.Offset(0, 1).Left() - cell.Width() + kInset;
   std::unique_ptr<host::Shape> shape =
       sheet.AddShape(host::kShapeRectangle, left, cell.Top(), kShapeWidth, kShapeHeight);
-  shape->SetName(kShapePrefix + tag + shape->Name());
+  try {
+    shape->SetName(kShapePrefix + tag + shape->Name());
+  } catch (...) {
+    // Under the host's own name no removal would ever find the shape again.
+    try {
+      shape->Delete();
+    } catch (const host::HostError&) {
+    }
+    throw;
+  }
 
   shape->SetFillForeSchemeColor(kFillSchemeColor);
   shape->SetFillVisible(true);

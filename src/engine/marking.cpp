@@ -4,6 +4,7 @@
 
 #include "analysis/shapes.h"
 #include "host/conversions.h"
+#include "host/error.h"
 #include "host/value.h"
 
 namespace quorvane::engine {
@@ -39,7 +40,16 @@ void MarkMismatch(AddinState& state, const host::Range& cell, const std::string&
 
   if (!cell.HasComment()) {
     cell.AddComment();
-    cell.SetCommentText(block + memo);
+    try {
+      cell.SetCommentText(block + memo);
+    } catch (...) {
+      // An empty comment holds no block, so no clearing would ever remove it.
+      try {
+        cell.ClearComments();
+      } catch (const host::HostError&) {
+      }
+      throw;
+    }
   } else {
     std::string rest = cell.CommentText();
     // A comment keeps the one memo of its first marking.

@@ -333,6 +333,15 @@ class MatchingRun {
     return n;
   }
 
+  // Puts a flashed candidate's fill back as well as the host lets it; raises nothing.
+  static void RestoreFill(const host::Range& candidate, double color, double pattern) {
+    try {
+      candidate.SetInteriorColor(host::Value::Number(color));
+      candidate.SetInteriorPattern(host::Value::Number(pattern));
+    } catch (const host::HostError&) {
+    }
+  }
+
   // The number of cells of the range equal to the target, visiting every cell of every area
   // through the host.
   std::int64_t CountInRange(const host::Range& range, const host::Value& target, int sign) {
@@ -358,14 +367,20 @@ class MatchingRun {
         // Flash the candidate, let the host redraw, then put its fill back: colour, then pattern.
         const double color = candidate.InteriorColor();
         const double pattern = candidate.InteriorPattern();
-        candidate.SetInteriorColor(host::Value::Number(kAnimationColor));
-        if (host::Equal(value, target)) {
-          match_now = true;
-          candidate.SetInteriorColor(host::Value::Number(kAnimationMatch));
+        try {
+          candidate.SetInteriorColor(host::Value::Number(kAnimationColor));
+          if (host::Equal(value, target)) {
+            match_now = true;
+            candidate.SetInteriorColor(host::Value::Number(kAnimationMatch));
+          }
+          app_.DoEvents();
+          candidate.SetInteriorColor(host::Value::Number(color));
+          candidate.SetInteriorPattern(host::Value::Number(pattern));
+        } catch (...) {
+          // The flash is no mark and has no memo: the fill goes back before the error goes on.
+          RestoreFill(candidate, color, pattern);
+          throw;
         }
-        app_.DoEvents();
-        candidate.SetInteriorColor(host::Value::Number(color));
-        candidate.SetInteriorPattern(host::Value::Number(pattern));
       } else {
         match_now = host::Equal(value, target);
       }
