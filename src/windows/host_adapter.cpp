@@ -387,6 +387,64 @@ void ComWorksheet::SetInteriorPattern(int row, int column, const host::Value& pa
   app_.Put(interior.Get(), kInterior, "Pattern", FromValue(pattern));
 }
 
+ComPtr<IDispatch> ComWorksheet::Block(const host::Area& area) {
+  return RangeObject(host::Range(this, area));
+}
+
+std::vector<host::Value> ComWorksheet::BlockValues(const host::Area& area) {
+  Variant values = app_.Get(Block(area).Get(), kRange, "Value");
+  const std::size_t count = static_cast<std::size_t>(area.count());
+  if ((values.type() & VT_ARRAY) == 0) return std::vector<host::Value>(count, ToValue(values));
+  // A two-dimensional array, rows then columns, as the macro language indexes it.
+  SAFEARRAY* array = V_ARRAY(&values.get());
+  LONG row_base = 0, column_base = 0;
+  if (SafeArrayGetDim(array) != 2 || FAILED(SafeArrayGetLBound(array, 1, &row_base)) ||
+      FAILED(SafeArrayGetLBound(array, 2, &column_base))) {
+    throw host::HostError(host::kTypeMismatch);
+  }
+  std::vector<host::Value> out;
+  out.reserve(count);
+  for (LONG r = 0; r < area.rows(); ++r) {
+    for (LONG c = 0; c < area.columns(); ++c) {
+      LONG indices[2] = {row_base + r, column_base + c};  // dimensions in declared order
+      Variant element;
+      HRESULT hr = SafeArrayGetElement(array, indices, element.Put());
+      if (FAILED(hr)) RaiseHostError(hr, nullptr);
+      out.push_back(ToValue(element));
+    }
+  }
+  return out;
+}
+
+std::vector<double> ComWorksheet::BlockFill(const host::Area& area, std::string_view member) {
+  ComPtr<IDispatch> interior = app_.GetObject(Block(area).Get(), kRange, "Interior");
+  Variant fill = app_.Get(interior.Get(), kInterior, member);
+  if (fill.type() != VT_NULL) {
+    return std::vector<double>(static_cast<std::size_t>(area.count()), ToDouble(fill));
+  }
+  return member == "Color" ? host::Worksheet::BlockInteriorColors(area)
+                           : host::Worksheet::BlockInteriorPatterns(area);
+}
+
+std::vector<double> ComWorksheet::BlockInteriorColors(const host::Area& area) {
+  return BlockFill(area, "Color");
+}
+
+std::vector<double> ComWorksheet::BlockInteriorPatterns(const host::Area& area) {
+  return BlockFill(area, "Pattern");
+}
+
+std::vector<char> ComWorksheet::RowsHidden(int top, int bottom) {
+  if (bottom < top) return {};
+  ComPtr<IDispatch> rows =
+      app_.GetObject(Block(host::Area{top, 1, bottom, 1}).Get(), kRange, "EntireRow");
+  Variant hidden = app_.Get(rows.Get(), kRange, "Hidden");
+  if (hidden.type() != VT_NULL) {
+    return std::vector<char>(static_cast<std::size_t>(bottom - top + 1), ToBool(hidden) ? 1 : 0);
+  }
+  return host::Worksheet::RowsHidden(top, bottom);
+}
+
 bool ComWorksheet::HasComment(int row, int column) {
   return !IsNothing(app_.Get(Cell(row, column).Get(), kRange, "Comment"));
 }

@@ -44,6 +44,12 @@ class ComWorksheet : public host::Worksheet {
   double InteriorPattern(int row, int column) override;
   void SetInteriorColor(int row, int column, const host::Value& color) override;
   void SetInteriorPattern(int row, int column, const host::Value& pattern) override;
+  // A block's values in one call (Range.Value answers an array); fills and hidden rows in one call
+  // when the whole block agrees (the host answers Null when it does not, then cell by cell).
+  std::vector<host::Value> BlockValues(const host::Area& area) override;
+  std::vector<double> BlockInteriorColors(const host::Area& area) override;
+  std::vector<double> BlockInteriorPatterns(const host::Area& area) override;
+  std::vector<char> RowsHidden(int top, int bottom) override;
   bool HasComment(int row, int column) override;
   void AddComment(int row, int column) override;
   std::string CommentText(int row, int column) override;
@@ -60,6 +66,8 @@ class ComWorksheet : public host::Worksheet {
 
  private:
   ComPtr<IDispatch> Cell(int row, int column);
+  ComPtr<IDispatch> Block(const host::Area& area);
+  std::vector<double> BlockFill(const host::Area& area, std::string_view member);
   ComPtr<IDispatch> Shapes();
 
   ComApplication& app_;

@@ -45,6 +45,12 @@ double NumberArg(const DispCall& call, std::size_t position, const std::string& 
 
 Variant Nothing() { return Variant::Dispatch(nullptr); }
 
+Variant Null() {
+  Variant v;
+  V_VT(v.Put()) = VT_NULL;
+  return v;
+}
+
 class FakeWorkbook;
 class FakeWorksheet;
 class FakeRange;
@@ -80,7 +86,23 @@ class FakeRange : public Part {
     Member("Cells", [this](DispCall&) { return MakeRange(app_, range_); });
     Member("Value", [this](DispCall& call) {
       if (call.is_put()) throw DispError{"not used by the add-in"};
-      return FromValue(range_.GetValue());
+      if (range_.CellsCount() == 1) return FromValue(range_.GetValue());
+      // Several cells: an array of the first area, rows then columns, counted from 1.
+      const host::Area& area = range_.FirstArea();
+      SAFEARRAYBOUND bounds[2] = {{static_cast<ULONG>(area.rows()), 1},
+                                  {static_cast<ULONG>(area.columns()), 1}};
+      SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 2, bounds);
+      for (int r = area.top; r <= area.bottom; ++r) {
+        for (int c = area.left; c <= area.right; ++c) {
+          LONG indices[2] = {r - area.top + 1, c - area.left + 1};
+          Variant element = FromValue(range_.Parent().CellValue(r, c));
+          SafeArrayPutElement(array, indices, const_cast<VARIANT*>(&element.get()));
+        }
+      }
+      Variant out;
+      V_VT(out.Put()) = VT_ARRAY | VT_VARIANT;
+      const_cast<VARIANT&>(out.get()).parray = array;
+      return out;
     });
     Member("Text", [this](DispCall&) { return Variant::Text(range_.Text()); });
     Member("Address", [this](DispCall& call) {
@@ -88,13 +110,19 @@ class FakeRange : public Part {
       return Variant::Text(range_.Address(external != nullptr && ToBool(*external)));
     });
     Member("EntireRow", [this](DispCall&) {
-      host::Range row(&range_.Parent(),
-                      host::Area{range_.row(), 1, range_.row(), host::kMaxColumns});
+      const host::Area& area = range_.FirstArea();
+      host::Range row(&range_.Parent(), host::Area{area.top, 1, area.bottom, host::kMaxColumns});
       return Hand(new FakeRange(app_, row, true));
     });
     Member("Hidden", [this, entire_row](DispCall&) {
       if (!entire_row) throw DispError{"Unable to get the Hidden property of the Range class"};
-      return Variant::Bool(range_.RowHidden());
+      // Null when the rows disagree.
+      const host::Area& area = range_.FirstArea();
+      bool first = range_.Parent().RowHidden(area.top);
+      for (int r = area.top + 1; r <= area.bottom; ++r) {
+        if (range_.Parent().RowHidden(r) != first) return Null();
+      }
+      return Variant::Bool(first);
     });
     Member("Interior", [this](DispCall&) { return Hand(new Interior(app_, range_)); });
     Member("Comment", [this](DispCall&) {
@@ -134,18 +162,31 @@ class FakeRange : public Part {
           cell_.SetInteriorColor(ToValue(*call.put));
           return Variant();
         }
-        return Variant::Double(cell_.InteriorColor());
+        return Uniform([](host::Worksheet& s, int r, int c) { return s.InteriorColor(r, c); });
       });
       Member("Pattern", [this](DispCall& call) {
         if (call.is_put()) {
           cell_.SetInteriorPattern(ToValue(*call.put));
           return Variant();
         }
-        return Variant::Double(cell_.InteriorPattern());
+        return Uniform([](host::Worksheet& s, int r, int c) { return s.InteriorPattern(r, c); });
       });
     }
 
    private:
+    // The fill of every cell of the block, or Null when they differ.
+    template <typename Read>
+    Variant Uniform(Read read) {
+      const host::Area& area = cell_.FirstArea();
+      host::Worksheet& sheet = cell_.Parent();
+      const double first = read(sheet, area.top, area.left);
+      for (int r = area.top; r <= area.bottom; ++r) {
+        for (int c = area.left; c <= area.right; ++c) {
+          if (read(sheet, r, c) != first) return Null();
+        }
+      }
+      return Variant::Double(first);
+    }
     host::Range cell_;
   };
 

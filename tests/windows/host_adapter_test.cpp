@@ -69,6 +69,25 @@ TEST_CASE("adapter: cells, values of every kind and addresses through IDispatch"
            std::string("$A$5:$A$6"));
 }
 
+TEST_CASE("adapter: blocks read in one call agree with the cells read one by one") {
+  Adapter a;
+  auto& sheet = dynamic_cast<memhost::MemWorksheet&>(a.host.Worksheets("Sheet1"));
+  sheet.Put(3, 2, host::Value::Logical(false));
+  sheet.PutFill(5, 2, 255, host::kPatternSolid);
+  host::Worksheet& ws = a.app->Worksheets("Sheet1");
+  for (const host::Area& area : {host::Area{1, 1, 12, 3}, host::Area{2, 3, 2, 3},
+                                 host::Area{7, 1, 9, 1}, host::Area{1, 2, 4, 3}}) {
+    CHECK(ws.BlockValues(area) == sheet.BlockValues(area));
+    CHECK(ws.BlockInteriorColors(area) == sheet.BlockInteriorColors(area));
+    CHECK(ws.BlockInteriorPatterns(area) == sheet.BlockInteriorPatterns(area));
+    CHECK(ws.RowsHidden(area.top, area.bottom) == sheet.RowsHidden(area.top, area.bottom));
+  }
+  // A block whose cells agree is one call for its fill, not one per cell.
+  long before = a.fake->total_calls();
+  ws.BlockInteriorColors(host::Area{1, 3, 10, 3});
+  CHECK(a.fake->total_calls() - before <= 4);
+}
+
 TEST_CASE("adapter: comments with Text:=, fills, shapes and the status bar") {
   Adapter a;
   host::Worksheet& ws = a.app->Worksheets("Sheet1");
