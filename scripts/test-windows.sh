@@ -27,15 +27,26 @@ windows_path() { realpath "$1" | sed 's|^|Z:|; s|/|\\|g'; }
 dll="$(windows_path "${build}/src/windows/Quorvane.dll")"
 out="$(windows_path "${build}")"
 status=0
-output=$(timeout 300 xvfb-run -a -s "-screen 0 1024x768x24" \
-  wine "${build}/tests/windows/quorvane_windows_test.exe" "${dll}" "${out}" "${1:-}" 2>&1) ||
+# One X display for the whole Wine session: the prefix is made on it, then Wine is told to leave
+# its windows unmanaged (there is no window manager, and Wine would wait for one at every hide),
+# then the tests run.
+output=$(timeout 300 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+    wine reg add "HKCU\Software\Wine\X11 Driver" /v Managed /d N /f >/dev/null 2>&1
+    wine "$0" "$1" "$2" "$3"' \
+  "${build}/tests/windows/quorvane_windows_test.exe" "${dll}" "${out}" "${1:-}" 2>&1) ||
   status=$?
 wineserver -k 2>/dev/null || true
-# Wine's own notices carry "fixme:" or "err:"; the test program's lines do not.
-printf '%s\n' "${output}" | tr -d '\r' | grep -v -E '^[0-9a-f]{4}:(fixme|err|warn):' || true
-if ! printf '%s\n' "${output}" | tr -d '\r' | grep -q -E '^[0-9]+ passed, [0-9]+ failed$'; then
+# Wine's own notices carry "fixme:" or "err:"; the X server's end is noted too. The summary line
+# of the test program is printed last.
+lines=$(printf '%s\n' "${output}" | tr -d '\r' |
+  grep -v -E '^[0-9a-f]{4}:(fixme|err|warn):|^X connection to |wine32|multiarch|dpkg --add|wine32:i386' ||
+  true)
+summary=$(printf '%s\n' "${lines}" | grep -E '^[0-9]+ passed, [0-9]+ failed$' | tail -1 || true)
+printf '%s\n' "${lines}" | grep -v -E '^[0-9]+ passed, [0-9]+ failed$' || true
+if [ -z "${summary}" ]; then
   echo "The Windows test program ended without its summary (exit status ${status})."
   echo "0 passed, 1 failed"
   exit 1
 fi
+echo "${summary}"
 exit "${status}"

@@ -1,5 +1,6 @@
 #include "check.h"
 
+#include <chrono>
 #include <cstdio>
 #include <exception>
 
@@ -24,6 +25,7 @@ int Runner::RunAll(const std::string& filter) {
     std::printf("[ RUN  ] %s\n", c.name.c_str());
     std::fflush(stdout);
     failures_in_case_ = 0;
+    const auto start = std::chrono::steady_clock::now();
     try {
       c.body();
     } catch (const std::exception& error) {
@@ -31,12 +33,15 @@ int Runner::RunAll(const std::string& filter) {
     } catch (...) {
       Fail(__FILE__, __LINE__, "unknown exception");
     }
+    const long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                             std::chrono::steady_clock::now() - start)
+                             .count();
     if (failures_in_case_ == 0) {
       ++passed;
-      std::printf("[  OK  ] %s\n", c.name.c_str());
+      std::printf("[  OK  ] %s (%lld ms)\n", c.name.c_str(), ms);
     } else {
       ++failed;
-      std::printf("[ FAIL ] %s\n", c.name.c_str());
+      std::printf("[ FAIL ] %s (%lld ms)\n", c.name.c_str(), ms);
     }
     std::fflush(stdout);
   }

@@ -106,6 +106,15 @@ bool SaveWindowPng(HWND window, const std::wstring& path) {
     // What the screen shows where the window is, once it has painted itself and its controls.
     RedrawWindow(window, nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    // Wine hands painted windows to the X server from its message loop: let it run a moment.
+    for (int i = 0; i < 15; ++i) {
+      MSG message;
+      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+      }
+      Sleep(10);
+    }
     GdiFlush();
     ok = BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY) != 0;
     GdiFlush();
