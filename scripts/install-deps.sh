@@ -11,6 +11,9 @@ packages=(
   libgtest-dev
   libgmock-dev
   libpugixml-dev
+  # The fuzz targets (preset fuzz, scripts/fuzz.sh): clang with libFuzzer and the sanitizers.
+  clang-14
+  libclang-rt-14-dev
   # The Windows add-in: MinGW-w64 cross compiler, widl and windres; Wine and a virtual X display
   # for its tests.
   g++-mingw-w64-x86-64-posix

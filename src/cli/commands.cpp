@@ -3,7 +3,9 @@
 #include <chrono>
 #include <deque>
 #include <iomanip>
+#include <map>
 #include <ostream>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 
@@ -79,6 +81,22 @@ class Session {
 
   memhost::MemHost& host() { return host_; }
 
+  // Loads the workbooks the RANGE arguments name, each with only the sheets they name: the other
+  // sheets of a workbook, however large, are neither read nor changed.
+  void Load(const std::vector<std::string>& texts) {
+    std::map<fs::path, std::set<std::string>> wanted;  // "" stands for the first sheet
+    for (const std::string& text : texts) {
+      const std::optional<host::Reference> reference = host::ParseReference(text);
+      if (!reference) continue;  // reported by Range
+      wanted[PathOf(*reference)].insert(reference->sheet.value_or(""));
+    }
+    for (const auto& [path, names] : wanted) {
+      Open(path, [&names](const std::string& name, std::size_t position) {
+        return names.count(name) != 0 || (position == 0 && names.count("") != 0);
+      });
+    }
+  }
+
   // The range a RANGE argument names; BOOK's first sheet when it names no sheet.
   host::Range Range(const std::string& text, const char* what) {
     const std::optional<host::Reference> reference = host::ParseReference(text);
@@ -86,10 +104,7 @@ class Session {
       throw UsageError(std::string(what) + " '" + text +
                        "' is not a range such as Sheet1!A2:A40 or 'My Sheet'!A:A");
     }
-    fs::path path = request_.book;
-    if (reference->workbook && *reference->workbook != request_.book.filename().string()) {
-      path = request_.book.parent_path() / *reference->workbook;
-    }
+    const fs::path path = PathOf(*reference);
     memhost::MemWorkbook& book = Open(path);
     memhost::MemWorksheet* sheet =
         reference->sheet ? book.FindSheet(*reference->sheet) : book.sheets().front();
@@ -152,11 +167,19 @@ class Session {
     memhost::MemWorkbook* book;
   };
 
-  memhost::MemWorkbook& Open(const fs::path& path) {
+  fs::path PathOf(const host::Reference& reference) const {
+    if (reference.workbook && *reference.workbook != request_.book.filename().string()) {
+      return request_.book.parent_path() / *reference.workbook;
+    }
+    return request_.book;
+  }
+
+  memhost::MemWorkbook& Open(const fs::path& path,
+                             const xlsx::WorkbookFile::SheetFilter& wanted = {}) {
     for (Book& book : books_) {
       if (book.path == path) return *book.book;
     }
-    xlsx::WorkbookFile file = xlsx::WorkbookFile::Load(path);
+    xlsx::WorkbookFile file = xlsx::WorkbookFile::Load(path, wanted);
     memhost::MemWorkbook& book = host_.AddWorkbook(file.data());
     books_.push_back({path, std::move(file), &book});
     return book;
@@ -229,6 +252,7 @@ int Run(Kind kind, const RunRequest& request, Console& console) {
     engine::AddinState state;
     state.oApp = &session.host();
     state.options = request.options;
+    session.Load({request.range1, request.range2});
     state.oRange1 = session.Range(request.range1, "RANGE1");
     state.oRange2 = session.Range(request.range2, "RANGE2");
     state.sRange1 = state.oRange1.Address(true);

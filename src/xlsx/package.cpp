@@ -180,16 +180,33 @@ std::string Package::Read(const std::string& name) const {
   return bytes;
 }
 
-void Package::Write(const fs::path& target,
-                    const std::map<std::string, std::optional<std::string>>& changes) const {
-  const std::string file = target.string();
-  int code = 0;
-  zip_t* out = zip_open(target.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
-  if (!out) throw FileError(file + ": cannot be written (" + ZipErrorText(code) + ")");
+std::string Package::Serialize(
+    const std::map<std::string, std::optional<std::string>>& changes) const {
+  // The archive is made in memory: writing the file is left to the caller, which can then check
+  // every write and replace its target safely.
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
+  if (!buffer) {
+    const std::string reason = zip_error_strerror(&error);
+    zip_error_fini(&error);
+    throw FileError(display_name_ + ": cannot be saved (" + reason + ")");
+  }
+  zip_source_keep(buffer);
+  zip_t* out = zip_open_from_source(buffer, ZIP_TRUNCATE, &error);
+  if (!out) {
+    const std::string reason = zip_error_strerror(&error);
+    zip_error_fini(&error);
+    zip_source_free(buffer);
+    zip_source_free(buffer);
+    throw FileError(display_name_ + ": cannot be saved (" + reason + ")");
+  }
+  zip_error_fini(&error);
   auto fail = [&](const std::string& what) {
     const std::string reason = zip_strerror(out);
     zip_discard(out);
-    throw FileError(file + ": cannot be written: " + what + " (" + reason + ")");
+    zip_source_free(buffer);
+    throw FileError(display_name_ + ": cannot be saved: " + what + " (" + reason + ")");
   };
   auto add_bytes = [&](const std::string& name, const std::string& bytes) {
     zip_source_t* source = zip_source_buffer(out, bytes.data(), bytes.size(), 0);
@@ -221,6 +238,32 @@ void Package::Write(const fs::path& target,
     if (bytes && index_.count(name) == 0) add_bytes(name, *bytes);
   }
   if (zip_close(out) != 0) fail("closing the archive");
+
+  std::string bytes;
+  zip_stat_t st;
+  zip_stat_init(&st);
+  if (zip_source_stat(buffer, &st) != 0 || !(st.valid & ZIP_STAT_SIZE) ||
+      zip_source_open(buffer) != 0) {
+    zip_source_free(buffer);
+    throw FileError(display_name_ + ": cannot be saved (the archive made in memory is unreadable)");
+  }
+  bytes.resize(static_cast<std::size_t>(st.size));
+  const zip_int64_t got = zip_source_read(buffer, bytes.data(), bytes.size());
+  zip_source_close(buffer);
+  zip_source_free(buffer);
+  if (got < 0 || static_cast<std::uint64_t>(got) != st.size) {
+    throw FileError(display_name_ + ": cannot be saved (the archive made in memory is unreadable)");
+  }
+  return bytes;
+}
+
+void Package::Write(const fs::path& target,
+                    const std::map<std::string, std::optional<std::string>>& changes) const {
+  const std::string bytes = Serialize(changes);
+  std::ofstream out(target, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  if (!out) throw FileError(target.string() + ": cannot be written: " + std::strerror(errno));
 }
 
 }  // namespace quorvane::xlsx

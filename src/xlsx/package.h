@@ -40,9 +40,11 @@ class Package {
   // The part's bytes; raises a FileError when it is missing or unsafe to inflate.
   std::string Read(const std::string& name) const;
 
-  // Writes the package to `target`: parts in `changes` with a value are written with that content
-  // (new ones after the existing ones), parts mapped to no value are left out, every other part is
-  // copied without recompressing. `target` is overwritten; write to a temporary file and rename.
+  // The package as the bytes of a zip file: parts in `changes` with a value are written with that
+  // content (new ones after the existing ones), parts mapped to no value are left out, every other
+  // part is copied without recompressing.
+  std::string Serialize(const std::map<std::string, std::optional<std::string>>& changes) const;
+  // Writes those bytes to `target`, overwriting it; write to a temporary file and rename.
   void Write(const std::filesystem::path& target,
              const std::map<std::string, std::optional<std::string>>& changes) const;
 

@@ -36,6 +36,7 @@ class SheetGeometry {
 };
 
 // --- Shared strings and rich text ---
+inline constexpr std::size_t kMaxSharedStrings = 2'000'000;
 std::vector<std::string> ParseSharedStrings(const std::string& xml, const std::string& file,
                                             const std::string& part);
 // The plain text of a string item or comment text: its <t> pieces, phonetic runs left out.

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "xlsx/error.h"
 #include "xlsx/parts.h"
 #include "xlsx/xml.h"
 
@@ -35,8 +36,13 @@ std::vector<std::string> ParseSharedStrings(const std::string& xml, const std::s
   pugi::xml_document doc;
   ParsePart(doc, xml, file, part);
   std::vector<std::string> strings;
-  ForChildren(doc.document_element(), kNsMain, "si",
-              [&](pugi::xml_node si) { strings.push_back(RichText(si)); });
+  ForChildren(doc.document_element(), kNsMain, "si", [&](pugi::xml_node si) {
+    if (strings.size() == kMaxSharedStrings) {
+      throw FileError(file + ": " + part + " holds more than " + std::to_string(kMaxSharedStrings) +
+                      " shared strings; refused");
+    }
+    strings.push_back(RichText(si));
+  });
   return strings;
 }
 

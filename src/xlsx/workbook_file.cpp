@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <optional>
 #include <set>
 
@@ -29,6 +30,7 @@ namespace {
 
 struct SheetInfo {
   std::string part;
+  bool skipped = false;  // not read: saved back as it is
   Relationships rels;
   std::string comments_part, comments_id;
   std::string vml_part, vml_id;
@@ -109,10 +111,11 @@ struct WorkbookFile::Impl {
     return part;
   }
 
-  void Load(const std::string& model_name);
+  void Load(const std::string& model_name, const SheetFilter& wanted = {});
 };
 
-void WorkbookFile::Impl::Load(const std::string& model_name) {
+void WorkbookFile::Impl::Load(const std::string& model_name, const SheetFilter& wanted) {
+  std::size_t cells = 0;
   data.name = model_name;
   if (!package.Has(kContentTypesPart)) {
     throw FileError(file() + ": is a zip archive but holds no workbook (no [Content_Types].xml)");
@@ -159,11 +162,34 @@ void WorkbookFile::Impl::Load(const std::string& model_name) {
     info.part = CheckedPart(workbook_rels.PartOf(*rel), workbook_part);
     memhost::SheetData& sheet = data.sheets.emplace_back();
     sheet.name = node.attribute("name").value();
+    const std::string sheet_rels = Relationships::RelsPartOf(info.part);
+    if (wanted && !wanted(sheet.name, data.sheets.size() - 1)) {
+      // Not read; only its notes' drawing number is taken, so that new ones do not collide.
+      info.skipped = true;
+      if (package.Has(sheet_rels)) {
+        const Relationships rels =
+            Relationships::Parse(info.part, package.Read(sheet_rels), file());
+        if (const Relationship* vml = rels.FindType(kRelVmlDrawing)) {
+          const std::string vml_part = rels.PartOf(*vml);
+          if (package.Has(vml_part)) {
+            pugi::xml_document doc;
+            ParseVml(doc, package.Read(vml_part), file(), vml_part);
+            max_idmap = std::max(max_idmap, VmlIdMap(doc));
+          }
+        }
+      }
+      sheets.push_back(std::move(info));
+      return;
+    }
 
     pugi::xml_document doc;
     ParsePart(doc, package.Read(info.part), file(), info.part);
     const WorksheetRefs refs = LoadWorksheet(doc, strings, styles, sheet);
-    const std::string sheet_rels = Relationships::RelsPartOf(info.part);
+    cells += sheet.cells.size();
+    if (cells > kMaxCells) {
+      throw FileError(file() + ": the sheets to read hold more than " + std::to_string(kMaxCells) +
+                      " cells; refused");
+    }
     info.rels = package.Has(sheet_rels)
                     ? Relationships::Parse(info.part, package.Read(sheet_rels), file())
                     : Relationships(info.part);
@@ -213,10 +239,10 @@ WorkbookFile::WorkbookFile(WorkbookFile&&) noexcept = default;
 WorkbookFile& WorkbookFile::operator=(WorkbookFile&&) noexcept = default;
 WorkbookFile::~WorkbookFile() = default;
 
-WorkbookFile WorkbookFile::Load(const fs::path& path) {
+WorkbookFile WorkbookFile::Load(const fs::path& path, const SheetFilter& wanted) {
   auto impl = std::make_unique<Impl>();
   impl->package = Package::Open(path);
-  impl->Load(path.filename().string());
+  impl->Load(path.filename().string(), wanted);
   return WorkbookFile(std::move(impl));
 }
 
@@ -278,6 +304,14 @@ const memhost::WorkbookData& WorkbookFile::data() const { return impl_->data; }
 const std::string& WorkbookFile::display_name() const { return impl_->file(); }
 
 void WorkbookFile::Write(const memhost::WorkbookData& current, const fs::path& target) const {
+  const std::string bytes = Serialize(current);
+  std::ofstream out(target, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  if (!out) throw FileError(target.string() + ": cannot be written: " + std::strerror(errno));
+}
+
+std::string WorkbookFile::Serialize(const memhost::WorkbookData& current) const {
   Impl& impl = *impl_;
   const std::string& file = impl.file();
   if (current.sheets.size() != impl.data.sheets.size()) {
@@ -307,6 +341,13 @@ void WorkbookFile::Write(const memhost::WorkbookData& current, const fs::path& t
     const memhost::SheetData& before = impl.data.sheets[i];
     const memhost::SheetData& after = current.sheets[i];
     const SheetInfo& info = impl.sheets[i];
+    if (info.skipped) {
+      if (!after.cells.empty() || !after.shapes.empty()) {
+        throw FileError(file + ": the sheet " + after.name +
+                        " was not read, so its changes cannot be saved");
+      }
+      continue;
+    }
     const bool cells_changed = CellsDiffer(before, after);
     const auto notes_before = Notes(before);
     const auto notes_after = Notes(after);
@@ -339,7 +380,7 @@ void WorkbookFile::Write(const memhost::WorkbookData& current, const fs::path& t
         }
         if (!info.vml_part.empty()) {
           if (VmlHasShapes(vml)) {
-            changes[info.vml_part] = Serialize(vml);
+            changes[info.vml_part] = xlsx::Serialize(vml);
           } else {
             changes[info.vml_part] = std::nullopt;
             types.RemoveOverride(info.vml_part);
@@ -355,7 +396,7 @@ void WorkbookFile::Write(const memhost::WorkbookData& current, const fs::path& t
           rels.Add(kRelComments, comments_part);
           types.SetOverride(comments_part, kTypeComments);
         }
-        changes[comments_part] = Serialize(comments);
+        changes[comments_part] = xlsx::Serialize(comments);
         std::string vml_part = info.vml_part;
         if (vml_part.empty()) {
           vml_part = new_part("xl/drawings/vmlDrawing", ".vml");
@@ -363,7 +404,7 @@ void WorkbookFile::Write(const memhost::WorkbookData& current, const fs::path& t
           types.EnsureDefault("vml", kTypeVml);
           sheet_dirty = true;
         }
-        changes[vml_part] = Serialize(vml);
+        changes[vml_part] = xlsx::Serialize(vml);
       }
     }
 
@@ -380,9 +421,9 @@ void WorkbookFile::Write(const memhost::WorkbookData& current, const fs::path& t
         types.SetOverride(drawing_part, kTypeDrawing);
         sheet_dirty = true;
       }
-      changes[drawing_part] = Serialize(drawing);
+      changes[drawing_part] = xlsx::Serialize(drawing);
     }
-    if (sheet_dirty) changes[info.part] = Serialize(sheet);
+    if (sheet_dirty) changes[info.part] = xlsx::Serialize(sheet);
     if (rels.changed()) changes[Relationships::RelsPartOf(info.part)] = rels.Serialize();
   }
 
@@ -399,37 +440,83 @@ void WorkbookFile::Write(const memhost::WorkbookData& current, const fs::path& t
     changes[part] = styles->Serialize();
   }
   if (types.changed()) changes[kContentTypesPart] = types.Serialize();
-  impl.package.Write(target, changes);
+  return impl.package.Serialize(changes);
 }
 
-void SaveWorkbooks(const std::vector<SaveRequest>& requests) {
+SaveIo SaveIo::System() {
+  SaveIo io;
+  io.make_temporary = [](std::string& pattern) { return ::mkstemp(pattern.data()); };
+  io.write = [](int fd, const char* data, std::size_t size) { return ::write(fd, data, size); };
+  io.sync = [](int fd) { return ::fsync(fd); };
+  io.close = [](int fd) { return ::close(fd); };
+  io.rename = [](const char* from, const char* to) { return ::rename(from, to); };
+  return io;
+}
+
+void SaveWorkbooks(const std::vector<SaveRequest>& requests, const SaveIo& io) {
+  // Every workbook is made in memory first: a workbook that cannot be made stops the save before
+  // any file is touched.
+  std::vector<std::string> contents;
+  for (const SaveRequest& request : requests) {
+    contents.push_back(request.file->Serialize(*request.current));
+  }
   std::vector<fs::path> temporaries;
   auto discard = [&] {
-    for (const fs::path& temp : temporaries) ::unlink(temp.c_str());
+    for (const fs::path& temp : temporaries) {
+      if (!temp.empty()) ::unlink(temp.c_str());
+    }
+  };
+  auto failure = [](const fs::path& target, const char* what, int error) {
+    return FileError(target.string() + ": cannot be written (" + what +
+                     "): " + std::strerror(error) + "; the file is unchanged");
   };
   try {
-    for (const SaveRequest& request : requests) {
-      const fs::path folder =
-          request.target.parent_path().empty() ? fs::path(".") : request.target.parent_path();
-      std::string pattern =
-          (folder / ("." + request.target.filename().string() + ".XXXXXX")).string();
-      const int fd = ::mkstemp(pattern.data());
-      if (fd < 0) {
-        throw FileError(request.target.string() + ": cannot be written: " + std::strerror(errno));
-      }
-      struct stat st {};
-      const mode_t mode = ::stat(request.target.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
-      ::fchmod(fd, mode);
-      ::close(fd);
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+      const fs::path& target = requests[i].target;
+      const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+      std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+      const int fd = io.make_temporary(pattern);
+      if (fd < 0) throw failure(target, "no temporary file beside it", errno);
       temporaries.emplace_back(pattern);
-      request.file->Write(*request.current, temporaries.back());
+      struct stat st {};
+      const mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
+      ::fchmod(fd, mode);
+      // Every write is checked: a full disk shows here, not as a damaged file later.
+      const std::string& bytes = contents[i];
+      std::size_t done = 0;
+      while (done < bytes.size()) {
+        const std::size_t chunk = std::min<std::size_t>(bytes.size() - done, 1u << 16);
+        const ssize_t n = io.write(fd, bytes.data() + done, chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+          const int error = n < 0 ? errno : EIO;
+          io.close(fd);
+          throw failure(target, "writing", error);
+        }
+        done += static_cast<std::size_t>(n);
+      }
+      // On the disk before it replaces anything.
+      if (io.sync(fd) != 0) {
+        const int error = errno;
+        io.close(fd);
+        throw failure(target, "flushing", error);
+      }
+      if (io.close(fd) != 0) throw failure(target, "closing", errno);
     }
     for (std::size_t i = 0; i < requests.size(); ++i) {
-      if (::rename(temporaries[i].c_str(), requests[i].target.c_str()) != 0) {
-        throw FileError(requests[i].target.string() +
-                        ": cannot be written: " + std::strerror(errno));
+      if (io.rename(temporaries[i].c_str(), requests[i].target.c_str()) != 0) {
+        throw failure(requests[i].target, "replacing", errno);
       }
       temporaries[i].clear();
+      // The rename itself reaches the disk with the folder.
+      const fs::path folder = requests[i].target.parent_path().empty()
+                                  ? fs::path(".")
+                                  : requests[i].target.parent_path();
+      const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+      if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+      }
     }
   } catch (...) {
     discard();

@@ -11,7 +11,9 @@
 // A WorkbookFile keeps the file open for reading while it lives. It is not thread-safe.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,10 +22,19 @@
 
 namespace quorvane::xlsx {
 
+// The most cells a load reads, over all the sheets it reads.
+inline constexpr std::size_t kMaxCells = 4'000'000;
+
 class WorkbookFile {
  public:
-  // Raises a FileError naming the file and the problem.
-  static WorkbookFile Load(const std::filesystem::path& path);
+  // Which worksheets to read: asked with each worksheet's name and position (from 0). A sheet left
+  // out stays in the model by its name only, without cells, and is saved back unchanged.
+  using SheetFilter = std::function<bool(const std::string& name, std::size_t position)>;
+
+  // Reads every worksheet, or those `wanted` names. Raises a FileError naming the file and the
+  // problem; also for a workbook beyond the limits (kMaxCells cells in the sheets read, and the
+  // package's and parts' own limits).
+  static WorkbookFile Load(const std::filesystem::path& path, const SheetFilter& wanted = {});
   // A new, empty workbook with the given sheets; its model's name is `name`.
   static WorkbookFile New(const std::string& name, const std::vector<std::string>& sheet_names);
 
@@ -35,8 +46,11 @@ class WorkbookFile {
   const memhost::WorkbookData& data() const;
   const std::string& display_name() const;
 
-  // Writes `current` (the model after changes; the same sheets in the same order) to `target`,
-  // overwriting it. Raises a FileError. Use SaveWorkbooks for a safe replacement.
+  // The workbook file for `current` (the model after changes; the same sheets in the same order),
+  // as bytes. Raises a FileError.
+  std::string Serialize(const memhost::WorkbookData& current) const;
+  // Writes that file to `target`, overwriting it. Raises a FileError. Use SaveWorkbooks for a safe
+  // replacement.
   void Write(const memhost::WorkbookData& current, const std::filesystem::path& target) const;
 
  private:
@@ -51,9 +65,21 @@ struct SaveRequest {
   std::filesystem::path target;
 };
 
-// Writes every workbook to a temporary file beside its target, then renames each over its
-// target: a failure leaves every target as it was (no target is replaced before all are written).
-// Raises a FileError.
-void SaveWorkbooks(const std::vector<SaveRequest>& requests);
+// The file operations of a save; tests replace them to fail at any step.
+struct SaveIo {
+  std::function<int(std::string& pattern)> make_temporary;  // mkstemp
+  std::function<long(int fd, const char* data, std::size_t size)> write;
+  std::function<int(int fd)> sync;
+  std::function<int(int fd)> close;
+  std::function<int(const char* from, const char* to)> rename;
+  static SaveIo System();
+};
+
+// Makes every workbook in memory, writes each to a temporary file beside its target (every write
+// checked, then flushed to the disk), and only then renames each over its target: a failure at any
+// step leaves every target byte for byte as it was and removes the temporary files; a process
+// killed on the way leaves the targets as they were too. Raises a FileError naming the target, the
+// step and the reason.
+void SaveWorkbooks(const std::vector<SaveRequest>& requests, const SaveIo& io = SaveIo::System());
 
 }  // namespace quorvane::xlsx

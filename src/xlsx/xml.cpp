@@ -152,6 +152,17 @@ pugi::xml_node EnsureChild(pugi::xml_node parent, std::string_view ns, std::stri
 
 void ParsePart(pugi::xml_document& doc, const std::string& text, const std::string& file,
                const std::string& part) {
+  // The elements are counted before the tree is built: the tree's memory, and with it the cells of
+  // a sheet and the items of the string table, stay bounded whatever the part declares.
+  std::size_t elements = 0;
+  for (std::size_t i = text.find('<'); i != std::string::npos; i = text.find('<', i + 1)) {
+    const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+    if (next != '/' && next != '?' && next != '!') ++elements;
+  }
+  if (elements > kMaxPartElements) {
+    throw FileError(file + ": " + part + " holds more than " + std::to_string(kMaxPartElements) +
+                    " XML elements, more than a workbook part may hold; refused");
+  }
   const unsigned options =
       pugi::parse_default | pugi::parse_ws_pcdata | pugi::parse_declaration | pugi::parse_doctype;
   const pugi::xml_parse_result result = doc.load_buffer(text.data(), text.size(), options);

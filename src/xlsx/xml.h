@@ -8,6 +8,7 @@
 
 #include <pugixml.hpp>
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -65,8 +66,12 @@ pugi::xml_node EnsureChild(pugi::xml_node parent, std::string_view ns, std::stri
                            const std::vector<std::string_view>& order,
                            std::string_view wanted_prefix);
 
-// Parses a part. Raises a FileError naming the file and the part when the XML is malformed or
-// carries a document type declaration. Whitespace text is kept so that rewritten parts keep it.
+// The most XML elements one part may hold (a sheet of about 4 million cells).
+inline constexpr std::size_t kMaxPartElements = 8'000'000;
+
+// Parses a part. Raises a FileError naming the file and the part when the XML is malformed, holds
+// more than kMaxPartElements elements or carries a document type declaration. Whitespace text is
+// kept so that rewritten parts keep it.
 void ParsePart(pugi::xml_document& doc, const std::string& text, const std::string& file,
                const std::string& part);
 // The document as UTF-8 text, without indentation; a declaration is added when it has none.

@@ -1,0 +1,149 @@
+// The fuzz targets over texts: comment blocks and memos, range addresses, numbers and dates, and
+// the character signature.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "analysis/clearing.h"
+#include "analysis/diagnosis.h"
+#include "engine/marking.h"
+#include "engine/state.h"
+#include "fuzz/fuzz_targets.h"
+#include "host/conversions.h"
+#include "host/error.h"
+#include "host/reference.h"
+#include "memhost/host.h"
+
+namespace quorvane::fuzz {
+
+void Require(bool holds, const char* promise) {
+  if (holds) return;
+  std::fprintf(stderr, "broken promise: %s\n", promise);
+  std::abort();
+}
+
+namespace {
+
+std::string_view Text(const std::uint8_t* data, std::size_t size) {
+  return {reinterpret_cast<const char*>(data), size};
+}
+
+// What the clearing leaves of a comment: the text around the span from the first "<<<" to the
+// last ">>>"; the whole text when there is no such span.
+std::string ExpectedUserText(const std::string& text) {
+  const std::size_t s = text.find("<<<");
+  const std::size_t k = text.rfind(">>>");
+  if (s == std::string::npos || k == std::string::npos || k < s) return text;
+  return text.substr(0, s) + text.substr(k + 3);
+}
+
+}  // namespace
+
+void CommentRestore(const std::uint8_t* data, std::size_t size) {
+  const std::string text(Text(data, size));
+  memhost::MemHost host;
+  host.SetTime(45000.5);
+  memhost::MemWorksheet& sheet = host.AddWorkbook("Book1.xlsx").AddSheet("Sheet1");
+  sheet.Put(1, 1, host::Value::Number(100));
+  sheet.PutFill(1, 1, 65535, 1);
+  sheet.PutComment(1, 1, text);
+  const host::Range cell = sheet.Ref("A1");
+
+  bool failed = false;
+  try {
+    analysis::RestoreCellFormat(cell);
+  } catch (const host::HostError&) {
+    failed = true;  // a memo the clearing cannot read: it reports its message
+  }
+  if (!failed) {
+    // The user's text around the blocks is kept exactly; nothing else is ever cut.
+    const std::string expected = ExpectedUserText(text);
+    const bool has_blocks = expected.size() != text.size() || text.find("<<<") != std::string::npos;
+    if (sheet.HasComment(1, 1)) {
+      Require(sheet.CommentText(1, 1) == expected, "the clearing keeps the user's text");
+    } else {
+      Require(has_blocks && expected.empty(), "only a comment of blocks alone is deleted");
+    }
+  }
+
+  // A plain user text survives a marking and its clearing, and the fill comes back. Not a text
+  // that begins with ">": after the memo's closing ">>>" it would make the last ">>>" of the
+  // comment, and the clearing, which cuts up to the last one, would take it along.
+  if (text.find("<<<") != std::string::npos || text.find(">>>") != std::string::npos ||
+      text.find("zvk_color") != std::string::npos || text.rfind('>', 0) == 0) {
+    return;
+  }
+  sheet.PutComment(1, 1, text);
+  sheet.PutFill(1, 1, 65535, 1);
+  engine::AddinState state;
+  state.oApp = &host;
+  engine::MarkMismatch(state, cell, "A", 2, 1);
+  analysis::RestoreCellFormat(cell);
+  Require(sheet.HasComment(1, 1) == !text.empty() || text.empty(), "the user's comment stays");
+  if (sheet.HasComment(1, 1)) {
+    Require(sheet.CommentText(1, 1) == text, "marking then clearing gives the user's text back");
+  }
+  Require(sheet.InteriorColor(1, 1) == 65535 && sheet.InteriorPattern(1, 1) == 1,
+          "marking then clearing gives the fill back");
+}
+
+void RangeAddress(const std::uint8_t* data, std::size_t size) {
+  const std::optional<host::Reference> reference = host::ParseReference(Text(data, size));
+  if (!reference) return;
+  Require(!reference->areas.empty(), "a reference has an area");
+  for (const host::Area& area : reference->areas) {
+    Require(area.top >= 1 && area.left >= 1 && area.top <= area.bottom && area.left <= area.right &&
+                area.bottom <= host::kMaxRows && area.right <= host::kMaxColumns,
+            "a reference's areas lie on the sheet");
+  }
+  // What the tool writes back of a range reads as the same range.
+  const std::string address = host::AbsoluteAddress(reference->areas.front());
+  const std::optional<host::Reference> again = host::ParseReference(address);
+  Require(again && again->areas.front() == reference->areas.front(),
+          "an address reads back as its range");
+}
+
+void TextConversions(const std::uint8_t* data, std::size_t size) {
+  const std::string_view text = Text(data, size);
+  if (const std::optional<double> number = host::ReadNumber(text)) {
+    Require(!std::isnan(*number), "a number read from a text is a number");
+    if (std::isfinite(*number)) {
+      const std::string written = host::ToText(host::Value::Number(*number));
+      Require(!written.empty(), "a number converts to text");
+      host::RoundHalfEven(*number, 2);
+      host::FormatFixed(*number, 2);
+      host::FormatWhole(*number);
+    }
+  }
+  if (const std::optional<double> serial = host::ReadDate(text)) {
+    Require(*serial >= -657434 && *serial < 2958466, "a date lies from 1/1/100 to 12/31/9999");
+    const std::string written = host::ToText(host::Value::Date(*serial));
+    // The host's own form of a date reads back as the same day.
+    const std::optional<double> again = host::ReadDate(written);
+    Require(again && std::floor(*again) == std::floor(*serial), "a date's text reads back");
+    host::FormatTimestamp(*serial);
+  }
+  const host::Value value = host::Value::Text(std::string(text));
+  if (host::IsNumeric(value)) host::ToNumber(value);
+  host::ToDateSerial(value);
+}
+
+void SortedCharsTarget(const std::uint8_t* data, std::size_t size) {
+  const std::string text(Text(data, size));
+  const std::string signature = analysis::SortedChars(text);
+  Require(signature.size() <= text.size(), "a signature is never longer than its text");
+  // A signature only loses characters: every character of it occurs in the text as often or more.
+  std::string sorted_text = text, sorted_signature = signature;
+  std::sort(sorted_text.begin(), sorted_text.end());
+  std::sort(sorted_signature.begin(), sorted_signature.end());
+  Require(std::includes(sorted_text.begin(), sorted_text.end(), sorted_signature.begin(),
+                        sorted_signature.end()),
+          "a signature is made of the text's characters");
+  Require(analysis::SortedChars(text) == signature, "the signature is the same every time");
+}
+
+}  // namespace quorvane::fuzz

@@ -1,0 +1,245 @@
+// Saving never damages the file it replaces: a save that fails at any step of its file work (the
+// temporary file, any write, the flush, the close, the rename), a full disk, a folder that refuses
+// new files, or a process killed in the middle of a large save all leave the target byte for byte
+// as it was, and a failed save leaves no temporary file behind.
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "memhost/model.h"
+#include "xlsx/error.h"
+#include "xlsx/workbook_file.h"
+
+namespace quorvane::xlsx {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Bytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::string> FilesIn(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A workbook of `rows` numbers with a fill and a note, saved at `path`.
+void MakeWorkbook(const fs::path& path, int rows) {
+  const WorkbookFile file = WorkbookFile::New("Book.xlsx", {"Sheet1", "Sheet2"});
+  memhost::WorkbookData data = file.data();
+  for (int r = 1; r <= rows; ++r) {
+    data.sheets[0].At(r, 1).value = host::Value::Number(r * 1.25);
+    data.sheets[1].At(r, 2).value = host::Value::Text("item " + std::to_string(r));
+  }
+  data.sheets[0].At(1, 1).fill = {65535, host::kPatternSolid};
+  data.sheets[0].At(1, 1).comment = memhost::CommentData{"Paid in May", false};
+  SaveWorkbooks({{&file, &data, path}});
+}
+
+// The model of a loaded workbook as a comparison leaves it: a cell marked.
+memhost::WorkbookData Marked(const WorkbookFile& file) {
+  memhost::WorkbookData data = file.data();
+  data.sheets[0].At(2, 1).fill = {6745634, host::kPatternSolid};
+  data.sheets[0].At(2, 1).comment = memhost::CommentData{"<<< 1/5 12:00:00:\nx\n>>>", false};
+  return data;
+}
+
+// The real file operations, with every operation counted and the n-th one failing with `error`;
+// writes go 4 KiB at a time so that a save makes many of them.
+struct FailingIo {
+  int fail_at = 0;  // 0: none
+  int error = ENOSPC;
+  int count = 0;
+
+  SaveIo Io() {
+    SaveIo system = SaveIo::System();
+    SaveIo io;
+    io.make_temporary = [this, system](std::string& pattern) {
+      return Fails() ? -1 : system.make_temporary(pattern);
+    };
+    io.write = [this, system](int fd, const char* data, std::size_t size) -> long {
+      return Fails() ? -1 : system.write(fd, data, std::min<std::size_t>(size, 4096));
+    };
+    io.sync = [this, system](int fd) { return Fails() ? -1 : system.sync(fd); };
+    io.close = [this, system](int fd) {
+      // A failing close still releases the descriptor, as close(2) does.
+      const bool fails = Fails();
+      system.close(fd);
+      if (fails) errno = error;
+      return fails ? -1 : 0;
+    };
+    io.rename = [this, system](const char* from, const char* to) {
+      return Fails() ? -1 : system.rename(from, to);
+    };
+    return io;
+  }
+  bool Fails() {
+    if (++count != fail_at) return false;
+    errno = error;
+    return true;
+  }
+};
+
+class AtomicSave : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("quorvane_save_" + std::to_string(::getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override {
+    fs::permissions(dir_, fs::perms::owner_all);
+    fs::remove_all(dir_);
+  }
+  fs::path dir_;
+};
+
+TEST_F(AtomicSave, AFailureAtEveryStepLeavesBothTargetsAsTheyWere) {
+  const fs::path a = dir_ / "a.xlsx", b = dir_ / "b.xlsx";
+  MakeWorkbook(a, 3000);
+  MakeWorkbook(b, 500);
+  const std::string original_a = Bytes(a), original_b = Bytes(b);
+  const WorkbookFile file_a = WorkbookFile::Load(a), file_b = WorkbookFile::Load(b);
+  const memhost::WorkbookData marked_a = Marked(file_a), marked_b = Marked(file_b);
+  const std::vector<SaveRequest> requests = {{&file_a, &marked_a, a}, {&file_b, &marked_b, b}};
+
+  // The steps of a whole save: count them without failing.
+  const fs::path scratch = dir_ / "scratch";
+  fs::create_directories(scratch);
+  FailingIo counting;
+  SaveWorkbooks(
+      {{&file_a, &marked_a, scratch / "a.xlsx"}, {&file_b, &marked_b, scratch / "b.xlsx"}},
+      counting.Io());
+  fs::remove_all(scratch);
+  const int steps = counting.count;
+  ASSERT_GT(steps, 10);
+
+  // Every step but the renames leaves both targets; a failing first rename too. (Once the first
+  // target is replaced, a failing second rename leaves b as it was and a already saved.)
+  for (int n = 1; n <= steps; ++n) {
+    SCOPED_TRACE("failing step " + std::to_string(n) + " of " + std::to_string(steps));
+    FailingIo io{n, n % 2 ? ENOSPC : EIO};
+    try {
+      SaveWorkbooks(requests, io.Io());
+      ADD_FAILURE() << "the save did not fail";
+    } catch (const FileError& e) {
+      const std::string message = e.what();
+      EXPECT_NE(message.find("cannot be written"), std::string::npos) << message;
+      EXPECT_NE(message.find(std::strerror(io.error)), std::string::npos) << message;
+      EXPECT_NE(message.find("unchanged"), std::string::npos) << message;
+    }
+    EXPECT_EQ(FilesIn(dir_), (std::vector<std::string>{"a.xlsx", "b.xlsx"}));
+    EXPECT_EQ(Bytes(b), original_b);
+    if (n < steps) {
+      EXPECT_TRUE(Bytes(a) == original_a) << "a.xlsx changed";
+    } else {
+      // The last step is b's rename: a was replaced already, and is a whole new file.
+      EXPECT_NO_THROW(WorkbookFile::Load(a));
+      std::ofstream(a, std::ios::binary | std::ios::trunc) << original_a;
+    }
+  }
+}
+
+TEST_F(AtomicSave, AFullDiskAndARefusingFolderGiveAClearError) {
+  const fs::path target = dir_ / "book.xlsx";
+  MakeWorkbook(target, 200);
+  const std::string original = Bytes(target);
+  const WorkbookFile file = WorkbookFile::Load(target);
+  const memhost::WorkbookData marked = Marked(file);
+
+  FailingIo full{2, ENOSPC};  // the first write
+  try {
+    SaveWorkbooks({{&file, &marked, target}}, full.Io());
+    ADD_FAILURE() << "no error";
+  } catch (const FileError& e) {
+    EXPECT_EQ(std::string(e.what()), target.string() +
+                                         ": cannot be written (writing): No space left on device; "
+                                         "the file is unchanged");
+  }
+  EXPECT_EQ(Bytes(target), original);
+  EXPECT_EQ(FilesIn(dir_), std::vector<std::string>{"book.xlsx"});
+
+  FailingIo refusing{1, EACCES};  // no temporary file can be made
+  EXPECT_THROW(SaveWorkbooks({{&file, &marked, target}}, refusing.Io()), FileError);
+  EXPECT_EQ(Bytes(target), original);
+
+  // A folder that really is read-only (the superuser writes anyway, so only for other users).
+  if (::geteuid() != 0) {
+    fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec);
+    try {
+      SaveWorkbooks({{&file, &marked, target}});
+      ADD_FAILURE() << "no error";
+    } catch (const FileError& e) {
+      EXPECT_NE(std::string(e.what()).find("Permission denied"), std::string::npos) << e.what();
+    }
+    fs::permissions(dir_, fs::perms::owner_all);
+    EXPECT_EQ(Bytes(target), original);
+    EXPECT_EQ(FilesIn(dir_), std::vector<std::string>{"book.xlsx"});
+  }
+}
+
+TEST_F(AtomicSave, AProcessKilledDuringALargeSaveLeavesTheOriginal) {
+  const fs::path target = dir_ / "large.xlsx";
+  MakeWorkbook(target, 20000);
+  const std::string original = Bytes(target);
+  const WorkbookFile file = WorkbookFile::Load(target);
+  const memhost::WorkbookData marked = Marked(file);
+
+  for (const int delay_ms : {5, 40, 150}) {
+    SCOPED_TRACE("killed after " + std::to_string(delay_ms) + " ms");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      // A slow disk: every 4 KiB write takes a millisecond, so the save is still going when killed.
+      SaveIo io = SaveIo::System();
+      const auto write = io.write;
+      io.write = [write](int fd, const char* data, std::size_t size) -> long {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return write(fd, data, std::min<std::size_t>(size, 4096));
+      };
+      try {
+        SaveWorkbooks({{&file, &marked, target}}, io);
+      } catch (...) {
+        ::_exit(2);
+      }
+      ::_exit(0);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the save ended before it was killed";
+    EXPECT_TRUE(Bytes(target) == original) << "the target changed";
+    // What the killed save leaves is a hidden temporary file beside the target, never the target.
+    for (const std::string& name : FilesIn(dir_)) {
+      if (name != "large.xlsx") {
+        EXPECT_EQ(name.rfind(".large.xlsx.", 0), 0u) << name;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quorvane::xlsx
