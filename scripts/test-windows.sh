@@ -36,6 +36,7 @@ output=$(timeout 300 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   "${build}/tests/windows/quorvane_windows_test.exe" "${dll}" "${out}" "${1:-}" 2>&1) ||
   status=$?
 wineserver -k 2>/dev/null || true
+rm -rf "${prefix}"  # some 700 MB; every run makes a fresh one
 # Wine's own notices carry "fixme:" or "err:"; the X server's end is noted too. The summary line
 # of the test program is printed last.
 lines=$(printf '%s\n' "${output}" | tr -d '\r' |
