@@ -3,6 +3,7 @@
 // application, the forms and message boxes as a user sees them, and unloading.
 #include <windows.h>
 
+#include <cstdio>
 #include <regex>
 #include <string>
 
@@ -373,6 +374,7 @@ TEST_CASE("a comparison through COM gives the marks and counts of the same run m
   // During the run, once the marking has begun: read the results form and take its picture.
   bool captured = false;
   std::vector<std::string> form_texts;
+  std::string nested_label;
   s.app->SetCallHook([&](const std::string& member) {
     if (captured || member != "AddComment") return;
     captured = true;
@@ -383,10 +385,17 @@ TEST_CASE("a comparison through COM gives the marks and counts of the same run m
     form_texts = ChildTexts(form);
     std::wstring png = s.output_dir + L"\\results-form.png";
     CHECK(SaveWindowPng(form, png));
+    // The host may call back into the add-in in the middle of the run: the labels read the
+    // counters so far, and a second Compare is ignored while the first runs.
+    Variant label;
+    CHECK_HR(CallByName(s.connect.Get(), L"OnGetText", {Control("lblCount01")}, &label), S_OK);
+    nested_label = ToText(label);
+    CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnCompare")}), S_OK);
   });
   CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnCompare")}), S_OK);
   s.app->SetCallHook(nullptr);
   CHECK(captured);
+  CHECK(nested_label != "" && nested_label != " 0");
   CHECK(std::find(form_texts.begin(), form_texts.end(), "Stop") != form_texts.end());
   CHECK(std::find(form_texts.begin(), form_texts.end(), "Range #1") != form_texts.end());
 
@@ -484,6 +493,78 @@ TEST_CASE("the results form's Stop button, pressed during a run, stops it") {
   DirectRun direct;
   CHECK(Describe(s.host) != Describe(direct.host));
   CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnClearFormating")}), S_OK);
+}
+
+// Points both ranges at blocks of Sheet1 through the input box, as the user would.
+void SetRanges(const host::Area& range1, const host::Area& range2) {
+  Session& s = TheSession();
+  s.host.SetInputBoxHandler([&s, range1, range2](const memhost::InputBoxRequest& request) {
+    return std::optional<host::Range>(s.host.Worksheets("Sheet1").Cells(
+        request.title.find('1') != std::string::npos ? range1 : range2));
+  });
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnRange1")}), S_OK);
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnRange2")}), S_OK);
+}
+
+TEST_CASE("a long list gives the same marks through COM as directly") {
+  Session& s = TheSession();
+  auto& sheet = dynamic_cast<memhost::MemWorksheet&>(s.host.Worksheets("Sheet1"));
+  auto fill = [](memhost::MemWorksheet& target) {
+    for (int i = 0; i < 1500; ++i) {
+      target.Put(i + 1, 5, host::Value::Number((i * 37) % 1000 + 0.25));
+      target.Put(i + 1, 6, host::Value::Number((i * 53) % 1100 + 0.25));
+    }
+  };
+  fill(sheet);
+  s.host.SetHasScreen(false);  // no animation: the run's length is the host calls only
+  SetRanges(host::Area{1, 5, 1500, 5}, host::Area{1, 6, 1500, 6});
+  const DWORD start = GetTickCount();
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnCompare")}), S_OK);
+  std::printf("  1500 against 1500 items through COM: %lu ms\n", GetTickCount() - start);
+  s.host.SetHasScreen(true);
+
+  memhost::MemHost direct_host;
+  FillBook(direct_host);
+  fill(dynamic_cast<memhost::MemWorksheet&>(direct_host.Worksheets("Sheet1")));
+  forms::RecordingUi ui;
+  addin::MemorySettings settings;
+  addin::Library library(ui, settings);
+  addin::Connect connect(library);
+  addin::ApplicationObject app(direct_host);
+  connect.IDTExtensibility2_OnConnection(&app, 1);
+  connect.IRibbonExtensibility_GetCustomUI(ribbon::kWorkbookRibbonId);
+  DirectRun::NoRibbon no_ribbon;
+  connect.OnRibbonLoad(&no_ribbon);
+  direct_host.SetInputBoxHandler([&](const memhost::InputBoxRequest& request) {
+    return std::optional<host::Range>(direct_host.Worksheets("Sheet1").Cells(
+        request.title.find('1') != std::string::npos ? host::Area{1, 5, 1500, 5}
+                                                     : host::Area{1, 6, 1500, 6}));
+  });
+  for (const char* id : {"btnRange1", "btnRange2", "btnCompare"}) {
+    ribbon::FixedControl control(id);
+    connect.onButtonPressed(control);
+  }
+  static const std::regex kShapeNumber("Rectangle \\d+");
+  CHECK_EQ(std::regex_replace(Describe(s.host), kShapeNumber, "Rectangle #"),
+           std::regex_replace(Describe(direct_host), kShapeNumber, "Rectangle #"));
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnClearFormating")}), S_OK);
+}
+
+TEST_CASE("more than 10000 items: the run is refused with a message box") {
+  Session& s = TheSession();
+  auto& sheet = dynamic_cast<memhost::MemWorksheet&>(s.host.Worksheets("Sheet1"));
+  for (int i = 1; i <= 10001; ++i) sheet.Put(i, 8, host::Value::Number(i));
+  SetRanges(host::Area{1, 8, 10001, 8}, host::Area{1, 3, 10, 3});
+  s.watcher->TakeMessageBoxes();
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnCompare")}), S_OK);
+  std::vector<SeenMessageBox> boxes = s.watcher->TakeMessageBoxes();
+  CHECK_EQ(boxes.size(), 1u);
+  if (!boxes.empty()) {
+    CHECK_EQ(boxes[0].text, std::string("Too many items in list.  Max is 10000"));
+    CHECK_EQ(boxes[0].title, std::string("Quorvane"));
+    CHECK(!boxes[0].has_icon);
+  }
+  CHECK(!s.host.status_bar().has_value());
 }
 
 TEST_CASE("V.N.T and About show their forms as modeless windows") {
