@@ -1,0 +1,129 @@
+// Untrusted workbooks are bounded: a part with too many elements and a string table with too many
+// strings are refused with a message before their trees are built, and a load that reads only some
+// sheets leaves the others unread in memory and byte for byte unchanged on saving.
+#include <unistd.h>
+#include <zip.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "memhost/model.h"
+#include "xlsx/error.h"
+#include "xlsx/package.h"
+#include "xlsx/parts.h"
+#include "xlsx/relationships.h"
+#include "xlsx/workbook_file.h"
+#include "xlsx/xml.h"
+
+namespace quorvane::xlsx {
+namespace {
+
+namespace fs = std::filesystem;
+
+class BoundedLoad : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("quorvane_bounded_" + std::to_string(::getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    const WorkbookFile file = WorkbookFile::New("Book.xlsx", {"Lists", "Archive"});
+    memhost::WorkbookData data = file.data();
+    for (int r = 1; r <= 50; ++r) {
+      data.sheets[0].At(r, 1).value = host::Value::Number(r);
+      data.sheets[1].At(r, 1).value = host::Value::Number(1000 + r);
+    }
+    data.sheets[1].At(1, 2).comment = memhost::CommentData{"archived", false};
+    book_ = dir_ / "book.xlsx";
+    SaveWorkbooks({{&file, &data, book_}});
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // The workbook with some parts replaced or added, every part stored without compression (so
+  // that the limit met is the one on the parts' contents, not the one on the compression ratio).
+  fs::path Variant(const char* name, const std::map<std::string, std::string>& changes) {
+    const Package original = Package::Open(book_);
+    std::map<std::string, std::string> parts = changes;
+    for (const std::string& part : original.names()) parts.emplace(part, original.Read(part));
+    const fs::path path = dir_ / name;
+    int code = 0;
+    zip_t* zip = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+    EXPECT_NE(zip, nullptr);
+    for (const auto& [part, bytes] : parts) {
+      zip_source_t* source = zip_source_buffer(zip, bytes.data(), bytes.size(), 0);
+      const zip_int64_t index = zip_file_add(zip, part.c_str(), source, ZIP_FL_ENC_UTF_8);
+      EXPECT_GE(index, 0);
+      zip_set_file_compression(zip, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0);
+    }
+    EXPECT_EQ(zip_close(zip), 0);
+    return path;
+  }
+
+  static void ExpectRefused(const fs::path& path, const std::string& problem) {
+    try {
+      WorkbookFile::Load(path);
+      ADD_FAILURE() << path << " was loaded";
+    } catch (const FileError& e) {
+      EXPECT_NE(std::string(e.what()).find(problem), std::string::npos) << e.what();
+    }
+  }
+
+  fs::path dir_, book_;
+};
+
+TEST_F(BoundedLoad, TooManyElementsOrStringsAreRefusedWithAMessage) {
+  std::string sheet =
+      "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>";
+  sheet.reserve(kMaxPartElements * 4 + 200);
+  for (std::size_t i = 0; i <= kMaxPartElements; ++i) sheet += "<a/>";
+  sheet += "</sheetData></worksheet>";
+  ExpectRefused(Variant("elements.xlsx", {{"xl/worksheets/sheet1.xml", sheet}}),
+                "xl/worksheets/sheet1.xml holds more than 8000000 XML elements");
+
+  std::string strings = "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">";
+  for (std::size_t i = 0; i <= kMaxSharedStrings; ++i) strings += "<si/>";
+  strings += "</sst>";
+  Relationships rels = Relationships::Parse(
+      "xl/workbook.xml", Package::Open(book_).Read("xl/_rels/workbook.xml.rels"), "book");
+  rels.Add(kRelSharedStrings, "xl/sharedStrings.xml");
+  ExpectRefused(Variant("strings.xlsx", {{"xl/sharedStrings.xml", strings},
+                                         {"xl/_rels/workbook.xml.rels", rels.Serialize()}}),
+                "more than 2000000 shared strings");
+}
+
+TEST_F(BoundedLoad, SheetsLeftOutAreNotReadAndAreSavedUnchanged) {
+  const WorkbookFile file = WorkbookFile::Load(
+      book_, [](const std::string& name, std::size_t) { return name == "Lists"; });
+  ASSERT_EQ(file.data().sheets.size(), 2u);
+  EXPECT_EQ(file.data().sheets[0].cells.size(), 50u);
+  EXPECT_EQ(file.data().sheets[1].name, "Archive");
+  EXPECT_TRUE(file.data().sheets[1].cells.empty());
+
+  memhost::WorkbookData data = file.data();
+  data.sheets[0].At(2, 1).fill = {6745634, host::kPatternSolid};
+  data.sheets[0].At(2, 1).comment = memhost::CommentData{"<<<x>>>", false};
+  const fs::path out = dir_ / "out.xlsx";
+  SaveWorkbooks({{&file, &data, out}});
+  const Package before = Package::Open(book_), after = Package::Open(out);
+  for (const char* part : {"xl/worksheets/sheet2.xml", "xl/worksheets/_rels/sheet2.xml.rels"}) {
+    if (before.Has(part)) {
+      EXPECT_EQ(after.Read(part), before.Read(part)) << part;
+    }
+  }
+  const WorkbookFile again = WorkbookFile::Load(out);
+  EXPECT_EQ(again.data().sheets[1].cells.size(), 51u);  // 50 values and the note
+  EXPECT_EQ(again.data().sheets[0].Find(2, 1)->comment->text, "<<<x>>>");
+
+  // A change to a sheet that was not read is refused rather than saved over what it holds.
+  data.sheets[1].At(1, 1).value = host::Value::Number(1);
+  EXPECT_THROW(SaveWorkbooks({{&file, &data, dir_ / "refused.xlsx"}}), FileError);
+  EXPECT_FALSE(fs::exists(dir_ / "refused.xlsx"));
+}
+
+}  // namespace
+}  // namespace quorvane::xlsx
