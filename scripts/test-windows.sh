@@ -6,11 +6,16 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 jobs=$(( $(nproc) < 2 ? $(nproc) : 2 ))
-if ! { cmake --preset windows >/dev/null && cmake --build --preset windows -j "${jobs}" >/dev/null; }; then
+log=$(mktemp)
+if ! { cmake --preset windows && cmake --build --preset windows -j "${jobs}"; } >"${log}" 2>&1; then
+  tail -n 40 "${log}"
+  rm -f "${log}"
   echo "The windows preset did not build."
   echo "0 passed, 1 failed"
   exit 1
 fi
+
+rm -f "${log}"
 
 build=build/windows
 prefix="${PWD}/${build}/wine-prefix"

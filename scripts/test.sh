@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the optimised build, then the same suite under AddressSanitizer and
-# UndefinedBehaviorSanitizer. Installs missing build dependencies first when run as root.
+# Builds and runs every test: the optimised build, the same suite under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then the Windows add-in cross-built and tested through COM under Wine.
+# Installs missing build dependencies first when run as root.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,3 +17,6 @@ for preset in default sanitize; do
   ctest --preset "${preset}" -j "${jobs}"
 done
 ln -sf build/default/compile_commands.json compile_commands.json
+
+echo "=== windows build, tests under Wine ==="
+bash scripts/test-windows.sh
