@@ -76,8 +76,11 @@ struct Decimal15 {
 };
 
 Decimal15 ToDecimal15(double number) {
+  // Correctly rounded like printf's "%.14e", and several times faster.
   char buffer[40];
-  std::snprintf(buffer, sizeof buffer, "%.14e", number);
+  const auto written =
+      std::to_chars(buffer, buffer + sizeof buffer - 1, number, std::chars_format::scientific, 14);
+  *written.ptr = '\0';
   Decimal15 d;
   const char* p = buffer;
   if (*p == '-') {

@@ -210,8 +210,15 @@ std::string Package::Serialize(
   };
   auto add_bytes = [&](const std::string& name, const std::string& bytes) {
     zip_source_t* source = zip_source_buffer(out, bytes.data(), bytes.size(), 0);
-    if (!source || zip_file_add(out, name.c_str(), source, ZIP_FL_ENC_UTF_8) < 0) {
+    const zip_int64_t added =
+        source ? zip_file_add(out, name.c_str(), source, ZIP_FL_ENC_UTF_8) : -1;
+    if (added < 0) {
       if (source) zip_source_free(source);
+      fail(name);
+    }
+    // The fastest deflate level: parts we write are plain XML, which it packs nearly as well as
+    // the default level does, in a third of the time.
+    if (zip_set_file_compression(out, static_cast<zip_uint64_t>(added), ZIP_CM_DEFLATE, 1) != 0) {
       fail(name);
     }
   };
