@@ -12,6 +12,7 @@
 #include <fstream>
 #include <optional>
 #include <set>
+#include <string_view>
 
 #include "host/worksheet.h"
 #include "xlsx/content_types.h"
@@ -75,6 +76,16 @@ bool ShapesDiffer(const memhost::SheetData& a, const memhost::SheetData& b) {
   return false;
 }
 
+// Refuses a part whose root element is not the one its relationship promises: what the reader
+// would not see in it, the writer could not safely change.
+void CheckRoot(const pugi::xml_document& doc, std::string_view ns, std::string_view local,
+               const std::string& file, const std::string& part) {
+  if (!Is(doc.document_element(), ns, local)) {
+    throw FileError(file + ": " + part + " is not a " + std::string(local) +
+                    " part (its root element is " + doc.document_element().name() + ")");
+  }
+}
+
 std::string MissingRelationship(const std::string& file, const std::string& part,
                                 const std::string& id, const std::string& rels_part) {
   return file + ": " + part + " refers to the relationship " + id + ", which " + rels_part +
@@ -131,6 +142,7 @@ void WorkbookFile::Impl::Load(const std::string& model_name, const SheetFilter& 
   }
   pugi::xml_document workbook;
   ParsePart(workbook, package.Read(workbook_part), file(), workbook_part);
+  CheckRoot(workbook, kNsMain, "workbook", file(), workbook_part);
   const std::string rels_part = Relationships::RelsPartOf(workbook_part);
   if (package.Has(rels_part)) {
     workbook_rels = Relationships::Parse(workbook_part, package.Read(rels_part), file());
@@ -184,6 +196,7 @@ void WorkbookFile::Impl::Load(const std::string& model_name, const SheetFilter& 
 
     pugi::xml_document doc;
     ParsePart(doc, package.Read(info.part), file(), info.part);
+    CheckRoot(doc, kNsMain, "worksheet", file(), info.part);
     const WorksheetRefs refs = LoadWorksheet(doc, strings, styles, sheet);
     cells += sheet.cells.size();
     if (cells > kMaxCells) {
@@ -217,6 +230,7 @@ void WorkbookFile::Impl::Load(const std::string& model_name, const SheetFilter& 
     if (!info.comments_part.empty()) {
       pugi::xml_document comments;
       ParsePart(comments, package.Read(info.comments_part), file(), info.comments_part);
+      CheckRoot(comments, kNsMain, "comments", file(), info.comments_part);
       for (auto& [key, note] : LoadComments(comments, vml ? &*vml : nullptr)) {
         sheet.At(key.first, key.second).comment = std::move(note);
       }
@@ -224,6 +238,7 @@ void WorkbookFile::Impl::Load(const std::string& model_name, const SheetFilter& 
     if (!info.drawing_part.empty()) {
       pugi::xml_document drawing;
       ParsePart(drawing, package.Read(info.drawing_part), file(), info.drawing_part);
+      CheckRoot(drawing, kNsXdr, "wsDr", file(), info.drawing_part);
       sheet.shapes = LoadShapes(drawing, sheet);
       int max_id = 0;
       for (const memhost::ShapeData& shape : sheet.shapes) max_id = std::max(max_id, shape.id);
