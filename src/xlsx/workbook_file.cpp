@@ -106,11 +106,18 @@ struct WorkbookFile::Impl {
 
   const std::string& file() const { return package.display_name(); }
 
-  // The part a relationship of `rels` (of `source`) points at; raises when it is missing.
-  std::string Target(const Relationships& rels, const std::string& source, const std::string& id) {
+  // The part a relationship of `rels` (of `source`) points at; raises when it is missing or of
+  // another type than `type` (two roles for one part would have the writer overwrite one with the
+  // other).
+  std::string Target(const Relationships& rels, const std::string& source, const std::string& id,
+                     const char* type) {
     const Relationship* rel = rels.FindId(id);
     if (!rel)
       throw FileError(MissingRelationship(file(), source, id, Relationships::RelsPartOf(source)));
+    if (rel->type != type) {
+      throw FileError(file() + ": " + source + " refers to the relationship " + id +
+                      " as a drawing, but it is of the type " + rel->type);
+    }
     return CheckedPart(rels.PartOf(*rel), source);
   }
 
@@ -208,11 +215,11 @@ void WorkbookFile::Impl::Load(const std::string& model_name, const SheetFilter& 
                     : Relationships(info.part);
     if (!refs.drawing_id.empty()) {
       info.drawing_id = refs.drawing_id;
-      info.drawing_part = Target(info.rels, info.part, refs.drawing_id);
+      info.drawing_part = Target(info.rels, info.part, refs.drawing_id, kRelDrawing);
     }
     if (!refs.legacy_id.empty()) {
       info.vml_id = refs.legacy_id;
-      info.vml_part = Target(info.rels, info.part, refs.legacy_id);
+      info.vml_part = Target(info.rels, info.part, refs.legacy_id, kRelVmlDrawing);
     } else if (const Relationship* vml = info.rels.FindType(kRelVmlDrawing)) {
       info.vml_id = vml->id;
       info.vml_part = CheckedPart(info.rels.PartOf(*vml), info.part);
@@ -220,6 +227,17 @@ void WorkbookFile::Impl::Load(const std::string& model_name, const SheetFilter& 
     if (const Relationship* comments = info.rels.FindType(kRelComments)) {
       info.comments_id = comments->id;
       info.comments_part = CheckedPart(info.rels.PartOf(*comments), info.part);
+    }
+    // Each part has one role: the sheet, its notes, their drawing and its shapes are all distinct.
+    const std::vector<const std::string*> roles = {&info.part, &info.comments_part, &info.vml_part,
+                                                   &info.drawing_part};
+    for (std::size_t a = 0; a < roles.size(); ++a) {
+      for (std::size_t b = a + 1; b < roles.size(); ++b) {
+        if (!roles[a]->empty() && *roles[a] == *roles[b]) {
+          throw FileError(file() + ": " + info.part + " uses the part " + *roles[a] +
+                          " for two purposes");
+        }
+      }
     }
     std::optional<pugi::xml_document> vml;
     if (!info.vml_part.empty()) {
