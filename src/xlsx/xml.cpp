@@ -102,6 +102,23 @@ pugi::xml_attribute Attr(pugi::xml_node node, std::string_view ns, std::string_v
   return {};
 }
 
+namespace {
+
+// Whether a prefix is a name that XML accepts (the parser takes some that are not, such as "8");
+// new elements never take a prefix that would make them unreadable.
+bool IsPrefixName(std::string_view prefix) {
+  if (prefix.empty()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(prefix[i]);
+    const bool letter = std::isalpha(c) || c == '_' || c >= 0x80;
+    const bool other = std::isdigit(c) || c == '-' || c == '.';
+    if (!(letter || (i > 0 && other))) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 std::string QualifiedName(pugi::xml_node context, std::string_view ns, std::string_view local,
                           std::string_view wanted_prefix, bool for_attribute) {
   // A prefix already bound to the namespace in scope.
@@ -111,7 +128,7 @@ std::string QualifiedName(pugi::xml_node context, std::string_view ns, std::stri
       if (std::strncmp(name, "xmlns", 5) != 0 || a.value() != ns) continue;
       if (name[5] == ':') {
         const std::string_view prefix(name + 6);
-        if (ResolvePrefix(context, prefix) == ns)
+        if (IsPrefixName(prefix) && ResolvePrefix(context, prefix) == ns)
           return std::string(prefix) + ":" + std::string(local);
       } else if (name[5] == '\0' && !for_attribute && ResolvePrefix(context, "") == ns) {
         return std::string(local);
