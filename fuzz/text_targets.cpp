@@ -33,10 +33,11 @@ std::string_view Text(const std::uint8_t* data, std::size_t size) {
 }
 
 // What the clearing leaves of a comment: the text around the span from the first "<<<" to the
-// last ">>>"; the whole text when there is no such span.
+// memo's ">>>" (without a memo, the last ">>>"); the whole text when there is no such span.
 std::string ExpectedUserText(const std::string& text) {
   const std::size_t s = text.find("<<<");
-  const std::size_t k = text.rfind(">>>");
+  const std::size_t memo = text.find("<<<zvk_color");
+  const std::size_t k = memo != std::string::npos ? text.find(">>>", memo) : text.rfind(">>>");
   if (s == std::string::npos || k == std::string::npos || k < s) return text;
   return text.substr(0, s) + text.substr(k + 3);
 }
@@ -70,13 +71,10 @@ void CommentRestore(const std::uint8_t* data, std::size_t size) {
     }
   }
 
-  // A plain user text survives a marking and its clearing, and the fill comes back. Not a text
-  // that begins with ">": after the memo's closing ">>>" it would make the last ">>>" of the
-  // comment, and the clearing, which cuts up to the last one, would take it along.
-  if (text.find("<<<") != std::string::npos || text.find(">>>") != std::string::npos ||
-      text.find("zvk_color") != std::string::npos || text.rfind('>', 0) == 0) {
-    return;
-  }
+  // Any user text survives a marking and its clearing, also one holding markers of its own, and
+  // the fill comes back; only a text that holds the memo's key is left out, as the marking then
+  // writes no memo of its own.
+  if (text.find("zvk_color") != std::string::npos) return;
   sheet.PutComment(1, 1, text);
   sheet.PutFill(1, 1, 65535, 1);
   engine::AddinState state;

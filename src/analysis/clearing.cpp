@@ -68,12 +68,21 @@ void RestoreFill(const host::Range& cell, const std::string& text, std::size_t s
   }
 }
 
-// The comment text without the add-in's blocks, which stand together from the first "<<<" to the
-// last ">>>"; no value when the comment is to stay as it is.
+// Where the add-in's blocks end. They stand together from the first "<<<" on, and the memo is the
+// last of them, written directly in front of the user's text: with a memo they end at the memo's
+// own ">>>", so that a user's text that begins with ">" or holds ">>>" itself stays whole. Without
+// a memo they end at the last ">>>".
+std::size_t EndOfBlocks(const std::string& text) {
+  const std::size_t memo = text.find("<<<zvk_color");
+  if (memo != std::string::npos) return text.find(kCloseMarker, memo);
+  return text.rfind(kCloseMarker);
+}
+
+// The comment text without the add-in's blocks; no value when the comment is to stay as it is.
 std::optional<std::string> CutBlocks(const std::string& text) {
   const std::size_t s = text.find(kOpenMarker);
   if (s == std::string::npos) return text;
-  const std::size_t k = text.rfind(kCloseMarker);
+  const std::size_t k = EndOfBlocks(text);
   // An opening marker without a closing one after it cannot be told apart from the user's own
   // text, so the comment is kept whole rather than losing any of the user's words.
   if (k == std::string::npos || k < s) return std::nullopt;

@@ -157,6 +157,22 @@ TEST_F(ClearingTest, RoundTripGivesBackEveryFillAndCommentAndRemovesTheRectangle
   EXPECT_TRUE(host_.messages().empty());
 }
 
+TEST_F(ClearingTest, UserTextHoldingMarkersOfItsOwnComesBackWhole) {
+  const std::vector<std::string> notes = {"> see the ledger", "totals >>> carried over",
+                                          "<<<draft>>> keep", ">>>"};
+  for (std::size_t i = 0; i < notes.size(); ++i) {
+    const int row = static_cast<int>(i) + 1;
+    sheet_.Put(row, 1, host::Value::Number(row));
+    sheet_.PutComment(row, 1, notes[i]);
+    Mark(sheet_, row, 1, "A");
+  }
+  Clear(sheet_.Ref("A1:A4"), other_.Ref("A1"));
+  for (std::size_t i = 0; i < notes.size(); ++i) {
+    EXPECT_EQ(CommentAt(static_cast<int>(i) + 1, 1), notes[i]);
+    EXPECT_EQ(sheet_.data().Find(static_cast<int>(i) + 1, 1)->fill, Fill{});
+  }
+}
+
 struct CutCase {
   const char* before;
   std::optional<std::string> after;  // no value: the comment is deleted
