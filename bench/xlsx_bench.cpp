@@ -54,18 +54,22 @@ void BM_LoadAndSave(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadAndSave)->Unit(benchmark::kMillisecond);
 
+// `quorvane compare` of the two lists of the sample, with the ribbon's options after loading.
+int CompareSample(std::ostream& out, std::ostream& err) {
+  quorvane::cli::RunRequest request;
+  request.book = Sample();
+  request.range1 = "Bank!A1:A10000";
+  request.range2 = "Ledger!A1:A10000";
+  request.options = quorvane::cli::DefaultOptions();
+  request.output = Folder() / "reconciled.xlsx";
+  quorvane::cli::Console console{out, err};
+  return quorvane::cli::Compare(request, console);
+}
+
 void BM_FullCompare(benchmark::State& state) {
-  const fs::path in = Sample();
   std::ostringstream out, err;
   for (auto _ : state) {
-    quorvane::cli::RunRequest request;
-    request.book = in;
-    request.range1 = "Bank!A1:A10000";
-    request.range2 = "Ledger!A1:A10000";
-    request.options = quorvane::cli::DefaultOptions();
-    request.output = Folder() / "reconciled.xlsx";
-    quorvane::cli::Console console{out, err};
-    if (quorvane::cli::Compare(request, console) != quorvane::cli::kExitDone) {
+    if (CompareSample(out, err) != quorvane::cli::kExitDone) {
       state.SkipWithError(err.str().c_str());
       break;
     }
@@ -113,16 +117,7 @@ int main(int argc, char** argv) {
     std::cout << "openpyxl load + save: " << openpyxl << " s; ours: " << ours << " s; ratio "
               << openpyxl / ours << "x\n";
     std::ostringstream out, err;
-    const double compare = Seconds([&] {
-      quorvane::cli::RunRequest request;
-      request.book = in;
-      request.range1 = "Bank!A1:A10000";
-      request.range2 = "Ledger!A1:A10000";
-      request.options = quorvane::cli::DefaultOptions();
-      request.output = Folder() / "reconciled.xlsx";
-      quorvane::cli::Console console{out, err};
-      quorvane::cli::Compare(request, console);
-    });
+    const double compare = Seconds([&] { CompareSample(out, err); });
     std::cout << "quorvane compare (load, compare, mark, diagnose, save): " << compare
               << " s; openpyxl's load + save takes " << openpyxl / compare << "x as long\n";
   } else {
