@@ -9,12 +9,18 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "analysis/clearing.h"
-#include "engine/run_driver.h"
+#include "addin/connect.h"
+#include "addin/environment.h"
+#include "addin/library.h"
+#include "addin/settings.h"
+#include "engine/options.h"
+#include "forms/recording_ui.h"
 #include "host/error.h"
 #include "host/reference.h"
 #include "host/worksheet.h"
 #include "memhost/host.h"
+#include "ribbon/dispatch.h"
+#include "ribbon/office.h"
 #include "xlsx/error.h"
 #include "xlsx/workbook_file.h"
 
@@ -242,6 +248,111 @@ void PrintReport(const engine::AddinState& state, const std::vector<std::string>
 
 enum class Kind { kCompare, kClear };
 
+// The add-in, driven through the entry points that the spreadsheet host calls and in the host's
+// order, on the workbooks the session loaded: connection, ribbon definition, ribbon load, start-up
+// complete; the option boxes; both ranges through the range-picking input box; then a button.
+class AddinDriver {
+ public:
+  AddinDriver(memhost::MemHost& host, std::ostream* narration)
+      : host_(host), application_(host), narration_(narration) {}
+
+  engine::AddinState& state() { return library_.state; }
+
+  void StartUp() {
+    connect_.IDTExtensibility2_OnConnection(&application_, addin::kStartup);
+    const std::string xml = connect_.IRibbonExtensibility_GetCustomUI("Microsoft.Excel.Workbook");
+    Call("OnRibbonLoad", {static_cast<ribbon::RibbonUI*>(&ribbon_)});
+    connect_.IDTExtensibility2_OnStartupComplete();
+    Tell("Connected; the ribbon tab \"Reconcile\" is loaded (" + std::to_string(xml.size()) +
+         " characters of ribbon XML).");
+  }
+
+  // Ticks or clears each option box whose state differs from the one asked for.
+  void SetOptions(const engine::Options& options) {
+    for (const engine::OptionInfo& option : engine::kOptionTable) {
+      const engine::Bool16 wanted =
+          options.*option.flag != engine::kFalse ? engine::kTrue : engine::kFalse;
+      if (state().options.*option.flag == wanted) continue;
+      CallWith("On_Action", std::string(option.id), {wanted});
+      Tell(std::string(wanted != engine::kFalse ? "Ticked" : "Cleared") + " \"" +
+           std::string(option.label) + "\".");
+    }
+  }
+
+  // "Set Range#1" and "Set Range#2", answering each input box with the range.
+  void SetRanges(const host::Range& range1, const host::Range& range2) {
+    for (const auto& [button, range] : {std::pair{"btnRange1", range1}, {"btnRange2", range2}}) {
+      host_.SetInputBoxHandler(
+          [range = range](const memhost::InputBoxRequest&) -> std::optional<host::Range> {
+            return range;
+          });
+      Press(button);
+      Tell(std::string(button == std::string("btnRange1") ? "Set Range#1: " : "Set Range#2: ") +
+           Label(button == std::string("btnRange1") ? "EditBox1" : "EditBox2"));
+    }
+    host_.SetInputBoxHandler(nullptr);
+  }
+
+  // A button press; the description of the error when the command failed.
+  std::optional<std::string> Press(const std::string& id) {
+    const ribbon::DispatchResult result = CallWith("onButtonPressed", id);
+    if (result.status == ribbon::DispatchStatus::kOk) return std::nullopt;
+    return result.description;
+  }
+
+  std::string Label(const std::string& id) {
+    const ribbon::DispatchResult result = CallWith("OnGetText", id);
+    const std::string* text = std::get_if<std::string>(&result.value);
+    return text != nullptr ? *text : std::string();
+  }
+
+  void Tell(const std::string& line) {
+    if (narration_ != nullptr) *narration_ << line << "\n";
+  }
+
+  // The twelve result labels as the ribbon shows them.
+  void TellLabels() {
+    if (narration_ == nullptr) return;
+    *narration_ << "\nThe ribbon's result labels:\n";
+    const char* columns[] = {"Count",      "Match",      "NoMatch",
+                             "PossibleTP", "PossibleYO", "HiddenCells"};
+    for (const char* column : columns) {
+      *narration_ << "  lbl" << column << "01 \"" << Label(std::string("lbl") + column + "01")
+                  << "\"   lbl" << column << "02 \"" << Label(std::string("lbl") + column + "02")
+                  << "\"\n";
+    }
+    *narration_ << "\n";
+  }
+
+ private:
+  // The host's ribbon: nothing to repaint on a command line.
+  class CommandLineRibbon : public ribbon::RibbonUI {
+   public:
+    void Invalidate() override {}
+    void InvalidateControl(const std::string&) override {}
+  };
+
+  ribbon::DispatchResult Call(std::string_view name, std::vector<ribbon::Variant> args) {
+    return ribbon::Invoke(connect_, name, args);
+  }
+  ribbon::DispatchResult CallWith(std::string_view name, const std::string& control_id,
+                                  std::vector<ribbon::Variant> more = {}) {
+    ribbon::FixedControl control(control_id);
+    std::vector<ribbon::Variant> args{static_cast<ribbon::RibbonControl*>(&control)};
+    args.insert(args.end(), more.begin(), more.end());
+    return ribbon::Invoke(connect_, name, args);
+  }
+
+  memhost::MemHost& host_;
+  forms::RecordingUi ui_;
+  addin::MemorySettings settings_;
+  addin::Library library_{ui_, settings_};
+  addin::Connect connect_{library_};
+  addin::ApplicationObject application_;
+  CommandLineRibbon ribbon_;
+  std::ostream* narration_;
+};
+
 int Run(Kind kind, const RunRequest& request, Console& console) {
   try {
     if (request.output && request.in_place)
@@ -249,32 +360,30 @@ int Run(Kind kind, const RunRequest& request, Console& console) {
     Session::CheckSyntax(request.range1, "RANGE1");
     Session::CheckSyntax(request.range2, "RANGE2");
     Session session(request, console);
-    engine::AddinState state;
-    state.oApp = &session.host();
-    state.options = request.options;
     session.Load({request.range1, request.range2});
-    state.oRange1 = session.Range(request.range1, "RANGE1");
-    state.oRange2 = session.Range(request.range2, "RANGE2");
-    state.sRange1 = state.oRange1.Address(true);
-    state.sRange2 = state.oRange2.Address(true);
+    const host::Range range1 = session.Range(request.range1, "RANGE1");
+    const host::Range range2 = session.Range(request.range2, "RANGE2");
+
+    AddinDriver addin(session.host(), request.narrate ? &console.out : nullptr);
+    engine::AddinState& state = addin.state();
+    addin.StartUp();
+    if (kind == Kind::kCompare) addin.SetOptions(request.options);
+    addin.SetRanges(range1, range2);
     session.host().SetYieldHook([&] { session.Yield(state); });
 
     const std::size_t messages_before = session.host().messages().size();
-    try {
-      if (kind == Kind::kCompare) {
-        engine::processform(state, state.oRange1, state.oRange2);
-      } else {
-        analysis::ResetCounts(state);
-        analysis::Clearformats(state, state.oRange1, state.oRange2);
-      }
-    } catch (const host::HostError& e) {
-      session.ClearProgress();
-      console.err << "quorvane: the run failed: " << e.description() << "\n";
+    addin.Tell(kind == Kind::kCompare ? "Pressed \"Compare Ranges\"."
+                                      : "Pressed \"Clear Formatting\".");
+    const std::optional<std::string> failure =
+        addin.Press(kind == Kind::kCompare ? "btnCompare" : "btnClearFormating");
+    session.ClearProgress();
+    if (failure) {
+      console.err << "quorvane: the run failed: " << *failure << "\n";
       PrintReport(state, {}, request, console.out);
       console.err << "quorvane: nothing was written\n";
       return kExitRefused;
     }
-    session.ClearProgress();
+    addin.TellLabels();
     const bool messages = session.host().messages().size() > messages_before;
     const bool stopped = session.interrupted() || console.stop_requested();
     if ((messages || stopped) && !(stopped && request.save_partial)) {

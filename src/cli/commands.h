@@ -30,6 +30,9 @@ struct RunRequest {
   bool in_place = false;
   bool json = false;
   bool save_partial = false;
+  // Tells each step the add-in takes as the host drives it, and ends with the twelve result labels
+  // as the ribbon shows them.
+  bool narrate = false;
 };
 
 // What a command needs of its surroundings.

@@ -93,9 +93,11 @@ int Demo(const fs::path& folder, Console& console) {
     console.err << "quorvane: " << e.what() << "\n";
     return kExitFile;
   }
-  console.out << "Sample workbook: " << input.string() << "\n"
-              << "Comparing Bank!A2:B11 (dates and amounts) with Ledger!A2:B11, with Round Numbers "
-                 "and Numbers Only off so that every kind of finding shows.\n\n";
+  console.out
+      << "Sample workbook: " << input.string() << "\n"
+      << "Comparing Bank!A2:B11 (dates and amounts) with Ledger!A2:B11, with Round Numbers "
+         "and Numbers Only off so that every kind of finding shows, the way a user does it in the "
+         "spreadsheet application:\n\n";
   RunRequest request;
   request.book = input;
   request.range1 = "Bank!A2:B11";
@@ -103,6 +105,7 @@ int Demo(const fs::path& folder, Console& console) {
   request.options = DefaultOptions();
   request.options.bRoundNum = engine::kFalse;
   request.options.bCompareNum = engine::kFalse;
+  request.narrate = true;
   const int status = Compare(request, console);
   if (status == kExitDone) {
     console.out << "\nOpen " << DefaultOutput(input).string()

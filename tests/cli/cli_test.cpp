@@ -90,6 +90,9 @@ TEST_F(Cli, DemoWritesTheSampleAndItsReconciledCopy) {
   EXPECT_NE(r.out.find("Possible transpositions         1         1"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("Possible year errors            1         1"), std::string::npos);
   EXPECT_NE(r.out.find("is ERROR"), std::string::npos);
+  // The run goes the user's way through the add-in and ends with the ribbon's labels.
+  EXPECT_NE(r.out.find("Cleared \"Compare Numbers ONLY\".\nSet Range#1: "), std::string::npos);
+  EXPECT_NE(r.out.find("lblPossibleYO01 \" 1\"   lblPossibleYO02 \" 1\""), std::string::npos);
   EXPECT_NE(r.out.find("Written: " + (dir_ / "quorvane-demo.reconciled.xlsx").string()),
             std::string::npos);
   EXPECT_EQ(r.err, "");  // no terminal: no progress, and no message boxes in a normal run
