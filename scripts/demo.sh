@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 if [ "$(id -u)" = 0 ]; then
-  bash scripts/install-deps.sh >&2
+  bash scripts/install-deps.sh build >&2
 fi
 
 cmake --preset default >/dev/null
