@@ -1,9 +1,14 @@
 #include "xlsx/xml.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <sstream>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "xlsx/error.h"
 
@@ -167,6 +172,43 @@ pugi::xml_node EnsureChild(pugi::xml_node parent, std::string_view ns, std::stri
   return parent.append_child(qname.c_str());
 }
 
+namespace {
+
+
+// The first element or attribute name whose prefix no namespace declaration in scope binds, if any.
+// Such a part is not well-formed in namespaces: what a reader takes its names to mean, and what a
+// writer's new declarations would make them mean, differ (an unbound "r:id" becomes a relationship
+// reference as soon as "r" is declared for a new element).
+std::optional<std::string> UnboundName(const pugi::xml_document& doc) {
+  std::vector<std::string_view> bound;  // prefixes declared by the open elements
+  std::vector<std::pair<pugi::xml_node, std::size_t>> stack;  // node, bound.size() on entry
+  stack.emplace_back(doc.document_element(), 0);
+  while (!stack.empty()) {
+    auto [node, depth] = stack.back();
+    stack.pop_back();
+    bound.resize(depth);
+    for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
+      const std::string_view name = a.name();
+      if (name.substr(0, 6) == "xmlns:") bound.push_back(name.substr(6));
+    }
+    auto is_bound = [&](std::string_view prefix) {
+      return prefix.empty() || prefix == "xml" || prefix == "xmlns" ||
+             std::find(bound.begin(), bound.end(), prefix) != bound.end();
+    };
+    if (!is_bound(PrefixOf(node.name()))) return std::string(node.name());
+    for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
+      if (!is_bound(PrefixOf(a.name()))) return std::string(a.name());
+    }
+    // Children are visited in reverse so that the stack hands them out in document order.
+    for (pugi::xml_node child = node.last_child(); child; child = child.previous_sibling()) {
+      if (child.type() == pugi::node_element) stack.emplace_back(child, bound.size());
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 void ParsePart(pugi::xml_document& doc, const std::string& text, const std::string& file,
                const std::string& part) {
   // The elements are counted before the tree is built: the tree's memory, and with it the cells of
@@ -194,6 +236,15 @@ void ParsePart(pugi::xml_document& doc, const std::string& text, const std::stri
     }
   }
   if (!doc.document_element()) throw FileError(file + ": " + part + " holds no XML element");
+  // Drawings in the older vector format come from writers that are lax about their prefixes; they
+  // are read leniently.
+  const bool vml = part.size() >= 4 && part.compare(part.size() - 4, 4, ".vml") == 0;
+  if (!vml) {
+    if (const std::optional<std::string> name = UnboundName(doc)) {
+      throw FileError(file + ": malformed XML in " + part + ": the prefix of \"" + *name +
+                      "\" is not declared");
+    }
+  }
 }
 
 std::string Serialize(const pugi::xml_document& doc) {
