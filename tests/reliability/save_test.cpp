@@ -11,13 +11,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "memhost/model.h"
@@ -207,17 +206,28 @@ TEST_F(AtomicSave, AProcessKilledDuringALargeSaveLeavesTheOriginal) {
   const WorkbookFile file = WorkbookFile::Load(target);
   const memhost::WorkbookData marked = Marked(file);
 
-  for (const int delay_ms : {5, 40, 150}) {
-    SCOPED_TRACE("killed after " + std::to_string(delay_ms) + " ms");
+  // The child tells the parent through a pipe when its save has made the given number of writes,
+  // then stalls like a slow disk; the parent kills it there. No timing is involved.
+  for (const int writes : {1, 4, 16}) {
+    SCOPED_TRACE("killed after " + std::to_string(writes) + " writes");
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-      // A slow disk: every 4 KiB write takes a millisecond, so the save is still going when killed.
+      ::close(ready[0]);
       SaveIo io = SaveIo::System();
       const auto write = io.write;
-      io.write = [write](int fd, const char* data, std::size_t size) -> long {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        return write(fd, data, std::min<std::size_t>(size, 4096));
+      auto count = std::make_shared<int>(0);
+      io.write = [write, count, writes, fd = ready[1]](int file, const char* data,
+                                                       std::size_t size) -> long {
+        const long written = write(file, data, std::min<std::size_t>(size, 4096));
+        if (++*count == writes) {
+          const char byte = 1;
+          if (::write(fd, &byte, 1) != 1) ::_exit(3);
+          for (;;) ::pause();
+        }
+        return written;
       };
       try {
         SaveWorkbooks({{&file, &marked, target}}, io);
@@ -226,10 +236,14 @@ TEST_F(AtomicSave, AProcessKilledDuringALargeSaveLeavesTheOriginal) {
       }
       ::_exit(0);
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
+    ::close(ready[1]);
+    char byte = 0;
+    const bool reached = ::read(ready[0], &byte, 1) == 1;
+    ::close(ready[0]);
     ::kill(child, SIGKILL);
     int status = 0;
     ::waitpid(child, &status, 0);
+    ASSERT_TRUE(reached) << "the save ended before it made that many writes";
     ASSERT_TRUE(WIFSIGNALED(status)) << "the save ended before it was killed";
     EXPECT_TRUE(Bytes(target) == original) << "the target changed";
     // What the killed save leaves is a hidden temporary file beside the target, never the target.
