@@ -251,7 +251,9 @@ WorksheetRefs LoadWorksheet(const pugi::xml_document& doc, const std::vector<std
   int last_row = 0;
   int row_number = 0;
   ForChildren(Child(root, kNsMain, "sheetData"), kNsMain, "row", [&](pugi::xml_node row) {
-    row_number = row.attribute("r") ? row.attribute("r").as_int(row_number + 1) : row_number + 1;
+    // The row after a row past the sheet's last is past it too (and never overflows).
+    const int next = row_number > host::kMaxRows ? host::kMaxRows + 1 : row_number + 1;
+    row_number = row.attribute("r") ? row.attribute("r").as_int(next) : next;
     if (row_number < 1 || row_number > host::kMaxRows) return;
     if (TrueAttr(row.attribute("hidden"))) {
       sheet.hidden_rows.insert(row_number);
@@ -333,7 +335,9 @@ class CellIndex {
     int row_number = 0;
     for (pugi::xml_node row = sheet_data.first_child(); row; row = row.next_sibling()) {
       if (row.type() != pugi::node_element || LocalName(row.name()) != "row") continue;
-      row_number = row.attribute("r") ? row.attribute("r").as_int(row_number + 1) : row_number + 1;
+      // The row after a row past the sheet's last is past it too (and never overflows).
+    const int next = row_number > host::kMaxRows ? host::kMaxRows + 1 : row_number + 1;
+    row_number = row.attribute("r") ? row.attribute("r").as_int(next) : next;
       if (!row.attribute("r")) row.append_attribute("r").set_value(row_number);
       rows_[row_number] = row;
       int column = 0;
