@@ -11,13 +11,13 @@
 
 #include "analysis/resolve.h"
 #include "analysis/shapes.h"
+#include "engine/marking.h"
 #include "host/error.h"
 #include "host/value.h"
 
 namespace quorvane::analysis {
 namespace {
 
-constexpr std::string_view kMemoKey = "zvk_color";
 constexpr std::string_view kColorKey = "zvk_color";
 constexpr std::string_view kPatternKey = "zvk_pattern";
 constexpr std::string_view kOpenMarker = "<<<";
@@ -73,7 +73,7 @@ void RestoreFill(const host::Range& cell, const std::string& text, std::size_t s
 // own ">>>", so that a user's text that begins with ">" or holds ">>>" itself stays whole. Without
 // a memo they end at the last ">>>".
 std::size_t EndOfBlocks(const std::string& text) {
-  const std::size_t memo = text.find("<<<zvk_color");
+  const std::size_t memo = text.find(std::string(kOpenMarker) + std::string(engine::kMemoKey));
   if (memo != std::string::npos) return text.find(kCloseMarker, memo);
   return text.rfind(kCloseMarker);
 }
@@ -124,7 +124,7 @@ void RestoreCellFormat(const host::Range& cell) {
   if (!cell.HasComment()) return;
   const std::string text = cell.CommentText();
 
-  const std::size_t memo = text.find(kMemoKey);
+  const std::size_t memo = text.find(engine::kMemoKey);
   if (memo != std::string::npos) RestoreFill(cell, text, memo);
 
   const bool has_blocks = text.find(kOpenMarker) != std::string::npos;

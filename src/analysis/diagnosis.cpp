@@ -21,7 +21,11 @@ namespace quorvane::analysis {
 namespace {
 
 // A cell marked as mismatched: one of the two mismatch fills, solid or already diagnosed.
-bool IsEligibleFill(double color, double pattern);
+bool IsEligibleFill(double color, double pattern) {
+  return (color == engine::kMoreColor || color == engine::kFewerColor) &&
+         (pattern == host::kPatternSolid || pattern == host::kPatternGray16);
+}
+
 bool IsEligible(const host::Range& cell) {
   const double color = cell.InteriorColor();
   const double pattern = cell.InteriorPattern();
@@ -104,11 +108,6 @@ bool IsYearApart(const host::Value& x, const host::Value& y) {
   const host::CivilDateTime date_y = host::CivilFromSerial(*serial_y);
   return date_x.month == date_y.month && date_x.day == date_y.day &&
          std::abs(date_x.year - date_y.year) == 1;
-}
-
-bool IsEligibleFill(double color, double pattern) {
-  return (color == engine::kMoreColor || color == engine::kFewerColor) &&
-         (pattern == host::kPatternSolid || pattern == host::kPatternGray16);
 }
 
 // Examines one pair: the pair test, then the character test and the year test.

@@ -11,8 +11,6 @@ namespace quorvane::engine {
 
 namespace {
 
-constexpr const char* kMemoKey = "zvk_color";
-
 std::string ResultBlock(host::Application& app, const host::Range& cell, std::int16_t count_here,
                         std::int16_t count_there) {
   const std::string suffix = count_here == 1 ? "." : "'s.";

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "engine/state.h"
 #include "host/range.h"
@@ -12,6 +13,9 @@ namespace quorvane::engine {
 
 inline constexpr int kFewerColor = 11120637;  // light red: this list holds the value fewer times
 inline constexpr int kMoreColor = 6745634;    // green: this list holds it more times
+
+// The key that begins the memo of a cell's previous fill; a comment holding it anywhere has a memo.
+inline constexpr std::string_view kMemoKey = "zvk_color";
 
 // The memo of a cell's previous fill: two line feeds, then "<<<zvk_color=C,zvk_pattern=P>>>".
 std::string FormatMemo(double color, double pattern);
