@@ -337,10 +337,7 @@ class AddinDriver {
   }
   ribbon::DispatchResult CallWith(std::string_view name, const std::string& control_id,
                                   std::vector<ribbon::Variant> more = {}) {
-    ribbon::FixedControl control(control_id);
-    std::vector<ribbon::Variant> args{static_cast<ribbon::RibbonControl*>(&control)};
-    args.insert(args.end(), more.begin(), more.end());
-    return ribbon::Invoke(connect_, name, args);
+    return ribbon::InvokeForControl(connect_, name, control_id, std::move(more));
   }
 
   memhost::MemHost& host_;

@@ -183,4 +183,12 @@ DispatchResult Invoke(CallbackTarget& target, std::string_view name,
   return Invoke(target, *dispid, args);
 }
 
+DispatchResult InvokeForControl(CallbackTarget& target, std::string_view name,
+                                const std::string& control_id, std::vector<Variant> more) {
+  FixedControl control(control_id);
+  std::vector<Variant> args{static_cast<RibbonControl*>(&control)};
+  args.insert(args.end(), more.begin(), more.end());
+  return Invoke(target, name, args);
+}
+
 }  // namespace quorvane::ribbon

@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "engine/state.h"
 #include "ribbon/office.h"
@@ -70,5 +71,8 @@ std::optional<std::size_t> CallbackArity(int dispid);
 // Calls the operation with the arguments in their natural order (first argument first).
 DispatchResult Invoke(CallbackTarget& target, int dispid, std::span<const Variant> args);
 DispatchResult Invoke(CallbackTarget& target, std::string_view name, std::span<const Variant> args);
+// Calls a control's callback by name as the host does: a control with that id first, then `more`.
+DispatchResult InvokeForControl(CallbackTarget& target, std::string_view name,
+                                const std::string& control_id, std::vector<Variant> more = {});
 
 }  // namespace quorvane::ribbon

@@ -66,10 +66,7 @@ struct Harness {
   }
   ribbon::DispatchResult CallWith(std::string_view name, const std::string& control_id,
                                   std::vector<ribbon::Variant> more = {}) {
-    ribbon::FixedControl control(control_id);
-    std::vector<ribbon::Variant> args{static_cast<ribbon::RibbonControl*>(&control)};
-    args.insert(args.end(), more.begin(), more.end());
-    return ribbon::Invoke(connect, name, args);
+    return ribbon::InvokeForControl(connect, name, control_id, std::move(more));
   }
   // A button press as the ribbon XML names it.
   void Press(const std::string& id) {
