@@ -36,7 +36,7 @@ status=0
 # its windows unmanaged (there is no window manager, and Wine would wait for one at every hide),
 # then the tests run.
 output=$(timeout 300 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-    wine reg add "HKCU\Software\Wine\X11 Driver" /v Managed /d N /f >/dev/null 2>&1
+    wine reg add "HKCU\Software\Wine\X11 Driver" /v Managed /d N /f /reg:64 >/dev/null 2>&1
     wine "$0" "$1" "$2" "$3"' \
   "${build}/tests/windows/quorvane_windows_test.exe" "${dll}" "${out}" "${1:-}" 2>&1) ||
   status=$?
