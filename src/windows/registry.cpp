@@ -19,6 +19,10 @@ namespace {
 
 namespace reg = addin::registration;
 
+// The type library is registered for the platform of this build of the library: 32-bit and 64-bit
+// registrations of one library live side by side.
+constexpr SYSKIND kOwnPlatform = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
+
 std::wstring ClassKey() { return std::wstring(kUserClasses) + L"\\CLSID\\" + kConnectClsidText; }
 std::wstring ProgIdKey() { return std::wstring(kUserClasses) + L"\\" + Widen(reg::kProgId); }
 
@@ -80,7 +84,7 @@ HRESULT UnregisterServer() {
   // unregistration), which is no failure here.
   UnRegisterTypeLibForUser(kTypeLibraryId, static_cast<WORD>(reg::kTypeLibraryMajorVersion),
                            static_cast<WORD>(reg::kTypeLibraryMinorVersion), LOCALE_NEUTRAL,
-                           SYS_WIN64);
+                           kOwnPlatform);
   // Every key is removed even when an earlier one fails; the first failure is reported.
   LSTATUS status = ERROR_SUCCESS;
   for (const std::wstring& key : {ClassKey(), ProgIdKey(), std::wstring(kAddinKey)}) {
