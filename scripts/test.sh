@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the optimised build, the same suite under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then the Windows add-in cross-built and tested through COM under Wine.
+# UndefinedBehaviorSanitizer, then the Windows add-in for 64-bit and 32-bit Windows, cross-built and
+# tested through COM under Wine, and its installer package installed, used and removed under Wine.
 # Installs missing build dependencies first when run as root.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -18,5 +19,5 @@ for preset in default sanitize; do
 done
 ln -sf build/default/compile_commands.json compile_commands.json
 
-echo "=== windows build, tests under Wine ==="
+echo "=== Windows builds, tests under Wine (one summary line per run at the end) ==="
 bash scripts/test-windows.sh

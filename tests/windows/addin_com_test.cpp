@@ -54,6 +54,10 @@ bool KeyExists(HKEY root, const std::wstring& key) {
 
 const std::wstring kClassKey = std::wstring(L"Software\\Classes\\CLSID\\") + kConnectClsidText;
 const std::wstring kProgIdKey = L"Software\\Classes\\Quorvane.Connect";
+const std::wstring kTypeLibKey = std::wstring(L"Software\\Classes\\TypeLib\\") + kTypeLibraryIdText;
+
+// The per-user keys that the registration case copies machine-wide for this COM.
+std::vector<std::wstring> MachineCopies() { return {kClassKey, kProgIdKey, kTypeLibKey}; }
 
 // The names the library exports, read from its export directory.
 std::vector<std::string> ExportedNames(HMODULE module) {
@@ -90,8 +94,9 @@ TEST_CASE("library exports exactly the four entry points of a COM server") {
 }
 
 TEST_CASE("registration writes the class, the ProgID, the type library and the add-in entry") {
-  CHECK_HR(CallExport("DllRegisterServer"), S_OK);
-  const std::string dll = Narrow(TheSession().dll_path);
+  Session& s = TheSession();
+  if (!s.installed) CHECK_HR(CallExport("DllRegisterServer"), S_OK);
+  const std::string dll = Narrow(s.dll_path);
   CHECK_EQ(RegText(HKEY_CURRENT_USER, kClassKey + L"\\InprocServer32", nullptr), dll);
   CHECK_EQ(RegText(HKEY_CURRENT_USER, kClassKey + L"\\InprocServer32", L"ThreadingModel"),
            std::string("Apartment"));
@@ -107,25 +112,38 @@ TEST_CASE("registration writes the class, the ProgID, the type library and the a
   CHECK(RegGetValueW(HKEY_CURRENT_USER, kAddinKey, L"LoadBehavior", RRF_RT_REG_DWORD, nullptr,
                      &load, &size) == ERROR_SUCCESS);
   CHECK_EQ(load, 3ul);
-  BSTR registered = nullptr;
-  CHECK_HR(QueryPathOfRegTypeLib(kTypeLibraryId, 1, 0, LOCALE_NEUTRAL, &registered), S_OK);
-  CHECK_EQ(Narrow(registered), dll);
-  SysFreeString(registered);
-  // Nothing is written machine-wide by the library itself.
+  // The add-in entry is the user's alone.
   CHECK(!KeyExists(HKEY_LOCAL_MACHINE,
                    L"Software\\Microsoft\\Office\\Excel\\Addins\\Quorvane.Connect"));
 
-  // This COM reads no per-user class registrations: copy the class keys to the machine's.
-  for (const std::wstring& key : {kClassKey, kProgIdKey}) {
+  // This COM reads no per-user class registrations: copy the class keys to the machine's, in this
+  // program's own registry view (the view of its bitness), as the merged view of Windows shows
+  // them. The package registers the type library per user too; the library's own registration
+  // under this COM writes it machine-wide.
+  for (const std::wstring& key : MachineCopies()) {
     HKEY source = nullptr;
     HKEY target = nullptr;
-    CHECK(RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &source) == ERROR_SUCCESS);
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &source) != ERROR_SUCCESS) {
+      CHECK(key == kTypeLibKey && !s.installed);
+      continue;
+    }
     CHECK(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                           &target, nullptr) == ERROR_SUCCESS);
     CHECK(RegCopyTreeW(source, nullptr, target) == ERROR_SUCCESS);
     RegCloseKey(source);
     RegCloseKey(target);
   }
+
+  BSTR registered = nullptr;
+  CHECK_HR(QueryPathOfRegTypeLib(kTypeLibraryId, 1, 0, LOCALE_NEUTRAL, &registered), S_OK);
+  CHECK_EQ(Narrow(registered), dll);
+  SysFreeString(registered);
+  // The type library is registered for this library's own platform, win32 or win64; the library
+  // registers no other (the package may register both of its libraries).
+  const std::wstring platforms = std::wstring(L"TypeLib\\") + kTypeLibraryIdText + L"\\1.0\\0\\";
+  const bool is64 = sizeof(void*) == 8;
+  CHECK_EQ(RegText(HKEY_CLASSES_ROOT, platforms + (is64 ? L"win64" : L"win32"), nullptr), dll);
+  if (!s.installed) CHECK(!KeyExists(HKEY_CLASSES_ROOT, platforms + (is64 ? L"win32" : L"win64")));
 }
 
 TEST_CASE("version resource names the library, its product and its version") {
@@ -617,7 +635,12 @@ TEST_CASE("the DisplayOnConnect setting lives in the macro language's settings k
                    L"DisplayOnConnect"),
            std::string("1"));
   CHECK_EQ(settings.GetSetting("Quorvane", "Settings", "DisplayOnConnect", "0"), std::string("1"));
-  RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VB and VBA Program Settings\\Quorvane");
+  if (TheSession().installed) {
+    // Left in place, as a user's setting is: uninstalling the package removes it.
+    settings.SaveSetting("Quorvane", "Settings", "DisplayOnConnect", "0");
+  } else {
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VB and VBA Program Settings\\Quorvane");
+  }
 }
 
 TEST_CASE("disconnection releases nothing; the library unloads once every object is gone") {
@@ -646,24 +669,26 @@ TEST_CASE("disconnection releases nothing; the library unloads once every object
 
 TEST_CASE("unregistration removes exactly what registration wrote, and may run twice") {
   Session& s = TheSession();
-  s.library = LoadLibraryW(s.dll_path.c_str());
-  CHECK(s.library != nullptr);
-  CHECK_HR(CallExport("DllUnregisterServer"), S_OK);
-  CHECK(!KeyExists(HKEY_CURRENT_USER, kClassKey));
-  CHECK(!KeyExists(HKEY_CURRENT_USER, kProgIdKey));
-  CHECK(!KeyExists(HKEY_CURRENT_USER, kAddinKey));
-  BSTR registered = nullptr;
-  CHECK(FAILED(QueryPathOfRegTypeLib(kTypeLibraryId, 1, 0, LOCALE_NEUTRAL, &registered)));
-  // The parent keys of the add-in entry stay: other add-ins live there too.
-  CHECK(KeyExists(HKEY_CURRENT_USER, L"Software\\Microsoft\\Office\\Excel\\Addins"));
-  CHECK_HR(CallExport("DllUnregisterServer"), S_OK);
-  // The copies made for this COM go too.
-  RegDeleteTreeW(HKEY_LOCAL_MACHINE, kClassKey.c_str());
-  RegDeleteKeyW(HKEY_LOCAL_MACHINE, kClassKey.c_str());
-  RegDeleteTreeW(HKEY_LOCAL_MACHINE, kProgIdKey.c_str());
-  RegDeleteKeyW(HKEY_LOCAL_MACHINE, kProgIdKey.c_str());
-  FreeLibrary(s.library);
-  s.library = nullptr;
+  if (!s.installed) {
+    s.library = LoadLibraryW(s.dll_path.c_str());
+    CHECK(s.library != nullptr);
+    CHECK_HR(CallExport("DllUnregisterServer"), S_OK);
+    CHECK(!KeyExists(HKEY_CURRENT_USER, kClassKey));
+    CHECK(!KeyExists(HKEY_CURRENT_USER, kProgIdKey));
+    CHECK(!KeyExists(HKEY_CURRENT_USER, kAddinKey));
+    BSTR registered = nullptr;
+    CHECK(FAILED(QueryPathOfRegTypeLib(kTypeLibraryId, 1, 0, LOCALE_NEUTRAL, &registered)));
+    // The parent keys of the add-in entry stay: other add-ins live there too.
+    CHECK(KeyExists(HKEY_CURRENT_USER, L"Software\\Microsoft\\Office\\Excel\\Addins"));
+    CHECK_HR(CallExport("DllUnregisterServer"), S_OK);
+    FreeLibrary(s.library);
+    s.library = nullptr;
+  }
+  // The copies made for this COM go too (the package's uninstalling removes its own keys).
+  for (const std::wstring& key : MachineCopies()) {
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str());
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, key.c_str());
+  }
 }
 
 }  // namespace

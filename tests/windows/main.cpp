@@ -1,5 +1,8 @@
 // The Windows test program: Quorvane.dll through real COM under this system's COM (Wine in CI).
-// Usage: quorvane_windows_test <path of Quorvane.dll> <folder for the screenshot> [filter]
+// Usage: quorvane_windows_test <path of Quorvane.dll> <folder for the screenshots> [--installed]
+//        [filter]
+// With --installed the library was installed and registered by the installer package: the tests
+// take its registration instead of making and removing their own.
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>
@@ -14,7 +17,8 @@ int main() {
   int argc = 0;
   LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   if (argc < 3) {
-    std::printf("usage: quorvane_windows_test <Quorvane.dll> <output folder> [filter]\n");
+    std::printf(
+        "usage: quorvane_windows_test <Quorvane.dll> <output folder> [--installed] [filter]\n");
     return 2;
   }
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
@@ -26,7 +30,15 @@ int main() {
     GetFullPathNameW(argv[1], MAX_PATH, full, nullptr);
     s.dll_path = full;
     s.output_dir = argv[2];
-    std::string filter = argc > 3 ? quorvane::windows::Narrow(std::wstring_view(argv[3])) : "";
+    std::string filter;
+    for (int i = 3; i < argc; ++i) {
+      const std::wstring_view arg(argv[i]);
+      if (arg == L"--installed") {
+        s.installed = true;
+      } else {
+        filter = quorvane::windows::Narrow(arg);
+      }
+    }
     s.library = LoadLibraryW(s.dll_path.c_str());
     if (s.library == nullptr) {
       std::printf("cannot load %ls (error %lu)\n0 passed, 1 failed\n", full, GetLastError());

@@ -22,6 +22,7 @@ struct Session {
   std::wstring dll_path;
   std::wstring output_dir;
   HMODULE library = nullptr;  // loaded for the exports and unload checks
+  bool installed = false;     // registered by the installer package, not by the tests
 
   memhost::MemHost host;
   FakeApplication* app = nullptr;     // owned reference
