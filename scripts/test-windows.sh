@@ -124,16 +124,14 @@ run_program() {  # run_program LOADER EXE DLL OUTPUT [--installed]
 
 test_bitness() {  # test_bitness 64|32
   local bits="$1" preset=windows arch=win64 loader="${wine64_loader}"
-  if [[ "${bits}" == 32 ]]; then
-    preset=windows32 arch=win32 loader="${wine32_loader}"
-    if ! wine32_works; then
-      summaries+=("32-bit: skipped, $(wine32_missing)")
-      return
-    fi
-  fi
+  [[ "${bits}" == 32 ]] && preset=windows32 arch=win32 loader="${wine32_loader}"
   echo "=== ${bits}-bit Windows: Quorvane.dll and its tests under Wine ==="
   if ! build "${preset}"; then
     record "${bits}-bit" 0 1
+    return
+  fi
+  if [[ "${bits}" == 32 ]] && ! wine32_works; then
+    summaries+=("32-bit: built, tests skipped: $(wine32_missing)")
     return
   fi
   local folder="build/${preset}"
