@@ -53,7 +53,8 @@ class Pair {
   void ReportCharacters() {
     Shade();
     std::string message;
-    if (text_a_ == text_b_) {
+    const bool rounding = text_a_ == text_b_;
+    if (rounding) {
       message = "Rounding Error " + a_.Address() + " and " + b_.Address() +
                 " for Range 1 and 2, respectively.  Try Options tab to force rounding to 2 digits.";
     } else {
@@ -62,6 +63,7 @@ class Pair {
       engine::IncrementCounter(state_, engine::Counter::kTranspose2);
     }
     PrependBoth(message);
+    Tell(rounding ? engine::Finding::kRounding : engine::Finding::kTransposition);
   }
 
   void ReportYear() {
@@ -69,6 +71,7 @@ class Pair {
     PrependBoth("Possible Year Error " + text_a_ + " and " + text_b_);
     engine::IncrementCounter(state_, engine::Counter::kYear1);
     engine::IncrementCounter(state_, engine::Counter::kYear2);
+    Tell(engine::Finding::kYear);
   }
 
  private:
@@ -85,6 +88,10 @@ class Pair {
     const std::string block = "<<< " + *timestamp_ + ":" + "\n" + message + "\n" + ">>>";
     Prepend(a_, block);
     Prepend(b_, block);
+  }
+
+  void Tell(engine::Finding finding) {
+    if (state_.watcher != nullptr) state_.watcher->Diagnosed(finding, a_, b_);
   }
 
   static void Prepend(const host::Range& cell, const std::string& block) {

@@ -1,7 +1,10 @@
 #include "cli/commands.h"
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <deque>
+#include <fstream>
 #include <iomanip>
 #include <map>
 #include <ostream>
@@ -13,6 +16,7 @@
 #include "addin/environment.h"
 #include "addin/library.h"
 #include "addin/settings.h"
+#include "cli/report.h"
 #include "engine/options.h"
 #include "forms/recording_ui.h"
 #include "host/error.h"
@@ -33,38 +37,6 @@ namespace {
 struct UsageError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
-
-std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          char buffer[8];
-          std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
-          out += buffer;
-        } else {
-          out += c;
-        }
-    }
-  }
-  return out + "\"";
-}
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -200,29 +172,29 @@ class Session {
   std::chrono::steady_clock::time_point last_progress_{};
 };
 
-void PrintReport(const engine::AddinState& state, const std::vector<std::string>& outputs,
-                 const RunRequest& request, std::ostream& out) {
+void PrintReport(const engine::AddinState& state, const RunRecord& record,
+                 const std::vector<std::string>& outputs, const RunRequest& request,
+                 std::ostream& out) {
   const engine::Counters& c = state.counters;
   const std::vector<std::string> notices = Lines(state.notices);
   if (request.json) {
     auto side = [](int count, int match, int mismatch, int transpose, int year, int hidden) {
-      return "{\"count\": " + std::to_string(count) + ", \"match\": " + std::to_string(match) +
-             ", \"mismatch\": " + std::to_string(mismatch) +
-             ", \"transpose\": " + std::to_string(transpose) +
-             ", \"year\": " + std::to_string(year) + ", \"hidden\": " + std::to_string(hidden) +
-             "}";
+      return nlohmann::ordered_json{{"count", count},       {"match", match},
+                                    {"mismatch", mismatch}, {"transpose", transpose},
+                                    {"year", year},         {"hidden", hidden}};
     };
-    out << "{\"range1\": "
-        << side(c.nCount1, c.nMatch1, c.nMismatch1, c.nTranspose1, c.nYear1, c.nHidden1)
-        << ", \"range2\": "
-        << side(c.nCount2, c.nMatch2, c.nMismatch2, c.nTranspose2, c.nYear2, c.nHidden2)
-        << ", \"notices\": [";
-    for (std::size_t i = 0; i < notices.size(); ++i)
-      out << (i ? ", " : "") << JsonString(notices[i]);
-    out << "], \"outputs\": [";
-    for (std::size_t i = 0; i < outputs.size(); ++i)
-      out << (i ? ", " : "") << JsonString(outputs[i]);
-    out << "]}\n";
+    nlohmann::ordered_json json;
+    json["range1"] = side(c.nCount1, c.nMatch1, c.nMismatch1, c.nTranspose1, c.nYear1, c.nHidden1);
+    json["range2"] = side(c.nCount2, c.nMatch2, c.nMismatch2, c.nTranspose2, c.nYear2, c.nHidden2);
+    json["notices"] = notices;
+    json["outputs"] = outputs;
+    json["mismatches"] = MismatchesJson(record.mismatches());
+    json["notice_cells"] = NoticesJson(record.notices());
+    out << json.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+    return;
+  }
+  if (request.report == "-") {
+    WriteCsv(out, record.mismatches());
     return;
   }
   out << "Range 1: " << state.sRange1 << "\nRange 2: " << state.sRange2 << "\n\n";
@@ -245,6 +217,77 @@ void PrintReport(const engine::AddinState& state, const std::vector<std::string>
   }
   for (const std::string& path : outputs) out << "\nWritten: " << path << "\n";
 }
+
+// The mismatch report's file: written in full beside its target before the workbooks are saved,
+// renamed over the target once they are; removed when anything fails before that.
+class ReportFile {
+ public:
+  static std::optional<ReportFile> For(const RunRequest& request) {
+    if (!request.report) return std::nullopt;
+    if (*request.report == "-") {
+      if (request.json) throw UsageError("--report - and --json both write to the standard output");
+      return std::nullopt;  // printed in place of the table
+    }
+    const fs::path path = *request.report;
+    std::string ending = path.extension().string();
+    for (char& c : ending) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (ending != ".csv" && ending != ".json") {
+      throw UsageError("--report '" + *request.report + "' must end in .csv or .json, or be -");
+    }
+    return ReportFile(path, ending == ".json");
+  }
+  ReportFile(ReportFile&& other) noexcept
+      : path_(std::move(other.path_)), temporary_(std::move(other.temporary_)), json_(other.json_) {
+    other.temporary_.clear();
+  }
+  ReportFile(const ReportFile&) = delete;
+  ReportFile& operator=(const ReportFile&) = delete;
+  ReportFile& operator=(ReportFile&&) = delete;
+  ~ReportFile() {
+    std::error_code ignored;
+    if (!temporary_.empty()) fs::remove(temporary_, ignored);
+  }
+
+  void Prepare(const RunRecord& record) {
+    temporary_ = path_;
+    temporary_ += ".quorvane-tmp";
+    std::ofstream out(temporary_, std::ios::binary | std::ios::trunc);
+    if (out) {
+      if (json_) {
+        out << MismatchesJson(record.mismatches())
+                   .dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+            << "\n";
+      } else {
+        WriteCsv(out, record.mismatches());
+      }
+      out.close();
+    }
+    if (!out) {
+      const std::string problem = std::strerror(errno);
+      std::error_code ignored;
+      fs::remove(temporary_, ignored);
+      temporary_.clear();
+      throw xlsx::FileError(path_.string() + ": cannot write the report (" + problem + ")");
+    }
+  }
+
+  void Commit() {
+    std::error_code error;
+    fs::rename(temporary_, path_, error);
+    if (error) {
+      throw xlsx::FileError(path_.string() + ": cannot write the report (" + error.message() +
+                            "); the workbooks were written");
+    }
+    temporary_.clear();
+  }
+
+ private:
+  ReportFile(fs::path path, bool json) : path_(std::move(path)), json_(json) {}
+
+  fs::path path_;
+  fs::path temporary_;
+  bool json_ = false;
+};
 
 enum class Kind { kCompare, kClear };
 
@@ -354,6 +397,7 @@ int Run(Kind kind, const RunRequest& request, Console& console) {
   try {
     if (request.output && request.in_place)
       throw UsageError("-o and --in-place exclude each other");
+    std::optional<ReportFile> report_file = ReportFile::For(request);
     Session::CheckSyntax(request.range1, "RANGE1");
     Session::CheckSyntax(request.range2, "RANGE2");
     Session session(request, console);
@@ -366,6 +410,8 @@ int Run(Kind kind, const RunRequest& request, Console& console) {
     addin.StartUp();
     if (kind == Kind::kCompare) addin.SetOptions(request.options);
     addin.SetRanges(range1, range2);
+    RunRecord record;
+    state.watcher = &record;
     session.host().SetYieldHook([&] { session.Yield(state); });
 
     const std::size_t messages_before = session.host().messages().size();
@@ -376,7 +422,7 @@ int Run(Kind kind, const RunRequest& request, Console& console) {
     session.ClearProgress();
     if (failure) {
       console.err << "quorvane: the run failed: " << *failure << "\n";
-      PrintReport(state, {}, request, console.out);
+      PrintReport(state, record, {}, request, console.out);
       console.err << "quorvane: nothing was written\n";
       return kExitRefused;
     }
@@ -384,13 +430,15 @@ int Run(Kind kind, const RunRequest& request, Console& console) {
     const bool messages = session.host().messages().size() > messages_before;
     const bool stopped = session.interrupted() || console.stop_requested();
     if ((messages || stopped) && !(stopped && request.save_partial)) {
-      PrintReport(state, {}, request, console.out);
+      PrintReport(state, record, {}, request, console.out);
       console.err << "quorvane: nothing was written"
                   << (stopped ? " (use --save-partial to keep what was marked)" : "") << "\n";
       return kExitRefused;
     }
+    if (report_file) report_file->Prepare(record);
     const std::vector<std::string> outputs = session.Save();
-    PrintReport(state, outputs, request, console.out);
+    if (report_file) report_file->Commit();
+    PrintReport(state, record, outputs, request, console.out);
     return messages || stopped ? kExitRefused : kExitDone;
   } catch (const UsageError& e) {
     console.err << "quorvane: " << e.what() << "\n";

@@ -29,6 +29,9 @@ struct RunRequest {
   std::optional<std::filesystem::path> output;
   bool in_place = false;
   bool json = false;
+  // Where compare writes its mismatch report: a .csv or .json file, or "-" for the standard output
+  // as CSV in place of the table.
+  std::optional<std::string> report;
   bool save_partial = false;
   // Tells each step the add-in takes as the host drives it, and ends with the twelve result labels
   // as the ribbon shows them.

@@ -57,6 +57,7 @@ int main(int argc, char** argv) {
   bool round = true, numbers_only = true, ignore_zero = true, hide = true;
   bool ignore_sign = false, reverse = false, ignore10 = false;
   std::string output;
+  std::string report;
   std::string demo_folder = ".";
 
   auto add_common = [&](CLI::App* command) {
@@ -88,6 +89,9 @@ int main(int argc, char** argv) {
                     "Ignore zero values (default on)");
   compare->add_flag("--hide-comments,!--show-comments", hide,
                     "Keep the notes of marked cells hidden (default) or show them");
+  compare->add_option("--report", report,
+                      "Write one record per mismatched cell to FILE: CSV (.csv) or JSON (.json); "
+                      "- prints the CSV in place of the table");
   compare->add_flag("--save-partial", request.save_partial,
                     "After Ctrl-C, still write what was marked (otherwise nothing is written)");
 
@@ -116,6 +120,7 @@ int main(int argc, char** argv) {
     return quorvane::cli::kExitUsage;
   }
   if (!output.empty()) request.output = output;
+  if (!report.empty()) request.report = report;
   request.options = quorvane::cli::DefaultOptions();
   request.options.bRoundNum = ToBool16(round);
   request.options.bCompareNum = ToBool16(numbers_only);

@@ -169,13 +169,14 @@ class MatchingRun {
     std::optional<CountIndex> index_there;
   };
 
-  void AddNotice(const host::Range& cell, const char* what) {
+  void AddNotice(const host::Range& cell, NoticeKind kind, const char* what) {
     if (state_.notice_number == std::numeric_limits<std::int16_t>::max()) {
       throw host::HostError(host::kOverflow);
     }
     ++state_.notice_number;
     if (!state_.notices.empty()) state_.notices += "\n";
     state_.notices += std::to_string(state_.notice_number) + ") " + cell.Address(true) + what;
+    if (state_.watcher != nullptr) state_.watcher->Noticed(cell, kind);
   }
 
   void CheckCell(int k, const host::Range& cell, std::size_t index) {
@@ -205,7 +206,7 @@ class MatchingRun {
       included = false;
     } else if (indexed ? value.is_error() : app_.IsError(cell)) {
       included = false;
-      AddNotice(cell, " is ERROR");
+      AddNotice(cell, NoticeKind::kError, " is ERROR");
     } else if (text.empty() || value.is_empty()) {
       included = false;
     } else if (hidden) {
@@ -213,10 +214,10 @@ class MatchingRun {
     } else if (indexed ? value.is_text() : app_.IsText(cell)) {
       if (const std::optional<double> number = host::ReadNumber(value.text())) {
         target = host::Value::Number(*number);
-        AddNotice(cell, " is text but probably should be number.");
+        AddNotice(cell, NoticeKind::kTextNumber, " is text but probably should be number.");
       } else if (const std::optional<double> date = host::ReadDate(value.text())) {
         target = host::Value::Date(*date);
-        AddNotice(cell, " is text but probably should be date.");
+        AddNotice(cell, NoticeKind::kTextDate, " is text but probably should be date.");
       }
     }
 
@@ -248,6 +249,10 @@ class MatchingRun {
       RefreshControl(state_, first ? "lblNoMatch01" : "lblNoMatch02");
       MarkMismatch(state_, cell, first ? "A" : "B", static_cast<std::int16_t>(count_here),
                    static_cast<std::int16_t>(count_there));
+      if (state_.watcher != nullptr) {
+        state_.watcher->Marked(first ? 1 : 2, cell, host::ToText(value), text, count_here,
+                               count_there);
+      }
     }
   }
 

@@ -104,6 +104,25 @@ class ResultsLabels {
   virtual void SetCaption(std::string_view label, const std::string& caption) = 0;
 };
 
+// What a comparison run decided, cell by cell, for a caller that keeps its own record of the run
+// (the command-line tool's mismatch report). Told after the host has taken each change; what the
+// run writes into the workbooks is the same with or without a watcher.
+enum class NoticeKind { kError, kTextNumber, kTextDate };
+enum class Finding { kRounding, kTransposition, kYear };
+
+class RunWatcher {
+ public:
+  virtual ~RunWatcher() = default;
+  // A cell of Range `range` (1 or 2) was marked: its value as the comment shows it, its displayed
+  // text, and how often the value occurs in its own range and in the other.
+  virtual void Marked(int range, const host::Range& cell, const std::string& value,
+                      const std::string& text, std::int64_t count_here,
+                      std::int64_t count_there) = 0;
+  virtual void Noticed(const host::Range& cell, NoticeKind kind) = 0;
+  // The diagnosis paired a marked cell of Range 1 with one of Range 2.
+  virtual void Diagnosed(Finding finding, const host::Range& cell1, const host::Range& cell2) = 0;
+};
+
 struct AddinState {
   host::Application* oApp = nullptr;
 
@@ -120,9 +139,10 @@ struct AddinState {
   std::string notices;
   std::int16_t notice_number = 0;
 
-  // Ports; either may be absent, then nothing is shown.
+  // Ports; any may be absent, then nothing is shown.
   RibbonRefresh* ribbon = nullptr;
   ResultsLabels* results_form = nullptr;
+  RunWatcher* watcher = nullptr;
 
   host::Application& app() const;  // oApp, or a HostError when no application is held
 };

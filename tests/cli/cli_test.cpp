@@ -28,6 +28,8 @@ std::string ReadAll(const fs::path& path) {
   return std::string((std::istreambuf_iterator<char>(in)), {});
 }
 
+std::string Q(const fs::path& path) { return "'" + path.string() + "'"; }
+
 class Cli : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -79,10 +81,22 @@ class Cli : public ::testing::Test {
     return names;
   }
 
+  // Runs a Python script with the paths as its arguments; its output with its error stream.
+  std::string Python(const std::string& script, const std::vector<fs::path>& args) {
+    std::ofstream(dir_ / "check.py") << script;
+    std::string command = "/usr/bin/python3 " + Q(dir_ / "check.py");
+    for (const fs::path& arg : args) command += " " + Q(arg);
+    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    std::string output;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
+    EXPECT_EQ(::pclose(pipe), 0) << output;
+    fs::remove(dir_ / "check.py");
+    return output;
+  }
+
   fs::path dir_;
 };
-
-std::string Q(const fs::path& path) { return "'" + path.string() + "'"; }
 
 TEST_F(Cli, DemoWritesTheSampleAndItsReconciledCopy) {
   const Result r = Run("demo " + Q(dir_));
@@ -113,11 +127,10 @@ TEST_F(Cli, CompareThenClearGivesTheOriginalBack) {
                  " Bank!A2:B11 Ledger!A2:B11 --no-round-numbers --no-numbers-only --show-comments "
                  "--json");
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out.rfind("{\"range1\": {\"count\": 18, \"match\": 14, \"mismatch\": 4, ", 0), 0u)
-      << r.out;
-  EXPECT_NE(r.out.find("\"notices\": [\"1) [book.xlsx]Ledger!$B$2 is text"), std::string::npos);
+  EXPECT_EQ(r.out.rfind("{\"range1\":{\"count\":18,\"match\":14,\"mismatch\":4,", 0), 0u) << r.out;
+  EXPECT_NE(r.out.find("\"notices\":[\"1) [book.xlsx]Ledger!$B$2 is text"), std::string::npos);
   const fs::path reconciled = dir_ / "book.reconciled.xlsx";
-  EXPECT_NE(r.out.find("\"outputs\": [\"" + reconciled.string() + "\"]"), std::string::npos);
+  EXPECT_NE(r.out.find("\"outputs\":[\"" + reconciled.string() + "\"]"), std::string::npos);
   {
     const xlsx::WorkbookFile marked = xlsx::WorkbookFile::Load(reconciled);
     EXPECT_TRUE(marked.data().sheets[0].Find(4, 2)->comment->visible);  // --show-comments
@@ -253,6 +266,81 @@ TEST_F(Cli, AProtectedSheetRefusesTheRunAndNothingIsWritten) {
   EXPECT_EQ(Files(), std::vector<std::string>{"protected.xlsx"});
 }
 
+// The mismatch report, read back with Python's csv and json modules: one record per marked cell in
+// the order the cells were checked, the diagnosis with its partner cell, the notices by cell.
+TEST_F(Cli, TheReportListsEveryMarkedCellInCheckingOrder) {
+  // A description holding a comma and quotes, to be quoted and doubled in the CSV.
+  const fs::path sample = Sample();
+  const xlsx::Package package = xlsx::Package::Open(sample);
+  std::string ledger = package.Read("xl/worksheets/sheet2.xml");
+  const std::string plain = "Rent (typed as text)";
+  ASSERT_NE(ledger.find(plain), std::string::npos);
+  ledger.replace(ledger.find(plain), plain.size(), "Rent, \"typed\" as text");
+  const fs::path book = dir_ / "book2.xlsx";
+  package.Write(book, {{"xl/worksheets/sheet2.xml", ledger}});
+  const std::string ranges =
+      " Bank!A2:C11 Ledger!A2:C11 --no-round-numbers --no-numbers-only --report ";
+  Result r = Run("compare " + Q(book) + ranges + Q(dir_ / "report.csv"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  r = Run("compare " + Q(book) + ranges + Q(dir_ / "report.json") + " --json");
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::ofstream(dir_ / "out.json") << r.out;
+  const std::string script = R"(
+import csv, json, sys
+raw = open(sys.argv[1], 'rb').read()
+assert raw.startswith(b'\xef\xbb\xbf"range","workbook",'), raw[:40]
+assert raw.count(b'\r\n') == raw.count(b'\n'), 'a line not ended by CR LF'
+rows = list(csv.DictReader(open(sys.argv[1], newline='', encoding='utf-8-sig')))
+records = json.load(open(sys.argv[2]))
+out = json.load(open(sys.argv[3]))
+assert out['mismatches'] == records
+assert [{k: str(v) for k, v in x.items()} for x in records] == rows
+assert sum(x['range'] == 1 for x in records) == out['range1']['mismatch']
+assert sum(x['range'] == 2 for x in records) == out['range2']['mismatch']
+assert out['notices'][0].startswith('1) [book2.xlsx]Ledger!$B$2 is text'), out['notices']
+assert {'address': '[book2.xlsx]Ledger!$B$2', 'kind': 'text-number'} in out['notice_cells']
+assert {'address': '[book2.xlsx]Ledger!$B$10', 'kind': 'error'} in out['notice_cells']
+assert len(out['notice_cells']) == len(out['notices'])
+by = {(x['range'], x['sheet'], x['cell']): x for x in records}
+t = by[(1, 'Bank', 'B4')]
+assert (t['workbook'], t['value'], t['text'], t['count_here'], t['count_there'], t['direction']) == \
+    ('book2.xlsx', '123.45', '123.45', 1, 0, 'more here'), t
+assert (t['diagnosis'], t['partner']) == ('transposition', '[book2.xlsx]Ledger!$B$4'), t
+t = by[(2, 'Ledger', 'B4')]
+assert (t['diagnosis'], t['partner']) == ('transposition', '[book2.xlsx]Bank!$B$4'), t
+y = by[(1, 'Bank', 'A6')]
+assert (y['diagnosis'], y['partner']) == ('year', '[book2.xlsx]Ledger!$A$6'), y
+assert by[(2, 'Ledger', 'C2')]['text'] == 'Rent, "typed" as text'
+assert by[(1, 'Bank', 'C2')]['diagnosis'] == ''
+print([(x['range'], x['cell'], x['diagnosis']) for x in records])
+)";
+  EXPECT_EQ(Python(script, {dir_ / "report.csv", dir_ / "report.json", dir_ / "out.json"}),
+            "[(1, 'C2', ''), (1, 'B4', 'transposition'), (1, 'C4', ''), (1, 'A6', 'year'), "
+            "(1, 'B6', 'rounding'), (1, 'C6', ''), (1, 'B10', ''), (1, 'C10', ''), (2, 'C2', ''), "
+            "(2, 'B4', 'transposition'), (2, 'C4', ''), (2, 'A6', 'year'), (2, 'B6', 'rounding'), "
+            "(2, 'C6', ''), (2, 'A8', ''), (2, 'B8', ''), (2, 'C8', ''), (2, 'C10', '')]\n");
+}
+
+TEST_F(Cli, AReportThatCannotBeWrittenStopsTheRunBeforeAnythingIsWritten) {
+  const fs::path sample = Sample();
+  const std::string run = "compare " + Q(sample) + " Bank!B2:B11 Ledger!B2:B11 --report ";
+  Result r = Run(run + Q(dir_ / "report.txt"));
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("must end in .csv or .json"), std::string::npos) << r.err;
+  EXPECT_EQ(Run(run + "- --json").status, 2);
+  r = Run(run + Q(dir_ / "nowhere" / "report.csv"));
+  EXPECT_EQ(r.status, 3);
+  EXPECT_NE(r.err.find((dir_ / "nowhere" / "report.csv").string() + ": cannot write the report"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(Files(), std::vector<std::string>{"book.xlsx"});
+  // "-" prints the CSV in place of the table.
+  r = Run(run + "-");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("\xEF\xBB\xBF\"range\",", 0), 0u) << r.out;
+  EXPECT_EQ(r.out.find("Count"), std::string::npos);
+}
+
 TEST_F(Cli, OpenpyxlReadsTheMarks) {
   if (std::system("/usr/bin/python3 -c 'import openpyxl' 2>/dev/null") != 0) {
     GTEST_SKIP() << "python3-openpyxl is not installed; the cross-check with openpyxl was skipped";
@@ -274,15 +362,7 @@ assert u.fill.fgColor.rgb == 'FFFFFF00' and u.comment.text == 'Check the invoice
 assert bank.row_dimensions[8].hidden
 print('ok')
 )";
-  std::ofstream(dir_ / "check.py") << script;
-  const std::string command = "/usr/bin/python3 " + Q(dir_ / "check.py") + " " +
-                              Q(dir_ / "quorvane-demo.reconciled.xlsx") + " 2>&1";
-  FILE* pipe = ::popen(command.c_str(), "r");
-  std::string output;
-  char buffer[256];
-  while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
-  EXPECT_EQ(::pclose(pipe), 0) << output;
-  EXPECT_EQ(output, "ok\n");
+  EXPECT_EQ(Python(script, {dir_ / "quorvane-demo.reconciled.xlsx"}), "ok\n");
 }
 
 TEST_F(Cli, LibreOfficeOpensTheResultWithEverySheet) {
