@@ -17,11 +17,17 @@ build_packages=(
   libpugixml-dev
   libzip-dev
   libcli11-dev
+  nlohmann-json3-dev
+  # The manual page of the command-line tool, made from its help at build time.
+  help2man
 )
 
 test_packages=(
   clang-format
   libbenchmark-dev
+  # The Debian package of the command-line tool (cpack -G DEB): its dependencies by dpkg-shlibdeps.
+  dpkg-dev
+  file
   # Readers we did not write, for the workbook tests: openpyxl and LibreOffice.
   python3-openpyxl
   libreoffice-calc-nogui

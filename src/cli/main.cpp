@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "cli/commands.h"
+#include "quorvane_version.h"
 
 namespace {
 
@@ -52,6 +53,8 @@ int main(int argc, char** argv) {
       "year errors.\n"};
   app.require_subcommand(1);
   app.set_help_all_flag("--help-all", "Show the help of every command");
+  app.set_version_flag("--version", std::string("quorvane ") + QUORVANE_VERSION,
+                       "Show the version and exit");
 
   RunRequest request;
   bool round = true, numbers_only = true, ignore_zero = true, hide = true;
@@ -114,6 +117,8 @@ int main(int argc, char** argv) {
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e);
   } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
     app.exit(e);
