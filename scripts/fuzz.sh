@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 
 seconds=${1:-60}
 shift || true
-all=(xlsx_file xlsx_parts comment_restore range_address text_conversions sorted_chars)
+all=(xlsx_file xlsx_parts comment_restore range_address text_conversions sorted_chars csv_text)
 targets=("$@")
 if ((${#targets[@]} == 0)); then targets=("${all[@]}"); fi
 

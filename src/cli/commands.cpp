@@ -16,6 +16,7 @@
 #include "addin/environment.h"
 #include "addin/library.h"
 #include "addin/settings.h"
+#include "cli/csv_book.h"
 #include "cli/report.h"
 #include "engine/options.h"
 #include "forms/recording_ui.h"
@@ -156,6 +157,18 @@ class Session {
                              const xlsx::WorkbookFile::SheetFilter& wanted = {}) {
     for (Book& book : books_) {
       if (book.path == path) return *book.book;
+    }
+    if (IsCsvPath(path)) {
+      // The marks need a workbook: the CSV file's result is a new one, the CSV file stays as it is.
+      if (request_.in_place) {
+        throw UsageError("--in-place cannot replace " + path.string() +
+                         ": a CSV file holds no marks; its result is written as " +
+                         DefaultOutput(path).string() + " (or to -o)");
+      }
+      CsvBook csv = LoadCsvBook(path);
+      memhost::MemWorkbook& book = host_.AddWorkbook(csv.data);
+      books_.push_back({path, std::move(csv.file), &book});
+      return book;
     }
     xlsx::WorkbookFile file = xlsx::WorkbookFile::Load(path, wanted);
     memhost::MemWorkbook& book = host_.AddWorkbook(file.data());
@@ -462,7 +475,8 @@ engine::Options DefaultOptions() {
 
 fs::path DefaultOutput(const fs::path& input) {
   fs::path output = input;
-  output.replace_filename(input.stem().string() + ".reconciled" + input.extension().string());
+  const std::string ending = IsCsvPath(input) ? ".xlsx" : input.extension().string();
+  output.replace_filename(input.stem().string() + ".reconciled" + ending);
   return output;
 }
 

@@ -56,7 +56,8 @@ int Clear(const RunRequest& request, Console& console);
 // Writes the sample workbook into `folder`, reconciles it and tells where the result is.
 int Demo(const std::filesystem::path& folder, Console& console);
 
-// The output path when none is given: "NAME.reconciled.xlsx" beside the input.
+// The output path when none is given: "NAME.reconciled.xlsx" beside the input (.xlsm stays .xlsm;
+// a CSV file's result is a .xlsx workbook).
 std::filesystem::path DefaultOutput(const std::filesystem::path& input);
 
 }  // namespace quorvane::cli

@@ -64,7 +64,9 @@ int main(int argc, char** argv) {
   std::string demo_folder = ".";
 
   auto add_common = [&](CLI::App* command) {
-    command->add_option("BOOK", request.book, "The workbook (.xlsx or .xlsm) holding RANGE1")
+    command
+        ->add_option("BOOK", request.book,
+                     "The workbook (.xlsx or .xlsm) or CSV file (.csv) holding RANGE1")
         ->required();
     command
         ->add_option("RANGE1", request.range1,
@@ -72,9 +74,12 @@ int main(int argc, char** argv) {
                      "workbook in BOOK's folder")
         ->required();
     command->add_option("RANGE2", request.range2, "Range 2, written the same way")->required();
-    command->add_option("-o,--output", output,
-                        "Where to write BOOK's result (default: NAME.reconciled.xlsx beside it)");
-    command->add_flag("--in-place", request.in_place, "Replace the input workbooks");
+    command->add_option(
+        "-o,--output", output,
+        "Where to write BOOK's result (default: NAME.reconciled.xlsx beside it, also for a CSV "
+        "file)");
+    command->add_flag("--in-place", request.in_place,
+                      "Replace the input workbooks (refused for a CSV file)");
     command->add_flag("--json", request.json, "Print one JSON object instead of the table");
   };
 

@@ -341,6 +341,87 @@ TEST_F(Cli, AReportThatCannotBeWrittenStopsTheRunBeforeAnythingIsWritten) {
   EXPECT_EQ(r.out.find("Count"), std::string::npos);
 }
 
+// A bank statement as CSV, written by Python's csv module, stands where a workbook does; its result
+// is a new workbook beside it and the CSV file is never changed.
+TEST_F(Cli, ACsvStatementStandsWhereAWorkbookDoes) {
+  const fs::path sample = Sample();
+  const fs::path csv = dir_ / "statement.csv";
+  EXPECT_EQ(Python(R"(
+import csv, sys
+with open(sys.argv[1], 'w', newline='', encoding='utf-8-sig') as f:
+    w = csv.writer(f)
+    w.writerow(['Date', 'Amount', 'Payee'])
+    w.writerow(['1/3/2024', '1,250.00', 'Rent, "Main St"'])
+    w.writerow(['1/5/2024', '89.99', 'Phone'])
+    w.writerow(['1/8/2024', '132.45', 'Office\nsupplies'])
+print('ok')
+)",
+                   {csv}),
+            "ok\n");
+  const std::string bytes = ReadAll(csv);
+  Result r = Run("compare " + Q(sample) + " '[statement.csv]statement!B2:B4' Bank!B2:B4 --json");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("\"range1\":{\"count\":3,\"match\":2,\"mismatch\":1,"), std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("{\"range\":1,\"workbook\":\"statement.csv\",\"sheet\":\"statement\","
+                       "\"cell\":\"B4\",\"value\":\"132.45\""),
+            std::string::npos);
+  EXPECT_NE(
+      r.out.find("\"diagnosis\":\"transposition\",\"partner\":\"[statement.csv]statement!$B$4\""),
+      std::string::npos);
+  EXPECT_EQ(ReadAll(csv), bytes);
+  EXPECT_EQ(Files(), (std::vector<std::string>{"book.reconciled.xlsx", "book.xlsx", "statement.csv",
+                                               "statement.reconciled.xlsx"}));
+  {
+    const xlsx::WorkbookFile result = xlsx::WorkbookFile::Load(dir_ / "statement.reconciled.xlsx");
+    const memhost::SheetData& sheet = result.data().sheets.at(0);
+    EXPECT_EQ(result.data().sheets.size(), 1u);
+    EXPECT_EQ(sheet.Find(2, 2)->value, host::Value::Number(1250));
+    EXPECT_EQ(sheet.Find(2, 3)->value, host::Value::Text("Rent, \"Main St\""));
+    EXPECT_EQ(sheet.Find(4, 2)->fill.pattern, host::kPatternGray16);
+    EXPECT_TRUE(sheet.Find(4, 2)->comment.has_value());
+  }
+  fs::remove(dir_ / "book.reconciled.xlsx");
+  fs::remove(dir_ / "statement.reconciled.xlsx");
+
+  // The CSV file as BOOK: -o names its result; --in-place is refused.
+  r = Run("compare " + Q(csv) + " B2:B4 '[book.xlsx]Bank!B2:B4' -o " + Q(dir_ / "out.xlsx"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(fs::exists(dir_ / "out.xlsx"));
+  fs::remove(dir_ / "out.xlsx");
+  fs::remove(dir_ / "book.reconciled.xlsx");
+  r = Run("compare " + Q(csv) + " B2:B4 '[book.xlsx]Bank!B2:B4' --in-place");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("--in-place cannot replace " + csv.string() + ": a CSV file holds no marks"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(ReadAll(csv), bytes);
+  EXPECT_EQ(Files(), (std::vector<std::string>{"book.xlsx", "statement.csv"}));
+}
+
+TEST_F(Cli, BadCsvExitsWithThreeNamingTheLineAndWritesNothing) {
+  const fs::path sample = Sample();
+  const struct {
+    std::string bytes;
+    const char* problem;
+  } cases[] = {
+      {"Date,Amount\n1/3/2024,\"1,250.00\n1/5/2024,89.99\n",
+       "line 2: a quoted field that starts here is never closed"},
+      {"Date,Amount\n1/3/2024,12\n" + std::string("\x89PNG\r\n\x1a\n\0\0", 10),
+       "line 3: binary data (byte 137 at column 1) in a text file"},
+      {"Date,Amount\n1/3/2024," + std::string(100u << 20, '7') + "\n",
+       "line 2: the line is longer than 1048576 bytes"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.problem);
+    std::ofstream(dir_ / "statement.csv", std::ios::binary) << c.bytes;
+    const Result r = Run("compare " + Q(sample) + " '[statement.csv]statement!B2:B4' Bank!B2:B4");
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.err, "quorvane: " + (dir_ / "statement.csv").string() + ": " + c.problem + "\n");
+    EXPECT_EQ(Files(), (std::vector<std::string>{"book.xlsx", "statement.csv"}));
+  }
+}
+
 TEST_F(Cli, OpenpyxlReadsTheMarks) {
   if (std::system("/usr/bin/python3 -c 'import openpyxl' 2>/dev/null") != 0) {
     GTEST_SKIP() << "python3-openpyxl is not installed; the cross-check with openpyxl was skipped";

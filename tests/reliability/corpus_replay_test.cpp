@@ -47,7 +47,8 @@ INSTANTIATE_TEST_SUITE_P(Fuzz, CorpusReplay,
                                            Target{"comment_restore", fuzz::CommentRestore},
                                            Target{"range_address", fuzz::RangeAddress},
                                            Target{"text_conversions", fuzz::TextConversions},
-                                           Target{"sorted_chars", fuzz::SortedCharsTarget}),
+                                           Target{"sorted_chars", fuzz::SortedCharsTarget},
+                                           Target{"csv_text", fuzz::CsvText}),
                          [](const ::testing::TestParamInfo<Target>& info) {
                            return std::string(info.param.name);
                          });
