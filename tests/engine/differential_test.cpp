@@ -1,7 +1,9 @@
 // The indexed comparison run against the straightforward one: the same workbook, options and clock
-// must come out of both exactly alike, in every counter, notice, fill, comment and rectangle.
+// must come out of both exactly alike, in every counter, notice, fill, comment and rectangle, and
+// in what each tells its watcher.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
@@ -78,7 +80,30 @@ std::vector<CellSpec> Pool() {
   };
 }
 
+// What a run tells its watcher, one line per finding.
+struct Told : engine::RunWatcher {
+  std::vector<std::string> events;
+  int marked1 = 0, transpositions = 0, years = 0;
+
+  void Marked(int range, const host::Range& cell, const std::string& value, const std::string& text,
+              std::int64_t here, std::int64_t there) override {
+    marked1 += range == 1;
+    events.push_back("marked " + std::to_string(range) + " " + cell.Address(true) + " " + value +
+                     " '" + text + "' " + std::to_string(here) + "/" + std::to_string(there));
+  }
+  void Noticed(const host::Range& cell, engine::NoticeKind kind) override {
+    events.push_back("notice " + cell.Address(true) + " " + std::to_string(static_cast<int>(kind)));
+  }
+  void Diagnosed(engine::Finding finding, const host::Range& a, const host::Range& b) override {
+    transpositions += finding == engine::Finding::kTransposition;
+    years += finding == engine::Finding::kYear;
+    events.push_back("found " + std::to_string(static_cast<int>(finding)) + " " + a.Address(true) +
+                     " " + b.Address(true));
+  }
+};
+
 struct World {
+  Told told;
   memhost::MemHost mem;
   engine::AddinState state;
   memhost::MemWorksheet* sheet1 = nullptr;
@@ -127,6 +152,7 @@ void Build(World& w, std::mt19937& rng, bool same_sheet, int n1, int n2, unsigne
   o.bIgnoreZero = options & 32 ? engine::kTrue : engine::kFalse;
   o.bHideComments = options & 64 ? engine::kTrue : engine::kFalse;
   w.state.oApp = &w.mem;
+  w.state.watcher = &w.told;
 }
 
 void ExpectSameSheet(const memhost::SheetData& a, const memhost::SheetData& b,
@@ -173,6 +199,11 @@ TEST(DifferentialTest, IndexedPassEqualsStraightforwardPass) {
           << where << " " << engine::FormLabel(counter);
     }
     EXPECT_EQ(fast.state.notices, slow.state.notices) << where;
+    // Both ways tell their watcher the same findings, and what they tell agrees with the counters.
+    EXPECT_EQ(fast.told.events, slow.told.events) << where;
+    EXPECT_EQ(fast.told.marked1, fast.state.counters.nMismatch1) << where;
+    EXPECT_EQ(fast.told.transpositions, fast.state.counters.nTranspose1) << where;
+    EXPECT_EQ(fast.told.years, fast.state.counters.nYear1) << where;
     EXPECT_EQ(fast.mem.messages(), slow.mem.messages()) << where;
     ExpectSameSheet(fast.sheet1->data(), slow.sheet1->data(), where);
     if (!same_sheet) ExpectSameSheet(fast.sheet2->data(), slow.sheet2->data(), where);
