@@ -1,5 +1,6 @@
 #include "cli/csv_book.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -20,8 +21,9 @@ namespace {
 // The value the host gives a field of a CSV file.
 host::Value FieldValue(const std::string& field, std::string& number_format) {
   if (field.empty()) return host::Value();
-  if (field == "TRUE" || field == "true" || field == "True") return host::Value::Logical(true);
-  if (field == "FALSE" || field == "false" || field == "False") return host::Value::Logical(false);
+  std::string upper = field;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (upper == "TRUE" || upper == "FALSE") return host::Value::Logical(upper == "TRUE");
   if (const std::optional<double> number = host::ReadNumber(field)) {
     return host::Value::Number(*number);
   }

@@ -87,7 +87,8 @@ void RunRecord::Diagnosed(engine::Finding finding, const host::Range& cell1,
   for (const auto& [range, address, partner] :
        {std::tuple{1, address1, address2}, std::tuple{2, address2, address1}}) {
     const auto it = by_cell_.find({range, address});
-    if (it == by_cell_.end()) continue;  // marked by an earlier run
+    // A cell that only bears a mismatch fill, from a user or an earlier run, has no record.
+    if (it == by_cell_.end()) continue;
     MismatchRecord& record = mismatches_[it->second];
     Append(record.diagnosis, FindingName(finding));
     Append(record.partner, partner);

@@ -40,7 +40,7 @@ TEST(CsvReader, FieldsTakeTheValuesTheHostGivesThem) {
       "\xEF\xBB\xBF"
       "Date,Amount,Note\r\n"
       "1/3/2024,\"1,250.00\",Rent\r\n"
-      "2024-01-05,(89.99),TRUE\r\n"
+      "2024-01-05,(89.99),TRUE,false\r\n"
       ",0042,\"\xC3\xA9t\xC3\xA9 \"\"quoted\"\", two\"\r\n");
   EXPECT_EQ(At(sheet, 1, 1), host::Value::Text("Date"));  // the byte-order mark is no character
   EXPECT_TRUE(At(sheet, 2, 1).is_date());
@@ -49,6 +49,7 @@ TEST(CsvReader, FieldsTakeTheValuesTheHostGivesThem) {
   EXPECT_EQ(At(sheet, 3, 1), host::Value::Date(*host::ReadDate("1/5/2024")));
   EXPECT_EQ(At(sheet, 3, 2), host::Value::Number(-89.99));
   EXPECT_EQ(At(sheet, 3, 3), host::Value::Logical(true));
+  EXPECT_EQ(At(sheet, 3, 4), host::Value::Logical(false));
   EXPECT_EQ(sheet.Find(4, 1), nullptr);  // an empty field leaves no cell
   EXPECT_EQ(At(sheet, 4, 2), host::Value::Number(42));
   EXPECT_EQ(At(sheet, 4, 3), host::Value::Text("\xC3\xA9t\xC3\xA9 \"quoted\", two"));
