@@ -242,8 +242,7 @@ class ReportFile {
       return std::nullopt;  // printed in place of the table
     }
     const fs::path path = *request.report;
-    std::string ending = path.extension().string();
-    for (char& c : ending) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string ending = LowerEnding(path);
     if (ending != ".csv" && ending != ".json") {
       throw UsageError("--report '" + *request.report + "' must end in .csv or .json, or be -");
     }

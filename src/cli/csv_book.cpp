@@ -206,11 +206,13 @@ class Reader {
 
 void ReadCsv(std::string_view text, memhost::SheetData& sheet) { Reader(text, sheet).Run(); }
 
-bool IsCsvPath(const fs::path& path) {
+std::string LowerEnding(const fs::path& path) {
   std::string ending = path.extension().string();
   for (char& c : ending) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return ending == ".csv";
+  return ending;
 }
+
+bool IsCsvPath(const fs::path& path) { return LowerEnding(path) == ".csv"; }
 
 CsvBook LoadCsvBook(const fs::path& path) {
   std::error_code error;

@@ -39,6 +39,8 @@ class CsvError : public std::runtime_error {
 // kMaxCsvLine, more rows or columns than a sheet holds or more than xlsx::kMaxCells cells.
 void ReadCsv(std::string_view text, memhost::SheetData& sheet);
 
+// A file name's ending in lower case (".csv" for "Statement.CSV").
+std::string LowerEnding(const std::filesystem::path& path);
 bool IsCsvPath(const std::filesystem::path& path);
 
 // The CSV file as a new workbook named after the file ("statement.csv"), with its one sheet
