@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
-#include <regex>
+#include <string_view>
 
 #include "xlsx/error.h"
 #include "xlsx/parts.h"
@@ -53,11 +53,61 @@ void ForNoteShapes(const pugi::xml_document& vml, F&& f) {
   }
 }
 
-std::string StyleWithVisibility(std::string style, bool visible) {
-  static const std::regex kVisibility(R"(;?\s*visibility\s*:\s*[a-z]+)");
-  style = std::regex_replace(style, kVisibility, "");
-  if (!visible) style += style.empty() ? "visibility:hidden" : ";visibility:hidden";
-  return style;
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+std::size_t SkipBlanks(std::string_view text, std::size_t at) {
+  while (at < text.size() && IsBlank(text[at])) ++at;
+  return at;
+}
+
+// The style without its visibility declarations ("; visibility : hidden"), in one pass.
+std::string WithoutVisibility(std::string_view style) {
+  constexpr std::string_view kName = "visibility";
+  std::string out;
+  std::size_t copied = 0;
+  for (std::size_t at = style.find(kName); at != std::string_view::npos;
+       at = style.find(kName, at + 1)) {
+    std::size_t end = SkipBlanks(style, at + kName.size());
+    if (end == style.size() || style[end] != ':') continue;
+    const std::size_t value = end = SkipBlanks(style, end + 1);
+    while (end < style.size() && style[end] >= 'a' && style[end] <= 'z') ++end;
+    if (end == value) continue;
+    std::size_t start = at;
+    while (start > copied && IsBlank(style[start - 1])) --start;
+    if (start > copied && style[start - 1] == ';') --start;
+    out.append(style.substr(copied, start - copied));
+    copied = end;
+    at = end - 1;
+  }
+  out.append(style.substr(copied));
+  return out;
+}
+
+std::string StyleWithVisibility(std::string_view style, bool visible) {
+  std::string out = WithoutVisibility(style);
+  if (!visible) out += out.empty() ? "visibility:hidden" : ";visibility:hidden";
+  return out;
+}
+
+// The text with every HTML-style line break ("<br>", "<BR >") closed as "<br/>", in one pass.
+std::string WithClosedBreaks(std::string_view text) {
+  std::string out;
+  std::size_t copied = 0;
+  for (std::size_t at = text.find('<'); at != std::string_view::npos; at = text.find('<', at + 1)) {
+    if (at + 3 > text.size() || (text[at + 1] | 0x20) != 'b' || (text[at + 2] | 0x20) != 'r') {
+      continue;
+    }
+    const std::size_t end = SkipBlanks(text, at + 3);
+    if (end == text.size() || text[end] != '>') continue;
+    out.append(text.substr(copied, at - copied));
+    out += "<br/>";
+    copied = end + 1;
+    at = end;
+  }
+  out.append(text.substr(copied));
+  return out;
 }
 
 void SetVisible(pugi::xml_node shape, bool visible) {
@@ -196,8 +246,7 @@ void ParseVml(pugi::xml_document& doc, const std::string& text, const std::strin
     ParsePart(doc, text, file, part);
   } catch (const FileError&) {
     // Some writers emit HTML-style line breaks in the note boxes.
-    static const std::regex kBreak(R"(<br\s*>)", std::regex::icase);
-    const std::string fixed = std::regex_replace(text, kBreak, "<br/>");
+    const std::string fixed = WithClosedBreaks(text);
     if (fixed == text) throw;
     ParsePart(doc, fixed, file, part);
   }

@@ -96,6 +96,42 @@ TEST_F(BoundedLoad, TooManyElementsOrStringsAreRefusedWithAMessage) {
                 "more than 2000000 shared strings");
 }
 
+// Long runs of blanks where a note's VML allows them: a broken line break that needs the lenient
+// repair, and a long style before the visibility the save rewrites. Both are read and saved.
+TEST_F(BoundedLoad, LongBlankRunsInTheNotesVmlAreReadAndSaved) {
+  const Package original = Package::Open(book_);
+  std::string vml_part;
+  for (const std::string& name : original.names()) {
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".vml") == 0) vml_part = name;
+  }
+  ASSERT_FALSE(vml_part.empty());
+  const std::string vml = original.Read(vml_part);
+  const std::string blanks(200'000, ' ');
+
+  // An unclosed <br ...> makes the part ill-formed; the repair closes it.
+  std::string broken = vml;
+  broken.insert(broken.rfind("</"), "<br" + blanks + ">");
+  const WorkbookFile repaired = WorkbookFile::Load(Variant("br.xlsx", {{vml_part, broken}}));
+  ASSERT_NE(repaired.data().sheets[1].Find(1, 2), nullptr);
+  EXPECT_EQ(repaired.data().sheets[1].Find(1, 2)->comment->text, "archived");
+
+  // The note is shown by the save, so its style's visibility is rewritten.
+  std::string styled = vml;
+  const std::size_t hidden = styled.find("visibility:hidden");
+  ASSERT_NE(hidden, std::string::npos);
+  styled.insert(hidden, blanks);
+  const WorkbookFile file = WorkbookFile::Load(Variant("style.xlsx", {{vml_part, styled}}));
+  ASSERT_FALSE(file.data().sheets[1].Find(1, 2)->comment->visible);
+  memhost::WorkbookData data = file.data();
+  data.sheets[1].At(1, 2).comment->visible = true;
+  const fs::path out = dir_ / "shown.xlsx";
+  SaveWorkbooks({{&file, &data, out}});
+  const WorkbookFile shown = WorkbookFile::Load(out);
+  EXPECT_TRUE(shown.data().sheets[1].Find(1, 2)->comment->visible);
+  const std::string saved = Package::Open(out).Read(vml_part);
+  EXPECT_EQ(saved.find("visibility"), std::string::npos) << saved.substr(0, 2000);
+}
+
 TEST_F(BoundedLoad, SheetsLeftOutAreNotReadAndAreSavedUnchanged) {
   const WorkbookFile file = WorkbookFile::Load(
       book_, [](const std::string& name, std::size_t) { return name == "Lists"; });
