@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the optimised build and the Debian package of its command-line tool,
-# the same suite under AddressSanitizer and UndefinedBehaviorSanitizer, then the Windows add-in for
-# 64-bit and 32-bit Windows, cross-built and tested through COM under Wine, and its installer
-# package installed, used and removed under Wine.
+# Builds and runs every test: the optimised build (GCC) and the Debian package of its command-line
+# tool, the same suite under AddressSanitizer and UndefinedBehaviorSanitizer (clang 14, so that both
+# compilers build everything), then the Windows add-in for 64-bit and 32-bit Windows, cross-built and
+# tested through COM under Wine, and its installer package installed, used and removed under Wine.
 # Installs missing build dependencies first when run as root.
 set -euo pipefail
 cd "$(dirname "$0")/.."

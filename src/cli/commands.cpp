@@ -69,8 +69,9 @@ class Session {
       if (!reference) continue;  // reported by Range
       wanted[PathOf(*reference)].insert(reference->sheet.value_or(""));
     }
-    for (const auto& [path, names] : wanted) {
-      Open(path, [&names](const std::string& name, std::size_t position) {
+    for (const auto& entry : wanted) {
+      const std::set<std::string>& names = entry.second;
+      Open(entry.first, [&names](const std::string& name, std::size_t position) {
         return names.count(name) != 0 || (position == 0 && names.count("") != 0);
       });
     }
