@@ -89,7 +89,7 @@ class Session {
     memhost::MemWorksheet* sheet =
         reference->sheet ? book.FindSheet(*reference->sheet) : book.sheets().front();
     if (!sheet) {
-      throw xlsx::FileError(path.string() + ": has no sheet named '" + *reference->sheet +
+      throw UsageError(path.string() + ": has no sheet named '" + *reference->sheet +
                             "' (named in " + what + ")");
     }
     return host::Range(sheet, reference->areas);
