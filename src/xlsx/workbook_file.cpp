@@ -167,8 +167,9 @@ void WorkbookFile::Impl::Load(const std::string& model_name, const SheetFilter& 
   }
   std::vector<std::string> strings;
   if (const Relationship* rel = workbook_rels.FindType(kRelSharedStrings)) {
-    const std::string part = CheckedPart(workbook_rels.PartOf(*rel), workbook_part);
-    strings = ParseSharedStrings(package.Read(part), file(), part);
+    // Some writers name the part without writing it: no cell can use it then.
+    const std::string part = workbook_rels.PartOf(*rel);
+    if (package.Has(part)) strings = ParseSharedStrings(package.Read(part), file(), part);
   }
 
   const pugi::xml_node sheets_node = Child(workbook.document_element(), kNsMain, "sheets");

@@ -132,6 +132,24 @@ TEST_F(BoundedLoad, LongBlankRunsInTheNotesVmlAreReadAndSaved) {
   EXPECT_EQ(saved.find("visibility"), std::string::npos) << saved.substr(0, 2000);
 }
 
+// Some writers name a shared-strings part they never wrote; with no cell using it the workbook is
+// read (the spreadsheet application opens it) and saved back.
+TEST_F(BoundedLoad, AnAbsentSharedStringsPartThatNoCellUsesIsRead) {
+  Relationships rels = Relationships::Parse(
+      "xl/workbook.xml", Package::Open(book_).Read("xl/_rels/workbook.xml.rels"), "book");
+  rels.Add(kRelSharedStrings, "xl/sharedStrings.xml");
+  const fs::path path =
+      Variant("nostrings.xlsx", {{"xl/_rels/workbook.xml.rels", rels.Serialize()}});
+  ASSERT_FALSE(Package::Open(path).Has("xl/sharedStrings.xml"));
+  const WorkbookFile file = WorkbookFile::Load(path);
+  EXPECT_EQ(file.data().sheets[0].Find(50, 1)->value, host::Value::Number(50));
+  memhost::WorkbookData data = file.data();
+  data.sheets[0].At(1, 2).value = host::Value::Text("added");
+  const fs::path out = dir_ / "out.xlsx";
+  SaveWorkbooks({{&file, &data, out}});
+  EXPECT_EQ(WorkbookFile::Load(out).data().sheets[0].Find(1, 2)->value, host::Value::Text("added"));
+}
+
 TEST_F(BoundedLoad, SheetsLeftOutAreNotReadAndAreSavedUnchanged) {
   const WorkbookFile file = WorkbookFile::Load(
       book_, [](const std::string& name, std::size_t) { return name == "Lists"; });
