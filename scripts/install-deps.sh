@@ -28,9 +28,12 @@ test_packages=(
   # The Debian package of the command-line tool (cpack -G DEB): its dependencies by dpkg-shlibdeps.
   dpkg-dev
   file
-  # Readers we did not write, for the workbook tests: openpyxl and LibreOffice.
+  # Readers and writers we did not write, for the workbook tests: openpyxl, LibreOffice, Gnumeric
+  # (ssconvert) and XlsxWriter.
   python3-openpyxl
   libreoffice-calc-nogui
+  gnumeric
+  python3-xlsxwriter
   # The fuzz targets (preset fuzz, scripts/fuzz.sh): clang with libFuzzer and the sanitizers.
   clang-14
   libclang-rt-14-dev

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <set>
 
 #include "host/worksheet.h"
 #include "xlsx/parts.h"
@@ -253,15 +254,32 @@ void AppendAnchor(pugi::xml_node root, const memhost::ShapeData& shape, int id,
   anchor.append_child((x + "clientData").c_str());
 }
 
+// The key of each anchor's shape, in the drawing's order: its drawing id, or, where a writer gave
+// it none (LibreOffice writes id="0") or one an earlier shape already has, a negative key from its
+// position. Loading and saving use the same keys, so a shape the run left alone keeps its XML.
+std::vector<std::pair<pugi::xml_node, int>> KeyedAnchors(const pugi::xml_document& drawing) {
+  std::vector<std::pair<pugi::xml_node, int>> anchors;
+  std::set<int> seen;
+  int position = 0;
+  for (pugi::xml_node n = drawing.document_element().first_child(); n; n = n.next_sibling()) {
+    if (!IsAnchor(n) || !ShapeElement(n)) continue;
+    ++position;
+    int key = CNvPr(ShapeElement(n)).attribute("id").as_int();
+    if (key <= 0 || !seen.insert(key).second) key = -position;
+    anchors.emplace_back(n, key);
+  }
+  return anchors;
+}
+
 }  // namespace
 
 std::vector<memhost::ShapeData> LoadShapes(const pugi::xml_document& drawing,
                                            const memhost::SheetData& sheet) {
   const SheetGeometry geometry(sheet);
   std::vector<memhost::ShapeData> shapes;
-  for (pugi::xml_node n = drawing.document_element().first_child(); n; n = n.next_sibling()) {
-    if (!IsAnchor(n)) continue;
-    if (pugi::xml_node shape = ShapeElement(n)) shapes.push_back(ReadShape(n, shape, geometry));
+  for (const auto& [anchor, key] : KeyedAnchors(drawing)) {
+    shapes.push_back(ReadShape(anchor, ShapeElement(anchor), geometry));
+    shapes.back().id = key;
   }
   return shapes;
 }
@@ -280,23 +298,17 @@ void UpdateDrawing(pugi::xml_document& drawing, const std::vector<memhost::Shape
   for (const memhost::ShapeData& shape : after) {
     if (shape.id != 0) kept[shape.id] = &shape;
   }
-  for (pugi::xml_node n = root.first_child(); n;) {
-    const pugi::xml_node following = n.next_sibling();
-    if (IsAnchor(n)) {
-      if (pugi::xml_node shape = ShapeElement(n)) {
-        pugi::xml_node nv = CNvPr(shape);
-        const int id = nv.attribute("id").as_int();
-        const bool known = std::any_of(before.begin(), before.end(),
-                                       [&](const memhost::ShapeData& s) { return s.id == id; });
-        const auto it = kept.find(id);
-        if (known && it == kept.end()) {
-          root.remove_child(n);
-        } else if (it != kept.end() && it->second->name != nv.attribute("name").value()) {
-          nv.attribute("name").set_value(it->second->name.c_str());
-        }
-      }
+  for (const auto& [anchor, key] : KeyedAnchors(drawing)) {
+    const int id = key;
+    pugi::xml_node nv = CNvPr(ShapeElement(anchor));
+    const bool known = std::any_of(before.begin(), before.end(),
+                                   [&](const memhost::ShapeData& s) { return s.id == id; });
+    const auto it = kept.find(id);
+    if (known && it == kept.end()) {
+      root.remove_child(anchor);
+    } else if (it != kept.end() && it->second->name != nv.attribute("name").value()) {
+      nv.attribute("name").set_value(it->second->name.c_str());
     }
-    n = following;
   }
   // Ids of every drawing object left, counted once: new shapes take the next ones.
   struct Walker : pugi::xml_tree_walker {

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "host/worksheet.h"
+#include "xlsx/model_matchers.h"
 #include "xlsx/package.h"
 #include "xlsx/workbook_file.h"
 
@@ -513,6 +514,89 @@ TEST_F(Cli, LibreOfficeOpensTheResultWithEverySheet) {
   const std::string ledger = ReadAll(dir_ / "quorvane-demo.reconciled-Ledger.csv");
   EXPECT_NE(bank.find("123.45"), std::string::npos) << bank;
   EXPECT_NE(ledger.find("132.45"), std::string::npos) << ledger;
+}
+
+// Workbooks written by programs we did not write, made once for the suite: XlsxWriter's own (inline
+// strings), and the same workbook saved again by LibreOffice and by Gnumeric (shared strings, their
+// own notes, drawings and styles).
+struct ForeignBooks {
+  fs::path folder = fs::temp_directory_path() / ("quorvane_foreign_" + std::to_string(::getpid()));
+  std::vector<std::pair<std::string, fs::path>> books;
+  std::string missing;
+  ~ForeignBooks() { fs::remove_all(folder); }
+};
+
+const ForeignBooks& Foreign() {
+  static const ForeignBooks foreign = [] {
+    ForeignBooks f;
+    fs::create_directories(f.folder);
+    auto run = [&](const std::string& command) {
+      return std::system(("cd " + Q(f.folder) + " && " + command + " >/dev/null 2>&1").c_str()) ==
+             0;
+    };
+    const fs::path script = fs::path(QUORVANE_TEST_DATA) / "foreign_book.py";
+    if (!run("/usr/bin/python3 " + Q(script) + " xlsxwriter.xlsx")) {
+      f.missing = "python3-xlsxwriter";
+      return f;
+    }
+    f.books.emplace_back("XlsxWriter", f.folder / "xlsxwriter.xlsx");
+    if (run("HOME=" + Q(f.folder) +
+            " timeout 300 soffice --headless --convert-to xlsx --outdir lo xlsxwriter.xlsx")) {
+      f.books.emplace_back("LibreOffice", f.folder / "lo" / "xlsxwriter.xlsx");
+    } else {
+      f.missing += " libreoffice-calc-nogui";
+    }
+    if (run("timeout 120 ssconvert xlsxwriter.xlsx gnumeric.xlsx")) {
+      f.books.emplace_back("Gnumeric", f.folder / "gnumeric.xlsx");
+    } else {
+      f.missing += " gnumeric";
+    }
+    return f;
+  }();
+  return foreign;
+}
+
+TEST_F(Cli, WorkbooksOfOtherWritersAreMarkedAndClearedFaithfully) {
+  const ForeignBooks& foreign = Foreign();
+  if (!foreign.missing.empty()) {
+    GTEST_SKIP() << "not installed:" << foreign.missing
+                 << "; the foreign-writer checks were skipped";
+  }
+  const bool openpyxl = std::system("/usr/bin/python3 -c 'import openpyxl' 2>/dev/null") == 0;
+  for (const auto& [writer, source] : foreign.books) {
+    SCOPED_TRACE(writer);
+    const fs::path book = dir_ / (writer + ".xlsx");
+    const fs::path marked = dir_ / (writer + ".marked.xlsx");
+    const fs::path cleared = dir_ / (writer + ".cleared.xlsx");
+    fs::copy_file(source, book);
+    Result r = Run("compare " + Q(book) + " Bank!B2:B11 Ledger!B2:B11 --json -o " + Q(marked));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("{\"range1\": {\"count\": 10, \"match\": 8, \"mismatch\": 2, "
+                          "\"transpose\": 1, ",
+                          0),
+              0u)
+        << r.out;
+    r = Run("clear " + Q(marked) + " Bank!B2:B11 Ledger!B2:B11 -o " + Q(cleared));
+    ASSERT_EQ(r.status, 0) << r.err;
+
+    const xlsx::WorkbookFile before = xlsx::WorkbookFile::Load(book);
+    const xlsx::WorkbookFile after = xlsx::WorkbookFile::Load(cleared);
+    xlsx::testing::ExpectSameWorkbook(before.data(), after.data());
+    // The user's own text box is still there; the rectangles are gone.
+    ASSERT_EQ(after.data().sheets[0].shapes.size(), 1u);
+    EXPECT_EQ(after.data().sheets[0].shapes[0].text, "My own text box");
+
+    if (!openpyxl) continue;
+    const std::string command = "/usr/bin/python3 " +
+                                Q(fs::path(QUORVANE_TEST_DATA) / "foreign_check.py") + " " +
+                                Q(book) + " " + Q(marked) + " " + Q(cleared) + " 2>&1";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    std::string output;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
+    EXPECT_EQ(::pclose(pipe), 0) << output;
+    EXPECT_NE(output.find("ok\n"), std::string::npos) << output;
+  }
 }
 
 }  // namespace
