@@ -487,6 +487,18 @@ SaveIo SaveIo::System() {
   return io;
 }
 
+namespace {
+
+// What open(2) gives a new file: 0666 less the process's umask (which can only be read by setting
+// it, so it is set back at once).
+mode_t NewFileMode() {
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
+}  // namespace
+
 void SaveWorkbooks(const std::vector<SaveRequest>& requests, const SaveIo& io) {
   // Every workbook is made in memory first: a workbook that cannot be made stops the save before
   // any file is touched.
@@ -495,9 +507,13 @@ void SaveWorkbooks(const std::vector<SaveRequest>& requests, const SaveIo& io) {
     contents.push_back(request.file->Serialize(*request.current));
   }
   std::vector<fs::path> temporaries;
+  std::vector<fs::path> originals(requests.size());  // the kept originals of existing targets
   auto discard = [&] {
     for (const fs::path& temp : temporaries) {
       if (!temp.empty()) ::unlink(temp.c_str());
+    }
+    for (const fs::path& kept : originals) {
+      if (!kept.empty()) ::unlink(kept.c_str());
     }
   };
   auto failure = [](const fs::path& target, const char* what, int error) {
@@ -513,7 +529,8 @@ void SaveWorkbooks(const std::vector<SaveRequest>& requests, const SaveIo& io) {
       if (fd < 0) throw failure(target, "no temporary file beside it", errno);
       temporaries.emplace_back(pattern);
       struct stat st {};
-      const mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
+      // An existing workbook keeps its permission bits; a new one gets the usual mode.
+      const mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : NewFileMode();
       ::fchmod(fd, mode);
       // Every write is checked: a full disk shows here, not as a damaged file later.
       const std::string& bytes = contents[i];
@@ -537,9 +554,43 @@ void SaveWorkbooks(const std::vector<SaveRequest>& requests, const SaveIo& io) {
       }
       if (io.close(fd) != 0) throw failure(target, "closing", errno);
     }
+    // Each existing target's original is kept under a second name beside it (a hard link, or a
+    // copy where the file system has none) until every rename has succeeded, so that a failing
+    // rename can put back the targets already replaced: the save is all or nothing.
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+      const fs::path& target = requests[i].target;
+      std::error_code ec;
+      if (!fs::is_regular_file(target, ec)) continue;
+      const fs::path kept = temporaries[i].string() + ".orig";
+      if (::link(target.c_str(), kept.c_str()) != 0 &&
+          !fs::copy_file(target, kept, fs::copy_options::overwrite_existing, ec)) {
+        throw failure(target, "keeping the original", ec ? ec.value() : errno);
+      }
+      originals[i] = kept;
+    }
     for (std::size_t i = 0; i < requests.size(); ++i) {
       if (io.rename(temporaries[i].c_str(), requests[i].target.c_str()) != 0) {
-        throw failure(requests[i].target, "replacing", errno);
+        const int error = errno;
+        std::string lost;
+        for (std::size_t j = 0; j < i; ++j) {
+          const fs::path& done = requests[j].target;
+          const bool back = originals[j].empty()
+                                ? ::unlink(done.c_str()) == 0
+                                : io.rename(originals[j].c_str(), done.c_str()) == 0;
+          if (!back) {
+            lost +=
+                (lost.empty() ? "" : ", ") + done.string() +
+                (originals[j].empty() ? std::string(" (a new file)")
+                                      : " (its original is kept as " + originals[j].string() + ")");
+          }
+          originals[j].clear();
+        }
+        if (lost.empty()) throw failure(requests[i].target, "replacing", error);
+        throw FileError(requests[i].target.string() +
+                        ": cannot be written (replacing): " + std::strerror(error) +
+                        "; it is unchanged, but these were already replaced and could not be put "
+                        "back: " +
+                        lost);
       }
       temporaries[i].clear();
       // The rename itself reaches the disk with the folder.
@@ -552,6 +603,7 @@ void SaveWorkbooks(const std::vector<SaveRequest>& requests, const SaveIo& io) {
         ::close(dir);
       }
     }
+    discard();
   } catch (...) {
     discard();
     throw;

@@ -76,10 +76,13 @@ struct SaveIo {
 };
 
 // Makes every workbook in memory, writes each to a temporary file beside its target (every write
-// checked, then flushed to the disk), and only then renames each over its target: a failure at any
-// step leaves every target byte for byte as it was and removes the temporary files; a process
-// killed on the way leaves the targets as they were too. Raises a FileError naming the target, the
-// step and the reason.
+// checked, then flushed to the disk), keeps each existing target's original under a second name,
+// and only then renames each over its target. All or nothing: a failure at any step, a failing
+// rename too, leaves every target byte for byte as it was (targets already replaced are put back)
+// and removes the temporary files; where a target cannot be put back, the message names it and
+// where its original is kept. A process killed on the way leaves the targets as they were too. An
+// existing target keeps its permission bits; a new one gets 0666 less the umask. Raises a FileError
+// naming the target, the step and the reason.
 void SaveWorkbooks(const std::vector<SaveRequest>& requests, const SaveIo& io = SaveIo::System());
 
 }  // namespace quorvane::xlsx

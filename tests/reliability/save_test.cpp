@@ -135,8 +135,8 @@ TEST_F(AtomicSave, AFailureAtEveryStepLeavesBothTargetsAsTheyWere) {
   const int steps = counting.count;
   ASSERT_GT(steps, 10);
 
-  // Every step but the renames leaves both targets; a failing first rename too. (Once the first
-  // target is replaced, a failing second rename leaves b as it was and a already saved.)
+  // A failure at any step leaves both targets as they were: a failing second rename puts the
+  // first target back.
   for (int n = 1; n <= steps; ++n) {
     SCOPED_TRACE("failing step " + std::to_string(n) + " of " + std::to_string(steps));
     FailingIo io{n, n % 2 ? ENOSPC : EIO};
@@ -151,14 +151,60 @@ TEST_F(AtomicSave, AFailureAtEveryStepLeavesBothTargetsAsTheyWere) {
     }
     EXPECT_EQ(FilesIn(dir_), (std::vector<std::string>{"a.xlsx", "b.xlsx"}));
     EXPECT_EQ(Bytes(b), original_b);
-    if (n < steps) {
-      EXPECT_TRUE(Bytes(a) == original_a) << "a.xlsx changed";
-    } else {
-      // The last step is b's rename: a was replaced already, and is a whole new file.
-      EXPECT_NO_THROW(WorkbookFile::Load(a));
-      std::ofstream(a, std::ios::binary | std::ios::trunc) << original_a;
-    }
+    EXPECT_TRUE(Bytes(a) == original_a) << "a.xlsx changed";
   }
+}
+
+// The same when the system stops a target from being replaced (a folder in its place), for a new
+// first target and for an existing one; and when the first target cannot be put back either, the
+// message names it.
+TEST_F(AtomicSave, ASecondTargetThatCannotBeReplacedUndoesTheFirst) {
+  const fs::path a = dir_ / "a.xlsx", blocked = dir_ / "b.xlsx";
+  MakeWorkbook(a, 50);
+  fs::create_directories(blocked / "inside");
+  const std::string original_a = Bytes(a);
+  const WorkbookFile file = WorkbookFile::Load(a);
+  const memhost::WorkbookData marked = Marked(file);
+  for (const fs::path& first : {dir_ / "new.xlsx", a}) {
+    SCOPED_TRACE(first.string());
+    EXPECT_THROW(SaveWorkbooks({{&file, &marked, first}, {&file, &marked, blocked}}), FileError);
+    EXPECT_EQ(FilesIn(dir_), (std::vector<std::string>{"a.xlsx", "b.xlsx"}));
+    EXPECT_TRUE(Bytes(a) == original_a) << "a.xlsx changed";
+  }
+
+  // Every rename from the second target's on fails: a cannot be put back.
+  SaveIo io = SaveIo::System();
+  int renames = 0;
+  io.rename = [&renames, system = SaveIo::System()](const char* from, const char* to) {
+    if (++renames == 1) return system.rename(from, to);
+    errno = EACCES;
+    return -1;
+  };
+  try {
+    SaveWorkbooks({{&file, &marked, a}, {&file, &marked, dir_ / "c.xlsx"}}, io);
+    ADD_FAILURE() << "the save did not fail";
+  } catch (const FileError& e) {
+    EXPECT_NE(std::string(e.what()).find("could not be put back: " + a.string() +
+                                         " (its original is kept as "),
+              std::string::npos)
+        << e.what();
+  }
+}
+
+TEST_F(AtomicSave, AnExistingWorkbookKeepsItsModeAndANewOneFollowsTheUmask) {
+  const fs::path shared = dir_ / "shared.xlsx";
+  MakeWorkbook(shared, 10);
+  fs::permissions(shared, static_cast<fs::perms>(0664));
+  const WorkbookFile file = WorkbookFile::Load(shared);
+  const memhost::WorkbookData marked = Marked(file);
+  const mode_t before = ::umask(027);
+  SaveWorkbooks({{&file, &marked, shared}, {&file, &marked, dir_ / "new.xlsx"}});
+  ::umask(before);
+  struct stat st {};
+  ASSERT_EQ(::stat(shared.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0664u);
+  ASSERT_EQ(::stat((dir_ / "new.xlsx").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
 TEST_F(AtomicSave, AFullDiskAndARefusingFolderGiveAClearError) {
