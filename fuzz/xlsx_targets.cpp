@@ -76,7 +76,7 @@ void LoadChangeSave(const Scratch& scratch, const fs::path& input) {
   }
   const fs::path output = scratch / "out.xlsx";
   try {
-    file->Write(book.data(), output);
+    WriteFile(output, file->Serialize(book.data()));
   } catch (const xlsx::FileError&) {
     return;
   }

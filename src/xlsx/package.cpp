@@ -264,13 +264,4 @@ std::string Package::Serialize(
   return bytes;
 }
 
-void Package::Write(const fs::path& target,
-                    const std::map<std::string, std::optional<std::string>>& changes) const {
-  const std::string bytes = Serialize(changes);
-  std::ofstream out(target, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  if (!out) throw FileError(target.string() + ": cannot be written: " + std::strerror(errno));
-}
-
 }  // namespace quorvane::xlsx

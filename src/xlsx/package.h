@@ -44,9 +44,6 @@ class Package {
   // content (new ones after the existing ones), parts mapped to no value are left out, every other
   // part is copied without recompressing.
   std::string Serialize(const std::map<std::string, std::optional<std::string>>& changes) const;
-  // Writes those bytes to `target`, overwriting it; write to a temporary file and rename.
-  void Write(const std::filesystem::path& target,
-             const std::map<std::string, std::optional<std::string>>& changes) const;
 
  private:
   struct Archive;

@@ -337,14 +337,6 @@ WorkbookFile WorkbookFile::New(const std::string& name,
 const memhost::WorkbookData& WorkbookFile::data() const { return impl_->data; }
 const std::string& WorkbookFile::display_name() const { return impl_->file(); }
 
-void WorkbookFile::Write(const memhost::WorkbookData& current, const fs::path& target) const {
-  const std::string bytes = Serialize(current);
-  std::ofstream out(target, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  if (!out) throw FileError(target.string() + ": cannot be written: " + std::strerror(errno));
-}
-
 std::string WorkbookFile::Serialize(const memhost::WorkbookData& current) const {
   Impl& impl = *impl_;
   const std::string& file = impl.file();

@@ -47,11 +47,8 @@ class WorkbookFile {
   const std::string& display_name() const;
 
   // The workbook file for `current` (the model after changes; the same sheets in the same order),
-  // as bytes. Raises a FileError.
+  // as bytes. Raises a FileError. SaveWorkbooks writes it safely.
   std::string Serialize(const memhost::WorkbookData& current) const;
-  // Writes that file to `target`, overwriting it. Raises a FileError. Use SaveWorkbooks for a safe
-  // replacement.
-  void Write(const memhost::WorkbookData& current, const std::filesystem::path& target) const;
 
  private:
   struct Impl;
