@@ -284,6 +284,25 @@ TEST_F(Cli, BadFilesExitWithThreeNameTheFileAndWriteNothing) {
   }
 }
 
+// Two workbooks, the second of whose outputs cannot be written (a folder has its name): the
+// command fails and leaves neither the first workbook's output nor any other change behind.
+TEST_F(Cli, ASaveOfTwoWorkbooksIsAllOrNothing) {
+  const fs::path bank = Sample();
+  fs::copy_file(bank, dir_ / "Ledger.xlsx");
+  fs::create_directories(dir_ / "Ledger.reconciled.xlsx");
+  const std::string before = ReadAll(bank);
+  for (const std::string output : {"", " -o out.xlsx"}) {
+    SCOPED_TRACE(output);
+    const Result r = Run("compare " + Q(bank) + " Bank!B2:B11 '[Ledger.xlsx]Ledger!B2:B11'" +
+                         (output.empty() ? "" : " -o " + Q(dir_ / "out.xlsx")));
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_NE(r.err.find("Ledger.reconciled.xlsx: cannot be written"), std::string::npos) << r.err;
+    EXPECT_EQ(Files(),
+              (std::vector<std::string>{"Ledger.reconciled.xlsx", "Ledger.xlsx", "book.xlsx"}));
+    EXPECT_EQ(ReadAll(bank), before);
+  }
+}
+
 TEST_F(Cli, AProtectedSheetRefusesTheRunAndNothingIsWritten) {
   // A reconciled workbook whose Ledger sheet is then protected.
   const fs::path sample = Sample();
