@@ -337,7 +337,7 @@ TEST_F(Cli, TheReportListsEveryMarkedCellInCheckingOrder) {
   ASSERT_NE(ledger.find(plain), std::string::npos);
   ledger.replace(ledger.find(plain), plain.size(), "Rent, \"typed\" as text");
   const fs::path book = dir_ / "book2.xlsx";
-  package.Write(book, {{"xl/worksheets/sheet2.xml", ledger}});
+  WriteVariant(package, book, {{"xl/worksheets/sheet2.xml", ledger}});
   const std::string ranges =
       " Bank!A2:C11 Ledger!A2:C11 --no-round-numbers --no-numbers-only --report ";
   Result r = Run("compare " + Q(book) + ranges + Q(dir_ / "report.csv"));
