@@ -596,8 +596,8 @@ TEST_F(Cli, WorkbooksOfOtherWritersAreMarkedAndClearedFaithfully) {
     fs::copy_file(source, book);
     Result r = Run("compare " + Q(book) + " Bank!B2:B11 Ledger!B2:B11 --json -o " + Q(marked));
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out.rfind("{\"range1\": {\"count\": 10, \"match\": 8, \"mismatch\": 2, "
-                          "\"transpose\": 1, ",
+    EXPECT_EQ(r.out.rfind("{\"range1\":{\"count\":10,\"match\":8,\"mismatch\":2,"
+                          "\"transpose\":1,",
                           0),
               0u)
         << r.out;
