@@ -59,8 +59,8 @@ class Pair {
                 " for Range 1 and 2, respectively.  Try Options tab to force rounding to 2 digits.";
     } else {
       message = "Possible Transpose " + text_a_ + " and " + text_b_;
-      engine::IncrementCounter(state_, engine::Counter::kTranspose1);
-      engine::IncrementCounter(state_, engine::Counter::kTranspose2);
+      engine::IncrementCounterUpToLimit(state_, engine::Counter::kTranspose1);
+      engine::IncrementCounterUpToLimit(state_, engine::Counter::kTranspose2);
     }
     PrependBoth(message);
     Tell(rounding ? engine::Finding::kRounding : engine::Finding::kTransposition);
@@ -69,8 +69,8 @@ class Pair {
   void ReportYear() {
     Shade();
     PrependBoth("Possible Year Error " + text_a_ + " and " + text_b_);
-    engine::IncrementCounter(state_, engine::Counter::kYear1);
-    engine::IncrementCounter(state_, engine::Counter::kYear2);
+    engine::IncrementCounterUpToLimit(state_, engine::Counter::kYear1);
+    engine::IncrementCounterUpToLimit(state_, engine::Counter::kYear2);
     Tell(engine::Finding::kYear);
   }
 
@@ -94,9 +94,11 @@ class Pair {
     if (state_.watcher != nullptr) state_.watcher->Diagnosed(finding, a_, b_);
   }
 
+  // A block that would take the comment past the host's limit is left out of it.
   static void Prepend(const host::Range& cell, const std::string& block) {
     const std::string old = cell.CommentText();
-    cell.SetCommentText(old.empty() ? block : block + "\n" + old);
+    const std::string text = old.empty() ? block : block + "\n" + old;
+    if (HostLength(text) <= host::kMaxCommentLength) cell.SetCommentText(text);
   }
 
   engine::AddinState& state_;

@@ -92,6 +92,12 @@ void IncrementCounter(AddinState& state, Counter counter) {
   SetCounter(state, counter, static_cast<std::int16_t>(value + 1));
 }
 
+void IncrementCounterUpToLimit(AddinState& state, Counter counter) {
+  const std::int16_t value = state.counters[counter];
+  const bool at_limit = value == std::numeric_limits<std::int16_t>::max();
+  SetCounter(state, counter, at_limit ? value : static_cast<std::int16_t>(value + 1));
+}
+
 void RefreshControl(AddinState& state, const std::string& control_id) {
   if (state.ribbon != nullptr) state.ribbon->RefreshControl(control_id);
 }

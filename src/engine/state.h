@@ -151,6 +151,9 @@ struct AddinState {
 void SetCounter(AddinState& state, Counter counter, std::int16_t value);
 // Adds 1 to a counter (a HostError "Overflow" past 32767), then sets the results form's label.
 void IncrementCounter(AddinState& state, Counter counter);
+// Adds 1 to a counter that stops at 32767 instead, then sets the results form's label. For the
+// counters of the diagnosis, which count pairs: their number grows with the square of the lists.
+void IncrementCounterUpToLimit(AddinState& state, Counter counter);
 // The ribbon's invalidation of one control or of the twelve labels; nothing without a ribbon.
 void RefreshControl(AddinState& state, const std::string& control_id);
 void RefreshCounts(AddinState& state);

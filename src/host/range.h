@@ -1,14 +1,15 @@
 // A range of cells on one worksheet, as a cheap value.
 //
-// A Range names a worksheet and one or more rectangular areas on it; copying it copies a pointer and
-// four integers (areas beyond the first are shared, not copied). The worksheet belongs to the host
-// and must outlive every Range that names it. A default-constructed Range is "nothing": the host's
-// empty object reference. Using a member of nothing raises a HostError, as the host does.
+// A Range names a worksheet and one or more rectangular areas on it; copying it copies a pointer
+// and four integers (areas beyond the first are shared, not copied). The worksheet belongs to the
+// host and must outlive every Range that names it. A default-constructed Range is "nothing": the
+// host's empty object reference. Using a member of nothing raises a HostError, as the host does.
 //
 // Members that read or write one cell (Value, Text, Interior, Comment, Left, ...) act on the first
 // cell of the range, the top left cell of its first area; the callers use them on one-cell ranges.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -24,6 +25,8 @@ class Worksheet;
 
 inline constexpr int kMaxRows = 1048576;
 inline constexpr int kMaxColumns = 16384;
+// The most characters (UTF-16 units) that a cell's comment holds.
+inline constexpr std::size_t kMaxCommentLength = 32767;
 
 // A rectangle of cells, rows and columns counted from 1, bounds inclusive.
 struct Area {

@@ -180,6 +180,43 @@ TEST_F(DiagnosisTest, DatesOneYearApartAreAYearError) {
   ExpectCounts(1, 1);
 }
 
+TEST_F(DiagnosisTest, AYearErrorIsFoundWhicheverRangeHoldsTheLaterDate) {
+  for (const engine::Algorithm algorithm :
+       {engine::Algorithm::kIndexed, engine::Algorithm::kStraightforward}) {
+    state_.counters = {};
+    Marked(1, 1, Date(2024, 1, 5));
+    Marked(1, 3, Date(2023, 1, 5));
+    host::Range range1 = sheet_.Ref("A1:A10");
+    host::Range range2 = sheet_.Ref("C1:C10");
+    DiagnoseMismatches(state_, range1, range2, algorithm);
+    EXPECT_EQ(Comment(1, 1),
+              Block("Possible Year Error 1/5/2024 and 1/5/2023") + "\n" + Note(1, 1));
+    ExpectCounts(0, 1);
+  }
+}
+
+// The host keeps at most 32,767 characters (UTF-16 units) in a comment. A block that would take a
+// comment past that is left out of that comment; the pair is shaded and counted all the same.
+TEST_F(DiagnosisTest, BlocksThatWouldPassTheCommentLimitAreLeftOutButCounted) {
+  std::string note;
+  for (int i = 0; i < 32600; ++i) note += "\u00e9";  // two bytes, one unit each
+  sheet_.Put(1, 1, Value::Number(123.45));
+  sheet_.PutFill(1, 1, kMoreColor, kPatternSolid);
+  sheet_.PutComment(1, 1, note);
+  for (int row = 1; row <= 3; ++row) Marked(row, 3, Value::Number(132.45));
+
+  Diagnose();
+
+  const std::string block = Block("Possible Transpose 123.45 and 132.45");
+  ASSERT_EQ(block.size(), 58u);  // two blocks fit above the note, a third would not
+  EXPECT_EQ(Comment(1, 1), block + "\n" + block + "\n" + note);
+  for (int row = 1; row <= 3; ++row) {
+    EXPECT_EQ(Comment(row, 3), block + "\n" + Note(row, 3));
+    EXPECT_EQ(Pattern(row, 3), kPatternGray16);
+  }
+  ExpectCounts(3, 0);
+}
+
 TEST_F(DiagnosisTest, ADiagnosedCellTakesPartInEveryPair) {
   Marked(1, 1, Value::Number(123.45));
   Marked(1, 3, Value::Number(132.45));

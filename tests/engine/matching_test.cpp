@@ -309,6 +309,68 @@ TEST_F(DriverTest, RefusesRangesWhoseCellsWouldOverflowTheCounters) {
   EXPECT_EQ(Comment(1, 2), "");
 }
 
+// The diagnosis counts pairs, which grow with the square of the lists. Its four counters stop at
+// 32767 rather than ending the run, and no comment passes the host's 32,767 characters.
+class DiagnosisLimitTest : public RunFixture {
+ protected:
+  void Run() {
+    state.options.bCompareNum = engine::kFalse;  // dates take part
+    engine::processform(state, range1, range2);
+  }
+  void ExpectCounterAtLimit(engine::Counter counter) {
+    EXPECT_EQ(state.counters[counter], 32767);
+    EXPECT_EQ(labels.captions.at(std::string(engine::FormLabel(counter))), "32767");
+  }
+  void ExpectEveryCommentWithinLimit() {
+    for (const auto& [key, cell] : sheet.data().cells) {
+      if (cell.comment) {
+        EXPECT_LE(cell.comment->text.size(), 32767u) << key.first << "," << key.second;
+      }
+    }
+  }
+  host::Range range1, range2;
+};
+
+TEST_F(DiagnosisLimitTest, TenDatesADayOfOneYearAgainstTheSameDaysOfTheNext) {
+  DefaultOptions();
+  RunningClock();
+  std::vector<host::Value> dates2023, dates2024;
+  for (int day = 0; day < 365; ++day) {
+    const host::CivilDateTime date =
+        host::CivilFromSerial(host::SerialFromCivil({2023, 1, 1}) + day);
+    for (int i = 0; i < 10; ++i) {
+      dates2023.push_back(D(2023, date.month, date.day));
+      dates2024.push_back(D(2024, date.month, date.day));
+    }
+  }
+  range1 = Column(1, dates2023);
+  range2 = Column(2, dates2024);
+  EXPECT_NO_THROW(Run());
+  EXPECT_EQ(state.counters.nMismatch1, 3650);
+  ExpectCounterAtLimit(engine::Counter::kYear1);
+  ExpectCounterAtLimit(engine::Counter::kYear2);
+  EXPECT_EQ(state.counters.nTranspose1, state.counters.nTranspose2);
+  ExpectEveryCommentWithinLimit();
+}
+
+TEST_F(DiagnosisLimitTest, TransposedAmountsOfLongListsStopAtTheLimit) {
+  DefaultOptions();
+  RunningClock();
+  range1 = Column(1, std::vector<host::Value>(182, N(123.45)));
+  range2 = Column(2, std::vector<host::Value>(182, N(132.45)));
+  EXPECT_NO_THROW(Run());
+  ExpectCounterAtLimit(engine::Counter::kTranspose1);
+  ExpectCounterAtLimit(engine::Counter::kTranspose2);
+  // Every pair was written while no comment came near the limit: 182 blocks on each cell.
+  const std::string block = "Possible Transpose 123.45 and 132.45";
+  std::size_t blocks = 0;
+  for (std::size_t at = Comment(1, 1).find(block); at != std::string::npos;
+       at = Comment(1, 1).find(block, at + 1)) {
+    ++blocks;
+  }
+  EXPECT_EQ(blocks, 182u);
+}
+
 TEST_F(DriverTest, AnEmptyRangeSlotFailsWithAHostError) {
   DefaultOptions();
   range1 = Column(1, {N(1)});
