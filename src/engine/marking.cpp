@@ -11,8 +11,8 @@ namespace quorvane::engine {
 
 namespace {
 
-std::string ResultBlock(host::Application& app, const host::Range& cell, std::int16_t count_here,
-                        std::int16_t count_there) {
+std::string ResultBlock(host::Application& app, const host::Range& cell, std::int64_t count_here,
+                        std::int64_t count_there) {
   const std::string suffix = count_here == 1 ? "." : "'s.";
   return "<<< " + host::FormatTimestamp(app.Now()) + ":\n" + "This list has " +
          std::to_string(count_here) + " " + host::ToText(cell.GetValue()) + suffix + "\n" +
@@ -27,7 +27,7 @@ std::string FormatMemo(double color, double pattern) {
 }
 
 void MarkMismatch(AddinState& state, const host::Range& cell, const std::string& tag,
-                  std::int16_t count_here, std::int16_t count_there) {
+                  std::int64_t count_here, std::int64_t count_there) {
   host::Application& app = state.app();
   const std::string block = ResultBlock(app, cell, count_here, count_there);
   // The memo records the fill from before anything of the marking changes it.

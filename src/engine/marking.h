@@ -21,6 +21,6 @@ inline constexpr std::string_view kMemoKey = "zvk_color";
 std::string FormatMemo(double color, double pattern);
 
 void MarkMismatch(AddinState& state, const host::Range& cell, const std::string& tag,
-                  std::int16_t count_here, std::int16_t count_there);
+                  std::int64_t count_here, std::int64_t count_there);
 
 }  // namespace quorvane::engine

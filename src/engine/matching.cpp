@@ -247,8 +247,7 @@ class MatchingRun {
     } else {
       IncrementCounter(state_, first ? Counter::kMismatch1 : Counter::kMismatch2);
       RefreshControl(state_, first ? "lblNoMatch01" : "lblNoMatch02");
-      MarkMismatch(state_, cell, first ? "A" : "B", static_cast<std::int16_t>(count_here),
-                   static_cast<std::int16_t>(count_there));
+      MarkMismatch(state_, cell, first ? "A" : "B", count_here, count_there);
       if (state_.watcher != nullptr) {
         state_.watcher->Marked(first ? 1 : 2, cell, host::ToText(value), text, count_here,
                                count_there);

@@ -3,21 +3,32 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "engine/matching.h"
+#include "host/worksheet.h"
 
 namespace quorvane::engine {
 
 namespace {
 
 // The cell and hidden-cell counters are 16-bit and count every cell of a range's used part, blank
-// ones included. A range larger than that would overflow them in the middle of a run, after cells
-// were already marked; such a run is refused before anything changes.
+// ones included: shown cells the one, cells in hidden rows the other. A range that would take
+// either past its limit would overflow it in the middle of a run, after cells were already marked;
+// such a run is refused before anything changes.
 constexpr std::int64_t kMaxCells = std::numeric_limits<std::int16_t>::max();
 
-std::int64_t CellsInUse(host::Application& app, const host::Range& range) {
+bool CellsFitTheCounters(host::Application& app, const host::Range& range) {
   const host::Range used = app.Intersect(range, range.Parent().UsedRange());
-  return used.is_nothing() ? 0 : used.CellsCount();
+  if (used.is_nothing()) return true;
+  std::int64_t shown = 0;
+  std::int64_t hidden = 0;
+  // Every area counts, as the pass visits every cell of every area.
+  for (const host::Area& area : used.Areas()) {
+    const std::vector<char> rows = used.Parent().RowsHidden(area.top, area.bottom);
+    for (const char row_hidden : rows) (row_hidden != 0 ? hidden : shown) += area.columns();
+  }
+  return shown <= kMaxCells && hidden <= kMaxCells;
 }
 
 }  // namespace
@@ -30,11 +41,15 @@ void processform(AddinState& state, host::Range& range1, host::Range& range2) {
     app.MsgBox("Too many items in list.  Max is " + std::to_string(kMaxItems));
     return;
   }
-  if (CellsInUse(app, range1) > kMaxCells || CellsInUse(app, range2) > kMaxCells) {
-    app.MsgBox("Too many cells in range.  Max is " + std::to_string(kMaxCells));
-    return;
-  }
+  if (RefuseTooManyCells(state, range1, range2)) return;
   RangeComp(state, range1, range2);
+}
+
+bool RefuseTooManyCells(AddinState& state, const host::Range& range1, const host::Range& range2) {
+  host::Application& app = state.app();
+  if (CellsFitTheCounters(app, range1) && CellsFitTheCounters(app, range2)) return false;
+  app.MsgBox("Too many cells in range.  Max is " + std::to_string(kMaxCells));
+  return true;
 }
 
 }  // namespace quorvane::engine

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "engine/matching.h"
+#include "engine/run_driver.h"
 #include "host/error.h"
 
 namespace quorvane::ribbon {
@@ -67,6 +68,7 @@ void RangeSetup(engine::AddinState& state, host::Application* oApplication) {
   state.oRange1 = first.value_or(host::Range());
   state.oRange2 = AskRange(oApplication, "Enter range", "MERIDANE TOOL - RANGE2", "");
   if (!first) throw host::HostError(host::kTypeMismatch);
+  if (engine::RefuseTooManyCells(state, state.oRange1, state.oRange2)) return;
   engine::RangeComp(state, state.oRange1, state.oRange2);
 }
 

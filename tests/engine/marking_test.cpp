@@ -12,7 +12,7 @@ namespace {
 class MarkingTest : public RunFixture {
  protected:
   MarkingTest() { state.options.bHideComments = engine::kTrue; }
-  void Mark(int row, int column, std::int16_t here, std::int16_t there, const char* tag = "A") {
+  void Mark(int row, int column, std::int64_t here, std::int64_t there, const char* tag = "A") {
     engine::MarkMismatch(state, host::Range(&sheet, host::Area{row, column, row, column}), tag,
                          here, there);
   }
@@ -35,6 +35,14 @@ TEST_F(MarkingTest, FewerTimesHereIsLightRedWithASingularSuffix) {
   Mark(1, 1, 1, 2);
   EXPECT_THAT(Comment(1, 1), ::testing::StartsWith("<<< 1/5 14:03:09:\nThis list has 1 100.\n"));
   EXPECT_EQ(FillOf(1, 1).color, 11120637);
+}
+
+TEST_F(MarkingTest, CountsPastSixteenBitsAreWrittenWhole) {
+  sheet.Put(1, 1, N(1));
+  Mark(1, 1, 33000, 1);
+  EXPECT_THAT(Comment(1, 1), ::testing::HasSubstr("This list has 33000 1's.\nOther list has 1."));
+  EXPECT_EQ(sheet.data().shapes[0].text, "33000,1");
+  EXPECT_EQ(FillOf(1, 1).color, 6745634);
 }
 
 TEST_F(MarkingTest, UserCommentAndFillAreKeptBehindTheMemo) {

@@ -371,6 +371,30 @@ TEST_F(DiagnosisLimitTest, TransposedAmountsOfLongListsStopAtTheLimit) {
   EXPECT_EQ(blocks, 182u);
 }
 
+// Shown cells go to the cell counter and hidden ones to the hidden-cell counter: each is held to
+// 32767 on its own.
+TEST_F(DriverTest, ShownAndHiddenCellsAreLimitedEachOnItsOwn) {
+  DefaultOptions();
+  RunningClock();
+  sheet.Put(1, 1, N(1));
+  sheet.Put(40000, 1, N(1));
+  sheet.Put(1, 2, N(1));
+  for (int row = 20001; row <= 40000; ++row) sheet.HideRow(row);
+  range1 = sheet.Ref("A:A");
+  range2 = sheet.Ref("B1");
+  engine::processform(state, range1, range2);
+  EXPECT_TRUE(mem.messages().empty());
+  EXPECT_EQ(state.counters.nCount1, 20000);
+  EXPECT_EQ(state.counters.nHidden1, 20000);
+
+  // 32768 hidden rows overflow the hidden-cell counter although few rows are shown.
+  for (int row = 7233; row <= 20000; ++row) sheet.HideRow(row);
+  state.counters = {};
+  engine::processform(state, range1, range2);
+  EXPECT_EQ(mem.messages(), std::vector<std::string>{"Too many cells in range.  Max is 32767"});
+  EXPECT_EQ(state.counters.nHidden1, 0);
+}
+
 TEST_F(DriverTest, AnEmptyRangeSlotFailsWithAHostError) {
   DefaultOptions();
   range1 = Column(1, {N(1)});

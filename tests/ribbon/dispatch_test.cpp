@@ -230,6 +230,18 @@ TEST_F(RibbonTest, RangeSetupComparesOrFailsOnCancel) {
   EXPECT_FALSE(h_.library.comparison_running);
 }
 
+// RangeSetup runs the matching pass without the driver's item limit; the cell limit still holds,
+// so no count of a range past 32767 reaches the counters or a mark.
+TEST_F(RibbonTest, RangeSetupRefusesRangesTooLargeForTheCounters) {
+  for (int row = 1; row <= 33000; ++row) sheet_.Put(row, 3, Value::Number(1));
+  sheet_.Put(1, 4, Value::Number(2));
+  h_.AnswerInputBoxes({sheet_.Ref("C1:C33000"), sheet_.Ref("D1")});
+  ASSERT_EQ(h_.Call("RangeSetup", {}).status, DispatchStatus::kOk);
+  EXPECT_EQ(h_.host.messages(), std::vector<std::string>{"Too many cells in range.  Max is 32767"});
+  EXPECT_FALSE(sheet_.data().Find(1, 3)->comment.has_value());
+  EXPECT_EQ(h_.library.state.counters.nCount1, 0);
+}
+
 TEST_F(RibbonTest, NestedCommandsAreRefusedWhileAComparisonRuns) {
   // Long enough lists for the comparison to yield and then look at the stop request.
   for (int row = 1; row <= 300; ++row) {
