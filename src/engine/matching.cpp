@@ -233,9 +233,12 @@ class MatchingRun {
     }
     if (!included) return;
 
+    // A row of "#" is what the host shows for a number or date too wide for its column: it tells
+    // nothing of the value, so such a cell is always counted and its text is never kept.
+    const bool hashes = !text.empty() && text.find_first_not_of('#') == std::string::npos;
     std::int64_t count_here = 0;
     std::int64_t count_there = 0;
-    if (!matched_.Contains(text)) {
+    if (hashes || !matched_.Contains(text)) {
       // Range 1's candidates are sign-reversed under Reverse Sign, in either pass.
       count_here = Count(/*here=*/true, target, reverse_ != kFalse && first ? -1 : 1);
       count_there = Count(/*here=*/false, target, reverse_ != kFalse && !first ? -1 : 1);
@@ -243,7 +246,7 @@ class MatchingRun {
 
     if (count_here == count_there) {
       IncrementCounter(state_, first ? Counter::kMatch1 : Counter::kMatch2);
-      matched_.Add(text);
+      if (!hashes) matched_.Add(text);
     } else {
       IncrementCounter(state_, first ? Counter::kMismatch1 : Counter::kMismatch2);
       RefreshControl(state_, first ? "lblNoMatch01" : "lblNoMatch02");

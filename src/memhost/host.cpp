@@ -6,6 +6,7 @@
 #include <cmath>
 #include <ctime>
 #include <numeric>
+#include <type_traits>
 #include <utility>
 
 #include "host/conversions.h"
@@ -347,7 +348,17 @@ host::Value MemWorksheet::CellValue(int row, int column) {
 std::string MemWorksheet::CellText(int row, int column) {
   host_.calls_.Add(Call::kText);
   const CellData* cell = data_.Find(row, column);
-  return cell ? host::FormatDisplay(cell->value, cell->number_format) : std::string();
+  return cell ? data_.DisplayText(column, *cell) : std::string();
+}
+
+// A block read's answer for one stored cell, from the cell alone or from the cell and its column.
+template <typename Read>
+auto ReadCell(const Read& read, const CellData& cell, int column) {
+  if constexpr (std::is_invocable_v<Read, const CellData&, int>) {
+    return read(cell, column);
+  } else {
+    return read(cell);
+  }
 }
 
 // The bulk reads count as one call each, as the real host answers a block's values in one.
@@ -365,7 +376,7 @@ std::vector<T> ReadStoredBlock(const SheetData& data, const host::Area& area, T 
       it = data.cells.lower_bound({row + 1, area.left});
     } else {
       out[static_cast<std::size_t>(row - area.top) * width +
-          static_cast<std::size_t>(column - area.left)] = read(it->second);
+          static_cast<std::size_t>(column - area.left)] = ReadCell(read, it->second, column);
       ++it;
     }
   }
@@ -380,9 +391,9 @@ std::vector<host::Value> MemWorksheet::BlockValues(const host::Area& area) {
 
 std::vector<std::string> MemWorksheet::BlockTexts(const host::Area& area) {
   host_.calls_.Add(Call::kBlockTexts);
-  return ReadStoredBlock<std::string>(data_, area, std::string(), [](const CellData& cell) {
-    return host::FormatDisplay(cell.value, cell.number_format);
-  });
+  return ReadStoredBlock<std::string>(
+      data_, area, std::string(),
+      [this](const CellData& cell, int column) { return data_.DisplayText(column, cell); });
 }
 
 std::vector<double> MemWorksheet::BlockInteriorColors(const host::Area& area) {

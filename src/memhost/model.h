@@ -1,8 +1,9 @@
 // The data of workbooks held in memory: sheets, cells, fills, comments and shapes.
 //
 // Plain data, owned by the in-memory host (host.h), which implements the host interface on it. The
-// workbook-file layer fills these structures from a file and writes them back, so they also keep the
-// few things that only a file needs (the style record of a cell, its formula text, a shape's id).
+// workbook-file layer fills these structures from a file and writes them back, so they also keep
+// the few things that only a file needs (the style record of a cell, its formula text, a shape's
+// id).
 #pragma once
 
 #include <cstdint>
@@ -20,8 +21,8 @@
 namespace quorvane::memhost {
 
 struct Fill {
-  int color = host::kColorWhite;       // Interior.Color
-  int pattern = host::kPatternNone;    // Interior.Pattern
+  int color = host::kColorWhite;     // Interior.Color
+  int pattern = host::kPatternNone;  // Interior.Pattern
   friend bool operator==(const Fill&, const Fill&) = default;
 };
 
@@ -74,7 +75,10 @@ struct SheetData {
   std::map<CellKey, CellData> cells;
   std::set<int> hidden_rows;
   std::map<int, double> column_widths;  // points, by column
-  std::map<int, double> row_heights;    // points, by row
+  // Columns too narrow for their numbers and dates: the host shows such a value as a row of "#"
+  // that fills the cell.
+  std::set<int> narrow_columns;
+  std::map<int, double> row_heights;  // points, by row
   double default_column_width = 48;
   double default_row_height = 15;
   bool is_protected = false;
@@ -84,13 +88,16 @@ struct SheetData {
   const CellData* Find(int row, int column) const;
   CellData& At(int row, int column);  // created empty when missing
   double ColumnWidth(int column) const;
+  // The cell's displayed text (Range.Text) in the given column: the value in its number format, or
+  // a row of "#" for a number or date in a column too narrow for it.
+  std::string DisplayText(int column, const CellData& cell) const;
   // The row's height as set or by default, also for a hidden row (which the host draws 0 high: a
   // cell's top edge counts hidden rows above it as 0).
   double RowHeight(int row) const;
 };
 
 struct WorkbookData {
-  std::string name;  // file name, e.g. "Book1.xlsx"
+  std::string name;              // file name, e.g. "Book1.xlsx"
   std::deque<SheetData> sheets;  // a deque: adding a sheet moves no other
 };
 

@@ -177,6 +177,34 @@ TEST_P(MatchingTest, TenDigitNumbersAreLeftOut) {
   EXPECT_EQ(Comment(2, 1), "");
 }
 
+TEST_P(MatchingTest, OnlyExactlyTenDigitsAreLeftOut) {
+  DefaultOptions();
+  state.options.bIgnore10digit = engine::kTrue;
+  RunningClock();
+  // Eleven characters, as a checked cell and as candidates on both sides.
+  Run(Column(1, {N(12345678901), N(-1234567890)}), Column(2, {N(12345678901), N(12345678901)}));
+  EXPECT_EQ(state.counters.nMismatch1, 2);
+  EXPECT_THAT(Comment(1, 1), HasSubstr("This list has 1 12345678901.\nOther list has 2."));
+  EXPECT_THAT(Comment(2, 1), HasSubstr("This list has 1 -1234567890.\nOther list has 0."));
+  EXPECT_EQ(state.counters.nMismatch2, 2);
+}
+
+// A number or date too wide for its column shows as a row of "#". Such a text says nothing about
+// the value: each cell showing it is counted, and it never enters the matched texts.
+TEST_P(MatchingTest, ARowOfHashesIsCountedEveryTime) {
+  DefaultOptions();
+  RunningClock();
+  sheet.data().narrow_columns.insert(1);
+  Run(Column(1, {N(1000000), N(2000000), N(3000000)}), Column(2, {N(1000000), N(5), N(6)}));
+  ASSERT_EQ(sheet.CellText(2, 1), "########");
+  // 1000000 matches; 2000000 and 3000000 do not, though they show the same text.
+  EXPECT_EQ(state.counters.nMatch1, 1);
+  EXPECT_EQ(state.counters.nMismatch1, 2);
+  EXPECT_THAT(Comment(2, 1), HasSubstr("This list has 1 2000000.\nOther list has 0."));
+  EXPECT_EQ(state.counters.nMatch2, 1);
+  EXPECT_EQ(state.counters.nMismatch2, 2);
+}
+
 TEST_P(MatchingTest, ZerosAreNotCheckedButStillCountAsCandidates) {
   DefaultOptions();
   RunningClock();

@@ -130,6 +130,14 @@ TEST_F(SheetTest, TextFollowsTheNumberFormat) {
   EXPECT_EQ(sheet_.CellText(1, 2), "0.50");
   EXPECT_EQ(sheet_.CellText(1, 3), "");
   EXPECT_EQ(sheet_.CellText(7, 7), "");
+
+  // In a column too narrow for them, numbers and dates show as "#" across the cell; texts don't.
+  sheet_.data().narrow_columns = {1, 2, 3};
+  sheet_.data().column_widths[2] = 30;
+  EXPECT_EQ(sheet_.CellText(1, 1), "########");
+  EXPECT_EQ(sheet_.CellText(1, 2), "#####");
+  EXPECT_EQ(sheet_.CellText(1, 3), "");
+  EXPECT_EQ(sheet_.BlockTexts({1, 1, 1, 3}), (std::vector<std::string>{"########", "#####", ""}));
 }
 
 TEST_F(SheetTest, CellBoxesInPoints) {
