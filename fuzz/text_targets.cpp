@@ -32,16 +32,6 @@ std::string_view Text(const std::uint8_t* data, std::size_t size) {
   return {reinterpret_cast<const char*>(data), size};
 }
 
-// What the clearing leaves of a comment: the text around the span from the first "<<<" to the
-// memo's ">>>" (without a memo, the last ">>>"); the whole text when there is no such span.
-std::string ExpectedUserText(const std::string& text) {
-  const std::size_t s = text.find("<<<");
-  const std::size_t memo = text.find("<<<zvk_color");
-  const std::size_t k = memo != std::string::npos ? text.find(">>>", memo) : text.rfind(">>>");
-  if (s == std::string::npos || k == std::string::npos || k < s) return text;
-  return text.substr(0, s) + text.substr(k + 3);
-}
-
 }  // namespace
 
 void CommentRestore(const std::uint8_t* data, std::size_t size) {
@@ -61,29 +51,51 @@ void CommentRestore(const std::uint8_t* data, std::size_t size) {
     failed = true;  // a memo the clearing cannot read: it reports its message
   }
   if (!failed) {
-    // The user's text around the blocks is kept exactly; nothing else is ever cut.
-    const std::string expected = ExpectedUserText(text);
-    const bool has_blocks = expected.size() != text.size() || text.find("<<<") != std::string::npos;
-    if (sheet.HasComment(1, 1)) {
-      Require(sheet.CommentText(1, 1) == expected, "the clearing keeps the user's text");
-    } else {
-      Require(has_blocks && expected.empty(), "only a comment of blocks alone is deleted");
+    // At most one span is cut, from a block's "<<< " to a ">>>"; the text around it is kept
+    // exactly, and a comment without "<<< " is never touched.
+    const std::string after = sheet.HasComment(1, 1) ? sheet.CommentText(1, 1) : std::string();
+    Require(sheet.HasComment(1, 1) || !text.empty(), "only a comment of blocks alone is deleted");
+    if (text.find("<<< ") == std::string::npos) {
+      Require(sheet.HasComment(1, 1) && after == text, "a comment without blocks stays whole");
+    } else if (after != text) {
+      Require(after.size() < text.size(), "the clearing only cuts");
+      // The cut span [i, i + cut) lies where the common head and tail of both texts meet.
+      const std::size_t cut = text.size() - after.size();
+      std::size_t head = 0;
+      while (head < after.size() && after[head] == text[head]) ++head;
+      std::size_t tail = 0;
+      while (tail < after.size() &&
+             after[after.size() - 1 - tail] == text[text.size() - 1 - tail]) {
+        ++tail;
+      }
+      bool found = false;
+      for (std::size_t i = after.size() - tail; i <= head && !found; ++i) {
+        found =
+            cut >= 7 && text.compare(i, 4, "<<< ") == 0 && text.compare(i + cut - 3, 3, ">>>") == 0;
+      }
+      Require(head + tail >= after.size() && found,
+              "the clearing cuts one span of blocks and keeps the text around it");
     }
   }
 
-  // Any user text survives a marking and its clearing, also one holding markers of its own, and
-  // the fill comes back; only a text that holds the memo's key is left out, as the marking then
-  // writes no memo of its own.
-  if (text.find("zvk_color") != std::string::npos) return;
+  // Any user text survives markings (a cell in both ranges is marked twice), a diagnosis and the
+  // clearing, also one holding markers or the memo's key, and the fill comes back. Only a note
+  // that itself begins with the add-in's exact text is taken for the add-in's.
+  if (engine::FindAddinText(text).begin == 0) return;
   sheet.PutComment(1, 1, text);
   sheet.PutFill(1, 1, 65535, 1);
   engine::AddinState state;
   state.oApp = &host;
   engine::MarkMismatch(state, cell, "A", 2, 1);
+  engine::MarkMismatch(state, cell, "B", 1, 2);
+  cell.SetCommentText("<<< 1/1 12:00:00:\nPossible Transpose 100 and 010\n>>>\n" +
+                      cell.CommentText());
   analysis::RestoreCellFormat(cell);
-  Require(sheet.HasComment(1, 1) == !text.empty() || text.empty(), "the user's comment stays");
-  if (sheet.HasComment(1, 1)) {
-    Require(sheet.CommentText(1, 1) == text, "marking then clearing gives the user's text back");
+  if (text.empty()) {
+    Require(!sheet.HasComment(1, 1), "a comment of the add-in's text alone goes");
+  } else {
+    Require(sheet.HasComment(1, 1) && sheet.CommentText(1, 1) == text,
+            "marking then clearing gives the user's text back");
   }
   Require(sheet.InteriorColor(1, 1) == 65535 && sheet.InteriorPattern(1, 1) == 1,
           "marking then clearing gives the fill back");

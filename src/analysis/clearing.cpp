@@ -4,9 +4,10 @@
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "analysis/resolve.h"
@@ -14,13 +15,13 @@
 #include "engine/marking.h"
 #include "host/error.h"
 #include "host/value.h"
+#include "host/worksheet.h"
 
 namespace quorvane::analysis {
 namespace {
 
 constexpr std::string_view kColorKey = "zvk_color";
 constexpr std::string_view kPatternKey = "zvk_pattern";
-constexpr std::string_view kOpenMarker = "<<<";
 constexpr std::string_view kCloseMarker = ">>>";
 
 // What the host reports when a piece of text is cut with an impossible length.
@@ -68,27 +69,6 @@ void RestoreFill(const host::Range& cell, const std::string& text, std::size_t s
   }
 }
 
-// Where the add-in's blocks end. They stand together from the first "<<<" on, and the memo is the
-// last of them, written directly in front of the user's text: with a memo they end at the memo's
-// own ">>>", so that a user's text that begins with ">" or holds ">>>" itself stays whole. Without
-// a memo they end at the last ">>>".
-std::size_t EndOfBlocks(const std::string& text) {
-  const std::size_t memo = text.find(std::string(kOpenMarker) + std::string(engine::kMemoKey));
-  if (memo != std::string::npos) return text.find(kCloseMarker, memo);
-  return text.rfind(kCloseMarker);
-}
-
-// The comment text without the add-in's blocks; no value when the comment is to stay as it is.
-std::optional<std::string> CutBlocks(const std::string& text) {
-  const std::size_t s = text.find(kOpenMarker);
-  if (s == std::string::npos) return text;
-  const std::size_t k = EndOfBlocks(text);
-  // An opening marker without a closing one after it cannot be told apart from the user's own
-  // text, so the comment is kept whole rather than losing any of the user's words.
-  if (k == std::string::npos || k < s) return std::nullopt;
-  return text.substr(0, s) + text.substr(k + kCloseMarker.size());
-}
-
 }  // namespace
 
 void ResetCounts(engine::AddinState& state) {
@@ -104,6 +84,8 @@ void ResetCounts(engine::AddinState& state) {
 
 void Clearformats(engine::AddinState& state, host::Range& range1, host::Range& range2) {
   ResetCounts(state);
+  // A cell in both ranges is restored once: after its first restoring its comment is the user's.
+  std::set<std::tuple<const host::Worksheet*, int, int>> restored;
   try {
     for (host::Range* range : std::array{&range1, &range2}) {
       const host::Range working = ResolveRange(state.app(), *range);
@@ -112,6 +94,8 @@ void Clearformats(engine::AddinState& state, host::Range& range1, host::Range& r
       if (count > 0) RemoveCommentShapes(working, "");
       for (std::int64_t i = 1; i <= count; ++i) {
         const host::Range cell = working.Item(i);
+        const host::Area& at = cell.FirstArea();
+        if (!restored.emplace(&cell.Parent(), at.top, at.left).second) continue;
         if (!cell.GetValue().is_empty()) RestoreCellFormat(cell);
       }
     }
@@ -123,17 +107,18 @@ void Clearformats(engine::AddinState& state, host::Range& range1, host::Range& r
 void RestoreCellFormat(const host::Range& cell) {
   if (!cell.HasComment()) return;
   const std::string text = cell.CommentText();
+  const engine::AddinText addin = engine::FindAddinText(text);
+  // Nothing of the add-in's: the comment is the user's alone and stays as it is.
+  if (addin.begin == engine::AddinText::kNone) return;
 
-  const std::size_t memo = text.find(engine::kMemoKey);
-  if (memo != std::string::npos) RestoreFill(cell, text, memo);
+  // The memo is read from its key on, up to its ">>>" (a memo left open fails here).
+  if (addin.memo != engine::AddinText::kNone) RestoreFill(cell, text, addin.memo + 3);
 
-  const bool has_blocks = text.find(kOpenMarker) != std::string::npos;
-  const std::optional<std::string> cut = CutBlocks(text);
-  if (!cut) return;
-  if (has_blocks && cut->empty()) {
+  const std::string rest = text.substr(0, addin.begin) + text.substr(addin.end);
+  if (rest.empty()) {
     cell.ClearComments();
   } else {
-    cell.SetCommentText(*cut);
+    cell.SetCommentText(rest);
   }
 }
 

@@ -193,36 +193,43 @@ TEST_P(CommentCutTest, CutsTheAddinTextAndKeepsTheFillWithoutMemo) {
   EXPECT_EQ(FillAt(1, 1), (Fill{kMoreColor, kPatternSolid}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, CommentCutTest,
-                         testing::Values(
-                             // Only the add-in's text: the comment goes.
-                             CutCase{"<<<a>>>", std::nullopt},
-                             CutCase{"<<<a>>>\n<<<b\n>>>", std::nullopt},
-                             // Blocks first, the user's text after them.
-                             CutCase{"<<<a>>>user", "user"}, CutCase{"<<<a>>>\n\nuser", "\n\nuser"},
-                             // The user's text before the blocks.
-                             CutCase{"user\n<<<a>>>", "user\n"},
-                             // Text on both sides, joined with nothing in between; everything
-                             // between the first opening and the last closing marker goes.
-                             CutCase{"pre<<<a>>>post", "prepost"},
-                             CutCase{"pre<<<a>>>mid<<<b>>>post", "prepost"},
-                             // No opening marker: written back as it is.
-                             CutCase{"plain note", "plain note"},
-                             CutCase{"only closing >>>", "only closing >>>"}, CutCase{"", ""},
-                             // An opening marker without a closing one after it: kept whole.
-                             CutCase{"<<< unfinished", "<<< unfinished"},
-                             CutCase{"user <<< unfinished", "user <<< unfinished"},
-                             CutCase{"done >>> then <<< open", "done >>> then <<< open"}));
+#define BLOCK "<<< 3/7 14:03:09:\nThis list has 1 100.\nOther list has 0.\n>>>"
+#define DIAGNOSIS "<<< 3/7 14:03:09:\nPossible Transpose 100 and 010\n>>>"
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CommentCutTest,
+    testing::Values(
+        // Only the add-in's text: the comment goes.
+        CutCase{BLOCK, std::nullopt}, CutCase{DIAGNOSIS "\n" BLOCK, std::nullopt},
+        // Blocks first, the user's text after them.
+        CutCase{BLOCK "user", "user"}, CutCase{BLOCK "\n\nuser", "\n\nuser"},
+        // The user's text before the blocks, or on both sides, joined with nothing in between.
+        CutCase{"user\n" BLOCK, "user\n"}, CutCase{"pre" BLOCK "post", "prepost"},
+        // The timestamp in another locale's separators.
+        CutCase{"<<< 3.7 14.03.09:\nPossible Year Error 7.3.2023 and 7.3.2024\n>>>", std::nullopt},
+        CutCase{"<<< 3. 7 14:03:09:\nx\n>>>user", "user"},
+        CutCase{"<<< 3-7 14.03.09:\nx\n>>>\n" BLOCK, std::nullopt},
+        // No block of the add-in's: written back as it is, markers and all.
+        CutCase{"plain note", "plain note"}, CutCase{"only closing >>>", "only closing >>>"},
+        CutCase{"", ""}, CutCase{"<<<a>>>", "<<<a>>>"}, CutCase{"pre<<<a>>>post", "pre<<<a>>>post"},
+        CutCase{"checked <<<18>>> by hand", "checked <<<18>>> by hand"},
+        CutCase{"<<< unfinished", "<<< unfinished"},
+        CutCase{"<<< 3/7 14:03:09:\nno end", "<<< 3/7 14:03:09:\nno end"},
+        CutCase{"<<< 3/7 14:03:9:\nshort second\n>>>", "<<< 3/7 14:03:9:\nshort second\n>>>"},
+        CutCase{"<<<zvk_color=65535,zvk_pattern=1>>> alone",
+                "<<<zvk_color=65535,zvk_pattern=1>>> alone"},
+        // The user's text after a block keeps its own markers.
+        CutCase{BLOCK "\n<<<a>>> and >>>", "\n<<<a>>> and >>>"}));
 
 TEST_F(ClearingTest, MemoKeysAfterTheFirstAreReadInAnyCaseAndUnknownKeysAreIgnored) {
   sheet_.Put(1, 1, host::Value::Number(1));
   sheet_.PutFill(1, 1, kMoreColor, kPatternSolid);
   // Restoring the colour alone would leave the cell solid; the pattern must be read too.
-  sheet_.PutComment(1, 1, "<<<zvk_color=16777215,other,ZVK_Pattern=-4142=x>>>");
+  sheet_.PutComment(1, 1, BLOCK "\n\n<<<zvk_color=16777215,other,ZVK_Pattern=-4142=x>>>");
   sheet_.Put(2, 1, host::Value::Number(2));
   sheet_.PutFill(2, 1, kMoreColor, kPatternSolid);
-  // The first key is found only when written exactly.
-  sheet_.PutComment(2, 1, "<<<ZVK_COLOR=65535,zvk_pattern=1>>>");
+  // The first key is found only when written exactly; otherwise it is the user's text.
+  sheet_.PutComment(2, 1, BLOCK "\n\n<<<ZVK_COLOR=65535,zvk_pattern=1>>>");
 
   Clear(sheet_.Ref("A1:A2"), sheet_.Ref("A1:A2"));
 
@@ -230,7 +237,7 @@ TEST_F(ClearingTest, MemoKeysAfterTheFirstAreReadInAnyCaseAndUnknownKeysAreIgnor
   EXPECT_EQ(FillAt(1, 1), (Fill{kColorWhite, kPatternNone}));
   EXPECT_EQ(FillAt(2, 1), (Fill{kMoreColor, kPatternSolid}));
   EXPECT_EQ(CommentAt(1, 1), std::nullopt);
-  EXPECT_EQ(CommentAt(2, 1), std::nullopt);
+  EXPECT_EQ(CommentAt(2, 1), "\n\n<<<ZVK_COLOR=65535,zvk_pattern=1>>>");
 }
 
 struct BadMemo {
@@ -247,7 +254,7 @@ TEST_P(BadMemoTest, EndsThePassWithTheMessageAndLeavesLaterCellsMarked) {
   sheet_.PutComment(1, 1, GetParam().comment);
   sheet_.Put(2, 1, host::Value::Number(2));
   sheet_.PutFill(2, 1, kMoreColor, kPatternSolid);
-  sheet_.PutComment(2, 1, "<<<zvk_color=65535,zvk_pattern=1>>>");
+  sheet_.PutComment(2, 1, BLOCK "\n\n<<<zvk_color=65535,zvk_pattern=1>>>");
 
   Clear(sheet_.Ref("A1:A2"), sheet_.Ref("A1:A2"));
 
@@ -255,21 +262,69 @@ TEST_P(BadMemoTest, EndsThePassWithTheMessageAndLeavesLaterCellsMarked) {
   EXPECT_EQ(FillAt(1, 1), GetParam().fill_left);
   EXPECT_EQ(CommentAt(1, 1), GetParam().comment);
   EXPECT_EQ(FillAt(2, 1), (Fill{kMoreColor, kPatternSolid}));
-  EXPECT_EQ(CommentAt(2, 1), "<<<zvk_color=65535,zvk_pattern=1>>>");
+  EXPECT_EQ(CommentAt(2, 1), BLOCK "\n\n<<<zvk_color=65535,zvk_pattern=1>>>");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Memos, BadMemoTest,
     testing::Values(
-        // Closing marker missing (also when the opening marker alone would keep the comment).
-        BadMemo{"<<<zvk_color=65535,zvk_pattern=1", Fill{kMoreColor, kPatternSolid}},
-        BadMemo{"x >>> <<<zvk_color=65535,zvk_pattern=1", Fill{kMoreColor, kPatternSolid}},
+        // Closing marker missing, also with the user's text after the memo.
+        BadMemo{BLOCK "\n\n<<<zvk_color=65535,zvk_pattern=1", Fill{kMoreColor, kPatternSolid}},
+        BadMemo{BLOCK "\n\n\n<<<zvk_color=65535,zvk_pattern=1\nnote",
+                Fill{kMoreColor, kPatternSolid}},
         // An empty piece, after the colour was already set.
-        BadMemo{"<<<zvk_color=65535,,zvk_pattern=1>>>", Fill{kYellow, kPatternSolid}},
+        BadMemo{BLOCK "\n\n<<<zvk_color=65535,,zvk_pattern=1>>>", Fill{kYellow, kPatternSolid}},
         // A known key without its value.
-        BadMemo{"<<<zvk_color=65535,zvk_pattern>>>", Fill{kYellow, kPatternSolid}},
+        BadMemo{BLOCK "\n\n<<<zvk_color=65535,zvk_pattern>>>", Fill{kYellow, kPatternSolid}},
         // A value the host does not take.
-        BadMemo{"<<<zvk_color=red,zvk_pattern=1>>>", Fill{kMoreColor, kPatternSolid}}));
+        BadMemo{BLOCK "\n\n<<<zvk_color=red,zvk_pattern=1>>>", Fill{kMoreColor, kPatternSolid}}));
+
+// Notes that hold markers of their own, and values that hold the memo's key, come through any
+// number of comparisons and clearings whole, with their fills.
+TEST_F(ClearingTest, TheUsersMarkersSurviveMarkingsAndClearings) {
+  const std::vector<std::string> notes = {"checked <<<18>>> by hand", "<<<a>>>", ">>> <<<",
+                                          "zvk_color", "<<<zvk_color=1,zvk_pattern=1>>> mine"};
+  for (std::size_t i = 0; i < notes.size(); ++i) {
+    const int row = static_cast<int>(i) + 1;
+    sheet_.Put(row, 1, host::Value::Text(i == 3 ? "zvk_color" : "v"));
+    sheet_.PutFill(row, 1, kYellow, kPatternSolid);
+    sheet_.PutComment(row, 1, notes[i]);
+  }
+  sheet_.Put(7, 1, host::Value::Text("zvk_color"));  // no note: the marking writes the comment
+  sheet_.PutFill(7, 1, kYellow, kPatternSolid);
+  host_.SetTime(45000.5);
+  state_.options.bHideComments = engine::kTrue;
+  for (int round = 0; round < 3; ++round) {
+    Clear(sheet_.Ref("A1:A7"), sheet_.Ref("A1:A7"));  // every comparison begins with a clearing
+    for (const int row : {1, 2, 3, 4, 5, 7}) {
+      // A cell in both ranges is marked twice.
+      for (const char* tag : {"A", "B"}) {
+        engine::MarkMismatch(state_, sheet_.Ref("A" + std::to_string(row)), tag, 1, 2);
+      }
+    }
+  }
+  Clear(sheet_.Ref("A1:A7"), sheet_.Ref("A1:A7"));
+  EXPECT_TRUE(host_.messages().empty());
+  for (std::size_t i = 0; i < notes.size(); ++i) {
+    EXPECT_EQ(CommentAt(static_cast<int>(i) + 1, 1), notes[i]);
+    EXPECT_EQ(FillAt(static_cast<int>(i) + 1, 1), (Fill{kYellow, kPatternSolid})) << notes[i];
+  }
+  EXPECT_EQ(CommentAt(7, 1), std::nullopt);
+  EXPECT_EQ(FillAt(7, 1), (Fill{kYellow, kPatternSolid}));
+}
+
+// A note that quotes a whole marked comment is the user's once the cell's own marks are gone: a
+// cell in both ranges is restored once in a clearing, not once for each range.
+TEST_F(ClearingTest, ACellInBothRangesIsRestoredOnce) {
+  const std::string quoted = BLOCK "\n\n<<<zvk_color=255,zvk_pattern=1>>>";
+  sheet_.Put(1, 1, host::Value::Number(1));
+  sheet_.PutFill(1, 1, kYellow, kPatternSolid);
+  sheet_.PutComment(1, 1, quoted);
+  Mark(sheet_, 1, 1, "A");
+  Clear(sheet_.Ref("A1"), sheet_.Ref("A1"));
+  EXPECT_EQ(CommentAt(1, 1), quoted);
+  EXPECT_EQ(FillAt(1, 1), (Fill{kYellow, kPatternSolid}));
+}
 
 TEST_F(ClearingTest, SkipsEmptyCellsAndCellsWithoutComment) {
   sheet_.PutFill(1, 1, kMoreColor, kPatternSolid);  // value deleted by the user
