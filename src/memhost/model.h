@@ -1,9 +1,8 @@
 // The data of workbooks held in memory: sheets, cells, fills, comments and shapes.
 //
 // Plain data, owned by the in-memory host (host.h), which implements the host interface on it. The
-// workbook-file layer fills these structures from a file and writes them back, so they also keep
-// the few things that only a file needs (the style record of a cell, its formula text, a shape's
-// id).
+// workbook-file layer fills these structures from a file and writes them back, so they also keep the
+// few things that only a file needs (the style record of a cell, its formula text, a shape's id).
 #pragma once
 
 #include <cstdint>
@@ -21,8 +20,8 @@
 namespace quorvane::memhost {
 
 struct Fill {
-  int color = host::kColorWhite;     // Interior.Color
-  int pattern = host::kPatternNone;  // Interior.Pattern
+  int color = host::kColorWhite;       // Interior.Color
+  int pattern = host::kPatternNone;    // Interior.Pattern
   friend bool operator==(const Fill&, const Fill&) = default;
 };
 
@@ -75,13 +74,13 @@ struct SheetData {
   std::map<CellKey, CellData> cells;
   std::set<int> hidden_rows;
   std::map<int, double> column_widths;  // points, by column
-  // Columns too narrow for their numbers and dates: the host shows such a value as a row of "#"
-  // that fills the cell.
-  std::set<int> narrow_columns;
-  std::map<int, double> row_heights;  // points, by row
+  std::map<int, double> row_heights;    // points, by row
   double default_column_width = 48;
   double default_row_height = 15;
   bool is_protected = false;
+  // Columns too narrow for their numbers and dates: the host shows such a value as a row of "#"
+  // that fills the cell.
+  std::set<int> narrow_columns;
   std::vector<ShapeData> shapes;
   int next_shape_number = 1;  // the host names new shapes "Rectangle 1", "Rectangle 2", ...
 
@@ -97,7 +96,7 @@ struct SheetData {
 };
 
 struct WorkbookData {
-  std::string name;              // file name, e.g. "Book1.xlsx"
+  std::string name;  // file name, e.g. "Book1.xlsx"
   std::deque<SheetData> sheets;  // a deque: adding a sheet moves no other
 };
 
