@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "host/error.h"
-
 namespace quorvane::windows {
 
 namespace {
@@ -82,7 +80,30 @@ void RaiseHostError(HRESULT hr, EXCEPINFO* info) {
     *info = EXCEPINFO{};
   }
   if (description.empty()) description = DescribeResult(hr);
-  throw host::HostError(description);
+  throw CallError(description, hr);
+}
+
+bool CallError::ObjectGone() const {
+  // "Object required" is the macro language's run-time error 424, as its own error or wrapped as an
+  // automation error.
+  constexpr HRESULT kObjectRequired = static_cast<HRESULT>(0x800A01A8);
+  constexpr HRESULT kObjectRequiredAutomation = static_cast<HRESULT>(0x800401A8);
+  switch (code_) {
+    case RPC_E_DISCONNECTED:
+    case RPC_E_SERVER_DIED:
+    case RPC_E_SERVER_DIED_DNE:
+    case CO_E_OBJNOTCONNECTED:
+    case kObjectRequired:
+    case kObjectRequiredAutomation:
+      return true;
+    default:
+      return description() == "Object required";
+  }
+}
+
+IUnknown* Identity(IDispatch* object) {
+  ComPtr<IUnknown> identity = ComPtr<IDispatch>(object).As<IUnknown>(IID_IUnknown);
+  return identity.Get();
 }
 
 Variant CallMember(DispidCache& cache, IDispatch* object, std::string_view kind,

@@ -8,9 +8,23 @@
 #include <string_view>
 #include <utility>
 
+#include "host/error.h"
 #include "windows/com_util.h"
 
 namespace quorvane::windows {
+
+// A failed call on one of the host's objects: the host's description, and the result it gave.
+class CallError : public host::HostError {
+ public:
+  CallError(const std::string& description, HRESULT code) : HostError(description), code_(code) {}
+  HRESULT code() const { return code_; }
+  // Whether the failure says the object called has gone away: its workbook was closed, its sheet
+  // deleted, or the host disconnected it ("Object required", RPC_E_DISCONNECTED and the like).
+  bool ObjectGone() const;
+
+ private:
+  HRESULT code_;
+};
 
 // A named argument of a call, such as External:=True.
 struct NamedArg {
@@ -31,9 +45,14 @@ class DispidCache {
   std::map<std::string, std::vector<DISPID>, std::less<>> ids_;
 };
 
-// Turns a failed IDispatch call into the host's error: the description the host gave in `info`
-// when it gave one, otherwise the description the host's macro language shows for that result.
+// Turns a failed IDispatch call into the host's error (a CallError): the description the host gave
+// in `info` when it gave one, otherwise the description the host's macro language shows for that
+// result.
 [[noreturn]] void RaiseHostError(HRESULT hr, EXCEPINFO* info);
+
+// The object's identity: its IUnknown, the same for every interface pointer to one object. Valid
+// while a reference to the object is held.
+IUnknown* Identity(IDispatch* object);
 
 // Calls a member. `args` are in their natural order (first argument first), `named` after them.
 // `flags` is DISPATCH_METHOD, DISPATCH_PROPERTYGET or DISPATCH_PROPERTYPUT (then the last of `args`

@@ -29,6 +29,8 @@ constexpr std::string_view kFont = "Font";
 
 constexpr long kInputBoxRange = 8;  // InputBox Type: a range reference
 
+constexpr const char* kApplicationGone = "The application is no longer available to the add-in";
+
 // The areas of a plain address such as "$A$1:$B$3,$D$4".
 std::vector<host::Area> AreasOf(const std::string& address) {
   std::optional<host::Reference> reference = host::ParseReference(address);
@@ -147,21 +149,36 @@ Variant FromValue(const host::Value& value) {
 
 ComApplication::ComApplication(ComPtr<IDispatch> app) : app_(std::move(app)) {}
 
+void ComApplication::RaiseFailure(IDispatch* object, const CallError& error) {
+  if (object != nullptr && object == app_.Get() && error.ObjectGone()) {
+    throw host::HostError(kApplicationGone);
+  }
+  throw error;
+}
+
 Variant ComApplication::Get(IDispatch* object, std::string_view kind, std::string_view member,
                             std::span<const Variant> args) {
-  return CallMember(cache_, object, kind, member, DISPATCH_PROPERTYGET | DISPATCH_METHOD, args);
+  return Call(object, kind, member, args);
 }
 
 void ComApplication::Put(IDispatch* object, std::string_view kind, std::string_view member,
                          Variant value) {
-  CallMember(cache_, object, kind, member, DISPATCH_PROPERTYPUT,
-             std::span<const Variant>(&value, 1));
+  try {
+    CallMember(cache_, object, kind, member, DISPATCH_PROPERTYPUT,
+               std::span<const Variant>(&value, 1));
+  } catch (const CallError& error) {
+    RaiseFailure(object, error);
+  }
 }
 
 Variant ComApplication::Call(IDispatch* object, std::string_view kind, std::string_view member,
                              std::span<const Variant> args, std::span<const NamedArg> named) {
-  return CallMember(cache_, object, kind, member, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args,
-                    named);
+  try {
+    return CallMember(cache_, object, kind, member, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args,
+                      named);
+  } catch (const CallError& error) {
+    RaiseFailure(object, error);
+  }
 }
 
 ComPtr<IDispatch> ComApplication::GetObject(IDispatch* object, std::string_view kind,
@@ -171,14 +188,18 @@ ComPtr<IDispatch> ComApplication::GetObject(IDispatch* object, std::string_view 
 }
 
 ComWorkbook& ComApplication::WorkbookFor(ComPtr<IDispatch> book) {
-  std::string name = ToText(Get(book.Get(), kWorkbook, "Name"));
+  IUnknown* identity = Identity(book.Get());
   for (ComWorkbook& known : books_) {
-    if (known.key() == name) return known;
+    if (known.Is(identity)) return known;
   }
-  return books_.emplace_back(*this, std::move(book), name);
+  return books_.emplace_back(*this, std::move(book));
 }
 
 ComWorksheet& ComApplication::SheetFor(ComPtr<IDispatch> sheet) {
+  IUnknown* identity = Identity(sheet.Get());
+  for (ComWorkbook& book : books_) {
+    if (ComWorksheet* known = book.KnownSheet(identity)) return *known;
+  }
   ComWorkbook& book = WorkbookFor(GetObject(sheet.Get(), kWorksheet, "Parent"));
   return book.SheetFor(std::move(sheet));
 }
@@ -296,61 +317,107 @@ bool ComApplication::HasScreen() {
 
 // --- Workbook ---
 
-ComWorkbook::ComWorkbook(ComApplication& app, ComPtr<IDispatch> book, std::string name)
-    : app_(app), book_(std::move(book)), key_(std::move(name)) {}
-
-ComWorksheet& ComWorkbook::SheetFor(ComPtr<IDispatch> sheet) {
-  std::string name = ToText(app_.Get(sheet.Get(), kWorksheet, "Name"));
-  for (ComWorksheet& known : sheets_) {
-    if (known.key() == name) return known;
-  }
-  return sheets_.emplace_back(app_, *this, std::move(sheet), name);
+ComWorkbook::ComWorkbook(ComApplication& app, ComPtr<IDispatch> book)
+    : app_(app), book_(std::move(book)), identity_(Identity(book_.Get())) {
+  last_name_ = ToText(Member("Name"));
 }
 
-std::string ComWorkbook::Name() { return ToText(app_.Get(book_.Get(), kWorkbook, "Name")); }
+host::HostError ComWorkbook::Closed() const {
+  return host::HostError("The workbook \"" + last_name_ + "\" has been closed");
+}
 
-void ComWorkbook::Activate() { app_.Call(book_.Get(), kWorkbook, "Activate"); }
+Variant ComWorkbook::Member(std::string_view member, std::span<const Variant> args,
+                            std::span<const NamedArg> named) {
+  try {
+    return app_.Call(book_.Get(), kWorkbook, member, args, named);
+  } catch (const CallError& error) {
+    if (error.ObjectGone()) throw Closed();
+    throw;
+  }
+}
+
+bool ComWorkbook::StillOpen() {
+  try {
+    Member("Name");
+    return true;
+  } catch (const host::HostError&) {
+    return false;
+  }
+}
+
+ComWorksheet* ComWorkbook::KnownSheet(IUnknown* identity) {
+  for (ComWorksheet& known : sheets_) {
+    if (known.Is(identity)) return &known;
+  }
+  return nullptr;
+}
+
+ComWorksheet& ComWorkbook::SheetFor(ComPtr<IDispatch> sheet) {
+  if (ComWorksheet* known = KnownSheet(Identity(sheet.Get()))) return *known;
+  return sheets_.emplace_back(app_, *this, std::move(sheet));
+}
+
+std::string ComWorkbook::Name() {
+  last_name_ = ToText(Member("Name"));
+  return last_name_;
+}
+
+void ComWorkbook::Activate() { Member("Activate"); }
 
 host::Worksheet& ComWorkbook::Worksheets(const std::string& name) {
-  ComPtr<IDispatch> sheets = app_.GetObject(book_.Get(), kWorkbook, "Worksheets");
+  ComPtr<IDispatch> sheets = ToObject(Member("Worksheets"));
   Variant arg = Variant::Text(name);
   return SheetFor(app_.GetObject(sheets.Get(), kSheets, "Item", std::span(&arg, 1)));
 }
 
 void ComWorkbook::FollowHyperlink(const std::string& address) {
   NamedArg named[] = {{"Address", Variant::Text(address)}, {"NewWindow", Variant::Bool(true)}};
-  app_.Call(book_.Get(), kWorkbook, "FollowHyperlink", {}, named);
+  Member("FollowHyperlink", {}, named);
 }
 
 // --- Worksheet ---
 
-ComWorksheet::ComWorksheet(ComApplication& app, ComWorkbook& book, ComPtr<IDispatch> sheet,
-                           std::string name)
-    : app_(app), book_(book), sheet_(std::move(sheet)), key_(std::move(name)) {}
+ComWorksheet::ComWorksheet(ComApplication& app, ComWorkbook& book, ComPtr<IDispatch> sheet)
+    : app_(app), book_(book), sheet_(std::move(sheet)), identity_(Identity(sheet_.Get())) {
+  last_name_ = ToText(Member("Name"));
+}
+
+Variant ComWorksheet::Member(std::string_view member, std::span<const Variant> args) {
+  try {
+    return app_.Call(sheet_.Get(), kWorksheet, member, args);
+  } catch (const CallError& error) {
+    if (!error.ObjectGone()) throw;
+    // A sheet goes with its workbook, or on its own.
+    if (!book_.StillOpen()) throw book_.Closed();
+    throw host::HostError("The sheet \"" + last_name_ + "\" of \"" + book_.last_name() +
+                          "\" has been deleted");
+  }
+}
 
 ComPtr<IDispatch> ComWorksheet::RangeObject(const host::Range& range) {
   Variant arg = Variant::Text(range.Address(false));
-  return app_.GetObject(sheet_.Get(), kWorksheet, "Range", std::span(&arg, 1));
+  return ToObject(Member("Range", std::span(&arg, 1)));
 }
 
 ComPtr<IDispatch> ComWorksheet::Cell(int row, int column) {
-  ComPtr<IDispatch> cells = app_.GetObject(sheet_.Get(), kWorksheet, "Cells");
+  ComPtr<IDispatch> cells = ToObject(Member("Cells"));
   Variant args[] = {Variant::Int(row), Variant::Int(column)};
   return app_.GetObject(cells.Get(), kRange, "Item", args);
 }
 
-ComPtr<IDispatch> ComWorksheet::Shapes() {
-  return app_.GetObject(sheet_.Get(), kWorksheet, "Shapes");
-}
+ComPtr<IDispatch> ComWorksheet::Shapes() { return ToObject(Member("Shapes")); }
 
-std::string ComWorksheet::Name() { return ToText(app_.Get(sheet_.Get(), kWorksheet, "Name")); }
+std::string ComWorksheet::Name() {
+  last_name_ = ToText(Member("Name"));
+  return last_name_;
+}
 
 host::Workbook& ComWorksheet::Parent() { return book_; }
 
-void ComWorksheet::Select() { app_.Call(sheet_.Get(), kWorksheet, "Select"); }
+void ComWorksheet::Select() { Member("Select"); }
 
 host::Range ComWorksheet::UsedRange() {
-  ComPtr<IDispatch> used = app_.GetObject(sheet_.Get(), kWorksheet, "UsedRange");
+  ComPtr<IDispatch> used = ToObject(Member("UsedRange"));
   return host::Range(this, AreasOf(ToText(app_.Get(used.Get(), kRange, "Address"))));
 }
 

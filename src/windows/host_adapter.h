@@ -2,8 +2,13 @@
 // IDispatch: every member reached by name at run time, its number looked up once and cached, and a
 // failing call raised as host::HostError with the host's own description.
 //
-// Workbooks and worksheets are wrapped once per name and kept for the adapter's lifetime, so that a
-// host::Range (which points at its worksheet) stays valid while the add-in holds it. Cells,
+// Workbooks and worksheets are wrapped once per host object and the wrappers are kept for the
+// adapter's lifetime, so that a host::Range (which points at its worksheet) stays valid while the
+// add-in holds it. A wrapper is found again by the identity of the object the host hands out now,
+// never by name: the host keeps one object per open workbook and per sheet (its macro language's
+// `Is` relies on that), a renamed sheet keeps its object, and a workbook opened again or a new
+// sheet of an old name is a new object. A wrapper whose object has gone away (its workbook closed,
+// its sheet deleted, the host disconnected) raises a HostError that says so at every call. Cells,
 // comments and shapes are reached afresh at each call, as the host's macro language does.
 #pragma once
 
@@ -26,9 +31,10 @@ Variant FromValue(const host::Value& value);
 
 class ComWorksheet : public host::Worksheet {
  public:
-  ComWorksheet(ComApplication& app, ComWorkbook& book, ComPtr<IDispatch> sheet, std::string name);
+  ComWorksheet(ComApplication& app, ComWorkbook& book, ComPtr<IDispatch> sheet);
 
-  const std::string& key() const { return key_; }
+  // Whether this wrapper stands for that object (an identity from windows::Identity).
+  bool Is(IUnknown* identity) const { return identity != nullptr && identity == identity_; }
   IDispatch* object() const { return sheet_.Get(); }
   // The host's Range object for a range of this sheet.
   ComPtr<IDispatch> RangeObject(const host::Range& range);
@@ -65,6 +71,8 @@ class ComWorksheet : public host::Worksheet {
                                         double height) override;
 
  private:
+  // A member of the sheet's own object; raises the sheet's own error when the object has gone.
+  Variant Member(std::string_view member, std::span<const Variant> args = {});
   ComPtr<IDispatch> Cell(int row, int column);
   ComPtr<IDispatch> Block(const host::Area& area);
   std::vector<double> BlockFill(const host::Area& area, std::string_view member);
@@ -73,16 +81,28 @@ class ComWorksheet : public host::Worksheet {
   ComApplication& app_;
   ComWorkbook& book_;
   ComPtr<IDispatch> sheet_;
-  std::string key_;  // the name the sheet had when first met
+  IUnknown* identity_;
+  std::string last_name_;  // for the message that the sheet has gone
 };
 
 class ComWorkbook : public host::Workbook {
  public:
-  ComWorkbook(ComApplication& app, ComPtr<IDispatch> book, std::string name);
+  ComWorkbook(ComApplication& app, ComPtr<IDispatch> book);
 
-  const std::string& key() const { return key_; }
+  bool Is(IUnknown* identity) const { return identity != nullptr && identity == identity_; }
+  // The wrapper of a sheet of this workbook already met, or nullptr.
+  ComWorksheet* KnownSheet(IUnknown* identity);
   // The wrapper of a sheet of this workbook, made on first meeting.
   ComWorksheet& SheetFor(ComPtr<IDispatch> sheet);
+
+  // A member of the workbook's own object; raises the workbook's own error when it has gone.
+  Variant Member(std::string_view member, std::span<const Variant> args = {},
+                 std::span<const NamedArg> named = {});
+  // Whether the workbook's object still answers.
+  bool StillOpen();
+  const std::string& last_name() const { return last_name_; }
+  // "The workbook "Book1.xlsx" has been closed".
+  host::HostError Closed() const;
 
   std::string Name() override;
   void Activate() override;
@@ -92,7 +112,8 @@ class ComWorkbook : public host::Workbook {
  private:
   ComApplication& app_;
   ComPtr<IDispatch> book_;
-  std::string key_;
+  IUnknown* identity_;
+  std::string last_name_;
   std::deque<ComWorksheet> sheets_;
 };
 
@@ -144,6 +165,8 @@ class ComApplication : public host::Application {
 
  private:
   bool CellFunction(std::string_view name, const host::Range& cell);
+  // Turns a failure of a call on the application itself that says it has gone into a clear error.
+  [[noreturn]] void RaiseFailure(IDispatch* object, const CallError& error);
 
   ComPtr<IDispatch> app_;
   DispidCache cache_;

@@ -585,6 +585,88 @@ TEST_CASE("more than 10000 items: the run is refused with a message box") {
   CHECK(!s.host.status_bar().has_value());
 }
 
+// Points both ranges at these ranges through the input box, as the user would.
+void PickRanges(const host::Range& range1, const host::Range& range2) {
+  Session& s = TheSession();
+  s.host.SetInputBoxHandler([range1, range2](const memhost::InputBoxRequest& request) {
+    return std::optional<host::Range>(request.title.find('1') != std::string::npos ? range1
+                                                                                   : range2);
+  });
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnRange1")}), S_OK);
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnRange2")}), S_OK);
+}
+
+std::string EditBoxText(const std::string& id) {
+  Variant text;
+  if (FAILED(CallByName(TheSession().connect.Get(), L"OnGetText", {Control(id)}, &text))) {
+    return "<failed>";
+  }
+  return ToText(text);
+}
+
+bool CompareEnabled() {
+  Variant enabled;
+  return SUCCEEDED(CallByName(TheSession().connect.Get(), L"GetEnable", {Control("btnCompare")},
+                              &enabled)) &&
+         enabled.type() == VT_BOOL && V_BOOL(&enabled.get()) == VARIANT_TRUE;
+}
+
+bool Untouched(const memhost::MemWorksheet& sheet) {
+  for (const auto& [key, cell] : sheet.data().cells) {
+    if (cell.comment || cell.fill.pattern != host::kPatternNone) return false;
+  }
+  return sheet.data().shapes.empty();
+}
+
+TEST_CASE("a workbook closed and opened again: Set Range#1 takes the range, and Compare runs") {
+  Session& s = TheSession();
+  SetRanges(host::Area{1, 1, 12, 1}, host::Area{1, 3, 10, 3});
+  s.app->CloseWorkbook("Book1.xlsx");
+  s.app->OpenWorkbook("Book1.xlsx");
+  s.watcher->TakeMessageBoxes();
+  SetRanges(host::Area{1, 1, 12, 1}, host::Area{1, 3, 10, 3});
+  CHECK_EQ(EditBoxText("EditBox1"), std::string("[Book1.xlsx]Sheet1!$A$1:$A$12"));
+  CHECK_EQ(EditBoxText("EditBox2"), std::string("[Book1.xlsx]Sheet1!$C$1:$C$10"));
+  CHECK(CompareEnabled());
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnCompare")}), S_OK);
+  CHECK(s.watcher->TakeMessageBoxes().empty());
+  DirectRun direct;
+  CHECK(RibbonCounts(s.connect.Get()) == direct.Counts());
+  CHECK(Describe(s.host).find("CmtNum") != std::string::npos);
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnClearFormating")}), S_OK);
+}
+
+TEST_CASE("\"Current\" renamed \"Jan\", a new sheet \"Current\": its range shows and marks it") {
+  Session& s = TheSession();
+  memhost::MemWorkbook& book = *s.host.FindWorkbook("Book1.xlsx");
+  memhost::MemWorksheet& jan = book.AddSheet("Current");
+  for (int row = 1; row <= 3; ++row) {
+    jan.Put(row, 1, host::Value::Number(row));
+    jan.Put(row, 2, host::Value::Number(row * 2));
+  }
+  PickRanges(jan.Cells(host::Area{1, 1, 3, 1}), jan.Cells(host::Area{1, 2, 3, 2}));
+  CHECK_EQ(EditBoxText("EditBox1"), std::string("[Book1.xlsx]Current!$A$1:$A$3"));
+  s.app->RenameSheet("Book1.xlsx", "Current", "Jan");
+  memhost::MemWorksheet& current = book.AddSheet("Current");
+  current.Put(1, 1, host::Value::Number(10));
+  current.Put(2, 1, host::Value::Number(20));
+  current.Put(1, 2, host::Value::Number(10));
+  current.Put(2, 2, host::Value::Number(30));
+  PickRanges(current.Cells(host::Area{1, 1, 2, 1}), current.Cells(host::Area{1, 2, 2, 2}));
+  CHECK_EQ(EditBoxText("EditBox1"), std::string("[Book1.xlsx]Current!$A$1:$A$2"));
+  CHECK_EQ(EditBoxText("EditBox2"), std::string("[Book1.xlsx]Current!$B$1:$B$2"));
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnCompare")}), S_OK);
+  // 20 and 30 are the mismatches, marked on the new sheet; "Jan" is as it was.
+  const memhost::CellData* twenty = current.data().Find(2, 1);
+  CHECK(twenty != nullptr && twenty->comment.has_value());
+  CHECK(Untouched(jan));
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnClearFormating")}), S_OK);
+  CHECK(Untouched(current));
+  // A range picked on the renamed sheet is named by its new name.
+  PickRanges(jan.Cells(host::Area{1, 1, 3, 1}), current.Cells(host::Area{1, 1, 2, 1}));
+  CHECK_EQ(EditBoxText("EditBox1"), std::string("[Book1.xlsx]Jan!$A$1:$A$3"));
+}
+
 TEST_CASE("V.N.T and About show their forms as modeless windows") {
   Session& s = TheSession();
   s.watcher->TakeForms();

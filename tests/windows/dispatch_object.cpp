@@ -24,10 +24,15 @@ constexpr const char* kParameterNames[] = {"prompt", "title",   "default",   "ty
                                            "text",   "address", "newwindow", "start", "overwrite"};
 constexpr DISPID kFirstParameterId = 1000;
 
-HRESULT Raise(EXCEPINFO* exception, const std::string& description) {
+HRESULT Raise(EXCEPINFO* exception, const std::string& description, HRESULT code = 0) {
+  if (description.empty() && code != 0) return code;
   if (exception != nullptr) {
     *exception = EXCEPINFO{};
-    exception->wCode = 1004;
+    if (code == 0) {
+      exception->wCode = 1004;
+    } else {
+      exception->scode = code;
+    }
     exception->bstrSource = Bstr(std::string_view("Microsoft Excel")).Detach();
     exception->bstrDescription = Bstr(description).Detach();
   }
@@ -109,6 +114,7 @@ HRESULT DispatchObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
 HRESULT DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
                                VARIANT* result, EXCEPINFO* exception, UINT*) {
   if (id < 1 || id > static_cast<DISPID>(members_.size())) return DISP_E_MEMBERNOTFOUND;
+  if (gone_) return Raise(exception, gone_->description, gone_->code);
   auto& [name, member] = members_[static_cast<std::size_t>(id - 1)];
   ++calls_[name];
   DispCall call;
@@ -137,7 +143,7 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* 
     if (result != nullptr) *result = value.Detach();
     return S_OK;
   } catch (const DispError& error) {
-    return Raise(exception, error.description);
+    return Raise(exception, error.description, error.code);
   } catch (const host::HostError& error) {
     return Raise(exception, error.description());
   } catch (const std::exception& error) {

@@ -31,9 +31,11 @@ struct DispCall {
   const Variant* Arg(std::size_t position, const std::string& name) const;
 };
 
-// What a member raises: the application's error, with its description.
+// What a member raises: the application's error, with its description and code. An error with a
+// code and no description is the result of the call itself, as COM gives RPC_E_DISCONNECTED.
 struct DispError {
   std::string description;
+  HRESULT code = 0;
 };
 
 class DispatchObject : public IDispatch {
@@ -64,6 +66,9 @@ class DispatchObject : public IDispatch {
   // The number of calls made to each member, by its own spelling.
   const std::map<std::string, int>& calls() const { return calls_; }
 
+  // From now on every call of a member fails with `failure`: the object has gone away.
+  void Disconnect(DispError failure) { gone_ = std::move(failure); }
+
  protected:
   void Add(std::string name, Member member);
   // An interface the object also answers for (with itself).
@@ -74,6 +79,7 @@ class DispatchObject : public IDispatch {
   std::vector<std::pair<std::string, Member>> members_;
   std::vector<IID> extra_iids_;
   std::map<std::string, int> calls_;
+  std::optional<DispError> gone_;
 };
 
 // Holds a new DispatchObject in a Variant, handing over its first reference.

@@ -12,11 +12,18 @@ namespace quorvane::windows::testing {
 
 namespace {
 
-// Base of the application's objects: counts calls and runs the application's hook.
+// Base of the application's objects: counts calls and runs the application's hook. A workbook or a
+// sheet is kept by the application under its key while it lives.
 class Part : public DispatchObject {
  public:
-  explicit Part(FakeApplication& app) : app_(app) { app_.AddRef(); }
-  ~Part() override { app_.Release(); }
+  explicit Part(FakeApplication& app, const void* key = nullptr) : app_(app), key_(key) {
+    app_.AddRef();
+    app_.Track(this, key_);
+  }
+  ~Part() override {
+    app_.Untrack(this, key_);
+    app_.Release();
+  }
 
  protected:
   void Member(std::string name, Member member) {
@@ -27,6 +34,7 @@ class Part : public DispatchObject {
     });
   }
   FakeApplication& app_;
+  const void* key_;
 };
 
 const Variant& Required(const DispCall& call, std::size_t position, const std::string& name) {
@@ -320,7 +328,8 @@ Variant Shapes::Decorate(std::unique_ptr<host::Shape> handle) {
 
 class FakeWorksheet : public Part {
  public:
-  FakeWorksheet(FakeApplication& app, memhost::MemWorksheet& sheet) : Part(app), sheet_(sheet) {
+  FakeWorksheet(FakeApplication& app, memhost::MemWorksheet& sheet)
+      : Part(app, &sheet), sheet_(sheet) {
     Member("Name", [this](DispCall&) { return Variant::Text(sheet_.Name()); });
     Member("Parent", [this](DispCall&) {
       return MakeWorkbook(app_, dynamic_cast<memhost::MemWorkbook&>(sheet_.Parent()));
@@ -354,7 +363,7 @@ class Collection : public Part {
 
 class FakeWorkbook : public Part {
  public:
-  FakeWorkbook(FakeApplication& app, memhost::MemWorkbook& book) : Part(app), book_(book) {
+  FakeWorkbook(FakeApplication& app, memhost::MemWorkbook& book) : Part(app, &book), book_(book) {
     Member("Name", [this](DispCall&) { return Variant::Text(book_.Name()); });
     Member("Activate", [this](DispCall&) {
       book_.Activate();
@@ -376,10 +385,10 @@ class FakeWorkbook : public Part {
 };
 
 Variant MakeWorkbook(FakeApplication& app, memhost::MemWorkbook& book) {
-  return Hand(new FakeWorkbook(app, book));
+  return app.Keep(&book, [&] { return new FakeWorkbook(app, book); });
 }
 Variant MakeWorksheet(FakeApplication& app, memhost::MemWorksheet& sheet) {
-  return Hand(new FakeWorksheet(app, sheet));
+  return app.Keep(&sheet, [&] { return new FakeWorksheet(app, sheet); });
 }
 Variant MakeRange(FakeApplication& app, const host::Range& range) {
   if (range.is_nothing()) return Nothing();
@@ -412,7 +421,9 @@ FakeApplication::FakeApplication(memhost::MemHost& host) : host_(host) {
   member("Visible", [this](DispCall&) { return Variant::Bool(host_.HasScreen()); });
   member("Workbooks", [this](DispCall&) {
     return Hand(new Collection(*this, [this](const std::string& name) {
-      return MakeWorkbook(*this, dynamic_cast<memhost::MemWorkbook&>(host_.Workbooks(name)));
+      auto& book = dynamic_cast<memhost::MemWorkbook&>(host_.Workbooks(name));
+      if (IsClosed(book.Name())) throw DispError{host::kSubscriptOutOfRange};
+      return MakeWorkbook(*this, book);
     }));
   });
   member("Worksheets", [this](DispCall&) {
@@ -467,6 +478,60 @@ FakeApplication::FakeApplication(memhost::MemHost& host) : host_(host) {
   member("Intersect", [this](DispCall& call) {
     return MakeRange(*this, host_.Intersect(RangeArg(call, 0, "arg1"), RangeArg(call, 1, "arg2")));
   });
+}
+
+Variant FakeApplication::Keep(const void* key, const std::function<DispatchObject*()>& make) {
+  if (auto found = kept_.find(key); found != kept_.end()) return Variant::Dispatch(found->second);
+  DispatchObject* object = make();
+  kept_[key] = object;
+  return Hand(object);
+}
+
+void FakeApplication::Track(DispatchObject* object, const void*) { objects_.insert(object); }
+
+void FakeApplication::Untrack(DispatchObject* object, const void* key) {
+  objects_.erase(object);
+  if (auto found = kept_.find(key); found != kept_.end() && found->second == object) {
+    kept_.erase(found);
+  }
+}
+
+void FakeApplication::DisconnectKept(const void* key, const DispError& failure) {
+  if (auto found = kept_.find(key); found != kept_.end()) {
+    found->second->Disconnect(failure);
+    kept_.erase(found);
+  }
+}
+
+void FakeApplication::CloseWorkbook(const std::string& name) {
+  memhost::MemWorkbook* book = host_.FindWorkbook(name);
+  if (book == nullptr) return;
+  const DispError disconnected{"", RPC_E_DISCONNECTED};
+  DisconnectKept(book, disconnected);
+  for (memhost::MemWorksheet* sheet : book->sheets()) DisconnectKept(sheet, disconnected);
+  closed_.insert(book->Name());
+}
+
+void FakeApplication::OpenWorkbook(const std::string& name) { closed_.erase(name); }
+
+void FakeApplication::RenameSheet(const std::string& book, const std::string& from,
+                                  const std::string& to) {
+  host_.FindWorkbook(book)->FindSheet(from)->data().name = to;
+}
+
+void FakeApplication::DeleteSheet(const std::string& book, const std::string& name) {
+  memhost::MemWorksheet* sheet = host_.FindWorkbook(book)->FindSheet(name);
+  // The host's "Object required" (run-time error 424).
+  DisconnectKept(sheet, DispError{"Object required", static_cast<HRESULT>(0x800A01A8)});
+  // No name a user can give: no collection finds the sheet any more.
+  sheet->data().name = "[deleted " + std::to_string(++deleted_sheets_) + "]" + name;
+}
+
+void FakeApplication::DisconnectAll() {
+  const DispError disconnected{"", RPC_E_DISCONNECTED};
+  for (DispatchObject* object : objects_) object->Disconnect(disconnected);
+  kept_.clear();
+  DispatchObject::Disconnect(disconnected);
 }
 
 RecordingRibbon::RecordingRibbon() {

@@ -5,9 +5,19 @@
 // The application answers for the host's Application interface, so the add-in takes it as the
 // application at connection. A hook runs before every member call, for tests that act in the middle
 // of a comparison.
+//
+// As the host does, it keeps one object per workbook and per sheet while anyone holds it (asking
+// twice gives the same object), and what the user does to workbooks and sheets reaches the objects
+// handed out: a closed workbook's objects and its sheets' answer RPC_E_DISCONNECTED, a deleted
+// sheet's object answers "Object required", a renamed sheet keeps its object, and a workbook opened
+// again, or a new sheet, gets new objects.
 #pragma once
 
+#include <windows.h>
+
 #include <functional>
+#include <map>
+#include <set>
 #include <string>
 
 #include "dispatch_object.h"
@@ -30,10 +40,32 @@ class FakeApplication : public DispatchObject {
   long total_calls() const { return total_calls_; }
   void CountCall() { ++total_calls_; }
 
+  // What the user does in the host.
+  void CloseWorkbook(const std::string& name);
+  void OpenWorkbook(const std::string& name);
+  bool IsClosed(const std::string& name) const { return closed_.count(name) > 0; }
+  void RenameSheet(const std::string& book, const std::string& from, const std::string& to);
+  void DeleteSheet(const std::string& book, const std::string& name);
+  // The host went away: every object handed out, the application included, answers
+  // RPC_E_DISCONNECTED.
+  void DisconnectAll();
+
+  // The object kept for a workbook or sheet (`key`), made by `make` when none is held.
+  Variant Keep(const void* key, const std::function<DispatchObject*()>& make);
+  // For the objects of this application: they come and go.
+  void Track(DispatchObject* object, const void* key);
+  void Untrack(DispatchObject* object, const void* key);
+
  private:
+  void DisconnectKept(const void* key, const DispError& failure);
+
   memhost::MemHost& host_;
   std::function<void(const std::string&)> hook_;
   long total_calls_ = 0;
+  std::map<const void*, DispatchObject*> kept_;
+  std::set<DispatchObject*> objects_;
+  std::set<std::string> closed_;
+  int deleted_sheets_ = 0;
 };
 
 // A ribbon that records what the add-in asks of it.

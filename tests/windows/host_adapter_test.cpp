@@ -158,5 +158,54 @@ TEST_CASE("adapter: input box answers a range or False for Cancel; names are loo
   CHECK_EQ(DispatchObject::NameLookups(), before);
 }
 
+TEST_CASE("adapter: wrappers stand for the objects the host hands out now, never by name") {
+  Adapter a;
+  host::Worksheet& sheet1 = a.app->Worksheets("Sheet1");
+  host::Range range = a.app->RangeFromReference("[Book1.xlsx]Sheet1!A1:A3");
+  const std::string closed = "The workbook \"Book1.xlsx\" has been closed";
+
+  // A closed workbook: every call through its wrappers says so, however the sheet is reached.
+  a.fake->CloseWorkbook("Book1.xlsx");
+  CHECK_EQ(ErrorOf([&] { sheet1.CellValue(1, 1); }), closed);
+  CHECK_EQ(ErrorOf([&] { range.Address(true); }), closed);
+  CHECK_EQ(ErrorOf([&] { sheet1.Parent().Activate(); }), closed);
+  CHECK_EQ(ErrorOf([&] { a.app->Workbooks("Book1.xlsx"); }), std::string("Subscript out of range"));
+
+  // Opened again: new objects, new wrappers; the old ones still say the workbook was closed.
+  a.fake->OpenWorkbook("Book1.xlsx");
+  host::Worksheet& reopened = a.app->Worksheets("Sheet1");
+  CHECK(&reopened != &sheet1);
+  CHECK(&a.app->ActiveSheet() == &reopened);
+  CHECK(reopened.CellValue(2, 1) == host::Value::Number(250.5));
+  CHECK_EQ(a.app->RangeFromReference("[Book1.xlsx]Sheet1!A1:A3").Address(true),
+           std::string("[Book1.xlsx]Sheet1!$A$1:$A$3"));
+  CHECK_EQ(ErrorOf([&] { sheet1.Name(); }), closed);
+
+  // A renamed sheet keeps its wrapper; a new sheet of the old name gets its own.
+  memhost::MemWorkbook& book = *a.host.FindWorkbook("Book1.xlsx");
+  book.AddSheet("Current").Put(1, 1, host::Value::Number(1));
+  host::Worksheet& current = a.app->Workbooks("Book1.xlsx").Worksheets("Current");
+  a.fake->RenameSheet("Book1.xlsx", "Current", "Jan");
+  book.AddSheet("Current").Put(1, 1, host::Value::Number(2));
+  host::Worksheet& fresh = a.app->Workbooks("Book1.xlsx").Worksheets("Current");
+  CHECK(&fresh != &current);
+  CHECK(&a.app->Workbooks("Book1.xlsx").Worksheets("Jan") == &current);
+  CHECK_EQ(current.Name(), std::string("Jan"));
+  CHECK(current.CellValue(1, 1) == host::Value::Number(1));
+  CHECK(fresh.CellValue(1, 1) == host::Value::Number(2));
+  CHECK_EQ(a.app->RangeFromReference("[Book1.xlsx]Current!A1").Address(true),
+           std::string("[Book1.xlsx]Current!$A$1"));
+
+  // A deleted sheet ("Object required"), then the whole host gone (RPC_E_DISCONNECTED).
+  a.fake->DeleteSheet("Book1.xlsx", "Jan");
+  CHECK_EQ(ErrorOf([&] { current.CellValue(1, 1); }),
+           std::string("The sheet \"Jan\" of \"Book1.xlsx\" has been deleted"));
+  CHECK(fresh.CellValue(1, 1) == host::Value::Number(2));
+  a.fake->DisconnectAll();
+  CHECK_EQ(ErrorOf([&] { fresh.CellValue(1, 1); }), closed);
+  CHECK_EQ(ErrorOf([&] { a.app->ActiveSheet(); }),
+           std::string("The application is no longer available to the add-in"));
+}
+
 }  // namespace
 }  // namespace quorvane::windows::testing
