@@ -4,6 +4,7 @@
 #include <variant>
 
 #include "host/error.h"
+#include "ribbon/buttons.h"
 #include "ribbon/dispatch.h"
 
 namespace quorvane::windows {
@@ -83,6 +84,17 @@ ComRibbonUi* LibraryState::KeepRibbon(ComPtr<IDispatch> ribbon) {
 
 DispidCache& LibraryState::control_cache() { return control_cache_; }
 
+void LibraryState::ReportFailedCommand(const std::string& description) {
+  ShowMessageBox(description, host::MessageIcon::kNone);
+  auto* app = dynamic_cast<ComApplication*>(library_.state.oApp);
+  if (app == nullptr) return;
+  try {
+    if (app->StatusBarText() == ribbon::kStatusInProgress) app->ResetStatusBar();
+  } catch (const host::HostError&) {
+    // The host that failed the command may refuse this too; the message has been shown.
+  }
+}
+
 LibraryState& Module::state() {
   if (state_ == nullptr) state_ = std::make_unique<LibraryState>(instance_);
   return *state_;
@@ -154,6 +166,7 @@ HRESULT ConnectObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, 
 
 HRESULT ConnectObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
                               VARIANT* result, EXCEPINFO* exception, UINT* arg_error) {
+  const bool button_command = ribbon::FindCallback("onButtonPressed") == id;
   try {
     std::optional<std::size_t> arity = ribbon::CallbackArity(id);
     if (!arity) return DISP_E_MEMBERNOTFOUND;
@@ -230,6 +243,10 @@ HRESULT ConnectObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* p
         if (arg_error != nullptr) *arg_error = 0;
         return DISP_E_TYPEMISMATCH;
       case ribbon::DispatchStatus::kFailed:
+        if (button_command) {
+          state.ReportFailedCommand(outcome.description);
+          return S_OK;
+        }
         return Fail(exception, outcome.description);
     }
     if (result != nullptr) {
@@ -242,6 +259,10 @@ HRESULT ConnectObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* p
     }
     return S_OK;
   } catch (const host::HostError& error) {
+    if (button_command) {
+      TheModule().state().ReportFailedCommand(error.description());
+      return S_OK;
+    }
     return Fail(exception, error.description());
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;

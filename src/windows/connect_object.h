@@ -50,6 +50,12 @@ class LibraryState {
   // The member numbers of the ribbon controls the host passes.
   DispidCache& control_cache();
 
+  // A button command failed: the host would drop the callback's error unless the user asked to
+  // see add-in errors, so the add-in shows the host's description itself, in one message box as
+  // the macro language shows an unhandled error, then hands the status bar back when the command
+  // left its text there.
+  void ReportFailedCommand(const std::string& description);
+
  private:
   Win32FormsUi ui_;
   RegistrySettings settings_;

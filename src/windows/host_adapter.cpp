@@ -187,6 +187,12 @@ ComPtr<IDispatch> ComApplication::GetObject(IDispatch* object, std::string_view 
   return ToObject(Get(object, kind, member, args));
 }
 
+std::optional<std::string> ComApplication::StatusBarText() {
+  Variant text = Get(app_.Get(), kApplication, "StatusBar");
+  if (text.type() == VT_BOOL) return std::nullopt;  // False: the host's own text
+  return ToText(text);
+}
+
 ComWorkbook& ComApplication::WorkbookFor(ComPtr<IDispatch> book) {
   IUnknown* identity = Identity(book.Get());
   for (ComWorkbook& known : books_) {

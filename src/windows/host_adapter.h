@@ -125,6 +125,8 @@ class ComApplication : public host::Application {
   ComApplication& operator=(const ComApplication&) = delete;
 
   IDispatch* object() const { return app_.Get(); }
+  // Application.StatusBar: the text shown, or nothing when the host shows its own.
+  std::optional<std::string> StatusBarText();
 
   // Late-bound access for the wrappers; `kind` names the object's class for the number cache.
   Variant Get(IDispatch* object, std::string_view kind, std::string_view member,

@@ -11,6 +11,7 @@
 #include "addin/library.h"
 #include "addin/registration.h"
 #include "addin/settings.h"
+#include "analysis/clearing.h"
 #include "check.h"
 #include "engine/state.h"
 #include "forms/recording_ui.h"
@@ -475,18 +476,34 @@ TEST_CASE("clear formatting gives every cell its fill back and removes the marks
   CHECK_EQ(counts[0], std::string("lblCount01= 0"));
 }
 
+// The host drops the error of a ribbon callback (unless the user asked to see add-in errors), so a
+// failing command shows its error itself.
 TEST_CASE(
-    "a host call failing in the middle of a comparison fails the callback; the add-in goes on") {
+    "a host call failing in the middle of a comparison: one message box with the host's "
+    "description, the status bar handed back; the add-in goes on") {
   Session& s = TheSession();
   auto* sheet = dynamic_cast<memhost::MemWorksheet*>(&s.host.Worksheets("Sheet1"));
   sheet->Protect(true);
-  EXCEPINFO info{};
-  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnCompare")}, nullptr, &info),
-           DISP_E_EXCEPTION);
-  CHECK_EQ(Narrow(info.bstrDescription), std::string(memhost::kProtectedSheet));
-  SysFreeString(info.bstrSource);
-  SysFreeString(info.bstrDescription);
-  SysFreeString(info.bstrHelpFile);
+  s.watcher->TakeMessageBoxes();
+  const std::size_t invalidations = s.ribbon->invalidated_controls.size();
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnCompare")}), S_OK);
+  // The run's own clearing of earlier marks reports its failure with its own message and goes on;
+  // the marking then fails, and ends the command.
+  std::vector<SeenMessageBox> boxes = s.watcher->TakeMessageBoxes();
+  CHECK_EQ(boxes.size(), 2u);
+  if (boxes.size() == 2) {
+    CHECK_EQ(boxes[0].text, std::string(analysis::kClearFailedMessage));
+    CHECK_EQ(boxes[1].text, std::string(memhost::kProtectedSheet));
+    CHECK_EQ(boxes[1].title, std::string("Quorvane"));
+  }
+  CHECK(!s.host.status_bar().has_value());
+  // What the run did before the failure stays: the count labels it invalidated, and no closing
+  // invalidation of the buttons (the command ended at the failure).
+  const std::vector<std::string> during(
+      s.ribbon->invalidated_controls.begin() + static_cast<std::ptrdiff_t>(invalidations),
+      s.ribbon->invalidated_controls.end());
+  CHECK(!during.empty());
+  CHECK(std::find(during.begin(), during.end(), "btnCompare") == during.end());
   sheet->Protect(false);
   CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnCompare")}), S_OK);
   // The host numbers new shapes on from the earlier runs; the rest is as a first run's.
@@ -665,6 +682,39 @@ TEST_CASE("\"Current\" renamed \"Jan\", a new sheet \"Current\": its range shows
   // A range picked on the renamed sheet is named by its new name.
   PickRanges(jan.Cells(host::Area{1, 1, 3, 1}), current.Cells(host::Area{1, 1, 2, 1}));
   CHECK_EQ(EditBoxText("EditBox1"), std::string("[Book1.xlsx]Jan!$A$1:$A$3"));
+}
+
+TEST_CASE("a range on a deleted sheet or a closed workbook: Compare Ranges says which, once") {
+  Session& s = TheSession();
+  memhost::MemWorkbook& book = *s.host.FindWorkbook("Book1.xlsx");
+  memhost::MemWorksheet& current = *book.FindSheet("Current");
+  PickRanges(book.FindSheet("Jan")->Cells(host::Area{1, 1, 3, 1}),
+             current.Cells(host::Area{1, 1, 2, 1}));
+  s.app->DeleteSheet("Book1.xlsx", "Jan");
+  s.watcher->TakeMessageBoxes();
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnCompare")}), S_OK);
+  std::vector<SeenMessageBox> boxes = s.watcher->TakeMessageBoxes();
+  CHECK_EQ(boxes.size(), 1u);
+  if (!boxes.empty()) {
+    CHECK_EQ(boxes[0].text, std::string("The sheet \"Jan\" of \"Book1.xlsx\" has been deleted"));
+  }
+  CHECK(!s.host.status_bar().has_value());
+
+  memhost::MemWorksheet& lists = s.host.AddWorkbook("Ledger.xlsx").AddSheet("Lists");
+  lists.Put(1, 1, host::Value::Number(10));
+  lists.Put(2, 1, host::Value::Number(20));
+  PickRanges(current.Cells(host::Area{1, 1, 2, 1}), lists.Cells(host::Area{1, 1, 2, 1}));
+  CHECK_EQ(EditBoxText("EditBox2"), std::string("[Ledger.xlsx]Lists!$A$1:$A$2"));
+  s.app->CloseWorkbook("Ledger.xlsx");
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnCompare")}), S_OK);
+  boxes = s.watcher->TakeMessageBoxes();
+  CHECK_EQ(boxes.size(), 1u);
+  if (!boxes.empty()) {
+    CHECK_EQ(boxes[0].text, std::string("The workbook \"Ledger.xlsx\" has been closed"));
+  }
+  CHECK(!s.host.status_bar().has_value());
+  CHECK(Untouched(current));
+  SetRanges(host::Area{1, 1, 12, 1}, host::Area{1, 3, 10, 3});
 }
 
 TEST_CASE("V.N.T and About show their forms as modeless windows") {
