@@ -50,10 +50,12 @@ HRESULT Fail(EXCEPINFO* exception, const std::string& description) {
 // --- Ribbon object ---
 
 void ComRibbonUi::Invalidate() {
+  if (!ribbon_) return;
   CallMember(cache_, ribbon_.Get(), "IRibbonUI", "Invalidate", DISPATCH_METHOD);
 }
 
 void ComRibbonUi::InvalidateControl(const std::string& control_id) {
+  if (!ribbon_) return;
   Variant arg = Variant::Text(control_id);
   CallMember(cache_, ribbon_.Get(), "IRibbonUI", "InvalidateControl", DISPATCH_METHOD,
              std::span<const Variant>(&arg, 1));
@@ -64,8 +66,25 @@ void ComRibbonUi::InvalidateControl(const std::string& control_id) {
 LibraryState::LibraryState(HINSTANCE instance) : ui_(instance), library_(ui_, settings_) {}
 
 LibraryState::~LibraryState() {
-  // The windows go first: their procedures point into the forms.
+  // The windows go first (their procedures point into the forms), then the host's objects.
+  ReleaseHostObjects();
+}
+
+void LibraryState::Disconnected() {
+  if (connections_ > 0 && --connections_ == 0) ReleaseHostObjects();
+}
+
+void LibraryState::ReleaseHostObjects() {
   ui_.DestroyAll();
+  engine::AddinState& state = library_.state;
+  state.oApp = nullptr;
+  state.oRange1 = host::Range();
+  state.oRange2 = host::Range();
+  state.sRange1.clear();
+  state.sRange2.clear();
+  library_.gRibbon = nullptr;
+  for (auto& ribbon : ribbons_) ribbon->ReleaseHostObject();
+  for (auto& app : applications_) app->ReleaseHostObjects();
 }
 
 ComApplication& LibraryState::KeepApplication(ComPtr<IDispatch> app) {
@@ -114,6 +133,7 @@ ConnectObject::ConnectObject()
 
 ConnectObject::~ConnectObject() {
   connect_.reset();
+  if (connected_) TheModule().state().Disconnected();
   TheModule().ReleaseObject();
 }
 
@@ -166,6 +186,9 @@ HRESULT ConnectObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, 
 
 HRESULT ConnectObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
                               VARIANT* result, EXCEPINFO* exception, UINT* arg_error) {
+  // The host may let go of this object while a callback runs (a comparison yields to its message
+  // loop): the object, and with it the library's state, stays until the callback returns.
+  ComPtr<IDTExtensibility2> keep(this);
   const bool button_command = ribbon::FindCallback("onButtonPressed") == id;
   try {
     std::optional<std::size_t> arity = ribbon::CallbackArity(id);
@@ -280,6 +303,10 @@ HRESULT ConnectObject::OnConnection(IDispatch* Application, int ConnectMode, IDi
     ComPtr<IDispatch> typed = ComPtr<IDispatch>(Application).As<IDispatch>(kExcelApplicationIid);
     if (typed) app = &state.KeepApplication(std::move(typed));
     ComHostObject host_object(app);
+    if (!connected_) {
+      connected_ = true;
+      state.Connected();
+    }
     connect_->IDTExtensibility2_OnConnection(&host_object, ConnectMode);
     return S_OK;
   } catch (...) {
@@ -290,6 +317,11 @@ HRESULT ConnectObject::OnConnection(IDispatch* Application, int ConnectMode, IDi
 HRESULT ConnectObject::OnDisconnection(int RemoveMode, SAFEARRAY**) {
   try {
     connect_->IDTExtensibility2_OnDisconnection(RemoveMode);
+    connect_->iRibbon = nullptr;
+    if (connected_) {
+      connected_ = false;
+      TheModule().state().Disconnected();
+    }
     return S_OK;
   } catch (...) {
     return E_FAIL;
@@ -317,6 +349,9 @@ HRESULT ConnectObject::OnStartupComplete(SAFEARRAY**) {
 HRESULT ConnectObject::OnBeginShutdown(SAFEARRAY**) {
   try {
     connect_->IDTExtensibility2_OnBeginShutdown();
+    // The host is going: nothing of it is held past this point.
+    connect_->iRibbon = nullptr;
+    TheModule().state().ReleaseHostObjects();
     return S_OK;
   } catch (...) {
     return E_FAIL;

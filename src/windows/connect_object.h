@@ -3,6 +3,14 @@
 // library that every Connect shares.
 //
 // Every entry point catches everything and returns an HRESULT; no C++ exception reaches the host.
+//
+// Lifetime: the shared state is made when the first Connect is created and dropped when the last
+// object of the library (a Connect or a class factory) goes, on the host's thread. The host's
+// objects are let go and the forms' windows destroyed when the host begins to shut down, when the
+// last connection ends, and at the latest with the state. The library's entry point (DllMain) only
+// records the module: Windows forbids releasing other components' objects or destroying windows
+// under the loader lock that it holds, and a host that exits without telling the add-in may have
+// torn its objects down already.
 #pragma once
 
 #include <windows.h>
@@ -26,6 +34,8 @@ class ComRibbonUi : public ribbon::RibbonUI {
  public:
   explicit ComRibbonUi(ComPtr<IDispatch> ribbon) : ribbon_(std::move(ribbon)) {}
   IDispatch* object() const { return ribbon_.Get(); }
+  // Lets go of the host's ribbon; invalidations then do nothing, as without a ribbon.
+  void ReleaseHostObject() { ribbon_.Reset(); }
   void Invalidate() override;
   void InvalidateControl(const std::string& control_id) override;
 
@@ -35,7 +45,8 @@ class ComRibbonUi : public ribbon::RibbonUI {
 };
 
 // What the loaded library holds: the add-in's shared state and forms, and the host objects that the
-// shared state points at (applications, ribbons), kept until the library is unloaded.
+// shared state points at (applications, ribbons). The wrappers of host objects stay as long as the
+// state, so that what points at them stays valid after their host objects were let go.
 class LibraryState {
  public:
   explicit LibraryState(HINSTANCE instance);
@@ -50,6 +61,12 @@ class LibraryState {
   // The member numbers of the ribbon controls the host passes.
   DispidCache& control_cache();
 
+  // A connection began or ended; when the last one ends, the host's objects are let go.
+  void Connected() { ++connections_; }
+  void Disconnected();
+  // Lets go of every host object (applications with their workbooks and sheets, ribbons, the two
+  // ranges and their texts) and destroys the forms' windows; the next Show builds them again.
+  void ReleaseHostObjects();
   // A button command failed: the host would drop the callback's error unless the user asked to
   // see add-in errors, so the add-in shows the host's description itself, in one message box as
   // the macro language shows an unhandled error, then hands the status bar back when the command
@@ -63,21 +80,28 @@ class LibraryState {
   std::vector<std::unique_ptr<ComApplication>> applications_;
   std::vector<std::unique_ptr<ComRibbonUi>> ribbons_;
   DispidCache control_cache_;
+  int connections_ = 0;
 };
 
-// The loaded library: its handle, its live objects and locks, and its state (made on first use).
+// The loaded library: its handle, its live objects and locks, and its state (made on first use,
+// dropped when the last object goes).
 class Module {
  public:
+  Module() = default;
+  // Runs at unloading, under the loader lock: a state still held belongs to a host that never
+  // released its objects, and is left alone.
+  ~Module() { static_cast<void>(state_.release()); }
+  Module(const Module&) = delete;
+  Module& operator=(const Module&) = delete;
+
   HINSTANCE instance() const { return instance_; }
   void set_instance(HINSTANCE instance) { instance_ = instance; }
   LibraryState& state();
-  // Drops the state when the library is unloaded while the process goes on.
-  void Shutdown() { state_.reset(); }
-  // Leaves the state alone when the process ends: its host objects may be gone already.
-  void Abandon() { static_cast<void>(state_.release()); }
 
   void AddObject() { ++objects_; }
-  void ReleaseObject() { --objects_; }
+  void ReleaseObject() {
+    if (--objects_ == 0) state_.reset();
+  }
   void Lock(bool lock) { lock ? ++locks_ : --locks_; }
   bool CanUnload() const { return objects_ == 0 && locks_ == 0; }
 
@@ -122,6 +146,7 @@ class ConnectObject final : public IDTExtensibility2, public IRibbonExtensibilit
  private:
   std::atomic<ULONG> references_{1};
   std::unique_ptr<addin::Connect> connect_;
+  bool connected_ = false;
 };
 
 class ClassFactory final : public IClassFactory {

@@ -187,6 +187,11 @@ ComPtr<IDispatch> ComApplication::GetObject(IDispatch* object, std::string_view 
   return ToObject(Get(object, kind, member, args));
 }
 
+void ComApplication::ReleaseHostObjects() {
+  for (ComWorkbook& book : books_) book.ReleaseHostObject();
+  app_.Reset();
+}
+
 std::optional<std::string> ComApplication::StatusBarText() {
   Variant text = Get(app_.Get(), kApplication, "StatusBar");
   if (text.type() == VT_BOOL) return std::nullopt;  // False: the host's own text
@@ -328,6 +333,12 @@ ComWorkbook::ComWorkbook(ComApplication& app, ComPtr<IDispatch> book)
   last_name_ = ToText(Member("Name"));
 }
 
+void ComWorkbook::ReleaseHostObject() {
+  for (ComWorksheet& sheet : sheets_) sheet.ReleaseHostObject();
+  book_.Reset();
+  identity_ = nullptr;
+}
+
 host::HostError ComWorkbook::Closed() const {
   return host::HostError("The workbook \"" + last_name_ + "\" has been closed");
 }
@@ -386,6 +397,11 @@ void ComWorkbook::FollowHyperlink(const std::string& address) {
 ComWorksheet::ComWorksheet(ComApplication& app, ComWorkbook& book, ComPtr<IDispatch> sheet)
     : app_(app), book_(book), sheet_(std::move(sheet)), identity_(Identity(sheet_.Get())) {
   last_name_ = ToText(Member("Name"));
+}
+
+void ComWorksheet::ReleaseHostObject() {
+  sheet_.Reset();
+  identity_ = nullptr;
 }
 
 Variant ComWorksheet::Member(std::string_view member, std::span<const Variant> args) {

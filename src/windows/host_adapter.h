@@ -36,6 +36,8 @@ class ComWorksheet : public host::Worksheet {
   // Whether this wrapper stands for that object (an identity from windows::Identity).
   bool Is(IUnknown* identity) const { return identity != nullptr && identity == identity_; }
   IDispatch* object() const { return sheet_.Get(); }
+  // Lets go of the host's object: every later call raises a HostError.
+  void ReleaseHostObject();
   // The host's Range object for a range of this sheet.
   ComPtr<IDispatch> RangeObject(const host::Range& range);
 
@@ -94,6 +96,7 @@ class ComWorkbook : public host::Workbook {
   ComWorksheet* KnownSheet(IUnknown* identity);
   // The wrapper of a sheet of this workbook, made on first meeting.
   ComWorksheet& SheetFor(ComPtr<IDispatch> sheet);
+  void ReleaseHostObject();
 
   // A member of the workbook's own object; raises the workbook's own error when it has gone.
   Variant Member(std::string_view member, std::span<const Variant> args = {},
@@ -125,6 +128,9 @@ class ComApplication : public host::Application {
   ComApplication& operator=(const ComApplication&) = delete;
 
   IDispatch* object() const { return app_.Get(); }
+  // Lets go of every host object held (the application, its workbooks and sheets): the wrappers
+  // stay, and every later call through them raises a HostError.
+  void ReleaseHostObjects();
   // Application.StatusBar: the text shown, or nothing when the host shows its own.
   std::optional<std::string> StatusBarText();
 

@@ -12,21 +12,12 @@ using quorvane::windows::TheModule;
 
 extern "C" {
 
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
-  switch (reason) {
-    case DLL_PROCESS_ATTACH:
-      TheModule().set_instance(instance);
-      DisableThreadLibraryCalls(instance);
-      break;
-    case DLL_PROCESS_DETACH:
-      if (reserved == nullptr) {
-        TheModule().Shutdown();
-      } else {
-        TheModule().Abandon();
-      }
-      break;
-    default:
-      break;
+// Records the module, nothing more: the loader lock is held here (see connect_object.h for where
+// the host's objects and the windows go).
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    TheModule().set_instance(instance);
+    DisableThreadLibraryCalls(instance);
   }
   return TRUE;
 }

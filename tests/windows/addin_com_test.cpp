@@ -775,25 +775,91 @@ TEST_CASE("the DisplayOnConnect setting lives in the macro language's settings k
   }
 }
 
-TEST_CASE("disconnection releases nothing; the library unloads once every object is gone") {
+// Runs this program as a host that exits without telling the add-in (host_exit.h); its exit status.
+DWORD RunExitingHostProcess(const std::wstring& how) {
+  wchar_t program[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, program, MAX_PATH);
+  std::wstring command = L"\"" + std::wstring(program) + L"\" --host-exit " + how + L" \"" +
+                         TheSession().dll_path + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    return static_cast<DWORD>(-1);
+  }
+  DWORD status = static_cast<DWORD>(-2);
+  if (WaitForSingleObject(process.hProcess, 60000) == WAIT_TIMEOUT) {
+    TerminateProcess(process.hProcess, status);
+  } else {
+    GetExitCodeProcess(process.hProcess, &status);
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return status;
+}
+
+TEST_CASE("a host that lets go of the add-in, or exits, without shutting it down: no crash") {
+  // Its objects torn down, the host frees the library: nothing of the host may be touched then.
+  CHECK_EQ(RunExitingHostProcess(L"release"), 0ul);
+  // The host ends while it holds the add-in and the forms are up.
+  CHECK_EQ(RunExitingHostProcess(L"exit"), 0ul);
+}
+
+using LockLoader = LONG(NTAPI*)(ULONG, ULONG*, ULONG_PTR*);
+using UnlockLoader = LONG(NTAPI*)(ULONG, ULONG_PTR);
+
+TEST_CASE(
+    "shutdown lets go of the host's objects and closes the forms; COM then unloads the "
+    "library, and nothing of the host is released under the loader lock") {
   Session& s = TheSession();
-  CHECK_HR(s.extensibility->OnDisconnection(1, nullptr), S_OK);
+  // The check sees the loader lock when this thread holds it, as a library's DllMain does.
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  auto lock = reinterpret_cast<LockLoader>(
+      reinterpret_cast<void*>(GetProcAddress(ntdll, "LdrLockLoaderLock")));
+  auto unlock = reinterpret_cast<UnlockLoader>(
+      reinterpret_cast<void*>(GetProcAddress(ntdll, "LdrUnlockLoaderLock")));
+  CHECK(lock != nullptr && unlock != nullptr);
+  CHECK(!HoldsLoaderLock());
+  ULONG disposition = 0;
+  ULONG_PTR cookie = 0;
+  if (lock != nullptr && unlock != nullptr && lock(0, &disposition, &cookie) >= 0) {
+    CHECK(HoldsLoaderLock());
+    unlock(0, cookie);
+  }
+  CHECK(!HoldsLoaderLock());
+
+  CHECK_HR(CallByName(s.connect.Get(), L"VNT", {Control("btnVNT")}), S_OK);
+  HWND results = FindWindowW(kFormClass, L"Result of Comparison");
+  CHECK(results != nullptr && IsWindowVisible(results));
+  CHECK(s.app->references() > 1);
+  CHECK(s.ribbon->references() > 1);
   CHECK_HR(s.extensibility->OnBeginShutdown(nullptr), S_OK);
+  CHECK(!IsWindow(results));
+  CHECK_EQ(s.app->references(), 1ul);
+  CHECK_EQ(s.ribbon->references(), 1ul);
+  // A callback after it answers without the host: no range is held any more.
+  const long calls = s.app->total_calls();
+  CHECK_EQ(EditBoxText("EditBox1"), std::string());
+  CHECK(!CompareEnabled());
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnClearRange1")}), S_OK);
+  CHECK_EQ(s.app->total_calls(), calls);
+  CHECK_HR(s.extensibility->OnDisconnection(1, nullptr), S_OK);
   CHECK_HR(CallExport("DllCanUnloadNow"), S_FALSE);
   s.extensibility.Reset();
   s.ribbon_extensibility.Reset();
   s.connect.Reset();
   CHECK_HR(CallExport("DllCanUnloadNow"), S_OK);
-  // The library still holds the application and the ribbon for its shared state.
-  CHECK(s.ribbon->references() > 1);
-  // Unloading releases them all.
+  // This program's own reference goes; COM's is the last, and COM lets the library go.
   FreeLibrary(s.library);
   s.library = nullptr;
-  for (int i = 0; i < 3 && GetModuleHandleW(L"Quorvane.dll") != nullptr; ++i) {
+  CHECK(GetModuleHandleW(L"Quorvane.dll") != nullptr);
+  for (int i = 0; i < 20 && GetModuleHandleW(L"Quorvane.dll") != nullptr; ++i) {
     CoFreeUnusedLibrariesEx(0, 0);
     Sleep(50);
   }
   CHECK(GetModuleHandleW(L"Quorvane.dll") == nullptr);
+  CHECK_EQ(DispatchObject::ReleasesUnderLoaderLock(), 0l);
   CHECK_EQ(s.ribbon->references(), 1ul);
   CHECK_EQ(s.app->references(), 1ul);
   CHECK_EQ(DispatchObject::LiveObjects(), 2l);  // the test's own application and ribbon

@@ -1,6 +1,9 @@
 #include "dispatch_object.h"
 
+#include <winternl.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <exception>
 
 #include "host/error.h"
@@ -11,6 +14,16 @@ namespace {
 
 std::atomic<long> live_objects{0};
 std::atomic<long> name_lookups{0};
+std::atomic<long> releases_under_loader_lock{0};
+std::atomic<int> end_process_on_use{0};
+
+void CheckInUse() {
+  if (int code = end_process_on_use; code != 0) {
+    std::printf("a host object was used after the host had torn it down\n");
+    std::fflush(stdout);
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
+  }
+}
 
 std::string Lower(std::string text) {
   for (char& c : text) {
@@ -55,12 +68,36 @@ DispatchObject::~DispatchObject() { --live_objects; }
 
 long DispatchObject::LiveObjects() { return live_objects; }
 long DispatchObject::NameLookups() { return name_lookups; }
+long DispatchObject::ReleasesUnderLoaderLock() { return releases_under_loader_lock; }
+void DispatchObject::EndProcessOnUse(int exit_code) { end_process_on_use = exit_code; }
+
+bool HoldsLoaderLock() {
+  // The process's loader lock is a critical section that the process environment block points at
+  // (offset 0xA0 in 32-bit processes, 0x110 in 64-bit ones).
+  using QueryProcess = LONG(NTAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+  static const BYTE* const peb = [] {
+    auto query = reinterpret_cast<QueryProcess>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+    PROCESS_BASIC_INFORMATION info{};
+    if (query == nullptr ||
+        query(GetCurrentProcess(), ProcessBasicInformation, &info, sizeof(info), nullptr) < 0) {
+      return static_cast<const BYTE*>(nullptr);
+    }
+    return reinterpret_cast<const BYTE*>(info.PebBaseAddress);
+  }();
+  if (peb == nullptr) return false;
+  const std::size_t offset = sizeof(void*) == 8 ? 0x110 : 0xA0;
+  const auto* lock = *reinterpret_cast<CRITICAL_SECTION* const*>(peb + offset);
+  return lock != nullptr && lock->RecursionCount > 0 &&
+         reinterpret_cast<ULONG_PTR>(lock->OwningThread) == GetCurrentThreadId();
+}
 
 void DispatchObject::Add(std::string name, Member member) {
   members_.emplace_back(std::move(name), std::move(member));
 }
 
 HRESULT DispatchObject::QueryInterface(REFIID iid, void** object) {
+  CheckInUse();
   if (object == nullptr) return E_POINTER;
   bool known = iid == IID_IUnknown || iid == IID_IDispatch ||
                std::find(extra_iids_.begin(), extra_iids_.end(), iid) != extra_iids_.end();
@@ -73,9 +110,14 @@ HRESULT DispatchObject::QueryInterface(REFIID iid, void** object) {
   return S_OK;
 }
 
-ULONG DispatchObject::AddRef() { return ++references_; }
+ULONG DispatchObject::AddRef() {
+  CheckInUse();
+  return ++references_;
+}
 
 ULONG DispatchObject::Release() {
+  CheckInUse();
+  if (HoldsLoaderLock()) ++releases_under_loader_lock;
   ULONG left = --references_;
   if (left == 0) delete this;
   return left;
@@ -92,6 +134,7 @@ HRESULT DispatchObject::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
 }
 
 HRESULT DispatchObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+  CheckInUse();
   ++name_lookups;
   HRESULT hr = S_OK;
   for (UINT i = 0; i < count; ++i) {
@@ -113,6 +156,7 @@ HRESULT DispatchObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
 
 HRESULT DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
                                VARIANT* result, EXCEPINFO* exception, UINT*) {
+  CheckInUse();
   if (id < 1 || id > static_cast<DISPID>(members_.size())) return DISP_E_MEMBERNOTFOUND;
   if (gone_) return Raise(exception, gone_->description, gone_->code);
   auto& [name, member] = members_[static_cast<std::size_t>(id - 1)];

@@ -69,6 +69,13 @@ class DispatchObject : public IDispatch {
   // From now on every call of a member fails with `failure`: the object has gone away.
   void Disconnect(DispError failure) { gone_ = std::move(failure); }
 
+  // How many references to any DispatchObject were released while this thread held the loader
+  // lock (from a library's DllMain), which Windows forbids.
+  static long ReleasesUnderLoaderLock();
+  // The host has torn its objects down: from now on any use of any DispatchObject ends the process
+  // with `exit_code`.
+  static void EndProcessOnUse(int exit_code);
+
  protected:
   void Add(std::string name, Member member);
   // An interface the object also answers for (with itself).
@@ -81,6 +88,9 @@ class DispatchObject : public IDispatch {
   std::map<std::string, int> calls_;
   std::optional<DispError> gone_;
 };
+
+// Whether this thread holds the loader lock, as it does inside a library's DllMain.
+bool HoldsLoaderLock();
 
 // Holds a new DispatchObject in a Variant, handing over its first reference.
 Variant Hand(DispatchObject* object);

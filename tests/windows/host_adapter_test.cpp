@@ -207,5 +207,18 @@ TEST_CASE("adapter: wrappers stand for the objects the host hands out now, never
            std::string("The application is no longer available to the add-in"));
 }
 
+TEST_CASE("adapter: once it lets go of the host's objects, every call fails and nothing is held") {
+  Adapter a;
+  host::Worksheet& sheet = a.app->Worksheets("Sheet1");
+  host::Range range = a.app->RangeFromReference("[Book1.xlsx]Sheet1!A1:A3");
+  const long held = static_cast<long>(a.fake->references());
+  CHECK(held > 1);
+  a.app->ReleaseHostObjects();
+  CHECK_EQ(a.fake->references(), 1ul);
+  CHECK_EQ(ErrorOf([&] { sheet.CellValue(1, 1); }), std::string(host::kObjectNotSet));
+  CHECK_EQ(ErrorOf([&] { range.Address(true); }), std::string(host::kObjectNotSet));
+  CHECK_EQ(ErrorOf([&] { a.app->ActiveSheet(); }), std::string(host::kObjectNotSet));
+}
+
 }  // namespace
 }  // namespace quorvane::windows::testing

@@ -3,6 +3,8 @@
 //        [filter]
 // With --installed the library was installed and registered by the installer package: the tests
 // take its registration instead of making and removing their own.
+// The program also plays a host that exits in a child process of its own:
+//        quorvane_windows_test --host-exit <how> <path of Quorvane.dll>
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>
@@ -10,12 +12,16 @@
 #include <cstdio>
 
 #include "check.h"
+#include "host_exit.h"
 #include "session.h"
 
 int main() {
   using namespace quorvane::windows::testing;
   int argc = 0;
   LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (argc == 4 && std::wstring_view(argv[1]) == L"--host-exit") {
+    return RunExitingHost(argv[2], argv[3]);
+  }
   if (argc < 3) {
     std::printf(
         "usage: quorvane_windows_test <Quorvane.dll> <output folder> [--installed] [filter]\n");
