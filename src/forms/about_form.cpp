@@ -8,34 +8,31 @@
 namespace quorvane::forms {
 namespace {
 
+// What Image1 shows, told in words for a front end that draws no pictures.
+constexpr const char* kLogoDescription =
+    "Quorvane logo: two overlapping ledger sheets in blue and green, joined by a white tick";
+
 std::vector<FormControl> Layout() {
-  return {
-      {"Label1", ControlKind::kLabel, "", 0, 0, 354.75, 174.75, {}, Alignment::kLeft, true, ""},
-      {"Image1",
-       ControlKind::kImage,
-       "Quorvane logo: two overlapping ledger sheets in blue and green, joined by a white tick",
-       24,
-       30,
-       90,
-       90,
-       {},
-       Alignment::kCenter,
-       false,
-       ""},
-      {"Label3", ControlKind::kLabel, "Vantorel", 186, 36, 138.75, 30.75,
-       Font{"MS Sans Serif", 12, true}, Alignment::kLeft, true, ""},
-      {AboutForm::kLinkLabel,
-       ControlKind::kLabel,
-       std::string("Made by ") + AboutForm::kMaker,
-       186,
-       108,
-       102.75,
-       24.75,
-       {},
-       Alignment::kLeft,
-       true,
-       std::string("Visit ") + AboutForm::kMakerAddress},
-  };
+  // Label1, the white background, comes first: every other control lies above it.
+  FormControl background{"Label1", ControlKind::kLabel, "", 0, 0, 354.75, 174.75};
+  background.white_background = true;
+  FormControl logo{"Image1", ControlKind::kImage, kLogoDescription, 24, 30, 90, 90};
+  logo.alignment = Alignment::kCenter;
+  logo.picture = AboutForm::kLogoPicture;
+  FormControl product{"Label3", ControlKind::kLabel, "Vantorel", 186, 36, 138.75, 30.75};
+  product.font = Font{"MS Sans Serif", 12, true};
+  product.white_background = true;
+  FormControl maker{AboutForm::kLinkLabel,
+                    ControlKind::kLabel,
+                    std::string("Made by ") + AboutForm::kMaker,
+                    186,
+                    108,
+                    102.75,
+                    24.75};
+  maker.white_background = true;
+  maker.tip = std::string("Visit ") + AboutForm::kMakerAddress;
+  maker.link = true;
+  return {background, logo, product, maker};
 }
 
 }  // namespace

@@ -17,8 +17,11 @@ class AboutForm : public FormModel {
  public:
   static constexpr const char* kName = "frmAbout";
   static constexpr const char* kMaker = "Quorvane";
-  static constexpr const char* kMakerAddress = "https://quorvane.example/";
+  // The project's home page, a build setting (QUORVANE_HOME_PAGE).
+  static constexpr const char* kMakerAddress = QUORVANE_HOME_PAGE;
   static constexpr const char* kLinkLabel = "Label4";
+  // The picture Image1 shows, by the name the front ends know it under.
+  static constexpr const char* kLogoPicture = "logo";
 
   // `state` (for the host application) and `ui` must outlive the form.
   AboutForm(engine::AddinState& state, FormsUi& ui);

@@ -21,15 +21,24 @@ struct Font {
   bool bold = false;
 };
 
+// A control of a form. Controls lie one above the other in the order of the form's list: a later
+// control covers an earlier one where they overlap, and takes the clicks there.
+//
+// Every member has its default, so that a control is written with its leading members only.
 struct FormControl {
-  std::string name;  // e.g. "lblCount1", "Command1"
+  std::string name{};  // e.g. "lblCount1", "Command1"
   ControlKind kind = ControlKind::kLabel;
-  std::string caption;  // for an image: a description of the picture
+  std::string caption{};  // for an image: a description of the picture
   double left = 0, top = 0, width = 0, height = 0;
-  Font font;
+  Font font{};
   Alignment alignment = Alignment::kLeft;
   bool white_background = false;
-  std::string tip;  // tool tip, if any
+  std::string tip{};      // tool tip, if any
+  std::string picture{};  // for an image: the name of the picture the front end draws
+  bool link = false;    // a label that opens a web page when clicked
+  // A button that Enter (default) or Esc (cancel) presses while the form has the focus.
+  bool default_button = false;
+  bool cancel_button = false;
 };
 
 class FormModel {

@@ -88,17 +88,13 @@ std::vector<FormControl> Layout() {
                         false,
                         ""});
   }
-  controls.push_back({ResultsForm::kStopButton,
-                      ControlKind::kButton,
-                      "Stop",
-                      372.75,
-                      51.75,
-                      41.25,
-                      70.5,
-                      {},
-                      Alignment::kCenter,
-                      false,
-                      ""});
+  // Enter and Esc press "Stop" too: the form has no other button.
+  FormControl stop{
+      ResultsForm::kStopButton, ControlKind::kButton, "Stop", 372.75, 51.75, 41.25, 70.5};
+  stop.alignment = Alignment::kCenter;
+  stop.default_button = true;
+  stop.cancel_button = true;
+  controls.push_back(stop);
   return controls;
 }
 

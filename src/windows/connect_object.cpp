@@ -63,7 +63,9 @@ void ComRibbonUi::InvalidateControl(const std::string& control_id) {
 
 // --- Library state and module ---
 
-LibraryState::LibraryState(HINSTANCE instance) : ui_(instance), library_(ui_, settings_) {}
+LibraryState::LibraryState(HINSTANCE instance) : ui_(instance), library_(ui_, settings_) {
+  ui_.set_owner_source([this] { return OwnerWindow(); });
+}
 
 LibraryState::~LibraryState() {
   // The windows go first (their procedures point into the forms), then the host's objects.
@@ -85,6 +87,17 @@ void LibraryState::ReleaseHostObjects() {
   library_.gRibbon = nullptr;
   for (auto& ribbon : ribbons_) ribbon->ReleaseHostObject();
   for (auto& app : applications_) app->ReleaseHostObjects();
+}
+
+HWND LibraryState::OwnerWindow() {
+  auto* app = dynamic_cast<ComApplication*>(library_.state.oApp);
+  if (app == nullptr) return nullptr;
+  try {
+    HWND window = app->MainWindow();
+    return IsWindow(window) ? window : nullptr;
+  } catch (const host::HostError&) {
+    return nullptr;
+  }
 }
 
 ComApplication& LibraryState::KeepApplication(ComPtr<IDispatch> app) {

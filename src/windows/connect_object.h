@@ -74,6 +74,9 @@ class LibraryState {
   void ReportFailedCommand(const std::string& description);
 
  private:
+  // The host's main window (Application.Hwnd), which owns the forms; null when none is known.
+  HWND OwnerWindow();
+
   Win32FormsUi ui_;
   RegistrySettings settings_;
   addin::Library library_;

@@ -192,6 +192,12 @@ void ComApplication::ReleaseHostObjects() {
   app_.Reset();
 }
 
+HWND ComApplication::MainWindow() {
+  // A window handle travels as a 32-bit Long; 64-bit Windows sign-extends it.
+  const LONG handle = ToLong(Get(app_.Get(), kApplication, "Hwnd"));
+  return reinterpret_cast<HWND>(static_cast<LONG_PTR>(handle));
+}
+
 std::optional<std::string> ComApplication::StatusBarText() {
   Variant text = Get(app_.Get(), kApplication, "StatusBar");
   if (text.type() == VT_BOOL) return std::nullopt;  // False: the host's own text

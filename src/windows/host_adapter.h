@@ -131,6 +131,8 @@ class ComApplication : public host::Application {
   // Lets go of every host object held (the application, its workbooks and sheets): the wrappers
   // stay, and every later call through them raises a HostError.
   void ReleaseHostObjects();
+  // Application.Hwnd: the host's main window.
+  HWND MainWindow();
   // Application.StatusBar: the text shown, or nothing when the host shows its own.
   std::optional<std::string> StatusBarText();
 

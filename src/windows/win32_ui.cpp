@@ -1,5 +1,7 @@
 #include "windows/win32_ui.h"
 
+#include <commctrl.h>
+
 #include <cmath>
 #include <vector>
 
@@ -13,6 +15,11 @@ namespace {
 constexpr int kFirstControlId = 100;
 constexpr const char* kDefaultFontName = "MS Sans Serif";
 constexpr double kDefaultFontSize = 8.25;
+// The smallest size a caption is shrunk to so that it fits its label.
+constexpr double kSmallestFontSize = 6;
+constexpr UINT_PTR kButtonSubclass = 1;
+// Posted to a form by a click of one of its controls (the control's id in wParam).
+constexpr UINT kClickMessage = WM_APP + 1;
 
 int Dpi() {
   HDC screen = GetDC(nullptr);
@@ -24,6 +31,26 @@ int Dpi() {
 // Form measures are points; windows take pixels at the screen's resolution.
 int Pixels(double points, int dpi) { return static_cast<int>(std::lround(points * dpi / 72.0)); }
 
+HFONT MakeFont(const forms::Font& font, int pixels) {
+  const std::string& name = font.name.empty() ? kDefaultFontName : font.name;
+  return CreateFontW(-pixels, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                     DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                     DEFAULT_PITCH, Widen(name).c_str());
+}
+
+// Whether the caption, drawn as a label draws it (words wrapped, never broken), fits the box.
+bool Fits(HFONT font, const std::wstring& caption, UINT format, int width, int height) {
+  HDC screen = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(screen, font);
+  RECT box{0, 0, width, 0};
+  DrawTextW(screen, caption.c_str(), static_cast<int>(caption.size()), &box,
+            format | DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
+  SelectObject(screen, old);
+  ReleaseDC(nullptr, screen);
+  // A word wider than the box widens the measured box.
+  return box.right <= width && box.bottom <= height;
+}
+
 }  // namespace
 
 struct Win32FormsUi::Window {
@@ -31,7 +58,13 @@ struct Win32FormsUi::Window {
   HWND hwnd = nullptr;
   std::map<int, std::string> names;  // control id -> control name
   std::map<std::string, HWND> controls;
+  std::vector<HWND> links;
+  HWND default_button = nullptr;
+  HWND cancel_button = nullptr;
+  HWND first_tab_stop = nullptr;
+  HWND tips = nullptr;  // owned by the form's window, destroyed with it
   std::vector<HFONT> fonts;
+  std::vector<HBITMAP> pictures;
   HBRUSH white = nullptr;
 
   ~Window() {
@@ -40,11 +73,59 @@ struct Win32FormsUi::Window {
       DestroyWindow(hwnd);
     }
     for (HFONT font : fonts) DeleteObject(font);
+    for (HBITMAP picture : pictures) DeleteObject(picture);
     if (white != nullptr) DeleteObject(white);
+  }
+
+  // The font that fits the caption into its label: the control's own size, or smaller.
+  HFONT FittingFont(const forms::FormControl& control, UINT format, int width, int height,
+                    int dpi) {
+    const std::wstring caption = Widen(control.caption);
+    const double size = control.font.size > 0 ? control.font.size : kDefaultFontSize;
+    const int smallest = Pixels(kSmallestFontSize, dpi);
+    for (int pixels = Pixels(size, dpi);; --pixels) {
+      HFONT font = MakeFont(control.font, pixels);
+      if (font == nullptr) return nullptr;
+      if (caption.empty() || pixels <= smallest || control.kind != forms::ControlKind::kLabel ||
+          Fits(font, caption, format, width, height)) {
+        fonts.push_back(font);
+        return font;
+      }
+      DeleteObject(font);
+    }
+  }
+
+  // The button a key presses: Enter the default one, Esc the cancel one, Space the default one when
+  // no button has the focus; null for other keys.
+  HWND ButtonForKey(WPARAM key, bool form_has_focus) const {
+    if (key == VK_RETURN || (key == VK_SPACE && form_has_focus)) return default_button;
+    if (key == VK_ESCAPE) return cancel_button;
+    return nullptr;
+  }
+
+  // Presses the button as a click does.
+  void Press(HWND button) const {
+    SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button));
   }
 };
 
 namespace {
+
+// Buttons: Enter and Esc reach the focused button, not the form; there they press the form's
+// default and cancel buttons (Space presses the focused button itself).
+LRESULT CALLBACK ButtonProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                            DWORD_PTR data) {
+  auto* window = reinterpret_cast<Win32FormsUi::Window*>(data);
+  if (message == WM_KEYDOWN && (wparam == VK_RETURN || wparam == VK_ESCAPE)) {
+    if (HWND button = window->ButtonForKey(wparam, false)) {
+      window->Press(button);
+      return 0;
+    }
+  }
+  if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, ButtonProc, kButtonSubclass);
+  return DefSubclassProc(hwnd, message, wparam, lparam);
+}
 
 LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   auto* window = reinterpret_cast<Win32FormsUi::Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
@@ -52,17 +133,42 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
     switch (message) {
       case WM_COMMAND: {
         int code = HIWORD(wparam);
-        auto found = window->names.find(LOWORD(wparam));
-        if ((code == BN_CLICKED || code == STN_CLICKED) && found != window->names.end()) {
-          // Nothing may leave a window procedure: a failing click is reported as the host would.
-          try {
-            window->form->Click(found->second);
-          } catch (const host::HostError& error) {
-            ShowMessageBox(error.description(), host::MessageIcon::kNone);
-          } catch (...) {
-            ShowMessageBox("Unexpected error", host::MessageIcon::kNone);
-          }
+        if ((code == BN_CLICKED || code == STN_CLICKED) &&
+            window->names.count(LOWORD(wparam)) > 0) {
+          // The click runs once the control that reports it has returned: it may unload the form
+          // and destroy the control.
+          PostMessageW(hwnd, kClickMessage, LOWORD(wparam), 0);
           return 0;
+        }
+        break;
+      }
+      case kClickMessage: {
+        auto found = window->names.find(static_cast<int>(wparam));
+        if (found == window->names.end()) return 0;
+        // Nothing may leave a window procedure: a failing click is reported as the host would.
+        // The click may unload the form: nothing of the window is touched after it.
+        try {
+          window->form->Click(found->second);
+        } catch (const host::HostError& error) {
+          ShowMessageBox(error.description(), host::MessageIcon::kNone);
+        } catch (...) {
+          ShowMessageBox("Unexpected error", host::MessageIcon::kNone);
+        }
+        return 0;
+      }
+      case WM_KEYDOWN:
+        if (HWND button = window->ButtonForKey(wparam, true)) {
+          window->Press(button);
+          return 0;
+        }
+        break;
+      case WM_SETCURSOR: {
+        HWND under = reinterpret_cast<HWND>(wparam);
+        for (HWND link : window->links) {
+          if (link == under) {
+            SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND)));
+            return TRUE;
+          }
         }
         break;
       }
@@ -72,6 +178,7 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
           auto it = window->controls.find(c.name);
           if (it != window->controls.end() && it->second == control && c.white_background) {
             SetBkColor(reinterpret_cast<HDC>(wparam), RGB(255, 255, 255));
+            if (c.link) SetTextColor(reinterpret_cast<HDC>(wparam), RGB(0, 0, 204));
             return reinterpret_cast<LRESULT>(window->white);
           }
         }
@@ -109,7 +216,10 @@ void PumpMessages() {
   }
 }
 
-Win32FormsUi::Win32FormsUi(HINSTANCE instance) : instance_(instance) {}
+Win32FormsUi::Win32FormsUi(HINSTANCE instance) : instance_(instance) {
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&controls);  // the tips
+}
 
 Win32FormsUi::~Win32FormsUi() {
   DestroyAll();
@@ -123,8 +233,9 @@ HWND Win32FormsUi::WindowOf(const forms::FormModel& form) const {
   return found == windows_.end() ? nullptr : found->second->hwnd;
 }
 
-HWND Win32FormsUi::Build(forms::FormModel& form) {
-  if (HWND existing = WindowOf(form)) return existing;
+HWND Win32FormsUi::Owner() const { return owner_source_ ? owner_source_() : nullptr; }
+
+HWND Win32FormsUi::Build(forms::FormModel& form, HWND owner) {
   if (!class_registered_) {
     WNDCLASSEXW window_class{};
     window_class.cbSize = sizeof(window_class);
@@ -140,7 +251,7 @@ HWND Win32FormsUi::Build(forms::FormModel& form) {
   }
 
   const int dpi = Dpi();
-  const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+  const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
   const DWORD ex_style = WS_EX_DLGMODALFRAME;
   RECT frame{0, 0, Pixels(form.width(), dpi), Pixels(form.height(), dpi)};
   AdjustWindowRectEx(&frame, style, FALSE, ex_style);
@@ -153,7 +264,7 @@ HWND Win32FormsUi::Build(forms::FormModel& form) {
   window->form = &form;
   window->white = CreateSolidBrush(RGB(255, 255, 255));
   HWND hwnd = CreateWindowExW(ex_style, kFormClass, Widen(form.caption()).c_str(), style, x, y,
-                              width, height, nullptr, nullptr, instance_, nullptr);
+                              width, height, owner, nullptr, instance_, nullptr);
   if (hwnd == nullptr) throw host::HostError("Cannot create the form " + form.name());
   window->hwnd = hwnd;
   SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window.get()));
@@ -161,34 +272,74 @@ HWND Win32FormsUi::Build(forms::FormModel& form) {
   int id = kFirstControlId;
   for (const forms::FormControl& control : form.controls()) {
     const wchar_t* control_class = L"STATIC";
-    DWORD control_style = WS_CHILD | WS_VISIBLE;
+    DWORD control_style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+    UINT text_format = control.alignment == forms::Alignment::kCenter ? DT_CENTER : DT_LEFT;
+    const int left = Pixels(control.left, dpi);
+    const int top = Pixels(control.top, dpi);
+    // Right and bottom edges from the measures' own sums: neighbours meet without overlapping.
+    const int control_width = Pixels(control.left + control.width, dpi) - left;
+    const int control_height = Pixels(control.top + control.height, dpi) - top;
+    HBITMAP picture = nullptr;
     switch (control.kind) {
       case forms::ControlKind::kButton:
         control_class = L"BUTTON";
         control_style |= BS_PUSHBUTTON | WS_TABSTOP;
         break;
       case forms::ControlKind::kImage:
-        control_style |= SS_CENTER | SS_SUNKEN | SS_NOTIFY;
+        if (!control.picture.empty()) {
+          picture = static_cast<HBITMAP>(LoadImageW(instance_, Widen(control.picture).c_str(),
+                                                    IMAGE_BITMAP, control_width, control_height,
+                                                    LR_DEFAULTCOLOR));
+        }
+        control_style |= SS_NOTIFY | (picture != nullptr ? SS_BITMAP : SS_CENTER | SS_SUNKEN);
         break;
       case forms::ControlKind::kLabel:
-        control_style |=
-            SS_NOTIFY | (control.alignment == forms::Alignment::kCenter ? SS_CENTER : SS_LEFT);
+        control_style |= SS_NOTIFY | (text_format == DT_CENTER ? SS_CENTER : SS_LEFT);
         break;
     }
-    HWND child = CreateWindowExW(
-        0, control_class, Widen(control.caption).c_str(), control_style, Pixels(control.left, dpi),
-        Pixels(control.top, dpi), Pixels(control.width, dpi), Pixels(control.height, dpi), hwnd,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
-    if (child == nullptr) continue;
-    const std::string& font_name = control.font.name.empty() ? kDefaultFontName : control.font.name;
-    double size = control.font.size > 0 ? control.font.size : kDefaultFontSize;
-    HFONT font =
-        CreateFontW(-Pixels(size, dpi), 0, 0, 0, control.font.bold ? FW_BOLD : FW_NORMAL, FALSE,
-                    FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                    DEFAULT_QUALITY, DEFAULT_PITCH, Widen(font_name).c_str());
-    if (font != nullptr) {
-      window->fonts.push_back(font);
+    HWND child =
+        CreateWindowExW(0, control_class, picture != nullptr ? L"" : Widen(control.caption).c_str(),
+                        control_style, left, top, control_width, control_height, hwnd,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
+    if (child == nullptr) {
+      if (picture != nullptr) DeleteObject(picture);
+      continue;
+    }
+    // Each control lies above the ones listed before it.
+    SetWindowPos(child, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    if (picture != nullptr) {
+      window->pictures.push_back(picture);
+      SendMessageW(child, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture));
+    }
+    if (HFONT font =
+            window->FittingFont(control, text_format, control_width, control_height, dpi)) {
       SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    }
+    if (control.kind == forms::ControlKind::kButton) {
+      SetWindowSubclass(child, ButtonProc, kButtonSubclass,
+                        reinterpret_cast<DWORD_PTR>(window.get()));
+      if (window->first_tab_stop == nullptr) window->first_tab_stop = child;
+      if (control.default_button) window->default_button = child;
+      if (control.cancel_button) window->cancel_button = child;
+    }
+    if (control.link) window->links.push_back(child);
+    if (!control.tip.empty()) {
+      if (window->tips == nullptr) {
+        window->tips =
+            CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                            WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                            CW_USEDEFAULT, CW_USEDEFAULT, hwnd, nullptr, instance_, nullptr);
+      }
+      std::wstring tip = Widen(control.tip);
+      TOOLINFOW tool{};
+      tool.cbSize = TTTOOLINFOW_V2_SIZE;  // the size every version of the tips takes
+      tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+      tool.hwnd = hwnd;
+      tool.uId = reinterpret_cast<UINT_PTR>(child);
+      tool.lpszText = tip.data();
+      if (window->tips != nullptr) {
+        SendMessageW(window->tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+      }
     }
     window->names[id] = control.name;
     window->controls[control.name] = child;
@@ -199,17 +350,25 @@ HWND Win32FormsUi::Build(forms::FormModel& form) {
 }
 
 void Win32FormsUi::Show(forms::FormModel& form) {
-  HWND hwnd = Build(form);
+  const HWND owner = Owner();
+  HWND hwnd = WindowOf(form);
+  if (hwnd == nullptr) {
+    hwnd = Build(form, owner);
+  } else if (GetWindow(hwnd, GW_OWNER) != owner) {
+    SetWindowLongPtrW(hwnd, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
+  }
   ShowWindow(hwnd, SW_SHOW);
   UpdateWindow(hwnd);
 }
 
 void Win32FormsUi::SetFocus(forms::FormModel& form) {
-  HWND hwnd = Build(form);
+  HWND hwnd = WindowOf(form);
+  if (hwnd == nullptr) hwnd = Build(form, Owner());
   SetForegroundWindow(hwnd);
-  ::SetFocus(hwnd);
+  // The first button takes the keys, as in a dialog; a form without one takes them itself.
+  HWND first = windows_[&form]->first_tab_stop;
+  ::SetFocus(first != nullptr ? first : hwnd);
 }
-
 void Win32FormsUi::Hide(forms::FormModel& form) {
   if (HWND hwnd = WindowOf(form)) ShowWindow(hwnd, SW_HIDE);
 }

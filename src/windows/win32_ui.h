@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -25,8 +26,15 @@ void ShowMessageBox(const std::string& text, host::MessageIcon icon);
 // Handles every message waiting for this thread's windows, then returns (DoEvents).
 void PumpMessages();
 
+// The forms as windows. Each control is a child window, laid over the earlier ones in the order of
+// the form's list; a label's caption takes the largest font size, down from its own, at which it
+// wraps within the label; an image shows the picture of that name from the module's bitmap
+// resources, at the control's size; a tip shows over its control; Enter and Esc press the default
+// and cancel buttons, and Space too when the form itself has the focus. Windows are made on the
+// host's user-interface thread and live until the form is unloaded or the user interface goes.
 class Win32FormsUi : public forms::FormsUi {
  public:
+  // `instance` holds the window class and the pictures.
   explicit Win32FormsUi(HINSTANCE instance);
   ~Win32FormsUi() override;
   Win32FormsUi(const Win32FormsUi&) = delete;
@@ -39,18 +47,24 @@ class Win32FormsUi : public forms::FormsUi {
   void CaptionChanged(forms::FormModel& form, const forms::FormControl& control) override;
   void MsgBox(const std::string& text, host::MessageIcon icon) override;
 
+  // Where the forms' owner window comes from (the host's main window): asked when a form is shown;
+  // null gives a form without an owner.
+  void set_owner_source(std::function<HWND()> source) { owner_source_ = std::move(source); }
+
   // The form's window, or null when it has none.
   HWND WindowOf(const forms::FormModel& form) const;
-  // Destroys every window (when the library is unloaded).
+  // Destroys every window; the forms keep their models, and the next Show builds them again.
   void DestroyAll();
 
   struct Window;
 
  private:
-  HWND Build(forms::FormModel& form);
+  HWND Owner() const;
+  HWND Build(forms::FormModel& form, HWND owner);
 
   HINSTANCE instance_;
   bool class_registered_ = false;
+  std::function<HWND()> owner_source_;
   std::map<const forms::FormModel*, std::unique_ptr<Window>> windows_;
 };
 

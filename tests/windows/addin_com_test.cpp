@@ -2,7 +2,10 @@
 // by ProgID, connection, the ribbon, callbacks by name, comparisons over the test's stand-in of the
 // application, the forms and message boxes as a user sees them, and unloading.
 #include <windows.h>
+// After windows.h, which it needs.
+#include <commctrl.h>
 
+#include <cmath>
 #include <cstdio>
 #include <regex>
 #include <string>
@@ -14,11 +17,13 @@
 #include "analysis/clearing.h"
 #include "check.h"
 #include "engine/state.h"
+#include "forms/about_form.h"
 #include "forms/recording_ui.h"
 #include "png.h"
 #include "ribbon/dispatch.h"
 #include "ribbon/ribbon_xml.h"
 #include "session.h"
+#include "ui_watcher.h"
 #include "windows/dispatch_call.h"
 #include "windows/registry.h"
 #include "windows/win32_ui.h"
@@ -737,6 +742,209 @@ TEST_CASE("V.N.T and About show their forms as modeless windows") {
   if (about != nullptr) PostMessageW(about, WM_CLOSE, 0, 0);
   if (results != nullptr) PostMessageW(results, WM_CLOSE, 0, 0);
   PumpMessages();
+}
+
+// Presses and lets go of a key, as the keyboard does: to the window with the focus.
+void PressKey(WORD key) {
+  INPUT inputs[2] = {};
+  inputs[0].type = INPUT_KEYBOARD;
+  inputs[0].ki.wVk = key;
+  inputs[1] = inputs[0];
+  inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(2, inputs, sizeof(INPUT));
+}
+
+// Moves the mouse to a point of the screen, and clicks there when asked, as the user does.
+void MouseAt(POINT point, bool click) {
+  const int width = GetSystemMetrics(SM_CXSCREEN);
+  const int height = GetSystemMetrics(SM_CYSCREEN);
+  INPUT inputs[3] = {};
+  for (INPUT& input : inputs) {
+    input.type = INPUT_MOUSE;
+    input.mi.dx = static_cast<LONG>(point.x * 65535L / (width - 1));
+    input.mi.dy = static_cast<LONG>(point.y * 65535L / (height - 1));
+    input.mi.dwFlags = MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE;
+  }
+  inputs[1].mi.dwFlags |= MOUSEEVENTF_LEFTDOWN;
+  inputs[2].mi.dwFlags |= MOUSEEVENTF_LEFTUP;
+  SendInput(click ? 3 : 1, inputs, sizeof(INPUT));
+}
+
+// Lets this thread's windows handle their messages until `done` holds (or three seconds pass).
+template <typename Done>
+bool PumpUntil(Done done) {
+  for (int i = 0; i < 300 && !done(); ++i) {
+    PumpMessages();
+    Sleep(10);
+  }
+  return done();
+}
+
+HWND ChildWithText(HWND window, const std::string& text) {
+  HWND found = nullptr;
+  for (HWND child = GetWindow(window, GW_CHILD); child != nullptr && found == nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    if (WindowText(child) == text) found = child;
+  }
+  return found;
+}
+
+RECT RectIn(HWND window, HWND child) {
+  RECT outer, inner;
+  GetWindowRect(window, &outer);
+  GetWindowRect(child, &inner);
+  OffsetRect(&inner, -outer.left, -outer.top);
+  return inner;
+}
+
+TEST_CASE("results form: owned by the host's window, focused; Space, Enter and Esc press Stop") {
+  Session& s = TheSession();
+  for (WORD key : {WORD{VK_SPACE}, WORD{VK_RETURN}, WORD{VK_ESCAPE}}) {
+    bool sent = false;
+    HWND owner = nullptr;
+    HWND focus_root = nullptr;
+    HWND form = nullptr;
+    s.app->SetCallHook([&](const std::string& member) {
+      if (sent || member != "AddComment") return;
+      sent = true;
+      form = FindWindowW(kFormClass, L"Result of Comparison");
+      owner = GetWindow(form, GW_OWNER);
+      focus_root = GetAncestor(GetFocus(), GA_ROOT);
+      PressKey(key);
+    });
+    s.watcher->TakeMessageBoxes();
+    CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnCompare")}), S_OK);
+    s.app->SetCallHook(nullptr);
+    CHECK(sent);
+    CHECK(owner != nullptr && owner == s.main_window);
+    CHECK(focus_root != nullptr && focus_root == form);
+    std::vector<SeenMessageBox> boxes = s.watcher->TakeMessageBoxes();
+    CHECK_EQ(boxes.size(), 1u);
+    if (!boxes.empty()) CHECK_EQ(boxes[0].text, std::string("User Stopped"));
+    CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnClearFormating")}), S_OK);
+  }
+}
+
+TEST_CASE("results form: every caption wraps within its label, and no two labels overlap") {
+  Session& s = TheSession();
+  CHECK_HR(CallByName(s.connect.Get(), L"VNT", {Control("btnVNT")}), S_OK);
+  HWND form = FindWindowW(kFormClass, L"Result of Comparison");
+  CHECK(form != nullptr);
+  if (form == nullptr) return;
+  std::vector<HWND> labels;
+  for (HWND child = GetWindow(form, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    if (WindowText(child) != "Stop") labels.push_back(child);
+  }
+  CHECK_EQ(labels.size(), 20u);
+  HDC screen = GetDC(nullptr);
+  for (HWND label : labels) {
+    const std::wstring text = Widen(WindowText(label));
+    RECT client;
+    GetClientRect(label, &client);
+    HGDIOBJ old =
+        SelectObject(screen, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
+    RECT needed{0, 0, client.right, 0};
+    DrawTextW(screen, text.c_str(), static_cast<int>(text.size()), &needed,
+              DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_CENTER);
+    SelectObject(screen, old);
+    if (needed.right > client.right || needed.bottom > client.bottom) {
+      CHECK_EQ(WindowText(label) + " needs " + std::to_string(needed.right) + "x" +
+                   std::to_string(needed.bottom),
+               WindowText(label) + " fits " + std::to_string(client.right) + "x" +
+                   std::to_string(client.bottom));
+    }
+  }
+  ReleaseDC(nullptr, screen);
+  for (std::size_t i = 0; i < labels.size(); ++i) {
+    for (std::size_t j = i + 1; j < labels.size(); ++j) {
+      RECT a = RectIn(form, labels[i]), b = RectIn(form, labels[j]), both;
+      if (IntersectRect(&both, &a, &b)) {
+        CHECK_EQ(WindowText(labels[i]) + " overlaps " + WindowText(labels[j]), std::string());
+      }
+    }
+  }
+  CHECK(SaveWindowPng(form, s.output_dir + L"\\results-form-idle.png"));
+  PostMessageW(form, WM_CLOSE, 0, 0);
+  PumpMessages();
+}
+
+TEST_CASE("About: the logo drawn, the link's tip on hover, a real click opens the home page") {
+  Session& s = TheSession();
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnAbout")}), S_OK);
+  HWND about = FindWindowW(kFormClass, L"About");
+  CHECK(about != nullptr && IsWindowVisible(about));
+  if (about == nullptr) return;
+  CHECK(SaveWindowPng(about, s.output_dir + L"\\about-form.png"));
+
+  // The logo: the bitmap of the project's own at Image1's 90 points, blue and green sheets
+  // crossed by a white tick.
+  HWND image = nullptr;
+  for (HWND child = GetWindow(about, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP) image = child;
+  }
+  CHECK(image != nullptr);
+  if (image != nullptr) {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    RECT box = RectIn(about, image);
+    CHECK_EQ(box.right - box.left, std::lround(90 * dpi / 72.0));
+    CHECK_EQ(box.bottom - box.top, std::lround(90 * dpi / 72.0));
+    Picture picture = CaptureWindow(about);
+    // Points of the 120-pixel logo, scaled to the image's size.
+    auto at = [&](int x, int y) {
+      return picture.At(box.left + x * (box.right - box.left) / 120,
+                        box.top + y * (box.bottom - box.top) / 120);
+    };
+    CHECK_EQ(at(40, 26), RGB(43, 108, 176));   // the blue sheet
+    CHECK_EQ(at(85, 96), RGB(47, 158, 91));    // the green sheet
+    CHECK_EQ(at(60, 75), RGB(255, 255, 255));  // the tick
+  }
+
+  HWND link = ChildWithText(about, "Made by Quorvane");
+  CHECK(link != nullptr);
+  if (link == nullptr) return;
+  RECT link_box;
+  GetWindowRect(link, &link_box);
+  POINT middle{(link_box.left + link_box.right) / 2, (link_box.top + link_box.bottom) / 2};
+  POINT in_form = middle;
+  ScreenToClient(about, &in_form);
+  CHECK(ChildWindowFromPointEx(about, in_form, CWP_SKIPINVISIBLE) == link);
+
+  // The tip shows while the mouse rests on the link.
+  MouseAt(middle, false);
+  HWND tip = nullptr;
+  CHECK(PumpUntil([&] {
+    for (HWND w = FindWindowExW(nullptr, nullptr, TOOLTIPS_CLASSW, nullptr); w != nullptr;
+         w = FindWindowExW(nullptr, w, TOOLTIPS_CLASSW, nullptr)) {
+      if (GetWindow(w, GW_OWNER) == about && IsWindowVisible(w)) tip = w;
+    }
+    return tip != nullptr;
+  }));
+  if (tip != nullptr) {
+    wchar_t text[256] = {};
+    TOOLINFOW tool{};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.hwnd = about;
+    tool.uId = reinterpret_cast<UINT_PTR>(link);
+    tool.lpszText = text;
+    SendMessageW(tip, TTM_GETTEXTW, 256, reinterpret_cast<LPARAM>(&tool));
+    CHECK_EQ(Narrow(std::wstring_view(text)),
+             std::string("Visit ") + forms::AboutForm::kMakerAddress);
+  }
+
+  // The address is the project's home page, a build setting, not a reserved example domain.
+  const std::string address = forms::AboutForm::kMakerAddress;
+  CHECK(address.rfind("https://", 0) == 0 && address.find("example") == std::string::npos);
+  const std::size_t links = s.host.followed_links().size();
+  MouseAt(middle, true);
+  CHECK(PumpUntil([&] { return !IsWindow(about); }));
+  CHECK_EQ(s.host.followed_links().size(), links + 1);
+  if (s.host.followed_links().size() == links + 1) {
+    CHECK_EQ(s.host.followed_links().back(), address);
+  }
 }
 
 TEST_CASE("an object that is not the application gets the warning, once") {

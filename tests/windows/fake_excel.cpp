@@ -419,6 +419,10 @@ FakeApplication::FakeApplication(memhost::MemHost& host) : host_(host) {
   };
   member("Name", [](DispCall&) { return Variant::Text("Microsoft Excel"); });
   member("Visible", [this](DispCall&) { return Variant::Bool(host_.HasScreen()); });
+  member("Hwnd", [this](DispCall&) {
+    // A window handle as the host's 32-bit Long (handles are 32-bit values on 64-bit Windows too).
+    return Variant::Int(static_cast<long>(reinterpret_cast<LONG_PTR>(main_window_)));
+  });
   member("Workbooks", [this](DispCall&) {
     return Hand(new Collection(*this, [this](const std::string& name) {
       auto& book = dynamic_cast<memhost::MemWorkbook&>(host_.Workbooks(name));

@@ -49,6 +49,8 @@ class FakeApplication : public DispatchObject {
   // The host went away: every object handed out, the application included, answers
   // RPC_E_DISCONNECTED.
   void DisconnectAll();
+  // The host's main window, answered by Application.Hwnd.
+  void set_main_window(HWND window) { main_window_ = window; }
 
   // The object kept for a workbook or sheet (`key`), made by `make` when none is held.
   Variant Keep(const void* key, const std::function<DispatchObject*()>& make);
@@ -66,6 +68,7 @@ class FakeApplication : public DispatchObject {
   std::set<DispatchObject*> objects_;
   std::set<std::string> closed_;
   int deleted_sheets_ = 0;
+  HWND main_window_ = nullptr;
 };
 
 // A ribbon that records what the add-in asks of it.

@@ -54,7 +54,10 @@ int main() {
     // The host is on a screen: the add-in animates the first seconds of a comparison and yields to
     // the message loop after every candidate cell.
     s.host.SetHasScreen(true);
+    s.main_window = CreateWindowExW(0, L"STATIC", L"Book1.xlsx - Excel", WS_OVERLAPPEDWINDOW, 0, 0,
+                                    320, 200, nullptr, nullptr, nullptr, nullptr);
     s.app = new FakeApplication(s.host);
+    s.app->set_main_window(s.main_window);
     s.ribbon = new RecordingRibbon();
     s.watcher = std::make_unique<UiWatcher>();
     failed = Runner::Get().RunAll(filter);
@@ -63,6 +66,7 @@ int main() {
     s.ribbon_extensibility.Reset();
     s.watcher.reset();
     if (s.library != nullptr) FreeLibrary(s.library);
+    DestroyWindow(s.main_window);
   }
   CoUninitialize();
   LocalFree(argv);

@@ -83,12 +83,13 @@ bool WritePng(const std::wstring& path, int width, int height,
   return std::fclose(file) == 0 && ok;
 }
 
-bool SaveWindowPng(HWND window, const std::wstring& path) {
+Picture CaptureWindow(HWND window) {
+  Picture picture;
   RECT rect;
-  if (!GetWindowRect(window, &rect)) return false;
+  if (!GetWindowRect(window, &rect)) return picture;
   const int width = rect.right - rect.left;
   const int height = rect.bottom - rect.top;
-  if (width <= 0 || height <= 0) return false;
+  if (width <= 0 || height <= 0) return picture;
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
   BITMAPINFO info{};
@@ -100,7 +101,6 @@ bool SaveWindowPng(HWND window, const std::wstring& path) {
   info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  bool ok = false;
   if (bitmap != nullptr) {
     HGDIOBJ old = SelectObject(memory, bitmap);
     // What the screen shows where the window is, once it has painted itself and its controls.
@@ -116,23 +116,35 @@ bool SaveWindowPng(HWND window, const std::wstring& path) {
       Sleep(10);
     }
     GdiFlush();
-    ok = BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY) != 0;
-    GdiFlush();
-    std::vector<std::uint8_t> rgb;
-    rgb.reserve(static_cast<std::size_t>(width) * height * 3);
-    const auto* pixels = static_cast<const std::uint8_t*>(bits);
-    for (int i = 0; i < width * height; ++i) {
-      rgb.push_back(pixels[i * 4 + 2]);
-      rgb.push_back(pixels[i * 4 + 1]);
-      rgb.push_back(pixels[i * 4 + 0]);
+    if (BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY) != 0) {
+      GdiFlush();
+      picture.width = width;
+      picture.height = height;
+      picture.rgb.reserve(static_cast<std::size_t>(width) * height * 3);
+      const auto* pixels = static_cast<const std::uint8_t*>(bits);
+      for (int i = 0; i < width * height; ++i) {
+        picture.rgb.push_back(pixels[i * 4 + 2]);
+        picture.rgb.push_back(pixels[i * 4 + 1]);
+        picture.rgb.push_back(pixels[i * 4 + 0]);
+      }
     }
     SelectObject(memory, old);
     DeleteObject(bitmap);
-    ok = ok && WritePng(path, width, height, rgb);
   }
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
-  return ok;
+  return picture;
+}
+
+COLORREF Picture::At(int x, int y) const {
+  if (x < 0 || y < 0 || x >= width || y >= height) return CLR_INVALID;
+  const std::size_t i = (static_cast<std::size_t>(y) * width + x) * 3;
+  return RGB(rgb[i], rgb[i + 1], rgb[i + 2]);
+}
+
+bool SaveWindowPng(HWND window, const std::wstring& path) {
+  Picture picture = CaptureWindow(window);
+  return picture.width > 0 && WritePng(path, picture.width, picture.height, picture.rgb);
 }
 
 }  // namespace quorvane::windows::testing

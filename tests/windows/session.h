@@ -31,6 +31,7 @@ struct Session {
   ComPtr<IDTExtensibility2> extensibility;
   ComPtr<IRibbonExtensibility> ribbon_extensibility;
   std::unique_ptr<UiWatcher> watcher;
+  HWND main_window = nullptr;  // the host's main window (Application.Hwnd)
 };
 
 Session& TheSession();

@@ -1,5 +1,7 @@
 #include "ui_watcher.h"
 
+#include <algorithm>
+
 #include "windows/com_util.h"
 #include "windows/win32_ui.h"
 
@@ -43,8 +45,13 @@ std::string WindowText(HWND window) {
 }
 
 std::vector<std::string> ChildTexts(HWND window) {
+  // Controls are numbered in the order they were made; they are listed by that number, whichever
+  // lies above which.
+  std::vector<HWND> children = Children(window);
+  std::stable_sort(children.begin(), children.end(),
+                   [](HWND a, HWND b) { return GetDlgCtrlID(a) < GetDlgCtrlID(b); });
   std::vector<std::string> texts;
-  for (HWND child : Children(window)) texts.push_back(WindowText(child));
+  for (HWND child : children) texts.push_back(WindowText(child));
   return texts;
 }
 
