@@ -481,6 +481,16 @@ TEST_CASE("clear formatting gives every cell its fill back and removes the marks
   CHECK_EQ(counts[0], std::string("lblCount01= 0"));
 }
 
+// Presses "Compare Ranges"; the texts of the message boxes it showed.
+std::vector<std::string> CompareMessages() {
+  Session& s = TheSession();
+  s.watcher->TakeMessageBoxes();
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnCompare")}), S_OK);
+  std::vector<std::string> texts;
+  for (const SeenMessageBox& box : s.watcher->TakeMessageBoxes()) texts.push_back(box.text);
+  return texts;
+}
+
 // The host drops the error of a ribbon callback (unless the user asked to see add-in errors), so a
 // failing command shows its error itself.
 TEST_CASE(
@@ -489,18 +499,11 @@ TEST_CASE(
   Session& s = TheSession();
   auto* sheet = dynamic_cast<memhost::MemWorksheet*>(&s.host.Worksheets("Sheet1"));
   sheet->Protect(true);
-  s.watcher->TakeMessageBoxes();
   const std::size_t invalidations = s.ribbon->invalidated_controls.size();
-  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnCompare")}), S_OK);
   // The run's own clearing of earlier marks reports its failure with its own message and goes on;
   // the marking then fails, and ends the command.
-  std::vector<SeenMessageBox> boxes = s.watcher->TakeMessageBoxes();
-  CHECK_EQ(boxes.size(), 2u);
-  if (boxes.size() == 2) {
-    CHECK_EQ(boxes[0].text, std::string(analysis::kClearFailedMessage));
-    CHECK_EQ(boxes[1].text, std::string(memhost::kProtectedSheet));
-    CHECK_EQ(boxes[1].title, std::string("Quorvane"));
-  }
+  CHECK((CompareMessages() ==
+         std::vector<std::string>{analysis::kClearFailedMessage, memhost::kProtectedSheet}));
   CHECK(!s.host.status_bar().has_value());
   // What the run did before the failure stays: the count labels it invalidated, and no closing
   // invalidation of the buttons (the command ended at the failure).
@@ -645,13 +648,11 @@ TEST_CASE("a workbook closed and opened again: Set Range#1 takes the range, and 
   SetRanges(host::Area{1, 1, 12, 1}, host::Area{1, 3, 10, 3});
   s.app->CloseWorkbook("Book1.xlsx");
   s.app->OpenWorkbook("Book1.xlsx");
-  s.watcher->TakeMessageBoxes();
   SetRanges(host::Area{1, 1, 12, 1}, host::Area{1, 3, 10, 3});
   CHECK_EQ(EditBoxText("EditBox1"), std::string("[Book1.xlsx]Sheet1!$A$1:$A$12"));
   CHECK_EQ(EditBoxText("EditBox2"), std::string("[Book1.xlsx]Sheet1!$C$1:$C$10"));
   CHECK(CompareEnabled());
-  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnCompare")}), S_OK);
-  CHECK(s.watcher->TakeMessageBoxes().empty());
+  CHECK(CompareMessages().empty());
   DirectRun direct;
   CHECK(RibbonCounts(s.connect.Get()) == direct.Counts());
   CHECK(Describe(s.host).find("CmtNum") != std::string::npos);
@@ -696,13 +697,8 @@ TEST_CASE("a range on a deleted sheet or a closed workbook: Compare Ranges says 
   PickRanges(book.FindSheet("Jan")->Cells(host::Area{1, 1, 3, 1}),
              current.Cells(host::Area{1, 1, 2, 1}));
   s.app->DeleteSheet("Book1.xlsx", "Jan");
-  s.watcher->TakeMessageBoxes();
-  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnCompare")}), S_OK);
-  std::vector<SeenMessageBox> boxes = s.watcher->TakeMessageBoxes();
-  CHECK_EQ(boxes.size(), 1u);
-  if (!boxes.empty()) {
-    CHECK_EQ(boxes[0].text, std::string("The sheet \"Jan\" of \"Book1.xlsx\" has been deleted"));
-  }
+  CHECK((CompareMessages() ==
+         std::vector<std::string>{"The sheet \"Jan\" of \"Book1.xlsx\" has been deleted"}));
   CHECK(!s.host.status_bar().has_value());
 
   memhost::MemWorksheet& lists = s.host.AddWorkbook("Ledger.xlsx").AddSheet("Lists");
@@ -711,12 +707,8 @@ TEST_CASE("a range on a deleted sheet or a closed workbook: Compare Ranges says 
   PickRanges(current.Cells(host::Area{1, 1, 2, 1}), lists.Cells(host::Area{1, 1, 2, 1}));
   CHECK_EQ(EditBoxText("EditBox2"), std::string("[Ledger.xlsx]Lists!$A$1:$A$2"));
   s.app->CloseWorkbook("Ledger.xlsx");
-  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnCompare")}), S_OK);
-  boxes = s.watcher->TakeMessageBoxes();
-  CHECK_EQ(boxes.size(), 1u);
-  if (!boxes.empty()) {
-    CHECK_EQ(boxes[0].text, std::string("The workbook \"Ledger.xlsx\" has been closed"));
-  }
+  CHECK((CompareMessages() ==
+         std::vector<std::string>{"The workbook \"Ledger.xlsx\" has been closed"}));
   CHECK(!s.host.status_bar().has_value());
   CHECK(Untouched(current));
   SetRanges(host::Area{1, 1, 12, 1}, host::Area{1, 3, 10, 3});
@@ -770,16 +762,6 @@ void MouseAt(POINT point, bool click) {
   SendInput(click ? 3 : 1, inputs, sizeof(INPUT));
 }
 
-// Lets this thread's windows handle their messages until `done` holds (or three seconds pass).
-template <typename Done>
-bool PumpUntil(Done done) {
-  for (int i = 0; i < 300 && !done(); ++i) {
-    PumpMessages();
-    Sleep(10);
-  }
-  return done();
-}
-
 HWND ChildWithText(HWND window, const std::string& text) {
   HWND found = nullptr;
   for (HWND child = GetWindow(window, GW_CHILD); child != nullptr && found == nullptr;
@@ -812,15 +794,11 @@ TEST_CASE("results form: owned by the host's window, focused; Space, Enter and E
       focus_root = GetAncestor(GetFocus(), GA_ROOT);
       PressKey(key);
     });
-    s.watcher->TakeMessageBoxes();
-    CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnCompare")}), S_OK);
+    CHECK((CompareMessages() == std::vector<std::string>{"User Stopped"}));
     s.app->SetCallHook(nullptr);
     CHECK(sent);
     CHECK(owner != nullptr && owner == s.main_window);
     CHECK(focus_root != nullptr && focus_root == form);
-    std::vector<SeenMessageBox> boxes = s.watcher->TakeMessageBoxes();
-    CHECK_EQ(boxes.size(), 1u);
-    if (!boxes.empty()) CHECK_EQ(boxes[0].text, std::string("User Stopped"));
     CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnClearFormating")}), S_OK);
   }
 }

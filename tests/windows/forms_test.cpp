@@ -19,16 +19,6 @@ struct Owner : forms::AddInFormOwner {
   int hides = 0;
 };
 
-// Lets the form's thread handle its messages until `done` holds (or two seconds pass).
-template <typename Done>
-bool PumpUntil(Done done) {
-  for (int i = 0; i < 200 && !done(); ++i) {
-    PumpMessages();
-    Sleep(10);
-  }
-  return done();
-}
-
 TEST_CASE("frmAddIn: a modeless window sized for the screen, whose buttons work") {
   Session& s = TheSession();
   Win32FormsUi ui(GetModuleHandleW(nullptr));

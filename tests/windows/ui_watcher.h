@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "windows/win32_ui.h"
+
 namespace quorvane::windows::testing {
 
 struct SeenMessageBox {
@@ -52,6 +54,17 @@ class UiWatcher {
   bool press_done_ = false;
   std::thread thread_;
 };
+
+// Lets this thread's windows handle their messages until `done` holds (or three seconds pass);
+// whether it holds.
+template <typename Done>
+bool PumpUntil(Done done) {
+  for (int i = 0; i < 300 && !done(); ++i) {
+    PumpMessages();
+    Sleep(10);
+  }
+  return done();
+}
 
 // The caption of a window.
 std::string WindowText(HWND window);
