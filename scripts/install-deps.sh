@@ -50,6 +50,8 @@ test_packages=(
   wine64
   xvfb
   xauth
+  # Arial's metrics for Wine (Liberation Sans): the forms' captions wrap and size as on Windows.
+  fonts-liberation
 )
 
 packages=("${build_packages[@]}")
