@@ -166,6 +166,7 @@ std::string Range::Address(bool external) const {
 }
 
 Value Range::GetValue() const { return Parent().CellValue(row(), column()); }
+void Range::Select() const { Parent().SelectCells(area_); }
 std::string Range::Text() const { return Parent().CellText(row(), column()); }
 bool Range::RowHidden() const { return Parent().RowHidden(row()); }
 double Range::InteriorColor() const { return Parent().InteriorColor(row(), column()); }

@@ -1,9 +1,9 @@
 // A range of cells on one worksheet, as a cheap value.
 //
-// A Range names a worksheet and one or more rectangular areas on it; copying it copies a pointer and
-// four integers (areas beyond the first are shared, not copied). The worksheet belongs to the host
-// and must outlive every Range that names it. A default-constructed Range is "nothing": the host's
-// empty object reference. Using a member of nothing raises a HostError, as the host does.
+// A Range names a worksheet and one or more rectangular areas on it; copying it copies a pointer
+// and four integers (areas beyond the first are shared, not copied). The worksheet belongs to the
+// host and must outlive every Range that names it. A default-constructed Range is "nothing": the
+// host's empty object reference. Using a member of nothing raises a HostError, as the host does.
 //
 // Members that read or write one cell (Value, Text, Interior, Comment, Left, ...) act on the first
 // cell of the range, the top left cell of its first area; the callers use them on one-cell ranges.
@@ -96,6 +96,7 @@ class Range {
   void SetCommentText(const std::string& text) const;   // Comment.Text Text:=...
   void SetCommentVisible(bool visible) const;           // Comment.Visible
   void ClearComments() const;                           // every comment of the range
+  void Select() const;  // Range.Select (the first area); see Worksheet::SelectCells
   double Left() const;
   double Top() const;
   double Width() const;

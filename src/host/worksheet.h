@@ -59,6 +59,9 @@ class Worksheet {
   virtual std::string Name() = 0;
   virtual Workbook& Parent() = 0;
   virtual void Select() = 0;
+  // Range.Select on a block of this sheet: it becomes the host's selection. The host selects cells
+  // only on the active sheet of the active workbook and raises a HostError otherwise.
+  virtual void SelectCells(const Area& area) = 0;
   // The smallest block holding every cell with a value, a comment or a fill; $A$1 for an empty
   // sheet, as the host reports it.
   virtual Range UsedRange() = 0;

@@ -219,6 +219,7 @@ const char* CallName(Call call) {
       "Worksheet.Name",
       "Worksheet.Parent",
       "Worksheet.Select",
+      "Range.Select",
       "UsedRange",
       "Value",
       "Text",
@@ -316,6 +317,14 @@ void MemWorksheet::Select() {
   if (host_.active_book_ != &book_)
     throw host::HostError("Select method of Worksheet class failed");
   book_.active_sheet_ = this;
+}
+
+void MemWorksheet::SelectCells(const host::Area& area) {
+  host_.calls_.Add(Call::kRangeSelect);
+  if (host_.active_book_ != &book_ || book_.active_sheet_ != this) {
+    throw host::HostError("Select method of Range class failed");
+  }
+  host_.selection_ = host::Range(this, area);
 }
 
 host::Range MemWorksheet::UsedRange() {

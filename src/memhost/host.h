@@ -57,6 +57,7 @@ enum class Call : int {
   kSheetName,
   kSheetParent,
   kSheetSelect,
+  kRangeSelect,
   kUsedRange,
   kValue,
   kText,
@@ -122,6 +123,7 @@ class MemWorksheet : public host::Worksheet {
   std::string Name() override;
   host::Workbook& Parent() override;
   void Select() override;
+  void SelectCells(const host::Area& area) override;
   host::Range UsedRange() override;
   host::Value CellValue(int row, int column) override;
   std::string CellText(int row, int column) override;

@@ -444,6 +444,10 @@ host::Workbook& ComWorksheet::Parent() { return book_; }
 
 void ComWorksheet::Select() { Member("Select"); }
 
+void ComWorksheet::SelectCells(const host::Area& area) {
+  app_.Call(RangeObject(host::Range(this, area)).Get(), kRange, "Select");
+}
+
 host::Range ComWorksheet::UsedRange() {
   ComPtr<IDispatch> used = ToObject(Member("UsedRange"));
   return host::Range(this, AreasOf(ToText(app_.Get(used.Get(), kRange, "Address"))));

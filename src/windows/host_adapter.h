@@ -44,6 +44,7 @@ class ComWorksheet : public host::Worksheet {
   std::string Name() override;
   host::Workbook& Parent() override;
   void Select() override;
+  void SelectCells(const host::Area& area) override;
   host::Range UsedRange() override;
   host::Value CellValue(int row, int column) override;
   std::string CellText(int row, int column) override;

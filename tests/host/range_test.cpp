@@ -31,6 +31,7 @@ class FakeSheet : public Worksheet {
   std::string Name() override { return name_; }
   Workbook& Parent() override { return book_; }
   void Select() override {}
+  void SelectCells(const Area&) override {}
   Range UsedRange() override { return {}; }
   Value CellValue(int, int) override { return {}; }
   std::string CellText(int, int) override { return ""; }

@@ -229,5 +229,19 @@ TEST_F(HostTest, EveryInterfaceCallIsCountedAndSetUpIsNot) {
   EXPECT_STREQ(CallName(Call::kShapeFormat), "Shape format");
 }
 
+TEST_F(HostTest, CellsAreSelectedOnlyOnTheActiveSheetOfTheActiveWorkbook) {
+  sheet1_.Ref("B2").Select();
+  EXPECT_EQ(host_.Selection().Address(true), "[Book1.xlsx]Sheet1!$B$2");
+  EXPECT_HOST_ERROR(data_.Ref("C3").Select(), "Select method of Range class failed");
+  EXPECT_HOST_ERROR(other_sheet_.Ref("C3").Select(), "Select method of Range class failed");
+  EXPECT_EQ(host_.Selection().Address(true), "[Book1.xlsx]Sheet1!$B$2");
+  // Activating the workbook, then selecting the sheet, lets its cells be selected.
+  other_.Activate();
+  other_sheet_.Select();
+  other_sheet_.Ref("C3:D4").Select();
+  EXPECT_TRUE(host_.Selection() == other_sheet_.Ref("C3:D4"));
+  EXPECT_EQ(host_.calls().count(Call::kRangeSelect), 4u);
+}
+
 }  // namespace
 }  // namespace quorvane::memhost

@@ -72,6 +72,7 @@ class FaultyWorksheet : public host::Worksheet {
   std::string Name() override;
   host::Workbook& Parent() override;
   void Select() override;
+  void SelectCells(const host::Area& area) override;
   host::Range UsedRange() override;
   host::Value CellValue(int r, int c) override;
   std::string CellText(int r, int c) override;
@@ -348,6 +349,10 @@ inline host::Workbook& FaultyWorksheet::Parent() {
 inline void FaultyWorksheet::Select() {
   app_.Tick(Call::kSheetSelect);
   inner_.Select();
+}
+inline void FaultyWorksheet::SelectCells(const host::Area& area) {
+  app_.Tick(Call::kRangeSelect);
+  inner_.SelectCells(area);
 }
 inline host::Range FaultyWorksheet::UsedRange() {
   app_.Tick(Call::kUsedRange);

@@ -141,6 +141,10 @@ class FakeRange : public Part {
       range_.AddComment();
       return Hand(new Comment(app_, range_));
     });
+    Member("Select", [this](DispCall&) {
+      range_.Select();
+      return Variant();
+    });
     Member("ClearComments", [this](DispCall&) {
       range_.ClearComments();
       return Variant();
