@@ -119,6 +119,7 @@ class MatchingRun {
     start_ = app_.Now();
     state_.notices.clear();
     state_.notice_number = 0;
+    state_.notice_cells.clear();
     analysis::ResetCounts(state_);
     // The clearing reports its own failures; the run goes on whatever it reported.
     analysis::Clearformats(state_, range1, range2);
@@ -176,6 +177,7 @@ class MatchingRun {
     ++state_.notice_number;
     if (!state_.notices.empty()) state_.notices += "\n";
     state_.notices += std::to_string(state_.notice_number) + ") " + cell.Address(true) + what;
+    state_.notice_cells.push_back(cell);
     if (state_.watcher != nullptr) state_.watcher->Noticed(cell, kind);
   }
 

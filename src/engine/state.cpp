@@ -2,6 +2,7 @@
 
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "host/error.h"
 
@@ -77,6 +78,28 @@ std::int16_t Counters::operator[](Counter counter) const {
 host::Application& AddinState::app() const {
   if (oApp == nullptr) throw host::HostError(host::kObjectNotSet);
   return *oApp;
+}
+
+std::vector<NoticeLine> NoticeLines(const AddinState& state) {
+  std::vector<NoticeLine> lines;
+  if (state.notices.empty()) return lines;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t end = state.notices.find('\n', start);
+    NoticeLine line;
+    line.text = state.notices.substr(start, end == std::string::npos ? end : end - start);
+    if (lines.size() < state.notice_cells.size()) line.cell = state.notice_cells[lines.size()];
+    lines.push_back(std::move(line));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return lines;
+}
+
+void ClearNotices(AddinState& state) {
+  state.notices.clear();
+  state.notice_number = 0;
+  state.notice_cells.clear();
 }
 
 void SetCounter(AddinState& state, Counter counter, std::int16_t value) {

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/application.h"
 #include "host/range.h"
@@ -138,6 +139,8 @@ struct AddinState {
   // line, and the running number of the last one.
   std::string notices;
   std::int16_t notice_number = 0;
+  // The cell of each notice line, in the same order.
+  std::vector<host::Range> notice_cells;
 
   // Ports; any may be absent, then nothing is shown.
   RibbonRefresh* ribbon = nullptr;
@@ -146,6 +149,18 @@ struct AddinState {
 
   host::Application& app() const;  // oApp, or a HostError when no application is held
 };
+
+// One line of the notices of the last comparison run and the cell it is about (nothing when the
+// state holds no cell for the line).
+struct NoticeLine {
+  std::string text;
+  host::Range cell;
+};
+// The notices of the last run, line by line, each with its cell; none when the run gathered none.
+std::vector<NoticeLine> NoticeLines(const AddinState& state);
+
+// Forgets the notices of the last run.
+void ClearNotices(AddinState& state);
 
 // Sets a counter, then the results form's label, to the value.
 void SetCounter(AddinState& state, Counter counter, std::int16_t value);
