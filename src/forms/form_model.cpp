@@ -24,6 +24,28 @@ std::string FormModel::CaptionOf(std::string_view control_name) const {
   return control ? control->caption : std::string();
 }
 
+void FormModel::ClickLine(std::string_view, std::size_t) {}
+
+void FormModel::PutControl(FormControl control) {
+  for (FormControl& existing : controls_) {
+    if (existing.name == control.name) {
+      existing = std::move(control);
+      return;
+    }
+  }
+  controls_.push_back(std::move(control));
+}
+
+bool FormModel::RemoveControl(std::string_view control_name) {
+  for (auto it = controls_.begin(); it != controls_.end(); ++it) {
+    if (it->name == control_name) {
+      controls_.erase(it);
+      return true;
+    }
+  }
+  return false;
+}
+
 const FormControl* FormModel::SetControlCaption(std::string_view control_name,
                                                 std::string caption) {
   for (FormControl& control : controls_) {

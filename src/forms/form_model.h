@@ -6,13 +6,15 @@
 // area. A form model is owned by the add-in's library and used on the host's user-interface thread.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace quorvane::forms {
 
-enum class ControlKind { kLabel, kImage, kButton };
+// A list shows lines of text, one above the other, that the user can only pick, not change.
+enum class ControlKind { kLabel, kImage, kButton, kList };
 enum class Alignment { kLeft, kCenter };
 
 struct Font {
@@ -35,10 +37,12 @@ struct FormControl {
   bool white_background = false;
   std::string tip{};      // tool tip, if any
   std::string picture{};  // for an image: the name of the picture the front end draws
-  bool link = false;    // a label that opens a web page when clicked
+  bool link = false;      // a label that opens a web page when clicked
   // A button that Enter (default) or Esc (cancel) presses while the form has the focus.
   bool default_button = false;
   bool cancel_button = false;
+  std::vector<std::string> lines{};  // for a list: its lines, top to bottom
+  double line_height = 0;            // for a list: the height of each line
 };
 
 class FormModel {
@@ -62,11 +66,19 @@ class FormModel {
 
   // A click on the control of that name, as the front end reports it. Unknown names do nothing.
   virtual void Click(std::string_view control_name) = 0;
+  // A click on a line of the list of that name, counted from 0. Unknown names and lines do nothing.
+  virtual void ClickLine(std::string_view control_name, std::size_t line);
 
  protected:
   // Changes a control's caption; returns the control, or nullptr when there is none.
   const FormControl* SetControlCaption(std::string_view control_name, std::string caption);
   void set_visible(bool visible) { visible_ = visible; }
+  // Layout changes; the form tells its front end afterwards.
+  void set_height(double height) { height_ = height; }
+  // Puts the control last, or in the place of the control of its name.
+  void PutControl(FormControl control);
+  // Removes the control of that name; returns whether there was one.
+  bool RemoveControl(std::string_view control_name);
 
  private:
   std::string name_;

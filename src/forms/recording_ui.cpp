@@ -18,6 +18,8 @@ void RecordingUi::SetFocus(FormModel& form) { Record("SetFocus", form); }
 void RecordingUi::Hide(FormModel& form) { Record("Hide", form); }
 void RecordingUi::Unload(FormModel& form) { Record("Unload", form); }
 
+void RecordingUi::LayoutChanged(FormModel& form) { Record("Layout", form); }
+
 void RecordingUi::CaptionChanged(FormModel& form, const FormControl& control) {
   if (record_captions_) {
     events_.push_back("Caption " + form.name() + "." + control.name + "=" + control.caption);

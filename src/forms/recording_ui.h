@@ -25,14 +25,15 @@ class RecordingUi : public FormsUi {
   void Hide(FormModel& form) override;
   void Unload(FormModel& form) override;
   void CaptionChanged(FormModel& form, const FormControl& control) override;
+  void LayoutChanged(FormModel& form) override;  // "Layout <form>"
   void MsgBox(const std::string& text, host::MessageIcon icon) override;
 
   const std::vector<std::string>& events() const { return events_; }
   const std::vector<RecordedMessage>& messages() const { return messages_; }
   // Whether caption changes are recorded as events (off by default: a run changes many labels).
   void set_record_captions(bool on) { record_captions_ = on; }
-  // Makes every call of this action ("Show", "SetFocus", "Hide", "Unload") on this form raise a
-  // HostError with the description; an empty action fails nothing.
+  // Makes every call of this action ("Show", "SetFocus", "Hide", "Unload", "Layout") on this form
+  // raise a HostError with the description; an empty action fails nothing.
   void FailOn(std::string action, std::string form_name, std::string description);
   void Clear();
 

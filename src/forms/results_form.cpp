@@ -1,10 +1,12 @@
 #include "forms/results_form.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 #include <vector>
 
 #include "analysis/clearing.h"
+#include "host/worksheet.h"
 
 namespace quorvane::forms {
 namespace {
@@ -32,6 +34,12 @@ constexpr double kHeaderTop = 41.25;
 constexpr double kRow1Top = 76.5;
 constexpr double kRow2Top = 100.5;
 constexpr double kValueHeight = 15;
+// The notice list: 2.25 points under the "Stop" button, from the row labels' left edge to the
+// button's right edge; its frame takes 1.5 points above and below its lines.
+constexpr double kListLeft = 12;
+constexpr double kListTop = 124.5;
+constexpr double kListWidth = 372.75 + 41.25 - kListLeft;
+constexpr double kListFrame = 3;
 
 std::vector<FormControl> Layout() {
   std::vector<FormControl> controls;
@@ -101,7 +109,7 @@ std::vector<FormControl> Layout() {
 }  // namespace
 
 ResultsForm::ResultsForm(engine::AddinState& state, FormsUi& ui)
-    : FormModel(kName, "Result of Comparison", 417, 127.5, Layout()), state_(state), ui_(ui) {}
+    : FormModel(kName, "Result of Comparison", kWidth, kHeight, Layout()), state_(state), ui_(ui) {}
 
 void ResultsForm::EnsureLoaded() {
   // Loading resets the counts, and the reset writes the labels back into this form: the flag keeps
@@ -138,6 +146,44 @@ void ResultsForm::Hide() {
 void ResultsForm::Click(std::string_view control_name) {
   EnsureLoaded();
   if (control_name == kStopButton && state_.bStop == engine::kFalse) state_.bStop = engine::kTrue;
+}
+
+void ResultsForm::ShowNotices() { SetNotices(engine::NoticeLines(state_)); }
+
+void ResultsForm::ClearNotices() { SetNotices({}); }
+
+void ResultsForm::SetNotices(std::vector<engine::NoticeLine> notices) {
+  if (notices.empty() && Find(kNoticeList) == nullptr) return;
+  notice_cells_.clear();
+  if (notices.empty()) {
+    RemoveControl(kNoticeList);
+    set_height(kHeight);
+  } else {
+    // Under the row labels and the "Stop" button, as wide as from the row labels' left edge to the
+    // button's right edge; the form grows by exactly the list's height.
+    FormControl list{kNoticeList, ControlKind::kList, "", kListLeft, kListTop, kListWidth, 0};
+    const std::size_t rows = std::min(notices.size(), kNoticeRowsShown);
+    list.line_height = kNoticeLineHeight;
+    list.height = static_cast<double>(rows) * kNoticeLineHeight + kListFrame;
+    for (engine::NoticeLine& notice : notices) {
+      list.lines.push_back(std::move(notice.text));
+      notice_cells_.push_back(notice.cell);
+    }
+    set_height(kHeight + list.height);
+    PutControl(std::move(list));
+  }
+  ui_.LayoutChanged(*this);
+}
+
+void ResultsForm::ClickLine(std::string_view control_name, std::size_t line) {
+  EnsureLoaded();
+  if (control_name != kNoticeList || line >= notice_cells_.size()) return;
+  const host::Range& cell = notice_cells_[line];
+  if (cell.is_nothing()) return;
+  host::Worksheet& sheet = cell.Parent();
+  sheet.Parent().Activate();
+  sheet.Select();
+  cell.Select();
 }
 
 void ResultsForm::SetCaption(std::string_view label, const std::string& caption) {

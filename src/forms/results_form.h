@@ -1,4 +1,5 @@
-// frmVNT, the results form: the twelve result counters of a comparison and the "Stop" button.
+// frmVNT, the results form: the twelve result counters of a comparison and the "Stop" button, and
+// under them, after a comparison that gathered notices, the list of those notices.
 //
 // One instance per loaded library, created with the library and loaded when it is first touched
 // (shown, focused, hidden, a label set or the button clicked). Loading resets the twelve counters
@@ -9,6 +10,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/state.h"
 #include "forms/form_model.h"
@@ -20,6 +22,13 @@ class ResultsForm : public FormModel, public engine::ResultsLabels {
  public:
   static constexpr const char* kName = "frmVNT";
   static constexpr const char* kStopButton = "Command1";
+  static constexpr const char* kNoticeList = "lstNotices";
+  // The client area without the notice list, in points.
+  static constexpr double kWidth = 417;
+  static constexpr double kHeight = 127.5;
+  // The notice list: its lines' height and the most lines it shows without scrolling.
+  static constexpr double kNoticeLineHeight = 9.75;
+  static constexpr std::size_t kNoticeRowsShown = 8;
 
   // `state` and `ui` must outlive the form.
   ResultsForm(engine::AddinState& state, FormsUi& ui);
@@ -32,16 +41,29 @@ class ResultsForm : public FormModel, public engine::ResultsLabels {
   // "Command1" ("Stop"): asks the running comparison to stop.
   void Click(std::string_view control_name) override;
 
+  // Shows the notices of the state's last comparison under the counters, a read-only list of their
+  // lines as the comparison worded them, and makes the form taller by the list's height; without
+  // notices the form has no list and its own size.
+  void ShowNotices();
+  // Takes the notice list away.
+  void ClearNotices();
+  bool has_notices() const { return !notice_cells_.empty(); }
+  // A line of the notice list: activates the workbook of its cell, selects its sheet, then the
+  // cell. Host errors (a workbook closed since) pass to the caller.
+  void ClickLine(std::string_view control_name, std::size_t line) override;
+
   // engine::ResultsLabels
   void SetCaption(std::string_view label, const std::string& caption) override;
 
  private:
   void EnsureLoaded();
+  void SetNotices(std::vector<engine::NoticeLine> notices);
 
   engine::AddinState& state_;
   FormsUi& ui_;
   bool loaded_ = false;
   bool loading_ = false;
+  std::vector<host::Range> notice_cells_;  // the cell of each line of the list
 };
 
 }  // namespace quorvane::forms

@@ -25,6 +25,9 @@ class FormsUi {
   virtual void Unload(FormModel& form) = 0;
   // A control's caption changed (the form need not be visible).
   virtual void CaptionChanged(FormModel& form, const FormControl& control) = 0;
+  // The form's size or its list of controls changed (the form need not be visible); a window that
+  // shows it takes the new layout and keeps its place on the screen and its visibility.
+  virtual void LayoutChanged(FormModel& form) = 0;
   // A message box of the add-in's own, for the moments when no host application is held to show
   // one (OK button only, no title).
   virtual void MsgBox(const std::string& text, host::MessageIcon icon) = 0;

@@ -10,13 +10,19 @@ namespace {
 void CompareRanges(CommandContext& context) {
   engine::AddinState& state = context.state;
   ComparisonGuard guard(context.comparison_running);
+  // The notices shown are this run's only: a run refused before it starts has none.
+  engine::ClearNotices(state);
+  context.results_form.ClearNotices();
   context.results_form.Show();
   context.results_form.SetFocus();
   state.app().SetStatusBar(kStatusInProgress);
   // The driver may replace either range; the slots take back what it leaves.
   engine::processform(state, state.oRange1, state.oRange2);
   state.app().ResetStatusBar();
-  context.results_form.Hide();
+  // A run that gathered notices leaves the form open on their list, for the user to go through
+  // the cells; its close box hides it.
+  context.results_form.ShowNotices();
+  if (!context.results_form.has_notices()) context.results_form.Hide();
 }
 
 void ClearFormatting(CommandContext& context) {

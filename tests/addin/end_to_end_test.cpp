@@ -107,5 +107,49 @@ TEST(EndToEnd, StartSetRangesCompareReadLabelsAndClear) {
   EXPECT_TRUE(h.ui.messages().empty());
 }
 
+// A comparison that gathers notices leaves the results form up on their list; the next one starts
+// without the list, and one refused before it runs shows none of the old notices.
+TEST(EndToEnd, NoticesKeepTheResultsFormOpenOnTheirListUntilTheNextRun) {
+  Harness h;
+  memhost::MemWorksheet& sheet = h.host.AddWorkbook("Book1.xlsx").AddSheet("Sheet1");
+  sheet.Put(1, 1, Value::Text("12.50"));
+  sheet.Put(1, 2, Value::Number(12.5));
+  h.StartUp();
+  h.AnswerInputBoxes({sheet.Ref("A1:A2"), sheet.Ref("B1:B2")});
+  h.Press("btnRange1");
+  h.Press("btnRange2");
+
+  h.ui.Clear();
+  h.Press("btnCompare");
+  EXPECT_EQ(h.ui.events(),
+            (std::vector<std::string>{"Show frmVNT", "SetFocus frmVNT", "Layout frmVNT"}));
+  EXPECT_TRUE(h.library.frmVNT.visible());
+  const forms::FormControl* list = h.library.frmVNT.Find(forms::ResultsForm::kNoticeList);
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->lines, (std::vector<std::string>{
+                             "1) [Book1.xlsx]Sheet1!$A$1 is text but probably should be number."}));
+
+  // The same lists without the text amount: the list goes when the run starts, and the form hides.
+  sheet.Put(1, 1, Value::Number(12.5));
+  h.ui.Clear();
+  h.Press("btnCompare");
+  EXPECT_EQ(h.ui.events(), (std::vector<std::string>{"Layout frmVNT", "Show frmVNT",
+                                                     "SetFocus frmVNT", "Hide frmVNT"}));
+  EXPECT_FALSE(h.library.frmVNT.visible());
+
+  // Notices again, then a run refused for its size: it shows no notice of the run before.
+  sheet.Put(1, 1, Value::Text("12.50"));
+  h.Press("btnCompare");
+  ASSERT_TRUE(h.library.frmVNT.has_notices());
+  for (int row = 1; row <= 10001; ++row) sheet.Put(row, 3, Value::Number(row));
+  h.AnswerInputBoxes({sheet.Ref("C1:C10001")});
+  h.Press("btnRange1");
+  h.Press("btnCompare");
+  ASSERT_EQ(h.host.messages().size(), 1u);
+  EXPECT_FALSE(h.library.frmVNT.has_notices());
+  EXPECT_EQ(h.library.frmVNT.Find(forms::ResultsForm::kNoticeList), nullptr);
+  EXPECT_FALSE(h.library.frmVNT.visible());
+}
+
 }  // namespace
 }  // namespace quorvane::testing
