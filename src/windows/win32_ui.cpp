@@ -2,7 +2,9 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "host/error.h"
@@ -18,8 +20,12 @@ constexpr double kDefaultFontSize = 8.25;
 // The smallest size a caption is shrunk to so that it fits its label.
 constexpr double kSmallestFontSize = 6;
 constexpr UINT_PTR kButtonSubclass = 1;
+constexpr UINT_PTR kListSubclass = 2;
 // Posted to a form by a click of one of its controls (the control's id in wParam).
 constexpr UINT kClickMessage = WM_APP + 1;
+// Posted to a form by a click of a line of one of its lists (the list's id in wParam, the line in
+// lParam).
+constexpr UINT kLineClickMessage = WM_APP + 2;
 
 int Dpi() {
   HDC screen = GetDC(nullptr);
@@ -49,6 +55,29 @@ bool Fits(HFONT font, const std::wstring& caption, UINT format, int width, int h
   ReleaseDC(nullptr, screen);
   // A word wider than the box widens the measured box.
   return box.right <= width && box.bottom <= height;
+}
+
+// Puts the list's lines into its list box, each at the list's line height, and lets it scroll
+// sideways as far as its widest line.
+void FillList(HWND list, const forms::FormControl& control, int dpi) {
+  if (control.line_height > 0) {
+    SendMessageW(list, LB_SETITEMHEIGHT, 0, Pixels(control.line_height, dpi));
+  }
+  HDC screen = GetDC(list);
+  HGDIOBJ old = SelectObject(screen, reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0)));
+  LONG widest = 0;
+  for (const std::string& line : control.lines) {
+    const std::wstring text = Widen(line);
+    SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    SIZE size{};
+    if (GetTextExtentPoint32W(screen, text.c_str(), static_cast<int>(text.size()), &size)) {
+      widest = std::max(widest, size.cx);
+    }
+  }
+  SelectObject(screen, old);
+  ReleaseDC(list, screen);
+  // A little room after the widest line, as the list box leaves before the first.
+  SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest + 6), 0);
 }
 
 }  // namespace
@@ -127,6 +156,45 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpara
   return DefSubclassProc(hwnd, message, wparam, lparam);
 }
 
+// Lists: a click on the line that is already picked reports that line again (the list itself
+// reports only a change of line); Enter and Esc press the form's default and cancel buttons.
+LRESULT CALLBACK ListProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                          DWORD_PTR data) {
+  auto* window = reinterpret_cast<Win32FormsUi::Window*>(data);
+  if (message == WM_KEYDOWN && (wparam == VK_RETURN || wparam == VK_ESCAPE)) {
+    if (HWND button = window->ButtonForKey(wparam, false)) {
+      window->Press(button);
+      return 0;
+    }
+  }
+  // The second click of a quick pair comes as a double click.
+  if (message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK) {
+    const LRESULT picked = SendMessageW(hwnd, LB_GETCURSEL, 0, 0);
+    const LRESULT under = SendMessageW(hwnd, LB_ITEMFROMPOINT, 0, lparam);
+    const LRESULT result = DefSubclassProc(hwnd, message, wparam, lparam);
+    if (picked != LB_ERR && HIWORD(under) == 0 && LOWORD(under) == picked) {
+      PostMessageW(window->hwnd, kLineClickMessage, GetDlgCtrlID(hwnd), picked);
+    }
+    return result;
+  }
+  if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, ListProc, kListSubclass);
+  return DefSubclassProc(hwnd, message, wparam, lparam);
+}
+
+// Runs a click of the form's model; nothing may leave a window procedure, so a failing click is
+// reported as the host would. The click may unload the form: nothing of the window is touched
+// after it.
+template <typename F>
+void RunClick(F&& click) {
+  try {
+    click();
+  } catch (const host::HostError& error) {
+    ShowMessageBox(error.description(), host::MessageIcon::kNone);
+  } catch (...) {
+    ShowMessageBox("Unexpected error", host::MessageIcon::kNone);
+  }
+}
+
 LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   auto* window = reinterpret_cast<Win32FormsUi::Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (window != nullptr) {
@@ -140,20 +208,27 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
           PostMessageW(hwnd, kClickMessage, LOWORD(wparam), 0);
           return 0;
         }
+        if (code == LBN_SELCHANGE && window->names.count(LOWORD(wparam)) > 0) {
+          const LRESULT line = SendMessageW(reinterpret_cast<HWND>(lparam), LB_GETCURSEL, 0, 0);
+          if (line != LB_ERR) PostMessageW(hwnd, kLineClickMessage, LOWORD(wparam), line);
+          return 0;
+        }
         break;
       }
       case kClickMessage: {
         auto found = window->names.find(static_cast<int>(wparam));
         if (found == window->names.end()) return 0;
-        // Nothing may leave a window procedure: a failing click is reported as the host would.
-        // The click may unload the form: nothing of the window is touched after it.
-        try {
-          window->form->Click(found->second);
-        } catch (const host::HostError& error) {
-          ShowMessageBox(error.description(), host::MessageIcon::kNone);
-        } catch (...) {
-          ShowMessageBox("Unexpected error", host::MessageIcon::kNone);
-        }
+        forms::FormModel* form = window->form;
+        const std::string name = found->second;
+        RunClick([&] { form->Click(name); });
+        return 0;
+      }
+      case kLineClickMessage: {
+        auto found = window->names.find(static_cast<int>(wparam));
+        if (found == window->names.end()) return 0;
+        forms::FormModel* form = window->form;
+        const std::string name = found->second;
+        RunClick([&] { form->ClickLine(name, static_cast<std::size_t>(lparam)); });
         return 0;
       }
       case WM_KEYDOWN:
@@ -280,6 +355,7 @@ HWND Win32FormsUi::Build(forms::FormModel& form, HWND owner) {
     const int control_width = Pixels(control.left + control.width, dpi) - left;
     const int control_height = Pixels(control.top + control.height, dpi) - top;
     HBITMAP picture = nullptr;
+    DWORD control_ex_style = 0;
     switch (control.kind) {
       case forms::ControlKind::kButton:
         control_class = L"BUTTON";
@@ -296,11 +372,16 @@ HWND Win32FormsUi::Build(forms::FormModel& form, HWND owner) {
       case forms::ControlKind::kLabel:
         control_style |= SS_NOTIFY | (text_format == DT_CENTER ? SS_CENTER : SS_LEFT);
         break;
+      case forms::ControlKind::kList:
+        control_class = L"LISTBOX";
+        control_style |= LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP;
+        control_ex_style = WS_EX_CLIENTEDGE;
+        break;
     }
-    HWND child =
-        CreateWindowExW(0, control_class, picture != nullptr ? L"" : Widen(control.caption).c_str(),
-                        control_style, left, top, control_width, control_height, hwnd,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
+    HWND child = CreateWindowExW(
+        control_ex_style, control_class, picture != nullptr ? L"" : Widen(control.caption).c_str(),
+        control_style, left, top, control_width, control_height, hwnd,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
     if (child == nullptr) {
       if (picture != nullptr) DeleteObject(picture);
       continue;
@@ -321,6 +402,10 @@ HWND Win32FormsUi::Build(forms::FormModel& form, HWND owner) {
       if (window->first_tab_stop == nullptr) window->first_tab_stop = child;
       if (control.default_button) window->default_button = child;
       if (control.cancel_button) window->cancel_button = child;
+    }
+    if (control.kind == forms::ControlKind::kList) {
+      FillList(child, control, dpi);
+      SetWindowSubclass(child, ListProc, kListSubclass, reinterpret_cast<DWORD_PTR>(window.get()));
     }
     if (control.link) window->links.push_back(child);
     if (!control.tip.empty()) {
@@ -382,6 +467,25 @@ void Win32FormsUi::CaptionChanged(forms::FormModel& form, const forms::FormContr
   if (child == found->second->controls.end()) return;
   SetWindowTextW(child->second, Widen(control.caption).c_str());
   UpdateWindow(child->second);
+}
+
+void Win32FormsUi::LayoutChanged(forms::FormModel& form) {
+  auto found = windows_.find(&form);
+  if (found == windows_.end()) return;
+  const HWND old = found->second->hwnd;
+  RECT place{};
+  GetWindowRect(old, &place);
+  const bool visible = IsWindowVisible(old) != FALSE;
+  const bool active = GetActiveWindow() == old;
+  const HWND owner = GetWindow(old, GW_OWNER);
+  windows_.erase(found);
+  const HWND hwnd = Build(form, owner);
+  SetWindowPos(hwnd, nullptr, place.left, place.top, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  if (!visible) return;
+  ShowWindow(hwnd, active ? SW_SHOW : SW_SHOWNOACTIVATE);
+  UpdateWindow(hwnd);
+  if (active) SetFocus(form);
 }
 
 void Win32FormsUi::MsgBox(const std::string& text, host::MessageIcon icon) {

@@ -27,11 +27,13 @@ void ShowMessageBox(const std::string& text, host::MessageIcon icon);
 void PumpMessages();
 
 // The forms as windows. Each control is a child window, laid over the earlier ones in the order of
-// the form's list; a label's caption takes the largest font size, down from its own, at which it
-// wraps within the label; an image shows the picture of that name from the module's bitmap
-// resources, at the control's size; a tip shows over its control; Enter and Esc press the default
-// and cancel buttons, and Space too when the form itself has the focus. Windows are made on the
-// host's user-interface thread and live until the form is unloaded or the user interface goes.
+// the form's list; a list shows its lines in a list box, a click on a line (or moving to it with
+// the keys) reported as a click of that line; a label's caption takes the largest font size, down
+// from its own, at which it wraps within the label; an image shows the picture of that name from
+// the module's bitmap resources, at the control's size; a tip shows over its control; Enter and Esc
+// press the default and cancel buttons, and Space too when the form itself has the focus. Windows
+// are made on the host's user-interface thread and live until the form is unloaded or the user
+// interface goes.
 class Win32FormsUi : public forms::FormsUi {
  public:
   // `instance` holds the window class and the pictures.
@@ -45,6 +47,8 @@ class Win32FormsUi : public forms::FormsUi {
   void Hide(forms::FormModel& form) override;
   void Unload(forms::FormModel& form) override;
   void CaptionChanged(forms::FormModel& form, const forms::FormControl& control) override;
+  // Builds the form's window afresh at its old place, shown and active as the old one was.
+  void LayoutChanged(forms::FormModel& form) override;
   void MsgBox(const std::string& text, host::MessageIcon icon) override;
 
   // Where the forms' owner window comes from (the host's main window): asked when a form is shown;

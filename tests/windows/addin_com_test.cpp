@@ -925,6 +925,131 @@ TEST_CASE("About: the logo drawn, the link's tip on hover, a real click opens th
   }
 }
 
+// Answers the range input boxes with these ranges, then presses "Set Range#1" and "Set Range#2".
+void SetRanges(const host::Range& range1, const host::Range& range2) {
+  Session& s = TheSession();
+  s.host.SetInputBoxHandler([range1, range2](const memhost::InputBoxRequest& request) {
+    return std::optional<host::Range>(request.title.find('1') != std::string::npos ? range1
+                                                                                   : range2);
+  });
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnRange1")}), S_OK);
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnRange2")}), S_OK);
+}
+
+// The lines of a list box.
+std::vector<std::string> ListLines(HWND list) {
+  std::vector<std::string> lines;
+  const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    std::vector<wchar_t> text(static_cast<std::size_t>(SendMessageW(list, LB_GETTEXTLEN, i, 0)) +
+                              1);
+    SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+    lines.push_back(Narrow(std::wstring_view(text.data())));
+  }
+  return lines;
+}
+
+// The external address of the host's selection; empty when nothing is selected.
+std::string SelectionText() {
+  const host::Range selection = TheSession().host.Selection();
+  return selection ? selection.Address(true) : std::string();
+}
+
+// Clicks the middle of a line of a list box with the mouse, as the user does.
+void ClickListLine(HWND list, int line) {
+  RECT item{};
+  SendMessageW(list, LB_GETITEMRECT, line, reinterpret_cast<LPARAM>(&item));
+  POINT middle{(item.left + item.right) / 2, (item.top + item.bottom) / 2};
+  ClientToScreen(list, &middle);
+  CHECK(WindowFromPoint(middle) == list);
+  MouseAt(middle, true);
+}
+
+TEST_CASE("results form: the notices listed under the counters; a click selects the cell") {
+  Session& s = TheSession();
+  // A statement whose amount was typed as text, beside an error cell, in a workbook of its own.
+  memhost::MemWorkbook& book = s.host.AddWorkbook("Statement.xlsx");
+  memhost::MemWorksheet& bank = book.AddSheet("Bank");
+  bank.Put(1, 1, host::Value::Number(10));
+  bank.Put(2, 1, host::Value::Text("12.50"));
+  bank.Put(3, 1, host::Value::Error(host::CellError::kNA));
+  memhost::MemWorksheet& ledger = book.AddSheet("Ledger");
+  ledger.Put(1, 2, host::Value::Number(10));
+  ledger.Put(2, 2, host::Value::Number(12.5));
+  SetRanges(bank.Ref("A1:A3"), ledger.Ref("B1:B2"));
+  s.host.Workbooks("Book1.xlsx").Activate();
+  // An error cell is a notice when cells that are not numbers are compared too.
+  Variant pressed;
+  CHECK_HR(CallByName(s.connect.Get(), L"GetPressed", {Control("chkCompareNum")}, &pressed), S_OK);
+  const bool numbers_only = V_BOOL(&pressed.get()) != VARIANT_FALSE;
+  CHECK_HR(
+      CallByName(s.connect.Get(), L"On_Action", {Control("chkCompareNum"), Variant::Bool(false)}),
+      S_OK);
+
+  CHECK((CompareMessages() == std::vector<std::string>{}));
+  // The run leaves the form open on its notices, in a list under the counters.
+  HWND form = FindWindowW(kFormClass, L"Result of Comparison");
+  CHECK(form != nullptr && IsWindowVisible(form));
+  if (form == nullptr) return;
+  HWND list = FindWindowExW(form, nullptr, L"ListBox", nullptr);
+  CHECK(list != nullptr);
+  if (list == nullptr) return;
+  std::string lines;
+  for (const std::string& line : ListLines(list)) lines += line + "\n";
+  CHECK_EQ(lines,
+           std::string("1) [Statement.xlsx]Bank!$A$2 is text but probably should be number.\n"
+                       "2) [Statement.xlsx]Bank!$A$3 is ERROR\n"));
+  // Under every other control, within the form; the form is taller by the list's height.
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  RECT client{}, list_box = RectIn(form, list);
+  GetClientRect(form, &client);
+  for (HWND child = GetWindow(form, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    if (child != list) CHECK(RectIn(form, child).bottom <= list_box.top);
+  }
+  RECT in_client{};
+  GetWindowRect(list, &in_client);
+  MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&in_client), 2);
+  CHECK(in_client.bottom <= client.bottom);
+  const long list_height = list_box.bottom - list_box.top;
+  CHECK(std::abs(client.bottom - list_height - std::lround(127.5 * dpi / 72.0)) <= 1);
+  CHECK(SaveWindowPng(form, s.output_dir + L"\\results-form-notices.png"));
+
+  // A click on the error's line goes to its cell: its workbook active, its sheet and the cell
+  // selected, from wherever the user is.
+  book.Activate();
+  ledger.Select();
+  s.host.Workbooks("Book1.xlsx").Activate();
+  ClickListLine(list, 1);
+  CHECK(PumpUntil([&] { return SelectionText() == "[Statement.xlsx]Bank!$A$3"; }));
+  CHECK_EQ(s.host.ActiveWorkbook().Name(), std::string("Statement.xlsx"));
+  CHECK_EQ(s.host.ActiveSheet().Name(), std::string("Bank"));
+  // The user moves elsewhere; a second click on the same line goes back.
+  s.host.Workbooks("Book1.xlsx").Activate();
+  s.host.SetSelection(s.host.Worksheets("Sheet1").Cells({1, 1, 1, 1}));
+  ClickListLine(list, 1);
+  CHECK(PumpUntil([&] { return SelectionText() == "[Statement.xlsx]Bank!$A$3"; }));
+  ClickListLine(list, 0);
+  CHECK(PumpUntil([&] { return SelectionText() == "[Statement.xlsx]Bank!$A$2"; }));
+  CHECK(s.watcher->TakeMessageBoxes().empty());
+
+  // Back to the book of the other cases; a run without notices hides the form without a list.
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnClearFormating")}), S_OK);
+  s.host.Workbooks("Book1.xlsx").Activate();
+  memhost::MemWorksheet& sheet1 = dynamic_cast<memhost::MemWorksheet&>(s.host.Worksheets("Sheet1"));
+  SetRanges(sheet1.Ref("A1:A12"), sheet1.Ref("C1:C10"));
+  CHECK((CompareMessages() == std::vector<std::string>{}));
+  form = FindWindowW(kFormClass, L"Result of Comparison");
+  CHECK(form != nullptr && !IsWindowVisible(form));
+  CHECK(FindWindowExW(form, nullptr, L"ListBox", nullptr) == nullptr);
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnClearFormating")}), S_OK);
+  CHECK_HR(CallByName(s.connect.Get(), L"On_Action",
+                      {Control("chkCompareNum"), Variant::Bool(numbers_only)}),
+           S_OK);
+}
+
 TEST_CASE("an object that is not the application gets the warning, once") {
   Session& s = TheSession();
   ComPtr<IDTExtensibility2> second;
