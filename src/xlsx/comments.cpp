@@ -2,7 +2,9 @@
 // and their visibility.
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string_view>
 
 #include "xlsx/error.h"
@@ -167,12 +169,25 @@ void EnsureNoteShapeType(pugi::xml_document& vml) {
       .set_value("rect");
 }
 
-void AddNoteShape(pugi::xml_document& vml, int number, memhost::CellKey key, bool visible,
-                  const memhost::SheetData& sheet) {
-  EnsureNoteShapeType(vml);
-  pugi::xml_node root = vml.document_element();
+// The prefixes ("v:", or "" for the default namespace) of the elements and attributes of a VML note
+// shape, declared on the root where missing.
+struct VmlPrefixes {
+  std::string v, o, x;
+  explicit VmlPrefixes(pugi::xml_node root)
+      : v(Prefix(root, kNsV, "v", false)),
+        o(Prefix(root, kNsO, "o", true)),
+        x(Prefix(root, kNsX, "x", false)) {}
+  static std::string Prefix(pugi::xml_node root, std::string_view ns, const char* wanted,
+                            bool attribute) {
+    const std::string q = QualifiedName(root, ns, "_", wanted, attribute);
+    return q.substr(0, q.size() - 1);
+  }
+};
+
+// Appends the VML shape of a note as text.
+void AppendNoteShape(std::string& out, const VmlPrefixes& p, int number, memhost::CellKey key,
+                     bool visible, const SheetGeometry& geometry) {
   const int row = key.first - 1, column = key.second - 1;  // 0-based, as VML counts
-  const SheetGeometry geometry(sheet);
   const double left = geometry.ColumnLeft(key.second + 1) + 11.25;
   const double top = geometry.RowTop(std::max(key.first - 1, 1)) + 1.5;
   char style[200];
@@ -180,41 +195,71 @@ void AddNoteShape(pugi::xml_document& vml, int number, memhost::CellKey key, boo
                 "position:absolute;margin-left:%.2fpt;margin-top:%.2fpt;width:108pt;height:59.25pt;"
                 "z-index:%d",
                 left, top, number % 1024);
-  pugi::xml_node shape = root.append_child(QualifiedName(root, kNsV, "shape", "v").c_str());
-  shape.append_attribute("id").set_value(("_x0000_s" + std::to_string(number)).c_str());
-  shape.append_attribute("type").set_value("#_x0000_t202");
-  shape.append_attribute("style").set_value(StyleWithVisibility(style, visible).c_str());
-  shape.append_attribute("fillcolor").set_value("#ffffe1");
-  shape.append_attribute(QualifiedName(shape, kNsO, "insetmode", "o", true).c_str())
-      .set_value("auto");
-  shape.append_child(QualifiedName(shape, kNsV, "fill", "v").c_str())
-      .append_attribute("color2")
-      .set_value("#ffffe1");
-  pugi::xml_node shadow = shape.append_child(QualifiedName(shape, kNsV, "shadow", "v").c_str());
-  shadow.append_attribute("on").set_value("t");
-  shadow.append_attribute("color").set_value("black");
-  shadow.append_attribute("obscured").set_value("t");
-  pugi::xml_node path = shape.append_child(QualifiedName(shape, kNsV, "path", "v").c_str());
-  path.append_attribute(QualifiedName(path, kNsO, "connecttype", "o", true).c_str())
-      .set_value("none");
-  pugi::xml_node box = shape.append_child(QualifiedName(shape, kNsV, "textbox", "v").c_str());
-  box.append_attribute("style").set_value("mso-direction-alt:auto");
-  box.append_child("div").append_attribute("style").set_value("text-align:left");
-  const std::string x = QualifiedName(shape, kNsX, "ClientData", "x");
-  const std::string px = x.substr(0, x.size() - std::string("ClientData").size());
-  pugi::xml_node data = shape.append_child(x.c_str());
-  data.append_attribute("ObjectType").set_value("Note");
-  data.append_child((px + "MoveWithCells").c_str());
-  data.append_child((px + "SizeWithCells").c_str());
   const int top_row = std::max(row - 1, 0);
-  const std::string anchor = std::to_string(column + 1) + ", 15, " + std::to_string(top_row) +
-                             ", 2, " + std::to_string(column + 3) + ", 15, " +
-                             std::to_string(top_row + 4) + ", 4";
-  data.append_child((px + "Anchor").c_str()).text().set(anchor.c_str());
-  data.append_child((px + "AutoFill").c_str()).text().set("False");
-  data.append_child((px + "Row").c_str()).text().set(row);
-  data.append_child((px + "Column").c_str()).text().set(column);
-  if (visible) data.append_child((px + "Visible").c_str());
+  Append(out, {"<", p.v, "shape id=\"_x0000_s", std::to_string(number),
+               "\" type=\"#_x0000_t202\" style=\""});
+  AppendEscaped(out, StyleWithVisibility(style, visible), true);
+  Append(out, {"\" fillcolor=\"#ffffe1\" ",
+               p.o,
+               "insetmode=\"auto\"><",
+               p.v,
+               "fill color2=\"#ffffe1\"/><",
+               p.v,
+               "shadow on=\"t\" color=\"black\" obscured=\"t\"/><",
+               p.v,
+               "path ",
+               p.o,
+               "connecttype=\"none\"/><",
+               p.v,
+               "textbox style=\"mso-direction-alt:auto\"><div style=\"text-align:left\"/></",
+               p.v,
+               "textbox><",
+               p.x,
+               "ClientData ObjectType=\"Note\"><",
+               p.x,
+               "MoveWithCells/><",
+               p.x,
+               "SizeWithCells/><",
+               p.x,
+               "Anchor>",
+               std::to_string(column + 1),
+               ", 15, ",
+               std::to_string(top_row),
+               ", 2, ",
+               std::to_string(column + 3),
+               ", 15, ",
+               std::to_string(top_row + 4),
+               ", 4</",
+               p.x,
+               "Anchor><",
+               p.x,
+               "AutoFill>False</",
+               p.x,
+               "AutoFill><",
+               p.x,
+               "Row>",
+               std::to_string(row),
+               "</",
+               p.x,
+               "Row><",
+               p.x,
+               "Column>",
+               std::to_string(column),
+               "</",
+               p.x,
+               "Column>"});
+  if (visible) Append(out, {"<", p.x, "Visible/>"});
+  Append(out, {"</", p.x, "ClientData></", p.v, "shape>"});
+}
+
+// Appends a new comment record as text.
+void AppendComment(std::string& out, const std::string& prefix, memhost::CellKey key, int author,
+                   const std::string& text) {
+  Append(out,
+         {"<", prefix, "comment ref=\"", CellRef(key.first, key.second), "\" authorId=\"",
+          std::to_string(author), "\"><", prefix, "text><", prefix, "t xml:space=\"preserve\">"});
+  AppendEscaped(out, EncodeEscapes(text));
+  Append(out, {"</", prefix, "t></", prefix, "text></", prefix, "comment>"});
 }
 
 }  // namespace
@@ -282,7 +327,8 @@ bool VmlHasShapes(const pugi::xml_document& vml) {
 std::size_t UpdateComments(pugi::xml_document& comments, pugi::xml_document& vml,
                            const std::map<memhost::CellKey, memhost::CommentData>& before,
                            const std::map<memhost::CellKey, memhost::CommentData>& after,
-                           const memhost::SheetData& sheet) {
+                           const memhost::SheetData& sheet, NewElements& new_comments,
+                           NewElements& new_shapes) {
   pugi::xml_node root = comments.document_element();
   pugi::xml_node list = Child(root, kNsMain, "commentList");
   if (!list) list = root.append_child(QualifiedName(root, kNsMain, "commentList", "x").c_str());
@@ -324,22 +370,34 @@ std::size_t UpdateComments(pugi::xml_document& comments, pugi::xml_document& vml
     if (auto it = shapes.find(key); it != shapes.end())
       vml.document_element().remove_child(it->second);
   }
+  // New notes and their shapes go after the existing ones, written as text.
+  new_comments = {list, {}};
+  new_shapes = {vml.document_element(), {}};
+  std::optional<std::string> comment_prefix;
+  std::optional<VmlPrefixes> shape_prefixes;
+  std::optional<SheetGeometry> geometry;
   for (const auto& [key, note] : after) {
     const auto old = before.find(key);
-    pugi::xml_node node = nodes.count(key) ? nodes[key] : pugi::xml_node();
-    if (!node) {
-      node = list.append_child(QualifiedName(list, kNsMain, "comment", "x").c_str());
-      node.append_attribute("ref").set_value(CellRef(key.first, key.second).c_str());
-      node.append_attribute("authorId").set_value(author_id());
-      SetCommentText(node, note.text);
+    const auto node = nodes.find(key);
+    if (node == nodes.end()) {
+      if (!comment_prefix) {
+        const std::string q = QualifiedName(list, kNsMain, "comment", "x");
+        comment_prefix = q.substr(0, q.size() - std::string_view("comment").size());
+      }
+      AppendComment(new_comments.text, *comment_prefix, key, author_id(), note.text);
     } else if (old == before.end() || old->second.text != note.text) {
-      SetCommentText(node, note.text);
+      SetCommentText(node->second, note.text);
     }
     if (auto shape = shapes.find(key); shape != shapes.end()) {
       if (old == before.end() || old->second.visible != note.visible)
         SetVisible(shape->second, note.visible);
     } else {
-      AddNoteShape(vml, next_shape++, key, note.visible, sheet);
+      if (!shape_prefixes) {
+        EnsureNoteShapeType(vml);
+        shape_prefixes.emplace(vml.document_element());
+        geometry.emplace(sheet);
+      }
+      AppendNoteShape(new_shapes.text, *shape_prefixes, next_shape++, key, note.visible, *geometry);
     }
   }
   return after.size();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <optional>
 #include <set>
 
 #include "host/worksheet.h"
@@ -64,18 +65,16 @@ int SchemeColorOf(pugi::xml_node fill, int fallback) {
   return fallback;
 }
 
-void AppendSchemeColor(pugi::xml_node parent, const std::string& a, int scheme) {
+void AppendSchemeColor(std::string& out, const std::string& a, int scheme) {
   if (scheme >= 64) {
-    pugi::xml_node sys = parent.append_child((a + "sysClr").c_str());
-    sys.append_attribute("val").set_value("windowText");
-    sys.append_attribute("lastClr").set_value("000000");
+    Append(out, {"<", a, "sysClr val=\"windowText\" lastClr=\"000000\"/>"});
     return;
   }
   const auto& palette = DefaultPalette();
   const int color = palette[static_cast<std::size_t>(std::clamp(scheme, 0, 63))];
-  parent.append_child((a + "srgbClr").c_str())
-      .append_attribute("val")
-      .set_value(ColorToRgb(color).c_str());
+  Append(out, {"<", a, "srgbClr val=\""});
+  AppendEscaped(out, ColorToRgb(color), true);
+  out += "\"/>";
 }
 
 memhost::ShapeData ReadShape(pugi::xml_node anchor, pugi::xml_node shape,
@@ -168,90 +167,144 @@ std::string Prefix(pugi::xml_node context, std::string_view ns, const char* want
 
 std::string Int(double value) { return std::to_string(std::llround(value)); }
 
-void AppendAnchor(pugi::xml_node root, const memhost::ShapeData& shape, int id,
-                  const SheetGeometry& geometry) {
-  const std::string x = Prefix(root, kNsXdr, "xdr");
-  const std::string a = Prefix(root, kNsA, "a");
+// Appends a rectangle's anchor as text; `x` and `a` are the prefixes of the drawing's namespaces.
+void AppendAnchor(std::string& out, const std::string& x, const std::string& a,
+                  const memhost::ShapeData& shape, int id, const SheetGeometry& geometry) {
   const int column = geometry.ColumnAt(shape.left);
   const int row = geometry.RowAt(shape.top);
-  pugi::xml_node anchor = root.append_child((x + "oneCellAnchor").c_str());
-  pugi::xml_node from = anchor.append_child((x + "from").c_str());
-  from.append_child((x + "col").c_str()).text().set(column - 1);
-  from.append_child((x + "colOff").c_str())
-      .text()
-      .set(Int((shape.left - geometry.ColumnLeft(column)) * kEmuPerPoint).c_str());
-  from.append_child((x + "row").c_str()).text().set(row - 1);
-  from.append_child((x + "rowOff").c_str())
-      .text()
-      .set(Int((shape.top - geometry.RowTop(row)) * kEmuPerPoint).c_str());
-  pugi::xml_node ext = anchor.append_child((x + "ext").c_str());
-  ext.append_attribute("cx").set_value(Int(shape.width * kEmuPerPoint).c_str());
-  ext.append_attribute("cy").set_value(Int(shape.height * kEmuPerPoint).c_str());
-
-  pugi::xml_node sp = anchor.append_child((x + "sp").c_str());
-  sp.append_attribute("macro").set_value("");
-  sp.append_attribute("textlink").set_value("");
-  pugi::xml_node nv = sp.append_child((x + "nvSpPr").c_str());
-  pugi::xml_node c = nv.append_child((x + "cNvPr").c_str());
-  c.append_attribute("id").set_value(id);
-  c.append_attribute("name").set_value(shape.name.c_str());
-  nv.append_child((x + "cNvSpPr").c_str());
-  pugi::xml_node pr = sp.append_child((x + "spPr").c_str());
-  pugi::xml_node xfrm = pr.append_child((a + "xfrm").c_str());
-  pugi::xml_node off = xfrm.append_child((a + "off").c_str());
-  off.append_attribute("x").set_value(Int(shape.left * kEmuPerPoint).c_str());
-  off.append_attribute("y").set_value(Int(shape.top * kEmuPerPoint).c_str());
-  pugi::xml_node xext = xfrm.append_child((a + "ext").c_str());
-  xext.append_attribute("cx").set_value(Int(shape.width * kEmuPerPoint).c_str());
-  xext.append_attribute("cy").set_value(Int(shape.height * kEmuPerPoint).c_str());
-  pugi::xml_node geom = pr.append_child((a + "prstGeom").c_str());
-  geom.append_attribute("prst").set_value(shape.type == host::kShapeRectangle ? "rect"
-                                                                              : "roundRect");
-  geom.append_child((a + "avLst").c_str());
+  const std::string cx = Int(shape.width * kEmuPerPoint);
+  const std::string cy = Int(shape.height * kEmuPerPoint);
+  Append(out, {"<",
+               x,
+               "oneCellAnchor><",
+               x,
+               "from><",
+               x,
+               "col>",
+               std::to_string(column - 1),
+               "</",
+               x,
+               "col><",
+               x,
+               "colOff>",
+               Int((shape.left - geometry.ColumnLeft(column)) * kEmuPerPoint),
+               "</",
+               x,
+               "colOff><",
+               x,
+               "row>",
+               std::to_string(row - 1),
+               "</",
+               x,
+               "row><",
+               x,
+               "rowOff>",
+               Int((shape.top - geometry.RowTop(row)) * kEmuPerPoint),
+               "</",
+               x,
+               "rowOff></",
+               x,
+               "from><",
+               x,
+               "ext cx=\"",
+               cx,
+               "\" cy=\"",
+               cy,
+               "\"/><",
+               x,
+               "sp macro=\"\" textlink=\"\"><",
+               x,
+               "nvSpPr><",
+               x,
+               "cNvPr id=\"",
+               std::to_string(id),
+               "\" name=\""});
+  AppendEscaped(out, shape.name, true);
+  Append(out, {"\"/><",
+               x,
+               "cNvSpPr/></",
+               x,
+               "nvSpPr><",
+               x,
+               "spPr><",
+               a,
+               "xfrm><",
+               a,
+               "off x=\"",
+               Int(shape.left * kEmuPerPoint),
+               "\" y=\"",
+               Int(shape.top * kEmuPerPoint),
+               "\"/><",
+               a,
+               "ext cx=\"",
+               cx,
+               "\" cy=\"",
+               cy,
+               "\"/></",
+               a,
+               "xfrm><",
+               a,
+               "prstGeom prst=\"",
+               (shape.type == host::kShapeRectangle ? "rect" : "roundRect"),
+               "\"><",
+               a,
+               "avLst/></",
+               a,
+               "prstGeom>"});
   if (!shape.fill_visible) {
-    pr.append_child((a + "noFill").c_str());
+    Append(out, {"<", a, "noFill/>"});
   } else if (shape.fill_solid) {
-    AppendSchemeColor(pr.append_child((a + "solidFill").c_str()), a, shape.fill_scheme_color);
+    Append(out, {"<", a, "solidFill>"});
+    AppendSchemeColor(out, a, shape.fill_scheme_color);
+    Append(out, {"</", a, "solidFill>"});
   }
-  pugi::xml_node line = pr.append_child((a + "ln").c_str());
-  line.append_attribute("w").set_value(Int(shape.line_weight * kEmuPerPoint).c_str());
+  Append(out, {"<", a, "ln w=\"", Int(shape.line_weight * kEmuPerPoint), "\">"});
   if (shape.line_visible) {
-    AppendSchemeColor(line.append_child((a + "solidFill").c_str()), a, shape.line_scheme_color);
+    Append(out, {"<", a, "solidFill>"});
+    AppendSchemeColor(out, a, shape.line_scheme_color);
+    Append(out, {"</", a, "solidFill>"});
   } else {
-    line.append_child((a + "noFill").c_str());
+    Append(out, {"<", a, "noFill/>"});
   }
-  pugi::xml_node body = sp.append_child((x + "txBody").c_str());
-  pugi::xml_node bpr = body.append_child((a + "bodyPr").c_str());
-  bpr.append_attribute("vertOverflow").set_value("clip");
-  bpr.append_attribute("wrap").set_value("square");
-  bpr.append_attribute("lIns").set_value(Int(shape.margin_left * kEmuPerPoint).c_str());
-  bpr.append_attribute("tIns").set_value(Int(shape.margin_top * kEmuPerPoint).c_str());
-  bpr.append_attribute("rIns").set_value(Int(shape.margin_right * kEmuPerPoint).c_str());
-  bpr.append_attribute("bIns").set_value(Int(shape.margin_bottom * kEmuPerPoint).c_str());
-  bpr.append_attribute("rtlCol").set_value("0");
-  bpr.append_attribute("anchor").set_value("t");
-  body.append_child((a + "lstStyle").c_str());
+  Append(out,
+         {"</", a, "ln></", x, "spPr><", x, "txBody><", a,
+          "bodyPr vertOverflow=\"clip\" wrap=\"square\" lIns=\"",
+          Int(shape.margin_left * kEmuPerPoint), "\" tIns=\"", Int(shape.margin_top * kEmuPerPoint),
+          "\" rIns=\"", Int(shape.margin_right * kEmuPerPoint), "\" bIns=\"",
+          Int(shape.margin_bottom * kEmuPerPoint), "\" rtlCol=\"0\" anchor=\"t\"/><", a,
+          "lstStyle/>"});
+  const char* algn = shape.horizontal_alignment == host::kHAlignCenter ? "ctr"
+                     : shape.horizontal_alignment == kAlignRight       ? "r"
+                                                                       : "l";
+  const std::string size = Int(shape.font_size * 100);
   std::size_t start = 0;
   do {
     const std::size_t end = shape.text.find('\n', start);
-    const std::string piece =
-        shape.text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    pugi::xml_node p = body.append_child((a + "p").c_str());
-    const char* algn = shape.horizontal_alignment == host::kHAlignCenter ? "ctr"
-                       : shape.horizontal_alignment == kAlignRight       ? "r"
-                                                                         : "l";
-    p.append_child((a + "pPr").c_str()).append_attribute("algn").set_value(algn);
-    pugi::xml_node r = p.append_child((a + "r").c_str());
-    pugi::xml_node rpr = r.append_child((a + "rPr").c_str());
-    rpr.append_attribute("lang").set_value("en-US");
-    rpr.append_attribute("sz").set_value(Int(shape.font_size * 100).c_str());
+    const std::string_view piece =
+        std::string_view(shape.text)
+            .substr(start, end == std::string::npos ? std::string::npos : end - start);
+    Append(out, {"<", a, "p><", a, "pPr algn=\"", algn, "\"/><", a, "r><", a,
+                 "rPr lang=\"en-US\" sz=\"", size, "\""});
     if (shape.font_color_index != host::kColorIndexAutomatic) {
-      AppendSchemeColor(rpr.append_child((a + "solidFill").c_str()), a, shape.font_color_index + 7);
+      Append(out, {"><", a, "solidFill>"});
+      AppendSchemeColor(out, a, shape.font_color_index + 7);
+      Append(out, {"</", a, "solidFill></", a, "rPr>"});
+    } else {
+      out += "/>";
     }
-    r.append_child((a + "t").c_str()).text().set(piece.c_str());
+    Append(out, {"<", a, "t>"});
+    // A carriage return is written as a reference: as it is, a reader takes it for a line end.
+    for (std::size_t from = 0;;) {
+      const std::size_t cr = piece.find('\r', from);
+      AppendEscaped(out, piece.substr(from, cr == std::string_view::npos ? cr : cr - from));
+      if (cr == std::string_view::npos) break;
+      out += "&#13;";
+      from = cr + 1;
+    }
+    Append(out, {"</", a, "t></", a, "r></", a, "p>"});
     start = end == std::string::npos ? std::string::npos : end + 1;
   } while (start != std::string::npos);
-  anchor.append_child((x + "clientData").c_str());
+  Append(out, {"</", x, "txBody></", x, "sp><", x, "clientData/></", x, "oneCellAnchor>"});
 }
 
 // The key of each anchor's shape, in the drawing's order: its drawing id, or, where a writer gave
@@ -292,17 +345,19 @@ std::string NewDrawingXml() {
 }
 
 void UpdateDrawing(pugi::xml_document& drawing, const std::vector<memhost::ShapeData>& before,
-                   const std::vector<memhost::ShapeData>& after, const memhost::SheetData& sheet) {
+                   const std::vector<memhost::ShapeData>& after, const memhost::SheetData& sheet,
+                   NewElements& new_anchors) {
   pugi::xml_node root = drawing.document_element();
   std::map<int, const memhost::ShapeData*> kept;
   for (const memhost::ShapeData& shape : after) {
     if (shape.id != 0) kept[shape.id] = &shape;
   }
+  std::set<int> loaded;
+  for (const memhost::ShapeData& shape : before) loaded.insert(shape.id);
   for (const auto& [anchor, key] : KeyedAnchors(drawing)) {
     const int id = key;
     pugi::xml_node nv = CNvPr(ShapeElement(anchor));
-    const bool known = std::any_of(before.begin(), before.end(),
-                                   [&](const memhost::ShapeData& s) { return s.id == id; });
+    const bool known = loaded.count(id) != 0;
     const auto it = kept.find(id);
     if (known && it == kept.end()) {
       root.remove_child(anchor);
@@ -322,8 +377,12 @@ void UpdateDrawing(pugi::xml_document& drawing, const std::vector<memhost::Shape
   root.traverse(walker);
   int next_id = std::max(walker.max_id + 1, 2);  // id 1 is the drawing's own by convention
   const SheetGeometry geometry(sheet);
+  new_anchors = {root, {}};
+  std::optional<std::pair<std::string, std::string>> prefixes;  // xdr, a
   for (const memhost::ShapeData& shape : after) {
-    if (shape.id == 0) AppendAnchor(root, shape, next_id++, geometry);
+    if (shape.id != 0) continue;
+    if (!prefixes) prefixes.emplace(Prefix(root, kNsXdr, "xdr"), Prefix(root, kNsA, "a"));
+    AppendAnchor(new_anchors.text, prefixes->first, prefixes->second, shape, next_id++, geometry);
   }
 }
 

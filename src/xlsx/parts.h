@@ -10,6 +10,7 @@
 
 #include "memhost/model.h"
 #include "xlsx/styles.h"
+#include "xlsx/xml.h"
 
 namespace quorvane::xlsx {
 
@@ -65,11 +66,13 @@ void ParseVml(pugi::xml_document& doc, const std::string& text, const std::strin
 std::string NewCommentsXml();
 std::string NewVmlXml(int idmap);
 int VmlIdMap(const pugi::xml_document& vml);
-// Applies the comment differences; returns the number of notes left.
+// Applies the comment differences; returns the number of notes left. New notes and their shapes
+// are left as text in `new_comments` and `new_shapes`, to be serialized with their documents.
 std::size_t UpdateComments(pugi::xml_document& comments, pugi::xml_document& vml,
                            const std::map<memhost::CellKey, memhost::CommentData>& before,
                            const std::map<memhost::CellKey, memhost::CommentData>& after,
-                           const memhost::SheetData& sheet);
+                           const memhost::SheetData& sheet, NewElements& new_comments,
+                           NewElements& new_shapes);
 // Whether the VML part still holds shapes.
 bool VmlHasShapes(const pugi::xml_document& vml);
 
@@ -77,8 +80,10 @@ bool VmlHasShapes(const pugi::xml_document& vml);
 std::vector<memhost::ShapeData> LoadShapes(const pugi::xml_document& drawing,
                                            const memhost::SheetData& sheet);
 std::string NewDrawingXml();
-// Deletes, renames and adds anchors so that the drawing holds `after`'s shapes.
+// Deletes, renames and adds anchors so that the drawing holds `after`'s shapes; the new anchors are
+// left as text in `new_anchors`, to be serialized with the drawing.
 void UpdateDrawing(pugi::xml_document& drawing, const std::vector<memhost::ShapeData>& before,
-                   const std::vector<memhost::ShapeData>& after, const memhost::SheetData& sheet);
+                   const std::vector<memhost::ShapeData>& after, const memhost::SheetData& sheet,
+                   NewElements& new_anchors);
 
 }  // namespace quorvane::xlsx

@@ -397,7 +397,9 @@ std::string WorkbookFile::Serialize(const memhost::WorkbookData& current) const 
       } else {
         ParseVml(vml, impl.package.Read(info.vml_part), file, info.vml_part);
       }
-      const std::size_t left = UpdateComments(comments, vml, notes_before, notes_after, after);
+      NewElements new_comments, new_shapes;
+      const std::size_t left =
+          UpdateComments(comments, vml, notes_before, notes_after, after, new_comments, new_shapes);
       if (left == 0) {
         if (!info.comments_part.empty()) {
           changes[info.comments_part] = std::nullopt;
@@ -422,7 +424,7 @@ std::string WorkbookFile::Serialize(const memhost::WorkbookData& current) const 
           rels.Add(kRelComments, comments_part);
           types.SetOverride(comments_part, kTypeComments);
         }
-        changes[comments_part] = xlsx::Serialize(comments);
+        changes[comments_part] = xlsx::Serialize(comments, new_comments);
         std::string vml_part = info.vml_part;
         if (vml_part.empty()) {
           vml_part = new_part("xl/drawings/vmlDrawing", ".vml");
@@ -430,7 +432,7 @@ std::string WorkbookFile::Serialize(const memhost::WorkbookData& current) const 
           types.EnsureDefault("vml", kTypeVml);
           sheet_dirty = true;
         }
-        changes[vml_part] = xlsx::Serialize(vml);
+        changes[vml_part] = xlsx::Serialize(vml, new_shapes);
       }
     }
 
@@ -439,7 +441,8 @@ std::string WorkbookFile::Serialize(const memhost::WorkbookData& current) const 
       ParsePart(drawing,
                 info.drawing_part.empty() ? NewDrawingXml() : impl.package.Read(info.drawing_part),
                 file, info.drawing_part);
-      UpdateDrawing(drawing, before.shapes, after.shapes, after);
+      NewElements new_anchors;
+      UpdateDrawing(drawing, before.shapes, after.shapes, after, new_anchors);
       std::string drawing_part = info.drawing_part;
       if (drawing_part.empty()) {
         drawing_part = new_part("xl/drawings/drawing", ".xml");
@@ -447,7 +450,7 @@ std::string WorkbookFile::Serialize(const memhost::WorkbookData& current) const 
         types.SetOverride(drawing_part, kTypeDrawing);
         sheet_dirty = true;
       }
-      changes[drawing_part] = xlsx::Serialize(drawing);
+      changes[drawing_part] = xlsx::Serialize(drawing, new_anchors);
     }
     if (sheet_dirty) changes[info.part] = xlsx::Serialize(sheet);
     if (rels.changed()) changes[Relationships::RelsPartOf(info.part)] = rels.Serialize();

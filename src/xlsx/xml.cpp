@@ -6,6 +6,7 @@
 #include <cstring>
 #include <optional>
 #include <sstream>
+#include <stdexcept>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -174,7 +175,6 @@ pugi::xml_node EnsureChild(pugi::xml_node parent, std::string_view ns, std::stri
 
 namespace {
 
-
 // The first element or attribute name whose prefix no namespace declaration in scope binds, if any.
 // Such a part is not well-formed in namespaces: what a reader takes its names to mean, and what a
 // writer's new declarations would make them mean, differ (an unbound "r:id" becomes a relationship
@@ -258,6 +258,59 @@ std::string Serialize(const pugi::xml_document& doc) {
   }
   doc.save(writer, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
   return std::move(writer.out);
+}
+
+void AppendEscaped(std::string& out, std::string_view text, bool attribute) {
+  std::size_t copied = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const char* escape = nullptr;
+    char control[6];
+    if (c == '&') {
+      escape = "&amp;";
+    } else if (c == '<') {
+      escape = "&lt;";
+    } else if (c == '>' && !attribute) {
+      escape = "&gt;";
+    } else if (c == '"' && attribute) {
+      escape = "&quot;";
+    } else if (c < 32 && (attribute || (c != '\t' && c != '\n' && c != '\r'))) {
+      control[0] = '&';
+      control[1] = '#';
+      control[2] = static_cast<char>('0' + c / 10);
+      control[3] = static_cast<char>('0' + c % 10);
+      control[4] = ';';
+      control[5] = '\0';
+      escape = control;
+    }
+    if (!escape) continue;
+    out.append(text.substr(copied, i - copied));
+    out += escape;
+    copied = i + 1;
+  }
+  out.append(text.substr(copied));
+}
+
+std::string Serialize(pugi::xml_document& doc, const NewElements& added) {
+  if (added.text.empty()) return Serialize(doc);
+  // A comment holds the place of the new elements; the text is spliced in where it is written.
+  // Should the document already hold such a comment, the elements are parsed into the tree instead.
+  constexpr std::string_view kMark = "<!--quorvane:new elements-->";
+  pugi::xml_node parent = added.parent;
+  pugi::xml_node mark = parent.append_child(pugi::node_comment);
+  mark.set_value("quorvane:new elements");
+  std::string text = Serialize(doc);
+  parent.remove_child(mark);
+  const std::size_t at = text.find(kMark);
+  if (at != std::string::npos && text.find(kMark, at + 1) == std::string::npos) {
+    text.replace(at, kMark.size(), added.text);
+    return text;
+  }
+  const unsigned options = pugi::parse_default | pugi::parse_ws_pcdata;
+  if (!parent.append_buffer(added.text.data(), added.text.size(), options, pugi::encoding_utf8)) {
+    throw std::logic_error("new elements that do not parse");
+  }
+  return Serialize(doc);
 }
 
 std::string NodeText(pugi::xml_node node) {

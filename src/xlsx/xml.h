@@ -9,6 +9,7 @@
 #include <pugixml.hpp>
 
 #include <cstddef>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -78,6 +79,23 @@ void ParsePart(pugi::xml_document& doc, const std::string& text, const std::stri
 std::string Serialize(const pugi::xml_document& doc);
 // The element as text (for comparing records).
 std::string NodeText(pugi::xml_node node);
+
+// Elements written directly as text, in the form Serialize gives them, to be added after the last
+// child of `parent` when the document is serialized. Many new records of a known form (notes, their
+// shapes, rectangles) are cheaper written this way than built node by node.
+struct NewElements {
+  pugi::xml_node parent;
+  std::string text;
+};
+// Appends each piece in turn.
+inline void Append(std::string& out, std::initializer_list<std::string_view> pieces) {
+  for (const std::string_view piece : pieces) out.append(piece);
+}
+// Appends `text` escaped as Serialize escapes element text, or (attribute) an attribute value
+// between double quotes.
+void AppendEscaped(std::string& out, std::string_view text, bool attribute = false);
+// The document as Serialize writes it, with `added`'s elements after the last child of its parent.
+std::string Serialize(pugi::xml_document& doc, const NewElements& added);
 
 // Escapes of characters that XML cannot carry in spreadsheet text ("_x000D_").
 std::string DecodeEscapes(std::string_view text);
