@@ -3,9 +3,11 @@
 #include <zip.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <thread>
 
 #include "xlsx/error.h"
 
@@ -21,6 +23,74 @@ struct Package::Archive {
 };
 
 namespace {
+
+// The parts Serialize deflates beside the archive, on two threads, rather than one after the other
+// as it is written: those of at least this size.
+constexpr std::size_t kDeflateAheadSize = 64 << 10;
+
+// A part deflated ahead of the archive, as the one entry of a small zip held in memory: the archive
+// then copies that entry as it copies the unchanged parts, without deflating it again.
+class DeflatedPart {
+ public:
+  DeflatedPart() = default;
+  DeflatedPart(const DeflatedPart&) = delete;
+  DeflatedPart& operator=(const DeflatedPart&) = delete;
+  ~DeflatedPart() {
+    if (zip_) zip_discard(zip_);
+  }
+
+  // Deflates the part at level 1; on any failure the part is left to the archive (zip() is null).
+  void Deflate(const std::string& name, const std::string& bytes) {
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
+    zip_t* zip = buffer ? zip_open_from_source(buffer, ZIP_TRUNCATE, &error) : nullptr;
+    zip_error_fini(&error);
+    if (!zip) {
+      if (buffer) zip_source_free(buffer);
+      return;
+    }
+    zip_source_keep(buffer);
+    zip_source_t* source = zip_source_buffer(zip, bytes.data(), bytes.size(), 0);
+    const zip_int64_t index =
+        source ? zip_file_add(zip, name.c_str(), source, ZIP_FL_ENC_UTF_8) : -1;
+    if (index < 0) {
+      if (source) zip_source_free(source);
+      zip_discard(zip);
+      zip_source_free(buffer);
+      return;
+    }
+    if (zip_set_file_compression(zip, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE, 1) != 0 ||
+        zip_close(zip) != 0) {
+      zip_discard(zip);
+      zip_source_free(buffer);
+      return;
+    }
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (zip_source_stat(buffer, &st) == 0 && (st.valid & ZIP_STAT_SIZE) &&
+        zip_source_open(buffer) == 0) {
+      compressed_.resize(static_cast<std::size_t>(st.size));
+      const zip_int64_t got = zip_source_read(buffer, compressed_.data(), compressed_.size());
+      zip_source_close(buffer);
+      if (got < 0 || static_cast<std::uint64_t>(got) != st.size) compressed_.clear();
+    }
+    zip_source_free(buffer);
+    if (compressed_.empty()) return;
+    zip_error_init(&error);
+    zip_source_t* reader =
+        zip_source_buffer_create(compressed_.data(), compressed_.size(), 0, &error);
+    zip_ = reader ? zip_open_from_source(reader, ZIP_RDONLY, &error) : nullptr;
+    if (!zip_ && reader) zip_source_free(reader);
+    zip_error_fini(&error);
+  }
+
+  zip_t* zip() const { return zip_; }
+
+ private:
+  std::string compressed_;
+  zip_t* zip_ = nullptr;
+};
 
 std::string ZipErrorText(int code) {
   zip_error_t error;
@@ -222,27 +292,61 @@ std::string Package::Serialize(
       fail(name);
     }
   };
+  // The parts in the order they are written: new contents, or entries copied from the file.
+  struct Entry {
+    const std::string* name;
+    const std::string* bytes;  // null: copied from the file
+    std::int64_t index = -1;
+  };
+  std::vector<Entry> entries;
   for (const std::string& name : names_) {
     const auto change = changes.find(name);
     if (change != changes.end()) {
-      if (change->second) add_bytes(name, *change->second);
+      if (change->second) entries.push_back({&name, &*change->second});
       continue;
     }
     const std::int64_t index = index_.at(name);
-    if (index < 0) {
-      add_bytes(name, memory_parts_.at(name));
+    entries.push_back({&name, index < 0 ? &memory_parts_.at(name) : nullptr, index});
+  }
+  for (const auto& [name, bytes] : changes) {
+    if (bytes && index_.count(name) == 0) entries.push_back({&name, &*bytes});
+  }
+  // The large new parts are deflated first, on two threads.
+  std::vector<std::size_t> ahead;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (entries[i].bytes && entries[i].bytes->size() >= kDeflateAheadSize) ahead.push_back(i);
+  }
+  std::vector<DeflatedPart> deflated(entries.size());
+  if (ahead.size() > 1) {
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+      for (std::size_t job = next++; job < ahead.size(); job = next++) {
+        const Entry& entry = entries[ahead[job]];
+        try {
+          deflated[ahead[job]].Deflate(*entry.name, *entry.bytes);
+        } catch (...) {
+          // Left to the archive, which reports what fails.
+        }
+      }
+    };
+    std::thread first(work), second(work);
+    first.join();
+    second.join();
+  }
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const Entry& entry = entries[i];
+    if (entry.bytes && !deflated[i].zip()) {
+      add_bytes(*entry.name, *entry.bytes);
       continue;
     }
     // The whole entry, copied as it is stored: no inflating, no recompressing.
-    zip_source_t* source =
-        zip_source_zip(out, archive_->zip, static_cast<zip_uint64_t>(index), 0, 0, -1);
-    if (!source || zip_file_add(out, name.c_str(), source, ZIP_FL_ENC_UTF_8) < 0) {
+    zip_t* from = entry.bytes ? deflated[i].zip() : archive_->zip;
+    const auto index = static_cast<zip_uint64_t>(entry.bytes ? 0 : entry.index);
+    zip_source_t* source = zip_source_zip(out, from, index, 0, 0, -1);
+    if (!source || zip_file_add(out, entry.name->c_str(), source, ZIP_FL_ENC_UTF_8) < 0) {
       if (source) zip_source_free(source);
-      fail(name);
+      fail(*entry.name);
     }
-  }
-  for (const auto& [name, bytes] : changes) {
-    if (bytes && index_.count(name) == 0) add_bytes(name, *bytes);
   }
   if (zip_close(out) != 0) fail("closing the archive");
 

@@ -449,6 +449,16 @@ int StyleTable::StyleFor(int base, const memhost::Fill& wanted_fill,
   }
   const Xf& old = xfs_[static_cast<std::size_t>(base)];
   if (Normal(old.fill) == fill && old.number_format == number_format) return base;
+  const auto question = std::make_tuple(base, fill.color, fill.pattern, number_format);
+  if (const auto it = style_for_.find(question); it != style_for_.end()) return it->second;
+  const int answer = NewStyleFor(base, fill, number_format);
+  style_for_.emplace(question, answer);
+  return answer;
+}
+
+int StyleTable::NewStyleFor(int base, const memhost::Fill& fill, const std::string& number_format) {
+  pugi::xml_node section = Section("cellXfs", nullptr);
+  const Xf& old = xfs_[static_cast<std::size_t>(base)];
   const int fill_id = Normal(old.fill) == fill ? old.fill_id : FindOrAddFill(fill);
   const int num_fmt_id =
       old.number_format == number_format ? old.num_fmt_id : FindOrAddNumFmt(number_format);

@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -80,6 +81,7 @@ class StyleTable {
   int ResolveColor(pugi::xml_node color, int automatic) const;
   int FindOrAddFill(const memhost::Fill& fill);
   int FindOrAddNumFmt(const std::string& code);
+  int NewStyleFor(int base, const memhost::Fill& fill, const std::string& number_format);
   pugi::xml_node Section(const char* name, const char* before_prefix_hint);
 
   std::shared_ptr<pugi::xml_document> doc_;
@@ -91,6 +93,8 @@ class StyleTable {
   std::vector<Xf> xfs_;
   std::vector<pugi::xml_node> xf_nodes_;
   std::map<std::string, int> xf_by_text_;  // built on first use
+  // Answers StyleFor gave: the records only grow, so the same question has the same answer.
+  std::map<std::tuple<int, int, int, std::string>, int> style_for_;
   bool changed_ = false;
 };
 
