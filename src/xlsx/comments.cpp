@@ -373,6 +373,14 @@ std::size_t UpdateComments(pugi::xml_document& comments, pugi::xml_document& vml
   // New notes and their shapes go after the existing ones, written as text.
   new_comments = {list, {}};
   new_shapes = {vml.document_element(), {}};
+  // Room for the new records at once, rather than buffers grown to twice their size.
+  std::size_t comment_room = 0, shape_room = 0;
+  for (const auto& [key, note] : after) {
+    if (!nodes.count(key)) comment_room += note.text.size() + 160;
+    if (!shapes.count(key)) shape_room += 800;
+  }
+  new_comments.text.reserve(comment_room);
+  new_shapes.text.reserve(shape_room);
   std::optional<std::string> comment_prefix;
   std::optional<VmlPrefixes> shape_prefixes;
   std::optional<SheetGeometry> geometry;

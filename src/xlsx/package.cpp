@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <system_error>
 #include <thread>
 
 #include "xlsx/error.h"
@@ -27,70 +28,6 @@ namespace {
 // The parts Serialize deflates beside the archive, on two threads, rather than one after the other
 // as it is written: those of at least this size.
 constexpr std::size_t kDeflateAheadSize = 64 << 10;
-
-// A part deflated ahead of the archive, as the one entry of a small zip held in memory: the archive
-// then copies that entry as it copies the unchanged parts, without deflating it again.
-class DeflatedPart {
- public:
-  DeflatedPart() = default;
-  DeflatedPart(const DeflatedPart&) = delete;
-  DeflatedPart& operator=(const DeflatedPart&) = delete;
-  ~DeflatedPart() {
-    if (zip_) zip_discard(zip_);
-  }
-
-  // Deflates the part at level 1; on any failure the part is left to the archive (zip() is null).
-  void Deflate(const std::string& name, const std::string& bytes) {
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
-    zip_t* zip = buffer ? zip_open_from_source(buffer, ZIP_TRUNCATE, &error) : nullptr;
-    zip_error_fini(&error);
-    if (!zip) {
-      if (buffer) zip_source_free(buffer);
-      return;
-    }
-    zip_source_keep(buffer);
-    zip_source_t* source = zip_source_buffer(zip, bytes.data(), bytes.size(), 0);
-    const zip_int64_t index =
-        source ? zip_file_add(zip, name.c_str(), source, ZIP_FL_ENC_UTF_8) : -1;
-    if (index < 0) {
-      if (source) zip_source_free(source);
-      zip_discard(zip);
-      zip_source_free(buffer);
-      return;
-    }
-    if (zip_set_file_compression(zip, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE, 1) != 0 ||
-        zip_close(zip) != 0) {
-      zip_discard(zip);
-      zip_source_free(buffer);
-      return;
-    }
-    zip_stat_t st;
-    zip_stat_init(&st);
-    if (zip_source_stat(buffer, &st) == 0 && (st.valid & ZIP_STAT_SIZE) &&
-        zip_source_open(buffer) == 0) {
-      compressed_.resize(static_cast<std::size_t>(st.size));
-      const zip_int64_t got = zip_source_read(buffer, compressed_.data(), compressed_.size());
-      zip_source_close(buffer);
-      if (got < 0 || static_cast<std::uint64_t>(got) != st.size) compressed_.clear();
-    }
-    zip_source_free(buffer);
-    if (compressed_.empty()) return;
-    zip_error_init(&error);
-    zip_source_t* reader =
-        zip_source_buffer_create(compressed_.data(), compressed_.size(), 0, &error);
-    zip_ = reader ? zip_open_from_source(reader, ZIP_RDONLY, &error) : nullptr;
-    if (!zip_ && reader) zip_source_free(reader);
-    zip_error_fini(&error);
-  }
-
-  zip_t* zip() const { return zip_; }
-
- private:
-  std::string compressed_;
-  zip_t* zip_ = nullptr;
-};
 
 std::string ZipErrorText(int code) {
   zip_error_t error;
@@ -147,6 +84,104 @@ Package::Package() = default;
 Package::Package(Package&&) noexcept = default;
 Package& Package::operator=(Package&&) noexcept = default;
 Package::~Package() = default;
+
+// A part deflated ahead of the archive, as the one entry of a small zip held in memory: the archive
+// then copies that entry as it copies the unchanged parts, without deflating it again.
+class DeflatedParts::Part {
+ public:
+  Part() = default;
+  explicit Part(std::string bytes) : raw_(std::move(bytes)) {}
+  Part(const Part&) = delete;
+  Part& operator=(const Part&) = delete;
+  ~Part() {
+    if (zip_) zip_discard(zip_);
+  }
+
+  // Deflates the part at level 1 and lets its bytes go; on any failure the part is left to the
+  // archive (zip() is null, raw() holds the bytes).
+  void Deflate(const std::string& name) {
+    Deflate(name, raw_);
+    if (zip_) std::string().swap(raw_);
+  }
+  // Deflates `bytes` as the part, at level 1; on any failure zip() is null.
+  void Deflate(const std::string& name, const std::string& bytes) {
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
+    zip_t* zip = buffer ? zip_open_from_source(buffer, ZIP_TRUNCATE, &error) : nullptr;
+    zip_error_fini(&error);
+    if (!zip) {
+      if (buffer) zip_source_free(buffer);
+      return;
+    }
+    zip_source_keep(buffer);
+    zip_source_t* source = zip_source_buffer(zip, bytes.data(), bytes.size(), 0);
+    const zip_int64_t index =
+        source ? zip_file_add(zip, name.c_str(), source, ZIP_FL_ENC_UTF_8) : -1;
+    if (index < 0) {
+      if (source) zip_source_free(source);
+      zip_discard(zip);
+      zip_source_free(buffer);
+      return;
+    }
+    if (zip_set_file_compression(zip, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE, 1) != 0 ||
+        zip_close(zip) != 0) {
+      zip_discard(zip);
+      zip_source_free(buffer);
+      return;
+    }
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (zip_source_stat(buffer, &st) == 0 && (st.valid & ZIP_STAT_SIZE) &&
+        zip_source_open(buffer) == 0) {
+      compressed_.resize(static_cast<std::size_t>(st.size));
+      const zip_int64_t got = zip_source_read(buffer, compressed_.data(), compressed_.size());
+      zip_source_close(buffer);
+      if (got < 0 || static_cast<std::uint64_t>(got) != st.size) compressed_.clear();
+    }
+    zip_source_free(buffer);
+    if (compressed_.empty()) return;
+    zip_error_init(&error);
+    zip_source_t* reader =
+        zip_source_buffer_create(compressed_.data(), compressed_.size(), 0, &error);
+    zip_ = reader ? zip_open_from_source(reader, ZIP_RDONLY, &error) : nullptr;
+    if (!zip_ && reader) zip_source_free(reader);
+    zip_error_fini(&error);
+  }
+
+  zip_t* zip() const { return zip_; }
+  const std::string& raw() const { return raw_; }
+
+ private:
+  std::string raw_;
+  std::string compressed_;
+  zip_t* zip_ = nullptr;
+};
+
+DeflatedParts::DeflatedParts() = default;
+DeflatedParts::~DeflatedParts() { Finish(); }
+
+void DeflatedParts::Finish() {
+  if (worker_.joinable()) worker_.join();
+}
+
+void DeflatedParts::Add(const std::string& name, std::string bytes) {
+  Finish();
+  auto part = std::make_unique<Part>(std::move(bytes));
+  Part* in_hand = part.get();
+  const std::string* key = &parts_.insert_or_assign(name, std::move(part)).first->first;
+  try {
+    worker_ = std::thread([in_hand, key] {
+      try {
+        in_hand->Deflate(*key);
+      } catch (...) {
+        // Left to the archive, which reports what fails.
+      }
+    });
+  } catch (const std::system_error&) {
+    in_hand->Deflate(*key);  // no second thread: deflated here
+  }
+}
 
 Package Package::Open(const fs::path& path) {
   CheckWorkbookFile(path);
@@ -250,8 +285,8 @@ std::string Package::Read(const std::string& name) const {
   return bytes;
 }
 
-std::string Package::Serialize(
-    const std::map<std::string, std::optional<std::string>>& changes) const {
+std::string Package::Serialize(const std::map<std::string, std::optional<std::string>>& changes,
+                               const DeflatedParts* deflated) const {
   // The archive is made in memory: writing the file is left to the caller, which can then check
   // every write and replace its target safely.
   zip_error_t error;
@@ -297,33 +332,43 @@ std::string Package::Serialize(
     const std::string* name;
     const std::string* bytes;  // null: copied from the file
     std::int64_t index = -1;
+    const DeflatedParts::Part* part = nullptr;  // deflated already
+  };
+  auto made = [&](const std::string& name, const std::string& bytes) {
+    if (deflated) {
+      if (const auto it = deflated->parts_.find(name); it != deflated->parts_.end()) {
+        const DeflatedParts::Part& part = *it->second;
+        return Entry{&name, part.zip() ? nullptr : &part.raw(), -1, part.zip() ? &part : nullptr};
+      }
+    }
+    return Entry{&name, &bytes};
   };
   std::vector<Entry> entries;
   for (const std::string& name : names_) {
     const auto change = changes.find(name);
     if (change != changes.end()) {
-      if (change->second) entries.push_back({&name, &*change->second});
+      if (change->second) entries.push_back(made(name, *change->second));
       continue;
     }
     const std::int64_t index = index_.at(name);
     entries.push_back({&name, index < 0 ? &memory_parts_.at(name) : nullptr, index});
   }
   for (const auto& [name, bytes] : changes) {
-    if (bytes && index_.count(name) == 0) entries.push_back({&name, &*bytes});
+    if (bytes && index_.count(name) == 0) entries.push_back(made(name, *bytes));
   }
   // The large new parts are deflated first, on two threads.
   std::vector<std::size_t> ahead;
   for (std::size_t i = 0; i < entries.size(); ++i) {
     if (entries[i].bytes && entries[i].bytes->size() >= kDeflateAheadSize) ahead.push_back(i);
   }
-  std::vector<DeflatedPart> deflated(entries.size());
+  std::vector<DeflatedParts::Part> ahead_parts(entries.size());
   if (ahead.size() > 1) {
     std::atomic<std::size_t> next{0};
     auto work = [&] {
       for (std::size_t job = next++; job < ahead.size(); job = next++) {
         const Entry& entry = entries[ahead[job]];
         try {
-          deflated[ahead[job]].Deflate(*entry.name, *entry.bytes);
+          ahead_parts[ahead[job]].Deflate(*entry.name, *entry.bytes);
         } catch (...) {
           // Left to the archive, which reports what fails.
         }
@@ -335,13 +380,14 @@ std::string Package::Serialize(
   }
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const Entry& entry = entries[i];
-    if (entry.bytes && !deflated[i].zip()) {
+    zip_t* const ready = entry.part ? entry.part->zip() : ahead_parts[i].zip();
+    if (entry.bytes && !ready) {
       add_bytes(*entry.name, *entry.bytes);
       continue;
     }
     // The whole entry, copied as it is stored: no inflating, no recompressing.
-    zip_t* from = entry.bytes ? deflated[i].zip() : archive_->zip;
-    const auto index = static_cast<zip_uint64_t>(entry.bytes ? 0 : entry.index);
+    zip_t* from = ready ? ready : archive_->zip;
+    const auto index = static_cast<zip_uint64_t>(ready ? 0 : entry.index);
     zip_source_t* source = zip_source_zip(out, from, index, 0, 0, -1);
     if (!source || zip_file_add(out, entry.name->c_str(), source, ZIP_FL_ENC_UTF_8) < 0) {
       if (source) zip_source_free(source);

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace quorvane::xlsx {
@@ -20,6 +21,27 @@ namespace quorvane::xlsx {
 inline constexpr std::uint64_t kMaxPartSize = 256ull << 20;      // one inflated part
 inline constexpr std::uint64_t kMaxPackageRead = 1024ull << 20;  // all parts read from a package
 inline constexpr std::uint64_t kMaxCompressionRatio = 200;       // for parts above 1 MiB
+
+// New contents of parts, deflated as soon as they are made: each on a second thread while the
+// caller makes the next one, and only the compressed bytes kept until the archive is written.
+class DeflatedParts {
+ public:
+  DeflatedParts();
+  DeflatedParts(const DeflatedParts&) = delete;
+  DeflatedParts& operator=(const DeflatedParts&) = delete;
+  ~DeflatedParts();
+
+  void Add(const std::string& name, std::string bytes);
+  bool Has(const std::string& name) const { return parts_.count(name) != 0; }
+  // Waits for the part in hand; the archive can then take them all.
+  void Finish();
+
+ private:
+  friend class Package;
+  class Part;
+  std::map<std::string, std::unique_ptr<Part>> parts_;
+  std::thread worker_;
+};
 
 class Package {
  public:
@@ -41,9 +63,11 @@ class Package {
   std::string Read(const std::string& name) const;
 
   // The package as the bytes of a zip file: parts in `changes` with a value are written with that
-  // content (new ones after the existing ones), parts mapped to no value are left out, every other
-  // part is copied without recompressing.
-  std::string Serialize(const std::map<std::string, std::optional<std::string>>& changes) const;
+  // content (new ones after the existing ones), or with their content in `deflated` where it holds
+  // them (their value in `changes` is then not read; Finish it first); parts mapped to no value are
+  // left out, every other part is copied without recompressing.
+  std::string Serialize(const std::map<std::string, std::optional<std::string>>& changes,
+                        const DeflatedParts* deflated = nullptr) const;
 
  private:
   struct Archive;

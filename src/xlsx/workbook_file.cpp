@@ -362,6 +362,12 @@ std::string WorkbookFile::Serialize(const memhost::WorkbookData& current) const 
     return *styles;
   };
   int idmap = impl.max_idmap;
+  // The large parts are deflated as they are made.
+  DeflatedParts deflated;
+  auto put = [&](const std::string& part, std::string bytes) {
+    changes[part] = std::string();
+    deflated.Add(part, std::move(bytes));
+  };
 
   for (std::size_t i = 0; i < current.sheets.size(); ++i) {
     const memhost::SheetData& before = impl.data.sheets[i];
@@ -408,7 +414,7 @@ std::string WorkbookFile::Serialize(const memhost::WorkbookData& current) const 
         }
         if (!info.vml_part.empty()) {
           if (VmlHasShapes(vml)) {
-            changes[info.vml_part] = xlsx::Serialize(vml);
+            put(info.vml_part, xlsx::Serialize(vml));
           } else {
             changes[info.vml_part] = std::nullopt;
             types.RemoveOverride(info.vml_part);
@@ -424,7 +430,7 @@ std::string WorkbookFile::Serialize(const memhost::WorkbookData& current) const 
           rels.Add(kRelComments, comments_part);
           types.SetOverride(comments_part, kTypeComments);
         }
-        changes[comments_part] = xlsx::Serialize(comments, new_comments);
+        put(comments_part, xlsx::Serialize(comments, new_comments));
         std::string vml_part = info.vml_part;
         if (vml_part.empty()) {
           vml_part = new_part("xl/drawings/vmlDrawing", ".vml");
@@ -432,7 +438,7 @@ std::string WorkbookFile::Serialize(const memhost::WorkbookData& current) const 
           types.EnsureDefault("vml", kTypeVml);
           sheet_dirty = true;
         }
-        changes[vml_part] = xlsx::Serialize(vml, new_shapes);
+        put(vml_part, xlsx::Serialize(vml, new_shapes));
       }
     }
 
@@ -450,9 +456,9 @@ std::string WorkbookFile::Serialize(const memhost::WorkbookData& current) const 
         types.SetOverride(drawing_part, kTypeDrawing);
         sheet_dirty = true;
       }
-      changes[drawing_part] = xlsx::Serialize(drawing, new_anchors);
+      put(drawing_part, xlsx::Serialize(drawing, new_anchors));
     }
-    if (sheet_dirty) changes[info.part] = xlsx::Serialize(sheet);
+    if (sheet_dirty) put(info.part, xlsx::Serialize(sheet));
     if (rels.changed()) changes[Relationships::RelsPartOf(info.part)] = rels.Serialize();
   }
 
@@ -469,7 +475,8 @@ std::string WorkbookFile::Serialize(const memhost::WorkbookData& current) const 
     changes[part] = styles->Serialize();
   }
   if (types.changed()) changes[kContentTypesPart] = types.Serialize();
-  return impl.package.Serialize(changes);
+  deflated.Finish();
+  return impl.package.Serialize(changes, &deflated);
 }
 
 SaveIo SaveIo::System() {

@@ -299,12 +299,14 @@ std::string Serialize(pugi::xml_document& doc, const NewElements& added) {
   pugi::xml_node parent = added.parent;
   pugi::xml_node mark = parent.append_child(pugi::node_comment);
   mark.set_value("quorvane:new elements");
-  std::string text = Serialize(doc);
+  const std::string text = Serialize(doc);
   parent.remove_child(mark);
   const std::size_t at = text.find(kMark);
   if (at != std::string::npos && text.find(kMark, at + 1) == std::string::npos) {
-    text.replace(at, kMark.size(), added.text);
-    return text;
+    std::string out;
+    out.reserve(text.size() - kMark.size() + added.text.size());
+    out.append(text, 0, at).append(added.text).append(text, at + kMark.size());
+    return out;
   }
   const unsigned options = pugi::parse_default | pugi::parse_ws_pcdata;
   if (!parent.append_buffer(added.text.data(), added.text.size(), options, pugi::encoding_utf8)) {
