@@ -370,20 +370,16 @@ std::size_t UpdateComments(pugi::xml_document& comments, pugi::xml_document& vml
     if (auto it = shapes.find(key); it != shapes.end())
       vml.document_element().remove_child(it->second);
   }
-  // New notes and their shapes go after the existing ones, written as text.
-  new_comments = {list, {}};
-  new_shapes = {vml.document_element(), {}};
-  // Room for the new records at once, rather than buffers grown to twice their size.
-  std::size_t comment_room = 0, shape_room = 0;
-  for (const auto& [key, note] : after) {
-    if (!nodes.count(key)) comment_room += note.text.size() + 160;
-    if (!shapes.count(key)) shape_room += 800;
-  }
-  new_comments.text.reserve(comment_room);
-  new_shapes.text.reserve(shape_room);
+  // New notes and their shapes go after the existing ones, written as text when their parts are.
+  struct NewNote {
+    memhost::CellKey key;
+    const memhost::CommentData* note;
+    int number;  // the comment's author, or the shape's number
+  };
+  std::vector<NewNote> fresh_comments, fresh_shapes;
   std::optional<std::string> comment_prefix;
   std::optional<VmlPrefixes> shape_prefixes;
-  std::optional<SheetGeometry> geometry;
+  std::size_t comment_room = 0;
   for (const auto& [key, note] : after) {
     const auto old = before.find(key);
     const auto node = nodes.find(key);
@@ -392,7 +388,8 @@ std::size_t UpdateComments(pugi::xml_document& comments, pugi::xml_document& vml
         const std::string q = QualifiedName(list, kNsMain, "comment", "x");
         comment_prefix = q.substr(0, q.size() - std::string_view("comment").size());
       }
-      AppendComment(new_comments.text, *comment_prefix, key, author_id(), note.text);
+      fresh_comments.push_back({key, &note, author_id()});
+      comment_room += note.text.size() + 160;
     } else if (old == before.end() || old->second.text != note.text) {
       SetCommentText(node->second, note.text);
     }
@@ -403,10 +400,25 @@ std::size_t UpdateComments(pugi::xml_document& comments, pugi::xml_document& vml
       if (!shape_prefixes) {
         EnsureNoteShapeType(vml);
         shape_prefixes.emplace(vml.document_element());
-        geometry.emplace(sheet);
       }
-      AppendNoteShape(new_shapes.text, *shape_prefixes, next_shape++, key, note.visible, *geometry);
+      fresh_shapes.push_back({key, &note, next_shape++});
     }
+  }
+  new_comments = {list, comment_room, {}};
+  if (!fresh_comments.empty()) {
+    new_comments.write = [prefix = *comment_prefix,
+                          fresh = std::move(fresh_comments)](std::string& out) {
+      for (const NewNote& n : fresh) AppendComment(out, prefix, n.key, n.number, n.note->text);
+    };
+  }
+  new_shapes = {vml.document_element(), fresh_shapes.size() * 640, {}};
+  if (!fresh_shapes.empty()) {
+    new_shapes.write = [prefixes = *shape_prefixes, geometry = SheetGeometry(sheet),
+                        fresh = std::move(fresh_shapes)](std::string& out) {
+      for (const NewNote& n : fresh) {
+        AppendNoteShape(out, prefixes, n.number, n.key, n.note->visible, geometry);
+      }
+    };
   }
   return after.size();
 }

@@ -376,19 +376,22 @@ void UpdateDrawing(pugi::xml_document& drawing, const std::vector<memhost::Shape
   } walker;
   root.traverse(walker);
   int next_id = std::max(walker.max_id + 1, 2);  // id 1 is the drawing's own by convention
-  const SheetGeometry geometry(sheet);
-  new_anchors = {root, {}};
-  // Room for the new anchors at once, rather than a buffer grown to twice their size.
-  new_anchors.text.reserve(
-      static_cast<std::size_t>(std::count_if(
-          after.begin(), after.end(), [](const memhost::ShapeData& s) { return s.id == 0; })) *
-      1024);
-  std::optional<std::pair<std::string, std::string>> prefixes;  // xdr, a
+  // The new anchors go after the existing ones, written as text when the drawing is.
+  std::vector<std::pair<const memhost::ShapeData*, int>> fresh;  // shape, drawing id
+  std::size_t room = 0;  // an anchor takes about 840 bytes besides its name and text
   for (const memhost::ShapeData& shape : after) {
     if (shape.id != 0) continue;
-    if (!prefixes) prefixes.emplace(Prefix(root, kNsXdr, "xdr"), Prefix(root, kNsA, "a"));
-    AppendAnchor(new_anchors.text, prefixes->first, prefixes->second, shape, next_id++, geometry);
+    fresh.emplace_back(&shape, next_id++);
+    room += 840 + shape.name.size() * 2 + shape.text.size() * 2 +
+            static_cast<std::size_t>(std::count(shape.text.begin(), shape.text.end(), '\n')) * 160;
   }
+  new_anchors = {root, room, {}};
+  if (fresh.empty()) return;
+  new_anchors.write = [x = Prefix(root, kNsXdr, "xdr"), a = Prefix(root, kNsA, "a"),
+                       geometry = SheetGeometry(sheet),
+                       fresh = std::move(fresh)](std::string& out) {
+    for (const auto& [shape, id] : fresh) AppendAnchor(out, x, a, *shape, id, geometry);
+  };
 }
 
 }  // namespace quorvane::xlsx

@@ -292,8 +292,8 @@ void AppendEscaped(std::string& out, std::string_view text, bool attribute) {
 }
 
 std::string Serialize(pugi::xml_document& doc, const NewElements& added) {
-  if (added.text.empty()) return Serialize(doc);
-  // A comment holds the place of the new elements; the text is spliced in where it is written.
+  if (!added.write) return Serialize(doc);
+  // A comment holds the place of the new elements, which are written there as the text is copied.
   // Should the document already hold such a comment, the elements are parsed into the tree instead.
   constexpr std::string_view kMark = "<!--quorvane:new elements-->";
   pugi::xml_node parent = added.parent;
@@ -304,12 +304,16 @@ std::string Serialize(pugi::xml_document& doc, const NewElements& added) {
   const std::size_t at = text.find(kMark);
   if (at != std::string::npos && text.find(kMark, at + 1) == std::string::npos) {
     std::string out;
-    out.reserve(text.size() - kMark.size() + added.text.size());
-    out.append(text, 0, at).append(added.text).append(text, at + kMark.size());
+    out.reserve(text.size() - kMark.size() + added.size_hint);
+    out.append(text, 0, at);
+    added.write(out);
+    out.append(text, at + kMark.size());
     return out;
   }
+  std::string elements;
+  added.write(elements);
   const unsigned options = pugi::parse_default | pugi::parse_ws_pcdata;
-  if (!parent.append_buffer(added.text.data(), added.text.size(), options, pugi::encoding_utf8)) {
+  if (!parent.append_buffer(elements.data(), elements.size(), options, pugi::encoding_utf8)) {
     throw std::logic_error("new elements that do not parse");
   }
   return Serialize(doc);

@@ -9,6 +9,7 @@
 #include <pugixml.hpp>
 
 #include <cstddef>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -80,12 +81,14 @@ std::string Serialize(const pugi::xml_document& doc);
 // The element as text (for comparing records).
 std::string NodeText(pugi::xml_node node);
 
-// Elements written directly as text, in the form Serialize gives them, to be added after the last
-// child of `parent` when the document is serialized. Many new records of a known form (notes, their
-// shapes, rectangles) are cheaper written this way than built node by node.
+// Elements written directly as text, in the form Serialize gives them, after the last child of
+// `parent` when the document is serialized (straight into its text, so they are never held twice).
+// Many new records of a known form (notes, their shapes, rectangles) are cheaper written this way
+// than built node by node.
 struct NewElements {
   pugi::xml_node parent;
-  std::string text;
+  std::size_t size_hint = 0;                // about how many bytes `write` appends
+  std::function<void(std::string&)> write;  // appends the elements; none when empty
 };
 // Appends each piece in turn.
 inline void Append(std::string& out, std::initializer_list<std::string_view> pieces) {

@@ -61,13 +61,14 @@ TEST(TextRecords, SplicedAfterTheParentsLastChild) {
     pugi::xml_document doc;
     ParsePart(doc, xml, "test", "part");
     const std::string spliced =
-        Serialize(doc, NewElements{doc.document_element().child("x:list"), fragment});
+        Serialize(doc, NewElements{doc.document_element().child("x:list"), 8,
+                                   [&](std::string& out) { out += fragment; }});
     EXPECT_EQ(spliced, BuiltAsTree(xml, "x:list", fragment));
   }
   pugi::xml_document doc;
   ParsePart(doc, "<root><list/></root>", "test", "part");
   const std::string before = Serialize(doc);
-  EXPECT_EQ(Serialize(doc, NewElements{doc.document_element().child("list"), ""}), before);
+  EXPECT_EQ(Serialize(doc, NewElements{doc.document_element().child("list"), 0, {}}), before);
   EXPECT_EQ(Serialize(doc), before) << "the place holder stays in the document";
 }
 
