@@ -362,7 +362,8 @@ std::string WorkbookFile::Serialize(const memhost::WorkbookData& current) const 
     return *styles;
   };
   int idmap = impl.max_idmap;
-  // The large parts are deflated as they are made.
+  // The sheets, notes and drawings are deflated as they are made (their value in `changes` is a
+  // place holder).
   DeflatedParts deflated;
   auto put = [&](const std::string& part, std::string bytes) {
     changes[part] = std::string();
