@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "host/error.h"
 
@@ -96,6 +98,40 @@ Decimal15 ToDecimal15(double number) {
 }
 
 enum class Half { kEven, kAwayFromZero };
+
+// Amounts are mostly typed with a few decimals, and the double nearest to such an amount needs no
+// decimal form to be rounded or formatted: when the number is the double nearest to n / 10^places
+// for a whole n of at most 15 digits, its 15-digit form is exactly that quotient, so rounding it to
+// `places` drops nothing. Answers |n| then; no value when the number is not such a double.
+std::optional<std::uint64_t> ExactScaled(double number, int places) {
+  static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+  if (places < 0 || places > 8) return std::nullopt;
+  const double power = kPowers[places];
+  const double magnitude = std::fabs(number);
+  // 10^15 / 10^places is exact, so no number at or past it is taken.
+  if (!(magnitude < 1e15 / power)) return std::nullopt;
+  const double scaled = std::nearbyint(magnitude * power);
+  if (scaled / power != magnitude || !(scaled < 1e15)) return std::nullopt;
+  return static_cast<std::uint64_t>(scaled);
+}
+
+// The text of n / 10^decimals with exactly that many decimals, at least one digit before the
+// point, and a minus sign when asked.
+std::string ScaledText(bool negative, std::uint64_t scaled, int decimals) {
+  char buffer[24];
+  const auto written = std::to_chars(buffer, buffer + sizeof buffer, scaled);
+  const std::string_view digits(buffer, static_cast<std::size_t>(written.ptr - buffer));
+  const auto places = static_cast<std::size_t>(decimals);
+  std::string all(digits.size() < places + 1 ? places + 1 - digits.size() : 0, '0');
+  all += digits;
+  std::string text = negative ? "-" : "";
+  text.append(all, 0, all.size() - places);
+  if (places > 0) {
+    text += '.';
+    text.append(all, all.size() - places, places);
+  }
+  return text;
+}
 
 // Rounds the magnitude of the decimal form to `places` decimals. The result is the digit string
 // of magnitude * 10^places (no leading zeros, "0" for zero). `exact` tells whether no digit was
@@ -314,6 +350,15 @@ std::optional<int> TimeOfDay(DateCursor& c) {
 // rule with 15 digits of precision.
 std::string NumberText(double number) {
   if (number == 0) return "0";
+  // A number with a few decimals between 10^-4 and 10^15 is written in full: its 15-digit form is
+  // exact, so its text is its digits without trailing zeros, with the fewest decimals that hold it.
+  if (std::fabs(number) >= 1e-4) {
+    for (int places = 0; places <= 8; ++places) {
+      if (const std::optional<std::uint64_t> scaled = ExactScaled(number, places)) {
+        return ScaledText(number < 0, *scaled, places);
+      }
+    }
+  }
   char buffer[40];
   std::snprintf(buffer, sizeof buffer, "%.15G", number);
   return buffer;
@@ -541,6 +586,8 @@ double RoundHalfEven(double number, int places) {
   // Beyond these every double is already whole in that place, or rounds to 0.
   if (!std::isfinite(number) || places > 400) return number;
   if (places < -400) return 0.0;
+  // A number that has no more places than asked keeps its value (0 loses its sign).
+  if (ExactScaled(number, places)) return number == 0 ? 0.0 : number;
   const Decimal15 d = ToDecimal15(number);
   bool exact = false;
   const std::string kept = RoundDigits(d, places, Half::kEven, &exact);
@@ -554,6 +601,9 @@ double RoundHalfEven(double number, int places) {
 
 std::string FormatWhole(double number) {
   if (!std::isfinite(number)) return NumberText(number);
+  if (const std::optional<std::uint64_t> whole = ExactScaled(number, 0)) {
+    return ScaledText(number < 0, *whole, 0);
+  }
   const Decimal15 d = ToDecimal15(number);
   const std::string kept = RoundDigits(d, 0, Half::kAwayFromZero);
   return (number < 0 ? "-" : "") + kept;
@@ -562,6 +612,9 @@ std::string FormatWhole(double number) {
 std::string FormatFixed(double number, int decimals) {
   if (!std::isfinite(number)) return NumberText(number);
   if (decimals < 0) decimals = 0;
+  if (const std::optional<std::uint64_t> scaled = ExactScaled(number, decimals)) {
+    return ScaledText(number < 0, *scaled, decimals);
+  }
   const Decimal15 d = ToDecimal15(number);
   std::string kept = RoundDigits(d, decimals, Half::kAwayFromZero);
   const std::size_t width = static_cast<std::size_t>(decimals) + 1;

@@ -310,8 +310,9 @@ std::string NumberDisplay(const Value& value, std::string_view format) {
   if (format.empty() || EqualsIgnoringCase(format, kGeneralFormat) || format == "@") {
     return value.is_date() ? GeneralDate(number) : General(number);
   }
-  if (IsDateFormat(format)) return DateDisplay(number, format);
+  // A fixed format holds no date code, so it is tried first: it is the common one for amounts.
   if (const std::optional<FixedFormat> fixed = ParseFixed(format)) return Fixed(number, *fixed);
+  if (IsDateFormat(format)) return DateDisplay(number, format);
   return value.is_date() ? GeneralDate(number) : General(number);  // a format not covered
 }
 

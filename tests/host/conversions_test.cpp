@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <optional>
+#include <random>
 #include <string>
 
 #include "host/error.h"
@@ -210,6 +213,45 @@ TEST(FormatTest, WholeAndFixed) {
   EXPECT_EQ(FormatFixed(-0.001, 2), "-0.00");
   EXPECT_EQ(FormatFixed(9.999, 2), "10.00");
   EXPECT_EQ(FormatFixed(0.05, 3), "0.050");
+}
+
+// Amounts with a few decimals take a short way through rounding and formatting; whatever way a
+// number takes, the results are those of the decimal rules, checked here against printf and exact
+// integer arithmetic on many amounts, whole numbers and arbitrary doubles.
+TEST(FormatTest, AmountsAndArbitraryNumbersAgreeWithTheDecimalRules) {
+  std::mt19937_64 rng(20261209);
+  std::uniform_int_distribution<std::int64_t> cents(-999'999'999'999, 999'999'999'999);
+  std::uniform_int_distribution<std::int64_t> whole(-999'999'999'999'999, 999'999'999'999'999);
+  std::uniform_real_distribution<double> any(-1e6, 1e6);
+  const auto printf_text = [](const char* format, int places, double number) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, format, places, number);
+    return std::string(buffer);
+  };
+  for (int i = 0; i < 20000; ++i) {
+    const std::int64_t n = i < 400 ? i - 200 : cents(rng);
+    const double amount = static_cast<double>(n) / 100;
+    ASSERT_EQ(ToText(Value::Number(amount)), printf_text("%.*G", 15, amount)) << n;
+    ASSERT_EQ(FormatFixed(amount, 2), printf_text("%.*f", 2, amount)) << n;
+    ASSERT_EQ(FormatFixed(amount, 4), printf_text("%.*f", 4, amount)) << n;
+    ASSERT_EQ(RoundHalfEven(amount, 2), amount == 0 ? 0.0 : amount) << n;
+    // To one place, halves to the even tenth, on the exact cents.
+    std::int64_t tenths = n / 10;
+    const std::int64_t rest = n % 10;
+    if (rest > 5 || (rest == 5 && tenths % 2 != 0)) ++tenths;
+    if (rest < -5 || (rest == -5 && tenths % 2 != 0)) --tenths;
+    ASSERT_EQ(RoundHalfEven(amount, 1), static_cast<double>(tenths) / 10) << n;
+
+    const double count = static_cast<double>(whole(rng));
+    ASSERT_EQ(ToText(Value::Number(count)), printf_text("%.*G", 15, count)) << count;
+    ASSERT_EQ(FormatWhole(count), printf_text("%.*f", 0, count)) << count;
+
+    const double number = any(rng) / (1 << (i % 20));
+    ASSERT_EQ(ToText(Value::Number(number)), printf_text("%.*G", 15, number)) << number;
+  }
+  for (const double edge : {1e-4, 0.00011, 0.000099, 1e15 - 1, 1e15, 1e14 + 0.5, 0.1 + 0.2}) {
+    EXPECT_EQ(ToText(Value::Number(edge)), printf_text("%.*G", 15, edge)) << edge;
+  }
 }
 
 TEST(RoundSignificantTest, CarriesIntoTheExponent) {
