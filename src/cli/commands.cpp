@@ -6,6 +6,7 @@
 #include <deque>
 #include <fstream>
 #include <iomanip>
+#include <limits>
 #include <map>
 #include <ostream>
 #include <set>
@@ -19,6 +20,7 @@
 #include "cli/csv_book.h"
 #include "cli/report.h"
 #include "engine/options.h"
+#include "engine/run_driver.h"
 #include "forms/recording_ui.h"
 #include "host/error.h"
 #include "host/reference.h"
@@ -90,7 +92,7 @@ class Session {
         reference->sheet ? book.FindSheet(*reference->sheet) : book.sheets().front();
     if (!sheet) {
       throw UsageError(path.string() + ": has no sheet named '" + *reference->sheet +
-                            "' (named in " + what + ")");
+                       "' (named in " + what + ")");
     }
     return host::Range(sheet, reference->areas);
   }
@@ -109,7 +111,10 @@ class Session {
       state.bStop = engine::kTrue;
     }
     if (!console_.progress) return;
+    // A run that ends within a second shows nothing; a longer one its counts every 200 ms.
     const auto now = std::chrono::steady_clock::now();
+    if (!first_yield_) first_yield_ = now;
+    if (now - *first_yield_ < std::chrono::seconds(1)) return;
     if (now - last_progress_ < std::chrono::milliseconds(200)) return;
     last_progress_ = now;
     const engine::Counters& c = state.counters;
@@ -183,6 +188,7 @@ class Session {
   std::deque<Book> books_;
   bool interrupted_ = false;
   bool progress_shown_ = false;
+  std::optional<std::chrono::steady_clock::time_point> first_yield_;
   std::chrono::steady_clock::time_point last_progress_{};
 };
 
@@ -304,6 +310,22 @@ class ReportFile {
 
 enum class Kind { kCompare, kClear };
 
+void CheckMaxItems(std::int64_t max_items) {
+  if (max_items < 1 || max_items > kMaxItemsLimit) {
+    throw UsageError("--max-items " + std::to_string(max_items) +
+                     " is out of range: a list may hold 1 to " + std::to_string(kMaxItemsLimit) +
+                     " items");
+  }
+}
+
+// The add-in's limits, or with more items than the add-in takes, counters as wide as they go.
+engine::Limits LimitsFor(std::int64_t max_items) {
+  engine::Limits limits;
+  limits.max_items = max_items;
+  if (max_items > engine::kMaxItems) limits.max_count = std::numeric_limits<std::int32_t>::max();
+  return limits;
+}
+
 // The add-in, driven through the entry points that the spreadsheet host calls and in the host's
 // order, on the workbooks the session loaded: connection, ribbon definition, ribbon load, start-up
 // complete; the option boxes; both ranges through the range-picking input box; then a button.
@@ -410,6 +432,7 @@ int Run(Kind kind, const RunRequest& request, Console& console) {
   try {
     if (request.output && request.in_place)
       throw UsageError("-o and --in-place exclude each other");
+    CheckMaxItems(request.max_items);
     std::optional<ReportFile> report_file = ReportFile::For(request);
     Session::CheckSyntax(request.range1, "RANGE1");
     Session::CheckSyntax(request.range2, "RANGE2");
@@ -425,6 +448,7 @@ int Run(Kind kind, const RunRequest& request, Console& console) {
     addin.SetRanges(range1, range2);
     RunRecord record;
     state.watcher = &record;
+    state.limits = LimitsFor(request.max_items);
     session.host().SetYieldHook([&] { session.Yield(state); });
 
     const std::size_t messages_before = session.host().messages().size();

@@ -6,6 +6,7 @@
 // boxes become lines on the error stream.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <iosfwd>
@@ -22,6 +23,9 @@ inline constexpr int kExitRefused = 1;  // refused, stopped, or ended with the a
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitFile = 3;  // a file that cannot be read or written
 
+// The longest lists the tool reconciles.
+inline constexpr std::int64_t kMaxItemsLimit = 1'000'000;
+
 struct RunRequest {
   std::filesystem::path book;
   std::string range1, range2;
@@ -33,6 +37,9 @@ struct RunRequest {
   // as CSV in place of the table.
   std::optional<std::string> report;
   bool save_partial = false;
+  // The most items a list may hold (compare only): the add-in's 10000 unless raised, at most
+  // kMaxItemsLimit. Above 10000 the run's counters are as wide as such lists need.
+  std::int64_t max_items = 10000;
   // Tells each step the add-in takes as the host drives it, and ends with the twelve result labels
   // as the ribbon shows them.
   bool narrate = false;

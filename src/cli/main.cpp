@@ -100,6 +100,11 @@ int main(int argc, char** argv) {
   compare->add_option("--report", report,
                       "Write one record per mismatched cell to FILE: CSV (.csv) or JSON (.json); "
                       "- prints the CSV in place of the table");
+  compare
+      ->add_option("--max-items", request.max_items,
+                   "The most items a list may hold: 10000 as in the add-in (default), up to "
+                   "1000000; a longer list is refused")
+      ->check(CLI::Range(std::int64_t{1}, quorvane::cli::kMaxItemsLimit));
   compare->add_flag("--save-partial", request.save_partial,
                     "After Ctrl-C, still write what was marked (otherwise nothing is written)");
 

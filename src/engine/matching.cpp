@@ -171,7 +171,7 @@ class MatchingRun {
   };
 
   void AddNotice(const host::Range& cell, NoticeKind kind, const char* what) {
-    if (state_.notice_number == std::numeric_limits<std::int16_t>::max()) {
+    if (state_.notice_number >= state_.limits.max_count) {
       throw host::HostError(host::kOverflow);
     }
     ++state_.notice_number;

@@ -41,7 +41,7 @@ std::string_view RibbonLabel(Counter counter) {
   return kCounterNames[static_cast<int>(counter)].ribbon_label;
 }
 
-std::int16_t& Counters::operator[](Counter counter) {
+std::int32_t& Counters::operator[](Counter counter) {
   switch (counter) {
     case Counter::kCount1:
       return nCount1;
@@ -71,7 +71,7 @@ std::int16_t& Counters::operator[](Counter counter) {
   return nCount1;  // not reached: every counter is listed above
 }
 
-std::int16_t Counters::operator[](Counter counter) const {
+std::int32_t Counters::operator[](Counter counter) const {
   return (*const_cast<Counters*>(this))[counter];
 }
 
@@ -102,7 +102,7 @@ void ClearNotices(AddinState& state) {
   state.notice_cells.clear();
 }
 
-void SetCounter(AddinState& state, Counter counter, std::int16_t value) {
+void SetCounter(AddinState& state, Counter counter, std::int32_t value) {
   state.counters[counter] = value;
   if (state.results_form != nullptr) {
     state.results_form->SetCaption(FormLabel(counter), std::to_string(value));
@@ -110,15 +110,14 @@ void SetCounter(AddinState& state, Counter counter, std::int16_t value) {
 }
 
 void IncrementCounter(AddinState& state, Counter counter) {
-  const std::int16_t value = state.counters[counter];
-  if (value == std::numeric_limits<std::int16_t>::max()) throw host::HostError(host::kOverflow);
-  SetCounter(state, counter, static_cast<std::int16_t>(value + 1));
+  const std::int32_t value = state.counters[counter];
+  if (value >= state.limits.max_count) throw host::HostError(host::kOverflow);
+  SetCounter(state, counter, value + 1);
 }
 
 void IncrementCounterUpToLimit(AddinState& state, Counter counter) {
-  const std::int16_t value = state.counters[counter];
-  const bool at_limit = value == std::numeric_limits<std::int16_t>::max();
-  SetCounter(state, counter, at_limit ? value : static_cast<std::int16_t>(value + 1));
+  const std::int32_t value = state.counters[counter];
+  SetCounter(state, counter, value >= state.limits.max_count ? value : value + 1);
 }
 
 void RefreshControl(AddinState& state, const std::string& control_id) {

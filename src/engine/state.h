@@ -71,16 +71,26 @@ std::string_view FormLabel(Counter counter);
 // The ribbon label that shows a counter ("lblCount01", ..., "lblHiddenCells02").
 std::string_view RibbonLabel(Counter counter);
 
+// The counters are held wide enough for the command-line tool's longer lists; the add-in's own
+// limit is that of its 16-bit counters, kept by Limits.
 struct Counters {
-  std::int16_t nCount1 = 0, nCount2 = 0;
-  std::int16_t nMatch1 = 0, nMatch2 = 0;
-  std::int16_t nMismatch1 = 0, nMismatch2 = 0;
-  std::int16_t nTranspose1 = 0, nTranspose2 = 0;
-  std::int16_t nYear1 = 0, nYear2 = 0;
-  std::int16_t nHidden1 = 0, nHidden2 = 0;
+  std::int32_t nCount1 = 0, nCount2 = 0;
+  std::int32_t nMatch1 = 0, nMatch2 = 0;
+  std::int32_t nMismatch1 = 0, nMismatch2 = 0;
+  std::int32_t nTranspose1 = 0, nTranspose2 = 0;
+  std::int32_t nYear1 = 0, nYear2 = 0;
+  std::int32_t nHidden1 = 0, nHidden2 = 0;
 
-  std::int16_t& operator[](Counter counter);
-  std::int16_t operator[](Counter counter) const;
+  std::int32_t& operator[](Counter counter);
+  std::int32_t operator[](Counter counter) const;
+};
+
+// How much a comparison run takes on. The add-in's limits are the defaults: 10000 items a list,
+// and counters (the twelve, and the notices' running number) that hold what a 16-bit counter
+// holds. The command-line tool raises both for longer lists.
+struct Limits {
+  std::int64_t max_items = 10000;
+  std::int32_t max_count = 32767;
 };
 
 // What the engine needs of the host's ribbon control: its id, read afresh at every use.
@@ -138,9 +148,11 @@ struct AddinState {
   // The notices of the last comparison run ("1) [Book1.xlsx]Sheet1!$A$3 is ERROR", ...), one per
   // line, and the running number of the last one.
   std::string notices;
-  std::int16_t notice_number = 0;
+  std::int32_t notice_number = 0;
   // The cell of each notice line, in the same order.
   std::vector<host::Range> notice_cells;
+
+  Limits limits;
 
   // Ports; any may be absent, then nothing is shown.
   RibbonRefresh* ribbon = nullptr;
@@ -163,11 +175,13 @@ std::vector<NoticeLine> NoticeLines(const AddinState& state);
 void ClearNotices(AddinState& state);
 
 // Sets a counter, then the results form's label, to the value.
-void SetCounter(AddinState& state, Counter counter, std::int16_t value);
-// Adds 1 to a counter (a HostError "Overflow" past 32767), then sets the results form's label.
+void SetCounter(AddinState& state, Counter counter, std::int32_t value);
+// Adds 1 to a counter (a HostError "Overflow" past limits.max_count, 32767 in the add-in), then
+// sets the results form's label.
 void IncrementCounter(AddinState& state, Counter counter);
-// Adds 1 to a counter that stops at 32767 instead, then sets the results form's label. For the
-// counters of the diagnosis, which count pairs: their number grows with the square of the lists.
+// Adds 1 to a counter that stops at limits.max_count instead, then sets the results form's label.
+// For the counters of the diagnosis, which count pairs: their number grows with the square of the
+// lists.
 void IncrementCounterUpToLimit(AddinState& state, Counter counter);
 // The ribbon's invalidation of one control or of the twelve labels; nothing without a ribbon.
 void RefreshControl(AddinState& state, const std::string& control_id);

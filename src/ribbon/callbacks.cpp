@@ -7,7 +7,7 @@ namespace quorvane::ribbon {
 
 using engine::Counter;
 
-std::string CountText(std::int16_t count) {
+std::string CountText(std::int32_t count) {
   // std::to_string gives the minus sign of a negative number; the others get a blank in its place.
   return count < 0 ? std::to_string(count) : " " + std::to_string(count);
 }

@@ -12,7 +12,7 @@ namespace quorvane::ribbon {
 
 // A counter as a ribbon label shows it: a blank before zero or a positive number, "-" before a
 // negative one (" 0", " 125", "-3").
-std::string CountText(std::int16_t count);
+std::string CountText(std::int32_t count);
 
 // getText of "EditBox1"/"EditBox2" (the range texts) and getLabel of the twelve result labels (the
 // counters); "txtCount01" answers like "lblCount01"; every other id gets the empty text. The id is

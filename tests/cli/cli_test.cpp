@@ -501,6 +501,60 @@ TEST_F(Cli, CtrlCStopsTheRunAndWritesOnlyWithSavePartial) {
   EXPECT_EQ(ReadAll(sample), before);
 }
 
+// Lists longer than the add-in takes: refused as the add-in refuses them unless --max-items raises
+// the limit, and then counted past what a 16-bit counter holds.
+TEST_F(Cli, MaxItemsLetsTheToolReconcileLongerLists) {
+  const int items = 40000;
+  // Distinct amounts below 10,000; the ledger holds them in reverse order, with three of the bank's
+  // replaced by amounts above 20,000, one of them its digits transposed.
+  std::vector<std::string> bank, ledger;
+  for (int r = 1; r <= items; ++r) {
+    bank.push_back(std::to_string(r * 7919 % 1000003 / 100) + "." +
+                   std::to_string(10 + r * 7919 % 1000003 % 100 % 90));
+  }
+  bank[9] = "21234.56";
+  ledger.assign(bank.rbegin(), bank.rend());
+  ledger[items - 10] = "21243.56";
+  ledger[items - 20] = "20000.01";
+  ledger[items - 30] = "20000.02";
+  for (const auto& [name, list] : {std::pair{"bank.csv", &bank}, {"ledger.csv", &ledger}}) {
+    std::ofstream out(dir_ / name);
+    for (const std::string& amount : *list) out << amount << "\n";
+  }
+  const std::string ranges = Q(dir_ / "bank.csv") + " A1:A40000 '[ledger.csv]ledger!A1:A40000'";
+
+  Result r = Run("compare " + ranges);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("Too many items in list.  Max is 10000"), std::string::npos) << r.err;
+  r = Run("compare " + ranges + " --max-items 39999");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("Too many items in list.  Max is 39999"), std::string::npos) << r.err;
+  EXPECT_EQ(Files(), (std::vector<std::string>{"bank.csv", "ledger.csv"}));
+
+  r = Run("compare " + ranges + " --max-items 40000 --json");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("\"range1\":{\"count\":40000,\"match\":39997,\"mismatch\":3,"
+                       "\"transpose\":1,"),
+            std::string::npos)
+      << r.out.substr(0, 300);
+  EXPECT_NE(r.out.find("\"range2\":{\"count\":40000,\"match\":39997,\"mismatch\":3,"),
+            std::string::npos);
+  EXPECT_NE(r.out.find("\"cell\":\"A10\",\"value\":\"21234.56\""), std::string::npos);
+  EXPECT_EQ(Files(), (std::vector<std::string>{"bank.csv", "bank.reconciled.xlsx", "ledger.csv",
+                                               "ledger.reconciled.xlsx"}));
+
+  // Past a million items, or below one, the option itself is refused.
+  for (const char* wrong : {"1000001", "0"}) {
+    r = Run("compare " + ranges + " --max-items " + wrong);
+    EXPECT_EQ(r.status, 2) << wrong;
+    EXPECT_NE(r.err.find("--max-items"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("1000000"), std::string::npos) << r.err;
+  }
+  r = Run("compare --help");
+  EXPECT_NE(r.out.find("--max-items"), std::string::npos);
+  EXPECT_NE(r.out.find("up to 1000000"), std::string::npos);
+}
+
 TEST_F(Cli, OpenpyxlReadsTheMarks) {
   if (std::system("/usr/bin/python3 -c 'import openpyxl' 2>/dev/null") != 0) {
     GTEST_SKIP() << "python3-openpyxl is not installed; the cross-check with openpyxl was skipped";

@@ -28,7 +28,7 @@ TEST_F(HostCallsTest, ARunAsksAtMostTenCallsPerCellAndFortyPerMismatch) {
   host::Range r1 = sheet.Ref("A1:A2000"), r2 = sheet.Ref("B1:B2000");
 
   for (int run = 1; run <= 2; ++run) {  // the second run also clears the first run's marks
-    const std::int16_t before = state.counters.nMismatch1 + state.counters.nMismatch2;
+    const std::int32_t before = state.counters.nMismatch1 + state.counters.nMismatch2;
     mem.calls().Reset();
     engine::RangeComp(state, r1, r2);
     const std::int64_t mismatches = state.counters.nMismatch1 + state.counters.nMismatch2 + before;

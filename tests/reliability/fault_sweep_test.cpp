@@ -93,7 +93,7 @@ std::uint64_t CallsOf(bool screen, bool clear) {
 }
 
 // Fails the n-th host call of the command and checks everything that must hold afterwards.
-void FailAndCheck(bool screen, bool clear, std::uint64_t n, const std::vector<std::int16_t>& counts,
+void FailAndCheck(bool screen, bool clear, std::uint64_t n, const std::vector<std::int32_t>& counts,
                   bool compare_again) {
   SCOPED_TRACE((clear ? "clear" : "compare") + std::string(screen ? " on a screen" : "") +
                ", failing host call " + std::to_string(n));
@@ -142,7 +142,7 @@ void FailAndCheck(bool screen, bool clear, std::uint64_t n, const std::vector<st
   }
 }
 
-std::vector<std::int16_t> BaselineCounts(bool screen) {
+std::vector<std::int32_t> BaselineCounts(bool screen) {
   Session s(screen);
   EXPECT_EQ(s.Press("btnCompare").status, ribbon::DispatchStatus::kOk);
   const engine::Counters& c = s.h->library.state.counters;
@@ -154,7 +154,7 @@ void Sweep(bool screen, bool clear) {
   ASSERT_GT(calls, 20u);
   std::printf("%s%s: %llu host calls\n", clear ? "clear" : "compare", screen ? " on a screen" : "",
               static_cast<unsigned long long>(calls));
-  const std::vector<std::int16_t> counts = BaselineCounts(screen);
+  const std::vector<std::int32_t> counts = BaselineCounts(screen);
   EXPECT_GT(counts[0], 0);
   EXPECT_GT(counts[2], 0);  // the diagnosis runs too
   for (std::uint64_t n = 1; n <= calls; ++n) {
