@@ -1,9 +1,9 @@
 #include "analysis/clearing.h"
 
-#include <array>
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -85,19 +85,28 @@ void ResetCounts(engine::AddinState& state) {
 void Clearformats(engine::AddinState& state, host::Range& range1, host::Range& range2) {
   ResetCounts(state);
   // A cell in both ranges is restored once: after its first restoring its comment is the user's.
+  // A single block has no cell twice, and a cell of the second range that the first range's
+  // single block holds was restored with it; the cells of ranges of several areas are recorded.
   std::set<std::tuple<const host::Worksheet*, int, int>> restored;
+  std::optional<host::Range> first_block;  // the first range, when a single block
   try {
-    for (host::Range* range : std::array{&range1, &range2}) {
-      const host::Range working = ResolveRange(state.app(), *range);
+    for (const bool first : {true, false}) {
+      const host::Range working = ResolveRange(state.app(), first ? range1 : range2);
       // A working range of nothing (the range lies outside the used area) fails here.
       const std::int64_t count = working.CellsCount();
       if (count > 0) RemoveCommentShapes(working, "");
+      const bool record = working.AreaCount() != 1 || (!first && !first_block);
       for (std::int64_t i = 1; i <= count; ++i) {
         const host::Range cell = working.Item(i);
         const host::Area& at = cell.FirstArea();
-        if (!restored.emplace(&cell.Parent(), at.top, at.left).second) continue;
+        if (!first && first_block && &first_block->Parent() == &cell.Parent() &&
+            first_block->FirstArea().Contains(at.top, at.left)) {
+          continue;
+        }
+        if (record && !restored.emplace(&cell.Parent(), at.top, at.left).second) continue;
         if (!cell.GetValue().is_empty()) RestoreCellFormat(cell);
       }
+      if (first && working.AreaCount() == 1) first_block = working;
     }
   } catch (const host::HostError&) {
     state.app().MsgBox(kClearFailedMessage);

@@ -1,8 +1,12 @@
 #include "engine/matching.h"
 
+#include <bit>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -70,21 +74,71 @@ struct Snapshot {
   }
 };
 
+// How often each number occurs: an open-addressed table of the numbers' bit patterns, built once
+// and only read afterwards. A count of 0 marks a free slot.
+class NumberCounts {
+ public:
+  void Reserve(std::size_t numbers) {
+    std::size_t capacity = 16;
+    while (capacity < numbers * 2) capacity *= 2;
+    slots_.assign(capacity, Slot{});
+    used_ = 0;
+  }
+  void Add(double number) {
+    if ((used_ + 1) * 2 > slots_.size()) Grow();
+    Slot& slot = slots_[SlotOf(Bits(number))];
+    if (slot.count == 0) {
+      slot.bits = Bits(number);
+      ++used_;
+    }
+    ++slot.count;
+  }
+  std::int64_t Get(double number) const {
+    return slots_.empty() ? 0 : slots_[SlotOf(Bits(number))].count;
+  }
+
+ private:
+  struct Slot {
+    std::uint64_t bits = 0;
+    std::int64_t count = 0;
+  };
+  // -0 and 0 are one key, as they compare equal.
+  static std::uint64_t Bits(double number) { return std::bit_cast<std::uint64_t>(Key(number)); }
+  static std::uint64_t Mix(std::uint64_t x) {
+    x ^= x >> 33;
+    x *= 0xff51afd7ed558ccdULL;
+    x ^= x >> 33;
+    return x;
+  }
+  // The slot that holds the bits, or the free slot where they would go.
+  std::size_t SlotOf(std::uint64_t bits) const {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = Mix(bits) & mask;
+    while (slots_[i].count != 0 && slots_[i].bits != bits) i = (i + 1) & mask;
+    return i;
+  }
+  void Grow() {
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(old.empty() ? 16 : old.size() * 2, Slot{});
+    for (const Slot& slot : old) {
+      if (slot.count != 0) slots_[SlotOf(slot.bits)] = slot;
+    }
+  }
+
+  std::vector<Slot> slots_;
+  std::size_t used_ = 0;
+};
+
 // How often each normalised candidate value occurs in a range, under the options it was built
 // with. Numbers and dates are keyed by value, texts by their characters; numbers also by their
 // value rounded to two places.
 struct CountIndex {
   Bool16 compare_num = kFalse;
   Bool16 ignore_10digit = kFalse;
-  std::unordered_map<double, std::int64_t> numbers;
-  std::unordered_map<double, std::int64_t> dates;
-  std::unordered_map<double, std::int64_t> rounded;
+  NumberCounts numbers;
+  NumberCounts dates;
+  NumberCounts rounded;
   std::unordered_map<std::string, std::int64_t> texts;
-
-  static std::int64_t Get(const std::unordered_map<double, std::int64_t>& map, double key) {
-    const auto it = map.find(Key(key));
-    return it == map.end() ? 0 : it->second;
-  }
 };
 
 // The texts of the cells that matched so far. The lookup is a search for "|text|" in the texts
@@ -143,8 +197,8 @@ class MatchingRun {
     pass_.indexed = algorithm_ == Algorithm::kIndexed && this_range.AreaCount() == 1 &&
                     other_range.AreaCount() == 1;
     if (pass_.indexed) {
-      pass_.here = Snapshot::Read(this_range);
-      pass_.there = Snapshot::Read(other_range);
+      pass_.here = &SnapshotOf(this_range);
+      pass_.there = &SnapshotOf(other_range);
     }
 
     for (std::int64_t i = 1; i <= count; ++i) {
@@ -163,11 +217,48 @@ class MatchingRun {
     host::Range this_range;
     host::Range other_range;
     bool indexed = false;
-    Snapshot here;
-    Snapshot there;
-    // Indexes of this range and of the other range, each with its sign; built on first use.
-    std::optional<CountIndex> index_here;
-    std::optional<CountIndex> index_there;
+    const Snapshot* here = nullptr;
+    const Snapshot* there = nullptr;
+    // Indexes of this range and of the other range, each with its sign; taken on first use.
+    const CountIndex* index_here = nullptr;
+    const CountIndex* index_there = nullptr;
+  };
+
+  // A range's snapshot, read once per run: the marking changes fills and comments, never what a
+  // snapshot holds, so the second pass reads both ranges as the first one left them.
+  const Snapshot& SnapshotOf(const host::Range& range) {
+    const host::Worksheet* sheet = &range.Parent();
+    for (const StoredSnapshot& stored : snapshots_) {
+      if (stored.sheet == sheet && stored.area == range.FirstArea()) return stored.snapshot;
+    }
+    snapshots_.push_back({sheet, range.FirstArea(), Snapshot::Read(range)});
+    return snapshots_.back().snapshot;
+  }
+
+  // The index of a snapshot with a sign under the current options, built once per run and kept
+  // while the options it depends on stay as they are.
+  const CountIndex& IndexOf(const Snapshot& snapshot, int sign) {
+    const Options& options = state_.options;
+    for (const StoredIndex& stored : indexes_) {
+      if (stored.snapshot == &snapshot && stored.sign == sign &&
+          stored.index.compare_num == options.bCompareNum &&
+          stored.index.ignore_10digit == options.bIgnore10digit) {
+        return stored.index;
+      }
+    }
+    indexes_.push_back({&snapshot, sign, BuildIndex(snapshot, sign)});
+    return indexes_.back().index;
+  }
+
+  struct StoredSnapshot {
+    const host::Worksheet* sheet;
+    host::Area area;
+    Snapshot snapshot;
+  };
+  struct StoredIndex {
+    const Snapshot* snapshot;
+    int sign;
+    CountIndex index;
   };
 
   void AddNotice(const host::Range& cell, NoticeKind kind, const char* what) {
@@ -184,7 +275,7 @@ class MatchingRun {
   void CheckCell(int k, const host::Range& cell, std::size_t index) {
     const bool first = k == 1;
     const bool indexed = pass_.indexed;
-    const bool hidden = indexed ? pass_.here.Hidden(index) : cell.RowHidden();
+    const bool hidden = indexed ? pass_.here->Hidden(index) : cell.RowHidden();
     if (hidden) {
       IncrementCounter(state_, first ? Counter::kHidden1 : Counter::kHidden2);
       RefreshControl(state_, first ? "lblHiddenCells01" : "lblHiddenCells02");
@@ -193,8 +284,14 @@ class MatchingRun {
       RefreshControl(state_, first ? "lblCount01" : "lblCount02");
     }
 
-    const host::Value value = indexed ? pass_.here.values[index] : cell.GetValue();
-    const std::string text = indexed ? pass_.here.texts[index] : cell.Text();
+    host::Value fetched_value;
+    std::string fetched_text;
+    if (!indexed) {
+      fetched_value = cell.GetValue();
+      fetched_text = cell.Text();
+    }
+    const host::Value& value = indexed ? pass_.here->values[index] : fetched_value;
+    const std::string& text = indexed ? pass_.here->texts[index] : fetched_text;
     host::Value target = value;
     bool included = true;
 
@@ -269,11 +366,11 @@ class MatchingRun {
       if (app_.Now() - start_ <= kSlowTimeDays) return CountInRange(range, target, sign);
       animate_ = false;
     }
-    std::optional<CountIndex>& index = here ? pass_.index_here : pass_.index_there;
+    const CountIndex*& index = here ? pass_.index_here : pass_.index_there;
     const Options& options = state_.options;
-    if (!index || index->compare_num != options.bCompareNum ||
+    if (index == nullptr || index->compare_num != options.bCompareNum ||
         index->ignore_10digit != options.bIgnore10digit) {
-      index = BuildIndex(here ? pass_.here : pass_.there, sign);
+      index = &IndexOf(here ? *pass_.here : *pass_.there, sign);
     }
     return CountIndexed(*index, target);
   }
@@ -304,16 +401,18 @@ class MatchingRun {
     CountIndex index;
     index.compare_num = state_.options.bCompareNum;
     index.ignore_10digit = state_.options.bIgnore10digit;
+    index.numbers.Reserve(snapshot.size());
+    index.rounded.Reserve(snapshot.size());
     for (std::size_t i = 0; i < snapshot.size(); ++i) {
       const std::optional<host::Value> value =
           Candidate(snapshot.values[i], snapshot.texts[i], snapshot.Hidden(i));
       if (!value) continue;
       if (value->is_number()) {
         const double number = Signed(value->number(), sign);
-        ++index.numbers[Key(number)];
-        ++index.rounded[Key(host::RoundHalfEven(number, 2))];
+        index.numbers.Add(number);
+        index.rounded.Add(host::RoundHalfEven(number, 2));
       } else if (value->is_date()) {
-        ++index.dates[Key(value->number())];
+        index.dates.Add(value->number());
       } else {
         ++index.texts[value->text()];
       }
@@ -330,15 +429,15 @@ class MatchingRun {
       const auto it = index.texts.find(target.text());
       std::int64_t n = it == index.texts.end() ? 0 : it->second;
       if (rounding) {
-        n += CountIndex::Get(index.rounded, host::RoundHalfEven(host::ToNumber(target), 2));
+        n += index.rounded.Get(host::RoundHalfEven(host::ToNumber(target), 2));
       }
       return n;
     }
     // Numbers, dates and logicals compare by numeric value.
     const double key = target.number();
-    const std::int64_t numbers = CountIndex::Get(index.numbers, key);
-    std::int64_t n = numbers + CountIndex::Get(index.dates, key);
-    if (rounding) n += CountIndex::Get(index.rounded, host::RoundHalfEven(key, 2)) - numbers;
+    const std::int64_t numbers = index.numbers.Get(key);
+    std::int64_t n = numbers + index.dates.Get(key);
+    if (rounding) n += index.rounded.Get(host::RoundHalfEven(key, 2)) - numbers;
     return n;
   }
 
@@ -416,6 +515,8 @@ class MatchingRun {
   double start_ = 0;
   bool animate_ = true;
   MatchedTexts matched_;
+  std::deque<StoredSnapshot> snapshots_;
+  std::deque<StoredIndex> indexes_;
   PassData pass_;
 };
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -173,6 +174,25 @@ void ExpectSameSheet(const memhost::SheetData& a, const memhost::SheetData& b,
   }
 }
 
+// Both runs of one workbook came out alike, and what each told its watcher agrees with its
+// counters.
+void ExpectSameRuns(const World& fast, const World& slow, bool same_sheet,
+                    const std::string& where) {
+  for (int c = 0; c < engine::kCounterCount; ++c) {
+    const auto counter = static_cast<engine::Counter>(c);
+    EXPECT_EQ(fast.state.counters[counter], slow.state.counters[counter])
+        << where << " " << engine::FormLabel(counter);
+  }
+  EXPECT_EQ(fast.state.notices, slow.state.notices) << where;
+  EXPECT_EQ(fast.told.events, slow.told.events) << where;
+  EXPECT_EQ(fast.told.marked1, fast.state.counters.nMismatch1) << where;
+  EXPECT_EQ(fast.told.transpositions, fast.state.counters.nTranspose1) << where;
+  EXPECT_EQ(fast.told.years, fast.state.counters.nYear1) << where;
+  EXPECT_EQ(fast.mem.messages(), slow.mem.messages()) << where;
+  ExpectSameSheet(fast.sheet1->data(), slow.sheet1->data(), where);
+  if (!same_sheet) ExpectSameSheet(fast.sheet2->data(), slow.sheet2->data(), where);
+}
+
 TEST(DifferentialTest, IndexedPassEqualsStraightforwardPass) {
   std::mt19937 rng(20261208);
   for (int trial = 0; trial < 400; ++trial) {
@@ -191,22 +211,59 @@ TEST(DifferentialTest, IndexedPassEqualsStraightforwardPass) {
     engine::RangeComp(fast.state, fast.range1, fast.range2, engine::Algorithm::kIndexed);
     engine::RangeComp(slow.state, slow.range1, slow.range2, engine::Algorithm::kStraightforward);
 
-    const std::string where =
-        "trial " + std::to_string(trial) + " options " + std::to_string(options);
-    for (int c = 0; c < engine::kCounterCount; ++c) {
-      const auto counter = static_cast<engine::Counter>(c);
-      EXPECT_EQ(fast.state.counters[counter], slow.state.counters[counter])
-          << where << " " << engine::FormLabel(counter);
-    }
-    EXPECT_EQ(fast.state.notices, slow.state.notices) << where;
-    // Both ways tell their watcher the same findings, and what they tell agrees with the counters.
-    EXPECT_EQ(fast.told.events, slow.told.events) << where;
-    EXPECT_EQ(fast.told.marked1, fast.state.counters.nMismatch1) << where;
-    EXPECT_EQ(fast.told.transpositions, fast.state.counters.nTranspose1) << where;
-    EXPECT_EQ(fast.told.years, fast.state.counters.nYear1) << where;
-    EXPECT_EQ(fast.mem.messages(), slow.mem.messages()) << where;
-    ExpectSameSheet(fast.sheet1->data(), slow.sheet1->data(), where);
-    if (!same_sheet) ExpectSameSheet(fast.sheet2->data(), slow.sheet2->data(), where);
+    ExpectSameRuns(fast, slow, same_sheet,
+                   "trial " + std::to_string(trial) + " options " + std::to_string(options));
+    if (::testing::Test::HasFailure()) return;
+  }
+}
+
+// Lists of hundreds of cells, so that the indexed pass yields to the host (every 100th cell) in
+// both passes and runs its indexes over many repeated values. At the yield that follows Range 1's
+// 200th cell the user turns two options: Hide Comments, which each later marking reads, and
+// Reverse Sign, which a run takes once at its start. The indexed pass yields right after that
+// cell; the straightforward one yields inside the counting of the first later cell that it counts,
+// before that cell is marked, so both runs mark every later cell under the new comment option.
+TEST(DifferentialTest, LongListsAndOptionsTurnedAtAYield) {
+  std::mt19937 rng(20261209);
+  for (int trial = 0; trial < 10; ++trial) {
+    std::uniform_int_distribution<unsigned> pick_options(0, 127);
+    const unsigned options = pick_options(rng);
+    const bool same_sheet = trial % 2 == 0;
+    std::uniform_int_distribution<int> size(210, 420);
+    const int n1 = size(rng), n2 = size(rng);
+    const std::mt19937 seed = rng;
+
+    World fast, slow;
+    std::mt19937 rng_fast = seed, rng_slow = seed;
+    Build(fast, rng_fast, same_sheet, n1, n2, options);
+    Build(slow, rng_slow, same_sheet, n1, n2, options);
+    rng = rng_fast;
+
+    // The host may copy its hook before it calls it: the hook's state lives outside it.
+    const auto turn_after = [](World& w, int cells, std::shared_ptr<bool> turned) {
+      w.mem.SetYieldHook([&w, cells, turned] {
+        const engine::Counters& c = w.state.counters;
+        if (*turned || c.nCount1 + c.nHidden1 < cells) return;
+        *turned = true;
+        engine::Options& o = w.state.options;
+        o.bHideComments = o.bHideComments == engine::kFalse ? engine::kTrue : engine::kFalse;
+        o.bReverse = o.bReverse == engine::kFalse ? engine::kTrue : engine::kFalse;
+      });
+    };
+    turn_after(fast, 200, std::make_shared<bool>(false));
+    turn_after(slow, 201, std::make_shared<bool>(false));
+
+    engine::RangeComp(fast.state, fast.range1, fast.range2, engine::Algorithm::kIndexed);
+    engine::RangeComp(slow.state, slow.range1, slow.range2, engine::Algorithm::kStraightforward);
+
+    // Each range holds its list and one blank cell after it.
+    EXPECT_GE(fast.mem.yields(), static_cast<std::uint64_t>((n1 + 1) / 100 + (n2 + 1) / 100))
+        << trial;
+    EXPECT_NE(fast.state.options.bHideComments,
+              (options & 64) != 0 ? engine::kTrue : engine::kFalse)
+        << "the option was not turned in trial " << trial;
+    ExpectSameRuns(fast, slow, same_sheet,
+                   "long trial " + std::to_string(trial) + " options " + std::to_string(options));
     if (::testing::Test::HasFailure()) return;
   }
 }
