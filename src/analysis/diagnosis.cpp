@@ -9,11 +9,13 @@
 #include <string>
 #include <tuple>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "analysis/resolve.h"
 #include "engine/marking.h"
 #include "host/conversions.h"
+#include "host/error.h"
 #include "host/value.h"
 #include "host/worksheet.h"
 
@@ -43,12 +45,68 @@ std::size_t HostLength(const std::string& text) {
   return length;
 }
 
+// The comments of the cells the indexed diagnosis writes to, kept as drafts and written once at
+// its end: nothing reads them meanwhile, and a comment that takes hundreds of blocks would
+// otherwise be read and written again for each, its whole length every time. A block goes in front
+// of the blocks before it unless it would take the comment past the host's limit, as it would
+// have when written at once.
+class CommentDrafts {
+ public:
+  void Prepend(const host::Range& cell, const std::string& block) {
+    auto [it, added] = drafts_.try_emplace(Key(cell));
+    Draft& draft = it->second;
+    if (added) {
+      draft.cell = cell;
+      draft.original = cell.CommentText();
+      draft.empty = draft.original.empty();
+      draft.length = HostLength(draft.original);
+    }
+    const std::size_t length =
+        draft.empty ? HostLength(block) : HostLength(block) + 1 + draft.length;
+    if (length > host::kMaxCommentLength) return;
+    draft.blocks.push_back(block);
+    draft.length = length;
+    draft.empty = false;
+  }
+
+  // Writes every draft that gained a block, newest block first.
+  void WriteAll() {
+    for (auto& [key, draft] : drafts_) {
+      if (draft.blocks.empty()) continue;
+      std::string text;
+      text.reserve(draft.original.size() + draft.blocks.size() * (draft.blocks.front().size() + 1));
+      for (auto block = draft.blocks.rbegin(); block != draft.blocks.rend(); ++block) {
+        if (block != draft.blocks.rbegin()) text += '\n';
+        text += *block;
+      }
+      if (!draft.original.empty()) text += '\n' + draft.original;
+      draft.blocks.clear();
+      draft.cell.SetCommentText(text);
+      draft.original = std::move(text);
+    }
+  }
+
+ private:
+  using CellKey = std::tuple<const host::Worksheet*, int, int>;
+  static CellKey Key(const host::Range& cell) {
+    return {&cell.Parent(), cell.row(), cell.column()};
+  }
+  struct Draft {
+    host::Range cell;
+    std::string original;  // the comment as last read or written
+    std::vector<std::string> blocks;
+    std::size_t length = 0;  // in the host's units, blocks included
+    bool empty = true;
+  };
+  std::map<CellKey, Draft> drafts_;
+};
+
 // The two cells of a pair with their values and texts, and the time the pair's blocks carry.
 class Pair {
  public:
   Pair(engine::AddinState& state, const host::Range& a, const host::Range& b,
-       const std::string& text_a, const std::string& text_b)
-      : state_(state), a_(a), b_(b), text_a_(text_a), text_b_(text_b) {}
+       const std::string& text_a, const std::string& text_b, CommentDrafts* drafts)
+      : state_(state), a_(a), b_(b), text_a_(text_a), text_b_(text_b), drafts_(drafts) {}
 
   void ReportCharacters() {
     Shade();
@@ -95,7 +153,8 @@ class Pair {
   }
 
   // A block that would take the comment past the host's limit is left out of it.
-  static void Prepend(const host::Range& cell, const std::string& block) {
+  void Prepend(const host::Range& cell, const std::string& block) {
+    if (drafts_ != nullptr) return drafts_->Prepend(cell, block);
     const std::string old = cell.CommentText();
     const std::string text = old.empty() ? block : block + "\n" + old;
     if (HostLength(text) <= host::kMaxCommentLength) cell.SetCommentText(text);
@@ -106,6 +165,7 @@ class Pair {
   const host::Range& b_;
   const std::string& text_a_;
   const std::string& text_b_;
+  CommentDrafts* drafts_;
   std::optional<std::string> timestamp_;  // taken at the pair's first finding
 };
 
@@ -119,19 +179,28 @@ bool IsYearApart(const host::Value& x, const host::Value& y) {
          std::abs(date_x.year - date_y.year) == 1;
 }
 
-// Examines one pair: the pair test, then the character test and the year test.
-void ExaminePair(engine::AddinState& state, const host::Range& a, const host::Range& b,
+// Examines one pair: the pair test, then the character test and the year test. Answers whether
+// anything was reported. The texts' signatures are taken as given when known.
+bool ExaminePair(engine::AddinState& state, const host::Range& a, const host::Range& b,
                  const host::Value& x, const host::Value& y, const std::string& text_a,
-                 const std::string& text_b) {
-  if (HostLength(text_a) != HostLength(text_b) || host::Equal(x, y)) return;
-  Pair pair(state, a, b, text_a, text_b);
-  if (SortedChars(text_a) == SortedChars(text_b)) pair.ReportCharacters();
-  if (IsYearApart(x, y)) pair.ReportYear();
+                 const std::string& text_b, const std::string* signature_a = nullptr,
+                 const std::string* signature_b = nullptr, CommentDrafts* drafts = nullptr) {
+  if (HostLength(text_a) != HostLength(text_b) || host::Equal(x, y)) return false;
+  Pair pair(state, a, b, text_a, text_b, drafts);
+  const bool characters = signature_a != nullptr && signature_b != nullptr
+                              ? *signature_a == *signature_b
+                              : SortedChars(text_a) == SortedChars(text_b);
+  if (characters) pair.ReportCharacters();
+  const bool year = IsYearApart(x, y);
+  if (year) pair.ReportYear();
+  return characters || year;
 }
 
 void DiagnoseStraightforward(engine::AddinState& state, const host::Range& r1,
                              const host::Range& r2) {
   const std::int64_t count1 = r1.CellsCount();
+  // Reported pairs of each cell of Range 2, by position.
+  std::vector<int> pairs2(static_cast<std::size_t>(r2.CellsCount()), 0);
   for (std::int64_t i = 1; i <= count1; ++i) {
     const host::Range a = r1.Item(i);
     if (!IsEligible(a)) continue;
@@ -140,13 +209,19 @@ void DiagnoseStraightforward(engine::AddinState& state, const host::Range& r1,
     if (x.is_error()) continue;
     const std::string text_a = host::ToText(x);
 
+    int pairs1 = 0;
     const std::int64_t count2 = r2.CellsCount();
-    for (std::int64_t j = 1; j <= count2; ++j) {
+    for (std::int64_t j = 1; j <= count2 && pairs1 < kMaxPairsPerCell; ++j) {
+      int& taken = pairs2[static_cast<std::size_t>(j - 1)];
+      if (taken >= kMaxPairsPerCell) continue;
       const host::Range b = r2.Item(j);
       if (!IsEligible(b)) continue;
       const host::Value y = b.GetValue();
       if (y.is_error()) continue;
-      ExaminePair(state, a, b, x, y, text_a, host::ToText(y));
+      if (ExaminePair(state, a, b, x, y, text_a, host::ToText(y))) {
+        ++pairs1;
+        ++taken;
+      }
     }
   }
 }
@@ -179,6 +254,32 @@ std::vector<Marked> ReadMarked(const host::Range& range) {
   return marked;
 }
 
+// The cells of Range 2 that share a signature or a date, in their order, of which those that
+// reached the cap are passed over in constant time: `next_` leads from a position to the first one
+// at or after it still open (positions that reached the cap are joined to the next one).
+class Bucket {
+ public:
+  std::size_t Add(std::size_t cell) {
+    cells_.push_back(cell);
+    next_.push_back(cells_.size());
+    return cells_.size() - 1;
+  }
+  std::size_t size() const { return cells_.size(); }
+  std::size_t cell(std::size_t position) const { return cells_[position]; }
+  // The first open position at or after `position`; size() when there is none.
+  std::size_t Open(std::size_t position) {
+    std::size_t root = position;
+    while (next_[root] != root) root = next_[root];
+    while (next_[position] != root) position = std::exchange(next_[position], root);
+    return root;
+  }
+  void Close(std::size_t position) { next_[position] = position + 1; }
+
+ private:
+  std::vector<std::size_t> cells_;
+  std::vector<std::size_t> next_ = {0};  // one more than cells_: the end is always open
+};
+
 // The same pairs in the same order as the straightforward loops: for each marked cell of Range 1,
 // the marked cells of Range 2 that share its signature or are a date one year apart, in their
 // order. Every other pair fails both tests and the straightforward loops do nothing with it.
@@ -187,35 +288,82 @@ void DiagnoseIndexed(engine::AddinState& state, const host::Range& r1, const hos
   if (marked1.empty()) return;
   const std::vector<Marked> marked2 = ReadMarked(r2);
 
-  std::unordered_map<std::string, std::vector<std::size_t>> by_signature;
-  std::map<std::tuple<int, int, int>, std::vector<std::size_t>> by_date;  // year, month, day
+  std::unordered_map<std::string, Bucket> by_signature;
+  std::map<std::tuple<int, int, int>, Bucket> by_date;  // year, month, day
+  // Where each cell of Range 2 stands in its buckets, to close it in both at the cap.
+  struct Place {
+    Bucket* bucket;
+    std::size_t position;
+  };
+  std::vector<std::vector<Place>> places(marked2.size());
+  std::vector<int> pairs2(marked2.size(), 0);
   for (std::size_t j = 0; j < marked2.size(); ++j) {
-    by_signature[marked2[j].signature].push_back(j);
-    if (const auto& d = marked2[j].date) by_date[{d->year, d->month, d->day}].push_back(j);
+    Bucket& signature = by_signature[marked2[j].signature];
+    places[j].push_back({&signature, signature.Add(j)});
+    if (const auto& d = marked2[j].date) {
+      Bucket& date = by_date[{d->year, d->month, d->day}];
+      places[j].push_back({&date, date.Add(j)});
+    }
   }
 
-  std::vector<std::size_t> candidates;
+  // The buckets of a cell of Range 1 and how far each has been walked.
+  struct Cursor {
+    Bucket* bucket;
+    std::size_t position;
+  };
+  std::vector<Cursor> cursors;
+  CommentDrafts drafts;
+  // What was found before a failure is written as it would have been at once.
+  struct WriteAtTheEnd {
+    CommentDrafts& drafts;
+    bool done = false;
+    ~WriteAtTheEnd() {
+      if (done) return;
+      try {
+        drafts.WriteAll();
+      } catch (const host::HostError&) {
+      }
+    }
+  } write_at_the_end{drafts};
   for (const Marked& a : marked1) {
-    candidates.clear();
+    cursors.clear();
     if (const auto it = by_signature.find(a.signature); it != by_signature.end()) {
-      candidates = it->second;
+      cursors.push_back({&it->second, 0});
     }
     if (a.date) {
       for (const int year : {a.date->year - 1, a.date->year + 1}) {
         const auto it = by_date.find({year, a.date->month, a.date->day});
-        if (it != by_date.end())
-          candidates.insert(candidates.end(), it->second.begin(), it->second.end());
+        if (it != by_date.end()) cursors.push_back({&it->second, 0});
       }
     }
-    std::sort(candidates.begin(), candidates.end());
-    candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
-    if (candidates.empty()) continue;
-    const host::Range cell_a = r1.Item(a.index);
-    for (const std::size_t j : candidates) {
+    if (cursors.empty()) continue;
+    std::optional<host::Range> cell_a;
+    int pairs1 = 0;
+    // The open candidates of all buckets merged in their order, each once.
+    while (pairs1 < kMaxPairsPerCell) {
+      std::size_t j = marked2.size();
+      for (Cursor& c : cursors) {
+        c.position = c.bucket->Open(c.position);
+        if (c.position < c.bucket->size()) j = std::min(j, c.bucket->cell(c.position));
+      }
+      if (j == marked2.size()) break;
+      for (Cursor& c : cursors) {
+        if (c.position < c.bucket->size() && c.bucket->cell(c.position) == j) ++c.position;
+      }
       const Marked& b = marked2[j];
-      ExaminePair(state, cell_a, r2.Item(b.index), a.value, b.value, a.text, b.text);
+      if (!cell_a) cell_a = r1.Item(a.index);
+      if (!ExaminePair(state, *cell_a, r2.Item(b.index), a.value, b.value, a.text, b.text,
+                       &a.signature, &b.signature, &drafts)) {
+        continue;
+      }
+      ++pairs1;
+      if (++pairs2[j] == kMaxPairsPerCell) {
+        for (const Place& place : places[j]) place.bucket->Close(place.position);
+      }
     }
   }
+  write_at_the_end.done = true;
+  drafts.WriteAll();
 }
 
 }  // namespace
@@ -235,7 +383,10 @@ void DiagnoseMismatches(engine::AddinState& state, host::Range& range1, host::Ra
 std::string SortedChars(std::string_view text) {
   std::string signature(text);
   if (signature.empty()) return signature;
-  if (host::ReadDate(signature)) std::erase(signature, '/');
+  // Only a "/" is taken out of a date: a text without one needs no reading as a date.
+  if (signature.find('/') != std::string::npos && host::ReadDate(signature)) {
+    std::erase(signature, '/');
+  }
   if (host::ReadNumber(signature)) {
     std::erase(signature, '.');
     std::sort(signature.begin(), signature.end(), [](char l, char r) {

@@ -10,8 +10,13 @@
 
 namespace quorvane::analysis {
 
+// A cell takes part in at most this many reported pairs. Past that its comment would only repeat
+// the finding with yet another partner, and thousands of mismatches written with the same digits
+// would each pair with each: a pair in which either cell has reached the cap is passed over.
+inline constexpr int kMaxPairsPerCell = 1000;
+
 // Visits every marked cell of Range 1 against every marked cell of Range 2, in that order, and
-// reports each pair found. Host errors pass to the caller.
+// reports each pair found, up to kMaxPairsPerCell pairs a cell. Host errors pass to the caller.
 void DiagnoseMismatches(engine::AddinState& state, host::Range& range1, host::Range& range2,
                         engine::Algorithm algorithm = engine::Algorithm::kIndexed);
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <string>
@@ -256,6 +257,73 @@ TEST_F(DiagnosisTest, ErrorValuesWithAMismatchFillTakeNoPart) {
   EXPECT_EQ(Pattern(2, 1), kPatternGray16);
   EXPECT_EQ(Pattern(2, 3), kPatternGray16);
   ExpectCounts(1, 0);
+}
+
+// Amounts written with the digits 1 to 7 in different orders: all share one signature, so each
+// marked cell of one range pairs with each of the other until a cell reaches the cap.
+class PairCapTest : public DiagnosisTest {
+ protected:
+  void Fill(int rows1, int rows2) {
+    std::string digits = "1234567";
+    for (int row = 1; row <= rows1 + rows2; ++row) {
+      const Value amount = Value::Number(std::stoi(digits) / 100.0);
+      if (row <= rows1) {
+        Marked(row, 1, amount);
+      } else {
+        Marked(row - rows1, 3, amount, kFewerColor);
+      }
+      std::next_permutation(digits.begin(), digits.end());
+    }
+  }
+  // The diagnosis blocks in a cell's comment (the note stands apart: "<<<mark").
+  int Blocks(int row, int column) {
+    const std::string comment = Comment(row, column);
+    int n = 0;
+    for (std::size_t at = comment.find("<<< "); at != std::string::npos;
+         at = comment.find("<<< ", at + 1)) {
+      ++n;
+    }
+    return n;
+  }
+};
+
+TEST_F(PairCapTest, ACellOfRangeOneStopsAtTheCap) {
+  const int more = 5;
+  const int rows2 = kMaxPairsPerCell + more;
+  Fill(3, rows2);
+  for (const engine::Algorithm algorithm :
+       {engine::Algorithm::kIndexed, engine::Algorithm::kStraightforward}) {
+    SCOPED_TRACE(algorithm == engine::Algorithm::kIndexed ? "indexed" : "straightforward");
+    state_.counters = {};
+    host::Range range1 = sheet_.Ref("A1:A3");
+    host::Range range2 = sheet_.Ref("C1:C" + std::to_string(rows2));
+    DiagnoseMismatches(state_, range1, range2, algorithm);
+    // Each cell of Range 1 pairs with the first cells of Range 2 up to the cap.
+    EXPECT_EQ(state_.counters.nTranspose1, 3 * kMaxPairsPerCell);
+    EXPECT_EQ(Pattern(kMaxPairsPerCell, 3), kPatternGray16);
+    for (int row = kMaxPairsPerCell + 1; row <= rows2; ++row) {
+      EXPECT_EQ(Pattern(row, 3), kPatternSolid) << row;
+      EXPECT_EQ(Comment(row, 3), Note(row, 3)) << row;
+    }
+  }
+  // Two runs, each giving three pairs to each paired cell of Range 2.
+  EXPECT_EQ(Blocks(kMaxPairsPerCell, 3), 6);
+}
+
+TEST_F(PairCapTest, ACellOfRangeTwoAtTheCapIsPassedOver) {
+  const int more = 5;
+  const int rows1 = kMaxPairsPerCell + more;
+  Fill(rows1, 2);
+  host::Range range1 = sheet_.Ref("A1:A" + std::to_string(rows1));
+  host::Range range2 = sheet_.Ref("C1:C2");
+  DiagnoseMismatches(state_, range1, range2);
+  // Both cells of Range 2 reach the cap with the first cells of Range 1; the later ones find none.
+  ExpectCounts(2 * kMaxPairsPerCell, 0);
+  for (int row = 1; row <= kMaxPairsPerCell; ++row) EXPECT_EQ(Blocks(row, 1), 2) << row;
+  for (int row = kMaxPairsPerCell + 1; row <= rows1; ++row) ExpectUntouched(row, 1);
+  // The cap comes after the comment is full: no cap changes what a comment holds.
+  EXPECT_LE(Comment(1, 3).size(), host::kMaxCommentLength);
+  EXPECT_GT(Comment(1, 3).size() + 100, host::kMaxCommentLength);
 }
 
 TEST(SortedCharsTest, NumbersAndDatesLoseTheirSeparatorsAndAreSorted) {
