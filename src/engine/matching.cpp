@@ -151,7 +151,9 @@ class MatchedTexts {
     return joined_.find("|" + text + "|") != std::string::npos;
   }
   void Add(const std::string& text) {
-    joined_ += "|" + text + "|";
+    joined_ += '|';
+    joined_ += text;
+    joined_ += '|';
     set_.insert(text);
     any_bar_ = any_bar_ || text.find('|') != std::string::npos;
   }

@@ -1,5 +1,6 @@
 #include "host/conversions.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -118,19 +119,25 @@ std::optional<std::uint64_t> ExactScaled(double number, int places) {
 // The text of n / 10^decimals with exactly that many decimals, at least one digit before the
 // point, and a minus sign when asked.
 std::string ScaledText(bool negative, std::uint64_t scaled, int decimals) {
-  char buffer[24];
-  const auto written = std::to_chars(buffer, buffer + sizeof buffer, scaled);
-  const std::string_view digits(buffer, static_cast<std::size_t>(written.ptr - buffer));
-  const auto places = static_cast<std::size_t>(decimals);
-  std::string all(digits.size() < places + 1 ? places + 1 - digits.size() : 0, '0');
-  all += digits;
-  std::string text = negative ? "-" : "";
-  text.append(all, 0, all.size() - places);
-  if (places > 0) {
-    text += '.';
-    text.append(all, all.size() - places, places);
+  char digits[24];
+  const auto written = std::to_chars(digits, digits + sizeof digits, scaled);
+  const auto count = static_cast<int>(written.ptr - digits);
+  char text[48];
+  char* out = text;
+  if (negative) *out++ = '-';
+  if (count <= decimals) {
+    *out++ = '0';
+    *out++ = '.';
+    for (int i = count; i < decimals; ++i) *out++ = '0';
+    out = std::copy(digits, written.ptr, out);
+  } else {
+    out = std::copy(digits, digits + (count - decimals), out);
+    if (decimals > 0) {
+      *out++ = '.';
+      out = std::copy(digits + (count - decimals), written.ptr, out);
+    }
   }
-  return text;
+  return std::string(text, out);
 }
 
 // Rounds the magnitude of the decimal form to `places` decimals. The result is the digit string
@@ -649,8 +656,10 @@ SignificantDigits RoundSignificant(double number, int count) {
 
 std::string FormatTimestamp(double serial) {
   const CivilDateTime t = CivilFromSerial(serial);
-  return std::to_string(t.month) + "/" + std::to_string(t.day) + " " + Pad2(t.hour) + ":" +
-         Pad2(t.minute) + ":" + Pad2(t.second);
+  char text[32];
+  const int n = std::snprintf(text, sizeof text, "%d/%d %02d:%02d:%02d", t.month, t.day, t.hour,
+                              t.minute, t.second);
+  return std::string(text, static_cast<std::size_t>(n));
 }
 
 // The fields are taken in their ordinary ranges. Before day 0 the time of day is subtracted from
