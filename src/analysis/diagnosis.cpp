@@ -16,6 +16,7 @@
 #include "engine/marking.h"
 #include "host/conversions.h"
 #include "host/error.h"
+#include "host/locale.h"
 #include "host/value.h"
 #include "host/worksheet.h"
 
@@ -142,7 +143,7 @@ class Pair {
   }
 
   void PrependBoth(const std::string& message) {
-    if (!timestamp_) timestamp_ = host::FormatTimestamp(state_.app().Now());
+    if (!timestamp_) timestamp_ = state_.app().GetConversions().FormatTimestamp(state_.app().Now());
     const std::string block = "<<< " + *timestamp_ + ":" + "\n" + message + "\n" + ">>>";
     Prepend(a_, block);
     Prepend(b_, block);
@@ -169,9 +170,9 @@ class Pair {
   std::optional<std::string> timestamp_;  // taken at the pair's first finding
 };
 
-bool IsYearApart(const host::Value& x, const host::Value& y) {
-  const std::optional<double> serial_x = host::ToDateSerial(x);
-  const std::optional<double> serial_y = host::ToDateSerial(y);
+bool IsYearApart(const host::Value& x, const host::Value& y, const host::Conversions& conversions) {
+  const std::optional<double> serial_x = conversions.ToDateSerial(x);
+  const std::optional<double> serial_y = conversions.ToDateSerial(y);
   if (!serial_x || !serial_y) return false;
   const host::CivilDateTime date_x = host::CivilFromSerial(*serial_x);
   const host::CivilDateTime date_y = host::CivilFromSerial(*serial_y);
@@ -187,11 +188,13 @@ bool ExaminePair(engine::AddinState& state, const host::Range& a, const host::Ra
                  const std::string* signature_b = nullptr, CommentDrafts* drafts = nullptr) {
   if (HostLength(text_a) != HostLength(text_b) || host::Equal(x, y)) return false;
   Pair pair(state, a, b, text_a, text_b, drafts);
-  const bool characters = signature_a != nullptr && signature_b != nullptr
-                              ? *signature_a == *signature_b
-                              : SortedChars(text_a) == SortedChars(text_b);
+  const host::Conversions& conversions = state.app().GetConversions();
+  const bool characters =
+      signature_a != nullptr && signature_b != nullptr
+          ? *signature_a == *signature_b
+          : SortedChars(text_a, conversions) == SortedChars(text_b, conversions);
   if (characters) pair.ReportCharacters();
-  const bool year = IsYearApart(x, y);
+  const bool year = IsYearApart(x, y, conversions);
   if (year) pair.ReportYear();
   return characters || year;
 }
@@ -207,7 +210,7 @@ void DiagnoseStraightforward(engine::AddinState& state, const host::Range& r1,
     const host::Value x = a.GetValue();
     // An error value has no text to compare; such a cell takes part in no pair.
     if (x.is_error()) continue;
-    const std::string text_a = host::ToText(x);
+    const std::string text_a = state.app().GetConversions().ToText(x);
 
     int pairs1 = 0;
     const std::int64_t count2 = r2.CellsCount();
@@ -218,7 +221,7 @@ void DiagnoseStraightforward(engine::AddinState& state, const host::Range& r1,
       if (!IsEligible(b)) continue;
       const host::Value y = b.GetValue();
       if (y.is_error()) continue;
-      if (ExaminePair(state, a, b, x, y, text_a, host::ToText(y))) {
+      if (ExaminePair(state, a, b, x, y, text_a, state.app().GetConversions().ToText(y))) {
         ++pairs1;
         ++taken;
       }
@@ -235,7 +238,7 @@ struct Marked {
   std::optional<host::CivilDateTime> date;
 };
 
-std::vector<Marked> ReadMarked(const host::Range& range) {
+std::vector<Marked> ReadMarked(const host::Range& range, const host::Conversions& conversions) {
   host::Worksheet& sheet = range.Parent();
   const host::Area area = range.FirstArea();
   const std::vector<double> colors = sheet.BlockInteriorColors(area);
@@ -244,9 +247,9 @@ std::vector<Marked> ReadMarked(const host::Range& range) {
   std::vector<Marked> marked;
   for (std::size_t i = 0; i < values.size(); ++i) {
     if (!IsEligibleFill(colors[i], patterns[i]) || values[i].is_error()) continue;
-    Marked m{static_cast<std::int64_t>(i) + 1, values[i], host::ToText(values[i]), {}, {}};
-    m.signature = SortedChars(m.text);
-    if (const std::optional<double> serial = host::ToDateSerial(m.value)) {
+    Marked m{static_cast<std::int64_t>(i) + 1, values[i], conversions.ToText(values[i]), {}, {}};
+    m.signature = SortedChars(m.text, conversions);
+    if (const std::optional<double> serial = conversions.ToDateSerial(m.value)) {
       m.date = host::CivilFromSerial(*serial);
     }
     marked.push_back(std::move(m));
@@ -284,9 +287,9 @@ class Bucket {
 // the marked cells of Range 2 that share its signature or are a date one year apart, in their
 // order. Every other pair fails both tests and the straightforward loops do nothing with it.
 void DiagnoseIndexed(engine::AddinState& state, const host::Range& r1, const host::Range& r2) {
-  const std::vector<Marked> marked1 = ReadMarked(r1);
+  const std::vector<Marked> marked1 = ReadMarked(r1, state.app().GetConversions());
   if (marked1.empty()) return;
-  const std::vector<Marked> marked2 = ReadMarked(r2);
+  const std::vector<Marked> marked2 = ReadMarked(r2, state.app().GetConversions());
 
   std::unordered_map<std::string, Bucket> by_signature;
   std::map<std::tuple<int, int, int>, Bucket> by_date;  // year, month, day
@@ -380,15 +383,25 @@ void DiagnoseMismatches(engine::AddinState& state, host::Range& range1, host::Ra
   }
 }
 
-std::string SortedChars(std::string_view text) {
+std::string SortedChars(std::string_view text, const host::Conversions& conversions) {
   std::string signature(text);
   if (signature.empty()) return signature;
-  // Only a "/" is taken out of a date: a text without one needs no reading as a date.
-  if (signature.find('/') != std::string::npos && host::ReadDate(signature)) {
-    std::erase(signature, '/');
+  const auto erase_all = [&signature](const std::string& separator) {
+    for (std::size_t at = signature.find(separator); at != std::string::npos;
+         at = signature.find(separator, at)) {
+      signature.erase(at, separator.size());
+    }
+  };
+  // Only the date separator is taken out of a date: a text without one needs no reading as a
+  // date.
+  const std::string date_separator = conversions.DateSeparator();
+  if (!date_separator.empty() && signature.find(date_separator) != std::string::npos &&
+      conversions.ReadDate(signature)) {
+    erase_all(date_separator);
   }
-  if (host::ReadNumber(signature)) {
-    std::erase(signature, '.');
+  if (conversions.ReadNumber(signature)) {
+    const std::string decimal = conversions.DecimalSeparator();
+    if (!decimal.empty()) erase_all(decimal);
     std::sort(signature.begin(), signature.end(), [](char l, char r) {
       return static_cast<unsigned char>(l) < static_cast<unsigned char>(r);
     });

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "engine/state.h"
+#include "host/locale.h"
 #include "host/range.h"
 
 namespace quorvane::analysis {
@@ -20,8 +21,9 @@ inline constexpr int kMaxPairsPerCell = 1000;
 void DiagnoseMismatches(engine::AddinState& state, host::Range& range1, host::Range& range2,
                         engine::Algorithm algorithm = engine::Algorithm::kIndexed);
 
-// The character signature of a text: a date loses its "/", a number its "." and has its characters
-// sorted; other texts stay as they are.
-std::string SortedChars(std::string_view text);
+// The character signature of a text: a date loses its date separators ("/" in en-US), a number its
+// decimal separator and has its characters sorted; other texts stay as they are.
+std::string SortedChars(std::string_view text,
+                        const host::Conversions& conversions = host::EnUsConversions());
 
 }  // namespace quorvane::analysis

@@ -6,6 +6,7 @@
 #include "analysis/shapes.h"
 #include "host/conversions.h"
 #include "host/error.h"
+#include "host/locale.h"
 #include "host/value.h"
 
 namespace quorvane::engine {
@@ -15,8 +16,9 @@ namespace {
 std::string ResultBlock(host::Application& app, const host::Range& cell, std::int64_t count_here,
                         std::int64_t count_there) {
   const std::string suffix = count_here == 1 ? "." : "'s.";
-  return "<<< " + host::FormatTimestamp(app.Now()) + ":\n" + "This list has " +
-         std::to_string(count_here) + " " + host::ToText(cell.GetValue()) + suffix + "\n" +
+  const host::Conversions& conversions = app.GetConversions();
+  return "<<< " + conversions.FormatTimestamp(app.Now()) + ":\n" + "This list has " +
+         std::to_string(count_here) + " " + conversions.ToText(cell.GetValue()) + suffix + "\n" +
          "Other list has " + std::to_string(count_there) + ".\n" + ">>>";
 }
 

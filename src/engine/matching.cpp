@@ -20,6 +20,7 @@
 #include "engine/marking.h"
 #include "host/conversions.h"
 #include "host/error.h"
+#include "host/locale.h"
 #include "host/value.h"
 #include "host/worksheet.h"
 
@@ -38,8 +39,8 @@ constexpr int kAnimationMatch = 1000;  // RGB(232, 3, 0) when it equals the targ
 // Raised inside the counting when the user asks the run to stop; caught by RangeComp only.
 struct StopRequested {};
 
-bool IsTenDigits(const host::Value& numeric) {
-  return host::FormatWhole(host::ToNumber(numeric)).size() == 10;
+bool IsTenDigits(const host::Value& numeric, const host::Conversions& conversions) {
+  return host::FormatWhole(conversions.ToNumber(numeric)).size() == 10;
 }
 
 // A double as a hash key: -0 and 0 are one key, as they compare equal.
@@ -167,7 +168,7 @@ class MatchedTexts {
 class MatchingRun {
  public:
   MatchingRun(AddinState& state, host::Application& app, Algorithm algorithm)
-      : state_(state), app_(app), algorithm_(algorithm) {}
+      : state_(state), app_(app), conversions_(app.GetConversions()), algorithm_(algorithm) {}
 
   void SetUp(host::Range& range1, host::Range& range2) {
     round_num_ = state_.options.bRoundNum;
@@ -300,8 +301,8 @@ class MatchingRun {
     // The exclusion tests, in order: the first that applies decides. The host's IsError and
     // IsText say what the value's kind says; the indexed pass reads the kind it already has.
     const Options& options = state_.options;
-    const bool numeric = host::IsNumeric(value);
-    if (numeric && host::ToNumber(value) == 0 && options.bIgnoreZero != kFalse) {
+    const bool numeric = conversions_.IsNumeric(value);
+    if (numeric && conversions_.ToNumber(value) == 0 && options.bIgnoreZero != kFalse) {
       included = false;
     } else if (!numeric && options.bCompareNum != kFalse) {
       included = false;
@@ -313,23 +314,23 @@ class MatchingRun {
     } else if (hidden) {
       included = false;
     } else if (indexed ? value.is_text() : app_.IsText(cell)) {
-      if (const std::optional<double> number = host::ReadNumber(value.text())) {
+      if (const std::optional<double> number = conversions_.ReadNumber(value.text())) {
         target = host::Value::Number(*number);
         AddNotice(cell, NoticeKind::kTextNumber, " is text but probably should be number.");
-      } else if (const std::optional<double> date = host::ReadDate(value.text())) {
+      } else if (const std::optional<double> date = conversions_.ReadDate(value.text())) {
         target = host::Value::Date(*date);
         AddNotice(cell, NoticeKind::kTextDate, " is text but probably should be date.");
       }
     }
 
-    if (host::IsNumeric(target) && ignore_sign_ != kFalse) {
-      target = host::Value::Number(std::fabs(host::ToNumber(target)));
+    if (conversions_.IsNumeric(target) && ignore_sign_ != kFalse) {
+      target = host::Value::Number(std::fabs(conversions_.ToNumber(target)));
     }
-    if (host::IsNumeric(target) && reverse_ != kFalse && first) {
-      target = host::Value::Number(-host::ToNumber(target));
+    if (conversions_.IsNumeric(target) && reverse_ != kFalse && first) {
+      target = host::Value::Number(-conversions_.ToNumber(target));
     }
-    if (included && options.bIgnore10digit != kFalse && host::IsNumeric(target) &&
-        IsTenDigits(target)) {
+    if (included && options.bIgnore10digit != kFalse && conversions_.IsNumeric(target) &&
+        IsTenDigits(target, conversions_)) {
       included = false;
     }
     if (!included) return;
@@ -353,7 +354,7 @@ class MatchingRun {
       RefreshControl(state_, first ? "lblNoMatch01" : "lblNoMatch02");
       MarkMismatch(state_, cell, first ? "A" : "B", count_here, count_there);
       if (state_.watcher != nullptr) {
-        state_.watcher->Marked(first ? 1 : 2, cell, host::ToText(value), text, count_here,
+        state_.watcher->Marked(first ? 1 : 2, cell, conversions_.ToText(value), text, count_here,
                                count_there);
       }
     }
@@ -384,11 +385,12 @@ class MatchingRun {
                                        bool hidden) const {
     const Options& options = state_.options;
     if (hidden || text.empty() || stored.is_empty() || stored.is_error()) return std::nullopt;
-    const bool numeric = host::IsNumeric(stored);
+    const bool numeric = conversions_.IsNumeric(stored);
     if (!numeric && options.bCompareNum != kFalse) return std::nullopt;
-    if (options.bIgnore10digit != kFalse && numeric && IsTenDigits(stored)) return std::nullopt;
-    if (numeric) return host::Value::Number(host::ToNumber(stored));
-    if (const std::optional<double> date = host::ToDateSerial(stored)) {
+    if (options.bIgnore10digit != kFalse && numeric && IsTenDigits(stored, conversions_))
+      return std::nullopt;
+    if (numeric) return host::Value::Number(conversions_.ToNumber(stored));
+    if (const std::optional<double> date = conversions_.ToDateSerial(stored)) {
       return host::Value::Date(*date);
     }
     return stored;
@@ -425,13 +427,13 @@ class MatchingRun {
   // The same count as the scan: candidates equal to the target, and with Round Numbers those
   // numeric candidates that are equal to a numeric target after rounding.
   std::int64_t CountIndexed(const CountIndex& index, const host::Value& target) const {
-    const bool numeric_target = host::IsNumeric(target);
+    const bool numeric_target = conversions_.IsNumeric(target);
     const bool rounding = numeric_target && round_num_ != kFalse;
     if (target.is_text()) {
       const auto it = index.texts.find(target.text());
       std::int64_t n = it == index.texts.end() ? 0 : it->second;
       if (rounding) {
-        n += index.rounded.Get(host::RoundHalfEven(host::ToNumber(target), 2));
+        n += index.rounded.Get(host::RoundHalfEven(conversions_.ToNumber(target), 2));
       }
       return n;
     }
@@ -497,9 +499,10 @@ class MatchingRun {
 
       if (match_now) {
         ++n;
-      } else if (host::IsNumeric(target) && round_num_ != kFalse && host::IsNumeric(value) &&
-                 host::RoundHalfEven(host::ToNumber(target), 2) ==
-                     host::RoundHalfEven(host::ToNumber(value), 2)) {
+      } else if (conversions_.IsNumeric(target) && round_num_ != kFalse &&
+                 conversions_.IsNumeric(value) &&
+                 host::RoundHalfEven(conversions_.ToNumber(target), 2) ==
+                     host::RoundHalfEven(conversions_.ToNumber(value), 2)) {
         ++n;
       }
       if (included % kYieldEvery == 0 && !slowtime) app_.DoEvents();
@@ -510,6 +513,7 @@ class MatchingRun {
 
   AddinState& state_;
   host::Application& app_;
+  const host::Conversions& conversions_;
   const Algorithm algorithm_;
   Bool16 round_num_ = kFalse;
   Bool16 ignore_sign_ = kFalse;

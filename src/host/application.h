@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "host/locale.h"
 #include "host/range.h"
 #include "host/worksheet.h"
 
@@ -59,6 +60,9 @@ class Application {
   // Whether the host draws the sheets on a screen that a user watches (the comparison animates its
   // first seconds only there).
   virtual bool HasScreen() { return false; }
+  // How the host reads and writes numbers, dates and timestamps for its user: en-US unless the
+  // host knows its user's locale.
+  virtual const Conversions& GetConversions() const { return EnUsConversions(); }
 };
 
 }  // namespace quorvane::host

@@ -6,11 +6,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "host/error.h"
+#include "host/locale.h"
 
 namespace quorvane::host {
 
@@ -62,6 +64,38 @@ std::string_view Trim(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
   while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
   return s;
+}
+
+const LocaleFormat& EnUs() {
+  static const LocaleFormat kEnUs;
+  return kEnUs;
+}
+
+// Whether `token` (not empty) stands in `s` at `i`.
+bool At(std::string_view s, std::size_t i, std::string_view token) {
+  return !token.empty() && i <= s.size() && s.substr(i).starts_with(token);
+}
+
+// The length of a thousands separator at `i` that a digit follows; 0 when there is none. Where the
+// locale groups with a no-break space, a plain blank and either no-break space are taken too, since
+// what users type cannot be told apart from it on the screen.
+std::size_t GroupingAt(std::string_view s, std::size_t i, const LocaleFormat& format) {
+  static constexpr std::string_view kSpaces[] = {" ", "\u00a0", "\u202f"};
+  std::size_t length = 0;
+  if (At(s, i, format.grouping)) {
+    length = format.grouping.size();
+  } else if (std::ranges::find(kSpaces, std::string_view(format.grouping)) != std::end(kSpaces)) {
+    for (std::string_view space : kSpaces) {
+      if (At(s, i, space)) length = space.size();
+    }
+  }
+  return length > 0 && i + length < s.size() && IsDigit(s[i + length]) ? length : 0;
+}
+
+// The locale's separator when it is one byte (a character of several bytes never separates the
+// parts of a date or a time here); '\0' otherwise.
+char SingleByte(const std::string& separator) {
+  return separator.size() == 1 ? separator[0] : '\0';
 }
 
 std::string Pad2(int n) {
@@ -272,12 +306,16 @@ std::optional<Ymd> Checked(int year, int month, int day) {
   return Ymd{year, month, day};
 }
 
-// m/d/y (also with "-" or "."; the same separator twice) and y/m/d with a year of 3 or 4 digits.
-std::optional<Ymd> NumericDate(DateCursor& c) {
+// Three numbers in the locale's order (m/d/y in en-US, d/m/y in en-GB and de-DE), with "/", "-",
+// "." or the locale's date separator (the same one twice), and y/m/d with a year of 3 or 4 digits
+// in every locale.
+std::optional<Ymd> NumericDate(DateCursor& c, const LocaleFormat& format) {
   int a, b, y, a_digits, b_digits, y_digits;
   if (!c.Number(a, a_digits, 4)) return std::nullopt;
   const char sep = c.Peek();
-  if (sep != '/' && sep != '-' && sep != '.') return std::nullopt;
+  if (sep != '/' && sep != '-' && sep != '.' && sep != SingleByte(format.date_separator)) {
+    return std::nullopt;
+  }
   c.Take(sep);
   if (!c.Number(b, b_digits, 2) || !c.Take(sep)) return std::nullopt;
   if (a_digits >= 3) {
@@ -285,11 +323,20 @@ std::optional<Ymd> NumericDate(DateCursor& c) {
     return Checked(a, b, y);  // y holds the day here
   }
   if (!c.Number(y, y_digits, 4)) return std::nullopt;
+  switch (format.order) {
+    case LocaleFormat::DateOrder::kDayMonthYear:
+      return Checked(FullYear(y, y_digits), b, a);
+    case LocaleFormat::DateOrder::kYearMonthDay:
+      if (y_digits > 2) return std::nullopt;
+      return Checked(FullYear(a, a_digits), b, y);
+    case LocaleFormat::DateOrder::kMonthDayYear:
+      break;
+  }
   return Checked(FullYear(y, y_digits), a, b);
 }
 
 // "Jan 5, 2023", "January 5 2023".
-std::optional<Ymd> MonthFirstDate(DateCursor& c) {
+std::optional<Ymd> MonthFirstDate(DateCursor& c, const LocaleFormat&) {
   const int month = MonthFromName(c.Word());
   if (month == 0) return std::nullopt;
   c.SkipBlanks();
@@ -302,7 +349,7 @@ std::optional<Ymd> MonthFirstDate(DateCursor& c) {
 }
 
 // "5-Jan-2023", "5/Jan/2023", "5 January 2023".
-std::optional<Ymd> DayFirstDate(DateCursor& c) {
+std::optional<Ymd> DayFirstDate(DateCursor& c, const LocaleFormat&) {
   int day, year, digits;
   if (!c.Number(day, digits, 2)) return std::nullopt;
   const char sep = c.Peek();
@@ -323,13 +370,16 @@ std::optional<Ymd> DayFirstDate(DateCursor& c) {
 }
 
 // h:mm, h:mm:ss, each with an optional AM or PM (also "a"/"p"), and "5 PM". Returns seconds.
-std::optional<int> TimeOfDay(DateCursor& c) {
+// The locale's time separator is taken beside the colon.
+std::optional<int> TimeOfDay(DateCursor& c, const LocaleFormat& format) {
   int hour, minute = 0, second = 0, digits;
   if (!c.Number(hour, digits, 2)) return std::nullopt;
-  const bool has_colon = c.Take(':');
+  char sep = c.Peek();
+  if (sep != ':' && sep != SingleByte(format.time_separator)) sep = ':';
+  const bool has_colon = c.Take(sep);
   if (has_colon) {
     if (!c.Number(minute, digits, 2)) return std::nullopt;
-    if (c.Take(':') && !c.Number(second, digits, 2)) return std::nullopt;
+    if (c.Take(sep) && !c.Number(second, digits, 2)) return std::nullopt;
   }
   c.SkipBlanks();
   const std::string marker = c.Word();
@@ -354,8 +404,8 @@ std::optional<int> TimeOfDay(DateCursor& c) {
 // The host's general text of a number: the value rounded to 15 significant digits, in plain
 // decimal form when its decimal exponent lies in -5..14, otherwise in E notation with a signed
 // exponent of at least two digits ("1E+15", "1E-05", "1.23456789012346E+17"). This is the "%G"
-// rule with 15 digits of precision.
-std::string NumberText(double number) {
+// rule with 15 digits of precision. This is the en-US text.
+std::string PlainNumberText(double number) {
   if (number == 0) return "0";
   // A number with a few decimals between 10^-4 and 10^15 is written in full: its 15-digit form is
   // exact, so its text is its digits without trailing zeros, with the fewest decimals that hold it.
@@ -371,27 +421,54 @@ std::string NumberText(double number) {
   return buffer;
 }
 
-std::string ShortDate(const CivilDateTime& t) {
+// In another locale its decimal separator stands for the point, in E notation too ("1,5E+20").
+std::string NumberTextIn(double number, const LocaleFormat& format) {
+  std::string text = PlainNumberText(number);
+  if (format.decimal == ".") return text;
+  if (const std::size_t point = text.find('.'); point != std::string::npos) {
+    text.replace(point, 1, format.decimal);
+  }
+  return text;
+}
+
+// The short date with a 4-digit year: m/d/yyyy in en-US, dd/mm/yyyy in en-GB, dd.mm.yyyy in
+// de-DE.
+std::string ShortDate(const CivilDateTime& t, const LocaleFormat& format) {
   std::string year = std::to_string(t.year);
   if (year.size() < 4) year.insert(0, 4 - year.size(), '0');
-  return std::to_string(t.month) + "/" + std::to_string(t.day) + "/" + year;
+  const std::string month = format.pad_month ? Pad2(t.month) : std::to_string(t.month);
+  const std::string day = format.pad_day ? Pad2(t.day) : std::to_string(t.day);
+  const std::string& sep = format.date_separator;
+  switch (format.order) {
+    case LocaleFormat::DateOrder::kDayMonthYear:
+      return day + sep + month + sep + year;
+    case LocaleFormat::DateOrder::kYearMonthDay:
+      return year + sep + month + sep + day;
+    case LocaleFormat::DateOrder::kMonthDayYear:
+      break;
+  }
+  return month + sep + day + sep + year;
 }
 
-std::string LongTime(const CivilDateTime& t) {
-  const int hour12 = t.hour % 12 == 0 ? 12 : t.hour % 12;
-  return std::to_string(hour12) + ":" + Pad2(t.minute) + ":" + Pad2(t.second) +
-         (t.hour < 12 ? " AM" : " PM");
+// h:mm:ss AM/PM in en-US, HH:mm:ss where the locale keeps a 24-hour clock.
+std::string LongTime(const CivilDateTime& t, const LocaleFormat& format) {
+  const int hour = format.clock12 ? (t.hour % 12 == 0 ? 12 : t.hour % 12) : t.hour;
+  const std::string& sep = format.time_separator;
+  std::string text = (format.pad_hour ? Pad2(hour) : std::to_string(hour)) + sep + Pad2(t.minute) +
+                     sep + Pad2(t.second);
+  if (format.clock12) text += " " + (t.hour < 12 ? format.am : format.pm);
+  return text;
 }
 
-// The host's general text of a date: m/d/yyyy; a time of day follows as h:mm:ss AM/PM; a value
-// on day 0 (12/30/1899) shows the time alone, so serial 0 is "12:00:00 AM".
-std::string DateText(double serial) {
+// The host's general text of a date: the short date; a time of day follows in the long time form;
+// a value on day 0 (12/30/1899) shows the time alone, so serial 0 is "12:00:00 AM" in en-US.
+std::string DateTextIn(double serial, const LocaleFormat& format) {
   const CivilDateTime t = CivilFromSerial(serial);
   const bool day_zero = t.year == 1899 && t.month == 12 && t.day == 30;
   const bool has_time = t.hour != 0 || t.minute != 0 || t.second != 0;
-  if (day_zero) return LongTime(t);
-  if (!has_time) return ShortDate(t);
-  return ShortDate(t) + " " + LongTime(t);
+  if (day_zero) return LongTime(t, format);
+  if (!has_time) return ShortDate(t, format);
+  return ShortDate(t, format) + " " + LongTime(t, format);
 }
 
 }  // namespace
@@ -407,7 +484,11 @@ std::string DateText(double serial) {
 //   accept it);
 // - "%" is not accepted, nor a sign both before and after, nor a sign together with parentheses;
 // - a value beyond the range of a double (either way) is not a number.
-std::optional<double> ReadNumber(std::string_view text) {
+// In another locale its decimal and thousands separators stand for the point and the comma, and its
+// currency symbol for the "$".
+std::optional<double> ReadNumber(std::string_view text) { return ReadNumber(text, EnUs()); }
+
+std::optional<double> ReadNumber(std::string_view text, const LocaleFormat& format) {
   const std::string_view s = Trim(text);
   if (s.empty()) return std::nullopt;
   if (s[0] == '&') return ReadRadix(s.substr(1));
@@ -428,30 +509,32 @@ std::optional<double> ReadNumber(std::string_view text) {
   } else {
     take_sign();
   }
-  if (i < n && s[i] == '$') {
-    ++i;
+  if (At(s, i, format.currency)) {
+    i += format.currency.size();
     if (!leading_sign && !paren) take_sign();
   }
 
   std::string clean;
   std::size_t whole_digits = 0, fraction_digits = 0, group = 0;
   bool grouped = false;
-  while (i < n && (IsDigit(s[i]) || s[i] == ',')) {
-    if (s[i] == ',') {
-      if (whole_digits == 0 || group > 3 || (grouped && group != 3)) return std::nullopt;
-      grouped = true;
-      group = 0;
-    } else {
-      clean += s[i];
+  while (i < n) {
+    if (IsDigit(s[i])) {
+      clean += s[i++];
       ++whole_digits;
       ++group;
+      continue;
     }
-    ++i;
+    const std::size_t separator = GroupingAt(s, i, format);
+    if (separator == 0) break;
+    if (whole_digits == 0 || group > 3 || (grouped && group != 3)) return std::nullopt;
+    grouped = true;
+    group = 0;
+    i += separator;
   }
   if (grouped && group != 3) return std::nullopt;
-  if (i < n && s[i] == '.') {
+  if (At(s, i, format.decimal)) {
     clean += '.';
-    ++i;
+    i += format.decimal.size();
     while (i < n && IsDigit(s[i])) {
       clean += s[i++];
       ++fraction_digits;
@@ -491,7 +574,11 @@ std::optional<double> ReadNumber(std::string_view text) {
 // Forms not read as dates: a day and month without a year ("1/5"; the host would take the current
 // year), m/d/y with a month above 12 (the host is said to swap day and month then), a weekday
 // name, and two-part texts like "1.5", which stay numbers.
-std::optional<double> ReadDate(std::string_view text) {
+// In another locale three numbers are read in its day/month order, and its date and time
+// separators are taken beside the usual ones.
+std::optional<double> ReadDate(std::string_view text) { return ReadDate(text, EnUs()); }
+
+std::optional<double> ReadDate(std::string_view text, const LocaleFormat& format) {
   const std::string_view s = Trim(text);
   if (s.empty()) return std::nullopt;
 
@@ -499,7 +586,7 @@ std::optional<double> ReadDate(std::string_view text) {
   DateCursor after_date(s);
   for (auto form : {NumericDate, MonthFirstDate, DayFirstDate}) {
     DateCursor c(s);
-    date = form(c);
+    date = form(c, format);
     if (date) {
       after_date = c;
       break;
@@ -509,13 +596,13 @@ std::optional<double> ReadDate(std::string_view text) {
   if (date) {
     if (!after_date.AtEnd()) {
       if (!after_date.SkipBlanks()) return std::nullopt;
-      const std::optional<int> time = TimeOfDay(after_date);
+      const std::optional<int> time = TimeOfDay(after_date, format);
       if (!time || !after_date.AtEnd()) return std::nullopt;
       seconds = *time;
     }
   } else {
     DateCursor c(s);
-    const std::optional<int> time = TimeOfDay(c);
+    const std::optional<int> time = TimeOfDay(c, format);
     if (!time || !c.AtEnd()) return std::nullopt;
     return *time / 86400.0;
   }
@@ -563,9 +650,9 @@ std::string ToText(const Value& value) {
     case ValueKind::kEmpty:
       return "";
     case ValueKind::kNumber:
-      return NumberText(value.number());
+      return NumberTextIn(value.number(), EnUs());
     case ValueKind::kDate:
-      return DateText(value.number());
+      return DateTextIn(value.number(), EnUs());
     case ValueKind::kText:
       return value.text();
     case ValueKind::kLogical:
@@ -607,7 +694,7 @@ double RoundHalfEven(double number, int places) {
 }
 
 std::string FormatWhole(double number) {
-  if (!std::isfinite(number)) return NumberText(number);
+  if (!std::isfinite(number)) return PlainNumberText(number);
   if (const std::optional<std::uint64_t> whole = ExactScaled(number, 0)) {
     return ScaledText(number < 0, *whole, 0);
   }
@@ -617,7 +704,7 @@ std::string FormatWhole(double number) {
 }
 
 std::string FormatFixed(double number, int decimals) {
-  if (!std::isfinite(number)) return NumberText(number);
+  if (!std::isfinite(number)) return PlainNumberText(number);
   if (decimals < 0) decimals = 0;
   if (const std::optional<std::uint64_t> scaled = ExactScaled(number, decimals)) {
     return ScaledText(number < 0, *scaled, decimals);
@@ -654,12 +741,27 @@ SignificantDigits RoundSignificant(double number, int count) {
   return result;
 }
 
-std::string FormatTimestamp(double serial) {
+std::string FormatTimestamp(double serial) { return FormatTimestamp(serial, EnUs()); }
+
+std::string FormatTimestamp(double serial, const LocaleFormat& format) {
   const CivilDateTime t = CivilFromSerial(serial);
-  char text[32];
-  const int n = std::snprintf(text, sizeof text, "%d/%d %02d:%02d:%02d", t.month, t.day, t.hour,
-                              t.minute, t.second);
-  return std::string(text, static_cast<std::size_t>(n));
+  if (format.date_separator == "/" && format.time_separator == ":") {
+    char text[32];
+    const int n = std::snprintf(text, sizeof text, "%d/%d %02d:%02d:%02d", t.month, t.day, t.hour,
+                                t.minute, t.second);
+    return std::string(text, static_cast<std::size_t>(n));
+  }
+  const std::string& time = format.time_separator;
+  return std::to_string(t.month) + format.date_separator + std::to_string(t.day) + " " +
+         Pad2(t.hour) + time + Pad2(t.minute) + time + Pad2(t.second);
+}
+
+std::string NumberText(double number, const LocaleFormat& format) {
+  return NumberTextIn(number, format);
+}
+
+std::string DateText(double serial, const LocaleFormat& format) {
+  return DateTextIn(serial, format);
 }
 
 // The fields are taken in their ordinary ranges. Before day 0 the time of day is subtracted from

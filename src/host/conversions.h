@@ -15,6 +15,8 @@
 
 namespace quorvane::host {
 
+struct LocaleFormat;  // host/locale.h
+
 // Reads a text the way the host converts a text to a number (blanks around it, a sign before or
 // after the digits, "$", thousands separators, a decimal point, an exponent with e or d,
 // parentheses for a negative amount, &H and &O prefixes). No value for any other text.
@@ -75,6 +77,16 @@ SignificantDigits RoundSignificant(double number, int count);
 
 // Formats a date-time serial with the pattern "m/d hh:mm:ss", e.g. "1/5 14:03:09".
 std::string FormatTimestamp(double serial);
+
+// The same conversions in another locale: its decimal and thousands separators and currency
+// symbol in numbers, its day/month order and date separator in dates, its short date and long time
+// in the texts of dates, its separators in the timestamp. With the default (en-US) format each
+// answers as the function of the same name above.
+std::optional<double> ReadNumber(std::string_view text, const LocaleFormat& format);
+std::optional<double> ReadDate(std::string_view text, const LocaleFormat& format);
+std::string NumberText(double number, const LocaleFormat& format);
+std::string DateText(double serial, const LocaleFormat& format);
+std::string FormatTimestamp(double serial, const LocaleFormat& format);
 
 // Serial numbers and calendar dates.
 struct CivilDateTime {

@@ -220,6 +220,9 @@ class MemHost : public host::Application {
   void SetSelection(host::Range selection) { selection_ = selection; }
   // Whether the host pretends to draw on a screen (then a comparison animates its first seconds).
   void SetHasScreen(bool on) { has_screen_ = on; }
+  // Reads and writes numbers, dates and timestamps in this locale (en-US by default). The
+  // conversions must outlive the host.
+  void SetConversions(const host::Conversions& conversions) { conversions_ = &conversions; }
   // Makes FollowHyperlink fail with this description (empty: succeed).
   void SetHyperlinkFailure(std::string description) { hyperlink_failure_ = std::move(description); }
 
@@ -258,6 +261,7 @@ class MemHost : public host::Application {
   double Now() override;
   void DoEvents() override;
   bool HasScreen() override;
+  const host::Conversions& GetConversions() const override { return *conversions_; }
 
  private:
   friend class MemWorkbook;
@@ -269,6 +273,7 @@ class MemHost : public host::Application {
   std::function<std::optional<host::Range>(const InputBoxRequest&)> input_box_handler_;
   std::function<void(const std::string&)> message_hook_;
   host::Range selection_;
+  const host::Conversions* conversions_ = &host::EnUsConversions();
   bool has_screen_ = false;
   std::string hyperlink_failure_;
   std::vector<std::string> messages_;

@@ -11,6 +11,7 @@
 #include "engine/marking.h"
 #include "engine/state.h"
 #include "host/conversions.h"
+#include "host/locale.h"
 #include "host/worksheet.h"
 #include "memhost/host.h"
 
@@ -324,6 +325,61 @@ TEST_F(PairCapTest, ACellOfRangeTwoAtTheCapIsPassedOver) {
   // The cap comes after the comment is full: no cap changes what a comment holds.
   EXPECT_LE(Comment(1, 3).size(), host::kMaxCommentLength);
   EXPECT_GT(Comment(1, 3).size() + 100, host::kMaxCommentLength);
+}
+
+host::LocaleFormat German() {
+  host::LocaleFormat f;
+  f.decimal = ",";
+  f.grouping = ".";
+  f.order = host::LocaleFormat::DateOrder::kDayMonthYear;
+  f.date_separator = ".";
+  f.pad_day = f.pad_month = true;
+  f.clock12 = false;
+  return f;
+}
+
+// On a German machine the blocks carry the values and the stamp as that machine writes them, and
+// the signatures drop its own separators, in both ways of pairing the cells.
+TEST_F(DiagnosisTest, GermanMachineWritesItsOwnNumbersDatesAndStamp) {
+  const host::LocaleConversions german(German());
+  host_.SetConversions(german);
+  Marked(1, 1, Value::Number(123.45));
+  Marked(1, 3, Value::Number(132.45), kFewerColor);
+  Marked(2, 1, Date(2023, 1, 5));
+  Marked(2, 3, Date(2024, 1, 5), kFewerColor);
+  Marked(3, 1, Value::Text("1.234,5"));
+  Marked(3, 3, Value::Text("1.243,5"), kFewerColor);
+
+  for (const engine::Algorithm algorithm :
+       {engine::Algorithm::kIndexed, engine::Algorithm::kStraightforward}) {
+    for (int row = 1; row <= 3; ++row) {
+      sheet_.PutFill(row, 1, kMoreColor, kPatternSolid);
+      sheet_.PutFill(row, 3, kFewerColor, kPatternSolid);
+      sheet_.PutComment(row, 1, Note(row, 1));
+      sheet_.PutComment(row, 3, Note(row, 3));
+    }
+    state_.counters = {};
+    host::Range range1 = sheet_.Ref("A1:A10");
+    host::Range range2 = sheet_.Ref("C1:C10");
+    DiagnoseMismatches(state_, range1, range2, algorithm);
+
+    const std::string stamp = "<<< 3.7 14:03:09:\n";
+    EXPECT_EQ(Comment(1, 1), stamp + "Possible Transpose 123,45 and 132,45\n>>>\n" + Note(1, 1));
+    EXPECT_EQ(Comment(2, 3),
+              stamp + "Possible Year Error 05.01.2023 and 05.01.2024\n>>>\n" + Note(2, 3));
+    EXPECT_EQ(Comment(3, 1), stamp + "Possible Transpose 1.234,5 and 1.243,5\n>>>\n" + Note(3, 1));
+    EXPECT_EQ(state_.counters.nTranspose1, 2);
+    EXPECT_EQ(state_.counters.nYear1, 1);
+  }
+}
+
+TEST(SortedCharsTest, EachLocaleDropsItsOwnSeparators) {
+  const host::LocaleConversions german(German());
+  EXPECT_EQ(SortedChars("123,45", german), "12345");
+  EXPECT_EQ(SortedChars("05.01.2023", german), "00012235");
+  // The en-US separators mean nothing here: "123.45" is a text.
+  EXPECT_EQ(SortedChars("123.45", german), "123.45");
+  EXPECT_EQ(SortedChars("1/5/2023", german), "1/5/2023");
 }
 
 TEST(SortedCharsTest, NumbersAndDatesLoseTheirSeparatorsAndAreSorted) {
