@@ -18,6 +18,8 @@ build_packages=(
   libzip-dev
   libcli11-dev
   nlohmann-json3-dev
+  # The command-line tool's --locale: separators and date forms from ICU's CLDR data.
+  libicu-dev
   # The manual page of the command-line tool, made from its help at build time.
   help2man
 )

@@ -18,11 +18,13 @@
 #include "addin/library.h"
 #include "addin/settings.h"
 #include "cli/csv_book.h"
+#include "cli/icu_locale.h"
 #include "cli/report.h"
 #include "engine/options.h"
 #include "engine/run_driver.h"
 #include "forms/recording_ui.h"
 #include "host/error.h"
+#include "host/locale.h"
 #include "host/reference.h"
 #include "host/worksheet.h"
 #include "memhost/host.h"
@@ -50,10 +52,18 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
+host::LocaleConversions ConversionsFor(const std::string& locale) {
+  std::optional<host::LocaleFormat> format = IcuLocaleFormat(locale);
+  if (!format) throw UsageError("unknown locale " + locale + " (a language tag such as de-DE)");
+  return host::LocaleConversions(std::move(*format));
+}
+
 // The workbooks of one command, loaded into one in-memory host.
 class Session {
  public:
-  Session(const RunRequest& request, Console& console) : request_(request), console_(console) {
+  Session(const RunRequest& request, Console& console)
+      : request_(request), console_(console), conversions_(ConversionsFor(request.locale)) {
+    host_.SetConversions(conversions_);
     host_.SetMessageHook([this](const std::string& text) {
       ClearProgress();
       console_.err << "quorvane: " << text << "\n";
@@ -184,6 +194,7 @@ class Session {
 
   const RunRequest& request_;
   Console& console_;
+  const host::LocaleConversions conversions_;
   memhost::MemHost host_;
   std::deque<Book> books_;
   bool interrupted_ = false;

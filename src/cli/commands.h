@@ -40,6 +40,9 @@ struct RunRequest {
   // The most items a list may hold (compare only): the add-in's 10000 unless raised, at most
   // kMaxItemsLimit. Above 10000 the run's counters are as wide as such lists need.
   std::int64_t max_items = 10000;
+  // The user's locale (a language tag): how texts read as numbers and dates, and how the notes
+  // write numbers, dates and their timestamps.
+  std::string locale = "en-US";
   // Tells each step the add-in takes as the host drives it, and ends with the twelve result labels
   // as the ribbon shows them.
   bool narrate = false;

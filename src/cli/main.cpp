@@ -81,6 +81,13 @@ int main(int argc, char** argv) {
     command->add_flag("--in-place", request.in_place,
                       "Replace the input workbooks (refused for a CSV file)");
     command->add_flag("--json", request.json, "Print one JSON object instead of the table");
+    command->add_option(
+        "--locale", request.locale,
+        "The user's locale, as a language tag (default en-US; en-GB, de-DE, fr-FR...): texts in "
+        "the ranges read as numbers with its decimal and thousands separators and as dates in its "
+        "day and month order, and the notes write numbers with its decimal separator, dates in "
+        "its short date form and timestamps with its separators, as the application does on a "
+        "machine set to that locale. CSV files are still read as in en-US");
   };
 
   CLI::App* compare = app.add_subcommand(

@@ -678,5 +678,158 @@ TEST_F(Cli, WorkbooksOfOtherWritersAreMarkedAndClearedFaithfully) {
   }
 }
 
+// Workbooks of a German and a British user, written by openpyxl, reconciled under their locales
+// and read back with openpyxl.
+class CliLocale : public Cli {
+ protected:
+  void SetUp() override {
+    Cli::SetUp();
+    if (std::system("/usr/bin/python3 -c 'import openpyxl' 2>/dev/null") != 0) {
+      GTEST_SKIP() << "python3-openpyxl is not installed; the locale checks were skipped";
+    }
+  }
+
+  // Column A is Range 1, column B Range 2, of sheet S; each row holds a value of each.
+  fs::path Book(const std::string& name, const std::string& rows) {
+    const fs::path book = dir_ / name;
+    const std::string script = R"(
+import sys, datetime, openpyxl
+from openpyxl.comments import Comment
+from openpyxl.styles import PatternFill
+D = datetime.datetime
+wb = openpyxl.Workbook()
+ws = wb.active
+ws.title = 'S'
+for a, b in [)" + rows + R"(]:
+    ws.append([a, b])
+ws['A2'].fill = PatternFill('solid', fgColor='FFFFFF00')
+ws['A2'].comment = Comment('Ask the bank.', 'me')
+wb.save(sys.argv[1])
+)";
+    Python(script, {book});
+    return book;
+  }
+
+  // Each cell of sheet S as "A1|value|fill|note" lines.
+  std::string Cells(const fs::path& book) {
+    return Python(R"(
+import sys, openpyxl
+ws = openpyxl.load_workbook(sys.argv[1])['S']
+for row in ws.iter_rows():
+    for c in row:
+        note = c.comment.text if c.comment else None
+        print('%s|%r|%s %s|%r' % (c.coordinate, c.value, c.fill.patternType, c.fill.fgColor.rgb, note))
+)",
+                  {book});
+  }
+
+  // The note of one cell with its timestamps replaced by "STAMP", after checking their form.
+  std::string Note(const fs::path& book, const std::string& cell, const std::string& stamp_regex) {
+    return Python(R"(
+import sys, re, openpyxl
+c = openpyxl.load_workbook(sys.argv[1])['S'][sys.argv[2]]
+text = c.comment.text if c.comment else ''
+stamps = re.findall(r'<<< ([^:\n]*:[^\n]*):\n', text)
+for s in stamps:
+    assert re.fullmatch(sys.argv[3], s), s
+print(re.sub(r'<<< [^\n]*:\n', '<<< STAMP:\n', text), end='')
+)",
+                  {book, cell, stamp_regex});
+  }
+};
+
+constexpr const char* kGermanStamp = R"(\d{1,2}\.\d{1,2} \d\d:\d\d:\d\d)";
+constexpr const char* kAmericanStamp = R"(\d{1,2}/\d{1,2} \d\d:\d\d:\d\d)";
+constexpr const char* kMemo = "\n\n<<<zvk_color=16777215,zvk_pattern=-4142>>>";
+
+TEST_F(CliLocale, GermanAmountsDatesAndStampsUnderDeDe) {
+  const fs::path book = Book("de.xlsx", R"(
+      ('1.234,50', 1234.5), (99.5, 12.25), (D(2023, 1, 5), D(2024, 1, 5)), ('1.5', 7))");
+  const Result r = Run("compare " + Q(book) + " S!A1:A4 S!B1:B4 --locale de-DE --no-numbers-only");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("S!$A$1 is text but probably should be number."), std::string::npos)
+      << r.out;
+  const fs::path result = dir_ / "de.reconciled.xlsx";
+  // The text amount is the ledger's 1234.5: neither is marked.
+  EXPECT_EQ(Note(result, "A1", kGermanStamp), "");
+  EXPECT_EQ(Note(result, "B1", kGermanStamp), "");
+  EXPECT_EQ(Note(result, "A2", kGermanStamp),
+            "<<< STAMP:\nThis list has 1 99,5.\nOther list has 0.\n>>>\n\n\n"
+            "<<<zvk_color=65535,zvk_pattern=1>>>Ask the bank.");
+  EXPECT_EQ(Note(result, "B2", kGermanStamp),
+            std::string("<<< STAMP:\nThis list has 1 12,25.\nOther list has 0.\n>>>") + kMemo);
+  EXPECT_EQ(Note(result, "A3", kGermanStamp),
+            std::string("<<< STAMP:\nPossible Year Error 05.01.2023 and 05.01.2024\n>>>\n"
+                        "<<< STAMP:\nThis list has 1 05.01.2023.\nOther list has 0.\n>>>") +
+                kMemo);
+  // "1.5" is no number in Germany: a text that matches nothing.
+  EXPECT_EQ(Note(result, "A4", kGermanStamp),
+            std::string("<<< STAMP:\nThis list has 1 1.5.\nOther list has 0.\n>>>") + kMemo);
+
+  // The same workbook under en-US: the German amount is a text there.
+  const Result us =
+      Run("compare " + Q(book) + " S!A1:A4 S!B1:B4 --no-numbers-only -o " + Q(dir_ / "us.xlsx"));
+  ASSERT_EQ(us.status, 0) << us.err;
+  EXPECT_EQ(Note(dir_ / "us.xlsx", "A1", kAmericanStamp),
+            std::string("<<< STAMP:\nThis list has 1 1.234,50.\nOther list has 0.\n>>>") + kMemo);
+  EXPECT_EQ(Note(dir_ / "us.xlsx", "A3", kAmericanStamp),
+            std::string("<<< STAMP:\nPossible Year Error 1/5/2023 and 1/5/2024\n>>>\n"
+                        "<<< STAMP:\nThis list has 1 1/5/2023.\nOther list has 0.\n>>>") +
+                kMemo);
+}
+
+TEST_F(CliLocale, BritishDatesAreDayFirstUnderEnGb) {
+  const fs::path book = Book("gb.xlsx", R"(
+      ('05/01/2023', D(2023, 1, 5)), (D(2023, 1, 6), D(2024, 1, 6)), (1234.5, '1,234.50'))");
+  const Result r = Run("compare " + Q(book) + " S!A1:A3 S!B1:B3 --locale en-GB --no-numbers-only");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("S!$A$1 is text but probably should be date."), std::string::npos) << r.out;
+  const fs::path result = dir_ / "gb.reconciled.xlsx";
+  EXPECT_EQ(Note(result, "A1", kAmericanStamp), "");
+  EXPECT_EQ(Note(result, "B1", kAmericanStamp), "");
+  EXPECT_EQ(Note(result, "B2", kAmericanStamp),
+            std::string("<<< STAMP:\nPossible Year Error 06/01/2023 and 06/01/2024\n>>>\n"
+                        "<<< STAMP:\nThis list has 1 06/01/2024.\nOther list has 0.\n>>>") +
+                kMemo);
+  EXPECT_EQ(Note(result, "A3", kAmericanStamp), "");
+
+  // In the United States the text is 1 May: it no longer matches.
+  const Result us =
+      Run("compare " + Q(book) + " S!A1:A3 S!B1:B3 --no-numbers-only -o " + Q(dir_ / "us.xlsx"));
+  ASSERT_EQ(us.status, 0) << us.err;
+  EXPECT_EQ(Note(dir_ / "us.xlsx", "B1", kAmericanStamp),
+            std::string("<<< STAMP:\nThis list has 1 1/5/2023.\nOther list has 0.\n>>>") + kMemo);
+}
+
+TEST_F(CliLocale, MarkedUnderDeDeClearsUnderEnUsAndTheOtherWayRound) {
+  const fs::path book = Book("de.xlsx", R"(
+      ('1.234,50', 1234.5), (99.5, 12.25), (D(2023, 1, 5), D(2024, 1, 5)), (123.45, 132.45))");
+  const std::string before = Cells(book);
+  const fs::path marked = dir_ / "marked.xlsx";
+  const fs::path cleared = dir_ / "cleared.xlsx";
+  for (const auto& [mark, clear] :
+       {std::pair{"de-DE", "en-US"}, std::pair{"en-US", "de-DE"}, std::pair{"de-DE", "fr-FR"}}) {
+    ASSERT_EQ(Run("compare " + Q(book) + " S!A1:A4 S!B1:B4 --no-numbers-only --locale " + mark +
+                  " -o " + Q(marked))
+                  .status,
+              0);
+    ASSERT_NE(Cells(marked), before);
+    const Result r =
+        Run("clear " + Q(marked) + " S!A1:A4 S!B1:B4 --locale " + clear + " -o " + Q(cleared));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Cells(cleared), before) << mark << " then " << clear;
+  }
+}
+
+TEST_F(CliLocale, UnknownLocaleIsAUsageError) {
+  const fs::path book = Book("de.xlsx", "(1, 2)");
+  for (const char* name : {"xx-YY", "de_DE", "", "'de DE'"}) {
+    const Result r = Run("compare " + Q(book) + " S!A1:A1 S!B1:B1 --locale " + name);
+    EXPECT_EQ(r.status, 2) << name;
+    EXPECT_EQ(Files(), (std::vector<std::string>{"de.xlsx"})) << name;
+  }
+  EXPECT_NE(Run("compare --help").out.find("--locale"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace quorvane::cli
