@@ -19,6 +19,7 @@
 #include "host/application.h"
 #include "host/worksheet.h"
 #include "windows/dispatch_call.h"
+#include "windows/ole_conversions.h"
 
 namespace quorvane::windows {
 
@@ -173,6 +174,7 @@ class ComApplication : public host::Application {
   void DoEvents() override;
   // The host's Application.Visible: a host started for automation shows no sheets.
   bool HasScreen() override;
+  const host::Conversions& GetConversions() const override { return conversions_; }
 
  private:
   bool CellFunction(std::string_view name, const host::Range& cell);
@@ -180,6 +182,7 @@ class ComApplication : public host::Application {
   [[noreturn]] void RaiseFailure(IDispatch* object, const CallError& error);
 
   ComPtr<IDispatch> app_;
+  OleConversions conversions_;
   DispidCache cache_;
   std::deque<ComWorkbook> books_;
 };

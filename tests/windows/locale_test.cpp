@@ -1,0 +1,119 @@
+// The conversions of the Windows add-in under the user's regional settings: the settings of the
+// Control Panel are changed for the test (SetLocaleInfoW writes HKCU\Control Panel\International)
+// and put back after it.
+#include <windows.h>
+
+#include <oleauto.h>
+
+#include <initializer_list>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "check.h"
+#include "host/conversions.h"
+#include "windows/com_util.h"
+#include "windows/ole_conversions.h"
+
+namespace quorvane::windows::testing {
+namespace {
+
+// Sets some of the user's regional settings and restores them when it goes.
+class UserSettings {
+ public:
+  struct Setting {
+    LCTYPE type;
+    const wchar_t* value;
+  };
+  explicit UserSettings(std::initializer_list<Setting> settings) {
+    for (const Setting& setting : settings) {
+      wchar_t old[80] = {};
+      GetLocaleInfoW(LOCALE_USER_DEFAULT, setting.type, old, 80);
+      saved_.push_back({setting.type, old});
+      SetLocaleInfoW(LOCALE_USER_DEFAULT, setting.type, setting.value);
+    }
+    ForgetNumberCharacters();
+  }
+  ~UserSettings() {
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+      SetLocaleInfoW(LOCALE_USER_DEFAULT, it->first, it->second.c_str());
+    }
+    ForgetNumberCharacters();
+  }
+
+ private:
+  // Some versions of OLE Automation keep the separators of the last locale they read numbers in;
+  // a conversion in another locale makes the next one read the user's settings afresh.
+  static void ForgetNumberCharacters() {
+    double ignored = 0;
+    wchar_t zero[] = L"0";
+    VarR8FromStr(zero, LOCALE_INVARIANT, LOCALE_NOUSEROVERRIDE, &ignored);
+  }
+
+  std::vector<std::pair<LCTYPE, std::wstring>> saved_;
+};
+
+double Serial(int y, int m, int d, int hh = 0, int mm = 0, int ss = 0) {
+  return host::SerialFromCivil({y, m, d, hh, mm, ss});
+}
+
+TEST_CASE("locale: a German user's amounts, dates and stamps") {
+  const UserSettings german({{LOCALE_SDECIMAL, L","},
+                             {LOCALE_STHOUSAND, L"."},
+                             {LOCALE_SMONDECIMALSEP, L","},
+                             {LOCALE_SMONTHOUSANDSEP, L"."},
+                             {LOCALE_SDATE, L"."},
+                             {LOCALE_SSHORTDATE, L"dd.MM.yyyy"},
+                             {LOCALE_STIME, L":"},
+                             {LOCALE_STIMEFORMAT, L"HH:mm:ss"}});
+  const OleConversions c;
+  CHECK(c.ReadNumber("1.234,50") == 1234.5);
+  CHECK(c.ReadNumber("1234,5") == 1234.5);
+  CHECK(!c.ReadNumber("abc"));
+  CHECK_EQ(c.NumberText(1234.5), std::string("1234,5"));
+  CHECK_EQ(c.DecimalSeparator(), std::string(","));
+  CHECK_EQ(c.DateSeparator(), std::string("."));
+  CHECK_EQ(c.DateText(Serial(2023, 1, 5)), std::string("05.01.2023"));
+  CHECK(c.ReadDate("05.01.2023") == Serial(2023, 1, 5));
+  CHECK_EQ(c.FormatTimestamp(Serial(2023, 1, 5, 4, 3, 9)), std::string("1.5 04:03:09"));
+}
+
+TEST_CASE("locale: a British user's dates are day first") {
+  const UserSettings british({{LOCALE_SDECIMAL, L"."},
+                              {LOCALE_STHOUSAND, L","},
+                              {LOCALE_SMONDECIMALSEP, L"."},
+                              {LOCALE_SMONTHOUSANDSEP, L","},
+                              {LOCALE_SDATE, L"/"},
+                              {LOCALE_SSHORTDATE, L"dd/MM/yyyy"},
+                              {LOCALE_STIME, L":"},
+                              {LOCALE_STIMEFORMAT, L"HH:mm:ss"}});
+  const OleConversions c;
+  CHECK_EQ(c.DateText(Serial(2023, 1, 5)), std::string("05/01/2023"));
+  CHECK(c.ReadDate("05/01/2023") == Serial(2023, 1, 5));
+  CHECK(c.ReadNumber("1,234.50") == 1234.5);
+  CHECK_EQ(c.FormatTimestamp(Serial(2023, 1, 5, 14, 3, 9)), std::string("1/5 14:03:09"));
+}
+
+TEST_CASE("locale: an American user's conversions agree with the portable ones") {
+  const UserSettings american({{LOCALE_SDECIMAL, L"."},
+                               {LOCALE_STHOUSAND, L","},
+                               {LOCALE_SMONDECIMALSEP, L"."},
+                               {LOCALE_SMONTHOUSANDSEP, L","},
+                               {LOCALE_SDATE, L"/"},
+                               {LOCALE_SSHORTDATE, L"M/d/yyyy"},
+                               {LOCALE_STIME, L":"},
+                               {LOCALE_STIMEFORMAT, L"h:mm:ss tt"}});
+  const OleConversions c;
+  for (const char* text : {"6,231,532.11", "123-", "(5)", "1e-2", " 12 ", "abc"}) {
+    CHECK(c.ReadNumber(text) == host::ReadNumber(text));
+  }
+  CHECK(c.ReadDate("1/5/2023") == Serial(2023, 1, 5));
+  for (double number : {1234.5, 0.1 + 0.2, -12.5, 1e15}) {
+    CHECK_EQ(c.NumberText(number), host::ToText(host::Value::Number(number)));
+  }
+  CHECK_EQ(c.DateText(Serial(2023, 1, 5)), std::string("1/5/2023"));
+  CHECK_EQ(c.FormatTimestamp(Serial(2023, 1, 5, 14, 3, 9)), std::string("1/5 14:03:09"));
+}
+
+}  // namespace
+}  // namespace quorvane::windows::testing
