@@ -24,6 +24,7 @@
 #include "ribbon/ribbon_xml.h"
 #include "session.h"
 #include "ui_watcher.h"
+#include "user_settings.h"
 #include "windows/dispatch_call.h"
 #include "windows/registry.h"
 #include "windows/win32_ui.h"
@@ -479,6 +480,46 @@ TEST_CASE("clear formatting gives every cell its fill back and removes the marks
   CHECK_EQ(Describe(s.host), Describe(fresh));
   std::vector<std::string> counts = RibbonCounts(s.connect.Get());
   CHECK_EQ(counts[0], std::string("lblCount01= 0"));
+}
+
+TEST_CASE(
+    "German regional settings: the notes write German numbers and stamps; clearing undoes it") {
+  Session& s = TheSession();
+  {
+    const UserSettings german({{LOCALE_SDECIMAL, L","},
+                               {LOCALE_STHOUSAND, L"."},
+                               {LOCALE_SMONDECIMALSEP, L","},
+                               {LOCALE_SMONTHOUSANDSEP, L"."},
+                               {LOCALE_SDATE, L"."},
+                               {LOCALE_SSHORTDATE, L"dd.MM.yyyy"},
+                               {LOCALE_STIME, L":"}});
+    auto& sheet = dynamic_cast<memhost::MemWorksheet&>(s.host.Worksheets("Sheet1"));
+    // A German text amount that is the 1234.56 of the other list once read.
+    sheet.Put(11, 1, host::Value::Text("1.243,56"));
+    CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnCompare")}), S_OK);
+    const std::regex stamp(R"(<<< \d{1,2}\.\d{1,2} \d\d:\d\d:\d\d:\n)");
+    const auto note = [&](int row, int column) {
+      const memhost::CellData* cell = sheet.data().Find(row, column);
+      return cell != nullptr && cell->comment
+                 ? std::regex_replace(cell->comment->text, stamp, "<<< ")
+                 : std::string();
+    };
+    const std::string expected = "<<< This list has 1 1234,56.\nOther list has 0.\n>>>";
+    CHECK_EQ(note(3, 1).substr(0, expected.size()), expected);
+    // The text is read as 1243.56: it and C3 match, and neither is marked.
+    CHECK_EQ(note(11, 1), std::string());
+    CHECK_EQ(note(3, 3), std::string());
+    CHECK(s.watcher->TakeMessageBoxes().empty());
+    CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnClearFormating")}), S_OK);
+    sheet.Put(11, 1, host::Value::Text("abc"));
+  }
+  // The German text's notice left the results form open; a run without notices hides it again.
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnCompare")}), S_OK);
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnClearFormating")}), S_OK);
+  CHECK(!IsWindowVisible(FindWindowW(kFormClass, L"Result of Comparison")));
+  memhost::MemHost fresh;
+  FillBook(fresh);
+  CHECK_EQ(Describe(s.host), Describe(fresh));
 }
 
 // Presses "Compare Ranges"; the texts of the message boxes it showed.

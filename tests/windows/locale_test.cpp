@@ -3,55 +3,16 @@
 // and put back after it.
 #include <windows.h>
 
-#include <oleauto.h>
-
-#include <initializer_list>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "check.h"
 #include "host/conversions.h"
+#include "user_settings.h"
 #include "windows/com_util.h"
 #include "windows/ole_conversions.h"
 
 namespace quorvane::windows::testing {
 namespace {
-
-// Sets some of the user's regional settings and restores them when it goes.
-class UserSettings {
- public:
-  struct Setting {
-    LCTYPE type;
-    const wchar_t* value;
-  };
-  explicit UserSettings(std::initializer_list<Setting> settings) {
-    for (const Setting& setting : settings) {
-      wchar_t old[80] = {};
-      GetLocaleInfoW(LOCALE_USER_DEFAULT, setting.type, old, 80);
-      saved_.push_back({setting.type, old});
-      SetLocaleInfoW(LOCALE_USER_DEFAULT, setting.type, setting.value);
-    }
-    ForgetNumberCharacters();
-  }
-  ~UserSettings() {
-    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-      SetLocaleInfoW(LOCALE_USER_DEFAULT, it->first, it->second.c_str());
-    }
-    ForgetNumberCharacters();
-  }
-
- private:
-  // Some versions of OLE Automation keep the separators of the last locale they read numbers in;
-  // a conversion in another locale makes the next one read the user's settings afresh.
-  static void ForgetNumberCharacters() {
-    double ignored = 0;
-    wchar_t zero[] = L"0";
-    VarR8FromStr(zero, LOCALE_INVARIANT, LOCALE_NOUSEROVERRIDE, &ignored);
-  }
-
-  std::vector<std::pair<LCTYPE, std::wstring>> saved_;
-};
 
 double Serial(int y, int m, int d, int hh = 0, int mm = 0, int ss = 0) {
   return host::SerialFromCivil({y, m, d, hh, mm, ss});
