@@ -63,7 +63,7 @@ void ForStoredCells(const std::map<CellKey, CellData>& cells, const host::Area& 
 // Whether nothing distinguishes the cell from one never written: it need not be stored.
 bool IsBlank(const CellData& cell) {
   return cell.value.is_empty() && cell.number_format == host::kGeneralFormat &&
-         cell.fill == Fill{} && !cell.comment.has_value() && cell.style == -1 &&
+         cell.fill == Fill{} && !cell.comment.has_value() && !cell.formatted && cell.style == -1 &&
          cell.formula.empty();
 }
 
@@ -277,6 +277,8 @@ void MemWorksheet::PutFill(int row, int column, int color, int pattern) {
   EraseIfBlank(data_, row, column);
 }
 
+void MemWorksheet::PutFormat(int row, int column) { data_.At(row, column).formatted = true; }
+
 void MemWorksheet::PutComment(int row, int column, std::string text, bool visible) {
   data_.At(row, column).comment = CommentData{std::move(text), visible};
 }
@@ -329,23 +331,8 @@ void MemWorksheet::SelectCells(const host::Area& area) {
 
 host::Range MemWorksheet::UsedRange() {
   host_.calls_.Add(Call::kUsedRange);
-  bool any = false;
-  host::Area used;
-  for (const auto& [key, cell] : data_.cells) {
-    if (!cell.IsUsed()) continue;
-    const auto [row, column] = key;
-    if (!any) {
-      used = host::Area{row, column, row, column};
-      any = true;
-    } else {
-      // Rows come in order: only the bottom and the columns can grow.
-      used.bottom = row;
-      used.left = std::min(used.left, column);
-      used.right = std::max(used.right, column);
-    }
-  }
   // An empty sheet reports A1, as the host does.
-  return host::Range(this, any ? used : host::Area{1, 1, 1, 1});
+  return host::Range(this, data_.UsedArea().value_or(host::Area{1, 1, 1, 1}));
 }
 
 host::Value MemWorksheet::CellValue(int row, int column) {

@@ -3,9 +3,9 @@
 // It implements the host interface faithfully for everything the add-in touches: an unfilled cell
 // reads Interior.Color 16777215 and Interior.Pattern -4142; setting a colour on an unfilled cell
 // makes it solid; the used range is the smallest block holding every cell with a value, comment or
-// fill; Range.Text follows the cell's number format; new shapes are named "Rectangle N", counting
-// up per sheet; columns are 48 and rows 15 points unless set; a protected sheet refuses changes;
-// the input box returns a range or false.
+// formatting, grown to rows and columns formatted as a whole; Range.Text follows the cell's number
+// format; new shapes are named "Rectangle N", counting up per sheet; columns are 48 and rows 15
+// points unless set; a protected sheet refuses changes; the input box returns a range or false.
 //
 // Tests and front ends control what a user and the machine would: the clock, what happens at each
 // yield to the message loop, the answers of input boxes; they read back the message boxes, the
@@ -114,6 +114,11 @@ class MemWorksheet : public host::Worksheet {
   void Put(int row, int column, host::Value value, std::string number_format = "General");
   void PutFill(int row, int column, int color, int pattern);
   void PutComment(int row, int column, std::string text, bool visible = false);
+  // Formatting that the add-in neither reads nor changes, such as a border: on one cell, on a
+  // whole row or on a whole column.
+  void PutFormat(int row, int column);
+  void FormatRow(int row) { data_.row_styles.emplace(row, -1); }
+  void FormatColumn(int column) { data_.column_styles.emplace(column, -1); }
   void HideRow(int row, bool hidden = true);
   void Protect(bool on = true) { data_.is_protected = on; }
   // A range of this sheet from a reference such as "A2:A40" (raises a HostError if malformed).

@@ -7,6 +7,43 @@
 
 namespace quorvane::memhost {
 
+bool CellData::IsUsed() const {
+  return !value.is_empty() || fill.pattern != host::kPatternNone || comment.has_value() ||
+         formatted || number_format != host::kGeneralFormat;
+}
+
+namespace {
+
+// A span of row or column numbers, empty until something is added.
+struct Span {
+  int first = 0, last = -1;
+  bool empty() const { return last < first; }
+  void Add(int from, int to) {
+    first = empty() ? from : std::min(first, from);
+    last = empty() ? to : std::max(last, to);
+  }
+};
+
+}  // namespace
+
+std::optional<host::Area> SheetData::UsedArea() const {
+  Span rows, columns;
+  for (const auto& [key, cell] : cells) {
+    if (!cell.IsUsed()) continue;
+    rows.Add(key.first, key.first);
+    columns.Add(key.second, key.second);
+  }
+  if (!row_styles.empty()) rows.Add(row_styles.begin()->first, row_styles.rbegin()->first);
+  if (!column_styles.empty()) {
+    columns.Add(column_styles.begin()->first, column_styles.rbegin()->first);
+  }
+  if (rows.empty() && columns.empty()) return std::nullopt;
+  // Formatted rows alone add no column, formatted columns alone no row: the first one stands in.
+  if (rows.empty()) rows.Add(1, 1);
+  if (columns.empty()) columns.Add(1, 1);
+  return host::Area{rows.first, columns.first, rows.last, columns.last};
+}
+
 const CellData* SheetData::Find(int row, int column) const {
   const auto it = cells.find(CellKey{row, column});
   return it == cells.end() ? nullptr : &it->second;

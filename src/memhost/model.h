@@ -1,8 +1,9 @@
 // The data of workbooks held in memory: sheets, cells, fills, comments and shapes.
 //
 // Plain data, owned by the in-memory host (host.h), which implements the host interface on it. The
-// workbook-file layer fills these structures from a file and writes them back, so they also keep the
-// few things that only a file needs (the style record of a cell, its formula text, a shape's id).
+// workbook-file layer fills these structures from a file and writes them back, so they also keep
+// the few things that only a file needs (the style record of a cell, its formula text, a shape's
+// id).
 #pragma once
 
 #include <cstdint>
@@ -14,14 +15,15 @@
 #include <utility>
 #include <vector>
 
+#include "host/range.h"
 #include "host/value.h"
 #include "host/worksheet.h"
 
 namespace quorvane::memhost {
 
 struct Fill {
-  int color = host::kColorWhite;       // Interior.Color
-  int pattern = host::kPatternNone;    // Interior.Pattern
+  int color = host::kColorWhite;     // Interior.Color
+  int pattern = host::kPatternNone;  // Interior.Pattern
   friend bool operator==(const Fill&, const Fill&) = default;
 };
 
@@ -36,14 +38,15 @@ struct CellData {
   std::string number_format = "General";
   Fill fill;
   std::optional<CommentData> comment;
+  // Formatting of the cell's own that this model does not keep apart (a border, a font, an
+  // alignment): the host counts such a cell as used even when it is blank.
+  bool formatted = false;
   // For the workbook files: the cell's style record and formula, kept as read.
   int style = -1;
   std::string formula;
 
-  // Whether the cell counts for the used range: a value, a fill or a comment.
-  bool IsUsed() const {
-    return !value.is_empty() || fill.pattern != host::kPatternNone || comment.has_value();
-  }
+  // Whether the cell counts for the used range: a value, a comment, or any formatting of its own.
+  bool IsUsed() const;
 };
 
 struct ShapeData {
@@ -73,6 +76,10 @@ struct SheetData {
   std::string name;
   std::map<CellKey, CellData> cells;
   std::set<int> hidden_rows;
+  // Rows and columns formatted as a whole, by number, with the style record read from a file (-1
+  // when none). No cell is stored for them: a formatted column of 1,048,576 rows is one entry.
+  std::map<int, int> row_styles;
+  std::map<int, int> column_styles;
   std::map<int, double> column_widths;  // points, by column
   std::map<int, double> row_heights;    // points, by row
   double default_column_width = 48;
@@ -85,6 +92,11 @@ struct SheetData {
   int next_shape_number = 1;  // the host names new shapes "Rectangle 1", "Rectangle 2", ...
 
   const CellData* Find(int row, int column) const;
+  // The used range as the host reckons it: the smallest block holding every used cell, grown to
+  // the formatted rows (in its rows only) and the formatted columns (in its columns only). With no
+  // used cell, formatted rows alone span column 1 and formatted columns alone span row 1. Nothing
+  // for a sheet with none of these.
+  std::optional<host::Area> UsedArea() const;
   CellData& At(int row, int column);  // created empty when missing
   double ColumnWidth(int column) const;
   // The cell's displayed text (Range.Text) in the given column: the value in its number format, or
@@ -96,7 +108,7 @@ struct SheetData {
 };
 
 struct WorkbookData {
-  std::string name;  // file name, e.g. "Book1.xlsx"
+  std::string name;              // file name, e.g. "Book1.xlsx"
   std::deque<SheetData> sheets;  // a deque: adding a sheet moves no other
 };
 

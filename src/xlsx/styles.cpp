@@ -296,6 +296,14 @@ StyleTable StyleTable::Parse(const std::string& xml, const std::string& file,
     if (xf.fill_id >= 0 && xf.fill_id < static_cast<int>(table.fills_.size())) {
       xf.fill = table.fills_[static_cast<std::size_t>(xf.fill_id)];
     }
+    if (table.xf_nodes_.empty()) {
+      xf.other = false;
+    } else {
+      const pugi::xml_node plain = table.xf_nodes_.front();
+      xf.other = IntAttr(n, "fontId") != IntAttr(plain, "fontId") ||
+                 IntAttr(n, "borderId") != IntAttr(plain, "borderId") ||
+                 n.find_child([](pugi::xml_node c) { return c.type() == pugi::node_element; });
+    }
     table.xfs_.push_back(std::move(xf));
     table.xf_nodes_.push_back(n);
   });
@@ -428,6 +436,10 @@ int StyleTable::FindOrAddNumFmt(const std::string& code) {
   num_fmts_[next] = code;
   changed_ = true;
   return next;
+}
+
+bool StyleTable::HasOtherFormatting(int xf) const {
+  return xf >= 0 && xf < xf_count() && xfs_[static_cast<std::size_t>(xf)].other;
 }
 
 int StyleTable::StyleFor(int base, const memhost::Fill& wanted_fill,

@@ -62,6 +62,9 @@ class StyleTable {
   // formats read as format 0.
   const std::string& NumberFormat(int xf) const;
   memhost::Fill FillOf(int xf) const;
+  // Whether the format carries more than a fill and a number format: a font or border other than
+  // the plain format's, an alignment or a protection. Out-of-range formats carry nothing.
+  bool HasOtherFormatting(int xf) const;
 
   // A cell format like `base` but with this fill and number format: `base` itself when it already
   // is, else an identical existing record, else a new one.
@@ -76,6 +79,7 @@ class StyleTable {
     int fill_id = 0;
     std::string number_format = "General";
     memhost::Fill fill;
+    bool other = false;  // see HasOtherFormatting
   };
   memhost::Fill ResolveFill(pugi::xml_node fill) const;
   int ResolveColor(pugi::xml_node color, int automatic) const;

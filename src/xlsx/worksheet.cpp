@@ -233,6 +233,11 @@ WorksheetRefs LoadWorksheet(const pugi::xml_document& doc, const std::vector<std
     } else if (pugi::xml_attribute w = col.attribute("width")) {
       points = WidthToPoints(w.as_double());
     }
+    // A column formatted as a whole: its cells count in the used range without being stored.
+    const int style = col.attribute("style").as_int(0);
+    if (style > 0 && style < styles.xf_count()) {
+      for (int c = first; c <= last; ++c) sheet.column_styles[c] = style;
+    }
     if (points == sheet.default_column_width) return;
     for (int c = first; c <= last; ++c) sheet.column_widths[c] = points;
   });
@@ -263,6 +268,10 @@ WorksheetRefs LoadWorksheet(const pugi::xml_document& doc, const std::vector<std
     if (pugi::xml_attribute ht = row.attribute("ht")) {
       const double height = ht.as_double(sheet.default_row_height);
       if (height != sheet.default_row_height) sheet.row_heights[row_number] = height;
+    }
+    if (TrueAttr(row.attribute("customFormat"))) {
+      const int style = row.attribute("s").as_int(0);
+      if (style > 0 && style < styles.xf_count()) sheet.row_styles[row_number] = style;
     }
     last_row = std::max(last_row, row_number);
     int column = 0;
@@ -306,10 +315,18 @@ WorksheetRefs LoadWorksheet(const pugi::xml_document& doc, const std::vector<std
       }
       const memhost::Fill fill = styles.FillOf(style);
       const pugi::xml_node f = ChildElement(c, "f");
-      if (value.is_empty() && fill == memhost::Fill{} && !f) continue;
+      // A blank cell with a style of its own (a border, a font, a number format) is kept: the
+      // host counts it in the used range, and the engine reads it as an empty cell.
+      const bool formatted = styles.HasOtherFormatting(style);
+      const std::string& number_format = styles.NumberFormat(style);
+      if (value.is_empty() && fill == memhost::Fill{} && !f && !formatted &&
+          number_format == host::kGeneralFormat) {
+        continue;
+      }
       memhost::CellData& cell = sheet.At(row_number, column);
+      cell.formatted = formatted;
       cell.value = std::move(value);
-      cell.number_format = styles.NumberFormat(style);
+      cell.number_format = number_format;
       cell.fill = fill;
       cell.style = style;
       if (f) cell.formula = f.text().get();
@@ -336,8 +353,8 @@ class CellIndex {
     for (pugi::xml_node row = sheet_data.first_child(); row; row = row.next_sibling()) {
       if (row.type() != pugi::node_element || LocalName(row.name()) != "row") continue;
       // The row after a row past the sheet's last is past it too (and never overflows).
-    const int next = row_number > host::kMaxRows ? host::kMaxRows + 1 : row_number + 1;
-    row_number = row.attribute("r") ? row.attribute("r").as_int(next) : next;
+      const int next = row_number > host::kMaxRows ? host::kMaxRows + 1 : row_number + 1;
+      row_number = row.attribute("r") ? row.attribute("r").as_int(next) : next;
       if (!row.attribute("r")) row.append_attribute("r").set_value(row_number);
       rows_[row_number] = row;
       int column = 0;

@@ -595,6 +595,70 @@ TEST_F(Cli, LibreOfficeOpensTheResultWithEverySheet) {
   EXPECT_NE(ledger.find("132.45"), std::string::npos) << ledger;
 }
 
+TEST_F(Cli, FormattedBlankCellsCountAndKeepTheirStyle) {
+  if (std::system("/usr/bin/python3 -c 'import xlsxwriter, openpyxl' 2>/dev/null") != 0) {
+    GTEST_SKIP() << "python3-xlsxwriter or python3-openpyxl is not installed";
+  }
+  // Written by XlsxWriter: borders on Bank!A1:A100 with values in A1:A10; a sheet holding only
+  // bordered blank cells; a sheet with a bordered whole column and a bordered whole row.
+  const fs::path book = dir_ / "boxed.xlsx", marked = dir_ / "marked.xlsx",
+                 cleared = dir_ / "cleared.xlsx";
+  Python(R"(import sys, xlsxwriter
+wb = xlsxwriter.Workbook(sys.argv[1])
+boxed = wb.add_format({'border': 1})
+bank = wb.add_worksheet('Bank')
+for row in range(100):
+    if row < 10:
+        bank.write_number(row, 0, row + 1, boxed)
+    else:
+        bank.write_blank(row, 0, None, boxed)
+ledger = wb.add_worksheet('Ledger')
+for row in range(10):
+    ledger.write_number(row, 0, row + 1 if row < 9 else 11)
+blank = wb.add_worksheet('Blank')
+for row in range(2, 7):
+    blank.write_blank(row, 3, None, boxed)
+styled = wb.add_worksheet('Styled')
+styled.set_column('D:D', None, boxed)
+styled.set_row(19, None, boxed)
+styled.write_number(1, 1, 7)
+wb.close()
+)",
+         {book});
+  Result r = Run("compare " + Q(book) + " 'Bank!A:A' 'Ledger!A:A' --json -o " + Q(marked));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("{\"range1\":{\"count\":100,\"match\":9,\"mismatch\":1,", 0), 0u) << r.out;
+  // Only formatted blank cells: counted, nothing checked.
+  r = Run("compare " + Q(book) + " 'Blank!D3:D7' 'Ledger!A1:A10' --json -o " +
+          Q(dir_ / "blank.xlsx"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("{\"range1\":{\"count\":5,\"match\":0,\"mismatch\":0,", 0), 0u) << r.out;
+  // A whole formatted column counts down to the formatted row, not to the sheet's last row.
+  r = Run("compare " + Q(book) + " 'Styled!D:D' 'Ledger!A1:A10' --json -o " +
+          Q(dir_ / "styled.xlsx"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("{\"range1\":{\"count\":19,", 0), 0u) << r.out;
+
+  r = Run("clear " + Q(marked) + " 'Bank!A:A' 'Ledger!A:A' -o " + Q(cleared));
+  ASSERT_EQ(r.status, 0) << r.err;
+  xlsx::testing::ExpectSameWorkbook(xlsx::WorkbookFile::Load(book).data(),
+                                    xlsx::WorkbookFile::Load(cleared).data());
+  // The borders survive the marking and the clearing, blank cells and marked ones alike.
+  const std::string output = Python(R"(import sys, openpyxl
+marked = openpyxl.load_workbook(sys.argv[1])['Bank']
+cleared = openpyxl.load_workbook(sys.argv[2])['Bank']
+for ws in (marked, cleared):
+    for row in (10, 50, 100):
+        assert ws.cell(row, 1).border.left.style == 'thin', (row, ws.cell(row, 1).border)
+assert marked['A10'].fill.fill_type == 'solid', marked['A10'].fill
+assert cleared['A10'].fill.fill_type is None, cleared['A10'].fill
+assert marked['A50'].fill.fill_type is None
+print('ok')
+)",
+                                    {marked, cleared});
+  EXPECT_EQ(output, "ok\n");
+}
+
 // Workbooks written by programs we did not write, made once for the suite: XlsxWriter's own (inline
 // strings), and the same workbook saved again by LibreOffice and by Gnumeric (shared strings, their
 // own notes, drawings and styles).

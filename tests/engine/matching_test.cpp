@@ -286,6 +286,46 @@ TEST_P(MatchingTest, BlankRangeOneMakesEveryCheckedCellOfRangeTwoAMismatch) {
   EXPECT_EQ(state.counters.nMismatch2, 3);
 }
 
+TEST_P(MatchingTest, FormattedBlankCellsAreCountedAsTheHostsUsedRangeHoldsThem) {
+  DefaultOptions();
+  RunningClock();
+  // Borders on A1:A100, values in A1:A10 and B1:B10; a whole formatted column F and row 120.
+  for (int row = 1; row <= 100; ++row) sheet.PutFormat(row, 1);
+  std::vector<host::Value> values;
+  for (int i = 1; i <= 10; ++i) values.push_back(N(i));
+  Column(1, values);
+  values.back() = N(11);
+  Column(2, values);
+  Run(sheet.Ref("A:A"), sheet.Ref("B:B"));
+  EXPECT_EQ(state.counters.nCount1, 100);
+  EXPECT_EQ(state.counters.nMatch1, 9);
+  EXPECT_EQ(state.counters.nMismatch1, 1);  // the blank formatted cells are not checked
+  EXPECT_EQ(state.counters.nCount2, 100);
+  EXPECT_EQ(state.counters.nMismatch2, 1);
+
+  // A whole formatted column adds cells only down to the used range's last row.
+  sheet.FormatColumn(6);
+  Run(sheet.Ref("F:F"), sheet.Ref("B1:B10"));
+  EXPECT_EQ(state.counters.nCount1, 100);
+  EXPECT_EQ(state.counters.nMismatch2, 10);
+  sheet.FormatRow(120);
+  Run(sheet.Ref("F:F"), sheet.Ref("B1:B10"));
+  EXPECT_EQ(state.counters.nCount1, 120);
+}
+
+TEST_P(MatchingTest, ARangeOfFormattedBlankCellsAloneGoesAhead) {
+  DefaultOptions();
+  RunningClock();
+  auto& other = book.AddSheet("Other");
+  for (int row = 3; row <= 7; ++row) other.PutFormat(row, 4);
+  Column(1, {N(1), N(2)});
+  Run(other.Ref("D3:D7"), sheet.Ref("A1:A2"));
+  EXPECT_EQ(state.counters.nCount1, 5);
+  EXPECT_EQ(state.counters.nMismatch1, 0);
+  EXPECT_EQ(state.counters.nMismatch2, 2);
+  EXPECT_EQ(other.data().UsedArea(), (host::Area{3, 4, 7, 4}));
+}
+
 class DriverTest : public RunFixture {
  protected:
   host::Range range1, range2;

@@ -79,14 +79,40 @@ TEST_F(SheetTest, UsedRangeCoversValuesCommentsAndFills) {
   sheet_.PutComment(9, 4, "note");
   sheet_.PutFill(2, 3, 255, 1);
   EXPECT_EQ(sheet_.UsedRange().Address(), "$B$2:$D$9");
-  // A number format alone does not count.
-  sheet_.Put(20, 1, Value(), "0.00");
-  EXPECT_EQ(sheet_.UsedRange().Address(), "$B$2:$D$9");
-
   // Taking the fill and the comment away shrinks it again.
   sheet_.SetInteriorPattern(2, 3, Value::Number(-4142));
   sheet_.ClearComments(host::Area{1, 1, 100, 100});
   EXPECT_EQ(sheet_.UsedRange().Address(), "$B$3");
+
+  // Formatting alone counts: a number format, a border.
+  sheet_.Put(20, 1, Value(), "0.00");
+  EXPECT_EQ(sheet_.UsedRange().Address(), "$A$3:$B$20");
+  sheet_.PutFormat(25, 6);
+  EXPECT_EQ(sheet_.UsedRange().Address(), "$A$3:$F$25");
+  // A formatted cell that loses its fill is still used.
+  sheet_.SetInteriorColor(25, 6, Value::Number(255));
+  sheet_.SetInteriorPattern(25, 6, Value::Number(-4142));
+  EXPECT_EQ(sheet_.UsedRange().Address(), "$A$3:$F$25");
+}
+
+TEST_F(SheetTest, FormattedRowsAndColumnsGrowTheUsedRangeOneWayEach) {
+  // Alone, a formatted column spans the first row and a formatted row the first column.
+  sheet_.FormatColumn(3);
+  EXPECT_EQ(sheet_.UsedRange().Address(), "$C$1");
+  sheet_.FormatRow(7);
+  EXPECT_EQ(sheet_.UsedRange().Address(), "$C$7");
+  sheet_.data().column_styles.clear();
+  EXPECT_EQ(sheet_.UsedRange().Address(), "$A$7");
+
+  // Beside used cells a formatted row adds its rows only, a formatted column its columns only.
+  sheet_.Put(2, 2, Value::Number(1));
+  sheet_.Put(4, 4, Value::Number(2));
+  EXPECT_EQ(sheet_.UsedRange().Address(), "$B$2:$D$7");
+  sheet_.FormatColumn(9);
+  sheet_.FormatColumn(1);
+  EXPECT_EQ(sheet_.UsedRange().Address(), "$A$2:$I$7");
+  // No cell is stored for them.
+  EXPECT_EQ(sheet_.data().cells.size(), 2u);
 }
 
 TEST_F(SheetTest, CommentsFollowTheHost) {

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "host/value.h"
 #include "memhost/model.h"
@@ -24,6 +26,7 @@ inline void ExpectSameSheet(const memhost::SheetData& a, const memhost::SheetDat
     EXPECT_EQ(i->second.number_format, j->second.number_format);
     EXPECT_EQ(i->second.fill.color, j->second.fill.color);
     EXPECT_EQ(i->second.fill.pattern, j->second.fill.pattern);
+    EXPECT_EQ(i->second.formatted, j->second.formatted);
     EXPECT_EQ(i->second.comment.has_value(), j->second.comment.has_value());
     if (i->second.comment && j->second.comment) {
       EXPECT_EQ(i->second.comment->text, j->second.comment->text);
@@ -31,6 +34,13 @@ inline void ExpectSameSheet(const memhost::SheetData& a, const memhost::SheetDat
     }
   }
   EXPECT_EQ(a.hidden_rows, b.hidden_rows);
+  auto keys = [](const std::map<int, int>& styles) {
+    std::vector<int> out;
+    for (const auto& entry : styles) out.push_back(entry.first);
+    return out;
+  };
+  EXPECT_EQ(keys(a.row_styles), keys(b.row_styles));
+  EXPECT_EQ(keys(a.column_styles), keys(b.column_styles));
   EXPECT_EQ(a.is_protected, b.is_protected);
   EXPECT_EQ(a.column_widths, b.column_widths);
   EXPECT_EQ(a.row_heights, b.row_heights);
