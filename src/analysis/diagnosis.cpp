@@ -35,17 +35,6 @@ bool IsEligible(const host::Range& cell) {
   return IsEligibleFill(color, pattern);
 }
 
-// The length of a text in characters as the host counts them (UTF-16 code units).
-std::size_t HostLength(const std::string& text) {
-  std::size_t length = 0;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if ((byte & 0xC0) != 0x80) ++length;  // every byte but a continuation byte starts a character
-    if (byte >= 0xF0) ++length;           // a character beyond the first plane takes two units
-  }
-  return length;
-}
-
 // The comments of the cells the indexed diagnosis writes to, kept as drafts and written once at
 // its end: nothing reads them meanwhile, and a comment that takes hundreds of blocks would
 // otherwise be read and written again for each, its whole length every time. A block goes in front
@@ -60,10 +49,10 @@ class CommentDrafts {
       draft.cell = cell;
       draft.original = cell.CommentText();
       draft.empty = draft.original.empty();
-      draft.length = HostLength(draft.original);
+      draft.length = host::HostLength(draft.original);
     }
     const std::size_t length =
-        draft.empty ? HostLength(block) : HostLength(block) + 1 + draft.length;
+        draft.empty ? host::HostLength(block) : host::HostLength(block) + 1 + draft.length;
     if (length > host::kMaxCommentLength) return;
     draft.blocks.push_back(block);
     draft.length = length;
@@ -158,7 +147,7 @@ class Pair {
     if (drafts_ != nullptr) return drafts_->Prepend(cell, block);
     const std::string old = cell.CommentText();
     const std::string text = old.empty() ? block : block + "\n" + old;
-    if (HostLength(text) <= host::kMaxCommentLength) cell.SetCommentText(text);
+    if (host::HostLength(text) <= host::kMaxCommentLength) cell.SetCommentText(text);
   }
 
   engine::AddinState& state_;
@@ -186,7 +175,7 @@ bool ExaminePair(engine::AddinState& state, const host::Range& a, const host::Ra
                  const host::Value& x, const host::Value& y, const std::string& text_a,
                  const std::string& text_b, const std::string* signature_a = nullptr,
                  const std::string* signature_b = nullptr, CommentDrafts* drafts = nullptr) {
-  if (HostLength(text_a) != HostLength(text_b) || host::Equal(x, y)) return false;
+  if (host::HostLength(text_a) != host::HostLength(text_b) || host::Equal(x, y)) return false;
   Pair pair(state, a, b, text_a, text_b, drafts);
   const host::Conversions& conversions = state.app().GetConversions();
   const bool characters =

@@ -7,6 +7,7 @@
 #include "host/conversions.h"
 #include "host/error.h"
 #include "host/locale.h"
+#include "host/range.h"
 #include "host/value.h"
 
 namespace quorvane::engine {
@@ -140,10 +141,25 @@ void MarkMismatch(AddinState& state, const host::Range& cell, const std::string&
   analysis::AddCommentShape(cell, tag,
                             std::to_string(count_here) + "," + std::to_string(count_there));
 
-  if (!cell.HasComment()) {
+  const bool had_comment = cell.HasComment();
+  std::string text = block + memo;
+  bool memo_kept = false;
+  if (had_comment) {
+    std::string rest = cell.CommentText();
+    // A comment keeps the one memo of its first marking: the memo of the add-in's text that the
+    // comment begins with. A memo anywhere else is the user's text.
+    const AddinText addin = FindAddinText(rest);
+    memo_kept = addin.begin == 0 && addin.memo != AddinText::kNone;
+    text = block + "\n" + (memo_kept ? rest : memo + rest);
+  }
+  if (host::HostLength(text) > host::kMaxCommentLength) {
+    // The block would take the comment past the host's limit: it is left out. Without a memo
+    // already in the comment nothing could give the fill back, so the cell keeps its fill too.
+    if (!memo_kept) return;
+  } else if (!had_comment) {
     cell.AddComment();
     try {
-      cell.SetCommentText(block + memo);
+      cell.SetCommentText(text);
     } catch (...) {
       // An empty comment holds no block, so no clearing would ever remove it.
       try {
@@ -153,12 +169,7 @@ void MarkMismatch(AddinState& state, const host::Range& cell, const std::string&
       throw;
     }
   } else {
-    std::string rest = cell.CommentText();
-    // A comment keeps the one memo of its first marking: the memo of the add-in's text that the
-    // comment begins with. A memo anywhere else is the user's text.
-    const AddinText addin = FindAddinText(rest);
-    if (addin.begin != 0 || addin.memo == AddinText::kNone) rest = memo + rest;
-    cell.SetCommentText(block + "\n" + rest);
+    cell.SetCommentText(text);
   }
   cell.SetCommentVisible(state.options.bHideComments == kFalse);
 

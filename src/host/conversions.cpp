@@ -741,6 +741,16 @@ SignificantDigits RoundSignificant(double number, int count) {
   return result;
 }
 
+std::size_t HostLength(std::string_view text) {
+  std::size_t length = 0;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte & 0xC0) != 0x80) ++length;  // every byte but a continuation byte starts a character
+    if (byte >= 0xF0) ++length;           // a character beyond the first plane takes two units
+  }
+  return length;
+}
+
 std::string FormatTimestamp(double serial) { return FormatTimestamp(serial, EnUs()); }
 
 std::string FormatTimestamp(double serial, const LocaleFormat& format) {

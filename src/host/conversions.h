@@ -7,6 +7,7 @@
 // Dates are serial numbers: day 1 is 12/31/1899, day 0 is 12/30/1899, the time of day the fraction.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -87,6 +88,9 @@ std::optional<double> ReadDate(std::string_view text, const LocaleFormat& format
 std::string NumberText(double number, const LocaleFormat& format);
 std::string DateText(double serial, const LocaleFormat& format);
 std::string FormatTimestamp(double serial, const LocaleFormat& format);
+
+// The length of a UTF-8 text in characters as the host counts them (UTF-16 code units).
+std::size_t HostLength(std::string_view text);
 
 // Serial numbers and calendar dates.
 struct CivilDateTime {

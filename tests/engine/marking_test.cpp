@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "host/error.h"
+#include "host/range.h"
 #include "run_fixture.h"
 
 namespace quorvane::testing {
@@ -43,6 +44,46 @@ TEST_F(MarkingTest, CountsPastSixteenBitsAreWrittenWhole) {
   EXPECT_THAT(Comment(1, 1), ::testing::HasSubstr("This list has 33000 1's.\nOther list has 1."));
   EXPECT_EQ(sheet.data().shapes[0].text, "33000,1");
   EXPECT_EQ(FillOf(1, 1).color, 6745634);
+}
+
+TEST_F(MarkingTest, NoCommentPassesTheHostsLimit) {
+  const std::size_t limit = host::kMaxCommentLength;
+  // A value too long for a block beside the memo: no comment, and the fill stays, since nothing
+  // could give it back.
+  sheet.Put(1, 1, T(std::string(limit - 60, 'x')));
+  sheet.PutFill(1, 1, 65535, host::kPatternSolid);
+  Mark(1, 1, 1, 0);
+  EXPECT_FALSE(sheet.data().Find(1, 1)->comment.has_value());
+  EXPECT_EQ(FillOf(1, 1), (memhost::Fill{65535, host::kPatternSolid}));
+
+  // The same for a user's long note: it stays as it was.
+  const std::string note(limit - 40, 'u');
+  sheet.Put(2, 1, T("abc"));
+  sheet.PutComment(2, 1, note);
+  Mark(2, 1, 1, 0);
+  EXPECT_EQ(Comment(2, 1), note);
+  EXPECT_EQ(FillOf(2, 1), memhost::Fill{});
+
+  // A comment that already holds the memo takes no block past the limit, but the fill changes.
+  sheet.Put(3, 1, T("abc"));
+  Mark(3, 1, 1, 0);
+  const std::string marked = Comment(3, 1) + std::string(limit - Comment(3, 1).size() - 50, 'u');
+  sheet.data().At(3, 1).comment->text = marked;
+  Mark(3, 1, 1, 2);
+  EXPECT_EQ(Comment(3, 1), marked);
+  EXPECT_EQ(FillOf(3, 1).color, engine::kFewerColor);
+
+  // The limit counts characters as the host does, not bytes: 20,000 two-byte letters fit.
+  const std::string letters = [] {
+    std::string out;
+    for (int i = 0; i < 20000; ++i) out += "\xC3\xA9";
+    return out;
+  }();
+  sheet.Put(4, 1, T("abc"));
+  sheet.PutComment(4, 1, letters);
+  Mark(4, 1, 1, 0);
+  EXPECT_THAT(Comment(4, 1), ::testing::StartsWith("<<< 1/5 14:03:09:\nThis list has 1 abc."));
+  EXPECT_THAT(Comment(4, 1), ::testing::EndsWith(letters));
 }
 
 TEST_F(MarkingTest, UserCommentAndFillAreKeptBehindTheMemo) {
