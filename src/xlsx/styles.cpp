@@ -296,9 +296,8 @@ StyleTable StyleTable::Parse(const std::string& xml, const std::string& file,
     if (xf.fill_id >= 0 && xf.fill_id < static_cast<int>(table.fills_.size())) {
       xf.fill = table.fills_[static_cast<std::size_t>(xf.fill_id)];
     }
-    if (table.xf_nodes_.empty()) {
-      xf.other = false;
-    } else {
+    // The first format is the plain one: a font or border other than its own counts.
+    if (!table.xf_nodes_.empty()) {
       const pugi::xml_node plain = table.xf_nodes_.front();
       xf.other = IntAttr(n, "fontId") != IntAttr(plain, "fontId") ||
                  IntAttr(n, "borderId") != IntAttr(plain, "borderId") ||
