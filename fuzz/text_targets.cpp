@@ -15,6 +15,7 @@
 #include "fuzz/fuzz_targets.h"
 #include "host/conversions.h"
 #include "host/error.h"
+#include "host/range.h"
 #include "host/reference.h"
 #include "memhost/host.h"
 
@@ -88,8 +89,13 @@ void CommentRestore(const std::uint8_t* data, std::size_t size) {
   state.oApp = &host;
   engine::MarkMismatch(state, cell, "A", 2, 1);
   engine::MarkMismatch(state, cell, "B", 1, 2);
-  cell.SetCommentText("<<< 1/1 12:00:00:\nPossible Transpose 100 and 010\n>>>\n" +
-                      cell.CommentText());
+  // The diagnosis adds its block to a cell the marking filled (one whose block and memo had no
+  // room keeps the user's fill), and only while the comment stays within the host's limit.
+  const std::string diagnosed =
+      "<<< 1/1 12:00:00:\nPossible Transpose 100 and 010\n>>>\n" + cell.CommentText();
+  if (cell.InteriorColor() != 65535 && host::HostLength(diagnosed) <= host::kMaxCommentLength) {
+    cell.SetCommentText(diagnosed);
+  }
   analysis::RestoreCellFormat(cell);
   if (text.empty()) {
     Require(!sheet.HasComment(1, 1), "a comment of the add-in's text alone goes");
