@@ -89,13 +89,16 @@ void CommentRestore(const std::uint8_t* data, std::size_t size) {
   state.oApp = &host;
   engine::MarkMismatch(state, cell, "A", 2, 1);
   engine::MarkMismatch(state, cell, "B", 1, 2);
-  // The diagnosis adds its block to a cell the marking filled (one whose block and memo had no
-  // room keeps the user's fill), and only while the comment stays within the host's limit.
+  if (cell.InteriorColor() == 65535) {
+    // No room for a result block and the memo: the marking left the note and the fill as they
+    // were, and the clearing meets the user's text alone, as checked above.
+    Require(sheet.CommentText(1, 1) == text, "a note the marking cannot extend stays whole");
+    return;
+  }
+  // The diagnosis adds its block only while the comment stays within the host's limit.
   const std::string diagnosed =
       "<<< 1/1 12:00:00:\nPossible Transpose 100 and 010\n>>>\n" + cell.CommentText();
-  if (cell.InteriorColor() != 65535 && host::HostLength(diagnosed) <= host::kMaxCommentLength) {
-    cell.SetCommentText(diagnosed);
-  }
+  if (host::HostLength(diagnosed) <= host::kMaxCommentLength) cell.SetCommentText(diagnosed);
   analysis::RestoreCellFormat(cell);
   if (text.empty()) {
     Require(!sheet.HasComment(1, 1), "a comment of the add-in's text alone goes");
