@@ -111,11 +111,15 @@ AddinText FindAddinText(std::string_view comment) {
     }
   }
   if (found.begin == AddinText::kNone) return found;
+  found.end = BlockEnd(comment, body);  // the first block closes: its closing was found above
   for (;;) {
-    found.end = BlockEnd(comment, body);
     if (NextBlockAt(comment, found.end)) {
-      body = SkipBlockHeader(comment, found.end + 1);
-      continue;
+      // A further block that never closes is the user's text, not the add-in's.
+      const std::size_t end = BlockEnd(comment, SkipBlockHeader(comment, found.end + 1));
+      if (end != std::string_view::npos) {
+        found.end = end;
+        continue;
+      }
     }
     found.memo = MemoAfterBlock(comment, found.end);
     if (found.memo != AddinText::kNone) {

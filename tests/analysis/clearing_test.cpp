@@ -218,8 +218,11 @@ INSTANTIATE_TEST_SUITE_P(
         CutCase{"<<< 3/7 14:03:9:\nshort second\n>>>", "<<< 3/7 14:03:9:\nshort second\n>>>"},
         CutCase{"<<<zvk_color=65535,zvk_pattern=1>>> alone",
                 "<<<zvk_color=65535,zvk_pattern=1>>> alone"},
-        // The user's text after a block keeps its own markers.
-        CutCase{BLOCK "\n<<<a>>> and >>>", "\n<<<a>>> and >>>"}));
+        // The user's text after a block keeps its own markers, and a block's first line too
+        // when no closing follows it.
+        CutCase{BLOCK "\n<<<a>>> and >>>", "\n<<<a>>> and >>>"},
+        CutCase{BLOCK "\n<<< 3/7 14:03:10:\nleft open>>>", "\n<<< 3/7 14:03:10:\nleft open>>>"},
+        CutCase{DIAGNOSIS "\n" BLOCK "\n<<< 3/7 14:03:10:\nx", "\n<<< 3/7 14:03:10:\nx"}));
 
 TEST_F(ClearingTest, MemoKeysAfterTheFirstAreReadInAnyCaseAndUnknownKeysAreIgnored) {
   sheet_.Put(1, 1, host::Value::Number(1));
