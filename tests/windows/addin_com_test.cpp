@@ -472,6 +472,20 @@ TEST_CASE("options are ticked by name with the host's boolean, plain or by refer
   CHECK(s.watcher->TakeMessageBoxes().empty());
 }
 
+TEST_CASE("numbers shown as ##### in columns too narrow for them are counted as any other") {
+  // Excel answers Range.Text with a row of "#" for such a number: the two 77s of Range 1 and every
+  // other number show alike, and none may be taken for a match already counted.
+  Session& s = TheSession();
+  auto& sheet = dynamic_cast<memhost::MemWorksheet&>(s.host.Worksheets("Sheet1"));
+  sheet.data().narrow_columns = {1, 3};
+  CHECK(sheet.CellText(4, 1).find_first_not_of('#') == std::string::npos);
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnCompare")}), S_OK);
+  sheet.data().narrow_columns.clear();
+  DirectRun direct;
+  CHECK(RibbonCounts(s.connect.Get()) == direct.Counts());
+  CHECK(s.watcher->TakeMessageBoxes().empty());
+}
+
 TEST_CASE("clear formatting gives every cell its fill back and removes the marks") {
   Session& s = TheSession();
   CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnClearFormating")}), S_OK);
