@@ -1,5 +1,7 @@
 // Legacy comments (notes): the comments part with their texts and the VML part with the note boxes
 // and their visibility.
+#include "xlsx/comments.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
@@ -7,8 +9,10 @@
 #include <optional>
 #include <string_view>
 
+#include "xlsx/cell_ref.h"
 #include "xlsx/error.h"
-#include "xlsx/parts.h"
+#include "xlsx/shared_strings.h"
+#include "xlsx/sheet_geometry.h"
 #include "xlsx/xml.h"
 
 namespace quorvane::xlsx {

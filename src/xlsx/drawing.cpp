@@ -1,5 +1,7 @@
 // Drawing parts (xl/drawings/drawingN.xml): the sheet's shapes with their names and anchors, and
 // the rectangles the add-in draws, appended as one-cell anchors at their cell's top left corner.
+#include "xlsx/drawing.h"
+
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -7,7 +9,8 @@
 #include <set>
 
 #include "host/worksheet.h"
-#include "xlsx/parts.h"
+#include "xlsx/sheet_geometry.h"
+#include "xlsx/styles.h"
 #include "xlsx/xml.h"
 
 namespace quorvane::xlsx {

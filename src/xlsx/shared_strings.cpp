@@ -1,9 +1,10 @@
 // The shared string table (xl/sharedStrings.xml) and the rich text of string items and comments.
+#include "xlsx/shared_strings.h"
+
 #include <string>
 #include <vector>
 
 #include "xlsx/error.h"
-#include "xlsx/parts.h"
 #include "xlsx/xml.h"
 
 namespace quorvane::xlsx {

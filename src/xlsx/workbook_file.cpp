@@ -15,12 +15,15 @@
 #include <string_view>
 
 #include "host/worksheet.h"
+#include "xlsx/comments.h"
 #include "xlsx/content_types.h"
+#include "xlsx/drawing.h"
 #include "xlsx/error.h"
 #include "xlsx/package.h"
-#include "xlsx/parts.h"
 #include "xlsx/relationships.h"
+#include "xlsx/shared_strings.h"
 #include "xlsx/styles.h"
+#include "xlsx/worksheet.h"
 #include "xlsx/xml.h"
 
 namespace quorvane::xlsx {

@@ -1,5 +1,7 @@
 // Worksheet parts (xl/worksheets/sheetN.xml): cells, rows, columns and protection, read into the
 // model and written back as edits of the original document.
+#include "xlsx/worksheet.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -10,7 +12,8 @@
 #include "host/number_format.h"
 #include "host/range.h"
 #include "host/value.h"
-#include "xlsx/parts.h"
+#include "xlsx/cell_ref.h"
+#include "xlsx/shared_strings.h"
 #include "xlsx/xml.h"
 
 namespace quorvane::xlsx {
@@ -123,87 +126,6 @@ pugi::xml_node ChildElement(pugi::xml_node node, std::string_view local) {
 }
 
 }  // namespace
-
-memhost::CellKey ParseCellRef(std::string_view ref) {
-  std::size_t i = 0;
-  int column = 0, row = 0;
-  if (i < ref.size() && ref[i] == '$') ++i;
-  while (i < ref.size() && std::isalpha(static_cast<unsigned char>(ref[i]))) {
-    column = column * 26 + (std::toupper(static_cast<unsigned char>(ref[i])) - 'A' + 1);
-    if (column > host::kMaxColumns) return {0, 0};
-    ++i;
-  }
-  if (i < ref.size() && ref[i] == '$') ++i;
-  const std::size_t digits = i;
-  while (i < ref.size() && std::isdigit(static_cast<unsigned char>(ref[i]))) {
-    row = row * 10 + (ref[i] - '0');
-    if (row > host::kMaxRows) return {0, 0};
-    ++i;
-  }
-  if (i != ref.size() || digits == i || column == 0 || row == 0) return {0, 0};
-  return {row, column};
-}
-
-std::string CellRef(int row, int column) {
-  return host::ColumnLetters(column) + std::to_string(row);
-}
-
-// --- Geometry ---
-
-SheetGeometry::SheetGeometry(const memhost::SheetData& sheet)
-    : default_width_(sheet.default_column_width), default_height_(sheet.default_row_height) {
-  for (const auto& [column, width] : sheet.column_widths) {
-    column_deltas_.emplace_back(column, column_total_);
-    column_total_ += width - default_width_;
-  }
-  std::set<int> rows(sheet.hidden_rows);
-  for (const auto& [row, height] : sheet.row_heights) rows.insert(row);
-  for (int row : rows) {
-    row_deltas_.emplace_back(row, row_total_);
-    const double height = sheet.hidden_rows.count(row) ? 0 : sheet.RowHeight(row);
-    row_total_ += height - default_height_;
-  }
-}
-
-namespace {
-double DeltaBefore(const std::vector<std::pair<int, double>>& deltas, double total, int index) {
-  const auto it = std::lower_bound(deltas.begin(), deltas.end(), index,
-                                   [](const auto& entry, int i) { return entry.first < i; });
-  return it == deltas.end() ? total : it->second;
-}
-}  // namespace
-
-double SheetGeometry::ColumnLeft(int column) const {
-  return (column - 1) * default_width_ + DeltaBefore(column_deltas_, column_total_, column);
-}
-
-double SheetGeometry::RowTop(int row) const {
-  return (row - 1) * default_height_ + DeltaBefore(row_deltas_, row_total_, row);
-}
-
-int SheetGeometry::ColumnAt(double x) const {
-  int lo = 1, hi = host::kMaxColumns;
-  while (lo < hi) {
-    const int mid = lo + (hi - lo + 1) / 2;
-    if (ColumnLeft(mid) <= x + 1e-6)
-      lo = mid;
-    else
-      hi = mid - 1;
-  }
-  return lo;
-}
-
-int SheetGeometry::RowAt(double y) const {
-  int lo = 1, hi = host::kMaxRows;
-  while (lo < hi) {
-    const int mid = lo + (hi - lo + 1) / 2;
-    if (RowTop(mid) <= y + 1e-6)
-      lo = mid;
-    else
-      hi = mid - 1;
-  }
-  return lo;
-}
 
 // --- Loading ---
 

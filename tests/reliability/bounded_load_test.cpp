@@ -14,8 +14,8 @@
 #include "memhost/model.h"
 #include "xlsx/error.h"
 #include "xlsx/package.h"
-#include "xlsx/parts.h"
 #include "xlsx/relationships.h"
+#include "xlsx/shared_strings.h"
 #include "xlsx/workbook_file.h"
 #include "xlsx/xml.h"
 

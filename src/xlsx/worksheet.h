@@ -1,0 +1,29 @@
+// Worksheet parts (xl/worksheets/sheetN.xml): cells, rows and columns read into the model, and the
+// model's changes written back as edits of the original document.
+#pragma once
+
+#include <pugixml.hpp>
+
+#include <string>
+#include <vector>
+
+#include "memhost/model.h"
+#include "xlsx/styles.h"
+
+namespace quorvane::xlsx {
+
+// The worksheet's references to its drawing parts, as relationship ids (empty when absent).
+struct WorksheetRefs {
+  std::string drawing_id;  // r:id of <drawing>
+  std::string legacy_id;   // r:id of <legacyDrawing>
+};
+WorksheetRefs LoadWorksheet(const pugi::xml_document& doc, const std::vector<std::string>& strings,
+                            const StyleTable& styles, memhost::SheetData& sheet);
+// Writes the differences between `before` and `after` (values, number formats, fills, hidden rows,
+// row heights, column widths) into the worksheet document. Returns whether anything changed.
+bool UpdateWorksheet(pugi::xml_document& doc, const memhost::SheetData& before,
+                     const memhost::SheetData& after, StyleTable& styles);
+// Sets or removes the <drawing> or <legacyDrawing> element ("drawing"/"legacyDrawing").
+void SetDrawingReference(pugi::xml_document& doc, const char* element, const std::string& id);
+
+}  // namespace quorvane::xlsx
