@@ -1,11 +1,9 @@
 #include "cli/commands.h"
 
-#include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <deque>
-#include <fstream>
 #include <iomanip>
+#include <iterator>
 #include <limits>
 #include <map>
 #include <ostream>
@@ -30,6 +28,7 @@
 #include "memhost/host.h"
 #include "ribbon/dispatch.h"
 #include "ribbon/office.h"
+#include "xlsx/durable_save.h"
 #include "xlsx/error.h"
 #include "xlsx/workbook_file.h"
 
@@ -141,17 +140,19 @@ class Session {
 
   bool interrupted() const { return interrupted_; }
 
-  // Saves every workbook of the session; returns the paths written.
-  std::vector<std::string> Save() {
-    std::vector<xlsx::SaveRequest> requests;
+  // Saves every workbook of the session, and the `others` with them, all or nothing (a workbook
+  // that cannot be made stops the save before any file is touched); returns the workbooks' paths.
+  std::vector<std::string> Save(std::vector<xlsx::FileReplacement> others) {
+    std::vector<xlsx::FileReplacement> files;
+    std::vector<std::string> outputs;
     for (const Book& book : books_) {
       fs::path target = request_.in_place ? book.path : DefaultOutput(book.path);
       if (book.path == request_.book && request_.output) target = *request_.output;
-      requests.push_back({&book.file, &book.book->data(), target});
+      outputs.push_back(target.string());
+      files.push_back({std::move(target), book.file.Serialize(book.book->data())});
     }
-    xlsx::SaveWorkbooks(requests);
-    std::vector<std::string> outputs;
-    for (const auto& r : requests) outputs.push_back(r.target.string());
+    std::move(others.begin(), others.end(), std::back_inserter(files));
+    xlsx::ReplaceFiles(files);
     return outputs;
   }
 
@@ -249,8 +250,8 @@ void PrintReport(const engine::AddinState& state, const RunRecord& record,
   for (const std::string& path : outputs) out << "\nWritten: " << path << "\n";
 }
 
-// The mismatch report's file: written in full beside its target before the workbooks are saved,
-// renamed over the target once they are; removed when anything fails before that.
+// The mismatch report's file: made in memory once the run is over and written with the workbooks,
+// all together or not at all.
 class ReportFile {
  public:
   static std::optional<ReportFile> For(const RunRequest& request) {
@@ -266,56 +267,23 @@ class ReportFile {
     }
     return ReportFile(path, ending == ".json");
   }
-  ReportFile(ReportFile&& other) noexcept
-      : path_(std::move(other.path_)), temporary_(std::move(other.temporary_)), json_(other.json_) {
-    other.temporary_.clear();
-  }
-  ReportFile(const ReportFile&) = delete;
-  ReportFile& operator=(const ReportFile&) = delete;
-  ReportFile& operator=(ReportFile&&) = delete;
-  ~ReportFile() {
-    std::error_code ignored;
-    if (!temporary_.empty()) fs::remove(temporary_, ignored);
-  }
 
-  void Prepare(const RunRecord& record) {
-    temporary_ = path_;
-    temporary_ += ".quorvane-tmp";
-    std::ofstream out(temporary_, std::ios::binary | std::ios::trunc);
-    if (out) {
-      if (json_) {
-        out << MismatchesJson(record.mismatches())
-                   .dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
-            << "\n";
-      } else {
-        WriteCsv(out, record.mismatches());
-      }
-      out.close();
+  xlsx::FileReplacement Replacement(const RunRecord& record) const {
+    std::ostringstream out;
+    if (json_) {
+      out << MismatchesJson(record.mismatches())
+                 .dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+          << "\n";
+    } else {
+      WriteCsv(out, record.mismatches());
     }
-    if (!out) {
-      const std::string problem = std::strerror(errno);
-      std::error_code ignored;
-      fs::remove(temporary_, ignored);
-      temporary_.clear();
-      throw xlsx::FileError(path_.string() + ": cannot write the report (" + problem + ")");
-    }
-  }
-
-  void Commit() {
-    std::error_code error;
-    fs::rename(temporary_, path_, error);
-    if (error) {
-      throw xlsx::FileError(path_.string() + ": cannot write the report (" + error.message() +
-                            "); the workbooks were written");
-    }
-    temporary_.clear();
+    return {path_, std::move(out).str(), "cannot write the report"};
   }
 
  private:
   ReportFile(fs::path path, bool json) : path_(std::move(path)), json_(json) {}
 
   fs::path path_;
-  fs::path temporary_;
   bool json_ = false;
 };
 
@@ -483,9 +451,9 @@ int Run(Kind kind, const RunRequest& request, Console& console) {
                   << (stopped ? " (use --save-partial to keep what was marked)" : "") << "\n";
       return kExitRefused;
     }
-    if (report_file) report_file->Prepare(record);
-    const std::vector<std::string> outputs = session.Save();
-    if (report_file) report_file->Commit();
+    std::vector<xlsx::FileReplacement> others;
+    if (report_file) others.push_back(report_file->Replacement(record));
+    const std::vector<std::string> outputs = session.Save(std::move(others));
     PrintReport(state, record, outputs, request, console.out);
     return messages || stopped ? kExitRefused : kExitDone;
   } catch (const UsageError& e) {

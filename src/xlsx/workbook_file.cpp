@@ -2,14 +2,7 @@
 // needs, and saving the changed ones.
 #include "xlsx/workbook_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <optional>
 #include <set>
 #include <string_view>
@@ -483,137 +476,14 @@ std::string WorkbookFile::Serialize(const memhost::WorkbookData& current) const 
   return impl.package.Serialize(changes, &deflated);
 }
 
-SaveIo SaveIo::System() {
-  SaveIo io;
-  io.make_temporary = [](std::string& pattern) { return ::mkstemp(pattern.data()); };
-  io.write = [](int fd, const char* data, std::size_t size) { return ::write(fd, data, size); };
-  io.sync = [](int fd) { return ::fsync(fd); };
-  io.close = [](int fd) { return ::close(fd); };
-  io.rename = [](const char* from, const char* to) { return ::rename(from, to); };
-  return io;
-}
-
-namespace {
-
-// What open(2) gives a new file: 0666 less the process's umask (which can only be read by setting
-// it, so it is set back at once).
-mode_t NewFileMode() {
-  const mode_t mask = ::umask(022);
-  ::umask(mask);
-  return 0666 & ~mask;
-}
-
-}  // namespace
-
 void SaveWorkbooks(const std::vector<SaveRequest>& requests, const SaveIo& io) {
   // Every workbook is made in memory first: a workbook that cannot be made stops the save before
   // any file is touched.
-  std::vector<std::string> contents;
+  std::vector<FileReplacement> files;
   for (const SaveRequest& request : requests) {
-    contents.push_back(request.file->Serialize(*request.current));
+    files.push_back({request.target, request.file->Serialize(*request.current)});
   }
-  std::vector<fs::path> temporaries;
-  std::vector<fs::path> originals(requests.size());  // the kept originals of existing targets
-  auto discard = [&] {
-    for (const fs::path& temp : temporaries) {
-      if (!temp.empty()) ::unlink(temp.c_str());
-    }
-    for (const fs::path& kept : originals) {
-      if (!kept.empty()) ::unlink(kept.c_str());
-    }
-  };
-  auto failure = [](const fs::path& target, const char* what, int error) {
-    return FileError(target.string() + ": cannot be written (" + what +
-                     "): " + std::strerror(error) + "; the file is unchanged");
-  };
-  try {
-    for (std::size_t i = 0; i < requests.size(); ++i) {
-      const fs::path& target = requests[i].target;
-      const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
-      std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-      const int fd = io.make_temporary(pattern);
-      if (fd < 0) throw failure(target, "no temporary file beside it", errno);
-      temporaries.emplace_back(pattern);
-      struct stat st {};
-      // An existing workbook keeps its permission bits; a new one gets the usual mode.
-      const mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : NewFileMode();
-      ::fchmod(fd, mode);
-      // Every write is checked: a full disk shows here, not as a damaged file later.
-      const std::string& bytes = contents[i];
-      std::size_t done = 0;
-      while (done < bytes.size()) {
-        const std::size_t chunk = std::min<std::size_t>(bytes.size() - done, 1u << 16);
-        const ssize_t n = io.write(fd, bytes.data() + done, chunk);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-          const int error = n < 0 ? errno : EIO;
-          io.close(fd);
-          throw failure(target, "writing", error);
-        }
-        done += static_cast<std::size_t>(n);
-      }
-      // On the disk before it replaces anything.
-      if (io.sync(fd) != 0) {
-        const int error = errno;
-        io.close(fd);
-        throw failure(target, "flushing", error);
-      }
-      if (io.close(fd) != 0) throw failure(target, "closing", errno);
-    }
-    // Each existing target's original is kept under a second name beside it (a hard link, or a
-    // copy where the file system has none) until every rename has succeeded, so that a failing
-    // rename can put back the targets already replaced: the save is all or nothing.
-    for (std::size_t i = 0; i < requests.size(); ++i) {
-      const fs::path& target = requests[i].target;
-      std::error_code ec;
-      if (!fs::is_regular_file(target, ec)) continue;
-      const fs::path kept = temporaries[i].string() + ".orig";
-      if (::link(target.c_str(), kept.c_str()) != 0 &&
-          !fs::copy_file(target, kept, fs::copy_options::overwrite_existing, ec)) {
-        throw failure(target, "keeping the original", ec ? ec.value() : errno);
-      }
-      originals[i] = kept;
-    }
-    for (std::size_t i = 0; i < requests.size(); ++i) {
-      if (io.rename(temporaries[i].c_str(), requests[i].target.c_str()) != 0) {
-        const int error = errno;
-        std::string lost;
-        for (std::size_t j = 0; j < i; ++j) {
-          const fs::path& done = requests[j].target;
-          const bool back = originals[j].empty()
-                                ? ::unlink(done.c_str()) == 0
-                                : io.rename(originals[j].c_str(), done.c_str()) == 0;
-          if (!back) {
-            lost +=
-                (lost.empty() ? "" : ", ") + done.string() +
-                (originals[j].empty() ? std::string(" (a new file)")
-                                      : " (its original is kept as " + originals[j].string() + ")");
-          }
-          originals[j].clear();
-        }
-        if (lost.empty()) throw failure(requests[i].target, "replacing", error);
-        throw FileError(requests[i].target.string() +
-                        ": cannot be written (replacing): " + std::strerror(error) +
-                        "; it is unchanged, but these were already replaced and could not be put "
-                        "back: " +
-                        lost);
-      }
-      temporaries[i].clear();
-      // The rename itself reaches the disk with the folder.
-      const fs::path folder = requests[i].target.parent_path().empty()
-                                  ? fs::path(".")
-                                  : requests[i].target.parent_path();
-      const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-      if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-      }
-    }
-    discard();
-  } catch (...) {
-    discard();
-    throw;
-  }
+  ReplaceFiles(files, io);
 }
 
 }  // namespace quorvane::xlsx

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "memhost/model.h"
+#include "xlsx/durable_save.h"
 
 namespace quorvane::xlsx {
 
@@ -62,24 +63,8 @@ struct SaveRequest {
   std::filesystem::path target;
 };
 
-// The file operations of a save; tests replace them to fail at any step.
-struct SaveIo {
-  std::function<int(std::string& pattern)> make_temporary;  // mkstemp
-  std::function<long(int fd, const char* data, std::size_t size)> write;
-  std::function<int(int fd)> sync;
-  std::function<int(int fd)> close;
-  std::function<int(const char* from, const char* to)> rename;
-  static SaveIo System();
-};
-
-// Makes every workbook in memory, writes each to a temporary file beside its target (every write
-// checked, then flushed to the disk), keeps each existing target's original under a second name,
-// and only then renames each over its target. All or nothing: a failure at any step, a failing
-// rename too, leaves every target byte for byte as it was (targets already replaced are put back)
-// and removes the temporary files; where a target cannot be put back, the message names it and
-// where its original is kept. A process killed on the way leaves the targets as they were too. An
-// existing target keeps its permission bits; a new one gets 0666 less the umask. Raises a FileError
-// naming the target, the step and the reason.
+// Makes every workbook in memory (a workbook that cannot be made stops the save before any file is
+// touched), then replaces the targets all or nothing, as ReplaceFiles does. Raises a FileError.
 void SaveWorkbooks(const std::vector<SaveRequest>& requests, const SaveIo& io = SaveIo::System());
 
 }  // namespace quorvane::xlsx

@@ -394,6 +394,18 @@ TEST_F(Cli, AReportThatCannotBeWrittenStopsTheRunBeforeAnythingIsWritten) {
             std::string::npos)
       << r.err;
   EXPECT_EQ(Files(), std::vector<std::string>{"book.xlsx"});
+  // The report is written with the workbook, all or nothing: a report that cannot take its place
+  // (a folder holds its name) leaves the workbook it would have joined unchanged.
+  const std::string original = ReadAll(sample);
+  fs::create_directories(dir_ / "taken.csv" / "inside");
+  r = Run(run + Q(dir_ / "taken.csv") + " --in-place");
+  EXPECT_EQ(r.status, 3);
+  EXPECT_NE(r.err.find((dir_ / "taken.csv").string() + ": cannot write the report (replacing)"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(ReadAll(sample), original);
+  EXPECT_EQ(Files(), (std::vector<std::string>{"book.xlsx", "taken.csv"}));
+  fs::remove_all(dir_ / "taken.csv");
   // "-" prints the CSV in place of the table.
   r = Run(run + "-");
   ASSERT_EQ(r.status, 0) << r.err;

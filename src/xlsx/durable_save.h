@@ -1,0 +1,41 @@
+// Replacing files on the disk so that a failure, or a process killed on the way, leaves every one
+// of them as it was. The one routine by which this project replaces a file: the workbooks of a
+// save and the command line's report go through it together.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace quorvane::xlsx {
+
+// The file operations of a replacement; tests replace them to fail at any step.
+struct SaveIo {
+  std::function<int(std::string& pattern)> make_temporary;  // mkstemp
+  std::function<long(int fd, const char* data, std::size_t size)> write;
+  std::function<int(int fd)> sync;
+  std::function<int(int fd)> close;
+  std::function<int(const char* from, const char* to)> rename;
+  static SaveIo System();
+};
+
+struct FileReplacement {
+  std::filesystem::path target;
+  std::string bytes;
+  // What an error says after the target's name: "<target>: cannot be written (writing): ...".
+  std::string failure = "cannot be written";
+};
+
+// Writes each file's bytes to a temporary file beside its target (every write checked, then
+// flushed to the disk), keeps each existing target's original under a second name, and only then
+// renames each over its target. All or nothing: a failure at any step, a failing rename too,
+// leaves every target byte for byte as it was (targets already replaced are put back) and removes
+// the temporary files; where a target cannot be put back, the message names it and where its
+// original is kept. A process killed on the way leaves the targets as they were too. An existing
+// target keeps its permission bits; a new one gets 0666 less the umask. Raises a FileError naming
+// the target, the step and the reason.
+void ReplaceFiles(const std::vector<FileReplacement>& files, const SaveIo& io = SaveIo::System());
+
+}  // namespace quorvane::xlsx
