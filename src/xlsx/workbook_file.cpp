@@ -126,11 +126,52 @@ struct WorkbookFile::Impl {
   }
 
   void Load(const std::string& model_name, const SheetFilter& wanted = {});
+
+ private:
+  // The workbook part, found through the package's root relationships, with its relationships.
+  pugi::xml_document LoadWorkbookPart();
+  // The theme and the cell formats; the shared strings, returned.
+  std::vector<std::string> LoadStylesAndStrings(StyleTable& styles);
+  // A sheet left out: only its notes' drawing number is taken, so that new ones do not collide.
+  void SkipSheet(SheetInfo& info);
+  // Reads a sheet; `cells` counts the cells read so far, over every sheet.
+  void LoadSheet(SheetInfo& info, const std::vector<std::string>& strings, const StyleTable& styles,
+                 memhost::SheetData& sheet, std::size_t& cells);
+  // The sheet's notes, their drawing and its shapes, as its references and relationships name them.
+  void FindSheetParts(SheetInfo& info, const WorksheetRefs& refs);
+  void LoadNotes(const SheetInfo& info, memhost::SheetData& sheet);
+  void LoadDrawing(const SheetInfo& info, memhost::SheetData& sheet);
 };
 
 void WorkbookFile::Impl::Load(const std::string& model_name, const SheetFilter& wanted) {
-  std::size_t cells = 0;
   data.name = model_name;
+  const pugi::xml_document workbook = LoadWorkbookPart();
+  StyleTable styles = StyleTable::Default();
+  const std::vector<std::string> strings = LoadStylesAndStrings(styles);
+  std::size_t cells = 0;
+  const pugi::xml_node sheets_node = Child(workbook.document_element(), kNsMain, "sheets");
+  ForChildren(sheets_node, kNsMain, "sheet", [&](pugi::xml_node node) {
+    const std::string id = Attr(node, kNsRel, "id").value();
+    const Relationship* rel = workbook_rels.FindId(id);
+    if (!rel) {
+      throw FileError(
+          MissingRelationship(file(), workbook_part, id, Relationships::RelsPartOf(workbook_part)));
+    }
+    if (rel->type != kRelWorksheet) return;  // chart sheets and the like hold no cells
+    SheetInfo& info = sheets.emplace_back();
+    info.part = CheckedPart(workbook_rels.PartOf(*rel), workbook_part);
+    memhost::SheetData& sheet = data.sheets.emplace_back();
+    sheet.name = node.attribute("name").value();
+    if (wanted && !wanted(sheet.name, data.sheets.size() - 1)) {
+      SkipSheet(info);
+      return;
+    }
+    LoadSheet(info, strings, styles, sheet, cells);
+  });
+  if (data.sheets.empty()) throw FileError(file() + ": the workbook holds no worksheet");
+}
+
+pugi::xml_document WorkbookFile::Impl::LoadWorkbookPart() {
   if (!package.Has(kContentTypesPart)) {
     throw FileError(file() + ": is a zip archive but holds no workbook (no [Content_Types].xml)");
   }
@@ -152,11 +193,14 @@ void WorkbookFile::Impl::Load(const std::string& model_name, const SheetFilter& 
   } else {
     workbook_rels = Relationships(workbook_part);
   }
+  return workbook;
+}
+
+std::vector<std::string> WorkbookFile::Impl::LoadStylesAndStrings(StyleTable& styles) {
   if (const Relationship* rel = workbook_rels.FindType(kRelTheme)) {
     const std::string part = CheckedPart(workbook_rels.PartOf(*rel), workbook_part);
     theme = ParseTheme(package.Read(part), file(), part);
   }
-  StyleTable styles = StyleTable::Default();
   if (const Relationship* rel = workbook_rels.FindType(kRelStyles)) {
     styles_part = CheckedPart(workbook_rels.PartOf(*rel), workbook_part);
     styles = StyleTable::Parse(package.Read(styles_part), file(), styles_part, theme);
@@ -167,101 +211,99 @@ void WorkbookFile::Impl::Load(const std::string& model_name, const SheetFilter& 
     const std::string part = workbook_rels.PartOf(*rel);
     if (package.Has(part)) strings = ParseSharedStrings(package.Read(part), file(), part);
   }
+  return strings;
+}
 
-  const pugi::xml_node sheets_node = Child(workbook.document_element(), kNsMain, "sheets");
-  ForChildren(sheets_node, kNsMain, "sheet", [&](pugi::xml_node node) {
-    const std::string id = Attr(node, kNsRel, "id").value();
-    const Relationship* rel = workbook_rels.FindId(id);
-    if (!rel) throw FileError(MissingRelationship(file(), workbook_part, id, rels_part));
-    if (rel->type != kRelWorksheet) return;  // chart sheets and the like hold no cells
-    SheetInfo info;
-    info.part = CheckedPart(workbook_rels.PartOf(*rel), workbook_part);
-    memhost::SheetData& sheet = data.sheets.emplace_back();
-    sheet.name = node.attribute("name").value();
-    const std::string sheet_rels = Relationships::RelsPartOf(info.part);
-    if (wanted && !wanted(sheet.name, data.sheets.size() - 1)) {
-      // Not read; only its notes' drawing number is taken, so that new ones do not collide.
-      info.skipped = true;
-      if (package.Has(sheet_rels)) {
-        const Relationships rels =
-            Relationships::Parse(info.part, package.Read(sheet_rels), file());
-        if (const Relationship* vml = rels.FindType(kRelVmlDrawing)) {
-          const std::string vml_part = rels.PartOf(*vml);
-          if (package.Has(vml_part)) {
-            pugi::xml_document doc;
-            ParseVml(doc, package.Read(vml_part), file(), vml_part);
-            max_idmap = std::max(max_idmap, VmlIdMap(doc));
-          }
-        }
-      }
-      sheets.push_back(std::move(info));
-      return;
+void WorkbookFile::Impl::SkipSheet(SheetInfo& info) {
+  info.skipped = true;
+  const std::string sheet_rels = Relationships::RelsPartOf(info.part);
+  if (!package.Has(sheet_rels)) return;
+  const Relationships rels = Relationships::Parse(info.part, package.Read(sheet_rels), file());
+  if (const Relationship* vml = rels.FindType(kRelVmlDrawing)) {
+    const std::string vml_part = rels.PartOf(*vml);
+    if (package.Has(vml_part)) {
+      pugi::xml_document doc;
+      ParseVml(doc, package.Read(vml_part), file(), vml_part);
+      max_idmap = std::max(max_idmap, VmlIdMap(doc));
     }
+  }
+}
 
-    pugi::xml_document doc;
-    ParsePart(doc, package.Read(info.part), file(), info.part);
-    CheckRoot(doc, kNsMain, "worksheet", file(), info.part);
-    const WorksheetRefs refs = LoadWorksheet(doc, strings, styles, sheet);
-    cells += sheet.cells.size();
-    if (cells > kMaxCells) {
-      throw FileError(file() + ": the sheets to read hold more than " + std::to_string(kMaxCells) +
-                      " cells; refused");
-    }
-    info.rels = package.Has(sheet_rels)
-                    ? Relationships::Parse(info.part, package.Read(sheet_rels), file())
-                    : Relationships(info.part);
-    if (!refs.drawing_id.empty()) {
-      info.drawing_id = refs.drawing_id;
-      info.drawing_part = Target(info.rels, info.part, refs.drawing_id, kRelDrawing);
-    }
-    if (!refs.legacy_id.empty()) {
-      info.vml_id = refs.legacy_id;
-      info.vml_part = Target(info.rels, info.part, refs.legacy_id, kRelVmlDrawing);
-    } else if (const Relationship* vml = info.rels.FindType(kRelVmlDrawing)) {
-      info.vml_id = vml->id;
-      info.vml_part = CheckedPart(info.rels.PartOf(*vml), info.part);
-    }
-    if (const Relationship* comments = info.rels.FindType(kRelComments)) {
-      info.comments_id = comments->id;
-      info.comments_part = CheckedPart(info.rels.PartOf(*comments), info.part);
-    }
-    // Each part has one role: the sheet, its notes, their drawing and its shapes are all distinct.
-    const std::vector<const std::string*> roles = {&info.part, &info.comments_part, &info.vml_part,
-                                                   &info.drawing_part};
-    for (std::size_t a = 0; a < roles.size(); ++a) {
-      for (std::size_t b = a + 1; b < roles.size(); ++b) {
-        if (!roles[a]->empty() && *roles[a] == *roles[b]) {
-          throw FileError(file() + ": " + info.part + " uses the part " + *roles[a] +
-                          " for two purposes");
-        }
+void WorkbookFile::Impl::LoadSheet(SheetInfo& info, const std::vector<std::string>& strings,
+                                   const StyleTable& styles, memhost::SheetData& sheet,
+                                   std::size_t& cells) {
+  pugi::xml_document doc;
+  ParsePart(doc, package.Read(info.part), file(), info.part);
+  CheckRoot(doc, kNsMain, "worksheet", file(), info.part);
+  const WorksheetRefs refs = LoadWorksheet(doc, strings, styles, sheet);
+  cells += sheet.cells.size();
+  if (cells > kMaxCells) {
+    throw FileError(file() + ": the sheets to read hold more than " + std::to_string(kMaxCells) +
+                    " cells; refused");
+  }
+  const std::string sheet_rels = Relationships::RelsPartOf(info.part);
+  info.rels = package.Has(sheet_rels)
+                  ? Relationships::Parse(info.part, package.Read(sheet_rels), file())
+                  : Relationships(info.part);
+  FindSheetParts(info, refs);
+  LoadNotes(info, sheet);
+  LoadDrawing(info, sheet);
+}
+
+void WorkbookFile::Impl::FindSheetParts(SheetInfo& info, const WorksheetRefs& refs) {
+  if (!refs.drawing_id.empty()) {
+    info.drawing_id = refs.drawing_id;
+    info.drawing_part = Target(info.rels, info.part, refs.drawing_id, kRelDrawing);
+  }
+  if (!refs.legacy_id.empty()) {
+    info.vml_id = refs.legacy_id;
+    info.vml_part = Target(info.rels, info.part, refs.legacy_id, kRelVmlDrawing);
+  } else if (const Relationship* vml = info.rels.FindType(kRelVmlDrawing)) {
+    info.vml_id = vml->id;
+    info.vml_part = CheckedPart(info.rels.PartOf(*vml), info.part);
+  }
+  if (const Relationship* comments = info.rels.FindType(kRelComments)) {
+    info.comments_id = comments->id;
+    info.comments_part = CheckedPart(info.rels.PartOf(*comments), info.part);
+  }
+  // Each part has one role: the sheet, its notes, their drawing and its shapes are all distinct.
+  const std::vector<const std::string*> roles = {&info.part, &info.comments_part, &info.vml_part,
+                                                 &info.drawing_part};
+  for (std::size_t a = 0; a < roles.size(); ++a) {
+    for (std::size_t b = a + 1; b < roles.size(); ++b) {
+      if (!roles[a]->empty() && *roles[a] == *roles[b]) {
+        throw FileError(file() + ": " + info.part + " uses the part " + *roles[a] +
+                        " for two purposes");
       }
     }
-    std::optional<pugi::xml_document> vml;
-    if (!info.vml_part.empty()) {
-      vml.emplace();
-      ParseVml(*vml, package.Read(info.vml_part), file(), info.vml_part);
-      max_idmap = std::max(max_idmap, VmlIdMap(*vml));
-    }
-    if (!info.comments_part.empty()) {
-      pugi::xml_document comments;
-      ParsePart(comments, package.Read(info.comments_part), file(), info.comments_part);
-      CheckRoot(comments, kNsMain, "comments", file(), info.comments_part);
-      for (auto& [key, note] : LoadComments(comments, vml ? &*vml : nullptr)) {
-        sheet.At(key.first, key.second).comment = std::move(note);
-      }
-    }
-    if (!info.drawing_part.empty()) {
-      pugi::xml_document drawing;
-      ParsePart(drawing, package.Read(info.drawing_part), file(), info.drawing_part);
-      CheckRoot(drawing, kNsXdr, "wsDr", file(), info.drawing_part);
-      sheet.shapes = LoadShapes(drawing, sheet);
-      int max_id = 0;
-      for (const memhost::ShapeData& shape : sheet.shapes) max_id = std::max(max_id, shape.id);
-      sheet.next_shape_number = std::max(max_id, 1);
-    }
-    sheets.push_back(std::move(info));
-  });
-  if (data.sheets.empty()) throw FileError(file() + ": the workbook holds no worksheet");
+  }
+}
+
+void WorkbookFile::Impl::LoadNotes(const SheetInfo& info, memhost::SheetData& sheet) {
+  std::optional<pugi::xml_document> vml;
+  if (!info.vml_part.empty()) {
+    vml.emplace();
+    ParseVml(*vml, package.Read(info.vml_part), file(), info.vml_part);
+    max_idmap = std::max(max_idmap, VmlIdMap(*vml));
+  }
+  if (info.comments_part.empty()) return;
+  pugi::xml_document comments;
+  ParsePart(comments, package.Read(info.comments_part), file(), info.comments_part);
+  CheckRoot(comments, kNsMain, "comments", file(), info.comments_part);
+  for (auto& [key, note] : LoadComments(comments, vml ? &*vml : nullptr)) {
+    sheet.At(key.first, key.second).comment = std::move(note);
+  }
+}
+
+void WorkbookFile::Impl::LoadDrawing(const SheetInfo& info, memhost::SheetData& sheet) {
+  if (info.drawing_part.empty()) return;
+  pugi::xml_document drawing;
+  ParsePart(drawing, package.Read(info.drawing_part), file(), info.drawing_part);
+  CheckRoot(drawing, kNsXdr, "wsDr", file(), info.drawing_part);
+  sheet.shapes = LoadShapes(drawing, sheet);
+  int max_id = 0;
+  for (const memhost::ShapeData& shape : sheet.shapes) max_id = std::max(max_id, shape.id);
+  sheet.next_shape_number = std::max(max_id, 1);
 }
 
 WorkbookFile::WorkbookFile(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
