@@ -375,21 +375,142 @@ WorkbookFile WorkbookFile::New(const std::string& name,
 const memhost::WorkbookData& WorkbookFile::data() const { return impl_->data; }
 const std::string& WorkbookFile::display_name() const { return impl_->file(); }
 
+namespace {
+
+// What a save changes in the package: parts replaced or removed, the content types, and the part
+// names taken so far.
+class PackageEdit {
+ public:
+  PackageEdit(const Package& package, const std::string& file)
+      : types(ContentTypes::Parse(package.Read(kContentTypesPart), file)),
+        names_(package.names().begin(), package.names().end()) {}
+
+  // "<stem><n><extension>" with the first n not yet taken.
+  std::string NewPart(const std::string& stem, const std::string& extension) {
+    for (int n = 1;; ++n) {
+      const std::string name = stem + std::to_string(n) + extension;
+      if (names_.insert(name).second) return name;
+    }
+  }
+  bool Taken(const std::string& part) const { return names_.count(part) != 0; }
+  void Take(const std::string& part) { names_.insert(part); }
+
+  void Set(const std::string& part, std::string bytes) { changes_[part] = std::move(bytes); }
+  // The sheets, notes and drawings are deflated as they are made (their value in the changes is a
+  // place holder).
+  void Deflate(const std::string& part, std::string bytes) {
+    changes_[part] = std::string();
+    deflated_.Add(part, std::move(bytes));
+  }
+  // Removes the part with its content type; the caller removes the relationship to it.
+  void Remove(const std::string& part) {
+    changes_[part] = std::nullopt;
+    types.RemoveOverride(part);
+  }
+
+  std::string Finish(const Package& package) {
+    if (types.changed()) changes_[kContentTypesPart] = types.Serialize();
+    deflated_.Finish();
+    return package.Serialize(changes_, &deflated_);
+  }
+
+  ContentTypes types;
+
+ private:
+  std::map<std::string, std::optional<std::string>> changes_;
+  std::set<std::string> names_;
+  DeflatedParts deflated_;
+};
+
+// One changed sheet being saved: its document and relationships, edited by the steps below.
+struct SheetEdit {
+  const SheetInfo& info;
+  pugi::xml_document doc;
+  Relationships rels;
+  bool dirty = false;  // the sheet's document changed
+};
+
+// Writes the sheet's notes and their shapes; removes the parts of a sheet left without notes.
+// `idmap` is the last drawing number taken.
+void SaveNotes(PackageEdit& edit, SheetEdit& sheet, const Package& package,
+               const std::map<memhost::CellKey, memhost::CommentData>& before,
+               const std::map<memhost::CellKey, memhost::CommentData>& after,
+               const memhost::SheetData& after_sheet, int& idmap) {
+  const SheetInfo& info = sheet.info;
+  const std::string& file = package.display_name();
+  pugi::xml_document comments, vml;
+  ParsePart(comments,
+            info.comments_part.empty() ? NewCommentsXml() : package.Read(info.comments_part), file,
+            info.comments_part);
+  if (info.vml_part.empty()) {
+    ParseVml(vml, NewVmlXml(++idmap), file, "a new VML part");
+  } else {
+    ParseVml(vml, package.Read(info.vml_part), file, info.vml_part);
+  }
+  NewElements new_comments, new_shapes;
+  const std::size_t left =
+      UpdateComments(comments, vml, before, after, after_sheet, new_comments, new_shapes);
+  if (left == 0) {
+    if (!info.comments_part.empty()) {
+      edit.Remove(info.comments_part);
+      sheet.rels.Remove(info.comments_id);
+    }
+    if (info.vml_part.empty()) return;
+    if (VmlHasShapes(vml)) {
+      edit.Deflate(info.vml_part, xlsx::Serialize(vml));
+    } else {
+      edit.Remove(info.vml_part);
+      sheet.rels.Remove(info.vml_id);
+      SetDrawingReference(sheet.doc, "legacyDrawing", "");
+      sheet.dirty = true;
+    }
+    return;
+  }
+  std::string comments_part = info.comments_part;
+  if (comments_part.empty()) {
+    comments_part = edit.NewPart("xl/comments", ".xml");
+    sheet.rels.Add(kRelComments, comments_part);
+    edit.types.SetOverride(comments_part, kTypeComments);
+  }
+  edit.Deflate(comments_part, xlsx::Serialize(comments, new_comments));
+  std::string vml_part = info.vml_part;
+  if (vml_part.empty()) {
+    vml_part = edit.NewPart("xl/drawings/vmlDrawing", ".vml");
+    SetDrawingReference(sheet.doc, "legacyDrawing", sheet.rels.Add(kRelVmlDrawing, vml_part));
+    edit.types.EnsureDefault("vml", kTypeVml);
+    sheet.dirty = true;
+  }
+  edit.Deflate(vml_part, xlsx::Serialize(vml, new_shapes));
+}
+
+// Writes the sheet's drawing with `after`'s shapes, adding the part when the sheet had none.
+void SaveDrawing(PackageEdit& edit, SheetEdit& sheet, const Package& package,
+                 const memhost::SheetData& before, const memhost::SheetData& after) {
+  const SheetInfo& info = sheet.info;
+  pugi::xml_document drawing;
+  ParsePart(drawing, info.drawing_part.empty() ? NewDrawingXml() : package.Read(info.drawing_part),
+            package.display_name(), info.drawing_part);
+  NewElements new_anchors;
+  UpdateDrawing(drawing, before.shapes, after.shapes, after, new_anchors);
+  std::string drawing_part = info.drawing_part;
+  if (drawing_part.empty()) {
+    drawing_part = edit.NewPart("xl/drawings/drawing", ".xml");
+    SetDrawingReference(sheet.doc, "drawing", sheet.rels.Add(kRelDrawing, drawing_part));
+    edit.types.SetOverride(drawing_part, kTypeDrawing);
+    sheet.dirty = true;
+  }
+  edit.Deflate(drawing_part, xlsx::Serialize(drawing, new_anchors));
+}
+
+}  // namespace
+
 std::string WorkbookFile::Serialize(const memhost::WorkbookData& current) const {
-  Impl& impl = *impl_;
+  const Impl& impl = *impl_;
   const std::string& file = impl.file();
   if (current.sheets.size() != impl.data.sheets.size()) {
     throw FileError(file + ": the workbook's sheets changed in number; cannot save");
   }
-  std::map<std::string, std::optional<std::string>> changes;
-  ContentTypes types = ContentTypes::Parse(impl.package.Read(kContentTypesPart), file);
-  std::set<std::string> names(impl.package.names().begin(), impl.package.names().end());
-  auto new_part = [&](const std::string& stem, const std::string& extension) {
-    for (int n = 1;; ++n) {
-      const std::string name = stem + std::to_string(n) + extension;
-      if (names.insert(name).second) return name;
-    }
-  };
+  PackageEdit edit(impl.package, file);
   std::optional<StyleTable> styles;
   auto style_table = [&]() -> StyleTable& {
     if (!styles) {
@@ -400,14 +521,6 @@ std::string WorkbookFile::Serialize(const memhost::WorkbookData& current) const 
     return *styles;
   };
   int idmap = impl.max_idmap;
-  // The sheets, notes and drawings are deflated as they are made (their value in `changes` is a
-  // place holder).
-  DeflatedParts deflated;
-  auto put = [&](const std::string& part, std::string bytes) {
-    changes[part] = std::string();
-    deflated.Add(part, std::move(bytes));
-  };
-
   for (std::size_t i = 0; i < current.sheets.size(); ++i) {
     const memhost::SheetData& before = impl.data.sheets[i];
     const memhost::SheetData& after = current.sheets[i];
@@ -426,96 +539,32 @@ std::string WorkbookFile::Serialize(const memhost::WorkbookData& current) const 
     const bool shapes_changed = ShapesDiffer(before, after);
     if (!cells_changed && !notes_changed && !shapes_changed) continue;
 
-    pugi::xml_document sheet;
-    ParsePart(sheet, impl.package.Read(info.part), file, info.part);
-    Relationships rels = info.rels;
-    bool sheet_dirty = cells_changed && UpdateWorksheet(sheet, before, after, style_table());
-
+    SheetEdit sheet{info, {}, info.rels};
+    ParsePart(sheet.doc, impl.package.Read(info.part), file, info.part);
+    sheet.dirty = cells_changed && UpdateWorksheet(sheet.doc, before, after, style_table());
     if (notes_changed) {
-      pugi::xml_document comments, vml;
-      ParsePart(
-          comments,
-          info.comments_part.empty() ? NewCommentsXml() : impl.package.Read(info.comments_part),
-          file, info.comments_part);
-      if (info.vml_part.empty()) {
-        ParseVml(vml, NewVmlXml(++idmap), file, "a new VML part");
-      } else {
-        ParseVml(vml, impl.package.Read(info.vml_part), file, info.vml_part);
-      }
-      NewElements new_comments, new_shapes;
-      const std::size_t left =
-          UpdateComments(comments, vml, notes_before, notes_after, after, new_comments, new_shapes);
-      if (left == 0) {
-        if (!info.comments_part.empty()) {
-          changes[info.comments_part] = std::nullopt;
-          types.RemoveOverride(info.comments_part);
-          rels.Remove(info.comments_id);
-        }
-        if (!info.vml_part.empty()) {
-          if (VmlHasShapes(vml)) {
-            put(info.vml_part, xlsx::Serialize(vml));
-          } else {
-            changes[info.vml_part] = std::nullopt;
-            types.RemoveOverride(info.vml_part);
-            rels.Remove(info.vml_id);
-            SetDrawingReference(sheet, "legacyDrawing", "");
-            sheet_dirty = true;
-          }
-        }
-      } else {
-        std::string comments_part = info.comments_part;
-        if (comments_part.empty()) {
-          comments_part = new_part("xl/comments", ".xml");
-          rels.Add(kRelComments, comments_part);
-          types.SetOverride(comments_part, kTypeComments);
-        }
-        put(comments_part, xlsx::Serialize(comments, new_comments));
-        std::string vml_part = info.vml_part;
-        if (vml_part.empty()) {
-          vml_part = new_part("xl/drawings/vmlDrawing", ".vml");
-          SetDrawingReference(sheet, "legacyDrawing", rels.Add(kRelVmlDrawing, vml_part));
-          types.EnsureDefault("vml", kTypeVml);
-          sheet_dirty = true;
-        }
-        put(vml_part, xlsx::Serialize(vml, new_shapes));
-      }
+      SaveNotes(edit, sheet, impl.package, notes_before, notes_after, after, idmap);
     }
-
-    if (shapes_changed) {
-      pugi::xml_document drawing;
-      ParsePart(drawing,
-                info.drawing_part.empty() ? NewDrawingXml() : impl.package.Read(info.drawing_part),
-                file, info.drawing_part);
-      NewElements new_anchors;
-      UpdateDrawing(drawing, before.shapes, after.shapes, after, new_anchors);
-      std::string drawing_part = info.drawing_part;
-      if (drawing_part.empty()) {
-        drawing_part = new_part("xl/drawings/drawing", ".xml");
-        SetDrawingReference(sheet, "drawing", rels.Add(kRelDrawing, drawing_part));
-        types.SetOverride(drawing_part, kTypeDrawing);
-        sheet_dirty = true;
-      }
-      put(drawing_part, xlsx::Serialize(drawing, new_anchors));
+    if (shapes_changed) SaveDrawing(edit, sheet, impl.package, before, after);
+    if (sheet.dirty) edit.Deflate(info.part, xlsx::Serialize(sheet.doc));
+    if (sheet.rels.changed()) {
+      edit.Set(Relationships::RelsPartOf(info.part), sheet.rels.Serialize());
     }
-    if (sheet_dirty) put(info.part, xlsx::Serialize(sheet));
-    if (rels.changed()) changes[Relationships::RelsPartOf(info.part)] = rels.Serialize();
   }
 
   if (styles && styles->changed()) {
     std::string part = impl.styles_part;
     if (part.empty()) {
-      part = names.count("xl/styles.xml") ? new_part("xl/styles", ".xml") : "xl/styles.xml";
-      names.insert(part);
+      part = edit.Taken("xl/styles.xml") ? edit.NewPart("xl/styles", ".xml") : "xl/styles.xml";
+      edit.Take(part);
       Relationships rels = impl.workbook_rels;
       rels.Add(kRelStyles, part);
-      changes[Relationships::RelsPartOf(impl.workbook_part)] = rels.Serialize();
-      types.SetOverride(part, kTypeStyles);
+      edit.Set(Relationships::RelsPartOf(impl.workbook_part), rels.Serialize());
+      edit.types.SetOverride(part, kTypeStyles);
     }
-    changes[part] = styles->Serialize();
+    edit.Set(part, styles->Serialize());
   }
-  if (types.changed()) changes[kContentTypesPart] = types.Serialize();
-  deflated.Finish();
-  return impl.package.Serialize(changes, &deflated);
+  return edit.Finish(impl.package);
 }
 
 void SaveWorkbooks(const std::vector<SaveRequest>& requests, const SaveIo& io) {
