@@ -23,6 +23,16 @@ ContentTypes ContentTypes::Parse(const std::string& xml, const std::string& file
   return types;
 }
 
+ContentTypes ContentTypes::New() {
+  ContentTypes types;
+  types.doc_ = std::make_shared<pugi::xml_document>();
+  types.doc_->append_child("Types").append_attribute("xmlns").set_value(
+      std::string(kNsContentTypes).c_str());
+  types.EnsureDefault("rels", kTypeRelationships);
+  types.EnsureDefault("xml", "application/xml");
+  return types;
+}
+
 std::string ContentTypes::TypeOf(const std::string& part) const {
   pugi::xml_node root = doc_->document_element();
   const std::string name = Absolute(part);

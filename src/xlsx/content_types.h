@@ -9,6 +9,12 @@
 namespace quorvane::xlsx {
 
 inline constexpr const char* kContentTypesPart = "[Content_Types].xml";
+inline constexpr const char* kTypeRelationships =
+    "application/vnd.openxmlformats-package.relationships+xml";
+inline constexpr const char* kTypeWorkbook =
+    "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml";
+inline constexpr const char* kTypeWorksheet =
+    "application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml";
 inline constexpr const char* kTypeComments =
     "application/vnd.openxmlformats-officedocument.spreadsheetml.comments+xml";
 inline constexpr const char* kTypeVml = "application/vnd.openxmlformats-officedocument.vmlDrawing";
@@ -21,6 +27,8 @@ class ContentTypes {
  public:
   // Raises a FileError for malformed XML.
   static ContentTypes Parse(const std::string& xml, const std::string& file);
+  // The content types of a new package: relationships and plain XML by extension, no overrides.
+  static ContentTypes New();
 
   // The type of a part ("/xl/a.xml" or "xl/a.xml"): its override, else its extension's default.
   std::string TypeOf(const std::string& part) const;

@@ -320,52 +320,36 @@ WorkbookFile WorkbookFile::Load(const fs::path& path, const SheetFilter& wanted)
 
 WorkbookFile WorkbookFile::New(const std::string& name,
                                const std::vector<std::string>& sheet_names) {
+  const std::string workbook_part = "xl/workbook.xml";
+  const std::string styles_part = "xl/styles.xml";
   std::map<std::string, std::string> parts;
-  std::string types =
-      "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-      "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-      "<Default Extension=\"rels\" "
-      "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
-      "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
-      "<Override PartName=\"/xl/workbook.xml\" "
-      "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
-      "<Override PartName=\"/xl/styles.xml\" ContentType=\"" +
-      std::string(kTypeStyles) + "\"/>";
-  std::string workbook =
-      "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-      "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
-      "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"><sheets>";
-  Relationships rels("xl/workbook.xml");
+  ContentTypes types = ContentTypes::New();
+  types.SetOverride(workbook_part, kTypeWorkbook);
+  types.SetOverride(styles_part, kTypeStyles);
+  Relationships root_rels("");
+  root_rels.Add(kRelOfficeDocument, workbook_part);
+  Relationships rels(workbook_part);
+
+  pugi::xml_document workbook;
+  pugi::xml_node root = workbook.append_child("workbook");
+  root.append_attribute("xmlns").set_value(std::string(kNsMain).c_str());
+  root.append_attribute("xmlns:r").set_value(std::string(kNsRel).c_str());
+  pugi::xml_node sheets = root.append_child("sheets");
   for (std::size_t i = 0; i < sheet_names.size(); ++i) {
     const std::string part = "xl/worksheets/sheet" + std::to_string(i + 1) + ".xml";
-    const std::string id = rels.Add(kRelWorksheet, part);
-    pugi::xml_document escape;
-    pugi::xml_node sheet = escape.append_child("sheet");
+    pugi::xml_node sheet = sheets.append_child("sheet");
     sheet.append_attribute("name").set_value(sheet_names[i].c_str());
     sheet.append_attribute("sheetId").set_value(static_cast<int>(i + 1));
-    sheet.append_attribute("r:id").set_value(id.c_str());
-    workbook += NodeText(sheet);
-    types += "<Override PartName=\"/" + part +
-             "\" "
-             "ContentType=\"application/"
-             "vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>";
-    parts[part] =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-        "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
-        "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
-        "<sheetData/><pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" "
-        "header=\"0.3\" footer=\"0.3\"/></worksheet>";
+    sheet.append_attribute("r:id").set_value(rels.Add(kRelWorksheet, part).c_str());
+    types.SetOverride(part, kTypeWorksheet);
+    parts[part] = NewWorksheetXml();
   }
-  rels.Add(kRelStyles, "xl/styles.xml");
-  parts["[Content_Types].xml"] = types + "</Types>";
-  parts["_rels/.rels"] =
-      "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-      "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-      "<Relationship Id=\"rId1\" Type=\"" +
-      std::string(kRelOfficeDocument) + "\" Target=\"xl/workbook.xml\"/></Relationships>";
-  parts["xl/workbook.xml"] = workbook + "</sheets></workbook>";
-  parts["xl/_rels/workbook.xml.rels"] = rels.Serialize();
-  parts["xl/styles.xml"] = StyleTable::DefaultXml();
+  rels.Add(kRelStyles, styles_part);
+  parts[kContentTypesPart] = types.Serialize();
+  parts[Relationships::RelsPartOf("")] = root_rels.Serialize();
+  parts[workbook_part] = xlsx::Serialize(workbook);
+  parts[Relationships::RelsPartOf(workbook_part)] = rels.Serialize();
+  parts[styles_part] = StyleTable::DefaultXml();
   auto impl = std::make_unique<Impl>();
   impl->package = Package::FromParts(name, std::move(parts));
   impl->Load(name);

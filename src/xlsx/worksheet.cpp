@@ -475,4 +475,12 @@ void SetDrawingReference(pugi::xml_document& doc, const char* element, const std
   node.attribute(name.c_str()).set_value(id.c_str());
 }
 
+std::string NewWorksheetXml() {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+         "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+         "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
+         "<sheetData/><pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" "
+         "header=\"0.3\" footer=\"0.3\"/></worksheet>";
+}
+
 }  // namespace quorvane::xlsx

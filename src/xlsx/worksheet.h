@@ -23,6 +23,8 @@ WorksheetRefs LoadWorksheet(const pugi::xml_document& doc, const std::vector<std
 // row heights, column widths) into the worksheet document. Returns whether anything changed.
 bool UpdateWorksheet(pugi::xml_document& doc, const memhost::SheetData& before,
                      const memhost::SheetData& after, StyleTable& styles);
+// An empty worksheet, for a new workbook.
+std::string NewWorksheetXml();
 // Sets or removes the <drawing> or <legacyDrawing> element ("drawing"/"legacyDrawing").
 void SetDrawingReference(pugi::xml_document& doc, const char* element, const std::string& id);
 

@@ -4,10 +4,12 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "analysis/shapes.h"
 #include "host/worksheet.h"
 #include "memhost/host.h"
+#include "xlsx/content_types.h"
 #include "xlsx/error.h"
 #include "xlsx/model_matchers.h"
 #include "xlsx/package.h"
@@ -85,6 +87,32 @@ TEST_F(RoundTrip, NewWorkbookReadsBackAsWritten) {
   testing::ExpectSameWorkbook(data, loaded.data());
   // The rectangle sits in A2, 3 points in.
   EXPECT_NEAR(loaded.data().sheets[0].shapes[0].left, 3, 1e-9);
+}
+
+// The reader goes by relationships and ignores content types, which other readers rely on: every
+// part of a new workbook has the type its role needs, and sheet names needing escapes survive.
+TEST_F(RoundTrip, NewWorkbookGivesEveryPartItsTypeAndKeepsSheetNames) {
+  const WorkbookFile file = WorkbookFile::New("Book.xlsx", {"Bank & <Co>", "\"Ledger\""});
+  const fs::path path = Save(file, file.data(), "book.xlsx");
+  const Package package = Package::Open(path);
+  const ContentTypes types = ContentTypes::Parse(package.Read(kContentTypesPart), "book.xlsx");
+  const std::map<std::string, std::string> expected = {
+      {kContentTypesPart, ""},
+      {"_rels/.rels", kTypeRelationships},
+      {"xl/_rels/workbook.xml.rels", kTypeRelationships},
+      {"xl/workbook.xml", kTypeWorkbook},
+      {"xl/styles.xml", kTypeStyles},
+      {"xl/worksheets/sheet1.xml", kTypeWorksheet},
+      {"xl/worksheets/sheet2.xml", kTypeWorksheet}};
+  std::map<std::string, std::string> found;
+  for (const std::string& name : package.names()) {
+    found[name] = name == kContentTypesPart ? "" : types.TypeOf(name);
+  }
+  EXPECT_EQ(found, expected);
+  const WorkbookFile loaded = WorkbookFile::Load(path);
+  ASSERT_EQ(loaded.data().sheets.size(), 2u);
+  EXPECT_EQ(loaded.data().sheets[0].name, "Bank & <Co>");
+  EXPECT_EQ(loaded.data().sheets[1].name, "\"Ledger\"");
 }
 
 TEST_F(RoundTrip, SavingTheLoadedModelAgainChangesNothing) {
