@@ -328,6 +328,35 @@ bool VmlHasShapes(const pugi::xml_document& vml) {
   return false;
 }
 
+namespace {
+
+// The add-in's place among the comments' authors; added, with the list of authors, when missing.
+int AddinAuthor(pugi::xml_node root, pugi::xml_node list) {
+  pugi::xml_node authors = Child(root, kNsMain, "authors");
+  if (!authors) {
+    authors = root.insert_child_before(QualifiedName(root, kNsMain, "authors", "x").c_str(), list);
+  }
+  int author = -1;
+  int i = 0;
+  ForChildren(authors, kNsMain, "author", [&](pugi::xml_node a) {
+    if (author < 0 && std::string_view(a.text().get()) == kAuthor) author = i;
+    ++i;
+  });
+  if (author >= 0) return author;
+  authors.append_child(QualifiedName(authors, kNsMain, "author", "x").c_str()).text().set(kAuthor);
+  return i;
+}
+
+// Removes a note's comment from the list and its shape from the VML part, where they hold them.
+void RemoveNote(memhost::CellKey key, pugi::xml_node list,
+                const std::map<memhost::CellKey, pugi::xml_node>& comments, pugi::xml_node vml_root,
+                const std::map<memhost::CellKey, pugi::xml_node>& shapes) {
+  if (auto it = comments.find(key); it != comments.end()) list.remove_child(it->second);
+  if (auto it = shapes.find(key); it != shapes.end()) vml_root.remove_child(it->second);
+}
+
+}  // namespace
+
 std::size_t UpdateComments(pugi::xml_document& comments, pugi::xml_document& vml,
                            const std::map<memhost::CellKey, memhost::CommentData>& before,
                            const std::map<memhost::CellKey, memhost::CommentData>& after,
@@ -343,37 +372,12 @@ std::size_t UpdateComments(pugi::xml_document& comments, pugi::xml_document& vml
   ForNoteShapes(vml,
                 [&](pugi::xml_node shape, const NoteShape& note) { shapes[note.key] = shape; });
 
-  // The author of new notes.
-  int author = -1;
-  auto author_id = [&] {
-    if (author >= 0) return author;
-    pugi::xml_node authors = Child(root, kNsMain, "authors");
-    if (!authors) {
-      authors =
-          root.insert_child_before(QualifiedName(root, kNsMain, "authors", "x").c_str(), list);
-    }
-    int i = 0;
-    ForChildren(authors, kNsMain, "author", [&](pugi::xml_node a) {
-      if (author < 0 && std::string_view(a.text().get()) == kAuthor) author = i;
-      ++i;
-    });
-    if (author < 0) {
-      authors.append_child(QualifiedName(authors, kNsMain, "author", "x").c_str())
-          .text()
-          .set(kAuthor);
-      author = i;
-    }
-    return author;
-  };
-
   int idmap = VmlIdMap(vml);
   int next_shape = NextShapeNumber(vml, idmap);
   for (const auto& [key, old_note] : before) {
-    if (after.count(key)) continue;
-    if (auto it = nodes.find(key); it != nodes.end()) list.remove_child(it->second);
-    if (auto it = shapes.find(key); it != shapes.end())
-      vml.document_element().remove_child(it->second);
+    if (!after.count(key)) RemoveNote(key, list, nodes, vml.document_element(), shapes);
   }
+  int author = -1;  // the author of new notes, found or added with the first
   // New notes and their shapes go after the existing ones, written as text when their parts are.
   struct NewNote {
     memhost::CellKey key;
@@ -392,7 +396,8 @@ std::size_t UpdateComments(pugi::xml_document& comments, pugi::xml_document& vml
         const std::string q = QualifiedName(list, kNsMain, "comment", "x");
         comment_prefix = q.substr(0, q.size() - std::string_view("comment").size());
       }
-      fresh_comments.push_back({key, &note, author_id()});
+      if (author < 0) author = AddinAuthor(root, list);
+      fresh_comments.push_back({key, &note, author});
       comment_room += note.text.size() + 160;
     } else if (old == before.end() || old->second.text != note.text) {
       SetCommentText(node->second, note.text);
