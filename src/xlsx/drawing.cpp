@@ -170,6 +170,99 @@ std::string Prefix(pugi::xml_node context, std::string_view ns, const char* want
 
 std::string Int(double value) { return std::to_string(std::llround(value)); }
 
+// The shape's <spPr>: its place and size, outline geometry, fill and line.
+void AppendShapeProperties(std::string& out, const std::string& x, const std::string& a,
+                           const memhost::ShapeData& shape) {
+  const std::string cx = Int(shape.width * kEmuPerPoint);
+  const std::string cy = Int(shape.height * kEmuPerPoint);
+  Append(out, {"<",
+               x,
+               "spPr><",
+               a,
+               "xfrm><",
+               a,
+               "off x=\"",
+               Int(shape.left * kEmuPerPoint),
+               "\" y=\"",
+               Int(shape.top * kEmuPerPoint),
+               "\"/><",
+               a,
+               "ext cx=\"",
+               cx,
+               "\" cy=\"",
+               cy,
+               "\"/></",
+               a,
+               "xfrm><",
+               a,
+               "prstGeom prst=\"",
+               (shape.type == host::kShapeRectangle ? "rect" : "roundRect"),
+               "\"><",
+               a,
+               "avLst/></",
+               a,
+               "prstGeom>"});
+  if (!shape.fill_visible) {
+    Append(out, {"<", a, "noFill/>"});
+  } else if (shape.fill_solid) {
+    Append(out, {"<", a, "solidFill>"});
+    AppendSchemeColor(out, a, shape.fill_scheme_color);
+    Append(out, {"</", a, "solidFill>"});
+  }
+  Append(out, {"<", a, "ln w=\"", Int(shape.line_weight * kEmuPerPoint), "\">"});
+  if (shape.line_visible) {
+    Append(out, {"<", a, "solidFill>"});
+    AppendSchemeColor(out, a, shape.line_scheme_color);
+    Append(out, {"</", a, "solidFill>"});
+  } else {
+    Append(out, {"<", a, "noFill/>"});
+  }
+  Append(out, {"</", a, "ln></", x, "spPr>"});
+}
+
+// The shape's <txBody>: its margins, then a paragraph for each line of its text.
+void AppendTextBody(std::string& out, const std::string& x, const std::string& a,
+                    const memhost::ShapeData& shape) {
+  Append(out,
+         {"<", x, "txBody><", a, "bodyPr vertOverflow=\"clip\" wrap=\"square\" lIns=\"",
+          Int(shape.margin_left * kEmuPerPoint), "\" tIns=\"", Int(shape.margin_top * kEmuPerPoint),
+          "\" rIns=\"", Int(shape.margin_right * kEmuPerPoint), "\" bIns=\"",
+          Int(shape.margin_bottom * kEmuPerPoint), "\" rtlCol=\"0\" anchor=\"t\"/><", a,
+          "lstStyle/>"});
+  const char* algn = shape.horizontal_alignment == host::kHAlignCenter ? "ctr"
+                     : shape.horizontal_alignment == kAlignRight       ? "r"
+                                                                       : "l";
+  const std::string size = Int(shape.font_size * 100);
+  std::size_t start = 0;
+  do {
+    const std::size_t end = shape.text.find('\n', start);
+    const std::string_view piece =
+        std::string_view(shape.text)
+            .substr(start, end == std::string::npos ? std::string::npos : end - start);
+    Append(out, {"<", a, "p><", a, "pPr algn=\"", algn, "\"/><", a, "r><", a,
+                 "rPr lang=\"en-US\" sz=\"", size, "\""});
+    if (shape.font_color_index != host::kColorIndexAutomatic) {
+      Append(out, {"><", a, "solidFill>"});
+      AppendSchemeColor(out, a, shape.font_color_index + 7);
+      Append(out, {"</", a, "solidFill></", a, "rPr>"});
+    } else {
+      out += "/>";
+    }
+    Append(out, {"<", a, "t>"});
+    // A carriage return is written as a reference: as it is, a reader takes it for a line end.
+    for (std::size_t from = 0;;) {
+      const std::size_t cr = piece.find('\r', from);
+      AppendEscaped(out, piece.substr(from, cr == std::string_view::npos ? cr : cr - from));
+      if (cr == std::string_view::npos) break;
+      out += "&#13;";
+      from = cr + 1;
+    }
+    Append(out, {"</", a, "t></", a, "r></", a, "p>"});
+    start = end == std::string::npos ? std::string::npos : end + 1;
+  } while (start != std::string::npos);
+  Append(out, {"</", x, "txBody>"});
+}
+
 // Appends a rectangle's anchor as text; `x` and `a` are the prefixes of the drawing's namespaces.
 void AppendAnchor(std::string& out, const std::string& x, const std::string& a,
                   const memhost::ShapeData& shape, int id, const SheetGeometry& geometry) {
@@ -223,91 +316,10 @@ void AppendAnchor(std::string& out, const std::string& x, const std::string& a,
                std::to_string(id),
                "\" name=\""});
   AppendEscaped(out, shape.name, true);
-  Append(out, {"\"/><",
-               x,
-               "cNvSpPr/></",
-               x,
-               "nvSpPr><",
-               x,
-               "spPr><",
-               a,
-               "xfrm><",
-               a,
-               "off x=\"",
-               Int(shape.left * kEmuPerPoint),
-               "\" y=\"",
-               Int(shape.top * kEmuPerPoint),
-               "\"/><",
-               a,
-               "ext cx=\"",
-               cx,
-               "\" cy=\"",
-               cy,
-               "\"/></",
-               a,
-               "xfrm><",
-               a,
-               "prstGeom prst=\"",
-               (shape.type == host::kShapeRectangle ? "rect" : "roundRect"),
-               "\"><",
-               a,
-               "avLst/></",
-               a,
-               "prstGeom>"});
-  if (!shape.fill_visible) {
-    Append(out, {"<", a, "noFill/>"});
-  } else if (shape.fill_solid) {
-    Append(out, {"<", a, "solidFill>"});
-    AppendSchemeColor(out, a, shape.fill_scheme_color);
-    Append(out, {"</", a, "solidFill>"});
-  }
-  Append(out, {"<", a, "ln w=\"", Int(shape.line_weight * kEmuPerPoint), "\">"});
-  if (shape.line_visible) {
-    Append(out, {"<", a, "solidFill>"});
-    AppendSchemeColor(out, a, shape.line_scheme_color);
-    Append(out, {"</", a, "solidFill>"});
-  } else {
-    Append(out, {"<", a, "noFill/>"});
-  }
-  Append(out,
-         {"</", a, "ln></", x, "spPr><", x, "txBody><", a,
-          "bodyPr vertOverflow=\"clip\" wrap=\"square\" lIns=\"",
-          Int(shape.margin_left * kEmuPerPoint), "\" tIns=\"", Int(shape.margin_top * kEmuPerPoint),
-          "\" rIns=\"", Int(shape.margin_right * kEmuPerPoint), "\" bIns=\"",
-          Int(shape.margin_bottom * kEmuPerPoint), "\" rtlCol=\"0\" anchor=\"t\"/><", a,
-          "lstStyle/>"});
-  const char* algn = shape.horizontal_alignment == host::kHAlignCenter ? "ctr"
-                     : shape.horizontal_alignment == kAlignRight       ? "r"
-                                                                       : "l";
-  const std::string size = Int(shape.font_size * 100);
-  std::size_t start = 0;
-  do {
-    const std::size_t end = shape.text.find('\n', start);
-    const std::string_view piece =
-        std::string_view(shape.text)
-            .substr(start, end == std::string::npos ? std::string::npos : end - start);
-    Append(out, {"<", a, "p><", a, "pPr algn=\"", algn, "\"/><", a, "r><", a,
-                 "rPr lang=\"en-US\" sz=\"", size, "\""});
-    if (shape.font_color_index != host::kColorIndexAutomatic) {
-      Append(out, {"><", a, "solidFill>"});
-      AppendSchemeColor(out, a, shape.font_color_index + 7);
-      Append(out, {"</", a, "solidFill></", a, "rPr>"});
-    } else {
-      out += "/>";
-    }
-    Append(out, {"<", a, "t>"});
-    // A carriage return is written as a reference: as it is, a reader takes it for a line end.
-    for (std::size_t from = 0;;) {
-      const std::size_t cr = piece.find('\r', from);
-      AppendEscaped(out, piece.substr(from, cr == std::string_view::npos ? cr : cr - from));
-      if (cr == std::string_view::npos) break;
-      out += "&#13;";
-      from = cr + 1;
-    }
-    Append(out, {"</", a, "t></", a, "r></", a, "p>"});
-    start = end == std::string::npos ? std::string::npos : end + 1;
-  } while (start != std::string::npos);
-  Append(out, {"</", x, "txBody></", x, "sp><", x, "clientData/></", x, "oneCellAnchor>"});
+  Append(out, {"\"/><", x, "cNvSpPr/></", x, "nvSpPr>"});
+  AppendShapeProperties(out, x, a, shape);
+  AppendTextBody(out, x, a, shape);
+  Append(out, {"</", x, "sp><", x, "clientData/></", x, "oneCellAnchor>"});
 }
 
 // The key of each anchor's shape, in the drawing's order: its drawing id, or, where a writer gave
