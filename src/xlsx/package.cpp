@@ -285,17 +285,18 @@ std::string Package::Read(const std::string& name) const {
   return bytes;
 }
 
-std::string Package::Serialize(const std::map<std::string, std::optional<std::string>>& changes,
-                               const DeflatedParts* deflated) const {
-  // The archive is made in memory: writing the file is left to the caller, which can then check
-  // every write and replace its target safely.
+namespace {
+
+// A new archive that writes into a buffer in memory, returned in `buffer` with a reference kept so
+// that it outlives the archive; the caller frees it (TakeArchiveBytes does).
+zip_t* OpenArchiveInMemory(const std::string& display_name, zip_source_t*& buffer) {
   zip_error_t error;
   zip_error_init(&error);
-  zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
+  buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
   if (!buffer) {
     const std::string reason = zip_error_strerror(&error);
     zip_error_fini(&error);
-    throw FileError(display_name_ + ": cannot be saved (" + reason + ")");
+    throw FileError(display_name + ": cannot be saved (" + reason + ")");
   }
   zip_source_keep(buffer);
   zip_t* out = zip_open_from_source(buffer, ZIP_TRUNCATE, &error);
@@ -304,9 +305,40 @@ std::string Package::Serialize(const std::map<std::string, std::optional<std::st
     zip_error_fini(&error);
     zip_source_free(buffer);
     zip_source_free(buffer);
-    throw FileError(display_name_ + ": cannot be saved (" + reason + ")");
+    throw FileError(display_name + ": cannot be saved (" + reason + ")");
   }
   zip_error_fini(&error);
+  return out;
+}
+
+// The bytes of the closed archive in `buffer`; frees the buffer.
+std::string TakeArchiveBytes(const std::string& display_name, zip_source_t* buffer) {
+  std::string bytes;
+  zip_stat_t st;
+  zip_stat_init(&st);
+  if (zip_source_stat(buffer, &st) != 0 || !(st.valid & ZIP_STAT_SIZE) ||
+      zip_source_open(buffer) != 0) {
+    zip_source_free(buffer);
+    throw FileError(display_name + ": cannot be saved (the archive made in memory is unreadable)");
+  }
+  bytes.resize(static_cast<std::size_t>(st.size));
+  const zip_int64_t got = zip_source_read(buffer, bytes.data(), bytes.size());
+  zip_source_close(buffer);
+  zip_source_free(buffer);
+  if (got < 0 || static_cast<std::uint64_t>(got) != st.size) {
+    throw FileError(display_name + ": cannot be saved (the archive made in memory is unreadable)");
+  }
+  return bytes;
+}
+
+}  // namespace
+
+std::string Package::Serialize(const std::map<std::string, std::optional<std::string>>& changes,
+                               const DeflatedParts* deflated) const {
+  // The archive is made in memory: writing the file is left to the caller, which can then check
+  // every write and replace its target safely.
+  zip_source_t* buffer = nullptr;
+  zip_t* out = OpenArchiveInMemory(display_name_, buffer);
   auto fail = [&](const std::string& what) {
     const std::string reason = zip_strerror(out);
     zip_discard(out);
@@ -396,22 +428,7 @@ std::string Package::Serialize(const std::map<std::string, std::optional<std::st
   }
   if (zip_close(out) != 0) fail("closing the archive");
 
-  std::string bytes;
-  zip_stat_t st;
-  zip_stat_init(&st);
-  if (zip_source_stat(buffer, &st) != 0 || !(st.valid & ZIP_STAT_SIZE) ||
-      zip_source_open(buffer) != 0) {
-    zip_source_free(buffer);
-    throw FileError(display_name_ + ": cannot be saved (the archive made in memory is unreadable)");
-  }
-  bytes.resize(static_cast<std::size_t>(st.size));
-  const zip_int64_t got = zip_source_read(buffer, bytes.data(), bytes.size());
-  zip_source_close(buffer);
-  zip_source_free(buffer);
-  if (got < 0 || static_cast<std::uint64_t>(got) != st.size) {
-    throw FileError(display_name_ + ": cannot be saved (the archive made in memory is unreadable)");
-  }
-  return bytes;
+  return TakeArchiveBytes(display_name_, buffer);
 }
 
 }  // namespace quorvane::xlsx
