@@ -375,15 +375,28 @@ memhost::Fill Normal(const memhost::Fill& fill) {
 
 }  // namespace
 
-bool UpdateWorksheet(pugi::xml_document& doc, const memhost::SheetData& before,
-                     const memhost::SheetData& after, StyleTable& styles) {
-  pugi::xml_node root = doc.document_element();
+namespace {
+
+// The sheet's rows and cells, indexed on first use: indexing adds <sheetData> when it is missing
+// and numbers the rows that lack a number, so it is done only when a cell or a row changes.
+class LazyCellIndex {
+ public:
+  explicit LazyCellIndex(pugi::xml_node root) : root_(root) {}
+  CellIndex& operator*() {
+    if (!index_) index_.emplace(EnsureChild(root_, kNsMain, "sheetData", kWorksheetOrder, "x"));
+    return *index_;
+  }
+  CellIndex* operator->() { return &**this; }
+
+ private:
+  pugi::xml_node root_;
+  std::optional<CellIndex> index_;
+};
+
+// Values, fills and number formats; returns whether any changed.
+bool UpdateCells(LazyCellIndex& cells, const memhost::SheetData& before,
+                 const memhost::SheetData& after, StyleTable& styles) {
   bool changed = false;
-  std::optional<CellIndex> index;
-  auto cells = [&]() -> CellIndex& {
-    if (!index) index.emplace(EnsureChild(root, kNsMain, "sheetData", kWorksheetOrder, "x"));
-    return *index;
-  };
   static const memhost::CellData kBlank;
   auto b = before.cells.begin();
   auto a = after.cells.begin();
@@ -407,7 +420,7 @@ bool UpdateWorksheet(pugi::xml_document& doc, const memhost::SheetData& before,
                                 old_cell->number_format != new_cell->number_format;
     if (!value_changed && !format_changed) continue;
     changed = true;
-    pugi::xml_node c = cells().Cell(key.first, key.second);
+    pugi::xml_node c = cells->Cell(key.first, key.second);
     if (value_changed) WriteValue(c, new_cell->value);
     if (format_changed) {
       const int base = c.attribute("s").as_int(0);
@@ -419,7 +432,13 @@ bool UpdateWorksheet(pugi::xml_document& doc, const memhost::SheetData& before,
       }
     }
   }
-  // Rows: hidden and height.
+  return changed;
+}
+
+// Hidden rows and row heights; returns whether any changed.
+bool UpdateRows(LazyCellIndex& cells, const memhost::SheetData& before,
+                const memhost::SheetData& after) {
+  bool changed = false;
   std::set<int> rows;
   for (int r : before.hidden_rows) rows.insert(r);
   for (int r : after.hidden_rows) rows.insert(r);
@@ -432,7 +451,7 @@ bool UpdateWorksheet(pugi::xml_document& doc, const memhost::SheetData& before,
     const bool height_changed = height != before.RowHeight(r);
     if (hidden == was_hidden && !height_changed) continue;
     changed = true;
-    pugi::xml_node row = cells().Row(r);
+    pugi::xml_node row = cells->Row(r);
     if (hidden) {
       SetAttr(row, "hidden", "1");
     } else {
@@ -443,24 +462,40 @@ bool UpdateWorksheet(pugi::xml_document& doc, const memhost::SheetData& before,
       SetAttr(row, "customHeight", "1");
     }
   }
-  // Columns: rewritten as a whole when a width changed.
-  if (before.column_widths != after.column_widths) {
-    changed = true;
-    if (pugi::xml_node old_cols = Child(root, kNsMain, "cols")) root.remove_child(old_cols);
-    if (!after.column_widths.empty()) {
-      pugi::xml_node cols = EnsureChild(root, kNsMain, "cols", kWorksheetOrder, "x");
-      const std::string name = QualifiedName(cols, kNsMain, "col", "x");
-      for (const auto& [column, points] : after.column_widths) {
-        pugi::xml_node col = cols.append_child(name.c_str());
-        col.append_attribute("min").set_value(column);
-        col.append_attribute("max").set_value(column);
-        col.append_attribute("width").set_value(NumberText(PointsToWidth(points)).c_str());
-        if (points == 0) col.append_attribute("hidden").set_value(1);
-        col.append_attribute("customWidth").set_value(1);
-      }
+  return changed;
+}
+
+// Column widths: the columns are rewritten as a whole when a width changed (returns whether one
+// did).
+bool UpdateColumns(pugi::xml_node root, const memhost::SheetData& before,
+                   const memhost::SheetData& after) {
+  if (before.column_widths == after.column_widths) return false;
+  if (pugi::xml_node old_cols = Child(root, kNsMain, "cols")) root.remove_child(old_cols);
+  if (!after.column_widths.empty()) {
+    pugi::xml_node cols = EnsureChild(root, kNsMain, "cols", kWorksheetOrder, "x");
+    const std::string name = QualifiedName(cols, kNsMain, "col", "x");
+    for (const auto& [column, points] : after.column_widths) {
+      pugi::xml_node col = cols.append_child(name.c_str());
+      col.append_attribute("min").set_value(column);
+      col.append_attribute("max").set_value(column);
+      col.append_attribute("width").set_value(NumberText(PointsToWidth(points)).c_str());
+      if (points == 0) col.append_attribute("hidden").set_value(1);
+      col.append_attribute("customWidth").set_value(1);
     }
   }
-  return changed;
+  return true;
+}
+
+}  // namespace
+
+bool UpdateWorksheet(pugi::xml_document& doc, const memhost::SheetData& before,
+                     const memhost::SheetData& after, StyleTable& styles) {
+  pugi::xml_node root = doc.document_element();
+  LazyCellIndex cells(root);
+  const bool cells_changed = UpdateCells(cells, before, after, styles);
+  const bool rows_changed = UpdateRows(cells, before, after);
+  const bool columns_changed = UpdateColumns(root, before, after);
+  return cells_changed || rows_changed || columns_changed;
 }
 
 void SetDrawingReference(pugi::xml_document& doc, const char* element, const std::string& id) {
