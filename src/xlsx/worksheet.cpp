@@ -129,10 +129,11 @@ pugi::xml_node ChildElement(pugi::xml_node node, std::string_view local) {
 
 // --- Loading ---
 
-WorksheetRefs LoadWorksheet(const pugi::xml_document& doc, const std::vector<std::string>& strings,
-                            const StyleTable& styles, memhost::SheetData& sheet) {
-  WorksheetRefs refs;
-  pugi::xml_node root = doc.document_element();
+namespace {
+
+// The sheet's default row height and column width; returns whether its rows are hidden unless
+// listed as shown.
+bool ReadSheetFormat(pugi::xml_node root, memhost::SheetData& sheet) {
   bool zero_height = false;
   if (pugi::xml_node format = Child(root, kNsMain, "sheetFormatPr")) {
     if (pugi::xml_attribute a = format.attribute("defaultRowHeight")) {
@@ -146,6 +147,11 @@ WorksheetRefs LoadWorksheet(const pugi::xml_document& doc, const std::vector<std
     }
     zero_height = TrueAttr(format.attribute("zeroHeight"));
   }
+  return zero_height;
+}
+
+// Column widths (hidden columns are 0 wide), and the columns formatted as a whole.
+void ReadColumns(pugi::xml_node root, const StyleTable& styles, memhost::SheetData& sheet) {
   ForChildren(Child(root, kNsMain, "cols"), kNsMain, "col", [&](pugi::xml_node col) {
     const int first = std::clamp(col.attribute("min").as_int(1), 1, host::kMaxColumns);
     const int last = std::clamp(col.attribute("max").as_int(first), first, host::kMaxColumns);
@@ -163,6 +169,50 @@ WorksheetRefs LoadWorksheet(const pugi::xml_document& doc, const std::vector<std
     if (points == sheet.default_column_width) return;
     for (int c = first; c <= last; ++c) sheet.column_widths[c] = points;
   });
+}
+
+// A cell's value by its type: shared and inline strings, formula texts, logicals, errors, dates,
+// and numbers, which are dates in a date format (`is_date` caches that by format, -1 unknown).
+host::Value ReadValue(pugi::xml_node c, int style, const std::vector<std::string>& strings,
+                      const StyleTable& styles, std::vector<signed char>& is_date) {
+  const std::string_view type = c.attribute("t").value();
+  const pugi::xml_node v = ChildElement(c, "v");
+  const std::string_view text = v.text().get();
+  host::Value value;
+  if (type == "s") {
+    const auto index = ParseDouble(text);
+    if (index && *index >= 0 && *index < static_cast<double>(strings.size())) {
+      value = host::Value::Text(strings[static_cast<std::size_t>(*index)]);
+    }
+  } else if (type == "inlineStr") {
+    value = host::Value::Text(RichText(ChildElement(c, "is")));
+  } else if (type == "str") {
+    if (v) value = host::Value::Text(DecodeEscapes(text));
+  } else if (type == "b") {
+    if (v) value = host::Value::Logical(text == "1" || text == "true");
+  } else if (type == "e") {
+    if (v) value = host::Value::Error(ErrorFromText(text));
+  } else if (type == "d") {
+    if (auto serial = IsoDateSerial(text)) value = host::Value::Date(*serial);
+  } else if (v) {
+    if (auto number = ParseDouble(text)) {
+      const auto slot =
+          static_cast<std::size_t>(style >= 0 && style < styles.xf_count() ? style : 0);
+      if (is_date[slot] < 0) is_date[slot] = host::IsDateFormat(styles.NumberFormat(style)) ? 1 : 0;
+      value = is_date[slot] ? host::Value::Date(*number) : host::Value::Number(*number);
+    }
+  }
+  return value;
+}
+
+}  // namespace
+
+WorksheetRefs LoadWorksheet(const pugi::xml_document& doc, const std::vector<std::string>& strings,
+                            const StyleTable& styles, memhost::SheetData& sheet) {
+  WorksheetRefs refs;
+  pugi::xml_node root = doc.document_element();
+  const bool zero_height = ReadSheetFormat(root, sheet);
+  ReadColumns(root, styles, sheet);
   if (pugi::xml_node protection = Child(root, kNsMain, "sheetProtection")) {
     sheet.is_protected = TrueAttr(protection.attribute("sheet"));
   }
@@ -207,34 +257,7 @@ WorksheetRefs LoadWorksheet(const pugi::xml_document& doc, const std::vector<std
       }
       if (column < 1 || column > host::kMaxColumns) continue;
       const int style = c.attribute("s").as_int(0);
-      const std::string_view type = c.attribute("t").value();
-      const pugi::xml_node v = ChildElement(c, "v");
-      const std::string_view text = v.text().get();
-      host::Value value;
-      if (type == "s") {
-        const auto index = ParseDouble(text);
-        if (index && *index >= 0 && *index < static_cast<double>(strings.size())) {
-          value = host::Value::Text(strings[static_cast<std::size_t>(*index)]);
-        }
-      } else if (type == "inlineStr") {
-        value = host::Value::Text(RichText(ChildElement(c, "is")));
-      } else if (type == "str") {
-        if (v) value = host::Value::Text(DecodeEscapes(text));
-      } else if (type == "b") {
-        if (v) value = host::Value::Logical(text == "1" || text == "true");
-      } else if (type == "e") {
-        if (v) value = host::Value::Error(ErrorFromText(text));
-      } else if (type == "d") {
-        if (auto serial = IsoDateSerial(text)) value = host::Value::Date(*serial);
-      } else if (v) {
-        if (auto number = ParseDouble(text)) {
-          const auto slot =
-              static_cast<std::size_t>(style >= 0 && style < styles.xf_count() ? style : 0);
-          if (is_date[slot] < 0)
-            is_date[slot] = host::IsDateFormat(styles.NumberFormat(style)) ? 1 : 0;
-          value = is_date[slot] ? host::Value::Date(*number) : host::Value::Number(*number);
-        }
-      }
+      host::Value value = ReadValue(c, style, strings, styles, is_date);
       const memhost::Fill fill = styles.FillOf(style);
       const pugi::xml_node f = ChildElement(c, "f");
       // A blank cell with a style of its own (a border, a font, a number format) is kept: the
