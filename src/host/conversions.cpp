@@ -611,38 +611,15 @@ std::optional<double> ReadDate(std::string_view text, const LocaleFormat& format
   return SerialFromCivil(civil);
 }
 
-bool IsNumeric(const Value& value) {
-  switch (value.kind()) {
-    case ValueKind::kNumber:
-    case ValueKind::kLogical:
-      return true;
-    case ValueKind::kText:
-      return ReadNumber(value.text()).has_value();
-    default:
-      return false;
-  }
-}
+// The en-US answers of the locale-aware conversions (locale.h), which hold the rules.
+bool IsNumeric(const Value& value) { return EnUsConversions().IsNumeric(value); }
 
-double ToNumber(const Value& value) {
-  switch (value.kind()) {
-    case ValueKind::kNumber:
-    case ValueKind::kLogical:
-      return value.number();
-    case ValueKind::kText:
-      if (const auto number = ReadNumber(value.text())) return *number;
-      break;
-    default:
-      break;
-  }
-  throw HostError(kTypeMismatch);
-}
+double ToNumber(const Value& value) { return EnUsConversions().ToNumber(value); }
 
 bool IsDate(const Value& value) { return ToDateSerial(value).has_value(); }
 
 std::optional<double> ToDateSerial(const Value& value) {
-  if (value.is_date()) return value.number();
-  if (value.is_text()) return ReadDate(value.text());
-  return std::nullopt;
+  return EnUsConversions().ToDateSerial(value);
 }
 
 std::string ToText(const Value& value) {
