@@ -43,16 +43,17 @@ T* LookUp(const std::vector<T*>& items, const std::string& name, NameOf name_of)
 }
 
 // Calls f(key, cell) for every stored cell inside the area, row by row. Skips from row to row
-// through the map, so a whole column costs the cells stored, not a million rows.
+// through the store, so a whole column costs the cells stored, not a million rows.
 template <typename F>
-void ForStoredCells(const std::map<CellKey, CellData>& cells, const host::Area& area, F&& f) {
+void ForStoredCells(const CellStore<CellData>& cells, const host::Area& area, F&& f) {
   auto it = cells.lower_bound(CellKey{area.top, area.left});
-  while (it != cells.end() && it->first.first <= area.bottom) {
+  const auto end = cells.end();
+  while (it != end && it->first.first <= area.bottom) {
     const auto [row, column] = it->first;
     if (column < area.left) {
-      it = cells.lower_bound(CellKey{row, area.left});
+      it = cells.lower_bound(it, CellKey{row, area.left});
     } else if (column > area.right) {
-      it = cells.lower_bound(CellKey{row + 1, area.left});
+      it = cells.lower_bound(it, CellKey{row + 1, area.left});
     } else {
       f(it->first, it->second);
       ++it;
@@ -363,13 +364,15 @@ std::vector<T> ReadStoredBlock(const SheetData& data, const host::Area& area, T 
   std::vector<T> out(static_cast<std::size_t>(area.count()), blank);
   const auto width = static_cast<std::size_t>(area.columns());
   // Walk the stored cells only, jumping over the parts of each row outside the block.
-  auto it = data.cells.lower_bound({area.top, area.left});
-  while (it != data.cells.end() && it->first.first <= area.bottom) {
+  const auto& cells = data.cells;
+  auto it = cells.lower_bound(CellKey{area.top, area.left});
+  const auto end = cells.end();
+  while (it != end && it->first.first <= area.bottom) {
     const auto [row, column] = it->first;
     if (column < area.left) {
-      it = data.cells.lower_bound({row, area.left});
+      it = cells.lower_bound(it, CellKey{row, area.left});
     } else if (column > area.right) {
-      it = data.cells.lower_bound({row + 1, area.left});
+      it = cells.lower_bound(it, CellKey{row + 1, area.left});
     } else {
       out[static_cast<std::size_t>(row - area.top) * width +
           static_cast<std::size_t>(column - area.left)] = ReadCell(read, it->second, column);

@@ -45,8 +45,8 @@ std::optional<host::Area> SheetData::UsedArea() const {
 }
 
 const CellData* SheetData::Find(int row, int column) const {
-  const auto it = cells.find(CellKey{row, column});
-  return it == cells.end() ? nullptr : &it->second;
+  const auto* entry = cells.Lookup(CellKey{row, column});
+  return entry == nullptr ? nullptr : &entry->second;
 }
 
 CellData& SheetData::At(int row, int column) { return cells[CellKey{row, column}]; }

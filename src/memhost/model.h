@@ -18,6 +18,7 @@
 #include "host/range.h"
 #include "host/value.h"
 #include "host/worksheet.h"
+#include "memhost/cell_store.h"
 
 namespace quorvane::memhost {
 
@@ -70,11 +71,9 @@ struct ShapeData {
   std::uint64_t serial = 0;
 };
 
-using CellKey = std::pair<int, int>;  // row, column; ordered row by row
-
 struct SheetData {
   std::string name;
-  std::map<CellKey, CellData> cells;
+  CellStore<CellData> cells;
   std::set<int> hidden_rows;
   // Rows and columns formatted as a whole, by number, with the style record read from a file (-1
   // when none). No cell is stored for them: a formatted column of 1,048,576 rows is one entry.

@@ -1,0 +1,103 @@
+// The flat cell store: lookups, order, stable references, erasing and copying, against a map.
+#include "memhost/cell_store.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace quorvane::memhost {
+namespace {
+
+using Store = CellStore<std::string>;
+
+// The store holds the same entries as the map, in the same order, and finds each of them.
+void ExpectSame(const Store& store, const std::map<CellKey, std::string>& expected) {
+  ASSERT_EQ(store.size(), expected.size());
+  auto it = store.begin();
+  for (const auto& [key, value] : expected) {
+    ASSERT_EQ(it->first, key);
+    EXPECT_EQ(it->second, value);
+    const auto* found = store.Lookup(key);
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(found->second, value);
+    ++it;
+  }
+  EXPECT_TRUE(it == store.end());
+}
+
+TEST(CellStoreTest, KeepsRowOrderWhateverTheOrderOfWriting) {
+  // Columns written one after the other, then rows in random order, with erasures in between:
+  // the side array is merged many times over, and erased slots are used again.
+  Store store;
+  std::map<CellKey, std::string> expected;
+  std::mt19937 rng(14);
+  for (int column = 3; column >= 1; --column) {
+    for (int row = 1; row <= 400; ++row) {
+      const std::string text = std::to_string(row) + "/" + std::to_string(column);
+      store[{row, column}] = text;
+      expected[{row, column}] = text;
+    }
+  }
+  std::uniform_int_distribution<int> row(1, 1200), column(1, 5);
+  for (int i = 0; i < 3000; ++i) {
+    const CellKey key{row(rng), column(rng)};
+    if (i % 3 == 0) {
+      EXPECT_EQ(store.erase(key), expected.erase(key));
+    } else {
+      store[key] += "x";
+      expected[key] += "x";
+    }
+    if (i % 500 == 0) ExpectSame(store, expected);
+  }
+  ExpectSame(store, expected);
+  EXPECT_EQ(store.Lookup({5000, 1}), nullptr);
+  EXPECT_EQ(store.erase(CellKey{5000, 1}), 0u);
+}
+
+TEST(CellStoreTest, ReferencesOutliveLaterWrites) {
+  Store store;
+  std::string& first = store[{500, 2}];
+  first = "kept";
+  for (int row = 1; row <= 2000; ++row) store[{row, 1}] = "other";
+  EXPECT_EQ(&store[CellKey(500, 2)], &first);
+  EXPECT_EQ(first, "kept");
+}
+
+TEST(CellStoreTest, LowerBoundAndEraseWalkInOrder) {
+  Store store;
+  for (const CellKey& key : std::vector<CellKey>{{3, 1}, {1, 5}, {2, 2}, {1, 1}, {2, 7}}) {
+    store[key] = "v";
+  }
+  EXPECT_EQ(store.lower_bound({2, 0})->first, CellKey(2, 2));
+  EXPECT_EQ(store.lower_bound({2, 3})->first, CellKey(2, 7));
+  EXPECT_TRUE(store.lower_bound({3, 2}) == store.end());
+  // From a later starting point, as a walk that jumps ahead does it.
+  const Store& walk = store;
+  EXPECT_EQ(walk.lower_bound(walk.begin(), {3, 0})->first, CellKey(3, 1));
+  auto next = store.erase(store.find({2, 2}));
+  EXPECT_EQ(next->first, CellKey(2, 7));
+  EXPECT_TRUE(store.find({2, 2}) == store.end());
+  EXPECT_EQ(store[CellKey(2, 2)], "");  // written again, empty
+}
+
+TEST(CellStoreTest, CopiesAreDeepAndMovesKeepEntries) {
+  Store store;
+  for (int row = 1; row <= 100; ++row) store[{row, 1}] = "a";
+  const Store copy = store;
+  store[{1, 1}] = "changed";
+  store.erase(CellKey{2, 1});
+  EXPECT_EQ(copy.Lookup({1, 1})->second, "a");
+  EXPECT_NE(copy.Lookup({2, 1}), nullptr);
+  EXPECT_EQ(copy.size(), 100u);
+
+  const std::string* entry = &store[{50, 1}];
+  Store moved = std::move(store);
+  EXPECT_EQ(&moved.Lookup({50, 1})->second, entry);
+  EXPECT_EQ(moved.size(), 99u);
+}
+
+}  // namespace
+}  // namespace quorvane::memhost
