@@ -19,6 +19,7 @@
 #include "engine/state.h"
 #include "forms/about_form.h"
 #include "forms/recording_ui.h"
+#include "host/conversions.h"
 #include "png.h"
 #include "ribbon/dispatch.h"
 #include "ribbon/ribbon_xml.h"
@@ -528,6 +529,46 @@ TEST_CASE(
     sheet.Put(11, 1, host::Value::Text("abc"));
   }
   // The German text's notice left the results form open; a run without notices hides it again.
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnCompare")}), S_OK);
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnClearFormating")}), S_OK);
+  CHECK(!IsWindowVisible(FindWindowW(kFormClass, L"Result of Comparison")));
+  memhost::MemHost fresh;
+  FillBook(fresh);
+  CHECK_EQ(Describe(s.host), Describe(fresh));
+}
+
+TEST_CASE("British regional settings: a text date is read day first, and its year error found") {
+  Session& s = TheSession();
+  auto& sheet = dynamic_cast<memhost::MemWorksheet&>(s.host.Worksheets("Sheet1"));
+  const auto compare_numbers_only = [&](bool on) {
+    CHECK_HR(
+        CallByName(s.connect.Get(), L"On_Action", {Control("chkCompareNum"), Variant::Bool(on)}),
+        S_OK);
+  };
+  {
+    const UserSettings british({{LOCALE_SDECIMAL, L"."},
+                                {LOCALE_STHOUSAND, L","},
+                                {LOCALE_SMONDECIMALSEP, L"."},
+                                {LOCALE_SMONTHOUSANDSEP, L","},
+                                {LOCALE_SDATE, L"/"},
+                                {LOCALE_SSHORTDATE, L"dd/MM/yyyy"},
+                                {LOCALE_STIME, L":"}});
+    // The ledger's text "05/01/2023" is 5 January to a British user, a year before the
+    // statement's 5 January 2024 (in the United States it would be 1 May, and no year error).
+    sheet.Put(11, 1, host::Value::Text("05/01/2023"));
+    sheet.Put(10, 3, host::Value::Date(host::SerialFromCivil({2024, 1, 5})));
+    compare_numbers_only(false);
+    CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnCompare")}), S_OK);
+    const memhost::CellData* cell = sheet.data().Find(11, 1);
+    const std::string note = cell != nullptr && cell->comment ? cell->comment->text : "";
+    CHECK(note.find("Possible Year Error 05/01/2023 and 05/01/2024") != std::string::npos);
+    CHECK(s.watcher->TakeMessageBoxes().empty());
+    CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnClearFormating")}), S_OK);
+    compare_numbers_only(true);
+    sheet.Put(11, 1, host::Value::Text("abc"));
+    sheet.Put(10, 3, host::Value::Text("abd"));
+  }
+  // The text date's notice left the results form open; a run without notices hides it again.
   CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnCompare")}), S_OK);
   CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnClearFormating")}), S_OK);
   CHECK(!IsWindowVisible(FindWindowW(kFormClass, L"Result of Comparison")));
