@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "host/worksheet.h"
+#include "support/temp_folder.h"
 #include "xlsx/model_matchers.h"
 #include "xlsx/package.h"
 #include "xlsx/workbook_file.h"
@@ -38,16 +39,9 @@ std::string ReadAll(const fs::path& path) {
 
 std::string Q(const fs::path& path) { return "'" + path.string() + "'"; }
 
-class Cli : public ::testing::Test {
+class Cli : public quorvane::testing::TempFolderTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("quorvane_cli_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  Cli() : TempFolderTest("quorvane_cli") {}
 
   Result Run(const std::string& args) {
     const std::string command = std::string("'") + QUORVANE_BINARY + "' " + args + " >'" +
@@ -132,8 +126,6 @@ class Cli : public ::testing::Test {
     fs::remove(dir_ / "check.py");
     return output;
   }
-
-  fs::path dir_;
 };
 
 TEST_F(Cli, DemoWritesTheSampleAndItsReconciledCopy) {

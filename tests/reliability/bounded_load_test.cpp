@@ -12,6 +12,7 @@
 #include <string>
 
 #include "memhost/model.h"
+#include "support/temp_folder.h"
 #include "xlsx/error.h"
 #include "xlsx/package.h"
 #include "xlsx/relationships.h"
@@ -24,14 +25,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class BoundedLoad : public ::testing::Test {
+class BoundedLoad : public quorvane::testing::TempFolderTest {
  protected:
+  BoundedLoad() : TempFolderTest("quorvane_bounded") {}
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("quorvane_bounded_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    TempFolderTest::SetUp();
     const WorkbookFile file = WorkbookFile::New("Book.xlsx", {"Lists", "Archive"});
     memhost::WorkbookData data = file.data();
     for (int r = 1; r <= 50; ++r) {
@@ -42,7 +40,6 @@ class BoundedLoad : public ::testing::Test {
     book_ = dir_ / "book.xlsx";
     SaveWorkbooks({{&file, &data, book_}});
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   // The workbook with some parts replaced or added, every part stored without compression (so
   // that the limit met is the one on the parts' contents, not the one on the compression ratio).
@@ -73,7 +70,7 @@ class BoundedLoad : public ::testing::Test {
     }
   }
 
-  fs::path dir_, book_;
+  fs::path book_;
 };
 
 TEST_F(BoundedLoad, TooManyElementsOrStringsAreRefusedWithAMessage) {

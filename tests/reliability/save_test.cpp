@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "memhost/model.h"
+#include "support/temp_folder.h"
 #include "xlsx/error.h"
 #include "xlsx/workbook_file.h"
 
@@ -99,20 +100,13 @@ struct FailingIo {
   }
 };
 
-class AtomicSave : public ::testing::Test {
+class AtomicSave : public quorvane::testing::TempFolderTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("quorvane_save_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
+  AtomicSave() : TempFolderTest("quorvane_save") {}
   void TearDown() override {
     fs::permissions(dir_, fs::perms::owner_all);
-    fs::remove_all(dir_);
+    TempFolderTest::TearDown();
   }
-  fs::path dir_;
 };
 
 TEST_F(AtomicSave, AFailureAtEveryStepLeavesBothTargetsAsTheyWere) {

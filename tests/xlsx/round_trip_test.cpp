@@ -9,6 +9,7 @@
 #include "analysis/shapes.h"
 #include "host/worksheet.h"
 #include "memhost/host.h"
+#include "support/temp_folder.h"
 #include "xlsx/content_types.h"
 #include "xlsx/error.h"
 #include "xlsx/model_matchers.h"
@@ -21,24 +22,15 @@ namespace {
 namespace fs = std::filesystem;
 using host::Value;
 
-class RoundTrip : public ::testing::Test {
+class RoundTrip : public quorvane::testing::TempFolderTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("quorvane_xlsx_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  RoundTrip() : TempFolderTest("quorvane_xlsx") {}
 
   fs::path Save(const WorkbookFile& file, const memhost::WorkbookData& data, const char* name) {
     const fs::path path = dir_ / name;
     SaveWorkbooks({{&file, &data, path}});
     return path;
   }
-
-  fs::path dir_;
 };
 
 memhost::WorkbookData SampleModel(const WorkbookFile& file) {

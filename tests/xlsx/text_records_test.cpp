@@ -7,6 +7,7 @@
 #include <string>
 
 #include "memhost/model.h"
+#include "support/temp_folder.h"
 #include "xlsx/model_matchers.h"
 #include "xlsx/package.h"
 #include "xlsx/workbook_file.h"
@@ -72,24 +73,15 @@ TEST(TextRecords, SplicedAfterTheParentsLastChild) {
   EXPECT_EQ(Serialize(doc), before) << "the place holder stays in the document";
 }
 
-class TextRecordsFile : public ::testing::Test {
+class TextRecordsFile : public quorvane::testing::TempFolderTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("quorvane_text_records_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  TextRecordsFile() : TempFolderTest("quorvane_text_records") {}
 
   WorkbookFile SaveAndLoad(const WorkbookFile& file, const memhost::WorkbookData& data,
                            const char* name) {
     SaveWorkbooks({{&file, &data, dir_ / name}});
     return WorkbookFile::Load(dir_ / name);
   }
-
-  fs::path dir_;
 };
 
 memhost::ShapeData Rectangle(std::string name, std::string text, int row) {
