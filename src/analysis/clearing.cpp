@@ -1,6 +1,5 @@
 #include "analysis/clearing.h"
 
-#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -13,6 +12,7 @@
 #include "analysis/resolve.h"
 #include "analysis/shapes.h"
 #include "engine/marking.h"
+#include "host/ascii.h"
 #include "host/error.h"
 #include "host/value.h"
 #include "host/worksheet.h"
@@ -41,11 +41,6 @@ std::vector<std::string> Split(std::string_view text, char separator) {
   }
 }
 
-std::string ToLower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
 // Sets the fill recorded in the memo that begins at `start`: each "key=value" piece in the order
 // written, so that the pattern, written last, decides whether the cell ends up filled at all.
 void RestoreFill(const host::Range& cell, const std::string& text, std::size_t start) {
@@ -56,7 +51,7 @@ void RestoreFill(const host::Range& cell, const std::string& text, std::size_t s
     // An empty piece has no key at all, as a split of nothing gives no parts.
     if (piece.empty()) throw host::HostError(host::kSubscriptOutOfRange);
     const std::vector<std::string> parts = Split(piece, '=');
-    const std::string key = ToLower(parts[0]);
+    const std::string key = host::AsciiLower(parts[0]);
     if (key != kColorKey && key != kPatternKey) continue;
     if (parts.size() < 2) throw host::HostError(host::kSubscriptOutOfRange);
     // The value goes to the host as text; the host converts it or refuses it.

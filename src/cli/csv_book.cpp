@@ -7,6 +7,7 @@
 #include <optional>
 #include <system_error>
 
+#include "host/ascii.h"
 #include "host/conversions.h"
 #include "host/range.h"
 #include "host/value.h"
@@ -21,8 +22,7 @@ namespace {
 // The value the host gives a field of a CSV file.
 host::Value FieldValue(const std::string& field, std::string& number_format) {
   if (field.empty()) return host::Value();
-  std::string upper = field;
-  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const std::string upper = host::AsciiUpper(field);
   if (upper == "TRUE" || upper == "FALSE") return host::Value::Logical(upper == "TRUE");
   if (const std::optional<double> number = host::ReadNumber(field)) {
     return host::Value::Number(*number);
@@ -207,9 +207,7 @@ class Reader {
 void ReadCsv(std::string_view text, memhost::SheetData& sheet) { Reader(text, sheet).Run(); }
 
 std::string LowerEnding(const fs::path& path) {
-  std::string ending = path.extension().string();
-  for (char& c : ending) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return ending;
+  return host::AsciiLower(path.extension().string());
 }
 
 bool IsCsvPath(const fs::path& path) { return LowerEnding(path) == ".csv"; }

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "host/ascii.h"
 #include "host/error.h"
 #include "host/locale.h"
 
@@ -58,7 +59,6 @@ bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
@@ -214,8 +214,8 @@ std::string RoundDigits(const Decimal15& d, int places, Half half, bool* exact =
 // such literals: "&HFFFF" is -1, "&H10000" is 65536. Longer values overflow and are not numbers.
 std::optional<double> ReadRadix(std::string_view s) {
   int base = 8;
-  if (!s.empty() && (Lower(s[0]) == 'h' || Lower(s[0]) == 'o')) {
-    base = Lower(s[0]) == 'h' ? 16 : 8;
+  if (!s.empty() && (AsciiLower(s[0]) == 'h' || AsciiLower(s[0]) == 'o')) {
+    base = AsciiLower(s[0]) == 'h' ? 16 : 8;
     s.remove_prefix(1);
   }
   if (s.empty()) return std::nullopt;
@@ -224,8 +224,8 @@ std::optional<double> ReadRadix(std::string_view s) {
     int digit;
     if (IsDigit(c)) {
       digit = c - '0';
-    } else if (Lower(c) >= 'a' && Lower(c) <= 'f') {
-      digit = Lower(c) - 'a' + 10;
+    } else if (AsciiLower(c) >= 'a' && AsciiLower(c) <= 'f') {
+      digit = AsciiLower(c) - 'a' + 10;
     } else {
       return std::nullopt;
     }
@@ -270,7 +270,8 @@ class DateCursor {
   // A run of letters, lower-cased.
   std::string Word() {
     std::string word;
-    while (!AtEnd() && Lower(s_[i_]) >= 'a' && Lower(s_[i_]) <= 'z') word += Lower(s_[i_++]);
+    while (!AtEnd() && AsciiLower(s_[i_]) >= 'a' && AsciiLower(s_[i_]) <= 'z')
+      word += AsciiLower(s_[i_++]);
     return word;
   }
 
@@ -541,7 +542,7 @@ std::optional<double> ReadNumber(std::string_view text, const LocaleFormat& form
     }
   }
   if (whole_digits + fraction_digits == 0) return std::nullopt;
-  if (i < n && (Lower(s[i]) == 'e' || Lower(s[i]) == 'd')) {
+  if (i < n && (AsciiLower(s[i]) == 'e' || AsciiLower(s[i]) == 'd')) {
     clean += 'e';
     ++i;
     if (i < n && (s[i] == '+' || s[i] == '-')) clean += s[i++];

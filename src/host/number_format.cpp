@@ -7,21 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "host/ascii.h"
 #include "host/conversions.h"
 
 namespace quorvane::host {
 
 namespace {
-
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  }
-  return true;
-}
 
 // ---------------------------------------------------------------------------------------------
 // General: at most 11 characters, sign and decimal point included. A whole number of up to 11
@@ -149,7 +140,7 @@ struct Token {
 };
 
 bool IsCode(char c) {
-  const char l = Lower(c);
+  const char l = AsciiLower(c);
   return l == 'y' || l == 'm' || l == 'd' || l == 'h' || l == 's';
 }
 
@@ -176,16 +167,16 @@ std::vector<Token> Tokenize(std::string_view format) {
     } else if (c == '[') {  // colours and locale codes; elapsed-time brackets are not covered
       const std::size_t close = format.find(']', i);
       i = close == std::string_view::npos ? format.size() : close + 1;
-    } else if (EqualsIgnoringCase(format.substr(i, 5), "AM/PM")) {
+    } else if (EqualsIgnoringAsciiCase(format.substr(i, 5), "AM/PM")) {
       tokens.push_back(Token{Part::kAmPm, 5, std::string(format.substr(i, 5))});
       i += 5;
-    } else if (EqualsIgnoringCase(format.substr(i, 3), "A/P")) {
+    } else if (EqualsIgnoringAsciiCase(format.substr(i, 3), "A/P")) {
       tokens.push_back(Token{Part::kAP, 3, std::string(format.substr(i, 3))});
       i += 3;
     } else if (IsCode(c)) {
       std::size_t j = i;
-      while (j < format.size() && Lower(format[j]) == Lower(c)) ++j;
-      const char l = Lower(c);
+      while (j < format.size() && AsciiLower(format[j]) == AsciiLower(c)) ++j;
+      const char l = AsciiLower(c);
       const Part part = l == 'y'   ? Part::kYear
                         : l == 'm' ? Part::kMonth
                         : l == 'd' ? Part::kDay
@@ -307,7 +298,7 @@ std::string GeneralDate(double serial) {
 
 std::string NumberDisplay(const Value& value, std::string_view format) {
   const double number = value.number();
-  if (format.empty() || EqualsIgnoringCase(format, kGeneralFormat) || format == "@") {
+  if (format.empty() || EqualsIgnoringAsciiCase(format, kGeneralFormat) || format == "@") {
     return value.is_date() ? GeneralDate(number) : General(number);
   }
   // A fixed format holds no date code, so it is tried first: it is the common one for amounts.
@@ -336,7 +327,7 @@ std::string FormatDisplay(const Value& value, std::string_view number_format) {
 }
 
 bool IsDateFormat(std::string_view number_format) {
-  if (EqualsIgnoringCase(number_format, kGeneralFormat)) return false;
+  if (EqualsIgnoringAsciiCase(number_format, kGeneralFormat)) return false;
   for (const Token& t : Tokenize(number_format)) {
     if (t.part != Part::kLiteral) return true;
   }

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <utility>
 
+#include "host/ascii.h"
 #include "host/error.h"
 #include "host/worksheet.h"
 
@@ -132,8 +133,7 @@ bool NeedsQuotes(const std::string& name) {
   for (char c : name) {
     if (!IsWordChar(c) && c != '.') return true;
   }
-  std::string upper = name;
-  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const std::string upper = AsciiUpper(name);
   return LooksLikeCellReference(upper) || upper == "R" || upper == "C";
 }
 

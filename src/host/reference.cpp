@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <string>
 
+#include "host/ascii.h"
+
 namespace quorvane::host {
 
 namespace {
@@ -11,7 +13,6 @@ namespace {
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 // One end of an area: a cell ("$B$3"), a column ("B") or a row ("3"). Zero marks the missing part.
 struct Corner {
@@ -26,7 +27,7 @@ std::optional<Corner> ParseCorner(std::string_view s) {
   std::size_t letters = 0;
   while (i < s.size() && IsLetter(s[i])) {
     if (++letters > 3) return std::nullopt;
-    corner.column = corner.column * 26 + (Upper(s[i]) - 'A' + 1);
+    corner.column = corner.column * 26 + (AsciiUpper(s[i]) - 'A' + 1);
     ++i;
   }
   if (letters > 0 && i < s.size() && s[i] == '$') ++i;

@@ -3,6 +3,7 @@
 #include <array>
 #include <exception>
 
+#include "host/ascii.h"
 #include "host/error.h"
 
 namespace quorvane::ribbon {
@@ -124,21 +125,11 @@ constexpr std::array<Entry, 16> kTable = {{
      }},
 }};
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 std::optional<int> FindCallback(std::string_view name) {
   for (std::size_t i = 0; i < kTable.size(); ++i) {
-    if (EqualIgnoringCase(kTable[i].name, name)) return static_cast<int>(i) + 1;
+    if (host::EqualsIgnoringAsciiCase(kTable[i].name, name)) return static_cast<int>(i) + 1;
   }
   return std::nullopt;
 }

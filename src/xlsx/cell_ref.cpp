@@ -1,5 +1,6 @@
 // Cell references as the workbook files write them.
 #include "xlsx/cell_ref.h"
+#include "host/ascii.h"
 
 #include <cctype>
 
@@ -12,7 +13,7 @@ memhost::CellKey ParseCellRef(std::string_view ref) {
   int column = 0, row = 0;
   if (i < ref.size() && ref[i] == '$') ++i;
   while (i < ref.size() && std::isalpha(static_cast<unsigned char>(ref[i]))) {
-    column = column * 26 + (std::toupper(static_cast<unsigned char>(ref[i])) - 'A' + 1);
+    column = column * 26 + (host::AsciiUpper(ref[i]) - 'A' + 1);
     if (column > host::kMaxColumns) return {0, 0};
     ++i;
   }
