@@ -275,16 +275,20 @@ class MatchingRun {
     if (state_.watcher != nullptr) state_.watcher->Noticed(cell, kind);
   }
 
+  // Adds one to a counter and has the ribbon show it again.
+  void Count(Counter counter) {
+    IncrementCounter(state_, counter);
+    RefreshControl(state_, std::string(RibbonLabel(counter)));
+  }
+
   void CheckCell(int k, const host::Range& cell, std::size_t index) {
     const bool first = k == 1;
     const bool indexed = pass_.indexed;
     const bool hidden = indexed ? pass_.here->Hidden(index) : cell.RowHidden();
     if (hidden) {
-      IncrementCounter(state_, first ? Counter::kHidden1 : Counter::kHidden2);
-      RefreshControl(state_, first ? "lblHiddenCells01" : "lblHiddenCells02");
+      Count(first ? Counter::kHidden1 : Counter::kHidden2);
     } else {
-      IncrementCounter(state_, first ? Counter::kCount1 : Counter::kCount2);
-      RefreshControl(state_, first ? "lblCount01" : "lblCount02");
+      Count(first ? Counter::kCount1 : Counter::kCount2);
     }
 
     host::Value fetched_value;
@@ -350,8 +354,7 @@ class MatchingRun {
       IncrementCounter(state_, first ? Counter::kMatch1 : Counter::kMatch2);
       if (!hashes) matched_.Add(text);
     } else {
-      IncrementCounter(state_, first ? Counter::kMismatch1 : Counter::kMismatch2);
-      RefreshControl(state_, first ? "lblNoMatch01" : "lblNoMatch02");
+      Count(first ? Counter::kMismatch1 : Counter::kMismatch2);
       MarkMismatch(state_, cell, first ? "A" : "B", count_here, count_there);
       if (state_.watcher != nullptr) {
         state_.watcher->Marked(first ? 1 : 2, cell, conversions_.ToText(value), text, count_here,
