@@ -13,6 +13,7 @@
 #include <random>
 
 #include "engine/matching.h"
+#include "engine/options.h"
 #include "engine/state.h"
 #include "host/conversions.h"
 #include "memhost/host.h"
@@ -48,8 +49,7 @@ std::unique_ptr<Lists> MakeLists(int items) {
   }
   lists->range1 = sheet.Ref("A1:A" + std::to_string(items));
   lists->range2 = sheet.Ref("B1:B" + std::to_string(items));
-  auto& o = lists->state.options;
-  o.bRoundNum = o.bCompareNum = o.bIgnoreZero = o.bHideComments = quorvane::engine::kTrue;
+  lists->state.options = quorvane::engine::DefaultOptions();
   lists->state.oApp = &lists->mem;
   return lists;
 }

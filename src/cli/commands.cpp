@@ -467,15 +467,6 @@ int Run(Kind kind, const RunRequest& request, Console& console) {
 
 }  // namespace
 
-engine::Options DefaultOptions() {
-  engine::Options options;
-  options.bRoundNum = engine::kTrue;
-  options.bCompareNum = engine::kTrue;
-  options.bIgnoreZero = engine::kTrue;
-  options.bHideComments = engine::kTrue;
-  return options;
-}
-
 fs::path DefaultOutput(const fs::path& input) {
   fs::path output = input;
   const std::string ending = IsCsvPath(input) ? ".xlsx" : input.extension().string();

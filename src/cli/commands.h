@@ -57,10 +57,6 @@ struct Console {
   std::function<bool()> stop_requested = [] { return false; };
 };
 
-// The ribbon's option defaults after load: Round Numbers, Numbers Only, Ignore Zero and Hide
-// Comments on, the other three off.
-engine::Options DefaultOptions();
-
 int Compare(const RunRequest& request, Console& console);
 int Clear(const RunRequest& request, Console& console);
 // Writes the sample workbook into `folder`, reconciles it and tells where the result is.

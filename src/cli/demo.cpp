@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "cli/commands.h"
+#include "engine/options.h"
 #include "host/conversions.h"
 #include "host/worksheet.h"
 #include "xlsx/error.h"
@@ -102,7 +103,7 @@ int Demo(const fs::path& folder, Console& console) {
   request.book = input;
   request.range1 = "Bank!A2:B11";
   request.range2 = "Ledger!A2:B11";
-  request.options = DefaultOptions();
+  request.options = engine::DefaultOptions();
   request.options.bRoundNum = engine::kFalse;
   request.options.bCompareNum = engine::kFalse;
   request.narrate = true;

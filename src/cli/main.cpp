@@ -3,9 +3,14 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <array>
+#include <cstddef>
 #include <iostream>
+#include <iterator>
+#include <string>
 
 #include "cli/commands.h"
+#include "engine/options.h"
 #include "quorvane_version.h"
 
 namespace {
@@ -15,6 +20,31 @@ using quorvane::cli::RunRequest;
 using quorvane::engine::Bool16;
 
 Bool16 ToBool16(bool on) { return on ? quorvane::engine::kTrue : quorvane::engine::kFalse; }
+
+// The command line's flag for each of the ribbon's options; the options on by default also have a
+// flag that turns them off. Their defaults come from the ribbon's option table.
+struct OptionFlag {
+  Bool16 quorvane::engine::Options::*flag;
+  const char* name;
+  const char* off_name;  // nullptr: none
+  const char* help;
+};
+constexpr OptionFlag kOptionFlags[] = {
+    {&quorvane::engine::Options::bRoundNum, "--round-numbers", "--no-round-numbers",
+     "Round numbers to 2 places before comparing"},
+    {&quorvane::engine::Options::bCompareNum, "--numbers-only", "--no-numbers-only",
+     "Compare numbers only"},
+    {&quorvane::engine::Options::bIgnoreSign, "--ignore-sign", nullptr,
+     "Ignore the sign of numbers"},
+    {&quorvane::engine::Options::bReverse, "--reverse-sign", nullptr,
+     "Reverse the sign of Range 1's numbers"},
+    {&quorvane::engine::Options::bIgnore10digit, "--ignore-10-digit", nullptr,
+     "Ignore 10-digit numbers"},
+    {&quorvane::engine::Options::bIgnoreZero, "--ignore-zero", "--no-ignore-zero",
+     "Ignore zero values"},
+    {&quorvane::engine::Options::bHideComments, "--hide-comments", "--show-comments",
+     "Keep the notes of marked cells hidden; --show-comments shows them"},
+};
 
 // Ctrl-C is held back while a command runs and polled at each yield of the run, where it acts as
 // the results form's "Stop" button. Holding it back needs no handler and no global flag.
@@ -57,8 +87,9 @@ int main(int argc, char** argv) {
                        "Show the version and exit");
 
   RunRequest request;
-  bool round = true, numbers_only = true, ignore_zero = true, hide = true;
-  bool ignore_sign = false, reverse = false, ignore10 = false;
+  // Each flag starts at the ribbon's default for its option, and says so in its help.
+  const quorvane::engine::Options defaults = quorvane::engine::DefaultOptions();
+  std::array<bool, std::size(kOptionFlags)> chosen{};
   std::string output;
   std::string report;
   std::string demo_folder = ".";
@@ -93,17 +124,14 @@ int main(int argc, char** argv) {
   CLI::App* compare = app.add_subcommand(
       "compare", "Compare Ranges: mark the mismatches of RANGE1 and RANGE2 and count them");
   add_common(compare);
-  compare->add_flag("--round-numbers,!--no-round-numbers", round,
-                    "Round numbers to 2 places before comparing (default on)");
-  compare->add_flag("--numbers-only,!--no-numbers-only", numbers_only,
-                    "Compare numbers only (default on)");
-  compare->add_flag("--ignore-sign", ignore_sign, "Ignore the sign of numbers");
-  compare->add_flag("--reverse-sign", reverse, "Reverse the sign of Range 1's numbers");
-  compare->add_flag("--ignore-10-digit", ignore10, "Ignore 10-digit numbers");
-  compare->add_flag("--ignore-zero,!--no-ignore-zero", ignore_zero,
-                    "Ignore zero values (default on)");
-  compare->add_flag("--hide-comments,!--show-comments", hide,
-                    "Keep the notes of marked cells hidden (default) or show them");
+  for (std::size_t i = 0; i < std::size(kOptionFlags); ++i) {
+    const OptionFlag& option = kOptionFlags[i];
+    const bool on = defaults.*option.flag != quorvane::engine::kFalse;
+    chosen[i] = on;
+    std::string names = option.name;
+    if (option.off_name != nullptr) names += std::string(",!") + option.off_name;
+    compare->add_flag(names, chosen[i], std::string(option.help) + (on ? " (default on)" : ""));
+  }
   compare->add_option("--report", report,
                       "Write one record per mismatched cell to FILE: CSV (.csv) or JSON (.json); "
                       "- prints the CSV in place of the table");
@@ -143,14 +171,9 @@ int main(int argc, char** argv) {
   }
   if (!output.empty()) request.output = output;
   if (!report.empty()) request.report = report;
-  request.options = quorvane::cli::DefaultOptions();
-  request.options.bRoundNum = ToBool16(round);
-  request.options.bCompareNum = ToBool16(numbers_only);
-  request.options.bIgnoreSign = ToBool16(ignore_sign);
-  request.options.bReverse = ToBool16(reverse);
-  request.options.bIgnore10digit = ToBool16(ignore10);
-  request.options.bIgnoreZero = ToBool16(ignore_zero);
-  request.options.bHideComments = ToBool16(hide);
+  for (std::size_t i = 0; i < std::size(kOptionFlags); ++i) {
+    request.options.*kOptionFlags[i].flag = ToBool16(chosen[i]);
+  }
 
   InterruptPoll interrupt;
   Console console{std::cout, std::cerr, isatty(STDERR_FILENO) == 1,

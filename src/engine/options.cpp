@@ -12,6 +12,14 @@ const std::array<OptionInfo, 7> kOptionTable{{
     {&Options::bHideComments, "chkHideComments", "Hide Comments", true},
 }};
 
+Options DefaultOptions() {
+  Options options;
+  for (const OptionInfo& option : kOptionTable) {
+    options.*option.flag = option.default_on ? kTrue : kFalse;
+  }
+  return options;
+}
+
 void SetDefaultChecks(AddinState& state) {
   for (const OptionInfo& option : kOptionTable) {
     if (option.default_on) state.options.*option.flag = kTrue;

@@ -19,6 +19,10 @@ struct OptionInfo {
 // In the ribbon's order.
 extern const std::array<OptionInfo, 7> kOptionTable;
 
+// The options as the ribbon shows them after load: those marked default_on in the table on, the
+// others off.
+Options DefaultOptions();
+
 // Turns the four default-on options on (the other three keep their values) and invalidates their
 // check boxes.
 void SetDefaultChecks(AddinState& state);

@@ -66,6 +66,18 @@ TEST(OptionsTest, OnlyMinusOneIsTrueAndIdsAreCaseSensitive) {
   EXPECT_EQ(Pressed(state, "CHKROUNDNUM"), engine::kFalse);
 }
 
+// The defaults the command line and the demo start from are the ribbon's after a fresh load.
+TEST(OptionsTest, DefaultOptionsAreThoseTheRibbonTicksOnLoad) {
+  engine::AddinState state;
+  engine::SetDefaultChecks(state);
+  const engine::Options defaults = engine::DefaultOptions();
+  for (const engine::OptionInfo& option : engine::kOptionTable) {
+    EXPECT_EQ(defaults.*option.flag, state.options.*option.flag) << option.id;
+  }
+  EXPECT_EQ(defaults.bRoundNum, engine::kTrue);
+  EXPECT_EQ(defaults.bIgnoreSign, engine::kFalse);
+}
+
 TEST(OptionsTest, DefaultsComeBackOnTheNextLoadOfTheRibbon) {
   engine::AddinState state;
   engine::SetDefaultChecks(state);
