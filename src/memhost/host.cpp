@@ -1,7 +1,6 @@
 #include "memhost/host.h"
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <ctime>
@@ -9,6 +8,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "host/ascii.h"
 #include "host/conversions.h"
 #include "host/error.h"
 #include "host/number_format.h"
@@ -23,13 +23,6 @@ constexpr const char* kIndexOutOfBounds =
     "The index into the specified collection is out of bounds.";
 
 // The host looks workbooks and sheets up by name without regard to letter case.
-bool EqualNoCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
 // The exact name first, then the name in any letter case.
 template <typename T, typename NameOf>
 T* LookUp(const std::vector<T*>& items, const std::string& name, NameOf name_of) {
@@ -37,7 +30,7 @@ T* LookUp(const std::vector<T*>& items, const std::string& name, NameOf name_of)
     if (name_of(*item) == name) return item;
   }
   for (T* item : items) {
-    if (EqualNoCase(name_of(*item), name)) return item;
+    if (host::EqualsIgnoringAsciiCase(name_of(*item), name)) return item;
   }
   return nullptr;
 }
@@ -294,7 +287,8 @@ void MemWorksheet::HideRow(int row, bool hidden) {
 
 host::Range MemWorksheet::Ref(const std::string& reference) {
   const auto parsed = host::ParseReference(reference);
-  if (!parsed || parsed->workbook || (parsed->sheet && !EqualNoCase(*parsed->sheet, data_.name))) {
+  if (!parsed || parsed->workbook ||
+      (parsed->sheet && !host::EqualsIgnoringAsciiCase(*parsed->sheet, data_.name))) {
     throw host::HostError("Not a reference on sheet " + data_.name + ": " + reference);
   }
   return host::Range(this, parsed->areas);
@@ -594,7 +588,7 @@ MemWorkbook::MemWorkbook(MemHost& host, std::string name) : host_(host) {
 
 MemWorksheet& MemWorkbook::AddSheet(const std::string& name) {
   for (const SheetData& sheet : data_.sheets) {
-    if (EqualNoCase(sheet.name, name)) {
+    if (host::EqualsIgnoringAsciiCase(sheet.name, name)) {
       throw host::HostError("That name is already taken. Try a different one.");
     }
   }
@@ -656,7 +650,7 @@ MemWorkbook& MemHost::AddWorkbook(const std::string& name) {
 
 MemWorkbook& MemHost::AddWorkbook(WorkbookData data) {
   for (MemWorkbook& book : books_) {
-    if (EqualNoCase(book.data_.name, data.name)) {
+    if (host::EqualsIgnoringAsciiCase(book.data_.name, data.name)) {
       throw host::HostError("A workbook named '" + data.name + "' is already open.");
     }
   }
