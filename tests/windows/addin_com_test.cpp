@@ -497,17 +497,23 @@ TEST_CASE("clear formatting gives every cell its fill back and removes the marks
   CHECK_EQ(counts[0], std::string("lblCount01= 0"));
 }
 
+// After a run whose notices left the results form open: a run without notices hides it again, and
+// the clearing gives back the workbook as the session made it.
+void CompareAndClearTheSessionBook() {
+  Session& s = TheSession();
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnCompare")}), S_OK);
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnClearFormating")}), S_OK);
+  CHECK(!IsWindowVisible(FindWindowW(kFormClass, L"Result of Comparison")));
+  memhost::MemHost fresh;
+  FillBook(fresh);
+  CHECK_EQ(Describe(s.host), Describe(fresh));
+}
+
 TEST_CASE(
     "German regional settings: the notes write German numbers and stamps; clearing undoes it") {
   Session& s = TheSession();
   {
-    const UserSettings german({{LOCALE_SDECIMAL, L","},
-                               {LOCALE_STHOUSAND, L"."},
-                               {LOCALE_SMONDECIMALSEP, L","},
-                               {LOCALE_SMONTHOUSANDSEP, L"."},
-                               {LOCALE_SDATE, L"."},
-                               {LOCALE_SSHORTDATE, L"dd.MM.yyyy"},
-                               {LOCALE_STIME, L":"}});
+    const UserSettings german = GermanUser();
     auto& sheet = dynamic_cast<memhost::MemWorksheet&>(s.host.Worksheets("Sheet1"));
     // A German text amount that is the 1234.56 of the other list once read.
     sheet.Put(11, 1, host::Value::Text("1.243,56"));
@@ -528,13 +534,7 @@ TEST_CASE(
     CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnClearFormating")}), S_OK);
     sheet.Put(11, 1, host::Value::Text("abc"));
   }
-  // The German text's notice left the results form open; a run without notices hides it again.
-  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnCompare")}), S_OK);
-  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnClearFormating")}), S_OK);
-  CHECK(!IsWindowVisible(FindWindowW(kFormClass, L"Result of Comparison")));
-  memhost::MemHost fresh;
-  FillBook(fresh);
-  CHECK_EQ(Describe(s.host), Describe(fresh));
+  CompareAndClearTheSessionBook();
 }
 
 TEST_CASE("British regional settings: a text date is read day first, and its year error found") {
@@ -546,13 +546,7 @@ TEST_CASE("British regional settings: a text date is read day first, and its yea
         S_OK);
   };
   {
-    const UserSettings british({{LOCALE_SDECIMAL, L"."},
-                                {LOCALE_STHOUSAND, L","},
-                                {LOCALE_SMONDECIMALSEP, L"."},
-                                {LOCALE_SMONTHOUSANDSEP, L","},
-                                {LOCALE_SDATE, L"/"},
-                                {LOCALE_SSHORTDATE, L"dd/MM/yyyy"},
-                                {LOCALE_STIME, L":"}});
+    const UserSettings british = BritishUser();
     // The ledger's text "05/01/2023" is 5 January to a British user, a year before the
     // statement's 5 January 2024 (in the United States it would be 1 May, and no year error).
     sheet.Put(11, 1, host::Value::Text("05/01/2023"));
@@ -568,13 +562,7 @@ TEST_CASE("British regional settings: a text date is read day first, and its yea
     sheet.Put(11, 1, host::Value::Text("abc"));
     sheet.Put(10, 3, host::Value::Text("abd"));
   }
-  // The text date's notice left the results form open; a run without notices hides it again.
-  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnCompare")}), S_OK);
-  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnClearFormating")}), S_OK);
-  CHECK(!IsWindowVisible(FindWindowW(kFormClass, L"Result of Comparison")));
-  memhost::MemHost fresh;
-  FillBook(fresh);
-  CHECK_EQ(Describe(s.host), Describe(fresh));
+  CompareAndClearTheSessionBook();
 }
 
 // Presses "Compare Ranges"; the texts of the message boxes it showed.

@@ -19,14 +19,7 @@ double Serial(int y, int m, int d, int hh = 0, int mm = 0, int ss = 0) {
 }
 
 TEST_CASE("locale: a German user's amounts, dates and stamps") {
-  const UserSettings german({{LOCALE_SDECIMAL, L","},
-                             {LOCALE_STHOUSAND, L"."},
-                             {LOCALE_SMONDECIMALSEP, L","},
-                             {LOCALE_SMONTHOUSANDSEP, L"."},
-                             {LOCALE_SDATE, L"."},
-                             {LOCALE_SSHORTDATE, L"dd.MM.yyyy"},
-                             {LOCALE_STIME, L":"},
-                             {LOCALE_STIMEFORMAT, L"HH:mm:ss"}});
+  const UserSettings german = GermanUser();
   const OleConversions c;
   CHECK(c.ReadNumber("1.234,50") == 1234.5);
   CHECK(c.ReadNumber("1234,5") == 1234.5);
@@ -40,14 +33,7 @@ TEST_CASE("locale: a German user's amounts, dates and stamps") {
 }
 
 TEST_CASE("locale: a British user's dates are day first") {
-  const UserSettings british({{LOCALE_SDECIMAL, L"."},
-                              {LOCALE_STHOUSAND, L","},
-                              {LOCALE_SMONDECIMALSEP, L"."},
-                              {LOCALE_SMONTHOUSANDSEP, L","},
-                              {LOCALE_SDATE, L"/"},
-                              {LOCALE_SSHORTDATE, L"dd/MM/yyyy"},
-                              {LOCALE_STIME, L":"},
-                              {LOCALE_STIMEFORMAT, L"HH:mm:ss"}});
+  const UserSettings british = BritishUser();
   const OleConversions c;
   CHECK_EQ(c.DateText(Serial(2023, 1, 5)), std::string("05/01/2023"));
   CHECK(c.ReadDate("05/01/2023") == Serial(2023, 1, 5));
@@ -56,14 +42,7 @@ TEST_CASE("locale: a British user's dates are day first") {
 }
 
 TEST_CASE("locale: an American user's conversions agree with the portable ones") {
-  const UserSettings american({{LOCALE_SDECIMAL, L"."},
-                               {LOCALE_STHOUSAND, L","},
-                               {LOCALE_SMONDECIMALSEP, L"."},
-                               {LOCALE_SMONTHOUSANDSEP, L","},
-                               {LOCALE_SDATE, L"/"},
-                               {LOCALE_SSHORTDATE, L"M/d/yyyy"},
-                               {LOCALE_STIME, L":"},
-                               {LOCALE_STIMEFORMAT, L"h:mm:ss tt"}});
+  const UserSettings american = AmericanUser();
   const OleConversions c;
   for (const char* text : {"6,231,532.11", "123-", "(5)", "1e-2", " 12 ", "abc"}) {
     CHECK(c.ReadNumber(text) == host::ReadNumber(text));

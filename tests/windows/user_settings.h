@@ -48,4 +48,36 @@ class UserSettings {
   std::vector<std::pair<LCTYPE, std::wstring>> saved_;
 };
 
+// The regional settings of a German, a British and an American user, as Windows sets them.
+inline UserSettings GermanUser() {
+  return UserSettings({{LOCALE_SDECIMAL, L","},
+                       {LOCALE_STHOUSAND, L"."},
+                       {LOCALE_SMONDECIMALSEP, L","},
+                       {LOCALE_SMONTHOUSANDSEP, L"."},
+                       {LOCALE_SDATE, L"."},
+                       {LOCALE_SSHORTDATE, L"dd.MM.yyyy"},
+                       {LOCALE_STIME, L":"},
+                       {LOCALE_STIMEFORMAT, L"HH:mm:ss"}});
+}
+inline UserSettings BritishUser() {
+  return UserSettings({{LOCALE_SDECIMAL, L"."},
+                       {LOCALE_STHOUSAND, L","},
+                       {LOCALE_SMONDECIMALSEP, L"."},
+                       {LOCALE_SMONTHOUSANDSEP, L","},
+                       {LOCALE_SDATE, L"/"},
+                       {LOCALE_SSHORTDATE, L"dd/MM/yyyy"},
+                       {LOCALE_STIME, L":"},
+                       {LOCALE_STIMEFORMAT, L"HH:mm:ss"}});
+}
+inline UserSettings AmericanUser() {
+  return UserSettings({{LOCALE_SDECIMAL, L"."},
+                       {LOCALE_STHOUSAND, L","},
+                       {LOCALE_SMONDECIMALSEP, L"."},
+                       {LOCALE_SMONTHOUSANDSEP, L","},
+                       {LOCALE_SDATE, L"/"},
+                       {LOCALE_SSHORTDATE, L"M/d/yyyy"},
+                       {LOCALE_STIME, L":"},
+                       {LOCALE_STIMEFORMAT, L"h:mm:ss tt"}});
+}
+
 }  // namespace quorvane::windows::testing
