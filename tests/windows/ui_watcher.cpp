@@ -92,9 +92,8 @@ void UiWatcher::Scan() {
       PostMessageW(window, WM_COMMAND, IDOK, 0);
       std::lock_guard lock(mutex_);
       boxes_.push_back(box);
-      // The box may be seen again before it closes; wait for it to go (on a busy machine closing
-      // it can take more than a second, and the box would then be counted twice).
-      for (int i = 0; i < 1000 && IsWindow(window) && IsWindowVisible(window); ++i) Sleep(10);
+      // The box may be seen again before it closes; wait for it to go.
+      for (int i = 0; i < 100 && IsWindow(window) && IsWindowVisible(window); ++i) Sleep(10);
     } else if (window_class == kFormClass) {
       SeenForm form{WindowText(window), ChildTexts(window)};
       std::lock_guard lock(mutex_);
