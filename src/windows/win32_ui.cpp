@@ -141,17 +141,22 @@ struct Win32FormsUi::Window {
 
 namespace {
 
+// Enter and Esc in a control press the form's default and cancel buttons; true when one was
+// pressed.
+bool PressedForKey(Win32FormsUi::Window& window, UINT message, WPARAM key) {
+  if (message != WM_KEYDOWN || (key != VK_RETURN && key != VK_ESCAPE)) return false;
+  HWND button = window.ButtonForKey(key, false);
+  if (button == nullptr) return false;
+  window.Press(button);
+  return true;
+}
+
 // Buttons: Enter and Esc reach the focused button, not the form; there they press the form's
 // default and cancel buttons (Space presses the focused button itself).
 LRESULT CALLBACK ButtonProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
                             DWORD_PTR data) {
   auto* window = reinterpret_cast<Win32FormsUi::Window*>(data);
-  if (message == WM_KEYDOWN && (wparam == VK_RETURN || wparam == VK_ESCAPE)) {
-    if (HWND button = window->ButtonForKey(wparam, false)) {
-      window->Press(button);
-      return 0;
-    }
-  }
+  if (PressedForKey(*window, message, wparam)) return 0;
   if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, ButtonProc, kButtonSubclass);
   return DefSubclassProc(hwnd, message, wparam, lparam);
 }
@@ -161,12 +166,7 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpara
 LRESULT CALLBACK ListProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
                           DWORD_PTR data) {
   auto* window = reinterpret_cast<Win32FormsUi::Window*>(data);
-  if (message == WM_KEYDOWN && (wparam == VK_RETURN || wparam == VK_ESCAPE)) {
-    if (HWND button = window->ButtonForKey(wparam, false)) {
-      window->Press(button);
-      return 0;
-    }
-  }
+  if (PressedForKey(*window, message, wparam)) return 0;
   // The second click of a quick pair comes as a double click.
   if (message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK) {
     const LRESULT picked = SendMessageW(hwnd, LB_GETCURSEL, 0, 0);
