@@ -20,7 +20,7 @@
 #include "cli/report.h"
 #include "engine/options.h"
 #include "engine/run_driver.h"
-#include "forms/recording_ui.h"
+#include "forms/ui_port.h"
 #include "host/error.h"
 #include "host/locale.h"
 #include "host/reference.h"
@@ -382,6 +382,25 @@ class AddinDriver {
   }
 
  private:
+  // The forms on a command line: nothing to draw. A message box of the add-in's own is the
+  // host's, so it is printed and ends the run without writing, as the host's messages do.
+  class CommandLineUi : public forms::FormsUi {
+   public:
+    explicit CommandLineUi(memhost::MemHost& host) : host_(host) {}
+    void Show(forms::FormModel&) override {}
+    void SetFocus(forms::FormModel&) override {}
+    void Hide(forms::FormModel&) override {}
+    void Unload(forms::FormModel&) override {}
+    void CaptionChanged(forms::FormModel&, const forms::FormControl&) override {}
+    void LayoutChanged(forms::FormModel&) override {}
+    void MsgBox(const std::string& text, host::MessageIcon icon) override {
+      host_.MsgBox(text, icon);
+    }
+
+   private:
+    memhost::MemHost& host_;
+  };
+
   // The host's ribbon: nothing to repaint on a command line.
   class CommandLineRibbon : public ribbon::RibbonUI {
    public:
@@ -398,7 +417,7 @@ class AddinDriver {
   }
 
   memhost::MemHost& host_;
-  forms::RecordingUi ui_;
+  CommandLineUi ui_{host_};
   addin::MemorySettings settings_;
   addin::Library library_{ui_, settings_};
   addin::Connect connect_{library_};

@@ -17,10 +17,10 @@
 #include "addin/environment.h"
 #include "addin/library.h"
 #include "addin/settings.h"
-#include "forms/recording_ui.h"
 #include "memhost/host.h"
 #include "ribbon/dispatch.h"
 #include "ribbon/office.h"
+#include "support/recording_ui.h"
 
 namespace quorvane::testing {
 
@@ -32,7 +32,7 @@ class RecordingRibbon : public ribbon::RibbonUI {
 };
 
 // A recording UI that also runs a hook at every label change of a form.
-class WatchingUi : public forms::RecordingUi {
+class WatchingUi : public testing::RecordingUi {
  public:
   void CaptionChanged(forms::FormModel& form, const forms::FormControl& control) override {
     RecordingUi::CaptionChanged(form, control);

@@ -9,17 +9,17 @@
 #include "engine/run_driver.h"
 #include "engine/state.h"
 #include "forms/addin_form.h"
-#include "forms/recording_ui.h"
 #include "forms/results_form.h"
 #include "host/error.h"
 #include "memhost/host.h"
+#include "support/recording_ui.h"
 
 namespace quorvane::forms {
 namespace {
 
 TEST(ResultsForm, LayoutPlacesEachValueUnderItsHeader) {
   engine::AddinState state;
-  RecordingUi ui;
+  testing::RecordingUi ui;
   ResultsForm form(state, ui);
   EXPECT_EQ(form.name(), "frmVNT");
   EXPECT_EQ(form.caption(), "Result of Comparison");
@@ -58,7 +58,7 @@ TEST(ResultsForm, LayoutPlacesEachValueUnderItsHeader) {
 
 TEST(ResultsForm, LoadingResetsOnceAndLabelsFollowTheCounters) {
   engine::AddinState state;
-  RecordingUi ui;
+  testing::RecordingUi ui;
   ui.set_record_captions(true);
   ResultsForm form(state, ui);
   state.results_form = &form;
@@ -99,7 +99,7 @@ class Owner : public AddInFormOwner {
 
 TEST(AddInForm, OkNamesTheEnvironmentAndCancelHidesThroughTheOwner) {
   engine::AddinState state;
-  RecordingUi ui;
+  testing::RecordingUi ui;
   AddInForm form(state, ui);
   EXPECT_EQ(form.caption(), "My Add In");
   EXPECT_THROW(form.Click("OKButton"), host::HostError);  // given no objects yet
@@ -141,7 +141,7 @@ class NoticeListTest : public ::testing::Test {
   memhost::MemHost host_;
   memhost::MemWorksheet* ledger_ = nullptr;
   engine::AddinState state_;
-  RecordingUi ui_;
+  testing::RecordingUi ui_;
   ResultsForm form_{state_, ui_};
   host::Range range1_, range2_;
 };

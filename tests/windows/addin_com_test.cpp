@@ -18,12 +18,12 @@
 #include "check.h"
 #include "engine/state.h"
 #include "forms/about_form.h"
-#include "forms/recording_ui.h"
 #include "host/conversions.h"
 #include "png.h"
 #include "ribbon/dispatch.h"
 #include "ribbon/ribbon_xml.h"
 #include "session.h"
+#include "support/recording_ui.h"
 #include "ui_watcher.h"
 #include "user_settings.h"
 #include "windows/dispatch_call.h"
@@ -332,7 +332,7 @@ std::vector<std::string> RibbonCounts(IDispatch* connect) {
 // The same ranges and comparison through the add-in's own objects, on a second in-memory host.
 struct DirectRun {
   memhost::MemHost host;
-  forms::RecordingUi ui;
+  quorvane::testing::RecordingUi ui;
   addin::MemorySettings settings;
   addin::Library library{ui, settings};
   addin::Connect connect{library};
@@ -653,7 +653,7 @@ TEST_CASE("a long list gives the same marks through COM as directly") {
   memhost::MemHost direct_host;
   FillBook(direct_host);
   fill(dynamic_cast<memhost::MemWorksheet&>(direct_host.Worksheets("Sheet1")));
-  forms::RecordingUi ui;
+  quorvane::testing::RecordingUi ui;
   addin::MemorySettings settings;
   addin::Library library(ui, settings);
   addin::Connect connect(library);

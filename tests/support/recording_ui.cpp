@@ -1,26 +1,26 @@
-#include "forms/recording_ui.h"
+#include "support/recording_ui.h"
 
 #include <utility>
 
 #include "host/error.h"
 
-namespace quorvane::forms {
+namespace quorvane::testing {
 
-void RecordingUi::Record(const std::string& action, const FormModel& form) {
+void RecordingUi::Record(const std::string& action, const forms::FormModel& form) {
   if (!fail_action_.empty() && action == fail_action_ && form.name() == fail_form_) {
     throw host::HostError(fail_description_);
   }
   events_.push_back(action + " " + form.name());
 }
 
-void RecordingUi::Show(FormModel& form) { Record("Show", form); }
-void RecordingUi::SetFocus(FormModel& form) { Record("SetFocus", form); }
-void RecordingUi::Hide(FormModel& form) { Record("Hide", form); }
-void RecordingUi::Unload(FormModel& form) { Record("Unload", form); }
+void RecordingUi::Show(forms::FormModel& form) { Record("Show", form); }
+void RecordingUi::SetFocus(forms::FormModel& form) { Record("SetFocus", form); }
+void RecordingUi::Hide(forms::FormModel& form) { Record("Hide", form); }
+void RecordingUi::Unload(forms::FormModel& form) { Record("Unload", form); }
 
-void RecordingUi::LayoutChanged(FormModel& form) { Record("Layout", form); }
+void RecordingUi::LayoutChanged(forms::FormModel& form) { Record("Layout", form); }
 
-void RecordingUi::CaptionChanged(FormModel& form, const FormControl& control) {
+void RecordingUi::CaptionChanged(forms::FormModel& form, const forms::FormControl& control) {
   if (record_captions_) {
     events_.push_back("Caption " + form.name() + "." + control.name + "=" + control.caption);
   }
@@ -41,4 +41,4 @@ void RecordingUi::Clear() {
   messages_.clear();
 }
 
-}  // namespace quorvane::forms
+}  // namespace quorvane::testing

@@ -1,6 +1,6 @@
 // A FormsUi that draws nothing and records what it was asked to do.
 //
-// Used by the tests and by front ends without windows (the command line). Every call is written to
+// The tests' stand-in for a front end's windows. Every call is written to
 // events() as "<Action> <form>" ("Show frmVNT", "Hide frmVNT", "Caption frmVNT.lblCount1=3", ...);
 // the add-in's own message boxes are kept in messages(). FailOn() makes one kind of call raise a
 // HostError, to test the callers' error paths.
@@ -11,21 +11,21 @@
 
 #include "forms/ui_port.h"
 
-namespace quorvane::forms {
+namespace quorvane::testing {
 
 struct RecordedMessage {
   std::string text;
   host::MessageIcon icon;
 };
 
-class RecordingUi : public FormsUi {
+class RecordingUi : public forms::FormsUi {
  public:
-  void Show(FormModel& form) override;
-  void SetFocus(FormModel& form) override;
-  void Hide(FormModel& form) override;
-  void Unload(FormModel& form) override;
-  void CaptionChanged(FormModel& form, const FormControl& control) override;
-  void LayoutChanged(FormModel& form) override;  // "Layout <form>"
+  void Show(forms::FormModel& form) override;
+  void SetFocus(forms::FormModel& form) override;
+  void Hide(forms::FormModel& form) override;
+  void Unload(forms::FormModel& form) override;
+  void CaptionChanged(forms::FormModel& form, const forms::FormControl& control) override;
+  void LayoutChanged(forms::FormModel& form) override;  // "Layout <form>"
   void MsgBox(const std::string& text, host::MessageIcon icon) override;
 
   const std::vector<std::string>& events() const { return events_; }
@@ -38,7 +38,7 @@ class RecordingUi : public FormsUi {
   void Clear();
 
  private:
-  void Record(const std::string& action, const FormModel& form);
+  void Record(const std::string& action, const forms::FormModel& form);
 
   std::vector<std::string> events_;
   std::vector<RecordedMessage> messages_;
@@ -46,4 +46,4 @@ class RecordingUi : public FormsUi {
   std::string fail_action_, fail_form_, fail_description_;
 };
 
-}  // namespace quorvane::forms
+}  // namespace quorvane::testing
