@@ -9,13 +9,15 @@
 #include <optional>
 #include <string_view>
 
+#include "memhost/geometry.h"
 #include "xlsx/cell_ref.h"
 #include "xlsx/error.h"
 #include "xlsx/shared_strings.h"
-#include "xlsx/sheet_geometry.h"
 #include "xlsx/xml.h"
 
 namespace quorvane::xlsx {
+
+using memhost::SheetGeometry;
 
 namespace {
 

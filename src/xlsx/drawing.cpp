@@ -9,11 +9,13 @@
 #include <set>
 
 #include "host/worksheet.h"
-#include "xlsx/sheet_geometry.h"
+#include "memhost/geometry.h"
 #include "xlsx/styles.h"
 #include "xlsx/xml.h"
 
 namespace quorvane::xlsx {
+
+using memhost::SheetGeometry;
 
 namespace {
 

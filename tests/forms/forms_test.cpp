@@ -12,6 +12,7 @@
 #include "forms/results_form.h"
 #include "host/error.h"
 #include "memhost/host.h"
+#include "support/counting_host.h"
 #include "support/recording_ui.h"
 
 namespace quorvane::forms {
@@ -117,7 +118,8 @@ TEST(AddInForm, OkNamesTheEnvironmentAndCancelHidesThroughTheOwner) {
 class NoticeListTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    state_.oApp = &host_;
+    // The add-in sees the host through a counter.
+    state_.oApp = &counted_;
     state_.results_form = &form_;
     memhost::MemWorksheet& bank = host_.AddWorkbook("Bank.xlsx").AddSheet("Statement");
     // The ledger's active sheet is not the one of the list.
@@ -130,8 +132,8 @@ class NoticeListTest : public ::testing::Test {
     ledger_->Put(1, 2, host::Value::Number(10));
     ledger_->Put(2, 2, host::Value::Text("20.00"));
     ledger_->Put(3, 2, host::Value::Text("1/5/2023"));
-    range1_ = bank.Ref("A1:A3");
-    range2_ = ledger_->Ref("B1:B3");
+    range1_ = counted_.Wrap(bank.Ref("A1:A3"));
+    range2_ = counted_.Wrap(ledger_->Ref("B1:B3"));
   }
   void Compare() {
     engine::processform(state_, range1_, range2_);
@@ -139,6 +141,7 @@ class NoticeListTest : public ::testing::Test {
   }
 
   memhost::MemHost host_;
+  quorvane::testing::CountingApplication counted_{host_};
   memhost::MemWorksheet* ledger_ = nullptr;
   engine::AddinState state_;
   testing::RecordingUi ui_;
@@ -231,16 +234,16 @@ TEST_F(NoticeListTest, ClickingALineSelectsItsCellInItsWorkbookAndSheet) {
   EXPECT_EQ(host_.Selection().Address(true), "[Ledger.xlsx]Ledger!$B$2");
 
   // Lines past the end and other controls select nothing.
-  host_.calls().Reset();
+  counted_.Reset();
   form_.ClickLine(ResultsForm::kNoticeList, 3);
   form_.ClickLine(ResultsForm::kStopButton, 0);
-  EXPECT_EQ(host_.calls().count(memhost::Call::kRangeSelect), 0u);
+  EXPECT_EQ(counted_.count(host::Call::kRangeSelect), 0u);
   EXPECT_EQ(host_.Selection().Address(true), "[Ledger.xlsx]Ledger!$B$2");
   // The cell is selected after its sheet, as the host selects cells only on the active sheet.
   form_.ClickLine(ResultsForm::kNoticeList, 0);
-  EXPECT_EQ(host_.calls().count(memhost::Call::kWorkbookActivate), 1u);
-  EXPECT_EQ(host_.calls().count(memhost::Call::kSheetSelect), 1u);
-  EXPECT_EQ(host_.calls().count(memhost::Call::kRangeSelect), 1u);
+  EXPECT_EQ(counted_.count(host::Call::kWorkbookActivate), 1u);
+  EXPECT_EQ(counted_.count(host::Call::kSheetSelect), 1u);
+  EXPECT_EQ(counted_.count(host::Call::kRangeSelect), 1u);
 }
 
 }  // namespace

@@ -107,7 +107,7 @@ void FailAndCheck(bool screen, bool clear, std::uint64_t n, const std::vector<st
   const ribbon::DispatchResult r = s.Press(clear ? "btnClearFormating" : "btnCompare");
   s.faulty->Disarm();
   ASSERT_TRUE(s.faulty->fired());
-  SCOPED_TRACE(std::string("the failed call: ") + memhost::CallName(s.faulty->failed_member()));
+  SCOPED_TRACE(std::string("the failed call: ") + host::CallName(s.faulty->failed_member()));
 
   // The failure surfaced: the callback failed with the host's own description, or the clearing
   // pass showed its message (it reports and returns; a comparison then goes on).
@@ -172,7 +172,7 @@ TEST(FaultSweep, EveryHostCallOfAnAnimatedCompare) { Sweep(/*screen=*/true, /*cl
 TEST(FaultSweep, AFailureWhileACandidateIsFlashedPutsItsFillBack) {
   for (Call member : {Call::kDoEvents, Call::kSetInteriorColor, Call::kSetInteriorPattern}) {
     for (std::uint64_t n = 1; n <= 12; ++n) {
-      SCOPED_TRACE(std::string(memhost::CallName(member)) + " #" + std::to_string(n));
+      SCOPED_TRACE(std::string(host::CallName(member)) + " #" + std::to_string(n));
       Session s(/*screen=*/true);
       s.faulty->Arm({member, n});
       s.Press("btnCompare");
@@ -185,7 +185,7 @@ TEST(FaultSweep, AFailureWhileACandidateIsFlashedPutsItsFillBack) {
 TEST(FaultSweep, ARectangleThatCannotBeNamedIsNotLeftBehind) {
   for (Call member : {Call::kShapeName, Call::kShapeSetName}) {
     for (std::uint64_t n = 1; n <= 6; ++n) {
-      SCOPED_TRACE(std::string(memhost::CallName(member)) + " #" + std::to_string(n));
+      SCOPED_TRACE(std::string(host::CallName(member)) + " #" + std::to_string(n));
       Session s(/*screen=*/false);
       s.faulty->Arm({member, n});
       s.Press("btnCompare");

@@ -5,9 +5,15 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <pugixml.hpp>
 
 #include "analysis/shapes.h"
 #include "host/worksheet.h"
+#include "memhost/geometry.h"
 #include "memhost/host.h"
 #include "support/temp_folder.h"
 #include "xlsx/content_types.h"
@@ -188,6 +194,64 @@ TEST_F(RoundTrip, HostRunOnTheLoadedModelIsSaved) {
   const WorkbookFile loaded = WorkbookFile::Load(Save(file, book.data(), "host.xlsx"));
   testing::ExpectSameWorkbook(book.data(), loaded.data());
   EXPECT_EQ(loaded.data().sheets[0].shapes[0].name, "CmtNumARectangle 1");
+}
+
+// The in-memory host and the workbook files measure a sheet alike: a shape that the host puts at a
+// cell's top left corner, on a sheet with columns and rows of their own size and hidden rows, is
+// anchored to that very cell in the file, and is at the host's corner again when read back.
+TEST_F(RoundTrip, AShapeAtACellsCornerIsAnchoredToThatCell) {
+  const WorkbookFile file = WorkbookFile::New("Book.xlsx", {"Bank"});
+  memhost::MemHost host;
+  memhost::MemWorkbook& book = host.AddWorkbook(file.data());
+  memhost::MemWorksheet& sheet = *book.FindSheet("Bank");
+  sheet.data().column_widths[2] = 96;
+  sheet.data().column_widths[4] = 12;
+  sheet.data().row_heights[3] = 30;
+  sheet.data().row_heights[6] = 42;  // hidden as well: it takes no room
+  sheet.HideRow(5);
+  sheet.HideRow(6);
+  const std::vector<std::pair<int, int>> cells = {{1, 1}, {2, 3}, {4, 5}, {7, 2}, {9, 4}, {40, 12}};
+  for (const auto& [row, column] : cells) {
+    sheet.AddShape(host::kShapeRectangle, sheet.CellLeft(row, column), sheet.CellTop(row, column),
+                   10, 10);
+  }
+  EXPECT_EQ(sheet.CellTop(7, 1), 15 + 15 + 30 + 15);  // rows 1 to 4, then two hidden rows
+  EXPECT_EQ(sheet.CellLeft(1, 5), 48 + 96 + 48 + 12);
+  const fs::path path = Save(file, book.data(), "anchors.xlsx");
+
+  const Package package = Package::Open(path);
+  std::string drawing;
+  for (const std::string& name : package.names()) {
+    if (name.rfind("xl/drawings/drawing", 0) == 0 && name.find("_rels") == std::string::npos) {
+      drawing = package.Read(name);
+    }
+  }
+  pugi::xml_document xml;
+  ASSERT_TRUE(xml.load_string(drawing.c_str()));
+  std::vector<std::vector<std::string>> anchors;  // col, colOff, row, rowOff of each "from"
+  for (const pugi::xpath_node& from : xml.select_nodes("//*[local-name()='from']")) {
+    std::vector<std::string>& anchor = anchors.emplace_back();
+    for (pugi::xml_node part : from.node().children()) anchor.emplace_back(part.text().get());
+  }
+  ASSERT_EQ(anchors.size(), cells.size());
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    const auto [row, column] = cells[i];
+    const std::vector<std::string> expected = {std::to_string(column - 1), "0",
+                                               std::to_string(row - 1), "0"};
+    EXPECT_EQ(anchors[i], expected) << "shape " << i;
+  }
+
+  const WorkbookFile loaded = WorkbookFile::Load(path);
+  const memhost::SheetData& back = loaded.data().sheets.at(0);
+  const memhost::SheetGeometry geometry(back);
+  ASSERT_EQ(back.shapes.size(), cells.size());
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    const auto [row, column] = cells[i];
+    EXPECT_DOUBLE_EQ(back.shapes[i].left, sheet.CellLeft(row, column)) << "shape " << i;
+    EXPECT_DOUBLE_EQ(back.shapes[i].top, sheet.CellTop(row, column)) << "shape " << i;
+    EXPECT_EQ(geometry.ColumnAt(back.shapes[i].left), column);
+    EXPECT_EQ(geometry.RowAt(back.shapes[i].top), row);
+  }
 }
 
 }  // namespace

@@ -1,14 +1,13 @@
-// Cell edges in points, as the in-memory host computes them.
-#include "xlsx/sheet_geometry.h"
+#include "memhost/geometry.h"
 
 #include <algorithm>
 #include <set>
 
 #include "host/range.h"
 
-namespace quorvane::xlsx {
+namespace quorvane::memhost {
 
-SheetGeometry::SheetGeometry(const memhost::SheetData& sheet)
+SheetGeometry::SheetGeometry(const SheetData& sheet)
     : default_width_(sheet.default_column_width), default_height_(sheet.default_row_height) {
   for (const auto& [column, width] : sheet.column_widths) {
     column_deltas_.emplace_back(column, column_total_);
@@ -63,4 +62,4 @@ int SheetGeometry::RowAt(double y) const {
   return lo;
 }
 
-}  // namespace quorvane::xlsx
+}  // namespace quorvane::memhost
