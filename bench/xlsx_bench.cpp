@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "cli/commands.h"
+#include "engine/options.h"
 #include "xlsx/workbook_file.h"
 
 namespace {
@@ -60,7 +61,7 @@ int CompareSample(std::ostream& out, std::ostream& err) {
   request.book = Sample();
   request.range1 = "Bank!A1:A10000";
   request.range2 = "Ledger!A1:A10000";
-  request.options = quorvane::cli::DefaultOptions();
+  request.options = quorvane::engine::DefaultOptions();
   request.output = Folder() / "reconciled.xlsx";
   quorvane::cli::Console console{out, err};
   return quorvane::cli::Compare(request, console);
