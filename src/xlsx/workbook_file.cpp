@@ -28,6 +28,9 @@ namespace {
 struct SheetInfo {
   std::string part;
   bool skipped = false;  // not read: saved back as it is
+  // The sheet's text as loaded and checked, kept for the first save that changes the sheet, which
+  // parses it in place without reading and checking the part again; later saves read it anew.
+  mutable std::optional<std::string> loaded;
   Relationships rels;
   std::string comments_part, comments_id;
   std::string vml_part, vml_id;
@@ -233,7 +236,8 @@ void WorkbookFile::Impl::LoadSheet(SheetInfo& info, const std::vector<std::strin
                                    const StyleTable& styles, memhost::SheetData& sheet,
                                    std::size_t& cells) {
   pugi::xml_document doc;
-  ParsePart(doc, package.Read(info.part), file(), info.part);
+  info.loaded = package.Read(info.part);
+  ParsePart(doc, *info.loaded, file(), info.part);
   CheckRoot(doc, kNsMain, "worksheet", file(), info.part);
   const WorksheetRefs refs = LoadWorksheet(doc, strings, styles, sheet);
   cells += sheet.cells.size();
@@ -409,6 +413,7 @@ class PackageEdit {
 // One changed sheet being saved: its document and relationships, edited by the steps below.
 struct SheetEdit {
   const SheetInfo& info;
+  std::string text;  // the document's text, when it is parsed in place
   pugi::xml_document doc;
   Relationships rels;
   bool dirty = false;  // the sheet's document changed
@@ -523,8 +528,14 @@ std::string WorkbookFile::Serialize(const memhost::WorkbookData& current) const 
     const bool shapes_changed = ShapesDiffer(before, after);
     if (!cells_changed && !notes_changed && !shapes_changed) continue;
 
-    SheetEdit sheet{info, {}, info.rels};
-    ParsePart(sheet.doc, impl.package.Read(info.part), file, info.part);
+    SheetEdit sheet{info, {}, {}, info.rels};
+    if (info.loaded) {
+      sheet.text = std::move(*info.loaded);
+      info.loaded.reset();
+      ParseCheckedPartInPlace(sheet.doc, sheet.text, file, info.part);
+    } else {
+      ParsePart(sheet.doc, impl.package.Read(info.part), file, info.part);
+    }
     sheet.dirty = cells_changed && UpdateWorksheet(sheet.doc, before, after, style_table());
     if (notes_changed) {
       SaveNotes(edit, sheet, impl.package, notes_before, notes_after, after, idmap);

@@ -131,6 +131,34 @@ pugi::xml_node ChildElement(pugi::xml_node node, std::string_view local) {
 
 namespace {
 
+// Calls f(row) for every row of <sheetData>. A row that declares no namespace of its own shares
+// the bindings of <sheetData>, so the prefix of such rows is resolved once, not once a row.
+template <typename F>
+void ForEachRow(pugi::xml_node sheet_data, F&& f) {
+  std::string_view prefix;  // of the rows looked at last
+  bool resolved = false, in_main = false;
+  for (pugi::xml_node row = sheet_data.first_child(); row; row = row.next_sibling()) {
+    if (row.type() != pugi::node_element || LocalName(row.name()) != "row") continue;
+    bool declares = false;
+    for (pugi::xml_attribute a = row.first_attribute(); a && !declares; a = a.next_attribute()) {
+      declares = std::strncmp(a.name(), "xmlns", 5) == 0;
+    }
+    if (declares) {
+      if (Is(row, kNsMain, "row")) f(row);
+      continue;
+    }
+    const std::string_view name = row.name();
+    const std::size_t colon = name.find(':');
+    const std::string_view own = colon == std::string_view::npos ? "" : name.substr(0, colon);
+    if (!resolved || own != prefix) {
+      prefix = own;
+      in_main = ResolvePrefix(sheet_data, prefix) == kNsMain;
+      resolved = true;
+    }
+    if (in_main) f(row);
+  }
+}
+
 // The sheet's default row height and column width; returns whether its rows are hidden unless
 // listed as shown.
 bool ReadSheetFormat(pugi::xml_node root, memhost::SheetData& sheet) {
@@ -224,17 +252,17 @@ WorksheetRefs LoadWorksheet(const pugi::xml_document& doc, const std::vector<std
   }
 
   std::vector<signed char> is_date(static_cast<std::size_t>(std::max(styles.xf_count(), 1)), -1);
-  std::set<int> shown_rows;
+  std::set<int> shown_rows;  // needed only when rows are hidden by default
   int last_row = 0;
   int row_number = 0;
-  ForChildren(Child(root, kNsMain, "sheetData"), kNsMain, "row", [&](pugi::xml_node row) {
+  ForEachRow(Child(root, kNsMain, "sheetData"), [&](pugi::xml_node row) {
     // The row after a row past the sheet's last is past it too (and never overflows).
     const int next = row_number > host::kMaxRows ? host::kMaxRows + 1 : row_number + 1;
     row_number = row.attribute("r") ? row.attribute("r").as_int(next) : next;
     if (row_number < 1 || row_number > host::kMaxRows) return;
     if (TrueAttr(row.attribute("hidden"))) {
       sheet.hidden_rows.insert(row_number);
-    } else {
+    } else if (zero_height) {
       shown_rows.insert(row_number);
     }
     if (pugi::xml_attribute ht = row.attribute("ht")) {
@@ -291,17 +319,80 @@ WorksheetRefs LoadWorksheet(const pugi::xml_document& doc, const std::vector<std
 
 namespace {
 
+// The rows of <sheetData> by number, and the cells of a row by column once the row is used: most
+// edits touch few of a sheet's rows.
 class CellIndex {
  public:
   explicit CellIndex(pugi::xml_node sheet_data) : sheet_data_(sheet_data) {
+    std::vector<int> unnumbered;  // rows holding cells without a reference
     int row_number = 0;
     for (pugi::xml_node row = sheet_data.first_child(); row; row = row.next_sibling()) {
       if (row.type() != pugi::node_element || LocalName(row.name()) != "row") continue;
       // The row after a row past the sheet's last is past it too (and never overflows).
       const int next = row_number > host::kMaxRows ? host::kMaxRows + 1 : row_number + 1;
-      row_number = row.attribute("r") ? row.attribute("r").as_int(next) : next;
-      if (!row.attribute("r")) row.append_attribute("r").set_value(row_number);
-      rows_[row_number] = row;
+      pugi::xml_attribute r = row.attribute("r");
+      row_number = r ? r.as_int(next) : next;
+      if (!r) row.append_attribute("r").set_value(row_number);
+      const auto [it, added] = rows_.try_emplace(row_number, row);
+      if (!added) {
+        // A row number given twice: the last row takes new cells, the cells of all are found.
+        it->second.earlier.push_back(it->second.node);
+        it->second.node = row;
+      }
+      for (pugi::xml_node c = row.first_child(); c; c = c.next_sibling()) {
+        if (c.type() == pugi::node_element && LocalName(c.name()) == "c" && !c.attribute("r")) {
+          unnumbered.push_back(row_number);
+          break;
+        }
+      }
+    }
+    for (int number : unnumbered) {
+      Entry& entry = rows_.find(number)->second;
+      if (!entry.indexed) IndexCells(number, entry);
+    }
+  }
+
+  pugi::xml_node Row(int row) { return RowEntry(row).node; }
+
+  pugi::xml_node Cell(int row, int column) {
+    Entry& entry = RowEntry(row);
+    if (!entry.indexed) IndexCells(row, entry);
+    if (auto it = entry.cells.find(column); it != entry.cells.end()) return it->second;
+    const auto next = entry.cells.upper_bound(column);
+    const std::string name = QualifiedName(entry.node, kNsMain, "c", "x");
+    pugi::xml_node node = next != entry.cells.end()
+                              ? entry.node.insert_child_before(name.c_str(), next->second)
+                              : entry.node.append_child(name.c_str());
+    node.append_attribute("r").set_value(CellRef(row, column).c_str());
+    entry.cells[column] = node;
+    return node;
+  }
+
+ private:
+  struct Entry {
+    explicit Entry(pugi::xml_node row) : node(row) {}
+    pugi::xml_node node;
+    std::vector<pugi::xml_node> earlier;  // rows given the same number before this one
+    bool indexed = false;
+    std::map<int, pugi::xml_node> cells;  // by column, once indexed
+  };
+
+  Entry& RowEntry(int row) {
+    if (auto it = rows_.find(row); it != rows_.end()) return it->second;
+    const auto next = rows_.upper_bound(row);
+    const std::string name = QualifiedName(sheet_data_, kNsMain, "row", "x");
+    pugi::xml_node node = next == rows_.end()
+                              ? sheet_data_.append_child(name.c_str())
+                              : sheet_data_.insert_child_before(name.c_str(), next->second.node);
+    node.append_attribute("r").set_value(row);
+    return rows_.emplace_hint(next, row, node)->second;
+  }
+
+  // Indexes the row's cells by column, giving a reference to those without one. A cell that
+  // appears again under the same column replaces the earlier one in the index.
+  static void IndexCells(int row_number, Entry& entry) {
+    entry.indexed = true;
+    auto index = [&](pugi::xml_node row) {
       int column = 0;
       for (pugi::xml_node c = row.first_child(); c; c = c.next_sibling()) {
         if (c.type() != pugi::node_element || LocalName(c.name()) != "c") continue;
@@ -309,45 +400,15 @@ class CellIndex {
         column = key.second != 0 ? key.second : column + 1;
         if (!c.attribute("r"))
           c.append_attribute("r").set_value(CellRef(row_number, column).c_str());
-        cells_[{row_number, column}] = c;
+        entry.cells[column] = c;
       }
-    }
+    };
+    for (pugi::xml_node row : entry.earlier) index(row);
+    index(entry.node);
   }
 
-  pugi::xml_node Row(int row) {
-    if (auto it = rows_.find(row); it != rows_.end()) return it->second;
-    const auto next = rows_.upper_bound(row);
-    const std::string name = QualifiedName(sheet_data_, kNsMain, "row", "x");
-    pugi::xml_node node = next == rows_.end()
-                              ? sheet_data_.append_child(name.c_str())
-                              : sheet_data_.insert_child_before(name.c_str(), next->second);
-    node.append_attribute("r").set_value(row);
-    rows_[row] = node;
-    return node;
-  }
-
-  pugi::xml_node Find(int row, int column) const {
-    const auto it = cells_.find({row, column});
-    return it == cells_.end() ? pugi::xml_node() : it->second;
-  }
-
-  pugi::xml_node Cell(int row, int column) {
-    if (pugi::xml_node found = Find(row, column)) return found;
-    pugi::xml_node row_node = Row(row);
-    const auto next = cells_.upper_bound({row, column});
-    const std::string name = QualifiedName(row_node, kNsMain, "c", "x");
-    pugi::xml_node node = (next != cells_.end() && next->first.first == row)
-                              ? row_node.insert_child_before(name.c_str(), next->second)
-                              : row_node.append_child(name.c_str());
-    node.append_attribute("r").set_value(CellRef(row, column).c_str());
-    cells_[{row, column}] = node;
-    return node;
-  }
-
- private:
   pugi::xml_node sheet_data_;
-  std::map<int, pugi::xml_node> rows_;
-  std::map<memhost::CellKey, pugi::xml_node> cells_;
+  std::map<int, Entry> rows_;
 };
 
 void SetAttr(pugi::xml_node node, const char* name, const char* value) {

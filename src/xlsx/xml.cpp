@@ -17,6 +17,10 @@ namespace quorvane::xlsx {
 
 namespace {
 
+// Whitespace text is kept, so that rewritten parts keep it.
+constexpr unsigned kParseOptions =
+    pugi::parse_default | pugi::parse_ws_pcdata | pugi::parse_declaration | pugi::parse_doctype;
+
 std::string_view PrefixOf(const char* qualified_name) {
   const char* colon = std::strchr(qualified_name, ':');
   return colon ? std::string_view(qualified_name, colon - qualified_name) : std::string_view();
@@ -222,9 +226,7 @@ void ParsePart(pugi::xml_document& doc, const std::string& text, const std::stri
     throw FileError(file + ": " + part + " holds more than " + std::to_string(kMaxPartElements) +
                     " XML elements, more than a workbook part may hold; refused");
   }
-  const unsigned options =
-      pugi::parse_default | pugi::parse_ws_pcdata | pugi::parse_declaration | pugi::parse_doctype;
-  const pugi::xml_parse_result result = doc.load_buffer(text.data(), text.size(), options);
+  const pugi::xml_parse_result result = doc.load_buffer(text.data(), text.size(), kParseOptions);
   if (!result) {
     throw FileError(file + ": malformed XML in " + part + ": " + result.description() +
                     " at offset " + std::to_string(result.offset));
@@ -247,16 +249,67 @@ void ParsePart(pugi::xml_document& doc, const std::string& text, const std::stri
   }
 }
 
-std::string Serialize(const pugi::xml_document& doc) {
-  StringWriter writer;
+namespace {
+
+// The document's text, after a declaration when it has none.
+void WriteDocument(const pugi::xml_document& doc, std::string& out, pugi::xml_writer& writer) {
   bool has_declaration = false;
   for (pugi::xml_node n = doc.first_child(); n; n = n.next_sibling()) {
     if (n.type() == pugi::node_declaration) has_declaration = true;
   }
-  if (!has_declaration) {
-    writer.out = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
-  }
+  if (!has_declaration) out = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
   doc.save(writer, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
+}
+
+// The comment that holds the place of new elements while the document is written.
+constexpr std::string_view kNewElementsMark = "<!--quorvane:new elements-->";
+
+// Takes the document's text as it is written and writes the new elements in place of the first
+// mark, so that the text is held once; counts the marks, as a document may hold one of its own.
+struct SplicingWriter : pugi::xml_writer {
+  explicit SplicingWriter(const NewElements& added) : added(added) {}
+  void write(const void* data, size_t size) override {
+    out.append(static_cast<const char*>(data), size);
+    for (;;) {
+      const std::size_t at = out.find(kNewElementsMark, scan_from);
+      if (at == std::string::npos) break;
+      scan_from = at + kNewElementsMark.size();
+      if (++marks > 1) continue;
+      const std::string tail = out.substr(scan_from);
+      out.resize(at);
+      // Room for the elements, and for the rest of the document when it is short.
+      out.reserve(at + added.size_hint + tail.size() + (64 << 10));
+      added.write(out);
+      scan_from = out.size();
+      out += tail;
+    }
+    // A mark may begin in this piece and end in the next.
+    if (out.size() >= kNewElementsMark.size()) {
+      scan_from = std::max(scan_from, out.size() - (kNewElementsMark.size() - 1));
+    }
+  }
+
+  const NewElements& added;
+  std::string out;
+  std::size_t scan_from = 0;
+  int marks = 0;
+};
+
+}  // namespace
+
+void ParseCheckedPartInPlace(pugi::xml_document& doc, std::string& text, const std::string& file,
+                             const std::string& part) {
+  const pugi::xml_parse_result result =
+      doc.load_buffer_inplace(text.data(), text.size(), kParseOptions);
+  if (!result) {
+    throw FileError(file + ": malformed XML in " + part + ": " + result.description() +
+                    " at offset " + std::to_string(result.offset));
+  }
+}
+
+std::string Serialize(const pugi::xml_document& doc) {
+  StringWriter writer;
+  WriteDocument(doc, writer.out, writer);
   return std::move(writer.out);
 }
 
@@ -264,6 +317,8 @@ void AppendEscaped(std::string& out, std::string_view text, bool attribute) {
   std::size_t copied = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto c = static_cast<unsigned char>(text[i]);
+    // Most characters need no escape: one test lets them by.
+    if (c > '>' || (c >= ' ' && c != '&' && c != '<' && c != '>' && c != '"')) continue;
     const char* escape = nullptr;
     char control[6];
     if (c == '&') {
@@ -293,23 +348,16 @@ void AppendEscaped(std::string& out, std::string_view text, bool attribute) {
 
 std::string Serialize(pugi::xml_document& doc, const NewElements& added) {
   if (!added.write) return Serialize(doc);
-  // A comment holds the place of the new elements, which are written there as the text is copied.
+  // A comment holds the place of the new elements, which are written there as the text is made.
   // Should the document already hold such a comment, the elements are parsed into the tree instead.
-  constexpr std::string_view kMark = "<!--quorvane:new elements-->";
   pugi::xml_node parent = added.parent;
   pugi::xml_node mark = parent.append_child(pugi::node_comment);
   mark.set_value("quorvane:new elements");
-  const std::string text = Serialize(doc);
+  SplicingWriter writer(added);
+  WriteDocument(doc, writer.out, writer);
   parent.remove_child(mark);
-  const std::size_t at = text.find(kMark);
-  if (at != std::string::npos && text.find(kMark, at + 1) == std::string::npos) {
-    std::string out;
-    out.reserve(text.size() - kMark.size() + added.size_hint);
-    out.append(text, 0, at);
-    added.write(out);
-    out.append(text, at + kMark.size());
-    return out;
-  }
+  if (writer.marks == 1) return std::move(writer.out);
+  std::string().swap(writer.out);
   std::string elements;
   added.write(elements);
   const unsigned options = pugi::parse_default | pugi::parse_ws_pcdata;
@@ -342,9 +390,17 @@ std::string DecodeEscapes(std::string_view text) {
 }
 
 std::string EncodeEscapes(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
+  std::size_t i = 0;
+  // The text up to the first character that needs an escape is copied as it is.
+  while (i < text.size()) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if ((c < 0x20 && c != '\n' && c != '\t') || (c == '_' && EscapeAt(text, i))) break;
+    ++i;
+  }
+  std::string out(text.substr(0, i));
+  if (i == text.size()) return out;
+  out.reserve(text.size() + 16);
+  for (; i < text.size(); ++i) {
     const auto c = static_cast<unsigned char>(text[i]);
     if ((c < 0x20 && c != '\n' && c != '\t') || EscapeAt(text, i)) {
       char buffer[8];

@@ -76,6 +76,10 @@ inline constexpr std::size_t kMaxPartElements = 8'000'000;
 // kept so that rewritten parts keep it.
 void ParsePart(pugi::xml_document& doc, const std::string& text, const std::string& file,
                const std::string& part);
+// Parses, in place, the text of a part that ParsePart has accepted: `text` then holds the
+// document's strings and must outlive it. Raises a FileError should it not parse.
+void ParseCheckedPartInPlace(pugi::xml_document& doc, std::string& text, const std::string& file,
+                             const std::string& part);
 // The document as UTF-8 text, without indentation; a declaration is added when it has none.
 std::string Serialize(const pugi::xml_document& doc);
 // The element as text (for comparing records).

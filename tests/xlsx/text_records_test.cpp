@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include "memhost/model.h"
 #include "support/temp_folder.h"
@@ -37,6 +38,24 @@ TEST(TextRecords, EscapedAsTheSerializerEscapes) {
   AppendEscaped(expected, text);
   expected += "</e>";
   EXPECT_EQ(NodeText(e), expected);
+}
+
+TEST(TextRecords, ControlsAndEscapeLookalikesAreEscapedAndComeBack) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"plain text, no escape", "plain text, no escape"},
+      {"line\nand\ttab", "line\nand\ttab"},
+      {"a\rb", "a_x000D_b"},
+      {"\x01start", "_x0001_start"},
+      {"_x0041_", "_x005F_x0041_"},
+      {"end _x00e9_", "end _x005F_x00e9_"},
+      {"_x12_ _xZZZZ_ _x", "_x12_ _xZZZZ_ _x"},
+  };
+  for (const auto& [text, encoded] : cases) {
+    EXPECT_EQ(EncodeEscapes(text), encoded) << text;
+    EXPECT_EQ(DecodeEscapes(EncodeEscapes(text)), text) << text;
+  }
+  const std::string awkward = AwkwardText() + "_x0041_";
+  EXPECT_EQ(DecodeEscapes(EncodeEscapes(awkward)), awkward);
 }
 
 // The document with `fragment` parsed into the tree after the parent's last child: what the text

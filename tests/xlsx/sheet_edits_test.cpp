@@ -1,0 +1,163 @@
+// A sheet's document as written by other programs: rows found by their namespace, cells without
+// references, changes placed into the rows and cells they belong to, and each save starting from
+// the file as it was loaded.
+#include <zip.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+
+#include "host/value.h"
+#include "memhost/model.h"
+#include "support/temp_folder.h"
+#include "xlsx/package.h"
+#include "xlsx/workbook_file.h"
+
+namespace quorvane::xlsx {
+namespace {
+
+namespace fs = std::filesystem;
+using host::Value;
+
+constexpr char kMain[] = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+
+class SheetEdits : public quorvane::testing::TempFolderTest {
+ protected:
+  SheetEdits() : TempFolderTest("quorvane_sheet_edits") {}
+
+  // A workbook of one sheet whose document is `sheet_xml`.
+  fs::path Book(const char* name, const std::string& sheet_xml) {
+    const WorkbookFile file = WorkbookFile::New("Book.xlsx", {"Bank"});
+    const fs::path base = dir_ / "base.xlsx";
+    SaveWorkbooks({{&file, &file.data(), base}});
+    const Package original = Package::Open(base);
+    std::map<std::string, std::string> parts = {{"xl/worksheets/sheet1.xml", sheet_xml}};
+    for (const std::string& part : original.names()) parts.emplace(part, original.Read(part));
+    const fs::path path = dir_ / name;
+    int code = 0;
+    zip_t* zip = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+    EXPECT_NE(zip, nullptr);
+    for (const auto& [part, bytes] : parts) {
+      zip_source_t* source = zip_source_buffer(zip, bytes.data(), bytes.size(), 0);
+      EXPECT_GE(zip_file_add(zip, part.c_str(), source, ZIP_FL_ENC_UTF_8), 0);
+    }
+    EXPECT_EQ(zip_close(zip), 0);
+    return path;
+  }
+
+  static std::string SheetXml(const fs::path& path) {
+    return Package::Open(path).Read("xl/worksheets/sheet1.xml");
+  }
+
+  // The numbers of the sheet by cell, as "row,column=value".
+  static std::map<std::string, double> Numbers(const memhost::SheetData& sheet) {
+    std::map<std::string, double> numbers;
+    for (const auto& [key, cell] : sheet.cells) {
+      if (cell.value.is_number()) {
+        numbers[std::to_string(key.first) + "," + std::to_string(key.second)] = cell.value.number();
+      }
+    }
+    return numbers;
+  }
+};
+
+TEST_F(SheetEdits, RowsAreReadOnlyInTheSheetNamespaceWhateverTheirPrefix) {
+  const std::string xml = std::string("<x:worksheet xmlns:x=\"") + kMain +
+                          "\" xmlns:y=\"urn:other\"><x:sheetData>"
+                          "<x:row r=\"1\"><x:c r=\"A1\"><x:v>1</x:v></x:c></x:row>"
+                          // Rebinds its prefix to another namespace: not a row of the sheet.
+                          "<x:row r=\"2\" xmlns:x=\"urn:other\"><x:c r=\"A2\"><x:v>2</x:v></x:c>"
+                          "</x:row>"
+                          // Binds the sheet's namespace as its default one.
+                          "<row xmlns=\"" +
+                          kMain +
+                          "\" r=\"3\"><c r=\"A3\"><v>3</v></c></row>"
+                          "<y:row r=\"4\"><y:c r=\"A4\"><y:v>4</y:v></y:c></y:row>"
+                          "<x:row r=\"5\"><x:c r=\"A5\"><x:v>5</x:v></x:c></x:row>"
+                          "<y:row r=\"6\"><y:c r=\"A6\"><y:v>6</y:v></y:c></y:row>"
+                          "<x:row r=\"7\"><x:c r=\"A7\"><x:v>7</x:v></x:c></x:row>"
+                          "</x:sheetData></x:worksheet>";
+  const WorkbookFile file = WorkbookFile::Load(Book("prefixed.xlsx", xml));
+  const std::map<std::string, double> expected = {{"1,1", 1}, {"3,1", 3}, {"5,1", 5}, {"7,1", 7}};
+  EXPECT_EQ(Numbers(file.data().sheets[0]), expected);
+}
+
+TEST_F(SheetEdits, RowsHiddenByDefaultAreThoseNotListedAsShown) {
+  const std::string xml = std::string("<worksheet xmlns=\"") + kMain +
+                          "\"><sheetFormatPr defaultRowHeight=\"15\" zeroHeight=\"1\"/><sheetData>"
+                          "<row r=\"2\"><c r=\"A2\"><v>2</v></c></row>"
+                          "<row r=\"3\" hidden=\"1\"><c r=\"A3\"><v>3</v></c></row>"
+                          "<row r=\"5\"><c r=\"A5\"><v>5</v></c></row>"
+                          "</sheetData></worksheet>";
+  const WorkbookFile file = WorkbookFile::Load(Book("zero_height.xlsx", xml));
+  EXPECT_EQ(file.data().sheets[0].hidden_rows, (std::set<int>{1, 3, 4}));
+}
+
+TEST_F(SheetEdits, ChangedCellsGoIntoTheirRowsInColumnOrder) {
+  const std::string xml = std::string("<worksheet xmlns=\"") + kMain +
+                          "\"><sheetData>"
+                          // Cells and a row without references, numbered in order.
+                          "<row r=\"2\"><c><v>21</v></c><c><v>22</v></c></row>"
+                          "<row r=\"5\"><c r=\"C5\"><v>53</v></c></row>"
+                          "<row><c><v>61</v></c></row>"
+                          "</sheetData></worksheet>";
+  const WorkbookFile file = WorkbookFile::Load(Book("unnumbered.xlsx", xml));
+  memhost::WorkbookData data = file.data();
+  memhost::SheetData& sheet = data.sheets[0];
+  const std::map<std::string, double> loaded = {{"2,1", 21}, {"2,2", 22}, {"5,3", 53}, {"6,1", 61}};
+  ASSERT_EQ(Numbers(sheet), loaded);
+  sheet.At(2, 2).value = Value::Number(220);
+  sheet.At(5, 4).value = Value::Number(54);
+  sheet.At(5, 1).value = Value::Number(51);
+  sheet.At(3, 2).value = Value::Number(32);
+  sheet.At(9, 1).value = Value::Number(91);
+  sheet.At(1, 1).value = Value::Number(11);
+  const fs::path saved = dir_ / "saved.xlsx";
+  SaveWorkbooks({{&file, &data, saved}});
+
+  const std::map<std::string, double> expected = {{"1,1", 11}, {"2,1", 21}, {"2,2", 220},
+                                                  {"3,2", 32}, {"5,1", 51}, {"5,3", 53},
+                                                  {"5,4", 54}, {"6,1", 61}, {"9,1", 91}};
+  EXPECT_EQ(Numbers(WorkbookFile::Load(saved).data().sheets[0]), expected);
+  // Rows and cells stay in order, and every one carries its reference, also in the rows that did
+  // not change.
+  const std::string text = SheetXml(saved);
+  std::size_t at = 0;
+  for (const char* piece : {"<row r=\"1\"", "r=\"A1\"", "<row r=\"2\"", "r=\"A2\"", "r=\"B2\"",
+                            "<row r=\"3\"", "r=\"B3\"", "<row r=\"5\"", "r=\"A5\"", "r=\"C5\"",
+                            "r=\"D5\"", "<row r=\"6\"", "r=\"A6\"", "<row r=\"9\"", "r=\"A9\""}) {
+    const std::size_t found = text.find(piece, at);
+    ASSERT_NE(found, std::string::npos) << piece << " after offset " << at << " in " << text;
+    at = found;
+  }
+}
+
+TEST_F(SheetEdits, EachSaveStartsFromTheFileAsLoaded) {
+  const std::string xml = std::string("<worksheet xmlns=\"") + kMain +
+                          "\"><sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row>"
+                          "<row r=\"2\"><c r=\"A2\"><v>2</v></c></row></sheetData></worksheet>";
+  const WorkbookFile file = WorkbookFile::Load(Book("twice.xlsx", xml));
+  memhost::WorkbookData first = file.data();
+  first.sheets[0].At(1, 1).value = Value::Number(100);
+  first.sheets[0].At(3, 1).value = Value::Number(300);
+  memhost::WorkbookData second = file.data();
+  second.sheets[0].At(2, 1).value = Value::Number(200);
+  const fs::path one = dir_ / "one.xlsx", two = dir_ / "two.xlsx", three = dir_ / "three.xlsx";
+  SaveWorkbooks({{&file, &first, one}});
+  SaveWorkbooks({{&file, &second, two}});
+  SaveWorkbooks({{&file, &file.data(), three}});
+
+  const std::map<std::string, double> after_first = {{"1,1", 100}, {"2,1", 2}, {"3,1", 300}};
+  const std::map<std::string, double> after_second = {{"1,1", 1}, {"2,1", 200}};
+  const std::map<std::string, double> unchanged = {{"1,1", 1}, {"2,1", 2}};
+  EXPECT_EQ(Numbers(WorkbookFile::Load(one).data().sheets[0]), after_first);
+  EXPECT_EQ(Numbers(WorkbookFile::Load(two).data().sheets[0]), after_second);
+  EXPECT_EQ(Numbers(WorkbookFile::Load(three).data().sheets[0]), unchanged);
+  EXPECT_EQ(SheetXml(three), xml);
+}
+
+}  // namespace
+}  // namespace quorvane::xlsx
