@@ -80,10 +80,25 @@ TEST(TextRecords, SplicedAfterTheParentsLastChild) {
     SCOPED_TRACE(xml);
     pugi::xml_document doc;
     ParsePart(doc, xml, "test", "part");
+    const std::string unchanged = Serialize(doc);
     const std::string spliced =
         Serialize(doc, NewElements{doc.document_element().child("x:list"), 8,
                                    [&](std::string& out) { out += fragment; }});
     EXPECT_EQ(spliced, BuiltAsTree(xml, "x:list", fragment));
+  }
+  // The text is written in pieces of about 2 KiB: the place holder may fall across two of them.
+  for (std::size_t pad = 1800; pad < 2400; ++pad) {
+    const std::string xml =
+        "<root><pad>" + std::string(pad, 'p') + "</pad><list><c/></list></root>";
+    pugi::xml_document doc;
+    ParsePart(doc, xml, "test", "part");
+    const std::string unchanged = Serialize(doc);
+    const std::string spliced =
+        Serialize(doc, NewElements{doc.document_element().child("list"), 0,
+                                   [&](std::string& out) { out += fragment; }});
+    ASSERT_EQ(spliced, BuiltAsTree(xml, "list", fragment)) << "padding " << pad;
+    // Spliced into the text, not parsed into the tree.
+    ASSERT_EQ(Serialize(doc), unchanged) << "padding " << pad;
   }
   pugi::xml_document doc;
   ParsePart(doc, "<root><list/></root>", "test", "part");
