@@ -269,22 +269,11 @@ template <typename T, typename Read>
 std::vector<T> ReadStoredBlock(const SheetData& data, const host::Area& area, T blank, Read read) {
   std::vector<T> out(static_cast<std::size_t>(area.count()), blank);
   const auto width = static_cast<std::size_t>(area.columns());
-  // Walk the stored cells only, jumping over the parts of each row outside the block.
-  const auto& cells = data.cells;
-  auto it = cells.lower_bound(CellKey{area.top, area.left});
-  const auto end = cells.end();
-  while (it != end && it->first.first <= area.bottom) {
-    const auto [row, column] = it->first;
-    if (column < area.left) {
-      it = cells.lower_bound(it, CellKey{row, area.left});
-    } else if (column > area.right) {
-      it = cells.lower_bound(it, CellKey{row + 1, area.left});
-    } else {
-      out[static_cast<std::size_t>(row - area.top) * width +
-          static_cast<std::size_t>(column - area.left)] = ReadCell(read, it->second, column);
-      ++it;
-    }
-  }
+  ForStoredCells(data.cells, area, [&](const CellKey& key, const CellData& cell) {
+    const auto [row, column] = key;
+    out[static_cast<std::size_t>(row - area.top) * width +
+        static_cast<std::size_t>(column - area.left)] = ReadCell(read, cell, column);
+  });
   return out;
 }
 

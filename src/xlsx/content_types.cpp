@@ -14,6 +14,15 @@ std::string Absolute(const std::string& part) {
 
 bool SameName(const char* a, const std::string& b) { return strcasecmp(a, b.c_str()) == 0; }
 
+// The part's last Override element, or an empty node.
+pugi::xml_node LastOverride(pugi::xml_node root, const std::string& name) {
+  pugi::xml_node found;
+  ForChildren(root, kNsContentTypes, "Override", [&](pugi::xml_node node) {
+    if (SameName(node.attribute("PartName").value(), name)) found = node;
+  });
+  return found;
+}
+
 }  // namespace
 
 ContentTypes ContentTypes::Parse(const std::string& xml, const std::string& file) {
@@ -56,10 +65,7 @@ std::string ContentTypes::TypeOf(const std::string& part) const {
 void ContentTypes::SetOverride(const std::string& part, const std::string& type) {
   pugi::xml_node root = doc_->document_element();
   const std::string name = Absolute(part);
-  pugi::xml_node existing;
-  ForChildren(root, kNsContentTypes, "Override", [&](pugi::xml_node node) {
-    if (SameName(node.attribute("PartName").value(), name)) existing = node;
-  });
+  pugi::xml_node existing = LastOverride(root, name);
   if (existing) {
     if (type == existing.attribute("ContentType").value()) return;
   } else {
@@ -74,10 +80,7 @@ void ContentTypes::SetOverride(const std::string& part, const std::string& type)
 void ContentTypes::RemoveOverride(const std::string& part) {
   pugi::xml_node root = doc_->document_element();
   const std::string name = Absolute(part);
-  pugi::xml_node existing;
-  ForChildren(root, kNsContentTypes, "Override", [&](pugi::xml_node node) {
-    if (SameName(node.attribute("PartName").value(), name)) existing = node;
-  });
+  pugi::xml_node existing = LastOverride(root, name);
   if (existing) {
     root.remove_child(existing);
     changed_ = true;
