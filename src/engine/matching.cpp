@@ -130,9 +130,39 @@ class NumberCounts {
   std::size_t used_ = 0;
 };
 
-// How often each normalised candidate value occurs in a range, under the options it was built
-// with. Numbers and dates are keyed by value, texts by their characters; numbers also by their
-// value rounded to two places.
+// A value as the count compares it: texts by their characters; numbers, dates and logicals by
+// their number. Numbers and logicals may also match after rounding, dates never. The index and
+// the scan both count through keys, so that they agree on what equals what.
+struct CompareKey {
+  enum class Kind { kNumber, kDate, kText };
+  Kind kind = Kind::kNumber;
+  double number = 0;
+  std::string_view text;  // of a text key, pointing into the value the key was made from
+
+  // The key of a candidate or a target: never of an empty or an error value, which are neither.
+  static CompareKey Of(const host::Value& value) {
+    if (value.is_text()) return {Kind::kText, 0, value.text()};
+    if (value.is_date()) return {Kind::kDate, value.number(), {}};
+    return {Kind::kNumber, value.number(), {}};
+  }
+  bool is_text() const { return kind == Kind::kText; }
+};
+
+// Equal as the host compares: a text only to the same text, the rest by number.
+bool SameValue(const CompareKey& a, const CompareKey& b) {
+  if (a.is_text() || b.is_text()) return a.is_text() && b.is_text() && a.text == b.text;
+  return a.number == b.number;
+}
+
+// Two numbers that are equal when both are rounded to two places.
+bool SameRounded(const CompareKey& a, const CompareKey& b) {
+  return a.kind == CompareKey::Kind::kNumber && b.kind == CompareKey::Kind::kNumber &&
+         host::RoundHalfEven(a.number, 2) == host::RoundHalfEven(b.number, 2);
+}
+
+// How often each candidate key occurs in a range, under the options it was built with: numbers
+// and dates by value, texts by their characters; numbers also by their value rounded to two
+// places.
 struct CountIndex {
   Bool16 compare_num = kFalse;
   Bool16 ignore_10digit = kFalse;
@@ -140,6 +170,72 @@ struct CountIndex {
   NumberCounts dates;
   NumberCounts rounded;
   std::unordered_map<std::string, std::int64_t> texts;
+
+  void Add(const CompareKey& key) {
+    switch (key.kind) {
+      case CompareKey::Kind::kNumber:
+        numbers.Add(key.number);
+        rounded.Add(host::RoundHalfEven(key.number, 2));
+        break;
+      case CompareKey::Kind::kDate:
+        dates.Add(key.number);
+        break;
+      case CompareKey::Kind::kText:
+        ++texts[std::string(key.text)];
+        break;
+    }
+  }
+
+  // The same count as the scan: candidates of the same value, and with `rounding` the number
+  // candidates equal to a number target after rounding.
+  std::int64_t Get(const CompareKey& target, bool rounding) const {
+    if (target.is_text()) {
+      const auto it = texts.find(std::string(target.text));
+      return it == texts.end() ? 0 : it->second;
+    }
+    const std::int64_t same = numbers.Get(target.number);
+    std::int64_t n = same + dates.Get(target.number);
+    // The rounded table counts the equal numbers again.
+    if (rounding && target.kind == CompareKey::Kind::kNumber) {
+      n += rounded.Get(host::RoundHalfEven(target.number, 2)) - same;
+    }
+    return n;
+  }
+};
+
+// Where a checked cell is read: the pass's snapshot, or the host cell by cell. The host is asked
+// only for what the checks need, when they need it. Its IsError and IsText say what the value's
+// kind says; a snapshot's value is asked for its kind.
+class CellReading {
+ public:
+  CellReading(const Snapshot& snapshot, std::size_t index) : snapshot_(&snapshot), index_(index) {}
+  CellReading(host::Application& app, const host::Range& cell) : app_(&app), cell_(&cell) {}
+
+  bool Hidden() const {
+    return snapshot_ != nullptr ? snapshot_->Hidden(index_) : cell_->RowHidden();
+  }
+  // Reads the value and the displayed text, before value() and text() are used.
+  void Read() {
+    if (snapshot_ != nullptr) return;
+    value_ = cell_->GetValue();
+    text_ = cell_->Text();
+  }
+  const host::Value& value() const {
+    return snapshot_ != nullptr ? snapshot_->values[index_] : value_;
+  }
+  const std::string& text() const {
+    return snapshot_ != nullptr ? snapshot_->texts[index_] : text_;
+  }
+  bool IsError() const { return snapshot_ != nullptr ? value().is_error() : app_->IsError(*cell_); }
+  bool IsText() const { return snapshot_ != nullptr ? value().is_text() : app_->IsText(*cell_); }
+
+ private:
+  const Snapshot* snapshot_ = nullptr;
+  std::size_t index_ = 0;
+  host::Application* app_ = nullptr;
+  const host::Range* cell_ = nullptr;
+  host::Value value_;
+  std::string text_;
 };
 
 // The texts of the cells that matched so far. The lookup is a search for "|text|" in the texts
@@ -206,7 +302,9 @@ class MatchingRun {
 
     for (std::int64_t i = 1; i <= count; ++i) {
       const host::Range cell = this_range.Item(i);
-      CheckCell(k, cell, static_cast<std::size_t>(i - 1));
+      CheckCell(k, cell,
+                pass_.indexed ? CellReading(*pass_.here, static_cast<std::size_t>(i - 1))
+                              : CellReading(app_, cell));
       if (pass_.indexed && i % kYieldEvery == 0) {
         app_.DoEvents();
         RefreshCounts(state_);
@@ -281,43 +379,65 @@ class MatchingRun {
     RefreshControl(state_, std::string(RibbonLabel(counter)));
   }
 
-  void CheckCell(int k, const host::Range& cell, std::size_t index) {
+  void CheckCell(int k, const host::Range& cell, CellReading reading) {
     const bool first = k == 1;
-    const bool indexed = pass_.indexed;
-    const bool hidden = indexed ? pass_.here->Hidden(index) : cell.RowHidden();
-    if (hidden) {
-      Count(first ? Counter::kHidden1 : Counter::kHidden2);
-    } else {
-      Count(first ? Counter::kCount1 : Counter::kCount2);
+    const bool hidden = reading.Hidden();
+    Count(hidden ? (first ? Counter::kHidden1 : Counter::kHidden2)
+                 : (first ? Counter::kCount1 : Counter::kCount2));
+    reading.Read();
+    const std::optional<host::Value> target = Target(first, cell, reading, hidden);
+    if (!target) return;
+
+    // A row of "#" is what the host shows for a number or date too wide for its column: it tells
+    // nothing of the value, so such a cell is always counted and its text is never kept.
+    const std::string& text = reading.text();
+    const bool hashes = !text.empty() && text.find_first_not_of('#') == std::string::npos;
+    std::int64_t count_here = 0;
+    std::int64_t count_there = 0;
+    if (hashes || !matched_.Contains(text)) {
+      const CompareKey key = CompareKey::Of(*target);
+      // Range 1's candidates are sign-reversed under Reverse Sign, in either pass.
+      count_here = Count(/*here=*/true, key, reverse_ != kFalse && first ? -1 : 1);
+      count_there = Count(/*here=*/false, key, reverse_ != kFalse && !first ? -1 : 1);
     }
 
-    host::Value fetched_value;
-    std::string fetched_text;
-    if (!indexed) {
-      fetched_value = cell.GetValue();
-      fetched_text = cell.Text();
+    if (count_here == count_there) {
+      IncrementCounter(state_, first ? Counter::kMatch1 : Counter::kMatch2);
+      if (!hashes) matched_.Add(text);
+    } else {
+      Count(first ? Counter::kMismatch1 : Counter::kMismatch2);
+      MarkMismatch(state_, cell, first ? "A" : "B", count_here, count_there);
+      if (state_.watcher != nullptr) {
+        state_.watcher->Marked(first ? 1 : 2, cell, conversions_.ToText(reading.value()), text,
+                               count_here, count_there);
+      }
     }
-    const host::Value& value = indexed ? pass_.here->values[index] : fetched_value;
-    const std::string& text = indexed ? pass_.here->texts[index] : fetched_text;
+  }
+
+  // The value a checked cell is counted as, with the notices its checks raise; no value for a cell
+  // that is left out. A numeric text is counted as its number and a text that reads as a date as
+  // that date, so a text target never reads as a number.
+  std::optional<host::Value> Target(bool first, const host::Range& cell, const CellReading& reading,
+                                    bool hidden) {
+    const host::Value& value = reading.value();
+    const Options& options = state_.options;
     host::Value target = value;
     bool included = true;
 
-    // The exclusion tests, in order: the first that applies decides. The host's IsError and
-    // IsText say what the value's kind says; the indexed pass reads the kind it already has.
-    const Options& options = state_.options;
+    // The exclusion tests, in order: the first that applies decides.
     const bool numeric = conversions_.IsNumeric(value);
     if (numeric && conversions_.ToNumber(value) == 0 && options.bIgnoreZero != kFalse) {
       included = false;
     } else if (!numeric && options.bCompareNum != kFalse) {
       included = false;
-    } else if (indexed ? value.is_error() : app_.IsError(cell)) {
+    } else if (reading.IsError()) {
       included = false;
       AddNotice(cell, NoticeKind::kError, " is ERROR");
-    } else if (text.empty() || value.is_empty()) {
+    } else if (reading.text().empty() || value.is_empty()) {
       included = false;
     } else if (hidden) {
       included = false;
-    } else if (indexed ? value.is_text() : app_.IsText(cell)) {
+    } else if (reading.IsText()) {
       if (const std::optional<double> number = conversions_.ReadNumber(value.text())) {
         target = host::Value::Number(*number);
         AddNotice(cell, NoticeKind::kTextNumber, " is text but probably should be number.");
@@ -337,33 +457,11 @@ class MatchingRun {
         IsTenDigits(target, conversions_)) {
       included = false;
     }
-    if (!included) return;
-
-    // A row of "#" is what the host shows for a number or date too wide for its column: it tells
-    // nothing of the value, so such a cell is always counted and its text is never kept.
-    const bool hashes = !text.empty() && text.find_first_not_of('#') == std::string::npos;
-    std::int64_t count_here = 0;
-    std::int64_t count_there = 0;
-    if (hashes || !matched_.Contains(text)) {
-      // Range 1's candidates are sign-reversed under Reverse Sign, in either pass.
-      count_here = Count(/*here=*/true, target, reverse_ != kFalse && first ? -1 : 1);
-      count_there = Count(/*here=*/false, target, reverse_ != kFalse && !first ? -1 : 1);
-    }
-
-    if (count_here == count_there) {
-      IncrementCounter(state_, first ? Counter::kMatch1 : Counter::kMatch2);
-      if (!hashes) matched_.Add(text);
-    } else {
-      Count(first ? Counter::kMismatch1 : Counter::kMismatch2);
-      MarkMismatch(state_, cell, first ? "A" : "B", count_here, count_there);
-      if (state_.watcher != nullptr) {
-        state_.watcher->Marked(first ? 1 : 2, cell, conversions_.ToText(value), text, count_here,
-                               count_there);
-      }
-    }
+    if (!included) return std::nullopt;
+    return target;
   }
 
-  std::int64_t Count(bool here, const host::Value& target, int sign) {
+  std::int64_t Count(bool here, const CompareKey& target, int sign) {
     const host::Range& range = here ? pass_.this_range : pass_.other_range;
     if (!pass_.indexed) return CountInRange(range, target, sign);
     if (state_.bStop != kFalse) throw StopRequested{};
@@ -378,21 +476,21 @@ class MatchingRun {
         index->ignore_10digit != options.bIgnore10digit) {
       index = &IndexOf(here ? *pass_.here : *pass_.there, sign);
     }
-    return CountIndexed(*index, target);
+    return index->Get(target, round_num_ != kFalse);
   }
 
-  // The candidate's value as the count compares it: numbers (a numeric text read as one) with the
-  // sign options applied, dates (a text read as one) by serial, anything else as it is. No value
-  // for a cell that is no candidate.
+  // The candidate's value as the count compares it: numbers (a numeric text read as one, a
+  // logical as its number) with the sign options applied, dates (a text read as one) by serial,
+  // other texts as they are. No value for a cell that is no candidate.
   std::optional<host::Value> Candidate(const host::Value& stored, const std::string& text,
-                                       bool hidden) const {
+                                       bool hidden, int sign) const {
     const Options& options = state_.options;
     if (hidden || text.empty() || stored.is_empty() || stored.is_error()) return std::nullopt;
     const bool numeric = conversions_.IsNumeric(stored);
     if (!numeric && options.bCompareNum != kFalse) return std::nullopt;
     if (options.bIgnore10digit != kFalse && numeric && IsTenDigits(stored, conversions_))
       return std::nullopt;
-    if (numeric) return host::Value::Number(conversions_.ToNumber(stored));
+    if (numeric) return host::Value::Number(Signed(conversions_.ToNumber(stored), sign));
     if (const std::optional<double> date = conversions_.ToDateSerial(stored)) {
       return host::Value::Date(*date);
     }
@@ -412,40 +510,10 @@ class MatchingRun {
     index.rounded.Reserve(snapshot.size());
     for (std::size_t i = 0; i < snapshot.size(); ++i) {
       const std::optional<host::Value> value =
-          Candidate(snapshot.values[i], snapshot.texts[i], snapshot.Hidden(i));
-      if (!value) continue;
-      if (value->is_number()) {
-        const double number = Signed(value->number(), sign);
-        index.numbers.Add(number);
-        index.rounded.Add(host::RoundHalfEven(number, 2));
-      } else if (value->is_date()) {
-        index.dates.Add(value->number());
-      } else {
-        ++index.texts[value->text()];
-      }
+          Candidate(snapshot.values[i], snapshot.texts[i], snapshot.Hidden(i), sign);
+      if (value) index.Add(CompareKey::Of(*value));
     }
     return index;
-  }
-
-  // The same count as the scan: candidates equal to the target, and with Round Numbers those
-  // numeric candidates that are equal to a numeric target after rounding.
-  std::int64_t CountIndexed(const CountIndex& index, const host::Value& target) const {
-    const bool numeric_target = conversions_.IsNumeric(target);
-    const bool rounding = numeric_target && round_num_ != kFalse;
-    if (target.is_text()) {
-      const auto it = index.texts.find(target.text());
-      std::int64_t n = it == index.texts.end() ? 0 : it->second;
-      if (rounding) {
-        n += index.rounded.Get(host::RoundHalfEven(conversions_.ToNumber(target), 2));
-      }
-      return n;
-    }
-    // Numbers, dates and logicals compare by numeric value.
-    const double key = target.number();
-    const std::int64_t numbers = index.numbers.Get(key);
-    std::int64_t n = numbers + index.dates.Get(key);
-    if (rounding) n += index.rounded.Get(host::RoundHalfEven(key, 2)) - numbers;
-    return n;
   }
 
   // Puts a flashed candidate's fill back as well as the host lets it; raises nothing.
@@ -459,7 +527,7 @@ class MatchingRun {
 
   // The number of cells of the range equal to the target, visiting every cell of every area
   // through the host.
-  std::int64_t CountInRange(const host::Range& range, const host::Value& target, int sign) {
+  std::int64_t CountInRange(const host::Range& range, const CompareKey& target, int sign) {
     std::int64_t n = 0;
     std::int64_t included = 0;
     bool slowtime = true;
@@ -469,12 +537,11 @@ class MatchingRun {
       const std::string text = candidate.Text();
       if (text.empty()) return;
       const std::optional<host::Value> candidate_value =
-          Candidate(candidate.GetValue(), text, /*hidden=*/false);
+          Candidate(candidate.GetValue(), text, /*hidden=*/false, sign);
       if (!candidate_value) return;
 
       ++included;
-      host::Value value = *candidate_value;
-      if (value.is_number()) value = host::Value::Number(Signed(value.number(), sign));
+      const CompareKey value = CompareKey::Of(*candidate_value);
 
       if (slowtime && app_.Now() - start_ > kSlowTimeDays) slowtime = false;
       bool match_now = false;
@@ -484,7 +551,7 @@ class MatchingRun {
         const double pattern = candidate.InteriorPattern();
         try {
           candidate.SetInteriorColor(host::Value::Number(kAnimationColor));
-          if (host::Equal(value, target)) {
+          if (SameValue(value, target)) {
             match_now = true;
             candidate.SetInteriorColor(host::Value::Number(kAnimationMatch));
           }
@@ -497,17 +564,10 @@ class MatchingRun {
           throw;
         }
       } else {
-        match_now = host::Equal(value, target);
+        match_now = SameValue(value, target);
       }
 
-      if (match_now) {
-        ++n;
-      } else if (conversions_.IsNumeric(target) && round_num_ != kFalse &&
-                 conversions_.IsNumeric(value) &&
-                 host::RoundHalfEven(conversions_.ToNumber(target), 2) ==
-                     host::RoundHalfEven(conversions_.ToNumber(value), 2)) {
-        ++n;
-      }
+      if (match_now || (round_num_ != kFalse && SameRounded(value, target))) ++n;
       if (included % kYieldEvery == 0 && !slowtime) app_.DoEvents();
     });
     RefreshCounts(state_);
