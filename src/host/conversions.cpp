@@ -654,6 +654,16 @@ bool Equal(const Value& a, const Value& b) {
   return a.number() == b.number();
 }
 
+std::optional<std::string> ShortDecimalText(double number) {
+  if (!std::isfinite(number)) return std::nullopt;
+  for (int places = 0; places <= 8; ++places) {
+    if (const std::optional<std::uint64_t> scaled = ExactScaled(number, places)) {
+      return ScaledText(/*negative=*/false, *scaled, places);
+    }
+  }
+  return std::nullopt;
+}
+
 double RoundHalfEven(double number, int places) {
   // Beyond these every double is already whole in that place, or rounds to 0.
   if (!std::isfinite(number) || places > 400) return number;

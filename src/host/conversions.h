@@ -67,6 +67,11 @@ std::string FormatWhole(double number);
 // from zero on the 15-digit decimal form, a minus sign for any negative number ("-0.00").
 std::string FormatFixed(double number, int decimals);
 
+// The decimal a number stands for when it is the double nearest to one with at most 8 decimals
+// and 15 digits: written in full without its sign, without trailing zeros after the point and
+// without a point when it is whole ("1234.5", "0.00001", "700"). No value for any other number.
+std::optional<std::string> ShortDecimalText(double number);
+
 // A number rounded to `count` significant digits (1 to 15) on its 15-digit decimal form, halves
 // away from zero: the value is d.ddd... times 10^exponent; zero has exponent 0.
 struct SignificantDigits {

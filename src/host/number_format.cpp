@@ -66,6 +66,12 @@ std::string General(double number) {
   const std::string sign = negative ? "-" : "";
   const int width = kGeneralWidth - (negative ? 1 : 0);
 
+  // A number of a few decimals whose full text fits is shown in full: no rounding to the width
+  // changes it, and the exponential form shows no more of its digits.
+  if (const std::optional<std::string> full = ShortDecimalText(magnitude);
+      full && full->size() <= static_cast<std::size_t>(width)) {
+    return sign + *full;
+  }
   const int exponent = RoundSignificant(magnitude, 15).exponent;
   std::optional<std::string> plain;
   if (exponent < kGeneralWidth) {

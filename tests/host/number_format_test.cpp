@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <random>
+#include <string>
+
 #include "host/conversions.h"
 #include "host/value.h"
 
@@ -28,6 +32,50 @@ TEST(GeneralFormatTest, FitsElevenCharacters) {
   EXPECT_EQ(General(1e-20), "1E-20");
   EXPECT_EQ(General(1.5e100), "1.5E+100");
   EXPECT_EQ(General(99999999999.7), "1E+11");
+}
+
+// The decimal text of n / 10^places, as written by hand: trailing zeros after the point dropped.
+std::string DecimalText(std::int64_t n, int places) {
+  const bool negative = n < 0;
+  std::string digits = std::to_string(negative ? -n : n);
+  if (digits.size() <= static_cast<std::size_t>(places)) {
+    digits.insert(0, static_cast<std::size_t>(places) + 1 - digits.size(), '0');
+  }
+  std::string text = digits.substr(0, digits.size() - static_cast<std::size_t>(places));
+  std::string fraction = digits.substr(digits.size() - static_cast<std::size_t>(places));
+  while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();
+  if (!fraction.empty()) text += "." + fraction;
+  return (negative ? "-" : "") + text;
+}
+
+TEST(GeneralFormatTest, AmountsOfAFewDecimalsShowInFullWhenTheyFit) {
+  std::mt19937_64 random(20261209);
+  constexpr double kPowers[] = {1, 10, 100, 1000, 10000, 100000, 1e6, 1e7, 1e8};
+  for (int i = 0; i < 20000; ++i) {
+    const int places = static_cast<int>(random() % 9);
+    const std::int64_t bound = std::int64_t{1} << (random() % 40);
+    auto n = static_cast<std::int64_t>(random() % static_cast<std::uint64_t>(bound));
+    if (random() % 2 != 0) n = -n;
+    if (n == 0) continue;
+    const double x = static_cast<double>(n) / kPowers[places];
+    const std::string expected = DecimalText(n, places);
+    if (expected.size() <= 11) {
+      EXPECT_EQ(General(x), expected) << n << " / 10^" << places;
+    } else {
+      EXPECT_LE(General(x).size(), n < 0 ? 12U : 11U) << n << " / 10^" << places;
+    }
+  }
+  // Too long for the width with a sign: rounded, or written with an exponent.
+  EXPECT_EQ(General(1234567.891), "1234567.891");
+  EXPECT_EQ(General(-1234567.891), "-1234567.89");
+  EXPECT_EQ(General(-0.00000012), "-0.00000012");
+  EXPECT_EQ(General(-0.000000123), "-1.23E-07");
+  EXPECT_EQ(General(0.00000012), "0.00000012");
+  EXPECT_EQ(General(123456789.12), "123456789.1");
+  EXPECT_EQ(General(0.000000005), "0.000000005");
+  EXPECT_EQ(General(0.0000000051), "5.1E-09");
+  EXPECT_EQ(General(700), "700");
+  EXPECT_EQ(General(-0.5), "-0.5");
 }
 
 TEST(FixedFormatTest, DecimalsGroupingAndPercent) {
