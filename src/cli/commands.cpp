@@ -52,6 +52,8 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 host::LocaleConversions ConversionsFor(const std::string& locale) {
+  // The default needs no locale data: the host's own format is en-US.
+  if (locale == "en-US") return host::LocaleConversions();
   std::optional<host::LocaleFormat> format = IcuLocaleFormat(locale);
   if (!format) throw UsageError("unknown locale " + locale + " (a language tag such as de-DE)");
   return host::LocaleConversions(std::move(*format));
