@@ -5,12 +5,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "analysis/clearing.h"
@@ -239,25 +240,68 @@ class CellReading {
 };
 
 // The texts of the cells that matched so far. The lookup is a search for "|text|" in the texts
-// joined as "|a||b|...", so a text holding "|" may also be found across two entries; a set of the
-// texts answers the same whenever neither the text nor any entry holds a "|".
+// joined as "|a||b|...", so a text holding "|" may also be found across two entries; a table of
+// the entries answers the same whenever neither the text nor any entry holds a "|". The table is
+// open-addressed and points into the joined texts, so that an entry costs no allocation.
 class MatchedTexts {
  public:
-  bool Contains(const std::string& text) const {
-    if (!any_bar_ && text.find('|') == std::string::npos) return set_.count(text) != 0;
-    return joined_.find("|" + text + "|") != std::string::npos;
+  bool Contains(std::string_view text) const {
+    if (!any_bar_ && text.find('|') == std::string_view::npos) {
+      return !slots_.empty() && slots_[SlotOf(text, Hash(text))].length != kFree;
+    }
+    std::string bounded;
+    bounded.reserve(text.size() + 2);
+    bounded += '|';
+    bounded += text;
+    bounded += '|';
+    return joined_.find(bounded) != std::string::npos;
   }
-  void Add(const std::string& text) {
+  void Add(std::string_view text) {
     joined_ += '|';
+    const std::size_t offset = joined_.size();
     joined_ += text;
     joined_ += '|';
-    set_.insert(text);
-    any_bar_ = any_bar_ || text.find('|') != std::string::npos;
+    any_bar_ = any_bar_ || text.find('|') != std::string_view::npos;
+    if ((used_ + 1) * 2 > slots_.size()) Grow();
+    const std::uint64_t hash = Hash(text);
+    Slot& slot = slots_[SlotOf(text, hash)];
+    if (slot.length == kFree) {
+      slot = Slot{hash, offset, text.size()};
+      ++used_;
+    }
   }
 
  private:
+  static constexpr std::size_t kFree = static_cast<std::size_t>(-1);
+  struct Slot {
+    std::uint64_t hash = 0;
+    std::size_t offset = 0;  // of the entry's first character in joined_
+    std::size_t length = kFree;
+  };
+  static std::uint64_t Hash(std::string_view text) { return std::hash<std::string_view>{}(text); }
+  std::string_view Entry(const Slot& slot) const {
+    return std::string_view(joined_).substr(slot.offset, slot.length);
+  }
+  // The slot that holds the text, or the free slot where it would go.
+  std::size_t SlotOf(std::string_view text, std::uint64_t hash) const {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = hash & mask;
+    while (slots_[i].length != kFree && (slots_[i].hash != hash || Entry(slots_[i]) != text)) {
+      i = (i + 1) & mask;
+    }
+    return i;
+  }
+  void Grow() {
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(old.empty() ? 64 : old.size() * 2, Slot{});
+    for (const Slot& slot : old) {
+      if (slot.length != kFree) slots_[SlotOf(Entry(slot), slot.hash)] = slot;
+    }
+  }
+
   std::string joined_;
-  std::unordered_set<std::string> set_;
+  std::vector<Slot> slots_;
+  std::size_t used_ = 0;
   bool any_bar_ = false;
 };
 
