@@ -14,9 +14,9 @@
 
 #include "engine/matching.h"
 #include "engine/options.h"
-#include "engine/state.h"
 #include "host/conversions.h"
 #include "memhost/host.h"
+#include "state/state.h"
 #include "support/counting_host.h"
 
 namespace {

@@ -26,9 +26,9 @@
 #include <vector>
 
 #include "engine/matching.h"
-#include "engine/state.h"
 #include "host/conversions.h"
 #include "memhost/host.h"
+#include "state/state.h"
 
 namespace {
 

@@ -11,13 +11,14 @@
 #include "analysis/clearing.h"
 #include "analysis/diagnosis.h"
 #include "engine/marking.h"
-#include "engine/state.h"
 #include "fuzz/fuzz_targets.h"
 #include "host/conversions.h"
 #include "host/error.h"
 #include "host/range.h"
 #include "host/reference.h"
+#include "marks/marks.h"
 #include "memhost/host.h"
+#include "state/state.h"
 
 namespace quorvane::fuzz {
 
@@ -82,7 +83,7 @@ void CommentRestore(const std::uint8_t* data, std::size_t size) {
   // Any user text survives markings (a cell in both ranges is marked twice), a diagnosis and the
   // clearing, also one holding markers or the memo's key, and the fill comes back. Only a note
   // that itself begins with the add-in's exact text is taken for the add-in's.
-  if (engine::FindAddinText(text).begin == 0) return;
+  if (marks::FindAddinText(text).begin == 0) return;
   sheet.PutComment(1, 1, text);
   sheet.PutFill(1, 1, 65535, 1);
   engine::AddinState state;

@@ -18,11 +18,11 @@
 
 #include "addin/environment.h"
 #include "addin/library.h"
-#include "engine/state.h"
 #include "forms/addin_form.h"
 #include "host/range.h"
 #include "ribbon/dispatch.h"
 #include "ribbon/office.h"
+#include "state/state.h"
 
 namespace quorvane::addin {
 

@@ -8,11 +8,11 @@
 #pragma once
 
 #include "addin/settings.h"
-#include "engine/state.h"
 #include "forms/about_form.h"
 #include "forms/results_form.h"
 #include "forms/ui_port.h"
 #include "ribbon/office.h"
+#include "state/state.h"
 
 namespace quorvane::addin {
 

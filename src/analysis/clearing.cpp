@@ -7,60 +7,37 @@
 #include <string>
 #include <string_view>
 #include <tuple>
-#include <vector>
 
 #include "analysis/resolve.h"
 #include "analysis/shapes.h"
-#include "engine/marking.h"
-#include "host/ascii.h"
 #include "host/error.h"
 #include "host/value.h"
 #include "host/worksheet.h"
+#include "marks/marks.h"
 
 namespace quorvane::analysis {
 namespace {
 
-constexpr std::string_view kColorKey = "zvk_color";
-constexpr std::string_view kPatternKey = "zvk_pattern";
-constexpr std::string_view kCloseMarker = ">>>";
-
 // What the host reports when a piece of text is cut with an impossible length.
 constexpr const char* kInvalidCall = "Invalid procedure call or argument";
 
-std::vector<std::string> Split(std::string_view text, char separator) {
-  std::vector<std::string> parts;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t end = text.find(separator, start);
-    if (end == std::string_view::npos) {
-      parts.emplace_back(text.substr(start));
-      return parts;
-    }
-    parts.emplace_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-}
-
-// Sets the fill recorded in the memo that begins at `start`: each "key=value" piece in the order
-// written, so that the pattern, written last, decides whether the cell ends up filled at all.
-void RestoreFill(const host::Range& cell, const std::string& text, std::size_t start) {
-  const std::size_t end = text.find(kCloseMarker, start);
-  if (end == std::string::npos) throw host::HostError(kInvalidCall);
-  const std::string_view memo = std::string_view(text).substr(start, end - start);
-  for (const std::string& piece : Split(memo, ',')) {
-    // An empty piece has no key at all, as a split of nothing gives no parts.
-    if (piece.empty()) throw host::HostError(host::kSubscriptOutOfRange);
-    const std::vector<std::string> parts = Split(piece, '=');
-    const std::string key = host::AsciiLower(parts[0]);
-    if (key != kColorKey && key != kPatternKey) continue;
-    if (parts.size() < 2) throw host::HostError(host::kSubscriptOutOfRange);
+// Sets the fill recorded in the memo that `memo` begins with: each setting in the order written, so
+// that the pattern, written last, decides whether the cell ends up filled at all. A memo that
+// cannot be read fails as the host fails on it, after the settings before its fault.
+void RestoreFill(const host::Range& cell, std::string_view memo) {
+  const marks::ParsedMemo parsed = marks::ParseMemo(memo);
+  if (parsed.fault == marks::ParsedMemo::Fault::kUnclosed) throw host::HostError(kInvalidCall);
+  for (const marks::MemoSetting& setting : parsed.settings) {
     // The value goes to the host as text; the host converts it or refuses it.
-    const host::Value value = host::Value::Text(parts[1]);
-    if (key == kColorKey) {
+    const host::Value value = host::Value::Text(setting.value);
+    if (setting.key == marks::MemoSetting::Key::kColor) {
       cell.SetInteriorColor(value);
     } else {
       cell.SetInteriorPattern(value);
     }
+  }
+  if (parsed.fault != marks::ParsedMemo::Fault::kNone) {
+    throw host::HostError(host::kSubscriptOutOfRange);
   }
 }
 
@@ -111,14 +88,16 @@ void Clearformats(engine::AddinState& state, host::Range& range1, host::Range& r
 void RestoreCellFormat(const host::Range& cell) {
   if (!cell.HasComment()) return;
   const std::string text = cell.CommentText();
-  const engine::AddinText addin = engine::FindAddinText(text);
+  const marks::AddinText addin = marks::FindAddinText(text);
   // Nothing of the add-in's: the comment is the user's alone and stays as it is.
-  if (addin.begin == engine::AddinText::kNone) return;
+  if (addin.begin == marks::AddinText::kNone) return;
 
-  // The memo is read from its key on, up to its ">>>" (a memo left open fails here).
-  if (addin.memo != engine::AddinText::kNone) RestoreFill(cell, text, addin.memo + 3);
+  // A memo left open fails here, before anything is cut.
+  if (addin.memo != marks::AddinText::kNone) {
+    RestoreFill(cell, std::string_view(text).substr(addin.memo));
+  }
 
-  const std::string rest = text.substr(0, addin.begin) + text.substr(addin.end);
+  const std::string rest = marks::CutBlocks(text, addin);
   if (rest.empty()) {
     cell.ClearComments();
   } else {

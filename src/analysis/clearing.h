@@ -1,8 +1,8 @@
 // Clearing the marks of a comparison and restoring every marked cell's previous fill.
 #pragma once
 
-#include "engine/state.h"
 #include "host/range.h"
+#include "state/state.h"
 
 namespace quorvane::analysis {
 

@@ -13,26 +13,21 @@
 #include <vector>
 
 #include "analysis/resolve.h"
-#include "engine/marking.h"
 #include "host/conversions.h"
 #include "host/error.h"
 #include "host/locale.h"
 #include "host/value.h"
 #include "host/worksheet.h"
+#include "marks/marks.h"
 
 namespace quorvane::analysis {
 namespace {
 
 // A cell marked as mismatched: one of the two mismatch fills, solid or already diagnosed.
-bool IsEligibleFill(double color, double pattern) {
-  return (color == engine::kMoreColor || color == engine::kFewerColor) &&
-         (pattern == host::kPatternSolid || pattern == host::kPatternGray16);
-}
-
 bool IsEligible(const host::Range& cell) {
   const double color = cell.InteriorColor();
   const double pattern = cell.InteriorPattern();
-  return IsEligibleFill(color, pattern);
+  return marks::IsMismatchFill(color, pattern);
 }
 
 // The comments of the cells the indexed diagnosis writes to, kept as drafts and written once at
@@ -103,10 +98,10 @@ class Pair {
     std::string message;
     const bool rounding = text_a_ == text_b_;
     if (rounding) {
-      message = "Rounding Error " + a_.Address() + " and " + b_.Address() +
-                " for Range 1 and 2, respectively.  Try Options tab to force rounding to 2 digits.";
+      const std::string address_a = a_.Address();
+      message = marks::RoundingBody(address_a, b_.Address());
     } else {
-      message = "Possible Transpose " + text_a_ + " and " + text_b_;
+      message = marks::TransposeBody(text_a_, text_b_);
       engine::IncrementCounterUpToLimit(state_, engine::Counter::kTranspose1);
       engine::IncrementCounterUpToLimit(state_, engine::Counter::kTranspose2);
     }
@@ -116,7 +111,7 @@ class Pair {
 
   void ReportYear() {
     Shade();
-    PrependBoth("Possible Year Error " + text_a_ + " and " + text_b_);
+    PrependBoth(marks::YearBody(text_a_, text_b_));
     engine::IncrementCounterUpToLimit(state_, engine::Counter::kYear1);
     engine::IncrementCounterUpToLimit(state_, engine::Counter::kYear2);
     Tell(engine::Finding::kYear);
@@ -125,15 +120,18 @@ class Pair {
  private:
   // Both cells get the diagnosed pattern and a comment to write into.
   void Shade() {
-    a_.SetInteriorPattern(host::Value::Number(host::kPatternGray16));
-    b_.SetInteriorPattern(host::Value::Number(host::kPatternGray16));
+    a_.SetInteriorPattern(host::Value::Number(marks::kDiagnosedPattern));
+    b_.SetInteriorPattern(host::Value::Number(marks::kDiagnosedPattern));
     if (!a_.HasComment()) a_.AddComment();
     if (!b_.HasComment()) b_.AddComment();
   }
 
   void PrependBoth(const std::string& message) {
-    if (!timestamp_) timestamp_ = state_.app().GetConversions().FormatTimestamp(state_.app().Now());
-    const std::string block = "<<< " + *timestamp_ + ":" + "\n" + message + "\n" + ">>>";
+    if (!timestamp_) {
+      const host::Conversions& conversions = state_.app().GetConversions();
+      timestamp_ = marks::BlockTimestamp(conversions, state_.app().Now());
+    }
+    const std::string block = marks::Block(*timestamp_, message);
     Prepend(a_, block);
     Prepend(b_, block);
   }
@@ -235,7 +233,7 @@ std::vector<Marked> ReadMarked(const host::Range& range, const host::Conversions
   const std::vector<host::Value> values = sheet.BlockValues(area);
   std::vector<Marked> marked;
   for (std::size_t i = 0; i < values.size(); ++i) {
-    if (!IsEligibleFill(colors[i], patterns[i]) || values[i].is_error()) continue;
+    if (!marks::IsMismatchFill(colors[i], patterns[i]) || values[i].is_error()) continue;
     Marked m{static_cast<std::int64_t>(i) + 1, values[i], conversions.ToText(values[i]), {}, {}};
     m.signature = SortedChars(m.text, conversions);
     if (const std::optional<double> serial = conversions.ToDateSerial(m.value)) {

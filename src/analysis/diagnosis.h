@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
-#include "engine/state.h"
 #include "host/locale.h"
 #include "host/range.h"
+#include "state/state.h"
 
 namespace quorvane::analysis {
 

@@ -4,6 +4,7 @@
 
 #include "host/error.h"
 #include "host/worksheet.h"
+#include "marks/marks.h"
 
 namespace quorvane::analysis {
 
@@ -27,7 +28,7 @@ void AddCommentShape(const host::Range& cell, const std::string& tag, const std:
   std::unique_ptr<host::Shape> shape =
       sheet.AddShape(host::kShapeRectangle, left, cell.Top(), kShapeWidth, kShapeHeight);
   try {
-    shape->SetName(kShapePrefix + tag + shape->Name());
+    shape->SetName(marks::RectangleName(tag, shape->Name()));
   } catch (...) {
     // Under the host's own name no removal would ever find the shape again.
     try {
@@ -56,13 +57,12 @@ void AddCommentShape(const host::Range& cell, const std::string& tag, const std:
 }
 
 void RemoveCommentShapes(const host::Range& range, const std::string& tag) {
-  const std::string prefix = kShapePrefix + tag;
   host::Worksheet& sheet = range.Parent();
   const int count = sheet.ShapesCount();
   // From the last shape to the first, so that a deletion moves none still to be visited.
   for (int j = count; j >= 1; --j) {
     std::unique_ptr<host::Shape> shape = sheet.ShapesItem(j);
-    if (shape->Name().compare(0, prefix.size(), prefix) == 0) shape->Delete();
+    if (marks::IsRectangleOf(shape->Name(), tag)) shape->Delete();
   }
 }
 

@@ -1,4 +1,4 @@
-// The small rectangles beside marked cells, named "CmtNum" + tag + the host's own shape name.
+// Drawing and removing the small rectangles beside marked cells (their names: marks/marks.h).
 #pragma once
 
 #include <string>
@@ -6,8 +6,6 @@
 #include "host/range.h"
 
 namespace quorvane::analysis {
-
-inline constexpr const char* kShapePrefix = "CmtNum";
 
 // Draws the 18 by 8 point rectangle at the cell's top left corner with the text.
 void AddCommentShape(const host::Range& cell, const std::string& tag, const std::string& text);

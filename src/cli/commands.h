@@ -13,7 +13,7 @@
 #include <optional>
 #include <string>
 
-#include "engine/state.h"
+#include "state/state.h"
 
 namespace quorvane::cli {
 

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/state.h"
+#include "state/state.h"
 
 namespace quorvane::cli {
 

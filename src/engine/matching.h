@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "engine/state.h"
 #include "host/range.h"
 #include "host/value.h"
+#include "state/state.h"
 
 namespace quorvane::engine {
 

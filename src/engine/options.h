@@ -5,7 +5,7 @@
 #include <array>
 #include <string_view>
 
-#include "engine/state.h"
+#include "state/state.h"
 
 namespace quorvane::engine {
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/clearing.h"
 #include "engine/matching.h"
 #include "host/worksheet.h"
 
@@ -50,6 +51,12 @@ bool RefuseTooManyCells(AddinState& state, const host::Range& range1, const host
   if (CellsFitTheCounters(app, range1, max) && CellsFitTheCounters(app, range2, max)) return false;
   app.MsgBox("Too many cells in range.  Max is " + std::to_string(max));
   return true;
+}
+
+void ClearComparison(AddinState& state, host::Range& range1, host::Range& range2) {
+  analysis::ResetCounts(state);
+  RefreshCounts(state);
+  analysis::Clearformats(state, range1, range2);
 }
 
 }  // namespace quorvane::engine

@@ -1,8 +1,8 @@
-// The entry of every comparison: the item limit, then the matching pass.
+// The entries of every comparison (the item limit, then the matching pass) and of the clearing.
 #pragma once
 
-#include "engine/state.h"
 #include "host/range.h"
+#include "state/state.h"
 
 namespace quorvane::engine {
 
@@ -18,5 +18,9 @@ void processform(AddinState& state, host::Range& range1, host::Range& range2);
 // hidden cells of either range's used part number more than its counter holds (32767 in the
 // add-in, whose counters are 16-bit).
 bool RefuseTooManyCells(AddinState& state, const host::Range& range1, const host::Range& range2);
+
+// The clearing that a user asks for: the counts reset and shown, then the marks of both ranges
+// cleared. A failure shows the clearing's message; it returns normally.
+void ClearComparison(AddinState& state, host::Range& range1, host::Range& range2);
 
 }  // namespace quorvane::engine

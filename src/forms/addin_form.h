@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "engine/state.h"
 #include "forms/form_model.h"
 #include "forms/ui_port.h"
+#include "state/state.h"
 
 namespace quorvane::forms {
 

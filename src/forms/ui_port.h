@@ -8,9 +8,9 @@
 
 #include <string>
 
-#include "engine/state.h"
 #include "forms/form_model.h"
 #include "host/application.h"
+#include "state/state.h"
 
 namespace quorvane::forms {
 

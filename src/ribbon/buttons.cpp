@@ -1,6 +1,5 @@
 #include "ribbon/buttons.h"
 
-#include "analysis/clearing.h"
 #include "engine/run_driver.h"
 #include "ribbon/range_entry.h"
 
@@ -27,9 +26,7 @@ void CompareRanges(CommandContext& context) {
 
 void ClearFormatting(CommandContext& context) {
   engine::AddinState& state = context.state;
-  analysis::ResetCounts(state);
-  engine::RefreshCounts(state);
-  analysis::Clearformats(state, state.oRange1, state.oRange2);
+  engine::ClearComparison(state, state.oRange1, state.oRange2);
 }
 
 }  // namespace

@@ -1,11 +1,11 @@
 // onButtonPressed: the one command handler behind the ribbon's buttons.
 #pragma once
 
-#include "engine/state.h"
 #include "forms/about_form.h"
 #include "forms/results_form.h"
 #include "host/application.h"
 #include "ribbon/office.h"
+#include "state/state.h"
 
 namespace quorvane::ribbon {
 

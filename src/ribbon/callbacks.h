@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/state.h"
 #include "forms/results_form.h"
 #include "ribbon/office.h"
+#include "state/state.h"
 
 namespace quorvane::ribbon {
 

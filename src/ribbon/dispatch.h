@@ -16,8 +16,8 @@
 #include <variant>
 #include <vector>
 
-#include "engine/state.h"
 #include "ribbon/office.h"
+#include "state/state.h"
 
 namespace quorvane::ribbon {
 

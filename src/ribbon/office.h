@@ -9,7 +9,7 @@
 #include <string>
 #include <utility>
 
-#include "engine/state.h"
+#include "state/state.h"
 
 namespace quorvane::ribbon {
 

@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "engine/state.h"
 #include "host/application.h"
 #include "ribbon/office.h"
+#include "state/state.h"
 
 namespace quorvane::ribbon {
 

@@ -10,19 +10,20 @@
 #include <vector>
 
 #include "engine/marking.h"
-#include "engine/state.h"
 #include "host/error.h"
 #include "host/worksheet.h"
+#include "marks/marks.h"
 #include "memhost/host.h"
+#include "state/state.h"
 
 namespace quorvane::analysis {
 namespace {
 
-using engine::kFewerColor;
-using engine::kMoreColor;
 using host::kColorWhite;
 using host::kPatternNone;
 using host::kPatternSolid;
+using marks::kFewerColor;
+using marks::kMoreColor;
 using memhost::CellData;
 using memhost::Fill;
 
@@ -62,7 +63,7 @@ class ClearingTest : public testing::Test {
   void Mark(memhost::MemWorksheet& sheet, int row, int column, const std::string& tag) {
     const CellData* cell = sheet.data().Find(row, column);
     const Fill before = cell->fill;
-    const std::string memo = engine::FormatMemo(before.color, before.pattern);
+    const std::string memo = marks::FormatMemo(before.color, before.pattern);
     if (cell->comment) {
       sheet.PutComment(row, column, std::string(kBlock) + "\n" + memo + cell->comment->text);
     } else {

@@ -8,21 +8,21 @@
 #include <string>
 #include <string_view>
 
-#include "engine/marking.h"
-#include "engine/state.h"
 #include "host/conversions.h"
 #include "host/locale.h"
 #include "host/worksheet.h"
+#include "marks/marks.h"
 #include "memhost/host.h"
+#include "state/state.h"
 
 namespace quorvane::analysis {
 namespace {
 
-using engine::kFewerColor;
-using engine::kMoreColor;
 using host::kPatternGray16;
 using host::kPatternSolid;
 using host::Value;
+using marks::kFewerColor;
+using marks::kMoreColor;
 
 constexpr const char* kStamp = "<<< 3/7 14:03:09:\n";
 

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "engine/matching.h"
-#include "engine/state.h"
 #include "host/conversions.h"
 #include "memhost/host.h"
+#include "state/state.h"
 
 namespace quorvane::testing {
 namespace {

@@ -5,6 +5,7 @@
 
 #include "host/error.h"
 #include "host/range.h"
+#include "marks/marks.h"
 #include "run_fixture.h"
 
 namespace quorvane::testing {
@@ -71,7 +72,7 @@ TEST_F(MarkingTest, NoCommentPassesTheHostsLimit) {
   sheet.data().At(3, 1).comment->text = marked;
   Mark(3, 1, 1, 2);
   EXPECT_EQ(Comment(3, 1), marked);
-  EXPECT_EQ(FillOf(3, 1).color, engine::kFewerColor);
+  EXPECT_EQ(FillOf(3, 1).color, marks::kFewerColor);
 
   // The limit counts characters as the host does, not bytes: 20,000 two-byte letters fit.
   const std::string letters = [] {

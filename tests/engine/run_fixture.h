@@ -8,10 +8,10 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/state.h"
 #include "host/conversions.h"
 #include "host/value.h"
 #include "memhost/host.h"
+#include "state/state.h"
 
 namespace quorvane::testing {
 

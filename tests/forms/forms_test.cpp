@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "engine/run_driver.h"
-#include "engine/state.h"
 #include "forms/addin_form.h"
 #include "forms/results_form.h"
 #include "host/error.h"
 #include "memhost/host.h"
+#include "state/state.h"
 #include "support/counting_host.h"
 #include "support/recording_ui.h"
 

@@ -5,9 +5,9 @@
 #include <cmath>
 
 #include "check.h"
-#include "engine/state.h"
 #include "forms/addin_form.h"
 #include "session.h"
+#include "state/state.h"
 #include "windows/win32_ui.h"
 
 namespace quorvane::windows::testing {

@@ -1,4 +1,4 @@
-#include "engine/state.h"
+#include "state/state.h"
 
 #include <limits>
 #include <string>

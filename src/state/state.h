@@ -1,12 +1,15 @@
 // The add-in's shared state: one object per loaded library.
 //
-// Everything that the Parts of the add-in share lives here: the host application, the two ranges
+// Everything that the pieces of the add-in share lives here: the host application, the two ranges
 // and their address texts, the twelve result counters, the seven option flags and the stop request,
 // plus the two ports through which the engine shows progress (the ribbon's invalidation and the
 // results form's labels). The add-in's connection object owns one AddinState; tests make their own.
 //
 // All of it is used on the host's user-interface thread only; nothing is locked. Booleans shared
 // with the host are 16-bit: false is 0, true is -1.
+//
+// The state is a layer of its own, below the analysis and the engine that both use it; its names
+// stay in the engine's namespace, whose run it describes.
 #pragma once
 
 #include <array>
