@@ -18,7 +18,8 @@ void XlsxFile(const std::uint8_t* data, std::size_t size);
 // "name" + "\n" + content, separated by the line "--part--".
 void XlsxParts(const std::uint8_t* data, std::size_t size);
 // The comment-block and memo parsing of the clearing pass: the bytes are a comment text on a
-// filled cell, restored by RestoreCellFormat; a plain user text is also marked and restored.
+// filled cell, restored by RestoreCellFormat; a plain user text is also marked twice, compared
+// with a model of the marked comment, diagnosed and restored.
 void CommentRestore(const std::uint8_t* data, std::size_t size);
 // The range addresses the command-line tool accepts (ParseReference).
 void RangeAddress(const std::uint8_t* data, std::size_t size);

@@ -16,7 +16,6 @@
 #include "host/error.h"
 #include "host/range.h"
 #include "host/reference.h"
-#include "marks/marks.h"
 #include "memhost/host.h"
 #include "state/state.h"
 
@@ -32,6 +31,35 @@ namespace {
 
 std::string_view Text(const std::uint8_t* data, std::size_t size) {
   return {reinterpret_cast<const char*>(data), size};
+}
+
+// The model of the comment that CommentRestore's two markings write, at the host time 45000.5 on a
+// cell holding 100 with the fill 65535, solid: the add-in's text as the user reads it.
+const std::string kModelBlockA =
+    "<<< 3/15 12:00:00:\nThis list has 2 100's.\nOther list has 1.\n>>>";
+const std::string kModelBlockB = "<<< 3/15 12:00:00:\nThis list has 1 100.\nOther list has 2.\n>>>";
+const std::string kModelMemo = "\n\n<<<zvk_color=65535,zvk_pattern=1>>>";
+const std::string kModelDiagnosis = "<<< 1/1 12:00:00:\nPossible Transpose 100 and 010\n>>>";
+
+bool Fits(const std::string& comment) {
+  return host::HostLength(comment) <= host::kMaxCommentLength;
+}
+
+// Whether a note might itself begin with text of the add-in's form, which its first marking takes
+// for an earlier marking's: a block's opening and a closing somewhere after it. The model leaves
+// such notes out, and more of them than the marking would take.
+bool MayBeginWithAddinText(std::string_view note) {
+  return note.substr(0, 4) == "<<< " && note.find("\n>>>") != std::string_view::npos;
+}
+
+// The comment after marking the note with tag "A", then with tag "B": each block goes in front,
+// the memo of the first marking after its block and before the note. A block that would take the
+// comment past the host's limit is left out; no value when the first one is.
+std::optional<std::string> MarkedTwice(const std::string& note) {
+  const std::string once = kModelBlockA + "\n" + kModelMemo + note;
+  if (!Fits(once)) return std::nullopt;
+  const std::string twice = kModelBlockB + "\n" + once;
+  return Fits(twice) ? twice : once;
 }
 
 }  // namespace
@@ -81,25 +109,29 @@ void CommentRestore(const std::uint8_t* data, std::size_t size) {
   }
 
   // Any user text survives markings (a cell in both ranges is marked twice), a diagnosis and the
-  // clearing, also one holding markers or the memo's key, and the fill comes back. Only a note
-  // that itself begins with the add-in's exact text is taken for the add-in's.
-  if (marks::FindAddinText(text).begin == 0) return;
+  // clearing, also one holding markers or the memo's key, and the fill comes back. The marked
+  // comment is checked against a model of its own, written here without the marks module.
+  if (MayBeginWithAddinText(text)) return;
   sheet.PutComment(1, 1, text);
   sheet.PutFill(1, 1, 65535, 1);
   engine::AddinState state;
   state.oApp = &host;
   engine::MarkMismatch(state, cell, "A", 2, 1);
   engine::MarkMismatch(state, cell, "B", 1, 2);
-  if (cell.InteriorColor() == 65535) {
+  const std::optional<std::string> marked = MarkedTwice(text);
+  if (!marked) {
     // No room for a result block and the memo: the marking left the note and the fill as they
     // were, and the clearing meets the user's text alone, as checked above.
-    Require(sheet.CommentText(1, 1) == text, "a note the marking cannot extend stays whole");
+    Require(sheet.CommentText(1, 1) == text && cell.InteriorColor() == 65535,
+            "a note the marking cannot extend stays whole");
     return;
   }
-  // The diagnosis adds its block only while the comment stays within the host's limit.
-  const std::string diagnosed =
-      "<<< 1/1 12:00:00:\nPossible Transpose 100 and 010\n>>>\n" + cell.CommentText();
-  if (host::HostLength(diagnosed) <= host::kMaxCommentLength) cell.SetCommentText(diagnosed);
+  Require(sheet.CommentText(1, 1) == *marked,
+          "the markings write their blocks in front, then the memo, then the note");
+  Require(cell.InteriorColor() == 11120637 && cell.InteriorPattern() == 1,
+          "the last marking's fill is the light red of a value held fewer times");
+  const std::string diagnosed = kModelDiagnosis + "\n" + *marked;
+  if (Fits(diagnosed)) cell.SetCommentText(diagnosed);
   analysis::RestoreCellFormat(cell);
   if (text.empty()) {
     Require(!sheet.HasComment(1, 1), "a comment of the add-in's text alone goes");
