@@ -1,0 +1,81 @@
+#include "state/state.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "host/error.h"
+
+namespace quorvane::testing {
+namespace {
+
+using engine::Counter;
+
+class RecordingLabels : public engine::ResultsLabels {
+ public:
+  void SetCaption(std::string_view label, const std::string& caption) override {
+    captions.emplace_back(std::string(label), caption);
+  }
+  std::vector<std::pair<std::string, std::string>> captions;
+};
+
+// Each counter has its own cell in Counters, its own label on the form and on the ribbon.
+TEST(StateTest, EveryCounterHasItsOwnSlotAndLabels) {
+  engine::Counters counters;
+  std::set<std::string_view> form_labels, ribbon_labels;
+  for (int i = 0; i < engine::kCounterCount; ++i) {
+    const auto counter = static_cast<Counter>(i);
+    counters[counter] = i + 1;
+    form_labels.insert(engine::FormLabel(counter));
+    ribbon_labels.insert(engine::RibbonLabel(counter));
+  }
+  for (int i = 0; i < engine::kCounterCount; ++i) {
+    EXPECT_EQ(counters[static_cast<Counter>(i)], i + 1);
+  }
+  EXPECT_EQ(form_labels.size(), static_cast<std::size_t>(engine::kCounterCount));
+  EXPECT_EQ(ribbon_labels.size(), static_cast<std::size_t>(engine::kCounterCount));
+  EXPECT_EQ(counters.nMismatch2, 6);
+  EXPECT_EQ(engine::FormLabel(Counter::kHidden2), "lblHiddenCell2");
+  EXPECT_EQ(engine::RibbonLabel(Counter::kTranspose1), "lblPossibleTP01");
+}
+
+TEST(StateTest, CountersStopOrFailAtTheLimitAndShowEveryValue) {
+  engine::AddinState state;
+  RecordingLabels labels;
+  state.results_form = &labels;
+  state.limits.max_count = 2;
+  engine::IncrementCounter(state, Counter::kMatch1);
+  engine::IncrementCounter(state, Counter::kMatch1);
+  EXPECT_THROW(engine::IncrementCounter(state, Counter::kMatch1), host::HostError);
+  EXPECT_EQ(state.counters.nMatch1, 2);
+  for (int i = 0; i < 3; ++i) engine::IncrementCounterUpToLimit(state, Counter::kYear2);
+  EXPECT_EQ(state.counters.nYear2, 2);
+  using ::testing::ElementsAre;
+  using ::testing::Pair;
+  EXPECT_THAT(labels.captions,
+              ElementsAre(Pair("lblMatch1", "1"), Pair("lblMatch1", "2"), Pair("lblYearOff2", "1"),
+                          Pair("lblYearOff2", "2"), Pair("lblYearOff2", "2")));
+}
+
+TEST(StateTest, NoticeLinesKeepTheirCells) {
+  engine::AddinState state;
+  EXPECT_TRUE(engine::NoticeLines(state).empty());
+  EXPECT_THROW(state.app(), host::HostError);
+  state.notices = "1) first\n2) second\n";
+  state.notice_cells.resize(1);
+  const std::vector<engine::NoticeLine> lines = engine::NoticeLines(state);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0].text, "1) first");
+  EXPECT_EQ(lines[1].text, "2) second");
+  EXPECT_EQ(lines[2].text, "");
+  engine::ClearNotices(state);
+  EXPECT_TRUE(state.notices.empty());
+  EXPECT_TRUE(state.notice_cells.empty());
+}
+
+}  // namespace
+}  // namespace quorvane::testing
