@@ -222,13 +222,13 @@ void PrintReport(const engine::AddinState& state, const RunRecord& record,
     json["range2"] = side(c.nCount2, c.nMatch2, c.nMismatch2, c.nTranspose2, c.nYear2, c.nHidden2);
     json["notices"] = notices;
     json["outputs"] = outputs;
-    json["mismatches"] = MismatchesJson(record.mismatches());
+    json["mismatches"] = MismatchesJson(record);
     json["notice_cells"] = NoticesJson(record.notices());
     out << json.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
     return;
   }
   if (request.report == "-") {
-    WriteCsv(out, record.mismatches());
+    WriteCsv(out, record);
     return;
   }
   out << "Range 1: " << state.sRange1 << "\nRange 2: " << state.sRange2 << "\n\n";
@@ -273,11 +273,11 @@ class ReportFile {
   xlsx::FileReplacement Replacement(const RunRecord& record) const {
     std::ostringstream out;
     if (json_) {
-      out << MismatchesJson(record.mismatches())
-                 .dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+      out << MismatchesJson(record).dump(2, ' ', false,
+                                         nlohmann::ordered_json::error_handler_t::replace)
           << "\n";
     } else {
-      WriteCsv(out, record.mismatches());
+      WriteCsv(out, record);
     }
     return {path_, std::move(out).str(), "cannot write the report"};
   }
@@ -446,8 +446,10 @@ int Run(Kind kind, const RunRequest& request, Console& console) {
     addin.StartUp();
     if (kind == Kind::kCompare) addin.SetOptions(request.options);
     addin.SetRanges(range1, range2);
+    // Only the mismatch report and the JSON summary read the record of the run: without them the
+    // run keeps none (on long lists it is a large share of the run's memory).
     RunRecord record;
-    state.watcher = &record;
+    if (request.json || request.report) state.watcher = &record;
     state.limits = LimitsFor(request.max_items);
     session.host().SetYieldHook([&] { session.Yield(state); });
 

@@ -1,6 +1,7 @@
 #include "cli/report.h"
 
 #include <ostream>
+#include <tuple>
 
 #include "host/range.h"
 #include "host/worksheet.h"
@@ -24,12 +25,6 @@ const char* FindingName(engine::Finding finding) {
 void Append(std::string& list, const std::string& item) {
   if (!list.empty()) list += "; ";
   list += item;
-}
-
-// "B4" for "$B$4".
-std::string Plain(std::string address) {
-  std::erase(address, '$');
-  return address;
 }
 
 constexpr const char* kColumns[] = {"range",     "workbook",  "sheet",      "cell",
@@ -61,20 +56,29 @@ void CsvField(std::ostream& out, const std::string& field) {
 
 }  // namespace
 
+std::uint64_t RunRecord::Key(int range, std::uint32_t place, int row, int column) {
+  // Row below 2^21, column below 2^15, range 1 or 2.
+  return (static_cast<std::uint64_t>(place) << 38) | (static_cast<std::uint64_t>(range) << 36) |
+         (static_cast<std::uint64_t>(row) << 15) | static_cast<std::uint64_t>(column);
+}
+
+std::uint32_t RunRecord::PlaceOf(const host::Range& cell) {
+  const host::Worksheet* sheet = &cell.Parent();
+  for (std::size_t i = 0; i < places_.size(); ++i) {
+    if (places_[i].sheet == sheet) return static_cast<std::uint32_t>(i);
+  }
+  const std::string external = cell.Address(true), local = cell.Address();
+  places_.push_back({sheet, cell.Parent().Parent().Name(), cell.Parent().Name(),
+                     external.substr(0, external.size() - local.size())});
+  return static_cast<std::uint32_t>(places_.size() - 1);
+}
+
 void RunRecord::Marked(int range, const host::Range& cell, const std::string& value,
                        const std::string& text, std::int64_t count_here, std::int64_t count_there) {
-  host::Worksheet& sheet = cell.Parent();
-  MismatchRecord record;
-  record.range = range;
-  record.workbook = sheet.Parent().Name();
-  record.sheet = sheet.Name();
-  record.cell = Plain(cell.Address());
-  record.value = value;
-  record.text = text;
-  record.count_here = count_here;
-  record.count_there = count_there;
-  by_cell_[{range, cell.Address(true)}] = mismatches_.size();
-  mismatches_.push_back(std::move(record));
+  const std::uint32_t place = PlaceOf(cell);
+  by_cell_[Key(range, place, cell.row(), cell.column())] =
+      static_cast<std::uint32_t>(marks_.size());
+  marks_.push_back({value, text, count_here, count_there, place, cell.row(), cell.column(), range});
 }
 
 void RunRecord::Noticed(const host::Range& cell, engine::NoticeKind kind) {
@@ -83,16 +87,44 @@ void RunRecord::Noticed(const host::Range& cell, engine::NoticeKind kind) {
 
 void RunRecord::Diagnosed(engine::Finding finding, const host::Range& cell1,
                           const host::Range& cell2) {
-  const std::string address1 = cell1.Address(true), address2 = cell2.Address(true);
-  for (const auto& [range, address, partner] :
-       {std::tuple{1, address1, address2}, std::tuple{2, address2, address1}}) {
-    const auto it = by_cell_.find({range, address});
+  const std::uint32_t place1 = PlaceOf(cell1), place2 = PlaceOf(cell2);
+  for (const auto& [range, place, cell, partner_place, partner] :
+       {std::tuple{1, place1, &cell1, place2, &cell2},
+        std::tuple{2, place2, &cell2, place1, &cell1}}) {
+    const auto it = by_cell_.find(Key(range, place, cell->row(), cell->column()));
     // A cell that only bears a mismatch fill, from a user or an earlier run, has no record.
     if (it == by_cell_.end()) continue;
-    MismatchRecord& record = mismatches_[it->second];
-    Append(record.diagnosis, FindingName(finding));
-    Append(record.partner, partner);
+    Mark& mark = marks_[it->second];
+    const auto index = static_cast<std::uint32_t>(findings_.size());
+    findings_.push_back({finding, partner_place, partner->row(), partner->column()});
+    if (mark.last_finding == kNone) {
+      mark.first_finding = index;
+    } else {
+      findings_[mark.last_finding].next = index;
+    }
+    mark.last_finding = index;
   }
+}
+
+MismatchRecord RunRecord::Mismatch(std::size_t i) const {
+  const Mark& mark = marks_[i];
+  const Place& place = places_[mark.place];
+  MismatchRecord record;
+  record.range = mark.range;
+  record.workbook = place.workbook;
+  record.sheet = place.name;
+  record.cell = host::ColumnLetters(mark.column) + std::to_string(mark.row);
+  record.value = mark.value;
+  record.text = mark.text;
+  record.count_here = mark.count_here;
+  record.count_there = mark.count_there;
+  for (std::uint32_t f = mark.first_finding; f != kNone; f = findings_[f].next) {
+    const FindingEntry& entry = findings_[f];
+    Append(record.diagnosis, FindingName(entry.finding));
+    Append(record.partner, places_[entry.place].prefix + "$" + host::ColumnLetters(entry.column) +
+                               "$" + std::to_string(entry.row));
+  }
+  return record;
 }
 
 const char* NoticeKindName(engine::NoticeKind kind) {
@@ -107,9 +139,10 @@ const char* NoticeKindName(engine::NoticeKind kind) {
   return "";
 }
 
-nlohmann::ordered_json MismatchesJson(const std::vector<MismatchRecord>& records) {
+nlohmann::ordered_json MismatchesJson(const RunRecord& record) {
   nlohmann::ordered_json list = nlohmann::ordered_json::array();
-  for (const MismatchRecord& r : records) {
+  for (std::size_t i = 0; i < record.size(); ++i) {
+    const MismatchRecord r = record.Mismatch(i);
     nlohmann::ordered_json item;
     item["range"] = r.range;
     item["workbook"] = r.workbook;
@@ -135,7 +168,7 @@ nlohmann::ordered_json NoticesJson(const std::vector<NoticeRecord>& records) {
   return list;
 }
 
-void WriteCsv(std::ostream& out, const std::vector<MismatchRecord>& records) {
+void WriteCsv(std::ostream& out, const RunRecord& record) {
   out << "\xEF\xBB\xBF";
   auto line = [&out](const std::vector<std::string>& fields) {
     for (std::size_t i = 0; i < fields.size(); ++i) {
@@ -145,7 +178,7 @@ void WriteCsv(std::ostream& out, const std::vector<MismatchRecord>& records) {
     out << "\r\n";
   };
   line(std::vector<std::string>(std::begin(kColumns), std::end(kColumns)));
-  for (const MismatchRecord& r : records) line(Fields(r));
+  for (std::size_t i = 0; i < record.size(); ++i) line(Fields(record.Mismatch(i)));
 }
 
 }  // namespace quorvane::cli

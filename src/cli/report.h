@@ -4,9 +4,9 @@
 
 #include <cstdint>
 #include <iosfwd>
-#include <map>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -33,7 +33,10 @@ struct NoticeRecord {
   engine::NoticeKind kind;
 };
 
-// Keeps the records of one run as the engine tells them.
+// Keeps the records of one run as the engine tells them, compactly: a run of a million items may
+// mark hundreds of thousands of cells. Each mismatch keeps its sheet as a number into a short table
+// of the sheets seen, its cell by row and column, and its findings in a shared list; the texts of
+// the report are made from these when it is written.
 class RunRecord : public engine::RunWatcher {
  public:
   void Marked(int range, const host::Range& cell, const std::string& value, const std::string& text,
@@ -42,24 +45,53 @@ class RunRecord : public engine::RunWatcher {
   void Diagnosed(engine::Finding finding, const host::Range& cell1,
                  const host::Range& cell2) override;
 
-  const std::vector<MismatchRecord>& mismatches() const { return mismatches_; }
+  std::size_t size() const { return marks_.size(); }
+  // The i-th mismatch, in the order the cells were marked, with every text of the report.
+  MismatchRecord Mismatch(std::size_t i) const;
   const std::vector<NoticeRecord>& notices() const { return notices_; }
 
  private:
-  std::vector<MismatchRecord> mismatches_;
+  struct Place {
+    const host::Worksheet* sheet;
+    std::string workbook, name;
+    std::string prefix;  // of external addresses: "[Book1.xlsx]Sheet1!"
+  };
+  struct Mark {
+    std::string value, text;
+    std::int64_t count_here, count_there;
+    std::uint32_t place;
+    std::int32_t row, column;
+    std::int32_t range;
+    std::uint32_t first_finding = kNone, last_finding = kNone;
+  };
+  // One finding of a mark, with its partner cell; the next finding of the same mark, or kNone.
+  struct FindingEntry {
+    engine::Finding finding;
+    std::uint32_t place;
+    std::int32_t row, column;
+    std::uint32_t next = kNone;
+  };
+  static constexpr std::uint32_t kNone = 0xFFFFFFFF;
+
+  std::uint32_t PlaceOf(const host::Range& cell);
+  static std::uint64_t Key(int range, std::uint32_t place, int row, int column);
+
+  std::vector<Place> places_;
+  std::vector<Mark> marks_;
+  std::vector<FindingEntry> findings_;
   std::vector<NoticeRecord> notices_;
-  std::map<std::pair<int, std::string>, std::size_t> by_cell_;  // (range, external address)
+  std::unordered_map<std::uint64_t, std::uint32_t> by_cell_;  // Key -> index into marks_
 };
 
 // "error", "text-number" or "text-date".
 const char* NoticeKindName(engine::NoticeKind kind);
 
-nlohmann::ordered_json MismatchesJson(const std::vector<MismatchRecord>& records);
+nlohmann::ordered_json MismatchesJson(const RunRecord& record);
 nlohmann::ordered_json NoticesJson(const std::vector<NoticeRecord>& records);
 
-// The records as a CSV file: a header line, then one line per record; every field quoted, quotes
+// The mismatches as a CSV file: a header line, then one line per record; every field quoted, quotes
 // doubled, lines ended by CR LF, UTF-8 with a byte-order mark so that the spreadsheet host reads
 // the characters right.
-void WriteCsv(std::ostream& out, const std::vector<MismatchRecord>& records);
+void WriteCsv(std::ostream& out, const RunRecord& record);
 
 }  // namespace quorvane::cli
