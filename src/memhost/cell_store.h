@@ -200,6 +200,7 @@ class CellStore {
   }
 
   void CopyFrom(const CellStore& other) {
+    order_.reserve(other.size());
     for (const value_type& entry : other) {
       order_.push_back(&entries_.emplace_back(entry));
       Index(order_.back());
@@ -241,7 +242,9 @@ class CellStore {
     std::size_t live = 0;
     for (value_type* entry : table_) live += entry != nullptr && entry != Gone() ? 1 : 0;
     std::size_t capacity = 16;
-    while (capacity < 4 * (live + 1)) capacity *= 2;
+    // At most a third full after the rebuild: room for as many again before the next one, at half
+    // the memory of a table kept a quarter full.
+    while (capacity < 3 * (live + 1)) capacity *= 2;
     std::vector<value_type*> old(capacity, nullptr);
     old.swap(table_);
     for (value_type* entry : old) {

@@ -99,5 +99,33 @@ TEST(CellStoreTest, CopiesAreDeepAndMovesKeepEntries) {
   EXPECT_EQ(moved.size(), 99u);
 }
 
+// A long run of erasures and new cells with about the same number alive: the erased entries' slots
+// fill the hash table until it is rebuilt, and every cell, and every erased one's absence, is
+// still found right through each rebuild.
+TEST(CellStoreTest, LookupsHoldThroughLongRunsOfEraseAndAdd) {
+  Store store;
+  std::map<CellKey, std::string> expected;
+  std::mt19937 random(14);
+  std::uniform_int_distribution<int> row(1, 3000), column(1, 4);
+  for (int step = 0; step < 40000; ++step) {
+    const CellKey key{row(random), column(random)};
+    if (expected.count(key) != 0 && step % 3 != 0) {
+      EXPECT_EQ(store.erase(key), 1u);
+      expected.erase(key);
+      ASSERT_EQ(store.Lookup(key), nullptr);
+    } else {
+      store[key] = std::to_string(step);
+      expected[key] = std::to_string(step);
+    }
+    if (step % 4999 == 0) ExpectSame(store, expected);
+  }
+  ExpectSame(store, expected);
+  const Store copy = store;
+  ExpectSame(copy, expected);
+  for (int r = 1; r <= 3000; r += 7) {
+    EXPECT_EQ(copy.Lookup({r, 5}), nullptr);
+  }
+}
+
 }  // namespace
 }  // namespace quorvane::memhost
