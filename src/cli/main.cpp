@@ -1,6 +1,9 @@
 // quorvane: reconcile two lists in .xlsx workbooks from the command line.
 #include <signal.h>
 #include <unistd.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include <CLI/CLI.hpp>
 #include <array>
@@ -77,6 +80,11 @@ class InterruptPoll {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef __GLIBC__
+  // One heap for both threads: the deflating thread's buffers are then reused by the main thread
+  // rather than held in a second heap of their own (about 1 MB at the peak of a long save).
+  mallopt(M_ARENA_MAX, 1);
+#endif
   CLI::App app{
       "Reconciles two lists held in .xlsx workbooks: marks every value that does not occur as "
       "often in one list as in the other, and diagnoses rounding errors, transposed digits and "
