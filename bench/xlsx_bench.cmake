@@ -1,6 +1,6 @@
 # Workbook files: load and save of two sheets of 10000 numbers, and a full compare on files.
 add_executable(xlsx_bench ${CMAKE_CURRENT_LIST_DIR}/xlsx_bench.cpp)
-target_link_libraries(xlsx_bench PRIVATE quorvane_cli quorvane_xlsx benchmark::benchmark
+target_link_libraries(xlsx_bench PRIVATE quorvane_cli quorvane_engine quorvane_xlsx benchmark::benchmark
                                          quorvane_warnings)
 
 # The floor a file comparison is measured against (bench/xlsx_files.sh runs both).
