@@ -135,6 +135,41 @@ TEST_F(SheetEdits, ChangedCellsGoIntoTheirRowsInColumnOrder) {
   }
 }
 
+TEST_F(SheetEdits, RowsOutOfOrderOrGivenTwiceKeepEveryCellFound) {
+  const std::string xml = std::string("<worksheet xmlns=\"") + kMain +
+                          "\"><sheetData>"
+                          "<row r=\"5\"><c r=\"A5\"><v>1</v></c></row>"
+                          "<row r=\"2\"><c r=\"A2\"><v>2</v></c></row>"
+                          "<row r=\"5\"><c r=\"B5\"><v>3</v></c></row>"
+                          "</sheetData></worksheet>";
+  const WorkbookFile file = WorkbookFile::Load(Book("disordered.xlsx", xml));
+  memhost::WorkbookData data = file.data();
+  memhost::SheetData& sheet = data.sheets[0];
+  sheet.At(5, 1).value = Value::Number(10);  // in the first row 5
+  sheet.At(5, 2).value = Value::Number(30);  // in the second
+  sheet.At(5, 3).value = Value::Number(53);  // new: into the last row 5
+  sheet.At(3, 1).value = Value::Number(31);  // new rows
+  sheet.At(7, 1).value = Value::Number(71);
+  sheet.At(4, 1).value = Value::Number(41);
+  const fs::path saved = dir_ / "saved.xlsx";
+  SaveWorkbooks({{&file, &data, saved}});
+
+  const std::map<std::string, double> expected = {{"2,1", 2},  {"3,1", 31}, {"4,1", 41},
+                                                  {"5,1", 10}, {"5,2", 30}, {"5,3", 53},
+                                                  {"7,1", 71}};
+  EXPECT_EQ(Numbers(WorkbookFile::Load(saved).data().sheets[0]), expected);
+  // New rows go before the row of the next number that takes new cells.
+  const std::string text = SheetXml(saved);
+  std::size_t at = 0;
+  for (const char* piece : {"<row r=\"5\"", "r=\"A5\"", "<row r=\"2\"", "<row r=\"3\"",
+                            "<row r=\"4\"", "<row r=\"5\"", "r=\"B5\"", "r=\"C5\"",
+                            "<row r=\"7\""}) {
+    const std::size_t found = text.find(piece, at);
+    ASSERT_NE(found, std::string::npos) << piece << " after offset " << at << " in " << text;
+    at = found + 1;
+  }
+}
+
 TEST_F(SheetEdits, EachSaveStartsFromTheFileAsLoaded) {
   const std::string xml = std::string("<worksheet xmlns=\"") + kMain +
                           "\"><sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row>"
