@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <vector>
 
 #include "host/conversions.h"
@@ -118,13 +119,6 @@ std::optional<double> IsoDateSerial(std::string_view text) {
   return host::SerialFromCivil(civil);
 }
 
-pugi::xml_node ChildElement(pugi::xml_node node, std::string_view local) {
-  for (pugi::xml_node c = node.first_child(); c; c = c.next_sibling()) {
-    if (c.type() == pugi::node_element && LocalName(c.name()) == local) return c;
-  }
-  return {};
-}
-
 }  // namespace
 
 // --- Loading ---
@@ -199,12 +193,38 @@ void ReadColumns(pugi::xml_node root, const StyleTable& styles, memhost::SheetDa
   });
 }
 
+// What a cell element holds, read in one pass over its attributes and one over its children:
+// the first of each by name, as pugixml's lookups would find them.
+struct CellParts {
+  pugi::xml_attribute r, s, t;
+  pugi::xml_node v, f, is;
+};
+
+CellParts ReadCellParts(pugi::xml_node c) {
+  CellParts parts;
+  for (pugi::xml_attribute a = c.first_attribute(); a; a = a.next_attribute()) {
+    const char* name = a.name();
+    if (name[0] == '\0' || name[1] != '\0') continue;
+    if (name[0] == 'r' && !parts.r) parts.r = a;
+    if (name[0] == 's' && !parts.s) parts.s = a;
+    if (name[0] == 't' && !parts.t) parts.t = a;
+  }
+  for (pugi::xml_node child = c.first_child(); child; child = child.next_sibling()) {
+    if (child.type() != pugi::node_element) continue;
+    const std::string_view local = LocalName(child.name());
+    if (local == "v" && !parts.v) parts.v = child;
+    if (local == "f" && !parts.f) parts.f = child;
+    if (local == "is" && !parts.is) parts.is = child;
+  }
+  return parts;
+}
+
 // A cell's value by its type: shared and inline strings, formula texts, logicals, errors, dates,
 // and numbers, which are dates in a date format (`is_date` caches that by format, -1 unknown).
-host::Value ReadValue(pugi::xml_node c, int style, const std::vector<std::string>& strings,
+host::Value ReadValue(const CellParts& c, int style, const std::vector<std::string>& strings,
                       const StyleTable& styles, std::vector<signed char>& is_date) {
-  const std::string_view type = c.attribute("t").value();
-  const pugi::xml_node v = ChildElement(c, "v");
+  const std::string_view type = c.t.value();
+  const pugi::xml_node v = c.v;
   const std::string_view text = v.text().get();
   host::Value value;
   if (type == "s") {
@@ -213,7 +233,7 @@ host::Value ReadValue(pugi::xml_node c, int style, const std::vector<std::string
       value = host::Value::Text(strings[static_cast<std::size_t>(*index)]);
     }
   } else if (type == "inlineStr") {
-    value = host::Value::Text(RichText(ChildElement(c, "is")));
+    value = host::Value::Text(RichText(c.is));
   } else if (type == "str") {
     if (v) value = host::Value::Text(DecodeEscapes(text));
   } else if (type == "b") {
@@ -258,36 +278,49 @@ WorksheetRefs LoadWorksheet(const pugi::xml_document& doc, const std::vector<std
   ForEachRow(Child(root, kNsMain, "sheetData"), [&](pugi::xml_node row) {
     // The row after a row past the sheet's last is past it too (and never overflows).
     const int next = row_number > host::kMaxRows ? host::kMaxRows + 1 : row_number + 1;
-    row_number = row.attribute("r") ? row.attribute("r").as_int(next) : next;
+    // The row's attributes in one pass: the first of each name counts.
+    pugi::xml_attribute r, hidden, ht, custom_format, s;
+    for (pugi::xml_attribute a = row.first_attribute(); a; a = a.next_attribute()) {
+      const std::string_view name = a.name();
+      pugi::xml_attribute* slot = name == "r"              ? &r
+                                  : name == "hidden"       ? &hidden
+                                  : name == "ht"           ? &ht
+                                  : name == "customFormat" ? &custom_format
+                                  : name == "s"            ? &s
+                                                           : nullptr;
+      if (slot && !*slot) *slot = a;
+    }
+    row_number = r ? r.as_int(next) : next;
     if (row_number < 1 || row_number > host::kMaxRows) return;
-    if (TrueAttr(row.attribute("hidden"))) {
+    if (TrueAttr(hidden)) {
       sheet.hidden_rows.insert(row_number);
     } else if (zero_height) {
       shown_rows.insert(row_number);
     }
-    if (pugi::xml_attribute ht = row.attribute("ht")) {
+    if (ht) {
       const double height = ht.as_double(sheet.default_row_height);
       if (height != sheet.default_row_height) sheet.row_heights[row_number] = height;
     }
-    if (TrueAttr(row.attribute("customFormat"))) {
-      const int style = row.attribute("s").as_int(0);
+    if (TrueAttr(custom_format)) {
+      const int style = s.as_int(0);
       if (style > 0 && style < styles.xf_count()) sheet.row_styles[row_number] = style;
     }
     last_row = std::max(last_row, row_number);
     int column = 0;
     for (pugi::xml_node c = row.first_child(); c; c = c.next_sibling()) {
       if (c.type() != pugi::node_element || LocalName(c.name()) != "c") continue;
-      if (pugi::xml_attribute r = c.attribute("r")) {
-        const memhost::CellKey key = ParseCellRef(r.value());
+      const CellParts parts = ReadCellParts(c);
+      if (parts.r) {
+        const memhost::CellKey key = ParseCellRef(parts.r.value());
         column = key.second != 0 ? key.second : column + 1;
       } else {
         ++column;
       }
       if (column < 1 || column > host::kMaxColumns) continue;
-      const int style = c.attribute("s").as_int(0);
-      host::Value value = ReadValue(c, style, strings, styles, is_date);
+      const int style = parts.s.as_int(0);
+      host::Value value = ReadValue(parts, style, strings, styles, is_date);
       const memhost::Fill fill = styles.FillOf(style);
-      const pugi::xml_node f = ChildElement(c, "f");
+      const pugi::xml_node f = parts.f;
       // A blank cell with a style of its own (a border, a font, a number format) is kept: the
       // host counts it in the used range, and the engine reads it as an empty cell.
       const bool formatted = styles.HasOtherFormatting(style);
@@ -319,12 +352,27 @@ WorksheetRefs LoadWorksheet(const pugi::xml_document& doc, const std::vector<std
 
 namespace {
 
+// Whether the element is a cell: <c> in any prefix.
+bool IsCellElement(pugi::xml_node c) {
+  return c.type() == pugi::node_element && LocalName(c.name()) == "c";
+}
+
+bool HasRef(pugi::xml_node c) {
+  for (pugi::xml_attribute a = c.first_attribute(); a; a = a.next_attribute()) {
+    const char* name = a.name();
+    if (name[0] == 'r' && name[1] == '\0') return true;
+  }
+  return false;
+}
+
 // The rows of <sheetData> by number, and the cells of a row by column once the row is used: most
-// edits touch few of a sheet's rows.
+// edits touch few of a sheet's rows. The document's rows are held flat, sorted by number, as they
+// are found; rows added by edits are kept apart.
 class CellIndex {
  public:
   explicit CellIndex(pugi::xml_node sheet_data) : sheet_data_(sheet_data) {
     std::vector<int> unnumbered;  // rows holding cells without a reference
+    bool sorted = true;
     int row_number = 0;
     for (pugi::xml_node row = sheet_data.first_child(); row; row = row.next_sibling()) {
       if (row.type() != pugi::node_element || LocalName(row.name()) != "row") continue;
@@ -333,22 +381,35 @@ class CellIndex {
       pugi::xml_attribute r = row.attribute("r");
       row_number = r ? r.as_int(next) : next;
       if (!r) row.append_attribute("r").set_value(row_number);
-      const auto [it, added] = rows_.try_emplace(row_number, row);
-      if (!added) {
-        // A row number given twice: the last row takes new cells, the cells of all are found.
-        it->second.earlier.push_back(it->second.node);
-        it->second.node = row;
-      }
+      if (!rows_.empty() && row_number < rows_.back().number) sorted = false;
+      rows_.emplace_back(row_number, row);
       for (pugi::xml_node c = row.first_child(); c; c = c.next_sibling()) {
-        if (c.type() == pugi::node_element && LocalName(c.name()) == "c" && !c.attribute("r")) {
+        if (IsCellElement(c) && !HasRef(c)) {
           unnumbered.push_back(row_number);
           break;
         }
       }
     }
+    // A row number given twice: the last row takes new cells, the cells of all are found.
+    if (!sorted) {
+      std::stable_sort(rows_.begin(), rows_.end(),
+                       [](const Entry& a, const Entry& b) { return a.number < b.number; });
+    }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+      if (kept > 0 && rows_[kept - 1].number == rows_[i].number) {
+        Entry& entry = rows_[kept - 1];
+        entry.earlier.push_back(entry.node);
+        entry.node = rows_[i].node;
+      } else {
+        if (kept != i) rows_[kept] = std::move(rows_[i]);
+        ++kept;
+      }
+    }
+    rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(kept), rows_.end());
     for (int number : unnumbered) {
-      Entry& entry = rows_.find(number)->second;
-      if (!entry.indexed) IndexCells(number, entry);
+      Entry& entry = *Find(number);
+      if (!entry.indexed) IndexCells(entry);
     }
   }
 
@@ -356,7 +417,7 @@ class CellIndex {
 
   pugi::xml_node Cell(int row, int column) {
     Entry& entry = RowEntry(row);
-    if (!entry.indexed) IndexCells(row, entry);
+    if (!entry.indexed) IndexCells(entry);
     if (auto it = entry.cells.find(column); it != entry.cells.end()) return it->second;
     const auto next = entry.cells.upper_bound(column);
     const std::string name = QualifiedName(entry.node, kNsMain, "c", "x");
@@ -370,36 +431,53 @@ class CellIndex {
 
  private:
   struct Entry {
-    explicit Entry(pugi::xml_node row) : node(row) {}
+    Entry(int number, pugi::xml_node row) : number(number), node(row) {}
+    int number;
     pugi::xml_node node;
     std::vector<pugi::xml_node> earlier;  // rows given the same number before this one
     bool indexed = false;
     std::map<int, pugi::xml_node> cells;  // by column, once indexed
   };
 
+  // The document's row of that number, if any.
+  Entry* Find(int row) {
+    const auto it = std::lower_bound(rows_.begin(), rows_.end(), row,
+                                     [](const Entry& e, int number) { return e.number < number; });
+    return it != rows_.end() && it->number == row ? &*it : nullptr;
+  }
+
   Entry& RowEntry(int row) {
-    if (auto it = rows_.find(row); it != rows_.end()) return it->second;
-    const auto next = rows_.upper_bound(row);
+    if (Entry* entry = Find(row)) return *entry;
+    if (auto it = added_.find(row); it != added_.end()) return it->second;
+    // The new row goes before the first row of a larger number, among both kinds.
+    pugi::xml_node before;
+    const auto later =
+        std::upper_bound(rows_.begin(), rows_.end(), row,
+                         [](int number, const Entry& e) { return number < e.number; });
+    if (later != rows_.end()) before = later->node;
+    const auto later_added = added_.upper_bound(row);
+    if (later_added != added_.end() && (!before || later_added->first < later->number)) {
+      before = later_added->second.node;
+    }
     const std::string name = QualifiedName(sheet_data_, kNsMain, "row", "x");
-    pugi::xml_node node = next == rows_.end()
-                              ? sheet_data_.append_child(name.c_str())
-                              : sheet_data_.insert_child_before(name.c_str(), next->second.node);
+    pugi::xml_node node = before ? sheet_data_.insert_child_before(name.c_str(), before)
+                                 : sheet_data_.append_child(name.c_str());
     node.append_attribute("r").set_value(row);
-    return rows_.emplace_hint(next, row, node)->second;
+    return added_.emplace_hint(later_added, row, Entry(row, node))->second;
   }
 
   // Indexes the row's cells by column, giving a reference to those without one. A cell that
   // appears again under the same column replaces the earlier one in the index.
-  static void IndexCells(int row_number, Entry& entry) {
+  static void IndexCells(Entry& entry) {
     entry.indexed = true;
     auto index = [&](pugi::xml_node row) {
       int column = 0;
       for (pugi::xml_node c = row.first_child(); c; c = c.next_sibling()) {
-        if (c.type() != pugi::node_element || LocalName(c.name()) != "c") continue;
+        if (!IsCellElement(c)) continue;
         const memhost::CellKey key = ParseCellRef(c.attribute("r").value());
         column = key.second != 0 ? key.second : column + 1;
         if (!c.attribute("r"))
-          c.append_attribute("r").set_value(CellRef(row_number, column).c_str());
+          c.append_attribute("r").set_value(CellRef(entry.number, column).c_str());
         entry.cells[column] = c;
       }
     };
@@ -408,7 +486,8 @@ class CellIndex {
   }
 
   pugi::xml_node sheet_data_;
-  std::map<int, Entry> rows_;
+  std::vector<Entry> rows_;     // the document's rows, by number
+  std::map<int, Entry> added_;  // rows added since
 };
 
 void SetAttr(pugi::xml_node node, const char* name, const char* value) {
