@@ -743,15 +743,24 @@ std::string FormatTimestamp(double serial) { return FormatTimestamp(serial, EnUs
 
 std::string FormatTimestamp(double serial, const LocaleFormat& format) {
   const CivilDateTime t = CivilFromSerial(serial);
-  if (format.date_separator == "/" && format.time_separator == ":") {
-    char text[32];
-    const int n = std::snprintf(text, sizeof text, "%d/%d %02d:%02d:%02d", t.month, t.day, t.hour,
-                                t.minute, t.second);
-    return std::string(text, static_cast<std::size_t>(n));
-  }
-  const std::string& time = format.time_separator;
-  return std::to_string(t.month) + format.date_separator + std::to_string(t.day) + " " +
-         Pad2(t.hour) + time + Pad2(t.minute) + time + Pad2(t.second);
+  std::string out;
+  out.reserve(24 + format.date_separator.size() + 2 * format.time_separator.size());
+  auto append = [&out](int n, bool pad) {
+    char digits[16];
+    const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+    if (pad && end - digits < 2) out += '0';
+    out.append(digits, end);
+  };
+  append(t.month, false);
+  out += format.date_separator;
+  append(t.day, false);
+  out += ' ';
+  append(t.hour, true);
+  out += format.time_separator;
+  append(t.minute, true);
+  out += format.time_separator;
+  append(t.second, true);
+  return out;
 }
 
 std::string NumberText(double number, const LocaleFormat& format) {

@@ -196,11 +196,16 @@ void AppendNoteShape(std::string& out, const VmlPrefixes& p, int number, memhost
   const int row = key.first - 1, column = key.second - 1;  // 0-based, as VML counts
   const double left = geometry.ColumnLeft(key.second + 1) + 11.25;
   const double top = geometry.RowTop(std::max(key.first - 1, 1)) + 1.5;
-  char style[200];
-  std::snprintf(style, sizeof style,
-                "position:absolute;margin-left:%.2fpt;margin-top:%.2fpt;width:108pt;height:59.25pt;"
-                "z-index:%d",
-                left, top, number % 1024);
+  // Two decimals, as printf's "%.2f" gives them.
+  auto fixed2 = [](double points) {
+    char buffer[400];
+    const auto [end, ec] =
+        std::to_chars(buffer, buffer + sizeof buffer, points, std::chars_format::fixed, 2);
+    return ec == std::errc() ? std::string(buffer, end) : std::string("0.00");
+  };
+  const std::string style =
+      "position:absolute;margin-left:" + fixed2(left) + "pt;margin-top:" + fixed2(top) +
+      "pt;width:108pt;height:59.25pt;z-index:" + std::to_string(number % 1024);
   const int top_row = std::max(row - 1, 0);
   Append(out, {"<", p.v, "shape id=\"_x0000_s", std::to_string(number),
                "\" type=\"#_x0000_t202\" style=\""});

@@ -107,10 +107,14 @@ std::optional<int> ArgbToColor(std::string_view argb) {
 }
 
 std::string ColorToRgb(int color) {
-  char buffer[8];
-  std::snprintf(buffer, sizeof buffer, "%02X%02X%02X", color & 0xFF, (color >> 8) & 0xFF,
-                (color >> 16) & 0xFF);
-  return buffer;
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string rgb(6, '0');
+  for (int i = 0; i < 3; ++i) {
+    const int byte = (color >> (8 * i)) & 0xFF;
+    rgb[static_cast<std::size_t>(2 * i)] = kDigits[byte >> 4];
+    rgb[static_cast<std::size_t>(2 * i + 1)] = kDigits[byte & 0xF];
+  }
+  return rgb;
 }
 
 std::string ColorToArgb(int color) { return "FF" + ColorToRgb(color); }
