@@ -6,10 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "memhost/model.h"
 #include "support/temp_folder.h"
@@ -95,6 +99,69 @@ TEST_F(BoundedLoad, TooManyElementsOrStringsAreRefusedWithAMessage) {
 
 // Long runs of blanks where a note's VML allows them: a broken line break that needs the lenient
 // repair, and a long style before the visibility the save rewrites. Both are read and saved.
+// A deflated part whose bytes do not agree with its headers: its data damaged, its checksum
+// wrong, or its size declared too small or too large (in both the local and the central header,
+// so that the archive itself opens).
+TEST_F(BoundedLoad, DamagedDeflatedPartsAreRefusedWithAMessage) {
+  std::string original;
+  {
+    std::ifstream in(book_, std::ios::binary);
+    original.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  const std::string part = "xl/worksheets/sheet1.xml";
+  auto header = [&](const std::string& signature, std::size_t name_at) {
+    for (std::size_t at = original.find(signature); at != std::string::npos;
+         at = original.find(signature, at + 1)) {
+      if (original.compare(at + name_at, part.size(), part) == 0) return at;
+    }
+    ADD_FAILURE() << "no header for " << part;
+    return std::size_t{0};
+  };
+  const std::size_t local = header(std::string("PK\x03\x04", 4), 30);
+  const std::size_t central = header(std::string("PK\x01\x02", 4), 46);
+  ASSERT_EQ(original[local + 8], 8) << "the part is not deflated";
+  auto u32 = [](const std::string& bytes, std::size_t at) {
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(bytes[at + i]);
+    return v;
+  };
+  auto put32 = [](std::string& bytes, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+  };
+  // Field offsets: checksum, then the uncompressed size, in each header.
+  auto variant = [&](const char* name, auto change) {
+    std::string bytes = original;
+    change(bytes);
+    const fs::path path = dir_ / name;
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+  };
+  const std::uint32_t size = u32(original, local + 22);
+  const std::size_t data_at = local + 30 + part.size() +
+                              static_cast<unsigned char>(original[local + 28]) +
+                              256u * static_cast<unsigned char>(original[local + 29]);
+  const std::vector<fs::path> damaged = {
+      variant("data.xlsx", [&](std::string& b) { b[data_at] = '\xFF'; }),
+      variant("checksum.xlsx",
+              [&](std::string& b) {
+                put32(b, local + 14, u32(b, local + 14) ^ 1);
+                put32(b, central + 16, u32(b, central + 16) ^ 1);
+              }),
+      variant("smaller.xlsx",
+              [&](std::string& b) {
+                put32(b, local + 22, size - 1);
+                put32(b, central + 24, size - 1);
+              }),
+      variant("larger.xlsx", [&](std::string& b) {
+        put32(b, local + 22, size + 1);
+        put32(b, central + 24, size + 1);
+      })};
+  for (const fs::path& path : damaged) {
+    SCOPED_TRACE(path.filename().string());
+    ExpectRefused(path, path.string() + ": the part " + part + " is damaged or truncated");
+  }
+}
+
 TEST_F(BoundedLoad, LongBlankRunsInTheNotesVmlAreReadAndSaved) {
   const Package original = Package::Open(book_);
   std::string vml_part;
