@@ -16,6 +16,7 @@ build_packages=(
   libgmock-dev
   libpugixml-dev
   libzip-dev
+  libdeflate-dev
   libcli11-dev
   nlohmann-json3-dev
   # The command-line tool's --locale: separators and date forms from ICU's CLDR data.

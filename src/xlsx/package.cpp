@@ -1,12 +1,15 @@
 #include "xlsx/package.h"
 
+#include <libdeflate.h>
 #include <zip.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <fstream>
+#include <memory>
 #include <system_error>
 #include <thread>
 
@@ -85,77 +88,107 @@ Package::Package(Package&&) noexcept = default;
 Package& Package::operator=(Package&&) noexcept = default;
 Package::~Package() = default;
 
-// A part deflated ahead of the archive, as the one entry of a small zip held in memory: the archive
-// then copies that entry as it copies the unchanged parts, without deflating it again.
+// A part deflated ahead of the archive (libdeflate, whole buffer, fastest level). The archive takes
+// its compressed bytes as they are, with the size and checksum of the part: it writes them without
+// deflating or checksumming again.
 class DeflatedParts::Part {
  public:
   Part() = default;
   explicit Part(std::string bytes) : raw_(std::move(bytes)) {}
   Part(const Part&) = delete;
   Part& operator=(const Part&) = delete;
-  ~Part() {
-    if (zip_) zip_discard(zip_);
+
+  // Deflates the part and lets its bytes go; on any failure the part is left to the archive
+  // (ready() is false, raw() holds the bytes).
+  void Deflate() {
+    Deflate(raw_);
+    if (ready_) std::string().swap(raw_);
+  }
+  // Deflates `bytes` as the part; on any failure ready() is false.
+  void Deflate(const std::string& bytes) {
+    struct Compressor {
+      libdeflate_compressor* c = libdeflate_alloc_compressor(1);
+      ~Compressor() {
+        if (c) libdeflate_free_compressor(c);
+      }
+    } compressor;
+    if (!compressor.c) return;
+    // The output room is left uninitialised: only the pages the compressed bytes fill are touched,
+    // and those are copied out at their size.
+    const std::size_t bound = libdeflate_deflate_compress_bound(compressor.c, bytes.size());
+    const std::unique_ptr<char[]> room(new char[bound]);
+    const std::size_t size =
+        libdeflate_deflate_compress(compressor.c, bytes.data(), bytes.size(), room.get(), bound);
+    if (size == 0) return;
+    compressed_.assign(room.get(), size);
+    size_ = bytes.size();
+    crc_ = libdeflate_crc32(0, bytes.data(), bytes.size());
+    ready_ = true;
   }
 
-  // Deflates the part at level 1 and lets its bytes go; on any failure the part is left to the
-  // archive (zip() is null, raw() holds the bytes).
-  void Deflate(const std::string& name) {
-    Deflate(name, raw_);
-    if (zip_) std::string().swap(raw_);
-  }
-  // Deflates `bytes` as the part, at level 1; on any failure zip() is null.
-  void Deflate(const std::string& name, const std::string& bytes) {
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
-    zip_t* zip = buffer ? zip_open_from_source(buffer, ZIP_TRUNCATE, &error) : nullptr;
-    zip_error_fini(&error);
-    if (!zip) {
-      if (buffer) zip_source_free(buffer);
-      return;
-    }
-    zip_source_keep(buffer);
-    zip_source_t* source = zip_source_buffer(zip, bytes.data(), bytes.size(), 0);
-    const zip_int64_t index =
-        source ? zip_file_add(zip, name.c_str(), source, ZIP_FL_ENC_UTF_8) : -1;
-    if (index < 0) {
-      if (source) zip_source_free(source);
-      zip_discard(zip);
-      zip_source_free(buffer);
-      return;
-    }
-    if (zip_set_file_compression(zip, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE, 1) != 0 ||
-        zip_close(zip) != 0) {
-      zip_discard(zip);
-      zip_source_free(buffer);
-      return;
-    }
-    zip_stat_t st;
-    zip_stat_init(&st);
-    if (zip_source_stat(buffer, &st) == 0 && (st.valid & ZIP_STAT_SIZE) &&
-        zip_source_open(buffer) == 0) {
-      compressed_.resize(static_cast<std::size_t>(st.size));
-      const zip_int64_t got = zip_source_read(buffer, compressed_.data(), compressed_.size());
-      zip_source_close(buffer);
-      if (got < 0 || static_cast<std::uint64_t>(got) != st.size) compressed_.clear();
-    }
-    zip_source_free(buffer);
-    if (compressed_.empty()) return;
-    zip_error_init(&error);
-    zip_source_t* reader =
-        zip_source_buffer_create(compressed_.data(), compressed_.size(), 0, &error);
-    zip_ = reader ? zip_open_from_source(reader, ZIP_RDONLY, &error) : nullptr;
-    if (!zip_ && reader) zip_source_free(reader);
-    zip_error_fini(&error);
-  }
-
-  zip_t* zip() const { return zip_; }
+  bool ready() const { return ready_; }
   const std::string& raw() const { return raw_; }
 
+  // A source for the archive that hands over the deflated bytes; null when libzip refuses it.
+  zip_source_t* Source(zip_t* archive) const {
+    auto* reader = new Reader{this, 0};
+    zip_source_t* source = zip_source_function(archive, &Part::Callback, reader);
+    if (!source) delete reader;
+    return source;
+  }
+
  private:
+  struct Reader {
+    const Part* part;
+    std::size_t at;
+  };
+
+  static zip_int64_t Callback(void* state, void* data, zip_uint64_t length, zip_source_cmd_t cmd) {
+    auto* reader = static_cast<Reader*>(state);
+    const Part& part = *reader->part;
+    switch (cmd) {
+      case ZIP_SOURCE_OPEN:
+        reader->at = 0;
+        return 0;
+      case ZIP_SOURCE_READ: {
+        const std::size_t n = std::min<std::size_t>(length, part.compressed_.size() - reader->at);
+        std::memcpy(data, part.compressed_.data() + reader->at, n);
+        reader->at += n;
+        return static_cast<zip_int64_t>(n);
+      }
+      case ZIP_SOURCE_CLOSE:
+        return 0;
+      case ZIP_SOURCE_STAT: {
+        if (length < sizeof(zip_stat_t)) return -1;
+        auto* st = static_cast<zip_stat_t*>(data);
+        zip_stat_init(st);
+        st->valid = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC |
+                    ZIP_STAT_ENCRYPTION_METHOD | ZIP_STAT_MTIME;
+        st->size = part.size_;
+        st->comp_size = part.compressed_.size();
+        st->comp_method = ZIP_CM_DEFLATE;
+        st->encryption_method = ZIP_EM_NONE;
+        st->crc = static_cast<zip_uint32_t>(part.crc_);
+        st->mtime = std::time(nullptr);
+        return sizeof(zip_stat_t);
+      }
+      case ZIP_SOURCE_ERROR:
+        return 0;
+      case ZIP_SOURCE_FREE:
+        delete reader;
+        return 0;
+      case ZIP_SOURCE_SUPPORTS:
+        return ZIP_SOURCE_SUPPORTS_READABLE;
+      default:
+        return -1;
+    }
+  }
+
   std::string raw_;
   std::string compressed_;
-  zip_t* zip_ = nullptr;
+  std::size_t size_ = 0;
+  std::uint32_t crc_ = 0;
+  bool ready_ = false;
 };
 
 DeflatedParts::DeflatedParts() = default;
@@ -173,13 +206,13 @@ void DeflatedParts::Add(const std::string& name, std::string bytes) {
   try {
     worker_ = std::thread([in_hand, key] {
       try {
-        in_hand->Deflate(*key);
+        in_hand->Deflate();
       } catch (...) {
         // Left to the archive, which reports what fails.
       }
     });
   } catch (const std::system_error&) {
-    in_hand->Deflate(*key);  // no second thread: deflated here
+    in_hand->Deflate();  // no second thread: deflated here
   }
 }
 
@@ -221,6 +254,53 @@ Package Package::FromParts(std::string display_name, std::map<std::string, std::
 
 bool Package::Has(const std::string& name) const { return index_.count(name) != 0; }
 
+// A deflated part, inflated in one go (libdeflate) from its compressed bytes, and checked against
+// its declared size and checksum.
+namespace {
+
+std::string InflatePart(zip_t* zip, const std::string& display_name, const std::string& name,
+                        zip_uint64_t index, const zip_stat_t& st) {
+  auto damaged = [&](const std::string& problem) {
+    return FileError(display_name + ": the part " + name + " is damaged or truncated (" + problem +
+                     ")");
+  };
+  zip_file_t* entry = zip_fopen_index(zip, index, ZIP_FL_COMPRESSED);
+  if (!entry) {
+    throw FileError(display_name + ": cannot read the part " + name + " (" + zip_strerror(zip) +
+                    ")");
+  }
+  std::string compressed(static_cast<std::size_t>(st.comp_size), '\0');
+  std::size_t filled = 0;
+  while (filled < compressed.size()) {
+    const zip_int64_t got =
+        zip_fread(entry, compressed.data() + filled, compressed.size() - filled);
+    if (got <= 0) break;
+    filled += static_cast<std::size_t>(got);
+  }
+  const std::string problem = filled != compressed.size() ? zip_file_strerror(entry) : "";
+  zip_fclose(entry);
+  if (filled != compressed.size()) throw damaged(problem);
+
+  struct Decompressor {
+    libdeflate_decompressor* d = libdeflate_alloc_decompressor();
+    ~Decompressor() {
+      if (d) libdeflate_free_decompressor(d);
+    }
+  } decompressor;
+  if (!decompressor.d) throw std::bad_alloc();
+  std::string bytes(static_cast<std::size_t>(st.size), '\0');
+  std::size_t size = 0;
+  const libdeflate_result result = libdeflate_deflate_decompress(
+      decompressor.d, compressed.data(), compressed.size(), bytes.data(), bytes.size(), &size);
+  if (result == LIBDEFLATE_INSUFFICIENT_SPACE) throw damaged("more data than declared");
+  if (result != LIBDEFLATE_SUCCESS) throw damaged("invalid compressed data");
+  if (size != bytes.size()) throw damaged("less data than declared");
+  if (libdeflate_crc32(0, bytes.data(), bytes.size()) != st.crc) throw damaged("CRC error");
+  return bytes;
+}
+
+}  // namespace
+
 std::string Package::Read(const std::string& name) const {
   const auto it = index_.find(name);
   if (it == index_.end()) {
@@ -250,6 +330,13 @@ std::string Package::Read(const std::string& name) const {
   if (bytes_read_ + st.size > kMaxPackageRead) {
     throw FileError(display_name_ + ": the parts to read exceed " +
                     std::to_string(kMaxPackageRead >> 20) + " MiB; refused");
+  }
+  const zip_uint64_t known = ZIP_STAT_COMP_METHOD | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC;
+  if ((st.valid & known) == known && st.comp_method == ZIP_CM_DEFLATE &&
+      st.comp_size <= st.size + st.size / 8 + (64u << 10)) {
+    std::string bytes = InflatePart(zip, display_name_, name, index, st);
+    bytes_read_ += st.size;
+    return bytes;
   }
   zip_file_t* entry = zip_fopen_index(zip, index, 0);
   if (!entry) {
@@ -370,7 +457,8 @@ std::string Package::Serialize(const std::map<std::string, std::optional<std::st
     if (deflated) {
       if (const auto it = deflated->parts_.find(name); it != deflated->parts_.end()) {
         const DeflatedParts::Part& part = *it->second;
-        return Entry{&name, part.zip() ? nullptr : &part.raw(), -1, part.zip() ? &part : nullptr};
+        return Entry{&name, part.ready() ? nullptr : &part.raw(), -1,
+                     part.ready() ? &part : nullptr};
       }
     }
     return Entry{&name, &bytes};
@@ -400,7 +488,7 @@ std::string Package::Serialize(const std::map<std::string, std::optional<std::st
       for (std::size_t job = next++; job < ahead.size(); job = next++) {
         const Entry& entry = entries[ahead[job]];
         try {
-          ahead_parts[ahead[job]].Deflate(*entry.name, *entry.bytes);
+          ahead_parts[ahead[job]].Deflate(*entry.bytes);
         } catch (...) {
           // Left to the archive, which reports what fails.
         }
@@ -412,15 +500,16 @@ std::string Package::Serialize(const std::map<std::string, std::optional<std::st
   }
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const Entry& entry = entries[i];
-    zip_t* const ready = entry.part ? entry.part->zip() : ahead_parts[i].zip();
+    const DeflatedParts::Part* ready =
+        entry.part ? entry.part : (ahead_parts[i].ready() ? &ahead_parts[i] : nullptr);
     if (entry.bytes && !ready) {
       add_bytes(*entry.name, *entry.bytes);
       continue;
     }
-    // The whole entry, copied as it is stored: no inflating, no recompressing.
-    zip_t* from = ready ? ready : archive_->zip;
-    const auto index = static_cast<zip_uint64_t>(ready ? 0 : entry.index);
-    zip_source_t* source = zip_source_zip(out, from, index, 0, 0, -1);
+    // Deflated bytes, or the whole entry copied as it is stored: no inflating, no recompressing.
+    zip_source_t* source = ready ? ready->Source(out)
+                                 : zip_source_zip(out, archive_->zip,
+                                                  static_cast<zip_uint64_t>(entry.index), 0, 0, -1);
     if (!source || zip_file_add(out, entry.name->c_str(), source, ZIP_FL_ENC_UTF_8) < 0) {
       if (source) zip_source_free(source);
       fail(*entry.name);
