@@ -202,9 +202,9 @@ void DeflatedParts::Add(const std::string& name, std::string bytes) {
   Finish();
   auto part = std::make_unique<Part>(std::move(bytes));
   Part* in_hand = part.get();
-  const std::string* key = &parts_.insert_or_assign(name, std::move(part)).first->first;
+  parts_.insert_or_assign(name, std::move(part));
   try {
-    worker_ = std::thread([in_hand, key] {
+    worker_ = std::thread([in_hand] {
       try {
         in_hand->Deflate();
       } catch (...) {
