@@ -252,13 +252,38 @@ void ParsePart(pugi::xml_document& doc, const std::string& text, const std::stri
 namespace {
 
 // The document's text, after a declaration when it has none.
+bool IsUtf8Name(std::string_view encoding) {
+  if (encoding.size() != 5) return false;
+  std::string lower(encoding);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower == "utf-8";
+}
+
 void WriteDocument(const pugi::xml_document& doc, std::string& out, pugi::xml_writer& writer) {
-  bool has_declaration = false;
+  pugi::xml_node declaration;
   for (pugi::xml_node n = doc.first_child(); n; n = n.next_sibling()) {
-    if (n.type() == pugi::node_declaration) has_declaration = true;
+    if (n.type() == pugi::node_declaration) declaration = n;
   }
-  if (!has_declaration) out = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
-  doc.save(writer, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
+  if (!declaration) out = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
+  const pugi::xml_attribute encoding = declaration.attribute("encoding");
+  if (!encoding || IsUtf8Name(encoding.value())) {
+    doc.save(writer, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
+    return;
+  }
+  // The text is written in UTF-8 whatever the part was read in: a declaration of another encoding
+  // would have the next reader take it for that encoding and garble every character past ASCII.
+  std::string head = "<?xml";
+  for (pugi::xml_attribute a = declaration.first_attribute(); a; a = a.next_attribute()) {
+    const bool is_encoding = std::string_view(a.name()) == "encoding";
+    Append(head, {" ", a.name(), "=\""});
+    AppendEscaped(head, is_encoding ? "UTF-8" : a.value(), true);
+    head += '"';
+  }
+  head += "?>";
+  writer.write(head.data(), head.size());
+  for (pugi::xml_node n = doc.first_child(); n; n = n.next_sibling()) {
+    if (n != declaration) n.print(writer, "", pugi::format_raw, pugi::encoding_utf8);
+  }
 }
 
 // The comment that holds the place of new elements while the document is written.
