@@ -6,6 +6,7 @@
 #include <optional>
 #include <set>
 #include <string_view>
+#include <utility>
 
 #include "host/worksheet.h"
 #include "xlsx/comments.h"
@@ -31,6 +32,7 @@ struct SheetInfo {
   // The sheet's text as loaded and checked, kept for the first save that changes the sheet, which
   // parses it in place without reading and checking the part again; later saves read it anew.
   mutable std::optional<std::string> loaded;
+  mutable CellOffsets offsets;  // of the elements of `loaded`
   Relationships rels;
   std::string comments_part, comments_id;
   std::string vml_part, vml_id;
@@ -239,7 +241,7 @@ void WorkbookFile::Impl::LoadSheet(SheetInfo& info, const std::vector<std::strin
   info.loaded = package.Read(info.part);
   ParsePart(doc, *info.loaded, file(), info.part);
   CheckRoot(doc, kNsMain, "worksheet", file(), info.part);
-  const WorksheetRefs refs = LoadWorksheet(doc, strings, styles, sheet);
+  const WorksheetRefs refs = LoadWorksheet(doc, strings, styles, sheet, &info.offsets);
   cells += sheet.cells.size();
   if (cells > kMaxCells) {
     throw FileError(file() + ": the sheets to read hold more than " + std::to_string(kMaxCells) +
@@ -529,19 +531,47 @@ std::string WorkbookFile::Serialize(const memhost::WorkbookData& current) const 
     if (!cells_changed && !notes_changed && !shapes_changed) continue;
 
     SheetEdit sheet{info, {}, {}, info.rels};
+    // Changed cells are written into the sheet's text as loaded where they can be, which spares
+    // parsing and writing all its rows; otherwise the whole document is edited.
+    std::optional<SplicedWorksheet> spliced;
     if (info.loaded) {
       sheet.text = std::move(*info.loaded);
       info.loaded.reset();
-      ParseCheckedPartInPlace(sheet.doc, sheet.text, file, info.part);
+      const CellOffsets offsets = std::exchange(info.offsets, {});
+      if (cells_changed) {
+        spliced = SpliceCellEdits(sheet.text, offsets, before, after, style_table());
+      }
+      if (spliced) {
+        ParsePart(sheet.doc, spliced->skeleton, file, info.part);
+        std::string().swap(spliced->skeleton);
+        sheet.dirty = spliced->changed;
+      } else {
+        ParseCheckedPartInPlace(sheet.doc, sheet.text, file, info.part);
+      }
     } else {
       ParsePart(sheet.doc, impl.package.Read(info.part), file, info.part);
     }
-    sheet.dirty = cells_changed && UpdateWorksheet(sheet.doc, before, after, style_table());
+    if (!spliced) {
+      sheet.dirty = cells_changed && UpdateWorksheet(sheet.doc, before, after, style_table());
+    }
     if (notes_changed) {
       SaveNotes(edit, sheet, impl.package, notes_before, notes_after, after, idmap);
     }
     if (shapes_changed) SaveDrawing(edit, sheet, impl.package, before, after);
-    if (sheet.dirty) edit.Deflate(info.part, xlsx::Serialize(sheet.doc));
+    if (sheet.dirty && spliced) {
+      // The rows go back in place, between the skeleton's <sheetData> tags.
+      const std::string& text = sheet.text;
+      NewElements rows{Child(sheet.doc.document_element(), kNsMain, "sheetData"),
+                       spliced->content_size, [&](std::string& out) {
+                         for (const SplicedWorksheet::Piece& piece : spliced->pieces) {
+                           out.append(text, piece.from, piece.to - piece.from);
+                           out += piece.cell;
+                         }
+                       }};
+      edit.Deflate(info.part, xlsx::Serialize(sheet.doc, rows));
+    } else if (sheet.dirty) {
+      edit.Deflate(info.part, xlsx::Serialize(sheet.doc));
+    }
     if (sheet.rels.changed()) {
       edit.Set(Relationships::RelsPartOf(info.part), sheet.rels.Serialize());
     }

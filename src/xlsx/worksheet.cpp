@@ -3,8 +3,10 @@
 #include "xlsx/worksheet.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <vector>
@@ -256,7 +258,8 @@ host::Value ReadValue(const CellParts& c, int style, const std::vector<std::stri
 }  // namespace
 
 WorksheetRefs LoadWorksheet(const pugi::xml_document& doc, const std::vector<std::string>& strings,
-                            const StyleTable& styles, memhost::SheetData& sheet) {
+                            const StyleTable& styles, memhost::SheetData& sheet,
+                            CellOffsets* offsets) {
   WorksheetRefs refs;
   pugi::xml_node root = doc.document_element();
   const bool zero_height = ReadSheetFormat(root, sheet);
@@ -275,19 +278,38 @@ WorksheetRefs LoadWorksheet(const pugi::xml_document& doc, const std::vector<std
   std::set<int> shown_rows;  // needed only when rows are hidden by default
   int last_row = 0;
   int row_number = 0;
-  ForEachRow(Child(root, kNsMain, "sheetData"), [&](pugi::xml_node row) {
+  const pugi::xml_node sheet_data = Child(root, kNsMain, "sheetData");
+  // A cell's offset comes from its name's distance to the name of <sheetData>: the parser leaves
+  // the names in its copy of the text. Saving checks each offset it uses against the text.
+  const std::ptrdiff_t data_offset = sheet_data ? sheet_data.offset_debug() : -1;
+  const auto data_name = reinterpret_cast<std::uintptr_t>(sheet_data.name());
+  if (offsets) offsets->sheet_data = data_offset;
+  ForEachRow(sheet_data, [&](pugi::xml_node row) {
     // The row after a row past the sheet's last is past it too (and never overflows).
     const int next = row_number > host::kMaxRows ? host::kMaxRows + 1 : row_number + 1;
     // The row's attributes in one pass: the first of each name counts.
     pugi::xml_attribute r, hidden, ht, custom_format, s;
     for (pugi::xml_attribute a = row.first_attribute(); a; a = a.next_attribute()) {
-      const std::string_view name = a.name();
-      pugi::xml_attribute* slot = name == "r"              ? &r
-                                  : name == "hidden"       ? &hidden
-                                  : name == "ht"           ? &ht
-                                  : name == "customFormat" ? &custom_format
-                                  : name == "s"            ? &s
-                                                           : nullptr;
+      const char* name = a.name();
+      pugi::xml_attribute* slot = nullptr;
+      switch (name[0]) {
+        case 'r':
+          if (name[1] == '\0') slot = &r;
+          break;
+        case 's':
+          if (name[1] == '\0') slot = &s;
+          break;
+        case 'h':
+          slot = std::strcmp(name, "hidden") == 0 ? &hidden
+                 : std::strcmp(name, "ht") == 0   ? &ht
+                                                  : nullptr;
+          break;
+        case 'c':
+          if (std::strcmp(name, "customFormat") == 0) slot = &custom_format;
+          break;
+        default:
+          break;
+      }
       if (slot && !*slot) *slot = a;
     }
     row_number = r ? r.as_int(next) : next;
@@ -330,6 +352,12 @@ WorksheetRefs LoadWorksheet(const pugi::xml_document& doc, const std::vector<std
         continue;
       }
       memhost::CellData& cell = sheet.At(row_number, column);
+      if (offsets && data_offset >= 0) {
+        const auto name = reinterpret_cast<std::uintptr_t>(c.name());
+        offsets->cells.push_back(
+            {{row_number, column},
+             name > data_name ? data_offset + static_cast<std::ptrdiff_t>(name - data_name) : -1});
+      }
       cell.formatted = formatted;
       cell.value = std::move(value);
       cell.number_format = number_format;
@@ -556,10 +584,18 @@ class LazyCellIndex {
   std::optional<CellIndex> index_;
 };
 
-// Values, fills and number formats; returns whether any changed.
-bool UpdateCells(LazyCellIndex& cells, const memhost::SheetData& before,
-                 const memhost::SheetData& after, StyleTable& styles) {
-  bool changed = false;
+// A cell whose value or format differs between two states of the sheet.
+struct CellChange {
+  memhost::CellKey key;
+  const memhost::CellData* after;
+  bool value_changed;
+  bool format_changed;
+};
+
+// The cells whose values, fills or number formats differ, by row and column.
+std::vector<CellChange> ChangedCells(const memhost::SheetData& before,
+                                     const memhost::SheetData& after) {
+  std::vector<CellChange> changes;
   static const memhost::CellData kBlank;
   auto b = before.cells.begin();
   auto a = after.cells.begin();
@@ -581,21 +617,35 @@ bool UpdateCells(LazyCellIndex& cells, const memhost::SheetData& before,
     const bool value_changed = !(old_cell->value == new_cell->value);
     const bool format_changed = Normal(old_cell->fill) != Normal(new_cell->fill) ||
                                 old_cell->number_format != new_cell->number_format;
-    if (!value_changed && !format_changed) continue;
-    changed = true;
-    pugi::xml_node c = cells->Cell(key.first, key.second);
-    if (value_changed) WriteValue(c, new_cell->value);
-    if (format_changed) {
-      const int base = c.attribute("s").as_int(0);
-      const int style = styles.StyleFor(base, new_cell->fill, new_cell->number_format);
-      if (style == 0) {
-        c.remove_attribute("s");
-      } else {
-        SetAttr(c, "s", std::to_string(style).c_str());
-      }
+    if (value_changed || format_changed) {
+      changes.push_back({key, new_cell, value_changed, format_changed});
     }
   }
-  return changed;
+  return changes;
+}
+
+// Writes a change into the cell's element.
+void EditCell(pugi::xml_node c, const CellChange& change, StyleTable& styles) {
+  if (change.value_changed) WriteValue(c, change.after->value);
+  if (change.format_changed) {
+    const int base = c.attribute("s").as_int(0);
+    const int style = styles.StyleFor(base, change.after->fill, change.after->number_format);
+    if (style == 0) {
+      c.remove_attribute("s");
+    } else {
+      SetAttr(c, "s", std::to_string(style).c_str());
+    }
+  }
+}
+
+// Values, fills and number formats; returns whether any changed.
+bool UpdateCells(LazyCellIndex& cells, const memhost::SheetData& before,
+                 const memhost::SheetData& after, StyleTable& styles) {
+  const std::vector<CellChange> changes = ChangedCells(before, after);
+  for (const CellChange& change : changes) {
+    EditCell(cells->Cell(change.key.first, change.key.second), change, styles);
+  }
+  return !changes.empty();
 }
 
 // Hidden rows and row heights; returns whether any changed.
@@ -659,6 +709,225 @@ bool UpdateWorksheet(pugi::xml_document& doc, const memhost::SheetData& before,
   const bool rows_changed = UpdateRows(cells, before, after);
   const bool columns_changed = UpdateColumns(root, before, after);
   return cells_changed || rows_changed || columns_changed;
+}
+
+namespace {
+
+bool IsNameEnd(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '/' || c == '>';
+}
+
+// The qualified name of the element whose name begins at `at` (just after its '<'); empty unless
+// a '<' comes just before it.
+std::string_view ElementNameAt(std::string_view text, std::size_t at) {
+  if (at == 0 || at >= text.size() || text[at - 1] != '<') return {};
+  std::size_t end = at;
+  while (end < text.size() && !IsNameEnd(text[end])) ++end;
+  return end < text.size() ? text.substr(at, end - at) : std::string_view();
+}
+
+// The offset of the '>' that ends the tag begun before `from`, skipping quoted attribute values.
+std::size_t TagEnd(std::string_view text, std::size_t from) {
+  for (std::size_t i = from; i < text.size(); ++i) {
+    if (text[i] == '"' || text[i] == '\'') {
+      i = text.find(text[i], i + 1);
+      if (i == std::string_view::npos) return i;
+    } else if (text[i] == '>') {
+      return i;
+    }
+  }
+  return std::string_view::npos;
+}
+
+// Whether `text` holds an element of that qualified name ("<name" then the name's end).
+bool HoldsElement(std::string_view text, std::string_view name) {
+  for (std::size_t at = text.find('<'); at != std::string_view::npos; at = text.find('<', at + 1)) {
+    if (text.compare(at + 1, name.size(), name) == 0 && at + 1 + name.size() < text.size() &&
+        IsNameEnd(text[at + 1 + name.size()])) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// The offset just past the end of the element whose name begins at `at`: past its "/>", or past
+// its end tag. npos when the element holds another of its name, where the first end tag found
+// would not be its own.
+std::size_t ElementEnd(std::string_view text, std::size_t at, std::string_view name) {
+  const std::size_t tag_end = TagEnd(text, at + name.size());
+  if (tag_end == std::string_view::npos) return tag_end;
+  if (text[tag_end - 1] == '/') return tag_end + 1;
+  for (std::size_t close = text.find("</", tag_end); close != std::string_view::npos;
+       close = text.find("</", close + 2)) {
+    if (text.compare(close + 2, name.size(), name) != 0) continue;
+    std::size_t end = close + 2 + name.size();
+    while (end < text.size() &&
+           (text[end] == ' ' || text[end] == '\t' || text[end] == '\r' || text[end] == '\n')) {
+      ++end;
+    }
+    if (end >= text.size() || text[end] != '>') continue;
+    if (HoldsElement(text.substr(tag_end, close - tag_end), name)) return std::string_view::npos;
+    return end + 1;
+  }
+  return std::string_view::npos;
+}
+
+std::string_view LocalOf(std::string_view qualified_name) {
+  const std::size_t colon = qualified_name.find(':');
+  return colon == std::string_view::npos ? qualified_name : qualified_name.substr(colon + 1);
+}
+
+// Whether the text is UTF-8 as it stands, so that the parser's offsets are offsets into it: no
+// byte order mark but UTF-8's, and no other encoding declared.
+bool PlainUtf8(std::string_view text) {
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  if (text.empty() || text[0] != '<') return false;
+  if (text.substr(0, 5) != "<?xml") return true;
+  const std::string_view declaration = text.substr(0, text.find("?>"));
+  const std::size_t at = declaration.find("encoding");
+  if (at == std::string_view::npos) return true;
+  const std::size_t quote = declaration.find_first_of("\"'", at);
+  if (quote == std::string_view::npos) return false;
+  std::string value(declaration.substr(quote + 1, 5));
+  for (char& c : value) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return value == "utf-8" && quote + 6 < declaration.size() &&
+         declaration[quote + 6] == declaration[quote];
+}
+
+// Where the content of the element named `name` that begins at `from` ends: at its end tag. npos
+// when the content holds a comment, a section or an instruction (whose text could hide a tag), or
+// an element of the same name.
+std::size_t ContentEnd(std::string_view text, std::size_t from, std::string_view name) {
+  for (std::size_t at = text.find('<', from); at != std::string_view::npos;
+       at = text.find('<', at + 1)) {
+    const char next = at + 1 < text.size() ? text[at + 1] : '\0';
+    if (next == '!' || next == '?') return std::string_view::npos;
+    const bool closing = next == '/';
+    const std::size_t name_at = at + (closing ? 2 : 1);
+    if (name_at >= text.size() || text[name_at] != name[0] ||
+        text.compare(name_at, name.size(), name) != 0) {
+      continue;
+    }
+    std::size_t end = name_at + name.size();
+    if (end >= text.size() || !IsNameEnd(text[end])) continue;
+    if (!closing) return std::string_view::npos;
+    while (end < text.size() && text[end] != '>' && text[end] != '/' && IsNameEnd(text[end])) ++end;
+    return end < text.size() && text[end] == '>' ? at : std::string_view::npos;
+  }
+  return std::string_view::npos;
+}
+
+// Collects what pugixml writes.
+struct TextWriter : pugi::xml_writer {
+  void write(const void* data, std::size_t size) override {
+    out.append(static_cast<const char*>(data), size);
+  }
+  std::string out;
+};
+
+}  // namespace
+
+std::optional<SplicedWorksheet> SpliceCellEdits(std::string_view text, const CellOffsets& offsets,
+                                                const memhost::SheetData& before,
+                                                const memhost::SheetData& after,
+                                                StyleTable& styles) {
+  // Rows and columns are edited in the whole document.
+  if (before.hidden_rows != after.hidden_rows || before.row_heights != after.row_heights ||
+      before.column_widths != after.column_widths || offsets.sheet_data < 0) {
+    return std::nullopt;
+  }
+  // The content of <sheetData>, with no comments, sections or instructions, whose text could
+  // hide a tag.
+  const auto data_at = static_cast<std::size_t>(offsets.sheet_data);
+  const std::string_view data_name = ElementNameAt(text, data_at);
+  if (LocalOf(data_name) != "sheetData" || !PlainUtf8(text)) return std::nullopt;
+  const std::size_t data_tag_end = TagEnd(text, data_at + data_name.size());
+  if (data_tag_end == std::string_view::npos || text[data_tag_end - 1] == '/') return std::nullopt;
+  const std::size_t content_begin = data_tag_end + 1;
+  const std::size_t content_end = ContentEnd(text, content_begin, data_name);
+  if (content_end == std::string_view::npos) return std::nullopt;
+  const std::string_view content = text.substr(content_begin, content_end - content_begin);
+
+  // Each changed cell must be an element of the text, with its reference.
+  std::vector<std::pair<memhost::CellKey, std::ptrdiff_t>> sorted;
+  const auto* cells = &offsets.cells;
+  const auto by_key = [](const auto& x, const auto& y) { return x.first < y.first; };
+  if (!std::is_sorted(cells->begin(), cells->end(), by_key)) {
+    sorted = *cells;
+    std::stable_sort(sorted.begin(), sorted.end(), by_key);
+    cells = &sorted;
+  }
+  const std::vector<CellChange> changes = ChangedCells(before, after);
+  struct Edit {
+    std::size_t begin, end;
+    const CellChange* change;
+    std::string text;
+  };
+  std::vector<Edit> edits;
+  edits.reserve(changes.size());
+  for (const CellChange& change : changes) {
+    // The last element read for the cell is the one the model holds.
+    const auto it = std::upper_bound(
+        cells->begin(), cells->end(), change.key,
+        [](const memhost::CellKey& key, const auto& entry) { return key < entry.first; });
+    if (it == cells->begin() || std::prev(it)->first != change.key) return std::nullopt;
+    const auto at = static_cast<std::size_t>(std::prev(it)->second);
+    if (at <= content_begin || at >= content_end) return std::nullopt;
+    const std::string_view name = ElementNameAt(text, at);
+    if (LocalOf(name) != "c") return std::nullopt;
+    const std::size_t end = ElementEnd(text, at, name);
+    if (end == std::string_view::npos || end > content_end) return std::nullopt;
+    edits.push_back({at - 1, end, &change, {}});
+  }
+  std::sort(edits.begin(), edits.end(),
+            [](const Edit& x, const Edit& y) { return x.begin < y.begin; });
+  for (std::size_t i = 1; i < edits.size(); ++i) {
+    if (edits[i].begin < edits[i - 1].end) return std::nullopt;
+  }
+  // The cells are parsed together, edited and written one by one as the whole document would write
+  // them. The styles are asked for in the order of the cells, as the document's edits ask for them.
+  std::string fragments = "<cells>";
+  for (const Edit& edit : edits) fragments.append(text.substr(edit.begin, edit.end - edit.begin));
+  fragments += "</cells>";
+  pugi::xml_document document;
+  if (!document.load_buffer_inplace(fragments.data(), fragments.size(),
+                                    pugi::parse_default | pugi::parse_ws_pcdata,
+                                    pugi::encoding_utf8)) {
+    return std::nullopt;
+  }
+  std::vector<pugi::xml_node> nodes;
+  nodes.reserve(edits.size());
+  for (pugi::xml_node node = document.first_child().first_child(); node;
+       node = node.next_sibling()) {
+    if (nodes.size() == edits.size() || node.type() != pugi::node_element ||
+        ElementNameAt(text, edits[nodes.size()].begin + 1) != node.name() ||
+        ParseCellRef(node.attribute("r").value()) != edits[nodes.size()].change->key) {
+      return std::nullopt;
+    }
+    nodes.push_back(node);
+  }
+  if (nodes.size() != edits.size()) return std::nullopt;
+  std::vector<std::size_t> by_cell(edits.size());
+  for (std::size_t i = 0; i < by_cell.size(); ++i) by_cell[i] = i;
+  std::sort(by_cell.begin(), by_cell.end(), [&](std::size_t x, std::size_t y) {
+    return edits[x].change->key < edits[y].change->key;
+  });
+  for (const std::size_t i : by_cell) EditCell(nodes[i], *edits[i].change, styles);
+
+  SplicedWorksheet spliced;
+  spliced.changed = !edits.empty();
+  spliced.skeleton.reserve(text.size() - content.size());
+  spliced.skeleton.append(text.substr(0, content_begin)).append(text.substr(content_end));
+  std::size_t copied = content_begin;
+  for (std::size_t i = 0; i < edits.size(); ++i) {
+    TextWriter writer;
+    nodes[i].print(writer, "", pugi::format_raw, pugi::encoding_utf8);
+    spliced.pieces.push_back({copied, edits[i].begin, std::move(writer.out)});
+    copied = edits[i].end;
+  }
+  spliced.pieces.push_back({copied, content_end, {}});
+  spliced.content_size = content.size();
+  return spliced;
 }
 
 void SetDrawingReference(pugi::xml_document& doc, const char* element, const std::string& id) {

@@ -4,7 +4,11 @@
 
 #include <pugixml.hpp>
 
+#include <cstddef>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "memhost/model.h"
@@ -17,12 +21,41 @@ struct WorksheetRefs {
   std::string drawing_id;  // r:id of <drawing>
   std::string legacy_id;   // r:id of <legacyDrawing>
 };
+// Where a loaded sheet's elements begin in its text (the offset of each one's name): <sheetData>,
+// and each cell read into the model, in the text's order (a cell may be given twice: the later
+// element is the one read). -1: none, or not from the text.
+struct CellOffsets {
+  std::ptrdiff_t sheet_data = -1;
+  std::vector<std::pair<memhost::CellKey, std::ptrdiff_t>> cells;
+};
 WorksheetRefs LoadWorksheet(const pugi::xml_document& doc, const std::vector<std::string>& strings,
-                            const StyleTable& styles, memhost::SheetData& sheet);
+                            const StyleTable& styles, memhost::SheetData& sheet,
+                            CellOffsets* offsets = nullptr);
 // Writes the differences between `before` and `after` (values, number formats, fills, hidden rows,
 // row heights, column widths) into the worksheet document. Returns whether anything changed.
 bool UpdateWorksheet(pugi::xml_document& doc, const memhost::SheetData& before,
                      const memhost::SheetData& after, StyleTable& styles);
+// A worksheet whose cell edits are written into its text as loaded, without parsing and writing
+// all its rows: the text without the content of <sheetData>, to be parsed and edited as the
+// document, and that content with the edited cells, to be written back in its place.
+struct SplicedWorksheet {
+  struct Piece {
+    std::size_t from, to;  // a stretch of the loaded text, copied as it is
+    std::string cell;      // then an edited cell
+  };
+  std::string skeleton;
+  std::vector<Piece> pieces;
+  std::size_t content_size = 0;
+  bool changed = false;  // whether any cell changed
+};
+// The edits UpdateWorksheet would make, made on the text of the sheet as loaded (`offsets` from
+// its load). Nothing when they need the whole document: rows or columns changed, a changed cell
+// that the text does not hold as an element with its reference, or a <sheetData> whose content
+// holds comments, sections or instructions.
+std::optional<SplicedWorksheet> SpliceCellEdits(std::string_view text, const CellOffsets& offsets,
+                                                const memhost::SheetData& before,
+                                                const memhost::SheetData& after,
+                                                StyleTable& styles);
 // An empty worksheet, for a new workbook.
 std::string NewWorksheetXml();
 // Sets or removes the <drawing> or <legacyDrawing> element ("drawing"/"legacyDrawing").

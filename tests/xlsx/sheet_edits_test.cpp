@@ -9,8 +9,10 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "host/value.h"
+#include "host/worksheet.h"
 #include "memhost/model.h"
 #include "support/temp_folder.h"
 #include "xlsx/package.h"
@@ -154,19 +156,103 @@ TEST_F(SheetEdits, RowsOutOfOrderOrGivenTwiceKeepEveryCellFound) {
   const fs::path saved = dir_ / "saved.xlsx";
   SaveWorkbooks({{&file, &data, saved}});
 
-  const std::map<std::string, double> expected = {{"2,1", 2},  {"3,1", 31}, {"4,1", 41},
-                                                  {"5,1", 10}, {"5,2", 30}, {"5,3", 53},
-                                                  {"7,1", 71}};
+  const std::map<std::string, double> expected = {
+      {"2,1", 2}, {"3,1", 31}, {"4,1", 41}, {"5,1", 10}, {"5,2", 30}, {"5,3", 53}, {"7,1", 71}};
   EXPECT_EQ(Numbers(WorkbookFile::Load(saved).data().sheets[0]), expected);
   // New rows go before the row of the next number that takes new cells.
   const std::string text = SheetXml(saved);
   std::size_t at = 0;
-  for (const char* piece : {"<row r=\"5\"", "r=\"A5\"", "<row r=\"2\"", "<row r=\"3\"",
-                            "<row r=\"4\"", "<row r=\"5\"", "r=\"B5\"", "r=\"C5\"",
-                            "<row r=\"7\""}) {
+  for (const char* piece :
+       {"<row r=\"5\"", "r=\"A5\"", "<row r=\"2\"", "<row r=\"3\"", "<row r=\"4\"", "<row r=\"5\"",
+        "r=\"B5\"", "r=\"C5\"", "<row r=\"7\""}) {
     const std::size_t found = text.find(piece, at);
     ASSERT_NE(found, std::string::npos) << piece << " after offset " << at << " in " << text;
     at = found + 1;
+  }
+}
+
+// Saving writes changed cells into the sheet's text as loaded and copies the rest as it stands
+// (single quotes and all) where it can cut the text safely, and edits the whole document where it
+// cannot: comments and sections in the rows, a cell within a cell, another encoding. Either way
+// the changed cells and only they change, and the text of every cell is kept.
+TEST_F(SheetEdits, ChangedCellsAreWrittenIntoTheSheetsTextWhateverItHolds) {
+  const std::string ns = std::string(" xmlns=\"") + kMain + "\"";
+  const std::string changed = "<c r='A1' s = '0' ><v>1</v></c ><c r=\"B1\"><v>2</v></c>";
+  const std::string untouched = "<c r='C1' t=\"inlineStr\"><is><t>caf\xC3\xA9</t></is></c>";
+  struct Case {
+    const char* name;
+    std::string xml;
+    bool kept_as_written;  // the untouched cell's text is copied as it stands
+  };
+  const std::vector<Case> cases = {
+      {"plain",
+       "<worksheet" + ns + "><sheetData><row r=\"1\">" + changed + untouched +
+           "</row></sheetData></worksheet>",
+       true},
+      {"prefixed",
+       std::string("<x:worksheet xmlns:x=\"") + kMain +
+           "\"><x:sheetData><x:row r=\"1\"><x:c r='A1'><x:v>1</x:v></x:c><x:c r=\"B1\"><x:v>2</x:v>"
+           "</x:c><x:c r='C1' t=\"inlineStr\"><x:is><x:t>caf\xC3\xA9</x:t></x:is></x:c></x:row>"
+           "</x:sheetData></x:worksheet>",
+       true},
+      {"declared",
+       "\xEF\xBB\xBF<?xml version=\"1.0\" encoding='utf-8'?>\n<worksheet" + ns +
+           "><sheetData>\n  <row r=\"1\">" + changed + untouched +
+           "</row>\n</sheetData></worksheet>",
+       true},
+      {"twice",
+       "<worksheet" + ns + "><sheetData><row r=\"1\"><c r='A1'><v>9</v></c>" + changed + untouched +
+           "</row></sheetData></worksheet>",
+       true},
+      {"comment",
+       "<worksheet" + ns + "><sheetData><row r=\"1\">" + changed + "<!-- <c r=\"C1\"> -->" +
+           untouched + "</row></sheetData></worksheet>",
+       false},
+      {"section",
+       "<worksheet" + ns + "><sheetData><row r=\"1\">" + changed +
+           "<c r=\"C1\" t=\"str\"><v><![CDATA[</c>]]></v></c></row></sheetData>"
+           "</worksheet>",
+       false},
+      {"nested",
+       "<worksheet" + ns +
+           "><sheetData><row r=\"1\"><c r='A1'><v>1</v><c r=\"D1\"/>"
+           "</c><c r=\"B1\"><v>2</v></c>" +
+           untouched + "</row></sheetData></worksheet>",
+       false},
+      {"latin1",
+       "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><worksheet" + ns +
+           "><sheetData><row r=\"1\">" + changed +
+           "<c r=\"C1\" t=\"inlineStr\"><is><t>caf\xE9</t></is></c></row></sheetData>"
+           "</worksheet>",
+       false},
+  };
+  const memhost::Fill yellow{65535, host::kPatternSolid};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const WorkbookFile file =
+        WorkbookFile::Load(Book((std::string(c.name) + ".xlsx").c_str(), c.xml));
+    memhost::WorkbookData data = file.data();
+    memhost::SheetData& sheet = data.sheets[0];
+    const memhost::CellData c1 = sheet.At(1, 3);
+    sheet.At(1, 1).value = Value::Number(10);
+    sheet.At(1, 2).fill = yellow;
+    const fs::path saved = dir_ / (std::string(c.name) + "_saved.xlsx");
+    SaveWorkbooks({{&file, &data, saved}});
+
+    const memhost::SheetData reloaded = WorkbookFile::Load(saved).data().sheets[0];
+    const auto cell = [&](int column) { return reloaded.cells.find({1, column}); };
+    ASSERT_NE(cell(1), reloaded.cells.end());
+    ASSERT_NE(cell(2), reloaded.cells.end());
+    ASSERT_NE(cell(3), reloaded.cells.end());
+    EXPECT_EQ(cell(1)->second.value, Value::Number(10));
+    EXPECT_EQ(cell(1)->second.fill, memhost::Fill{});
+    EXPECT_EQ(cell(2)->second.value, Value::Number(2));
+    EXPECT_EQ(cell(2)->second.fill, yellow);
+    EXPECT_EQ(cell(3)->second.value, c1.value);
+    EXPECT_EQ(cell(3)->second.fill, memhost::Fill{});
+    if (c.kept_as_written) {
+      EXPECT_NE(SheetXml(saved).find("r='C1'"), std::string::npos);
+    }
   }
 }
 
