@@ -494,6 +494,10 @@ int StyleTable::NewStyleFor(int base, const memhost::Fill& fill, const std::stri
   }
   const std::string text = NodeText(node);
   if (const auto found = xf_by_text_.find(text); found != xf_by_text_.end()) return found->second;
+  while (xf_count() < reserved_) {
+    xf_nodes_.push_back(section.append_copy(xf_nodes_[0]));
+    xfs_.push_back(xfs_[0]);
+  }
   pugi::xml_node added = section.append_copy(node);
   Xf xf;
   xf.num_fmt_id = num_fmt_id;

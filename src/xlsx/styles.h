@@ -48,6 +48,10 @@ const char* PatternName(int pattern);  // nullptr for numbers without a name
 // The format text of a built-in number format id ("General" for unknown ids).
 std::string BuiltinNumberFormat(int id);
 
+// Cell format numbers past this are never reserved: a table that grows to it is beyond any
+// workbook's (Excel holds about 64,000 formats).
+inline constexpr int kMaxCellFormats = 65536;
+
 class StyleTable {
  public:
   // Raises a FileError for malformed XML.
@@ -69,6 +73,10 @@ class StyleTable {
   // A cell format like `base` but with this fill and number format: `base` itself when it already
   // is, else an identical existing record, else a new one.
   int StyleFor(int base, const memhost::Fill& fill, const std::string& number_format);
+  // Format numbers below `count` are taken: cells, rows or columns refer to them even where the
+  // table lacks them (they read as format 0 then). A new record goes past them, the numbers
+  // between filled with copies of format 0, so that those cells keep what they show.
+  void Reserve(int count) { reserved_ = std::min(count, kMaxCellFormats); }
 
   bool changed() const { return changed_; }
   std::string Serialize() const;
@@ -95,6 +103,7 @@ class StyleTable {
   std::vector<memhost::Fill> fills_;
   std::vector<pugi::xml_node> fill_nodes_;
   std::vector<Xf> xfs_;
+  int reserved_ = 0;
   std::vector<pugi::xml_node> xf_nodes_;
   std::map<std::string, int> xf_by_text_;  // built on first use
   // Answers StyleFor gave: the records only grow, so the same question has the same answer.

@@ -104,6 +104,7 @@ struct WorkbookFile::Impl {
   ThemeColors theme = DefaultThemeColors();
   std::vector<SheetInfo> sheets;
   int max_idmap = 0;
+  int style_bound = 0;  // format numbers the loaded sheets refer to
 
   const std::string& file() const { return package.display_name(); }
 
@@ -251,6 +252,7 @@ void WorkbookFile::Impl::LoadSheet(SheetInfo& info, const std::vector<std::strin
   info.rels = package.Has(sheet_rels)
                   ? Relationships::Parse(info.part, package.Read(sheet_rels), file())
                   : Relationships(info.part);
+  style_bound = std::max(style_bound, refs.style_bound);
   FindSheetParts(info, refs);
   LoadNotes(info, sheet);
   LoadDrawing(info, sheet);
@@ -508,6 +510,7 @@ std::string WorkbookFile::Serialize(const memhost::WorkbookData& current) const 
       styles = impl.styles_part.empty() ? StyleTable::Default()
                                         : StyleTable::Parse(impl.package.Read(impl.styles_part),
                                                             file, impl.styles_part, impl.theme);
+      styles->Reserve(impl.style_bound);
     }
     return *styles;
   };

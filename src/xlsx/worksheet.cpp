@@ -175,7 +175,13 @@ bool ReadSheetFormat(pugi::xml_node root, memhost::SheetData& sheet) {
 }
 
 // Column widths (hidden columns are 0 wide), and the columns formatted as a whole.
-void ReadColumns(pugi::xml_node root, const StyleTable& styles, memhost::SheetData& sheet) {
+// Notes a format number that a cell, row or column refers to.
+void NoteStyle(int style, int& bound) {
+  if (style >= 0 && style < kMaxCellFormats) bound = std::max(bound, style + 1);
+}
+
+void ReadColumns(pugi::xml_node root, const StyleTable& styles, memhost::SheetData& sheet,
+                 int& style_bound) {
   ForChildren(Child(root, kNsMain, "cols"), kNsMain, "col", [&](pugi::xml_node col) {
     const int first = std::clamp(col.attribute("min").as_int(1), 1, host::kMaxColumns);
     const int last = std::clamp(col.attribute("max").as_int(first), first, host::kMaxColumns);
@@ -187,6 +193,7 @@ void ReadColumns(pugi::xml_node root, const StyleTable& styles, memhost::SheetDa
     }
     // A column formatted as a whole: its cells count in the used range without being stored.
     const int style = col.attribute("style").as_int(0);
+    NoteStyle(style, style_bound);
     if (style > 0 && style < styles.xf_count()) {
       for (int c = first; c <= last; ++c) sheet.column_styles[c] = style;
     }
@@ -263,7 +270,7 @@ WorksheetRefs LoadWorksheet(const pugi::xml_document& doc, const std::vector<std
   WorksheetRefs refs;
   pugi::xml_node root = doc.document_element();
   const bool zero_height = ReadSheetFormat(root, sheet);
-  ReadColumns(root, styles, sheet);
+  ReadColumns(root, styles, sheet, refs.style_bound);
   if (pugi::xml_node protection = Child(root, kNsMain, "sheetProtection")) {
     sheet.is_protected = TrueAttr(protection.attribute("sheet"));
   }
@@ -323,6 +330,7 @@ WorksheetRefs LoadWorksheet(const pugi::xml_document& doc, const std::vector<std
       const double height = ht.as_double(sheet.default_row_height);
       if (height != sheet.default_row_height) sheet.row_heights[row_number] = height;
     }
+    NoteStyle(s.as_int(0), refs.style_bound);
     if (TrueAttr(custom_format)) {
       const int style = s.as_int(0);
       if (style > 0 && style < styles.xf_count()) sheet.row_styles[row_number] = style;
@@ -340,6 +348,7 @@ WorksheetRefs LoadWorksheet(const pugi::xml_document& doc, const std::vector<std
       }
       if (column < 1 || column > host::kMaxColumns) continue;
       const int style = parts.s.as_int(0);
+      NoteStyle(style, refs.style_bound);
       host::Value value = ReadValue(parts, style, strings, styles, is_date);
       const memhost::Fill fill = styles.FillOf(style);
       const pugi::xml_node f = parts.f;

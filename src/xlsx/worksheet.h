@@ -20,6 +20,9 @@ namespace quorvane::xlsx {
 struct WorksheetRefs {
   std::string drawing_id;  // r:id of <drawing>
   std::string legacy_id;   // r:id of <legacyDrawing>
+  // One past the largest cell format number (below kMaxCellFormats) that the sheet's cells, rows
+  // and columns refer to, whether or not the styles part holds it.
+  int style_bound = 0;
 };
 // Where a loaded sheet's elements begin in its text (the offset of each one's name): <sheetData>,
 // and each cell read into the model, in the text's order (a cell may be given twice: the later

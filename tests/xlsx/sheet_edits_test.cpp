@@ -256,6 +256,35 @@ TEST_F(SheetEdits, ChangedCellsAreWrittenIntoTheSheetsTextWhateverItHolds) {
   }
 }
 
+// Cells, rows and columns may refer to cell formats the styles part lacks (they read as the plain
+// format). A format added for a changed cell must not take such a number, or those cells would
+// take its fill.
+TEST_F(SheetEdits, AFormatAddedForAChangeNeverTakesANumberThatOtherCellsReferTo) {
+  const std::string xml = std::string("<worksheet xmlns=\"") + kMain +
+                          "\"><cols><col min=\"4\" max=\"4\" style=\"3\"/></cols><sheetData>"
+                          "<row r=\"1\"><c r=\"A1\"><v>1</v></c><c r=\"B1\" s=\"1\"><v>2</v></c>"
+                          "</row><row r=\"2\" s=\"2\" customFormat=\"1\"><c r=\"A2\" s=\"70000\">"
+                          "<v>3</v></c></row></sheetData></worksheet>";
+  const WorkbookFile file = WorkbookFile::Load(Book("dangling.xlsx", xml));
+  memhost::WorkbookData data = file.data();
+  const memhost::Fill yellow{65535, host::kPatternSolid};
+  const memhost::Fill red{255, host::kPatternSolid}, green{65280, host::kPatternSolid};
+  data.sheets[0].At(1, 1).fill = yellow;  // three new formats
+  data.sheets[0].At(1, 3).fill = red;
+  data.sheets[0].At(1, 5).fill = green;
+  const fs::path saved = dir_ / "saved.xlsx";
+  SaveWorkbooks({{&file, &data, saved}});
+
+  const memhost::SheetData reloaded = WorkbookFile::Load(saved).data().sheets[0];
+  EXPECT_EQ(reloaded.Find(1, 1)->fill, yellow);
+  EXPECT_EQ(reloaded.Find(1, 3)->fill, red);
+  EXPECT_EQ(reloaded.Find(1, 5)->fill, green);
+  EXPECT_EQ(reloaded.Find(1, 2)->fill, memhost::Fill{});
+  EXPECT_EQ(reloaded.Find(2, 1)->fill, memhost::Fill{});
+  // Past the row's 2 and the column's 3 too.
+  for (const int column : {1, 3, 5}) EXPECT_GE(reloaded.Find(1, column)->style, 4) << column;
+}
+
 TEST_F(SheetEdits, EachSaveStartsFromTheFileAsLoaded) {
   const std::string xml = std::string("<worksheet xmlns=\"") + kMain +
                           "\"><sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row>"
