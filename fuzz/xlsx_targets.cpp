@@ -83,6 +83,21 @@ void LoadChangeSave(const Scratch& scratch, const fs::path& input) {
   // What we write, we read: the result loads and holds the change.
   const xlsx::WorkbookFile again = xlsx::WorkbookFile::Load(output);
   Require(again.data().sheets.size() == file->data().sheets.size(), "the sheets are kept");
+  // Every other cell reads back as it was loaded: saving writes only what changed.
+  for (std::size_t i = 0; i < file->data().sheets.size(); ++i) {
+    const memhost::SheetData& loaded = file->data().sheets[i];
+    const memhost::SheetData& read = again.data().sheets[i];
+    for (const auto& [key, cell] : loaded.cells) {
+      if (i == 0 && key == memhost::CellKey{1, 1}) continue;
+      const memhost::CellData* back = read.Find(key.first, key.second);
+      Require(back != nullptr && back->value == cell.value &&
+                  back->number_format == cell.number_format &&
+                  (back->fill.pattern == host::kPatternNone) ==
+                      (cell.fill.pattern == host::kPatternNone) &&
+                  (cell.fill.pattern == host::kPatternNone || back->fill == cell.fill),
+              "the cells left alone read back as they were loaded");
+    }
+  }
   if (changed) {
     const memhost::CellData* cell = again.data().sheets.front().Find(1, 1);
     Require(cell != nullptr && cell->comment && cell->comment->text == note,
