@@ -547,6 +547,10 @@ std::string WorkbookFile::Serialize(const memhost::WorkbookData& current) const 
       if (spliced) {
         ParsePart(sheet.doc, spliced->skeleton, file, info.part);
         std::string().swap(spliced->skeleton);
+        // The rows go back into the skeleton's <sheetData>, which is the one they were cut from.
+        if (!Child(sheet.doc.document_element(), kNsMain, "sheetData")) spliced.reset();
+      }
+      if (spliced) {
         sheet.dirty = spliced->changed;
       } else {
         ParseCheckedPartInPlace(sheet.doc, sheet.text, file, info.part);
