@@ -164,8 +164,17 @@ void WorkbookFile::Impl::Load(const std::string& model_name, const SheetFilter& 
           MissingRelationship(file(), workbook_part, id, Relationships::RelsPartOf(workbook_part)));
     }
     if (rel->type != kRelWorksheet) return;  // chart sheets and the like hold no cells
+    const std::string part = CheckedPart(workbook_rels.PartOf(*rel), workbook_part);
+    for (std::size_t i = 0; i < sheets.size(); ++i) {
+      // Saving one sheet would change the other, and saving both would keep only one.
+      if (sheets[i].part == part) {
+        throw FileError(file() + ": the sheets " + data.sheets[i].name + " and " +
+                        node.attribute("name").value() + " are both stored in the part " + part +
+                        ", which no workbook does; refused");
+      }
+    }
     SheetInfo& info = sheets.emplace_back();
-    info.part = CheckedPart(workbook_rels.PartOf(*rel), workbook_part);
+    info.part = part;
     memhost::SheetData& sheet = data.sheets.emplace_back();
     sheet.name = node.attribute("name").value();
     if (wanted && !wanted(sheet.name, data.sheets.size() - 1)) {

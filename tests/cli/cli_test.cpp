@@ -239,6 +239,8 @@ TEST_F(Cli, BadFilesExitWithThreeNameTheFileAndWriteNothing) {
   };
   const std::string sheet = package.Read("xl/worksheets/sheet1.xml");
   std::string no_drawing_rel = package.Read("xl/worksheets/_rels/sheet1.xml.rels");
+  std::string shared_part = package.Read("xl/_rels/workbook.xml.rels");
+  shared_part.replace(shared_part.find("worksheets/sheet2.xml"), 21, "worksheets/sheet1.xml");
   struct Case {
     fs::path path;
     const char* problem;
@@ -263,6 +265,9 @@ TEST_F(Cli, BadFilesExitWithThreeNameTheFileAndWriteNothing) {
        "extreme ratio"},
       {variant("norel.xlsx", {{"xl/worksheets/_rels/sheet1.xml.rels", std::nullopt}}),
        "refers to the relationship"},
+      // Changes to either sheet would land in the other, or be lost when both changed.
+      {variant("shared.xlsx", {{"xl/_rels/workbook.xml.rels", shared_part}}),
+       "are both stored in the part xl/worksheets/sheet1.xml"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path.string());
