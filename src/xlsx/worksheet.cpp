@@ -790,7 +790,9 @@ std::string_view LocalOf(std::string_view qualified_name) {
 // byte order mark but UTF-8's, and no other encoding declared.
 bool PlainUtf8(std::string_view text) {
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-  if (text.empty() || text[0] != '<') return false;
+  if (text.empty() || text[0] != '<' || text.substr(0, 4).find('\0') != std::string_view::npos) {
+    return false;  // UTF-16 or UTF-32 too
+  }
   if (text.substr(0, 5) != "<?xml") return true;
   const std::string_view declaration = text.substr(0, text.find("?>"));
   const std::size_t at = declaration.find("encoding");
