@@ -828,14 +828,6 @@ std::size_t ContentEnd(std::string_view text, std::size_t from, std::string_view
   return std::string_view::npos;
 }
 
-// Collects what pugixml writes.
-struct TextWriter : pugi::xml_writer {
-  void write(const void* data, std::size_t size) override {
-    out.append(static_cast<const char*>(data), size);
-  }
-  std::string out;
-};
-
 }  // namespace
 
 std::optional<SplicedWorksheet> SpliceCellEdits(std::string_view text, const CellOffsets& offsets,
@@ -931,9 +923,7 @@ std::optional<SplicedWorksheet> SpliceCellEdits(std::string_view text, const Cel
   spliced.skeleton.append(text.substr(0, content_begin)).append(text.substr(content_end));
   std::size_t copied = content_begin;
   for (std::size_t i = 0; i < edits.size(); ++i) {
-    TextWriter writer;
-    nodes[i].print(writer, "", pugi::format_raw, pugi::encoding_utf8);
-    spliced.pieces.push_back({copied, edits[i].begin, std::move(writer.out)});
+    spliced.pieces.push_back({copied, edits[i].begin, NodeText(nodes[i])});
     copied = edits[i].end;
   }
   spliced.pieces.push_back({copied, content_end, {}});

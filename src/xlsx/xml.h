@@ -82,7 +82,7 @@ void ParseCheckedPartInPlace(pugi::xml_document& doc, std::string& text, const s
                              const std::string& part);
 // The document as UTF-8 text, without indentation; a declaration is added when it has none.
 std::string Serialize(const pugi::xml_document& doc);
-// The element as text (for comparing records).
+// The element as text, as Serialize writes it.
 std::string NodeText(pugi::xml_node node);
 
 // Elements written directly as text, in the form Serialize gives them, after the last child of
