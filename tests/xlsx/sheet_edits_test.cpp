@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <initializer_list>
 #include <map>
 #include <set>
 #include <string>
@@ -52,6 +53,16 @@ class SheetEdits : public quorvane::testing::TempFolderTest {
 
   static std::string SheetXml(const fs::path& path) {
     return Package::Open(path).Read("xl/worksheets/sheet1.xml");
+  }
+
+  // Each piece occurs in the text after the one before it.
+  static void ExpectInOrder(const std::string& text, std::initializer_list<const char*> pieces) {
+    std::size_t at = 0;
+    for (const char* piece : pieces) {
+      const std::size_t found = text.find(piece, at);
+      ASSERT_NE(found, std::string::npos) << piece << " after offset " << at << " in " << text;
+      at = found + 1;
+    }
   }
 
   // The numbers of the sheet by cell, as "row,column=value".
@@ -126,15 +137,10 @@ TEST_F(SheetEdits, ChangedCellsGoIntoTheirRowsInColumnOrder) {
   EXPECT_EQ(Numbers(WorkbookFile::Load(saved).data().sheets[0]), expected);
   // Rows and cells stay in order, and every one carries its reference, also in the rows that did
   // not change.
-  const std::string text = SheetXml(saved);
-  std::size_t at = 0;
-  for (const char* piece : {"<row r=\"1\"", "r=\"A1\"", "<row r=\"2\"", "r=\"A2\"", "r=\"B2\"",
-                            "<row r=\"3\"", "r=\"B3\"", "<row r=\"5\"", "r=\"A5\"", "r=\"C5\"",
-                            "r=\"D5\"", "<row r=\"6\"", "r=\"A6\"", "<row r=\"9\"", "r=\"A9\""}) {
-    const std::size_t found = text.find(piece, at);
-    ASSERT_NE(found, std::string::npos) << piece << " after offset " << at << " in " << text;
-    at = found;
-  }
+  ExpectInOrder(SheetXml(saved),
+                {"<row r=\"1\"", "r=\"A1\"", "<row r=\"2\"", "r=\"A2\"", "r=\"B2\"", "<row r=\"3\"",
+                 "r=\"B3\"", "<row r=\"5\"", "r=\"A5\"", "r=\"C5\"", "r=\"D5\"", "<row r=\"6\"",
+                 "r=\"A6\"", "<row r=\"9\"", "r=\"A9\""});
 }
 
 TEST_F(SheetEdits, RowsOutOfOrderOrGivenTwiceKeepEveryCellFound) {
@@ -160,15 +166,9 @@ TEST_F(SheetEdits, RowsOutOfOrderOrGivenTwiceKeepEveryCellFound) {
       {"2,1", 2}, {"3,1", 31}, {"4,1", 41}, {"5,1", 10}, {"5,2", 30}, {"5,3", 53}, {"7,1", 71}};
   EXPECT_EQ(Numbers(WorkbookFile::Load(saved).data().sheets[0]), expected);
   // New rows go before the row of the next number that takes new cells.
-  const std::string text = SheetXml(saved);
-  std::size_t at = 0;
-  for (const char* piece :
-       {"<row r=\"5\"", "r=\"A5\"", "<row r=\"2\"", "<row r=\"3\"", "<row r=\"4\"", "<row r=\"5\"",
-        "r=\"B5\"", "r=\"C5\"", "<row r=\"7\""}) {
-    const std::size_t found = text.find(piece, at);
-    ASSERT_NE(found, std::string::npos) << piece << " after offset " << at << " in " << text;
-    at = found + 1;
-  }
+  ExpectInOrder(SheetXml(saved),
+                {"<row r=\"5\"", "r=\"A5\"", "<row r=\"2\"", "<row r=\"3\"", "<row r=\"4\"",
+                 "<row r=\"5\"", "r=\"B5\"", "r=\"C5\"", "<row r=\"7\""});
 }
 
 // Saving writes changed cells into the sheet's text as loaded and copies the rest as it stands
