@@ -2,7 +2,6 @@
 // strings are refused with a message before their trees are built, and a load that reads only some
 // sheets leaves the others unread in memory and byte for byte unchanged on saving.
 #include <unistd.h>
-#include <zip.h>
 
 #include <gtest/gtest.h>
 
@@ -17,6 +16,7 @@
 
 #include "memhost/model.h"
 #include "support/temp_folder.h"
+#include "support/zip_parts.h"
 #include "xlsx/error.h"
 #include "xlsx/package.h"
 #include "xlsx/relationships.h"
@@ -52,16 +52,7 @@ class BoundedLoad : public quorvane::testing::TempFolderTest {
     std::map<std::string, std::string> parts = changes;
     for (const std::string& part : original.names()) parts.emplace(part, original.Read(part));
     const fs::path path = dir_ / name;
-    int code = 0;
-    zip_t* zip = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
-    EXPECT_NE(zip, nullptr);
-    for (const auto& [part, bytes] : parts) {
-      zip_source_t* source = zip_source_buffer(zip, bytes.data(), bytes.size(), 0);
-      const zip_int64_t index = zip_file_add(zip, part.c_str(), source, ZIP_FL_ENC_UTF_8);
-      EXPECT_GE(index, 0);
-      zip_set_file_compression(zip, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0);
-    }
-    EXPECT_EQ(zip_close(zip), 0);
+    quorvane::testing::WriteZip(path, parts, /*stored=*/true);
     return path;
   }
 

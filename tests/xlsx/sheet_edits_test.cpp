@@ -1,8 +1,6 @@
 // A sheet's document as written by other programs: rows found by their namespace, cells without
 // references, changes placed into the rows and cells they belong to, and each save starting from
 // the file as it was loaded.
-#include <zip.h>
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -16,6 +14,7 @@
 #include "host/worksheet.h"
 #include "memhost/model.h"
 #include "support/temp_folder.h"
+#include "support/zip_parts.h"
 #include "xlsx/package.h"
 #include "xlsx/workbook_file.h"
 
@@ -40,14 +39,7 @@ class SheetEdits : public quorvane::testing::TempFolderTest {
     std::map<std::string, std::string> parts = {{"xl/worksheets/sheet1.xml", sheet_xml}};
     for (const std::string& part : original.names()) parts.emplace(part, original.Read(part));
     const fs::path path = dir_ / name;
-    int code = 0;
-    zip_t* zip = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
-    EXPECT_NE(zip, nullptr);
-    for (const auto& [part, bytes] : parts) {
-      zip_source_t* source = zip_source_buffer(zip, bytes.data(), bytes.size(), 0);
-      EXPECT_GE(zip_file_add(zip, part.c_str(), source, ZIP_FL_ENC_UTF_8), 0);
-    }
-    EXPECT_EQ(zip_close(zip), 0);
+    quorvane::testing::WriteZip(path, parts);
     return path;
   }
 
