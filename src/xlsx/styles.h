@@ -11,6 +11,7 @@
 
 #include <pugixml.hpp>
 
+#include <algorithm>
 #include <array>
 #include <map>
 #include <memory>
@@ -103,8 +104,8 @@ class StyleTable {
   std::vector<memhost::Fill> fills_;
   std::vector<pugi::xml_node> fill_nodes_;
   std::vector<Xf> xfs_;
-  int reserved_ = 0;
   std::vector<pugi::xml_node> xf_nodes_;
+  int reserved_ = 0;                       // format numbers new records go past
   std::map<std::string, int> xf_by_text_;  // built on first use
   // Answers StyleFor gave: the records only grow, so the same question has the same answer.
   std::map<std::tuple<int, int, int, std::string>, int> style_for_;

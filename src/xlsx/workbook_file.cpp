@@ -30,7 +30,8 @@ struct SheetInfo {
   std::string part;
   bool skipped = false;  // not read: saved back as it is
   // The sheet's text as loaded and checked, kept for the first save that changes the sheet, which
-  // parses it in place without reading and checking the part again; later saves read it anew.
+  // writes the changed cells into it, or parses it in place, without reading and checking the part
+  // again; later saves read it anew.
   mutable std::optional<std::string> loaded;
   mutable CellOffsets offsets;  // of the elements of `loaded`
   Relationships rels;
