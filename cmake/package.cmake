@@ -1,9 +1,10 @@
-# Installing the command-line tool with its manual page and the README, and the Debian package of
+# Installing the command-line tool with its manual page, the README and docs/, and the Debian package of
 # them (cpack -G DEB in the build folder).
 include(GNUInstallDirs)
 
 install(TARGETS quorvane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/quorvane)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/quorvane/docs)
 
 # The manual page is made from the tool's own help at every build of the tool, so that the two
 # never disagree.
