@@ -267,30 +267,9 @@ class Totals {
 
   // Answers false when the budget ran out.
   bool Run(std::vector<Explanation>& explanations) {
-    for (int range = 0; range < 2; ++range) {
-      const int other = 1 - range;
-      for (std::size_t at = 0; at < board_.cells(range).size(); ++at) {
-        if (board_.used(range, at)) continue;
-        const std::int64_t cents = board_.cents(range, at);
-        Pool& parts = pools_[other][Sign(cents)];
-        std::optional<std::vector<std::size_t>> amounts;
-        if (!Reach(parts, Abs(cents), amounts)) return false;
-        if (!amounts) continue;
-        std::vector<std::size_t> cells;
-        for (std::size_t i = 0; i < amounts->size(); ++i) {
-          // An amount taken twice is one entry: its free cells are all taken.
-          if (i > 0 && (*amounts)[i] == (*amounts)[i - 1]) continue;
-          for (const std::size_t part : parts.FreeCells((*amounts)[i], board_, other)) {
-            cells.push_back(part);
-          }
-        }
-        for (const std::size_t part : cells) parts.Remove(Abs(board_.cents(other, part)));
-        pools_[range][Sign(cents)].Remove(Abs(cents));
-        if (range == 0) {
-          board_.Explain(ExplainKind::kSplit, {at}, cells, explanations);
-        } else {
-          board_.Explain(ExplainKind::kMerge, cells, {at}, explanations);
-        }
+    for (const bool pairs_only : {true, false}) {
+      for (int range = 0; range < 2; ++range) {
+        if (!Sweep(range, pairs_only, explanations)) return false;
       }
     }
     return true;
@@ -301,9 +280,41 @@ class Totals {
  private:
   bool Step() { return ++steps_ <= budget_; }
 
+  // The free cells of `range` as totals of the other range's, in order; with `pairs_only` the
+  // totals that one pair reaches (and nothing else does).
+  bool Sweep(int range, bool pairs_only, std::vector<Explanation>& explanations) {
+    const int other = 1 - range;
+    for (std::size_t at = 0; at < board_.cells(range).size(); ++at) {
+      if (board_.used(range, at)) continue;
+      const std::int64_t cents = board_.cents(range, at);
+      Pool& parts = pools_[other][Sign(cents)];
+      std::optional<std::vector<std::size_t>> amounts;
+      if (!Reach(parts, Abs(cents), pairs_only, amounts)) return false;
+      if (!amounts) continue;
+      std::vector<std::size_t> cells;
+      for (std::size_t i = 0; i < amounts->size(); ++i) {
+        // An amount taken twice is one entry: its free cells are all taken.
+        if (i > 0 && (*amounts)[i] == (*amounts)[i - 1]) continue;
+        for (const std::size_t part : parts.FreeCells((*amounts)[i], board_, other)) {
+          cells.push_back(part);
+        }
+      }
+      for (const std::size_t part : cells) parts.Remove(Abs(board_.cents(other, part)));
+      pools_[range][Sign(cents)].Remove(Abs(cents));
+      if (range == 0) {
+        board_.Explain(ExplainKind::kSplit, {at}, cells, explanations);
+      } else {
+        board_.Explain(ExplainKind::kMerge, cells, {at}, explanations);
+      }
+    }
+    return true;
+  }
+
   // Whether the budget held; `found` is the amounts (positions in the pool, ascending) of the one
-  // set of two or three free cells that reaches `total`, left empty when none does or several do.
-  bool Reach(const Pool& parts, std::int64_t total,
+  // set of two or three free cells that reaches `total`, left empty when none does or several do,
+  // and with `pairs_only` also when that one set is not a pair (the sets of three are then counted
+  // only when one pair reaches the total).
+  bool Reach(const Pool& parts, std::int64_t total, bool pairs_only,
              std::optional<std::vector<std::size_t>>& found) {
     std::int64_t ways = 0;
     std::vector<std::size_t> amounts;
@@ -323,6 +334,7 @@ class Totals {
         count(ci * parts.count(k), {i, k});
       }
     }
+    if (pairs_only && ways != 1) return true;
     for (std::size_t i = 0; i < parts.size() && 3 * parts.amount(i) <= total && ways < 2; ++i) {
       const std::int64_t ci = parts.count(i);
       if (!Step()) return false;
@@ -434,16 +446,18 @@ ExplainResult ExplainMismatchesByTrial(const ExplainInput& input) {
       }
     }
   }
-  for (int range = 0; range < 2; ++range) {
-    for (std::size_t at = 0; at < board.cells(range).size(); ++at) {
-      if (board.used(range, at)) continue;
-      const std::vector<std::vector<std::size_t>> sets =
-          TrySets(board, 1 - range, board.cents(range, at));
-      if (sets.size() != 1) continue;
-      if (range == 0) {
-        board.Explain(ExplainKind::kSplit, {at}, sets.front(), result.explanations);
-      } else {
-        board.Explain(ExplainKind::kMerge, sets.front(), {at}, result.explanations);
+  for (const bool pairs_only : {true, false}) {
+    for (int range = 0; range < 2; ++range) {
+      for (std::size_t at = 0; at < board.cells(range).size(); ++at) {
+        if (board.used(range, at)) continue;
+        const std::vector<std::vector<std::size_t>> sets =
+            TrySets(board, 1 - range, board.cents(range, at));
+        if (sets.size() != 1 || (pairs_only && sets.front().size() != 2)) continue;
+        if (range == 0) {
+          board.Explain(ExplainKind::kSplit, {at}, sets.front(), result.explanations);
+        } else {
+          board.Explain(ExplainKind::kMerge, sets.front(), {at}, result.explanations);
+        }
       }
     }
   }

@@ -24,8 +24,10 @@
 // the diagnosis already reported is passed over. A total is explained only when exactly one set
 // of free cells reaches it, counting the sets of two and of three together: a total that two sets
 // reach (even sets of equal amounts) is ambiguous and gets no finding, and its cells stay free.
-// The totals are taken in order: the free cells of Range 1 as totals of Range 2's, then the free
-// cells of Range 2 as totals of Range 1's.
+// The totals are taken in two sweeps, each over the free cells of Range 1 as totals of Range 2's
+// and then the free cells of Range 2 as totals of Range 1's, in order: the first takes the totals
+// whose one set is a pair, the second the rest. Sums of three meet a given total by chance far
+// more often than sums of two, and such a chance sum must not take a cell from a pair.
 //
 // Bounded on any input: the pair kinds look amounts up in hashes; the search for totals counts its
 // steps (one per amount looked up) and stops when they pass the budget, leaving the total at hand

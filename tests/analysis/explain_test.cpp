@@ -189,15 +189,24 @@ TEST(ExplainMismatches, TotalsOfTwoAndThreeBothWays) {
       (std::vector<Explanation>{E(Kind::kSplit, {1}, {1, 2}), E(Kind::kSplit, {2}, {3, 4, 5})}));
 }
 
+TEST(ExplainMismatches, PairsAreTakenBeforeSetsOfThree) {
+  // 6.00 = 1.00 + 2.00 + 3.00 comes first in order, but 7.50 = 1.00 + 6.50 takes the 1.00.
+  EXPECT_EQ(Explain({600, 750}, {100, 200, 300, 650}),
+            (std::vector<Explanation>{E(Kind::kSplit, {2}, {1, 4})}));
+  // Merges too: 6.00 of Range 2 is left without its 1.00.
+  EXPECT_EQ(Explain({100, 200, 300, 650}, {600, 750}),
+            (std::vector<Explanation>{E(Kind::kMerge, {1, 4}, {2})}));
+}
+
 TEST(ExplainMismatches, ATotalThatTwoSetsReachIsNeverGuessed) {
   // 3.00 = 1.00 + 2.00 with two cells of 2.00: which one is not known.
   EXPECT_TRUE(Explain({300}, {100, 200, 200}).empty());
   EXPECT_TRUE(Explain({1100}, {200, 900, 400, 700}).empty()) << "two pairs";
   EXPECT_TRUE(Explain({1300}, {400, 900, 150, 250}).empty()) << "a pair and a triple";
   // The parts of an ambiguous total stay free: one of the 2.00 is then the merge of 1.50 and
-  // 0.50.
+  // 0.50, and with it taken, the 3.00 is reached once.
   EXPECT_EQ(Explain({300, 150, 50}, {100, 200, 200}),
-            (std::vector<Explanation>{E(Kind::kMerge, {2, 3}, {2})}));
+            (std::vector<Explanation>{E(Kind::kMerge, {2, 3}, {2}), E(Kind::kSplit, {1}, {1, 3})}));
   // Two totals of the same amount are the first in order and then nothing: the parts are known.
   EXPECT_EQ(Explain({300, 300}, {100, 200}),
             (std::vector<Explanation>{E(Kind::kSplit, {1}, {1, 2})}));
