@@ -250,8 +250,36 @@ Planted KindOf(ExplainKind kind) {
   return kKinds;
 }
 
+// The amounts of cells, in ascending order.
+std::vector<std::int64_t> AmountsOf(const std::vector<std::int64_t>& list,
+                                    const std::vector<std::int64_t>& cells) {
+  std::vector<std::int64_t> amounts;
+  for (const std::int64_t c : cells) amounts.push_back(list[static_cast<std::size_t>(c - 1)]);
+  std::sort(amounts.begin(), amounts.end());
+  return amounts;
+}
+
+// Whether a finding names the amounts of a planted group of its kind that holds one of its cells,
+// with a cell of an equal amount standing in for another: which of them was planted, nothing can
+// tell.
+bool StandsIn(const Lists& lists, const Explanation& e, const std::vector<int>& ids, Planted kind) {
+  for (const int id : ids) {
+    if (id < 0) continue;
+    const Group& group = lists.groups[static_cast<std::size_t>(id)];
+    if (group.kind != kind) continue;
+    std::vector<std::int64_t> cells1, cells2;
+    for (const std::size_t b : group.bank) cells1.push_back(static_cast<std::int64_t>(b) + 1);
+    for (const std::size_t l : group.ledger) cells2.push_back(static_cast<std::int64_t>(l) + 1);
+    if (AmountsOf(lists.bank, cells1) == AmountsOf(lists.bank, e.cells1) &&
+        AmountsOf(lists.ledger, cells2) == AmountsOf(lists.ledger, e.cells2)) {
+      return true;
+    }
+  }
+  return false;
+}
+
 struct Score {
-  std::array<int, kKinds> planted{}, marked{}, explained{}, wrong{};
+  std::array<int, kKinds> planted{}, marked{}, explained{}, wrong{}, stand_ins{};
   int other = 0;  // findings within one planted group, but not the planted one
   int runs = 0;
   double seconds = 0;
@@ -286,7 +314,11 @@ struct Score {
       const bool one = std::all_of(ids.begin(), ids.end(), [&](int id) { return id == ids[0]; });
       const Planted kind = KindOf(e.kind);
       if (!one || ids[0] < 0 || lists.groups[static_cast<std::size_t>(ids[0])].kind == kOmission) {
-        ++wrong[kind];
+        if (StandsIn(lists, e, ids, kind)) {
+          ++stand_ins[kind];
+        } else {
+          ++wrong[kind];
+        }
         continue;
       }
       const Group& group = lists.groups[static_cast<std::size_t>(ids[0])];
@@ -308,12 +340,13 @@ struct Score {
                 runs, static_cast<double>(cells) / runs, 1000 * seconds / runs,
                 static_cast<double>(steps) / runs,
                 incomplete != 0 ? " (the budget ended some searches)" : "");
-    std::printf("  %-14s %8s %8s %10s %8s %7s\n", "kind", "planted", "marked", "explained", "share",
-                "wrong");
+    std::printf("  %-14s %8s %8s %10s %8s %7s %9s\n", "kind", "planted", "marked", "explained",
+                "share", "wrong", "stand-in");
     for (int k = 0; k < kKinds; ++k) {
       const double share = planted[k] == 0 ? 0 : 100.0 * explained[k] / planted[k];
-      std::printf("  %-14s %8d %8d %10d %7.1f%% %7d\n", kNames[static_cast<std::size_t>(k)],
-                  planted[k], marked[k], explained[k], k == kOmission ? 0.0 : share, wrong[k]);
+      std::printf("  %-14s %8d %8d %10d %7.1f%% %7d %9d\n", kNames[static_cast<std::size_t>(k)],
+                  planted[k], marked[k], explained[k], k == kOmission ? 0.0 : share, wrong[k],
+                  stand_ins[k]);
     }
     std::printf("  findings within a planted group but not the planted one: %d\n", other);
   }

@@ -13,7 +13,9 @@ planted goes to truth.json beside them.
 Printed per kind: planted; explained (a finding of that kind on the group's cells naming exactly the
 planted partners; the diagnosis's "transposition" of equal texts counts for the transpositions);
 and the wrong findings (a finding on an omission, or naming a cell outside its planted group),
-counted once per pair of cells; then the run's time, with the option that explains more and
+counted once per pair of cells, apart from those that name a cell of the same amount as a planted
+cell in its place ("stand-in": which of two equal amounts was planted, nothing can tell); then the
+run's time, with the option that explains more and
 without it when the tool has that option.
 
 usage: explain_planted.py [--items N] [--share S] [--seed K] [--dir DIR] [--quorvane PATH]
@@ -174,15 +176,30 @@ def claims(report):
     return found
 
 
-def score(groups, report):
+def score(groups, report, bank, ledger):
+    amounts = {1: bank, 2: ledger}
     where = {}  # (range, cell) -> group number
     for number, group in enumerate(groups):
         for b in group["bank"]:
             where[(1, address(b))] = number
         for l in group["ledger"]:
             where[(2, address(l))] = number
+    def stands_in(kind, cells):
+        """Whether the cells have the amounts of cells of a planted group of this kind that holds
+        one of them: which of two equal amounts was planted, nothing can tell."""
+        for side, cell in cells:
+            number = where.get((side, cell))
+            if number is None or groups[number]["kind"] != kind:
+                continue
+            group = groups[number]
+            planted = {1: {bank[b] for b in group["bank"]}, 2: {ledger[l] for l in group["ledger"]}}
+            if all(amounts[s][int(c[1:]) - 1] in planted[s] for s, c in cells):
+                return True
+        return False
+
     partners = {}  # (range, cell, kind) -> set of partner cells
     wrong = {}
+    stand_ins = {}
     seen = set()
     for rng, cell, kind, partner in claims(report):
         partners.setdefault((rng, cell, kind), set()).add(partner)
@@ -193,7 +210,10 @@ def score(groups, report):
         seen.add(pair)
         here, there = where.get((rng, cell)), where.get((other, partner))
         if here is None or here != there or groups[here]["kind"] == "omission":
-            wrong[kind] = wrong.get(kind, 0) + 1
+            if stands_in(kind, [(rng, cell), (other, partner)]):
+                stand_ins[kind] = stand_ins.get(kind, 0) + 1
+            else:
+                wrong[kind] = wrong.get(kind, 0) + 1
     explained = {}
     for group in groups:
         kind = group["kind"]
@@ -213,7 +233,7 @@ def score(groups, report):
             ok = ok and bool(named & anchor) and named <= (anchor | others)
         if ok:
             explained[kind] = explained.get(kind, 0) + 1
-    return explained, wrong
+    return explained, wrong, stand_ins
 
 
 def run(tool, directory, items1, items2, report, option):
@@ -261,18 +281,21 @@ def main():
     on = run(tool, args.dir, len(bank), len(ledger), "on.json", args.option) if has_option else None
     with open(os.path.join(args.dir, "on.json" if has_option else "off.json")) as f:
         report = json.load(f)
-    explained, wrong = score(groups, report)
+    explained, wrong, stand_ins = score(groups, report, bank, ledger)
 
     print("%d bank amounts, %d ledger entries, %d planted groups, %d marked cells (seed %d)" %
           (len(bank), len(ledger), len(groups), len(report), args.seed))
-    print("  %-14s %8s %10s %7s %7s" % ("kind", "planted", "explained", "share", "wrong"))
+    print("  %-14s %8s %10s %7s %7s %9s" % ("kind", "planted", "explained", "share", "wrong",
+                                            "stand-in"))
     for kind in KINDS:
         planted = sum(1 for g in groups if g["kind"] == kind)
         got = explained.get(kind, 0)
         share = "" if kind == "omission" else "%.1f%%" % (100.0 * got / planted if planted else 0)
-        print("  %-14s %8d %10d %7s %7d" % (kind, planted, got, share, wrong.get(kind, 0)))
-    for kind in sorted(set(wrong) - set(KINDS)):
-        print("  %-14s %8s %10s %7s %7d" % (kind, "", "", "", wrong[kind]))
+        print("  %-14s %8d %10d %7s %7d %9d" % (kind, planted, got, share, wrong.get(kind, 0),
+                                                stand_ins.get(kind, 0)))
+    for kind in sorted((set(wrong) | set(stand_ins)) - set(KINDS)):
+        print("  %-14s %8s %10s %7s %7d %9d" % (kind, "", "", "", wrong.get(kind, 0),
+                                                stand_ins.get(kind, 0)))
     if has_option:
         print("time: %.2f s with %s, %.2f s without (%.2f times)" % (on, args.option, off, on / off))
     else:
