@@ -228,9 +228,10 @@ class Pool {
   std::size_t size() const { return amounts_.size(); }
   std::int64_t amount(std::size_t i) const { return amounts_[i]; }
   std::int64_t count(std::size_t i) const { return counts_[i]; }
-  std::size_t Find(std::int64_t amount) const {
-    const auto it = index_.find(amount);
-    return it == index_.end() ? kNone : it->second;
+  // One past the last amount no larger than `limit`.
+  std::size_t End(std::int64_t limit) const {
+    return static_cast<std::size_t>(std::upper_bound(amounts_.begin(), amounts_.end(), limit) -
+                                    amounts_.begin());
   }
 
   // A cell of this pool was taken.
@@ -316,53 +317,76 @@ class Totals {
   // only when one pair reaches the total).
   bool Reach(const Pool& parts, std::int64_t total, bool pairs_only,
              std::optional<std::vector<std::size_t>>& found) {
-    std::int64_t ways = 0;
-    std::vector<std::size_t> amounts;
-    const auto count = [&](std::int64_t n, std::vector<std::size_t> at) {
-      if (n == 0) return;
-      ways += n;
-      amounts = std::move(at);
-    };
-    for (std::size_t i = 0; i < parts.size() && 2 * parts.amount(i) <= total && ways < 2; ++i) {
+    Ways ways;
+    if (!Walk(parts, kNone, total, 0, parts.End(total), ways)) return false;
+    if (pairs_only && ways.count != 1) return true;
+    for (std::size_t i = 0; i < parts.size() && 3 * parts.amount(i) <= total && ways.count < 2;
+         ++i) {
       if (!Step()) return false;
-      const std::int64_t ci = parts.count(i);
-      if (ci == 0) continue;
+      if (parts.count(i) == 0) continue;
       const std::int64_t rest = total - parts.amount(i);
-      if (rest == parts.amount(i)) {
-        count(Choose(ci, 2), {i, i});
-      } else if (const std::size_t k = parts.Find(rest); k != kNone) {
-        count(ci * parts.count(k), {i, k});
-      }
+      if (!Walk(parts, i, rest, i, parts.End(rest - parts.amount(i)), ways)) return false;
     }
-    if (pairs_only && ways != 1) return true;
-    for (std::size_t i = 0; i < parts.size() && 3 * parts.amount(i) <= total && ways < 2; ++i) {
-      const std::int64_t ci = parts.count(i);
-      if (!Step()) return false;
-      if (ci == 0) continue;
-      for (std::size_t j = i;
-           j < parts.size() && parts.amount(i) + 2 * parts.amount(j) <= total && ways < 2; ++j) {
-        if (!Step()) return false;
-        const std::int64_t cj = parts.count(j);
-        if (cj == 0) continue;
-        const std::int64_t rest = total - parts.amount(i) - parts.amount(j);
-        const std::size_t k = parts.Find(rest);
-        if (k == kNone) continue;
-        const std::int64_t ck = parts.count(k);
-        std::int64_t n = 0;
-        if (i == j && j == k) {
-          n = Choose(ci, 3);
-        } else if (i == j) {
-          n = Choose(ci, 2) * ck;
-        } else if (j == k) {
-          n = ci * Choose(cj, 2);
-        } else {
-          n = ci * cj * ck;
-        }
-        count(std::min<std::int64_t>(n, 2), {i, j, k});
-      }
-    }
-    if (ways == 1) found = std::move(amounts);
+    if (ways.count == 1) found = std::move(ways.amounts);
     return true;
+  }
+
+  // How many sets reach a total (up to 2), and the amounts of the last one.
+  struct Ways {
+    std::int64_t count = 0;
+    std::vector<std::size_t> amounts;
+  };
+
+  // Adds the sets made of amount i (kNone: no third amount) and two amounts j <= k of [from, end)
+  // whose sum is `rest`, found by walking the smaller up and the larger down. Whether the budget
+  // held.
+  bool Walk(const Pool& parts, std::size_t i, std::int64_t rest, std::size_t from, std::size_t end,
+            Ways& ways) {
+    if (end == 0) return true;
+    std::size_t j = from;
+    std::size_t k = end - 1;
+    while (j <= k && ways.count < 2) {
+      if (!Step()) return false;
+      const std::int64_t sum = parts.amount(j) + parts.amount(k);
+      if (sum < rest) {
+        ++j;
+        continue;
+      }
+      if (sum > rest) {
+        if (k == 0) break;
+        --k;
+        continue;
+      }
+      const std::int64_t n = Sets(parts, i, j, k);
+      if (n != 0) {
+        ways.count += n;
+        ways.amounts = i == kNone ? std::vector<std::size_t>{j, k} : std::vector{i, j, k};
+      }
+      if (k == 0) break;
+      ++j;
+      --k;
+    }
+    return true;
+  }
+
+  // The number of sets of free cells of amounts i <= j <= k (i kNone for a pair), up to 2.
+  static std::int64_t Sets(const Pool& parts, std::size_t i, std::size_t j, std::size_t k) {
+    // Counts above 3 make no difference to the answer, and their products could overflow.
+    const std::int64_t cj = std::min<std::int64_t>(parts.count(j), 4);
+    const std::int64_t ck = std::min<std::int64_t>(parts.count(k), 4);
+    if (i == kNone) return j == k ? Choose(cj, 2) : std::min<std::int64_t>(cj * ck, 2);
+    const std::int64_t ci = std::min<std::int64_t>(parts.count(i), 4);
+    std::int64_t n = 0;
+    if (i == j && j == k) {
+      n = Choose(ci, 3);
+    } else if (i == j) {
+      n = Choose(ci, 2) * ck;
+    } else if (j == k) {
+      n = ci * Choose(cj, 2);
+    } else {
+      n = ci * cj * ck;
+    }
+    return std::min<std::int64_t>(n, 2);
   }
 
   Board& board_;

@@ -29,8 +29,9 @@
 // whose one set is a pair, the second the rest. Sums of three meet a given total by chance far
 // more often than sums of two, and such a chance sum must not take a cell from a pair.
 //
-// Bounded on any input: the pair kinds look amounts up in hashes; the search for totals counts its
-// steps (one per amount looked up) and stops when they pass the budget, leaving the total at hand
+// Bounded on any input: the pair kinds look amounts up in hashes; the search for totals walks the
+// sorted amounts, counts its steps (one per amount it moves to) and stops when they pass the
+// budget, leaving the total at hand
 // and every later one unexplained.
 #pragma once
 
@@ -52,7 +53,7 @@ static_assert(kMaxExplainedCents <= std::numeric_limits<std::int64_t>::max() / 1
 static_assert(kMaxExplainedCents <= std::numeric_limits<std::int64_t>::max() / 3,
               "a sum of three must not overflow");
 
-// Steps of the search for totals in one run: a fraction of a second.
+// Steps of the search for totals in one run: about a tenth of a second on a current machine.
 inline constexpr std::int64_t kDefaultExplainSteps = 30'000'000;
 
 // A marked number cell: its position in its range (unique within the range) and its amount as the

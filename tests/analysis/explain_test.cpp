@@ -203,6 +203,9 @@ TEST(ExplainMismatches, ATotalThatTwoSetsReachIsNeverGuessed) {
   EXPECT_TRUE(Explain({300}, {100, 200, 200}).empty());
   EXPECT_TRUE(Explain({1100}, {200, 900, 400, 700}).empty()) << "two pairs";
   EXPECT_TRUE(Explain({1300}, {400, 900, 150, 250}).empty()) << "a pair and a triple";
+  EXPECT_TRUE(Explain({300}, {100, 100, 100, 100}).empty()) << "three of four equal cells";
+  EXPECT_EQ(Explain({300}, {100, 100, 100}),
+            (std::vector<Explanation>{E(Kind::kSplit, {1}, {1, 2, 3})}));
   // The parts of an ambiguous total stay free: one of the 2.00 is then the merge of 1.50 and
   // 0.50, and with it taken, the 3.00 is reached once.
   EXPECT_EQ(Explain({300, 150, 50}, {100, 200, 200}),
