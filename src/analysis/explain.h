@@ -21,9 +21,10 @@
 //      as the totals of mixed signs are where the chance ones crowd.
 // Each cell takes part in at most one finding. The pair kinds take, for each free cell of Range 1
 // in order, the first free cell of Range 2 (in order) that fits; a pair that the first stage of
-// the diagnosis already reported is passed over. A total is explained only when exactly one set
-// of free cells reaches it, counting the sets of two and of three together: a total that two sets
-// reach (even sets of equal amounts) is ambiguous and gets no finding, and its cells stay free.
+// the diagnosis already reported is passed over (a total is a claim of another kind: its cells may
+// include such a pair). A total is explained only when exactly one set of free cells reaches it,
+// counting the sets of two and of three together: a total that two sets reach (even sets of equal
+// amounts) is ambiguous and gets no finding, and its cells stay free.
 // The totals are taken in two sweeps, each over the free cells of Range 1 as totals of Range 2's
 // and then the free cells of Range 2 as totals of Range 1's, in order: the first takes the totals
 // whose one set is a pair, the second the rest. Sums of three meet a given total by chance far
@@ -31,8 +32,7 @@
 //
 // Bounded on any input: the pair kinds look amounts up in hashes; the search for totals walks the
 // sorted amounts, counts its steps (one per amount it moves to) and stops when they pass the
-// budget, leaving the total at hand
-// and every later one unexplained.
+// budget, leaving the total at hand and every later one unexplained.
 #pragma once
 
 #include <cstdint>
@@ -44,9 +44,9 @@
 
 namespace quorvane::analysis {
 
-// The largest amount in cents that takes part: every amount of a double that is exact to the cent
-// lies within it, and ten times a sum of three of them stays far inside 64 bits. A larger amount
-// takes part in nothing.
+// The largest amount in cents that takes part: every amount that a double holds exactly to the
+// cent lies within it, and a hundred times it or a sum of three of them stays inside 64 bits. A
+// larger amount takes part in nothing.
 inline constexpr std::int64_t kMaxExplainedCents = (std::int64_t{1} << 53) - 1;
 static_assert(kMaxExplainedCents <= std::numeric_limits<std::int64_t>::max() / 100,
               "a slide of 100 must not overflow");
@@ -57,7 +57,8 @@ static_assert(kMaxExplainedCents <= std::numeric_limits<std::int64_t>::max() / 3
 inline constexpr std::int64_t kDefaultExplainSteps = 30'000'000;
 
 // A marked number cell: its position in its range (unique within the range) and its amount as the
-// comparison compares it (after its rounding and any reversal of signs), in whole cents.
+// comparison compares it (after its rounding and any reversal of signs), in whole cents. Zero and
+// amounts beyond kMaxExplainedCents take part in nothing.
 struct CentsCell {
   std::int64_t index = 0;
   std::int64_t cents = 0;
@@ -100,7 +101,7 @@ struct ExplainResult {
 // takes part in nothing: the search claims equality to the cent, which such a value cannot have.
 std::optional<std::int64_t> WholeCents(double value);
 
-// The findings of the second stage, found through hashes of the amounts.
+// The findings, found through hashes and sorted lists of the amounts, the totals within the budget.
 ExplainResult ExplainMismatches(const ExplainInput& input);
 
 // The same findings found by trying every pair and every set of two and three cells, for short
