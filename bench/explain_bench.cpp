@@ -4,8 +4,11 @@
 //     entries, a merge of two or three, or an omission (an entry in one list only); the ledger is
 //     shuffled. The comparison's marking is simulated (a cell is marked when its amount occurs a
 //     different number of times in the two lists), and the marked cells go to the search.
-//     Printed per kind: planted, marked, explained with exactly the planted partners; and the
-//     findings that are wrong (on an omission, or naming a cell outside its planted group);
+//     Printed per kind: planted, marked, explained with exactly the planted partners; the findings
+//     that are wrong (on an omission, or naming a cell outside its planted group); and apart from
+//     them the "stand-ins", findings that name a cell of the same amount as a planted cell in its
+//     place (which of two equal amounts was planted, nothing can tell). No first stage runs here,
+//     so every transposition is the search's own;
 //   - 5,000 mismatches a list sharing a handful of amounts, and 5,000 of distinct amounts that
 //     make every total cost many steps: steps and time, and whether the budget ended the search.
 //
