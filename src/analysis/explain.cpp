@@ -148,13 +148,20 @@ std::vector<PairKind> PairKinds(const ExplainInput& input) {
   return kinds;
 }
 
-// The free cells of Range 2 by amount, in order, each list walked from its first free cell.
+// The free cells of Range 2 by amount, in order. A cell taken is passed over at no cost from then
+// on (`next` leads from a place in a list to the first open place at or after it), so that each
+// search walks only over the cells the first stage paired with its cell of Range 1.
 class AmountQueues {
  public:
-  explicit AmountQueues(const Board& board) {
+  explicit AmountQueues(const Board& board) : place_(board.cells(1).size(), kNone) {
     for (std::size_t at = 0; at < board.cells(1).size(); ++at) {
-      if (!board.used(1, at)) queues_[board.cents(1, at)].cells.push_back(at);
+      if (board.used(1, at)) continue;
+      Queue& queue = queues_[board.cents(1, at)];
+      place_[at] = queue.cells.size();
+      queue.cells.push_back(at);
+      queue.next.push_back(queue.cells.size() - 1);
     }
+    for (auto& [amount, queue] : queues_) queue.next.push_back(queue.cells.size());
   }
 
   // The first free cell of Range 2 with this amount that the first stage did not pair with
@@ -164,24 +171,33 @@ class AmountQueues {
     const auto it = queues_.find(amount);
     if (it == queues_.end()) return kNone;
     Queue& queue = it->second;
-    while (queue.head < queue.cells.size() && board.used(1, queue.cells[queue.head])) {
-      ++queue.head;
+    for (std::size_t k = queue.Open(0); k < queue.cells.size(); k = queue.Open(k + 1)) {
       ++steps;
-    }
-    for (std::size_t k = queue.head; k < queue.cells.size(); ++k) {
-      ++steps;
-      const std::size_t at2 = queue.cells[k];
-      if (!board.used(1, at2) && !board.Reported(at1, at2)) return at2;
+      if (!board.Reported(at1, queue.cells[k])) return queue.cells[k];
     }
     return kNone;
+  }
+
+  // Cell `at2` of Range 2, of this amount, was taken.
+  void Take(std::int64_t amount, std::size_t at2) {
+    Queue& queue = queues_.at(amount);
+    queue.next[place_[at2]] = place_[at2] + 1;
   }
 
  private:
   struct Queue {
     std::vector<std::size_t> cells;
-    std::size_t head = 0;
+    std::vector<std::size_t> next;  // one more than cells: the end is always open
+
+    std::size_t Open(std::size_t place) {
+      std::size_t root = place;
+      while (next[root] != root) root = next[root];
+      while (next[place] != root) place = std::exchange(next[place], root);
+      return root;
+    }
   };
   std::unordered_map<std::int64_t, Queue> queues_;
+  std::vector<std::size_t> place_;  // of each cell of Range 2 in its list
 };
 
 void FindPairs(Board& board, const PairKind& kind, std::vector<Explanation>& explanations,
@@ -193,7 +209,9 @@ void FindPairs(Board& board, const PairKind& kind, std::vector<Explanation>& exp
     for (const std::int64_t amount : kind.partners(board.cents(0, at1))) {
       best = std::min(best, queues.First(board, amount, at1, steps));
     }
-    if (best != kNone) board.Explain(kind.kind, {at1}, {best}, explanations);
+    if (best == kNone) continue;
+    queues.Take(board.cents(1, best), best);
+    board.Explain(kind.kind, {at1}, {best}, explanations);
   }
 }
 

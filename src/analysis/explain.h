@@ -30,8 +30,9 @@
 // whose one set is a pair, the second the rest. Sums of three meet a given total by chance far
 // more often than sums of two, and such a chance sum must not take a cell from a pair.
 //
-// Bounded on any input: the pair kinds look amounts up in hashes; the search for totals walks the
-// sorted amounts, counts its steps (one per amount it moves to) and stops when they pass the
+// Bounded on any input: the pair kinds look amounts up in hashes and pass over each pair the first
+// stage reported at most once a kind, and over no cell taken before; the search for totals walks
+// the sorted amounts, counts its steps (one per amount it moves to) and stops when they pass the
 // budget, leaving the total at hand and every later one unexplained.
 #pragma once
 

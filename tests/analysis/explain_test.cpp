@@ -275,6 +275,23 @@ TEST(ExplainMismatches, FewSharedAmountsCostStepsInProportionToTheCells) {
   }
 }
 
+// The first stage reports the pairs of equal digits up to a cap on each cell: here every cell of
+// 123.45 with the first hundred cells of 132.45. Each cell of Range 1 then passes over those
+// hundred, and over none of the cells taken before it.
+TEST(ExplainMismatches, PairsTakenAndPairsReportedAreWalkedOverOnce) {
+  constexpr int kCells = 5000;
+  ExplainInput input =
+      Input(std::vector<std::int64_t>(kCells, 12345), std::vector<std::int64_t>(kCells, 13245));
+  for (std::int64_t i = 1; i <= kCells; ++i) {
+    for (std::int64_t j = 1; j <= 100; ++j) input.first_stage_pairs.emplace_back(i, j);
+  }
+  const ExplainResult result = ExplainMismatches(input);
+  ASSERT_EQ(result.explanations.size(), std::size_t{kCells - 100});
+  EXPECT_EQ(result.explanations.front(), E(Kind::kTransposition, {1}, {101}));
+  EXPECT_EQ(result.explanations.back(), E(Kind::kTransposition, {kCells - 100}, {kCells}));
+  EXPECT_LE(result.pair_steps, kCells * (100 + 50));
+}
+
 TEST(ExplainMismatches, DistinctAmountsWithoutEndStopAtTheBudget) {
   std::vector<std::int64_t> totals;
   std::vector<std::int64_t> parts;
