@@ -1,0 +1,307 @@
+#!/usr/bin/python3
+"""Plants errors of every kind the diagnosis explains in a bank list and its ledger, runs
+`quorvane compare --report` on them, and scores the report against what was planted.
+
+The bank list holds ITEMS amounts (1.00 to 99,999.99, seven in ten payments); the ledger is a copy
+in which one entry in twenty (SHARE) carries a planted error, taken in turn: a sign error, a decimal
+slide (times or a tenth or a hundredth of 10 or 100), two exchanged digits, a split into two or
+three entries of the same sign, a merge of two or three, or an omission (an entry in one list only,
+alternately the bank's and the ledger's). The ledger is shuffled. Both lists are CSV files of one
+column, written with two decimals, as the statements of a bank are ("59.10" reads as 59.1). What was
+planted goes to truth.json beside them.
+
+Printed per kind: planted; explained (a finding of that kind on the group's cells naming exactly the
+planted partners; the diagnosis's "transposition" of equal texts counts for the transpositions);
+and the wrong findings (a finding on an omission, or naming a cell outside its planted group),
+counted once per pair of cells, apart from those that name a cell of the same amount as a planted
+cell in its place ("stand-in": which of two equal amounts was planted, nothing can tell); then the
+run's time, with the option that explains more and
+without it when the tool has that option.
+
+usage: explain_planted.py [--items N] [--share S] [--seed K] [--dir DIR] [--quorvane PATH]
+                          [--option FLAG] [--amounts uniform|log]
+"""
+import argparse
+import json
+import math
+import os
+import random
+import subprocess
+import sys
+import time
+
+KINDS = ["sign", "slide", "transposition", "split", "merge", "omission"]
+# What the report calls each finding; the first stage's transposition counts as one.
+FOUND = {"sign": "sign", "slide": "slide", "transposition": "transposition", "split": "split",
+         "merge": "merge"}
+
+
+def amount(rng, log):
+    if log:
+        cents = max(100, round(math.exp(rng.uniform(0, math.log(100000))) * 100))
+    else:
+        cents = rng.randint(100, 9999999)
+    return -cents if rng.randint(0, 9) < 7 else cents
+
+
+def exchange(cents, rng):
+    """The amount with two of its digits exchanged, or None when no exchange keeps its length."""
+    digits = list(str(abs(cents)).rjust(3, "0"))
+    near, far = [], []
+    for i in range(len(digits)):
+        for j in range(i + 1, len(digits)):
+            if digits[i] == digits[j] or (i == 0 and digits[j] == "0" and len(digits) > 3):
+                continue
+            (near if j == i + 1 else far).append((i, j))
+    pool = near if (not far or (near and rng.randint(0, 2) != 0)) else far
+    if not pool:
+        return None
+    i, j = rng.choice(pool)
+    digits[i], digits[j] = digits[j], digits[i]
+    value = int("".join(digits))
+    return -value if cents < 0 else value
+
+
+def parts(total, k, rng):
+    whole = abs(total)
+    cuts = sorted(rng.sample(range(1, whole), k - 1))
+    pieces = [b - a for a, b in zip([0] + cuts, cuts + [whole])]
+    return [-p if total < 0 else p for p in pieces]
+
+
+def generate(items, share, seed, log):
+    """The bank list, the ledger (amounts in cents) and the planted groups: kind, bank positions,
+    ledger positions (0-based)."""
+    rng = random.Random(seed)
+    bank = [amount(rng, log) for _ in range(items)]
+    order = list(range(items))
+    rng.shuffle(order)
+    ledger = []  # (cents, group)
+    groups = []
+    planted = set()
+    nxt = 0
+    for k in range(round(items * share)):
+        if nxt + 3 > items:
+            break
+        kind = KINDS[k % len(KINDS)]
+        group = {"kind": kind, "bank": [order[nxt]], "ledger": []}
+        nxt += 1
+        b = group["bank"][0]
+
+        def add(cents, group=group):
+            group["ledger"].append(len(ledger))
+            ledger.append((cents, len(groups)))
+
+        if kind == "sign":
+            add(-bank[b])
+        elif kind == "slide":
+            way = rng.randint(0, 3)
+            if way < 2:
+                add(bank[b] * (10 if way == 0 else 100))
+            else:
+                step = 10 if way == 2 else 100
+                bank[b] -= int(math.copysign(abs(bank[b]) % step, bank[b]))
+                if bank[b] == 0:
+                    bank[b] = 100 * step
+                add(bank[b] // step if bank[b] > 0 else -(-bank[b] // step))
+        elif kind == "transposition":
+            swapped = exchange(bank[b], rng)
+            while swapped is None:
+                bank[b] = amount(rng, log)
+                swapped = exchange(bank[b], rng)
+            add(swapped)
+        elif kind == "split":
+            for part in parts(bank[b], rng.randint(2, 3), rng):
+                add(part)
+        elif kind == "merge":
+            total = bank[b]
+            for _ in range(rng.randint(1, 2)):
+                p = order[nxt]
+                nxt += 1
+                if (bank[p] < 0) != (bank[b] < 0):
+                    bank[p] = -bank[p]
+                group["bank"].append(p)
+                total += bank[p]
+            add(total)
+        elif (k // len(KINDS)) % 2 == 1:  # an omission of the bank's: an entry of the ledger only
+            group["bank"] = []
+            nxt -= 1
+            add(amount(rng, log))
+        planted.update(group["bank"])
+        groups.append(group)
+    ledger += [(bank[i], -1) for i in range(items) if i not in planted]
+    place = list(range(len(ledger)))
+    rng.shuffle(place)  # place[new position] = entry
+    position = {entry: p for p, entry in enumerate(place)}
+    for group in groups:
+        group["ledger"] = [position[e] for e in group["ledger"]]
+    return bank, [ledger[e][0] for e in place], groups
+
+
+def text(cents):
+    sign = "-" if cents < 0 else ""
+    return "%s%d.%02d" % (sign, abs(cents) // 100, abs(cents) % 100)
+
+
+def address(position):
+    return "A%d" % (position + 1)
+
+
+def write_csv(path, amounts):
+    with open(path, "w", newline="") as out:
+        for cents in amounts:
+            out.write(text(cents) + "\r\n")
+
+
+def plain(cell):
+    """A7 of "[ledger.csv]ledger!$A$7", "Sheet!$A$7", "$A$7" or "A7"."""
+    return cell.strip().rsplit("!", 1)[-1].replace("$", "")
+
+
+def claims(report):
+    """(range, cell, kind, partner cell) for every finding the report names."""
+    found = []
+    for record in report:
+        kinds = [k.strip() for k in record.get("diagnosis", "").split(";") if k.strip()]
+        partners = [plain(p) for p in record.get("partner", "").split(";") if p.strip()]
+        if not kinds:
+            continue
+        if len(kinds) != len(partners):
+            # One kind named once for all its partners.
+            if len(set(kinds)) != 1:
+                continue
+            kinds = kinds[:1] * len(partners)
+        for kind, partner in zip(kinds, partners):
+            found.append((int(record["range"]), plain(record["cell"]), kind, partner))
+    return found
+
+
+def score(groups, report, bank, ledger):
+    amounts = {1: bank, 2: ledger}
+    where = {}  # (range, cell) -> group number
+    for number, group in enumerate(groups):
+        for b in group["bank"]:
+            where[(1, address(b))] = number
+        for l in group["ledger"]:
+            where[(2, address(l))] = number
+    def stands_in(kind, cells):
+        """Whether the cells have the amounts of cells of a planted group of this kind that holds
+        one of them: which of two equal amounts was planted, nothing can tell."""
+        for side, cell in cells:
+            number = where.get((side, cell))
+            if number is None or groups[number]["kind"] != kind:
+                continue
+            group = groups[number]
+            planted = {1: {bank[b] for b in group["bank"]}, 2: {ledger[l] for l in group["ledger"]}}
+            if all(amounts[s][int(c[1:]) - 1] in planted[s] for s, c in cells):
+                return True
+        return False
+
+    partners = {}  # (range, cell, kind) -> set of partner cells
+    wrong = {}
+    stand_ins = {}
+    seen = set()
+    for rng, cell, kind, partner in claims(report):
+        partners.setdefault((rng, cell, kind), set()).add(partner)
+        other = 3 - rng
+        pair = (kind,) + tuple(sorted([(rng, cell), (other, partner)]))
+        if pair in seen:
+            continue
+        seen.add(pair)
+        here, there = where.get((rng, cell)), where.get((other, partner))
+        if here is None or here != there or groups[here]["kind"] == "omission":
+            if stands_in(kind, [(rng, cell), (other, partner)]):
+                stand_ins[kind] = stand_ins.get(kind, 0) + 1
+            else:
+                wrong[kind] = wrong.get(kind, 0) + 1
+    explained = {}
+    for group in groups:
+        kind = group["kind"]
+        if kind == "omission":
+            continue
+        bank = {address(b) for b in group["bank"]}
+        ledger = {address(l) for l in group["ledger"]}
+        # The total of a split or merge names every part; each part names the total.
+        if kind == "merge":
+            anchor, anchor_side, others, others_side = ledger, 2, bank, 1
+        else:
+            anchor, anchor_side, others, others_side = bank, 1, ledger, 2
+        name = FOUND[kind]
+        ok = all(partners.get((anchor_side, a, name), set()) == others for a in anchor)
+        for o in others:
+            named = partners.get((others_side, o, name), set())
+            ok = ok and bool(named & anchor) and named <= (anchor | others)
+        if ok:
+            explained[kind] = explained.get(kind, 0) + 1
+    return explained, wrong, stand_ins
+
+
+def run(tool, directory, items1, items2, report, option):
+    command = [tool, "compare", "bank.csv", "A1:A%d" % items1,
+               "[ledger.csv]ledger!A1:A%d" % items2, "--report", report, "-o", "out.xlsx"]
+    if max(items1, items2) > 10000:
+        command += ["--max-items", str(max(items1, items2))]
+    if option:
+        command.append(option)
+    start = time.perf_counter()
+    done = subprocess.run(command, cwd=directory, capture_output=True, text=True)
+    seconds = time.perf_counter() - start
+    if done.returncode != 0:
+        sys.exit("%s failed (%d): %s" % (" ".join(command), done.returncode, done.stderr.strip()))
+    return seconds
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--items", type=int, default=3000)
+    parser.add_argument("--share", type=float, default=0.05)
+    parser.add_argument("--seed", type=int, default=1)
+    parser.add_argument("--dir", default="/tmp/explain_planted")
+    here = os.path.dirname(os.path.abspath(__file__))
+    parser.add_argument("--quorvane",
+                        default=os.path.join(here, "..", "build", "default", "src", "cli",
+                                             "quorvane"))
+    parser.add_argument("--option", default="--explain-more",
+                        help="the tool's option that explains more mismatches")
+    parser.add_argument("--amounts", choices=["uniform", "log"], default="uniform")
+    args = parser.parse_args()
+
+    os.makedirs(args.dir, exist_ok=True)
+    bank, ledger, groups = generate(args.items, args.share, args.seed, args.amounts == "log")
+    write_csv(os.path.join(args.dir, "bank.csv"), bank)
+    write_csv(os.path.join(args.dir, "ledger.csv"), ledger)
+    with open(os.path.join(args.dir, "truth.json"), "w") as out:
+        json.dump([{"kind": g["kind"], "bank": [address(b) for b in g["bank"]],
+                    "ledger": [address(l) for l in g["ledger"]]} for g in groups], out, indent=1)
+
+    tool = os.path.abspath(args.quorvane)
+    helptext = subprocess.run([tool, "--help-all"], capture_output=True, text=True).stdout
+    has_option = args.option in helptext
+    off = run(tool, args.dir, len(bank), len(ledger), "off.json", None)
+    on = run(tool, args.dir, len(bank), len(ledger), "on.json", args.option) if has_option else None
+    with open(os.path.join(args.dir, "on.json" if has_option else "off.json")) as f:
+        report = json.load(f)
+    explained, wrong, stand_ins = score(groups, report, bank, ledger)
+
+    print("%d bank amounts, %d ledger entries, %d planted groups, %d marked cells (seed %d)" %
+          (len(bank), len(ledger), len(groups), len(report), args.seed))
+    print("  %-14s %8s %10s %7s %7s %9s" % ("kind", "planted", "explained", "share", "wrong",
+                                            "stand-in"))
+    for kind in KINDS:
+        planted = sum(1 for g in groups if g["kind"] == kind)
+        got = explained.get(kind, 0)
+        share = "" if kind == "omission" else "%.1f%%" % (100.0 * got / planted if planted else 0)
+        print("  %-14s %8d %10d %7s %7d %9d" % (kind, planted, got, share, wrong.get(kind, 0),
+                                                stand_ins.get(kind, 0)))
+    for kind in sorted((set(wrong) | set(stand_ins)) - set(KINDS)):
+        print("  %-14s %8s %10s %7s %7d %9d" % (kind, "", "", "", wrong.get(kind, 0),
+                                                stand_ins.get(kind, 0)))
+    if has_option:
+        print("time: %.2f s with %s, %.2f s without (%.2f times)" % (on, args.option, off, on / off))
+    else:
+        print("time: %.2f s (the tool has no %s: the report holds the first stage's findings only)"
+              % (off, args.option))
+
+
+if __name__ == "__main__":
+    main()
