@@ -22,7 +22,16 @@ SaveIo SaveIo::System() {
   io.sync = [](int fd) { return ::fsync(fd); };
   io.close = [](int fd) { return ::close(fd); };
   io.rename = [](const char* from, const char* to) { return ::rename(from, to); };
+  io.sync_folder = SyncFolderSystem;
   return io;
+}
+
+int SyncFolderSystem(const char* folder) {
+  const int dir = ::open(folder, O_RDONLY | O_DIRECTORY);
+  if (dir < 0) return -1;
+  const int result = ::fsync(dir);
+  ::close(dir);
+  return result;
 }
 
 namespace {
@@ -113,15 +122,6 @@ std::string PutBack(const std::vector<FileReplacement>& files, std::vector<fs::p
   return lost;
 }
 
-// The rename itself reaches the disk with the folder.
-void SyncFolder(const fs::path& target) {
-  const int dir = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
-  }
-}
-
 }  // namespace
 
 void ReplaceFiles(const std::vector<FileReplacement>& files, const SaveIo& io) {
@@ -153,7 +153,9 @@ void ReplaceFiles(const std::vector<FileReplacement>& files, const SaveIo& io) {
                         lost);
       }
       temporaries[i].clear();
-      SyncFolder(files[i].target);
+      // The rename itself reaches the disk with the folder. The target is replaced by now, so a
+      // folder that cannot be flushed does not fail the save.
+      io.sync_folder(FolderOf(files[i].target).c_str());
     }
     discard();
   } catch (...) {
