@@ -134,8 +134,8 @@ TEST(Styles, ReadsTheFillsAndNumberFormatsXlsxWriterDeclared) {
   if (!book) GTEST_SKIP() << reason;
   const StyleTable styles = StylesOf(ReadParts(*book));
   // The formats in the order the book first used them: red, #,##0.000, bold, striped,
-  // yyyy-mm-dd, 0.00.
-  ASSERT_EQ(styles.xf_count(), 7);
+  // yyyy-mm-dd, 0.00, and the link's blue underlined font.
+  ASSERT_EQ(styles.xf_count(), 8);
   const std::vector<Shown> shown = ShownByFormat(styles);
   const memhost::Fill none;
   EXPECT_EQ(shown[0], (Shown{"General", none, false}));
@@ -146,6 +146,7 @@ TEST(Styles, ReadsTheFillsAndNumberFormatsXlsxWriterDeclared) {
   EXPECT_EQ(shown[4], (Shown{"General", {kGreen, kLightHorizontal}, false}));
   EXPECT_EQ(shown[5], (Shown{"yyyy-mm-dd", none, false}));
   EXPECT_EQ(shown[6], (Shown{"0.00", none, false}));
+  EXPECT_EQ(shown[7], (Shown{"General", none, true}));
 }
 
 TEST(Styles, AnIdenticalFormatIsReusedNotAdded) {

@@ -48,6 +48,8 @@ def xlsxwriter_book(folder):
     notes.write_comment("A1", "Checked by Ann", {"author": "Ann Example"})
     notes.write_comment("B3", "Two lines:\nsecond", {"author": "Bob Example", "visible": True})
     notes.write_comment("D5", "On a blank cell", {"author": "Ann Example"})
+    # A link outside the package, whose target needs escaping.
+    notes.write_url("F1", "https://example.com/?a=1&b=<2>")
     # A drawing holding a chart and a text box.
     drawn = book.add_worksheet("Drawn")
     for row in range(5):
