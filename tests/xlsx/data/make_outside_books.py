@@ -58,6 +58,13 @@ def xlsxwriter_book(folder):
     chart.add_series({"values": "=Drawn!$A$1:$A$5"})
     drawn.insert_chart("C2", chart)
     drawn.insert_textbox("B12", "A text box", {"width": 192, "height": 48})
+    # Shared strings: rich text, spaces at the ends, a literal escape and a control character.
+    strings = book.add_worksheet("Strings")
+    strings.write_rich_string("A1", "plain ", bold, "bold", " plain")
+    strings.write("A2", "  padded  ")
+    strings.write("A3", "a_x0041_b")
+    strings.write("A4", "bell\x07 and tab\t")
+    strings.write("A5", "plain ")
     book.close()
     os.replace(temporary, os.path.join(folder, "xlsxwriter.xlsx"))
     return None
