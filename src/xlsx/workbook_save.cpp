@@ -6,6 +6,7 @@
 #include <string_view>
 #include <utility>
 
+#include "host/worksheet.h"
 #include "xlsx/cell_splice.h"
 #include "xlsx/comments.h"
 #include "xlsx/content_types.h"

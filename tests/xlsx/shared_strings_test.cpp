@@ -74,7 +74,9 @@ TEST(SharedStrings, EveryTableHoldsTheItemsItDeclaresAndTheCellsUse) {
       EXPECT_EQ(strings.size(), unique.as_ullong());
     }
     // Every string cell of every sheet refers to an item of the table.
-    for (const auto& [name, xml] : parts) {
+    for (const auto& part : parts) {
+      const std::string& name = part.first;
+      const std::string& xml = part.second;
       if (name.rfind("xl/worksheets/sheet", 0) != 0) continue;
       pugi::xml_document sheet;
       ASSERT_TRUE(sheet.load_string(xml.c_str()));

@@ -90,7 +90,9 @@ void ExpectSplicingMatchesEditing(const fs::path& book) {
   if (parts.count("xl/sharedStrings.xml")) {
     strings = ParseSharedStrings(parts.at("xl/sharedStrings.xml"), "book", "strings");
   }
-  for (const auto& [name, text] : parts) {
+  for (const auto& part : parts) {
+    const std::string& name = part.first;
+    const std::string& text = part.second;
     if (name.rfind("xl/worksheets/sheet", 0) != 0) continue;
     SCOPED_TRACE(name);
     const Sheet before = Read(text, strings, styles);
