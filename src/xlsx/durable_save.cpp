@@ -112,7 +112,9 @@ std::string PutBack(const std::vector<FileReplacement>& files, std::vector<fs::p
     const fs::path& done = files[j].target;
     const bool back = originals[j].empty() ? ::unlink(done.c_str()) == 0
                                            : io.rename(originals[j].c_str(), done.c_str()) == 0;
-    if (!back) {
+    if (back) {
+      io.sync_folder(FolderOf(done).c_str());  // the original is back on the disk too
+    } else {
       lost += (lost.empty() ? "" : ", ") + done.string() +
               (originals[j].empty() ? std::string(" (a new file)")
                                     : " (its original is kept as " + originals[j].string() + ")");

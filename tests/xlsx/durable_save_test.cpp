@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -15,6 +16,7 @@
 
 #include "support/temp_folder.h"
 #include "xlsx/durable_save.h"
+#include "xlsx/error.h"
 
 namespace quorvane::xlsx {
 namespace {
@@ -53,6 +55,10 @@ class RecordingIo {
     };
     io.rename = [this, system](const char* from, const char* to) {
       operations_.push_back({"rename", to});
+      if (to == failing_target_) {
+        errno = EIO;
+        return -1;
+      }
       renamed_from_[to] = from;
       return system.rename(from, to);
     };
@@ -62,6 +68,8 @@ class RecordingIo {
     };
     return io;
   }
+  // Renames over `target` fail.
+  void FailRenamesOnto(const std::string& target) { failing_target_ = target; }
   // Without the flush of the temporary file, as a replacement that forgot it would run.
   SaveIo IoWithoutFileSync() {
     SaveIo io = Io();
@@ -77,6 +85,7 @@ class RecordingIo {
 
   std::map<int, std::string> names_;  // temporary files by descriptor
   std::map<std::string, std::string> renamed_from_;
+  std::string failing_target_;
   std::vector<Operation> operations_;
 };
 
@@ -147,6 +156,23 @@ TEST_F(DurableSave, WritesFlushesRenamesAndFlushesTheFolderInThatOrder) {
   EXPECT_EQ(Bytes(old_file), large);
   EXPECT_EQ(Bytes(new_file), "a,b\r\n");
   ExpectDurableOrder(recorder, {old_file, new_file});
+}
+
+TEST_F(DurableSave, ATargetPutBackAfterAFailedRenameIsFlushedWithItsFolder) {
+  const fs::path first = dir_ / "first.xlsx", second = dir_ / "second.xlsx";
+  std::ofstream(first) << "first original";
+  std::ofstream(second) << "second original";
+  RecordingIo recorder;
+  recorder.FailRenamesOnto(second.string());
+  EXPECT_THROW(ReplaceFiles({{first, "new"}, {second, "new"}}, recorder.Io()), FileError);
+  EXPECT_EQ(Bytes(first), "first original");
+  EXPECT_EQ(Bytes(second), "second original");
+  // The first target was replaced, then its original renamed back: that rename reaches the disk
+  // with the folder too, or a crash could leave the new file after all.
+  const std::vector<Operation>& ops = recorder.operations();
+  const std::ptrdiff_t put_back = Find(ops, "rename", first.string(), true);
+  ASSERT_GT(put_back, Find(ops, "rename", second.string()));
+  EXPECT_GT(Find(ops, "sync folder", fs::weakly_canonical(dir_).string(), true), put_back);
 }
 
 TEST_F(DurableSave, TheOrderCheckCatchesAMissingFlushOfTheTemporaryFile) {
