@@ -37,6 +37,10 @@ test_packages=(
   libreoffice-calc-nogui
   gnumeric
   python3-xlsxwriter
+  # Sample workbooks written by Excel (and a few by LibreOffice), in their extdata folders: reference
+  # parts for the tests of the workbook parts.
+  r-cran-readxl
+  r-cran-openxlsx
   # The fuzz targets (preset fuzz, scripts/fuzz.sh): clang with libFuzzer and the sanitizers.
   clang-14
   libclang-rt-14-dev

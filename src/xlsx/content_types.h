@@ -25,6 +25,12 @@ inline constexpr const char* kTypeStyles =
 
 class ContentTypes {
  public:
+  // Moved, never copied: a copy would share the document and its edits.
+  ContentTypes(ContentTypes&&) noexcept = default;
+  ContentTypes& operator=(ContentTypes&&) noexcept = default;
+  ContentTypes(const ContentTypes&) = delete;
+  ContentTypes& operator=(const ContentTypes&) = delete;
+
   // Raises a FileError for malformed XML.
   static ContentTypes Parse(const std::string& xml, const std::string& file);
   // The content types of a new package: relationships and plain XML by extension, no overrides.
@@ -40,6 +46,7 @@ class ContentTypes {
   std::string Serialize() const;
 
  private:
+  ContentTypes() = default;
   std::shared_ptr<pugi::xml_document> doc_;
   bool changed_ = false;
 };

@@ -22,7 +22,16 @@ SaveIo SaveIo::System() {
   io.sync = [](int fd) { return ::fsync(fd); };
   io.close = [](int fd) { return ::close(fd); };
   io.rename = [](const char* from, const char* to) { return ::rename(from, to); };
+  io.sync_folder = SyncFolderSystem;
   return io;
+}
+
+int SyncFolderSystem(const char* folder) {
+  const int dir = ::open(folder, O_RDONLY | O_DIRECTORY);
+  if (dir < 0) return -1;
+  const int result = ::fsync(dir);
+  ::close(dir);
+  return result;
 }
 
 namespace {
@@ -103,7 +112,9 @@ std::string PutBack(const std::vector<FileReplacement>& files, std::vector<fs::p
     const fs::path& done = files[j].target;
     const bool back = originals[j].empty() ? ::unlink(done.c_str()) == 0
                                            : io.rename(originals[j].c_str(), done.c_str()) == 0;
-    if (!back) {
+    if (back) {
+      io.sync_folder(FolderOf(done).c_str());  // the original is back on the disk too
+    } else {
       lost += (lost.empty() ? "" : ", ") + done.string() +
               (originals[j].empty() ? std::string(" (a new file)")
                                     : " (its original is kept as " + originals[j].string() + ")");
@@ -111,15 +122,6 @@ std::string PutBack(const std::vector<FileReplacement>& files, std::vector<fs::p
     originals[j].clear();
   }
   return lost;
-}
-
-// The rename itself reaches the disk with the folder.
-void SyncFolder(const fs::path& target) {
-  const int dir = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
-  }
 }
 
 }  // namespace
@@ -153,7 +155,9 @@ void ReplaceFiles(const std::vector<FileReplacement>& files, const SaveIo& io) {
                         lost);
       }
       temporaries[i].clear();
-      SyncFolder(files[i].target);
+      // The rename itself reaches the disk with the folder. The target is replaced by now, so a
+      // folder that cannot be flushed does not fail the save.
+      io.sync_folder(FolderOf(files[i].target).c_str());
     }
     discard();
   } catch (...) {

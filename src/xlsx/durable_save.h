@@ -11,13 +11,20 @@
 
 namespace quorvane::xlsx {
 
-// The file operations of a replacement; tests replace them to fail at any step.
+// Flushes a folder's entries (a rename made in it) to the disk, as fsync(2) on the folder does.
+int SyncFolderSystem(const char* folder);
+
+// The file operations of a replacement, in the order it makes them for each file: a temporary
+// file, its writes, its flush and close, then the rename over the target and the flush of the
+// target's folder. Tests replace them to fail at any step or to record the order.
 struct SaveIo {
   std::function<int(std::string& pattern)> make_temporary;  // mkstemp
   std::function<long(int fd, const char* data, std::size_t size)> write;
   std::function<int(int fd)> sync;
   std::function<int(int fd)> close;
   std::function<int(const char* from, const char* to)> rename;
+  // The system's unless replaced, also in a SaveIo made member by member.
+  std::function<int(const char* folder)> sync_folder = SyncFolderSystem;
   static SaveIo System();
 };
 

@@ -266,6 +266,19 @@ std::string BuiltinNumberFormat(int id) {
   return "General";
 }
 
+namespace {
+
+// The element's child elements as text (empty when it has none).
+std::string ChildElementsText(pugi::xml_node node) {
+  std::string text;
+  for (pugi::xml_node c = node.first_child(); c; c = c.next_sibling()) {
+    if (c.type() == pugi::node_element) text += NodeText(c);
+  }
+  return text;
+}
+
+}  // namespace
+
 StyleTable StyleTable::Parse(const std::string& xml, const std::string& file,
                              const std::string& part, const ThemeColors& theme) {
   StyleTable table;
@@ -290,6 +303,7 @@ StyleTable StyleTable::Parse(const std::string& xml, const std::string& file,
     table.fills_.push_back(table.ResolveFill(n));
     table.fill_nodes_.push_back(n);
   });
+  std::string plain_children;
   ForChildren(Child(root, kNsMain, "cellXfs"), kNsMain, "xf", [&](pugi::xml_node n) {
     Xf xf;
     xf.num_fmt_id = IntAttr(n, "numFmtId");
@@ -300,12 +314,16 @@ StyleTable StyleTable::Parse(const std::string& xml, const std::string& file,
     if (xf.fill_id >= 0 && xf.fill_id < static_cast<int>(table.fills_.size())) {
       xf.fill = table.fills_[static_cast<std::size_t>(xf.fill_id)];
     }
-    // The first format is the plain one: a font or border other than its own counts.
-    if (!table.xf_nodes_.empty()) {
+    // The first format is the plain one: a font, border, alignment or protection other than its
+    // own counts. Some writers give every format, the plain one too, the same alignment and
+    // protection elements.
+    if (table.xf_nodes_.empty()) {
+      plain_children = ChildElementsText(n);
+    } else {
       const pugi::xml_node plain = table.xf_nodes_.front();
       xf.other = IntAttr(n, "fontId") != IntAttr(plain, "fontId") ||
                  IntAttr(n, "borderId") != IntAttr(plain, "borderId") ||
-                 n.find_child([](pugi::xml_node c) { return c.type() == pugi::node_element; });
+                 ChildElementsText(n) != plain_children;
     }
     table.xfs_.push_back(std::move(xf));
     table.xf_nodes_.push_back(n);
@@ -474,6 +492,7 @@ int StyleTable::StyleFor(int base, const memhost::Fill& wanted_fill,
 int StyleTable::NewStyleFor(int base, const memhost::Fill& fill, const std::string& number_format) {
   pugi::xml_node section = Section("cellXfs", nullptr);
   const Xf& old = xfs_[static_cast<std::size_t>(base)];
+  const bool other = old.other;  // `old` does not outlive the records added below
   const int fill_id = Normal(old.fill) == fill ? old.fill_id : FindOrAddFill(fill);
   const int num_fmt_id =
       old.number_format == number_format ? old.num_fmt_id : FindOrAddNumFmt(number_format);
@@ -504,6 +523,7 @@ int StyleTable::NewStyleFor(int base, const memhost::Fill& fill, const std::stri
   xf.fill_id = fill_id;
   xf.number_format = number_format;
   xf.fill = fill;
+  xf.other = other;
   xfs_.push_back(std::move(xf));
   xf_nodes_.push_back(added);
   const int index = static_cast<int>(xfs_.size() - 1);

@@ -55,6 +55,13 @@ inline constexpr int kMaxCellFormats = 65536;
 
 class StyleTable {
  public:
+  // Moved, never copied: a copy would share the styles document and add records to it that the
+  // other copy's indexes do not know.
+  StyleTable(StyleTable&&) noexcept = default;
+  StyleTable& operator=(StyleTable&&) noexcept = default;
+  StyleTable(const StyleTable&) = delete;
+  StyleTable& operator=(const StyleTable&) = delete;
+
   // Raises a FileError for malformed XML.
   static StyleTable Parse(const std::string& xml, const std::string& file, const std::string& part,
                           const ThemeColors& theme);
@@ -83,6 +90,7 @@ class StyleTable {
   std::string Serialize() const;
 
  private:
+  StyleTable() = default;
   struct Xf {
     int num_fmt_id = 0;
     int fill_id = 0;

@@ -38,27 +38,6 @@ WorksheetRefs LoadWorksheet(const pugi::xml_document& doc, const std::vector<std
 // row heights, column widths) into the worksheet document. Returns whether anything changed.
 bool UpdateWorksheet(pugi::xml_document& doc, const memhost::SheetData& before,
                      const memhost::SheetData& after, StyleTable& styles);
-// A worksheet whose cell edits are written into its text as loaded, without parsing and writing
-// all its rows: the text without the content of <sheetData>, to be parsed and edited as the
-// document, and that content with the edited cells, to be written back in its place.
-struct SplicedWorksheet {
-  struct Piece {
-    std::size_t from, to;  // a stretch of the loaded text, copied as it is
-    std::string cell;      // then an edited cell
-  };
-  std::string skeleton;
-  std::vector<Piece> pieces;
-  std::size_t content_size = 0;
-  bool changed = false;  // whether any cell changed
-};
-// The edits UpdateWorksheet would make, made on the text of the sheet as loaded (`offsets` from
-// its load). Nothing when they need the whole document: rows or columns changed, a changed cell
-// that the text does not hold as an element with its reference, or a <sheetData> whose content
-// holds comments, sections or instructions.
-std::optional<SplicedWorksheet> SpliceCellEdits(std::string_view text, const CellOffsets& offsets,
-                                                const memhost::SheetData& before,
-                                                const memhost::SheetData& after,
-                                                StyleTable& styles);
 // An empty worksheet, for a new workbook.
 std::string NewWorksheetXml();
 // Sets or removes the <drawing> or <legacyDrawing> element ("drawing"/"legacyDrawing").

@@ -61,6 +61,11 @@ std::string_view LocalName(const char* qualified_name) {
   return colon ? std::string_view(colon + 1) : std::string_view(qualified_name);
 }
 
+std::string_view LocalName(std::string_view qualified_name) {
+  const std::size_t colon = qualified_name.find(':');
+  return colon == std::string_view::npos ? qualified_name : qualified_name.substr(colon + 1);
+}
+
 std::string_view ResolvePrefix(pugi::xml_node node, std::string_view prefix) {
   if (prefix == "xml") return kNsXml;
   for (; node && node.type() == pugi::node_element; node = node.parent()) {
@@ -436,6 +441,102 @@ std::string EncodeEscapes(std::string_view text) {
     }
   }
   return out;
+}
+
+// --- The text of a part, scanned without parsing it ---
+
+namespace {
+
+// Whether `text` holds an element of that qualified name ("<name" then the name's end).
+bool HoldsElement(std::string_view text, std::string_view name) {
+  for (std::size_t at = text.find('<'); at != std::string_view::npos; at = text.find('<', at + 1)) {
+    if (text.compare(at + 1, name.size(), name) == 0 && at + 1 + name.size() < text.size() &&
+        IsNameEnd(text[at + 1 + name.size()])) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+bool IsNameEnd(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '/' || c == '>';
+}
+
+std::string_view ElementNameAt(std::string_view text, std::size_t at) {
+  if (at == 0 || at >= text.size() || text[at - 1] != '<') return {};
+  std::size_t end = at;
+  while (end < text.size() && !IsNameEnd(text[end])) ++end;
+  return end < text.size() ? text.substr(at, end - at) : std::string_view();
+}
+
+std::size_t TagEnd(std::string_view text, std::size_t from) {
+  for (std::size_t i = from; i < text.size(); ++i) {
+    if (text[i] == '"' || text[i] == '\'') {
+      i = text.find(text[i], i + 1);
+      if (i == std::string_view::npos) return i;
+    } else if (text[i] == '>') {
+      return i;
+    }
+  }
+  return std::string_view::npos;
+}
+
+std::size_t ElementEnd(std::string_view text, std::size_t at, std::string_view name) {
+  const std::size_t tag_end = TagEnd(text, at + name.size());
+  if (tag_end == std::string_view::npos) return tag_end;
+  if (text[tag_end - 1] == '/') return tag_end + 1;
+  for (std::size_t close = text.find("</", tag_end); close != std::string_view::npos;
+       close = text.find("</", close + 2)) {
+    if (text.compare(close + 2, name.size(), name) != 0) continue;
+    std::size_t end = close + 2 + name.size();
+    while (end < text.size() &&
+           (text[end] == ' ' || text[end] == '\t' || text[end] == '\r' || text[end] == '\n')) {
+      ++end;
+    }
+    if (end >= text.size() || text[end] != '>') continue;
+    if (HoldsElement(text.substr(tag_end, close - tag_end), name)) return std::string_view::npos;
+    return end + 1;
+  }
+  return std::string_view::npos;
+}
+
+bool PlainUtf8(std::string_view text) {
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  if (text.empty() || text[0] != '<' || text.substr(0, 4).find('\0') != std::string_view::npos) {
+    return false;  // UTF-16 or UTF-32 too
+  }
+  if (text.substr(0, 5) != "<?xml") return true;
+  const std::string_view declaration = text.substr(0, text.find("?>"));
+  const std::size_t at = declaration.find("encoding");
+  if (at == std::string_view::npos) return true;
+  const std::size_t quote = declaration.find_first_of("\"'", at);
+  if (quote == std::string_view::npos) return false;
+  std::string value(declaration.substr(quote + 1, 5));
+  for (char& c : value) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return value == "utf-8" && quote + 6 < declaration.size() &&
+         declaration[quote + 6] == declaration[quote];
+}
+
+std::size_t ContentEnd(std::string_view text, std::size_t from, std::string_view name) {
+  for (std::size_t at = text.find('<', from); at != std::string_view::npos;
+       at = text.find('<', at + 1)) {
+    const char next = at + 1 < text.size() ? text[at + 1] : '\0';
+    if (next == '!' || next == '?') return std::string_view::npos;
+    const bool closing = next == '/';
+    const std::size_t name_at = at + (closing ? 2 : 1);
+    if (name_at >= text.size() || text[name_at] != name[0] ||
+        text.compare(name_at, name.size(), name) != 0) {
+      continue;
+    }
+    std::size_t end = name_at + name.size();
+    if (end >= text.size() || !IsNameEnd(text[end])) continue;
+    if (!closing) return std::string_view::npos;
+    while (end < text.size() && text[end] != '>' && text[end] != '/' && IsNameEnd(text[end])) ++end;
+    return end < text.size() && text[end] == '>' ? at : std::string_view::npos;
+  }
+  return std::string_view::npos;
 }
 
 }  // namespace quorvane::xlsx

@@ -35,6 +35,7 @@ inline constexpr std::string_view kNsX = "urn:schemas-microsoft-com:office:excel
 inline constexpr std::string_view kNsXml = "http://www.w3.org/XML/1998/namespace";
 
 std::string_view LocalName(const char* qualified_name);
+std::string_view LocalName(std::string_view qualified_name);
 // The namespace a prefix is bound to at the node ("" prefix: the default namespace); empty when
 // unbound. The prefix "xml" is always bound.
 std::string_view ResolvePrefix(pugi::xml_node node, std::string_view prefix);
@@ -107,5 +108,29 @@ std::string Serialize(pugi::xml_document& doc, const NewElements& added);
 // Escapes of characters that XML cannot carry in spreadsheet text ("_x000D_").
 std::string DecodeEscapes(std::string_view text);
 std::string EncodeEscapes(std::string_view text);
+
+// --- The text of a part, scanned without parsing it ---
+//
+// Enough to find an element's extent in text that the parser has accepted, so that the element
+// can be cut out and replaced while the rest of the text is copied as it is.
+
+// Whether the character ends an element's name in a tag.
+bool IsNameEnd(char c);
+// The qualified name of the element whose name begins at `at` (just after its '<'); empty unless
+// a '<' comes just before it.
+std::string_view ElementNameAt(std::string_view text, std::size_t at);
+// The offset of the '>' that ends the tag begun before `from`, skipping quoted attribute values.
+std::size_t TagEnd(std::string_view text, std::size_t from);
+// The offset just past the end of the element whose name begins at `at`: past its "/>", or past
+// its end tag. npos when the element holds another of its name, where the first end tag found
+// would not be its own.
+std::size_t ElementEnd(std::string_view text, std::size_t at, std::string_view name);
+// Whether the text is UTF-8 as it stands, so that the parser's offsets are offsets into it: no
+// byte order mark but UTF-8's, and no other encoding declared.
+bool PlainUtf8(std::string_view text);
+// Where the content of the element named `name` that begins at `from` ends: at its end tag. npos
+// when the content holds a comment, a section or an instruction (whose text could hide a tag), or
+// an element of the same name.
+std::size_t ContentEnd(std::string_view text, std::size_t from, std::string_view name);
 
 }  // namespace quorvane::xlsx
