@@ -27,7 +27,8 @@ void RangeAddress(const std::uint8_t* data, std::size_t size);
 void TextConversions(const std::uint8_t* data, std::size_t size);
 // The character signature of the diagnosis (SortedChars).
 void SortedCharsTarget(const std::uint8_t* data, std::size_t size);
-// The command-line tool's CSV reader (ReadCsv): the bytes are a CSV file.
+// The command-line tool's CSV reader (ReadCsv): the bytes are a CSV file, in any encoding; its
+// first byte also picks the locale it is read in (odd: de-DE, even: en-US).
 void CsvText(const std::uint8_t* data, std::size_t size);
 
 // Aborts with the message when a promise does not hold.

@@ -184,7 +184,7 @@ class Session {
                          ": a CSV file holds no marks; its result is written as " +
                          DefaultOutput(path).string() + " (or to -o)");
       }
-      CsvBook csv = LoadCsvBook(path);
+      CsvBook csv = LoadCsvBook(path, conversions_);
       memhost::MemWorkbook& book = host_.AddWorkbook(csv.data);
       books_.push_back({path, std::move(csv.file), &book});
       return book;

@@ -1,14 +1,15 @@
 #include "cli/csv_book.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <optional>
 #include <system_error>
 
 #include "host/ascii.h"
-#include "host/conversions.h"
 #include "host/range.h"
 #include "host/value.h"
 #include "xlsx/error.h"
@@ -19,20 +20,25 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The value the host gives a field of a CSV file.
-host::Value FieldValue(const std::string& field, std::string& number_format) {
+// The value the host gives a field of a CSV file. A date keeps the short date format (the
+// built-in one that shows in the user's own short date form).
+host::Value FieldValue(const std::string& field, const host::Conversions& conversions,
+                       std::string& number_format) {
   if (field.empty()) return host::Value();
   const std::string upper = host::AsciiUpper(field);
   if (upper == "TRUE" || upper == "FALSE") return host::Value::Logical(upper == "TRUE");
-  if (const std::optional<double> number = host::ReadNumber(field)) {
+  if (const std::optional<double> number = conversions.ReadNumber(field)) {
     return host::Value::Number(*number);
   }
-  if (const std::optional<double> date = host::ReadDate(field)) {
+  if (const std::optional<double> date = conversions.ReadDate(field)) {
     number_format = "m/d/yyyy";
     return host::Value::Date(*date);
   }
   return host::Value::Text(field);
 }
+
+// ---------------------------------------------------------------------------------------------
+// Encodings. The reader itself reads UTF-8; every other encoding is turned into it first.
 
 // The length of the UTF-8 sequence that `lead` starts; 0 for a byte no sequence starts with.
 std::size_t SequenceLength(unsigned char lead) {
@@ -43,29 +49,161 @@ std::size_t SequenceLength(unsigned char lead) {
   return 0;
 }
 
-// Whether text[i..] starts a well-formed UTF-8 sequence (no overlong forms, no surrogates, nothing
-// past U+10FFFF); its length in `length`.
-bool ValidSequence(std::string_view text, std::size_t i, std::size_t& length) {
+// How many bytes of the sequence that starts at text[i] are well-formed (no overlong forms, no
+// surrogates, nothing past U+10FFFF): the whole length for a complete sequence, fewer for one cut
+// short or broken, 0 for a byte no sequence starts with.
+std::size_t WellFormedPart(std::string_view text, std::size_t i, std::size_t length) {
   const auto lead = static_cast<unsigned char>(text[i]);
-  length = SequenceLength(lead);
-  if (length == 0 || i + length > text.size()) return false;
-  for (std::size_t k = 1; k < length; ++k) {
-    if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+  std::size_t k = 1;
+  for (; k < length && i + k < text.size(); ++k) {
+    const auto byte = static_cast<unsigned char>(text[i + k]);
+    unsigned char low = 0x80, high = 0xBF;
+    if (k == 1) {
+      if (lead == 0xE0) low = 0xA0;
+      if (lead == 0xED) high = 0x9F;
+      if (lead == 0xF0) low = 0x90;
+      if (lead == 0xF4) high = 0x8F;
+    }
+    if (byte < low || byte > high) break;
   }
-  const auto second = static_cast<unsigned char>(text[i + 1 < text.size() ? i + 1 : i]);
-  if (lead == 0xE0 && second < 0xA0) return false;
-  if (lead == 0xED && second >= 0xA0) return false;
-  if (lead == 0xF0 && second < 0x90) return false;
-  if (lead == 0xF4 && second >= 0x90) return false;
+  return length == 0 ? 0 : k;
+}
+
+// Whether the bytes are well-formed UTF-8 throughout; ASCII is passed over eight bytes at a time.
+bool IsUtf8(std::string_view bytes) {
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    if (i + 8 <= bytes.size()) {
+      std::uint64_t eight;
+      std::memcpy(&eight, bytes.data() + i, 8);
+      if ((eight & 0x8080808080808080u) == 0) {
+        i += 8;
+        continue;
+      }
+    }
+    const std::size_t length = SequenceLength(static_cast<unsigned char>(bytes[i]));
+    if (length == 0 || WellFormedPart(bytes, i, length) != length) return false;
+    i += length;
+  }
   return true;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+// UTF-8 after a byte-order mark: each malformed sequence (as far as it is well-formed, or one
+// byte) becomes one replacement character, as Windows decodes such text.
+std::string RepairedUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (std::size_t i = 0; i < bytes.size();) {
+    const std::size_t length = SequenceLength(static_cast<unsigned char>(bytes[i]));
+    const std::size_t part = WellFormedPart(bytes, i, length);
+    if (length != 0 && part == length) {
+      out.append(bytes.substr(i, length));
+    } else {
+      AppendUtf8(out, kReplacement);
+    }
+    i += part == 0 ? 1 : part;
+  }
+  return out;
+}
+
+// Windows-1252: Latin-1 but for 0x80-0x9F, whose five unassigned bytes (0x81, 0x8D, 0x8F, 0x90,
+// 0x9D) become the C1 controls of the same number, as Windows' own conversion gives them.
+std::string FromWindows1252(std::string_view bytes) {
+  static constexpr char16_t kHigh[32] = {
+      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 8);
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      out += c;
+    } else {
+      AppendUtf8(out, byte < 0xA0 ? kHigh[byte - 0x80] : byte);
+    }
+  }
+  return out;
+}
+
+// UTF-16 after its byte-order mark: a surrogate pair is one character, a lone surrogate and an odd
+// last byte are replacement characters.
+std::string FromUtf16(std::string_view bytes, bool big_endian) {
+  const auto unit = [&](std::size_t i) -> char32_t {
+    const auto first = static_cast<unsigned char>(bytes[i]);
+    const auto second = static_cast<unsigned char>(bytes[i + 1]);
+    return big_endian ? (first << 8) | second : (second << 8) | first;
+  };
+  std::string out;
+  out.reserve(bytes.size());
+  std::size_t i = 0;
+  for (; i + 1 < bytes.size(); i += 2) {
+    const char32_t c = unit(i);
+    if (c >= 0xD800 && c <= 0xDBFF && i + 3 < bytes.size()) {
+      const char32_t next = unit(i + 2);
+      if (next >= 0xDC00 && next <= 0xDFFF) {
+        AppendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (next - 0xDC00));
+        i += 2;
+        continue;
+      }
+    }
+    AppendUtf8(out, c >= 0xD800 && c <= 0xDFFF ? kReplacement : c);
+  }
+  if (i < bytes.size()) AppendUtf8(out, kReplacement);
+  return out;
+}
+
+// A file's text as UTF-8 (in `storage` when it had to be converted), and whether it came as
+// UTF-16, which the host opens as its tab-separated "Unicode text".
+struct DecodedText {
+  std::string_view text;
+  bool utf16 = false;
+};
+
+DecodedText Decode(std::string_view bytes, std::string& storage) {
+  if (bytes.starts_with("\xEF\xBB\xBF")) {
+    bytes.remove_prefix(3);
+    if (IsUtf8(bytes)) return {bytes};
+    storage = RepairedUtf8(bytes);
+    return {storage};
+  }
+  if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
+    storage = FromUtf16(bytes.substr(2), bytes[0] == '\xFE');
+    return {storage, true};
+  }
+  if (IsUtf8(bytes)) return {bytes};
+  storage = FromWindows1252(bytes);
+  return {storage};
 }
 
 class Reader {
  public:
-  Reader(std::string_view text, memhost::SheetData& sheet) : text_(text), sheet_(sheet) {}
+  // The text is well-formed UTF-8.
+  Reader(std::string_view text, char separator, const host::Conversions& conversions,
+         memhost::SheetData& sheet)
+      : text_(text), separator_(separator), conversions_(conversions), sheet_(sheet) {}
 
   void Run() {
-    if (text_.substr(0, 3) == "\xEF\xBB\xBF") text_.remove_prefix(3);
     ReadSeparatorLine();
     while (i_ < text_.size()) ReadRecord();
   }
@@ -149,17 +287,27 @@ class Reader {
     }
   }
 
-  // Takes one character into the field: a whole UTF-8 sequence, or a tab; anything else binary.
+  // Takes one character into the field: a whole UTF-8 sequence, or a tab; any other control
+  // character is binary data.
   void Take(std::string& field) {
     const auto byte = static_cast<unsigned char>(text_[i_]);
-    std::size_t length = 1;
-    if ((byte < 0x20 && byte != '\t') || byte == 0x7F || !ValidSequence(text_, i_, length)) {
+    if ((byte < 0x20 && byte != '\t') || byte == 0x7F) {
       throw CsvError(line_, "binary data (byte " + std::to_string(byte) + " at column " +
-                                std::to_string(i_ - line_start_ + 1) + ") in a text file");
+                                std::to_string(Column()) + ") in a text file");
     }
+    const std::size_t length = std::max<std::size_t>(SequenceLength(byte), 1);
     field.append(text_.substr(i_, length));
     i_ += length;
     CheckLength();
+  }
+
+  // The column of the current character in its line, counted in characters.
+  std::size_t Column() const {
+    std::size_t column = 1;
+    for (std::size_t k = line_start_; k < i_; ++k) {
+      if ((static_cast<unsigned char>(text_[k]) & 0xC0) != 0x80) ++column;
+    }
+    return column;
   }
 
   // A record is one line but for the line breaks within its quotes; it is measured whole.
@@ -187,12 +335,13 @@ class Reader {
       throw CsvError(line_, "more than " + std::to_string(xlsx::kMaxCells) + " cells");
     }
     memhost::CellData& cell = sheet_.At(row_, column);
-    cell.value = FieldValue(field, cell.number_format);
+    cell.value = FieldValue(field, conversions_, cell.number_format);
   }
 
   std::string_view text_;
+  char separator_;
+  const host::Conversions& conversions_;
   memhost::SheetData& sheet_;
-  char separator_ = ',';
   std::size_t i_ = 0;
   std::size_t line_ = 1;
   std::size_t line_start_ = 0;
@@ -204,7 +353,16 @@ class Reader {
 
 }  // namespace
 
-void ReadCsv(std::string_view text, memhost::SheetData& sheet) { Reader(text, sheet).Run(); }
+char ListSeparator(const host::Conversions& conversions) {
+  return conversions.DecimalSeparator() == "," ? ';' : ',';
+}
+
+void ReadCsv(std::string_view bytes, memhost::SheetData& sheet,
+             const host::Conversions& conversions) {
+  std::string storage;
+  const DecodedText decoded = Decode(bytes, storage);
+  Reader(decoded.text, decoded.utf16 ? '\t' : ListSeparator(conversions), conversions, sheet).Run();
+}
 
 std::string LowerEnding(const fs::path& path) {
   return host::AsciiLower(path.extension().string());
@@ -212,7 +370,7 @@ std::string LowerEnding(const fs::path& path) {
 
 bool IsCsvPath(const fs::path& path) { return LowerEnding(path) == ".csv"; }
 
-CsvBook LoadCsvBook(const fs::path& path) {
+CsvBook LoadCsvBook(const fs::path& path, const host::Conversions& conversions) {
   std::error_code error;
   if (fs::is_directory(path, error)) throw xlsx::FileError(path.string() + ": is a folder");
   std::ifstream in(path, std::ios::binary);
@@ -225,7 +383,7 @@ CsvBook LoadCsvBook(const fs::path& path) {
   CsvBook book{xlsx::WorkbookFile::New(path.filename().string(), {path.stem().string()}), {}};
   book.data = book.file.data();
   try {
-    ReadCsv(text, book.data.sheets.front());
+    ReadCsv(text, book.data.sheets.front(), conversions);
   } catch (const CsvError& e) {
     throw xlsx::FileError(path.string() + ": " + e.what());
   }

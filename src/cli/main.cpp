@@ -126,7 +126,9 @@ int main(int argc, char** argv) {
         "the ranges read as numbers with its decimal and thousands separators and as dates in its "
         "day and month order, and the notes write numbers with its decimal separator, dates in "
         "its short date form and timestamps with its separators, as the application does on a "
-        "machine set to that locale. CSV files are still read as in en-US");
+        "machine set to that locale. CSV files are read in it too: fields separated by its list "
+        "separator (a semicolon where the decimal separator is a comma), numbers and dates in its "
+        "forms");
   };
 
   CLI::App* compare = app.add_subcommand(

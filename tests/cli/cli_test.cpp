@@ -476,8 +476,11 @@ TEST_F(Cli, BadCsvExitsWithThreeNamingTheLineAndWritesNothing) {
   } cases[] = {
       {"Date,Amount\n1/3/2024,\"1,250.00\n1/5/2024,89.99\n",
        "line 2: a quoted field that starts here is never closed"},
+      // Its first bytes read as Windows-1252 text; its control characters make it binary.
       {"Date,Amount\n1/3/2024,12\n" + std::string("\x89PNG\r\n\x1a\n\0\0", 10),
-       "line 3: binary data (byte 137 at column 1) in a text file"},
+       "line 4: binary data (byte 26 at column 1) in a text file"},
+      {"Datum;Betrag\nCaf\xE9;12\n" + std::string("\0\0", 2),
+       "line 3: binary data (byte 0 at column 1) in a text file"},
       {"Date,Amount\n1/3/2024," + std::string(100u << 20, '7') + "\n",
        "line 2: the line is longer than 1048576 bytes"},
   };
@@ -489,6 +492,93 @@ TEST_F(Cli, BadCsvExitsWithThreeNamingTheLineAndWritesNothing) {
     EXPECT_EQ(r.err, "quorvane: " + (dir_ / "statement.csv").string() + ": " + c.problem + "\n");
     EXPECT_EQ(Files(), (std::vector<std::string>{"book.xlsx", "statement.csv"}));
   }
+}
+
+// Bank statements as banks export them, written by Python's csv module in each encoding and
+// locale form: each reconciles with the sample's Bank!B2:B4 (1250, 89.99, 123.45), the third
+// amount a transposition.
+TEST_F(Cli, BankExportsReconcileInTheirEncodingsAndLocales) {
+  const fs::path sample = Sample();
+  const struct {
+    const char* name;
+    const char* encoding;
+    const char* delimiter;
+    const char* rows;  // a Python list of rows
+    const char* amounts;
+    const char* options;
+    host::Value first_amount, second_amount;
+  } cases[] = {
+      {"western", "cp1252", ",",
+       R"([['Date', 'Amount', 'Text'], ['1/3/2024', '1,250.00', 'Caf\u00e9 Z\u00fcrich'],
+           ['1/5/2024', '89.99', '\u201eGr\u00fc\u00dfe\u201c \u20ac'],
+           ['1/8/2024', '132.45', '\u00c6'], ])",
+       "B2:B4", "", host::Value::Number(1250), host::Value::Number(89.99)},
+      {"unicode", "utf-16", "\t",
+       R"([['Date', 'Amount', 'Text'], ['1/3/2024', '1,250.00', 'Caf\u00e9 Z\u00fcrich'],
+           ['1/5/2024', '89.99', 'a, b'], ['1/8/2024', '132.45', '\U0001F4B6'], ])",
+       "B2:B4", "", host::Value::Number(1250), host::Value::Number(89.99)},
+      {"unicode_be", "utf-16-be", "\t",
+       R"([['Date', 'Amount', 'Text'], ['1/3/2024', '1,250.00', 'Caf\u00e9 Z\u00fcrich'],
+           ['1/5/2024', '89.99', 'x'], ['1/8/2024', '132.45', 'y'], ])",
+       "B2:B4", "", host::Value::Number(1250), host::Value::Number(89.99)},
+      {"de", "cp1252", ";",
+       R"([['Datum', 'Text', 'Betrag'], ['03.01.2024', 'Caf\u00e9 Z\u00fcrich', '1.250,00'],
+           ['05.01.2024', 'Telefon', '89,99'], ['08.01.2024', 'B\u00fcro', '132,45'], ])",
+       "C2:C4", " --locale de-DE", host::Value::Number(1250), host::Value::Number(89.99)},
+      {"dollars", "utf-8", ",",
+       R"([['Date', 'Amount', 'Text'], ['1/3/2024', '$1,250.00', 'Caf\u00e9 Z\u00fcrich'],
+           ['1/5/2024', '(89.99)', 'x'], ['1/8/2024', '$132.45', 'y'], ])",
+       "B2:B4", " --ignore-sign", host::Value::Number(1250), host::Value::Number(-89.99)},
+      {"euros", "utf-8-sig", ";",
+       R"([['Datum', 'Text', 'Betrag'], ['03.01.2024', 'Caf\u00e9 Z\u00fcrich', '(\u20ac1.250,00)'],
+           ['05.01.2024', 'x', '89,99-'], ['08.01.2024', 'y', '132,45'], ])",
+       "C2:C4", " --locale de-DE --ignore-sign", host::Value::Number(-1250),
+       host::Value::Number(-89.99)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path csv = dir_ / (std::string(c.name) + ".csv");
+    const std::string script = std::string(R"(
+import csv, sys
+encoding, delimiter = sys.argv[2], sys.argv[3]
+with open(sys.argv[1], 'w', newline='', encoding=encoding) as f:
+    if encoding == 'utf-16-be':
+        f.write('\ufeff')
+    csv.writer(f, delimiter=delimiter).writerows()") +
+                               c.rows + R"()
+print('ok')
+)";
+    ASSERT_EQ(Python(script, {csv, c.encoding, c.delimiter}), "ok\n");
+    const std::string bytes = ReadAll(csv);
+    const std::string amounts = std::string(c.amounts);
+    const Result r = Run("compare " + Q(csv) + " " + amounts + " '[book.xlsx]Bank!B2:B4' --json" +
+                         c.options + " -o " + Q(dir_ / "out.xlsx"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\"range1\":{\"count\":3,\"match\":2,\"mismatch\":1,"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("\"sheet\":\"" + std::string(c.name) + "\",\"cell\":\"" +
+                         amounts.substr(0, 1) + "4\""),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("\"diagnosis\":\"transposition\""), std::string::npos) << r.out;
+    {
+      const xlsx::WorkbookFile result = xlsx::WorkbookFile::Load(dir_ / "out.xlsx");
+      const memhost::SheetData& sheet = result.data().sheets.at(0);
+      const int amount_column = amounts[0] - 'A' + 1, text_column = amount_column == 2 ? 3 : 2;
+      EXPECT_EQ(sheet.Find(2, amount_column)->value, c.first_amount);
+      EXPECT_EQ(sheet.Find(3, amount_column)->value, c.second_amount);
+      EXPECT_EQ(sheet.Find(2, text_column)->value, host::Value::Text("Caf\u00e9 Z\u00fcrich"));
+      EXPECT_TRUE(sheet.Find(2, 1)->value.is_date());
+      EXPECT_EQ(sheet.Find(2, 1)->value.number(), 45294);  // 1/3/2024
+    }
+    EXPECT_EQ(ReadAll(csv), bytes);
+    fs::remove(dir_ / "out.xlsx");
+  }
+  // In en-US the German export is one column of text, as the application opens it there.
+  const Result r = Run("compare " + Q(dir_ / "de.csv") + " C2:C4 '[book.xlsx]Bank!B2:B4'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("Range 1 and Range 2 are not entered correctly"), std::string::npos)
+      << r.err;
 }
 
 TEST_F(Cli, CtrlCStopsTheRunAndWritesOnlyWithSavePartial) {
