@@ -509,11 +509,27 @@ void CompareAndClearTheSessionBook() {
   CHECK_EQ(Describe(s.host), Describe(fresh));
 }
 
+// The stand-in's user locale for a test case: what LOCALE_USER_DEFAULT stands for in its calls,
+// with no language pack installed for it. Put back to English (United States) when it goes.
+class UserLocale {
+ public:
+  explicit UserLocale(LANGID language) {
+    TheSession().app->set_user_locale(MAKELCID(language, SORT_DEFAULT));
+  }
+  ~UserLocale() {
+    TheSession().app->set_user_locale(
+        MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT));
+  }
+  UserLocale(const UserLocale&) = delete;
+  UserLocale& operator=(const UserLocale&) = delete;
+};
+
 TEST_CASE(
     "German regional settings: the notes write German numbers and stamps; clearing undoes it") {
   Session& s = TheSession();
   {
     const UserSettings german = GermanUser();
+    const UserLocale locale(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN));
     auto& sheet = dynamic_cast<memhost::MemWorksheet&>(s.host.Worksheets("Sheet1"));
     // A German text amount that is the 1234.56 of the other list once read.
     sheet.Put(11, 1, host::Value::Text("1.243,56"));
@@ -547,6 +563,7 @@ TEST_CASE("British regional settings: a text date is read day first, and its yea
   };
   {
     const UserSettings british = BritishUser();
+    const UserLocale locale(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_UK));
     // The ledger's text "05/01/2023" is 5 January to a British user, a year before the
     // statement's 5 January 2024 (in the United States it would be 1 May, and no year error).
     sheet.Put(11, 1, host::Value::Text("05/01/2023"));

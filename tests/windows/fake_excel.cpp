@@ -19,6 +19,7 @@ class Part : public DispatchObject {
   explicit Part(FakeApplication& app, const void* key = nullptr) : app_(app), key_(key) {
     app_.AddRef();
     app_.Track(this, key_);
+    SetLocaleCheck([&app](LCID lcid) { return app.TakesLocale(lcid); });
   }
   ~Part() override {
     app_.Untrack(this, key_);
@@ -414,6 +415,7 @@ const host::Range& RangeArg(const DispCall& call, std::size_t position, const st
 
 FakeApplication::FakeApplication(memhost::MemHost& host) : host_(host) {
   AlsoAnswer(kExcelApplicationIid);
+  SetLocaleCheck([this](LCID lcid) { return TakesLocale(lcid); });
   auto member = [this](std::string name, Member m) {
     Add(name, [this, name, m = std::move(m)](DispCall& call) {
       CountCall();
@@ -486,6 +488,15 @@ FakeApplication::FakeApplication(memhost::MemHost& host) : host_(host) {
   member("Intersect", [this](DispCall& call) {
     return MakeRange(*this, host_.Intersect(RangeArg(call, 0, "arg1"), RangeArg(call, 1, "arg2")));
   });
+}
+
+bool FakeApplication::TakesLocale(LCID locale) const {
+  // The default locales stand for the user's, as ConvertDefaultLocale takes them.
+  if (locale == LOCALE_NEUTRAL || locale == LOCALE_USER_DEFAULT ||
+      locale == LOCALE_SYSTEM_DEFAULT) {
+    locale = user_locale_;
+  }
+  return languages_.count(LANGIDFROMLCID(locale)) > 0;
 }
 
 Variant FakeApplication::Keep(const void* key, const std::function<DispatchObject*()>& make) {

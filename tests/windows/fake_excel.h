@@ -3,8 +3,16 @@
 // Worksheet, Range, Interior, Comment, Shapes, Shape and its fill, line and text frame).
 //
 // The application answers for the host's Application interface, so the add-in takes it as the
-// application at connection. A hook runs before every member call, for tests that act in the middle
-// of a comparison.
+// application at connection.
+//
+// Its objects take calls only in the locale of an installed Office language pack: a name lookup or
+// call in another answers TYPE_E_INVDATAREAD (0x80028018), as Excel does when it finds no
+// resources for the caller's locale (Microsoft's "BUG: 'Old format or invalid type library' error
+// when automating Excel", KB 320369; the lcid of IDispatch::Invoke and GetIDsOfNames is "the locale
+// context in which to interpret arguments",
+// https://learn.microsoft.com/windows/win32/api/oaidl/nf-oaidl-idispatch-invoke). The macro
+// language always passes 1033, English (United States). A hook runs before every member call, for
+// tests that act in the middle of a comparison.
 //
 // As the host does, it keeps one object per workbook and per sheet while anyone holds it (asking
 // twice gives the same object), and what the user does to workbooks and sheets reaches the objects
@@ -52,6 +60,13 @@ class FakeApplication : public DispatchObject {
   // The host's main window, answered by Application.Hwnd.
   void set_main_window(HWND window) { main_window_ = window; }
 
+  // The language of the user's regional settings (what LOCALE_USER_DEFAULT stands for), and the
+  // languages of the installed Office language packs: English (United States) alone by default.
+  void set_user_locale(LCID locale) { user_locale_ = locale; }
+  void InstallLanguage(LANGID language) { languages_.insert(language); }
+  // Whether the application takes calls in that locale.
+  bool TakesLocale(LCID locale) const;
+
   // The object kept for a workbook or sheet (`key`), made by `make` when none is held.
   Variant Keep(const void* key, const std::function<DispatchObject*()>& make);
   // For the objects of this application: they come and go.
@@ -69,6 +84,8 @@ class FakeApplication : public DispatchObject {
   std::set<std::string> closed_;
   int deleted_sheets_ = 0;
   HWND main_window_ = nullptr;
+  LCID user_locale_ = MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT);
+  std::set<LANGID> languages_{MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)};
 };
 
 // A ribbon that records what the add-in asks of it.
