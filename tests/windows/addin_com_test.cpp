@@ -249,6 +249,7 @@ TEST_CASE("the host creates Quorvane.Connect by ProgID and connects it") {
   CHECK_HR(s.ribbon_extensibility->GetCustomUI(id.Get(), &xml), S_OK);
   CHECK_EQ(Narrow(xml), ribbon::GetRibbonXMLText(ribbon::kWorkbookRibbonId));
   CHECK(Narrow(xml).find("onButtonPressed") != std::string::npos);
+  s.ribbon->Load(Narrow(xml));
   SysFreeString(xml);
   Bstr other(std::string_view("Microsoft.Excel.Chart"));
   CHECK_HR(s.ribbon_extensibility->GetCustomUI(other.Get(), &xml), S_OK);
@@ -391,6 +392,29 @@ TEST_CASE("set both ranges through the input box; the edit boxes show them") {
   CHECK_EQ(ToText(text), std::string("[Book1.xlsx]Sheet1!$C$1:$C$10"));
   CHECK_HR(CallByName(s.connect.Get(), L"GetEnable", {Control("btnCompare")}, &enabled), S_OK);
   CHECK(enabled.type() == VT_BOOL && V_BOOL(&enabled.get()) == VARIANT_TRUE);
+  CHECK(s.watcher->TakeMessageBoxes().empty());
+}
+
+TEST_CASE(
+    "every button command invalidates its buttons in order; the one the ribbon does not declare "
+    "fails quietly") {
+  Session& s = TheSession();
+  s.watcher->TakeMessageBoxes();
+  for (const char* button : {"btnClearRange1", "btnNoSuch"}) {
+    const std::size_t before = s.ribbon->invalidated_controls.size();
+    const int refused = s.ribbon->refused_invalidations;
+    CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control(button)}), S_OK);
+    const std::vector<std::string> asked(
+        s.ribbon->invalidated_controls.begin() + static_cast<std::ptrdiff_t>(before),
+        s.ribbon->invalidated_controls.end());
+    std::vector<std::string> expected = {"btnCompare", "btnClearFormating", "btnStop"};
+    if (std::string(button) == "btnClearRange1") expected.insert(expected.begin(), "EditBox1");
+    CHECK(asked == expected);
+    CHECK_EQ(s.ribbon->refused_invalidations, refused + 1);  // btnStop is not on the ribbon
+    CHECK(s.watcher->TakeMessageBoxes().empty());
+  }
+  // Range 1 is set again for the cases that follow.
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnRange1")}), S_OK);
   CHECK(s.watcher->TakeMessageBoxes().empty());
 }
 

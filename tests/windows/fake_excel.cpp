@@ -1,6 +1,7 @@
 #include "fake_excel.h"
 
 #include <memory>
+#include <string_view>
 
 #include "host/error.h"
 #include "host/reference.h"
@@ -559,9 +560,26 @@ RecordingRibbon::RecordingRibbon() {
     return Variant();
   });
   Add("InvalidateControl", [this](DispCall& call) {
-    invalidated_controls.push_back(ToText(call.args.at(0)));
+    const std::string id = ToText(call.args.at(0));
+    invalidated_controls.push_back(id);
+    if (declared_.count(id) == 0) {
+      ++refused_invalidations;
+      throw DispError{"", E_INVALIDARG};
+    }
     return Variant();
   });
+}
+
+void RecordingRibbon::Load(const std::string& ribbon_xml) {
+  declared_.clear();
+  static constexpr std::string_view kId = " id=\"";
+  for (std::size_t at = ribbon_xml.find(kId); at != std::string::npos;
+       at = ribbon_xml.find(kId, at)) {
+    at += kId.size();
+    const std::size_t end = ribbon_xml.find('"', at);
+    if (end == std::string::npos) break;
+    declared_.insert(ribbon_xml.substr(at, end - at));
+  }
 }
 
 TestControl::TestControl(std::string id) : id_(std::move(id)) {

@@ -88,12 +88,23 @@ class FakeApplication : public DispatchObject {
   std::set<LANGID> languages_{MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)};
 };
 
-// A ribbon that records what the add-in asks of it.
+// A ribbon that records what the add-in asks of it. As the host's IRibbonUI, it invalidates only
+// the controls its ribbon XML declares: InvalidateControl with any other id answers E_INVALIDARG
+// (IRibbonUI.InvalidateControl takes "the ID of the control that will be invalidated",
+// https://learn.microsoft.com/office/vba/api/office.iribbonui.invalidatecontrol; the ribbon knows
+// only the controls of the XML it loaded).
 class RecordingRibbon : public DispatchObject {
  public:
   RecordingRibbon();
+  // Takes the control ids of the ribbon XML the add-in gave (GetCustomUI).
+  void Load(const std::string& ribbon_xml);
   int invalidations = 0;
+  // Every id the add-in asked to invalidate, in order, declared or not.
   std::vector<std::string> invalidated_controls;
+  int refused_invalidations = 0;
+
+ private:
+  std::set<std::string> declared_;
 };
 
 // A ribbon control with an id.
