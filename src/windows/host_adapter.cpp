@@ -31,6 +31,11 @@ constexpr long kInputBoxRange = 8;  // InputBox Type: a range reference
 
 constexpr const char* kApplicationGone = "The application is no longer available to the add-in";
 
+// The longest text the host's Range(Cell1) takes; it refuses a longer one with its error 1004,
+// whatever the reference.
+constexpr std::size_t kMaxReferenceLength = 255;
+constexpr const char* kRangeFailed = "Method 'Range' of object '_Global' failed";
+
 // The areas of a plain address such as "$A$1:$B$3,$D$4".
 std::vector<host::Area> AreasOf(const std::string& address) {
   std::optional<host::Reference> reference = host::ParseReference(address);
@@ -263,8 +268,32 @@ host::Range ComApplication::Selection() {
 }
 
 host::Range ComApplication::RangeFromReference(const std::string& reference) {
-  Variant arg = Variant::Text(reference);
-  return RangeFrom(GetObject(app_.Get(), kApplication, "Range", std::span<const Variant>(&arg, 1)));
+  if (reference.size() <= kMaxReferenceLength) {
+    Variant arg = Variant::Text(reference);
+    return RangeFrom(
+        GetObject(app_.Get(), kApplication, "Range", std::span<const Variant>(&arg, 1)));
+  }
+  // Longer than the host's Range takes (the address of a range of many areas, as the edit boxes
+  // show it): its workbook and sheet are found by name, its areas kept as they are.
+  std::optional<host::Reference> parsed = host::ParseReference(reference);
+  if (!parsed) throw host::HostError(kRangeFailed);
+  host::Workbook& book = parsed->workbook ? Workbooks(*parsed->workbook) : ActiveWorkbook();
+  host::Worksheet& sheet = parsed->sheet ? book.Worksheets(*parsed->sheet) : ActiveSheet();
+  return host::Range(&sheet, parsed->areas);
+}
+
+ComPtr<IDispatch> ComApplication::Union(std::span<const Variant> ranges) {
+  // Union takes two to thirty ranges: a longer list is joined thirty at a time.
+  constexpr std::size_t kMaxArguments = 30;
+  if (ranges.empty()) throw host::HostError(kRangeFailed);
+  ComPtr<IDispatch> joined = ToObject(ranges[0]);
+  std::size_t next = 1;
+  while (next < ranges.size()) {
+    std::vector<Variant> args{Variant::Dispatch(joined.Get())};
+    while (next < ranges.size() && args.size() < kMaxArguments) args.push_back(ranges[next++]);
+    joined = ToObject(Call(app_.Get(), kApplication, "Union", args));
+  }
+  return joined;
 }
 
 void ComApplication::SetStatusBar(const std::string& text) {
@@ -423,8 +452,28 @@ Variant ComWorksheet::Member(std::string_view member, std::span<const Variant> a
 }
 
 ComPtr<IDispatch> ComWorksheet::RangeObject(const host::Range& range) {
-  Variant arg = Variant::Text(range.Address(false));
-  return ToObject(Member("Range", std::span(&arg, 1)));
+  const std::string address = range.Address(false);
+  if (address.size() <= kMaxReferenceLength) {
+    Variant arg = Variant::Text(address);
+    return ToObject(Member("Range", std::span(&arg, 1)));
+  }
+  // A range of many areas: its areas in groups whose addresses the host takes, joined by Union.
+  std::vector<Variant> parts;
+  std::string group;
+  auto flush = [&] {
+    if (group.empty()) return;
+    Variant arg = Variant::Text(group);
+    parts.push_back(Variant::Dispatch(ToObject(Member("Range", std::span(&arg, 1))).Get()));
+    group.clear();
+  };
+  for (const host::Area& area : range.Areas()) {
+    const std::string one = host::AbsoluteAddress(area);
+    if (!group.empty() && group.size() + 1 + one.size() > kMaxReferenceLength) flush();
+    if (!group.empty()) group += ',';
+    group += one;
+  }
+  flush();
+  return app_.Union(parts);
 }
 
 ComPtr<IDispatch> ComWorksheet::Cell(int row, int column) {

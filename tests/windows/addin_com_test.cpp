@@ -343,12 +343,14 @@ struct DirectRun {
     void InvalidateControl(const std::string&) override {}
   } ribbon;
 
-  DirectRun() {
+  DirectRun() : DirectRun({host::Area{1, 1, 12, 1}}, {host::Area{1, 3, 10, 3}}) {}
+  // Ranges of Sheet1 of any number of areas.
+  DirectRun(std::vector<host::Area> range1, std::vector<host::Area> range2) {
     FillBook(host);
-    host.SetInputBoxHandler([this](const memhost::InputBoxRequest& request) {
-      return std::optional<host::Range>(host.Worksheets("Sheet1").Cells(
-          request.title.find('1') != std::string::npos ? host::Area{1, 1, 12, 1}
-                                                       : host::Area{1, 3, 10, 3}));
+    host.SetInputBoxHandler([this, range1, range2](const memhost::InputBoxRequest& request) {
+      return std::optional<host::Range>(
+          host::Range(&host.Worksheets("Sheet1"),
+                      request.title.find('1') != std::string::npos ? range1 : range2));
     });
     addin::ApplicationObject app(host);
     connect.IDTExtensibility2_OnConnection(&app, 1);
@@ -672,6 +674,47 @@ void SetRanges(const host::Area& range1, const host::Area& range2) {
   });
   CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnRange1")}), S_OK);
   CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnRange2")}), S_OK);
+}
+
+TEST_CASE(
+    "a range of so many areas that its address is longer than the host's Range takes: shown, and "
+    "compared as directly") {
+  // Range 1 is the list of column A cell by cell, and blank cells of column AZ: 42 areas, whose
+  // address has some 300 characters.
+  std::vector<host::Area> range1;
+  for (int row = 1; row <= 12; ++row) range1.push_back(host::Area{row, 1, row, 1});
+  for (int row = 101; row < 161; row += 2) range1.push_back(host::Area{row, 52, row, 52});
+  const std::vector<host::Area> range2 = {host::Area{1, 3, 10, 3}};
+  Session& s = TheSession();
+  const long refused = s.app->refused_references();
+  s.host.SetInputBoxHandler([&s, range1, range2](const memhost::InputBoxRequest& request) {
+    return std::optional<host::Range>(
+        host::Range(&s.host.Worksheets("Sheet1"),
+                    request.title.find('1') != std::string::npos ? range1 : range2));
+  });
+  s.watcher->TakeMessageBoxes();
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnRange1")}), S_OK);
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnRange2")}), S_OK);
+  Variant text;
+  CHECK_HR(CallByName(s.connect.Get(), L"OnGetText", {Control("EditBox1")}, &text), S_OK);
+  const std::string shown = ToText(text);
+  CHECK(shown.size() > 255);
+  CHECK_EQ(shown, host::Range(&s.host.Worksheets("Sheet1"), range1).Address(true));
+  // The user confirms the text shown.
+  CHECK_HR(CallByName(s.connect.Get(), L"ChangeText", {Control("EditBox1"), Variant::Text(shown)}),
+           S_OK);
+  CHECK(CompareMessages().empty());
+
+  DirectRun direct(range1, range2);
+  static const std::regex kShapeNumber("Rectangle \\d+");
+  CHECK_EQ(std::regex_replace(Describe(s.host), kShapeNumber, "Rectangle #"),
+           std::regex_replace(Describe(direct.host), kShapeNumber, "Rectangle #"));
+  CHECK(RibbonCounts(s.connect.Get()) == direct.Counts());
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnClearFormating")}), S_OK);
+  CHECK(s.watcher->TakeMessageBoxes().empty());
+  // No range was asked for by a text the host refuses.
+  CHECK_EQ(s.app->refused_references(), refused);
+  SetRanges(host::Area{1, 1, 12, 1}, host::Area{1, 3, 10, 3});
 }
 
 TEST_CASE("a long list gives the same marks through COM as directly") {

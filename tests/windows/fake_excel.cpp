@@ -53,6 +53,23 @@ double NumberArg(const DispCall& call, std::size_t position, const std::string& 
   return ToDouble(Required(call, position, name));
 }
 
+// The text of Range(Cell1): Excel refuses one of more than 255 characters with its error 1004
+// ("Method 'Range' of object '_Worksheet' failed"), however sound the reference. A multi-area
+// reference this long must be built from shorter ones with Application.Union
+// (https://learn.microsoft.com/office/vba/api/excel.application.union; Cell1 is "an A1-style
+// reference in the language of the macro",
+// https://learn.microsoft.com/office/vba/api/excel.worksheet.range).
+constexpr std::size_t kMaxReferenceLength = 255;
+
+std::string ReferenceArg(FakeApplication& app, const DispCall& call, const std::string& object) {
+  std::string reference = TextArg(call, 0, "cell1");
+  if (reference.size() > kMaxReferenceLength) {
+    app.CountRefusedReference();
+    throw DispError{"Method 'Range' of object '" + object + "' failed"};
+  }
+  return reference;
+}
+
 Variant Nothing() { return Variant::Dispatch(nullptr); }
 
 Variant Null() {
@@ -350,7 +367,7 @@ class FakeWorksheet : public Part {
                        host::Range(&sheet_, host::Area{1, 1, host::kMaxRows, host::kMaxColumns}));
     });
     Member("Range", [this](DispCall& call) {
-      return MakeRange(app_, sheet_.Ref(TextArg(call, 0, "cell1")));
+      return MakeRange(app_, sheet_.Ref(ReferenceArg(app_, call, "_Worksheet")));
     });
     Member("Shapes", [this](DispCall&) { return Hand(new Shapes(app_, sheet_)); });
   }
@@ -450,7 +467,23 @@ FakeApplication::FakeApplication(memhost::MemHost& host) : host_(host) {
   });
   member("Selection", [this](DispCall&) { return MakeRange(*this, host_.Selection()); });
   member("Range", [this](DispCall& call) {
-    return MakeRange(*this, host_.RangeFromReference(TextArg(call, 0, "cell1")));
+    return MakeRange(*this, host_.RangeFromReference(ReferenceArg(*this, call, "_Global")));
+  });
+  member("Union", [this](DispCall& call) {
+    // Arg1 to Arg30, ranges of one sheet; the areas of all, in order.
+    const host::Range& first = RangeArg(call, 0, "arg1");
+    std::vector<host::Area> areas = first.Areas();
+    for (std::size_t i = 1; i < call.args.size(); ++i) {
+      const Variant& arg = call.args[i];
+      if (arg.type() == VT_ERROR && V_ERROR(&arg.get()) == DISP_E_PARAMNOTFOUND) continue;
+      const host::Range& more = RangeArg(call, i, "");
+      if (&more.Parent() != &first.Parent()) {
+        throw DispError{"Method 'Union' of object '_Global' failed"};
+      }
+      for (const host::Area& area : more.Areas()) areas.push_back(area);
+    }
+    if (call.args.size() < 2) throw DispError{"Argument not optional"};
+    return MakeRange(*this, host::Range(&first.Parent(), std::move(areas)));
   });
   member("StatusBar", [this](DispCall& call) {
     if (!call.is_put()) {

@@ -1,6 +1,7 @@
 // The test's stand-in of the spreadsheet application: IDispatch objects over the in-memory host,
-// with the members the add-in reaches by name (Application, Workbooks, Workbook, Worksheets,
-// Worksheet, Range, Interior, Comment, Shapes, Shape and its fill, line and text frame).
+// with the members the add-in reaches by name (Application with Range and Union, Workbooks,
+// Workbook, Worksheets, Worksheet, Range, Interior, Comment, Shapes, Shape and its fill, line and
+// text frame).
 //
 // The application answers for the host's Application interface, so the add-in takes it as the
 // application at connection.
@@ -48,6 +49,10 @@ class FakeApplication : public DispatchObject {
   long total_calls() const { return total_calls_; }
   void CountCall() { ++total_calls_; }
 
+  // The number of Range(Cell1) calls refused for a text of more than 255 characters.
+  long refused_references() const { return refused_references_; }
+  void CountRefusedReference() { ++refused_references_; }
+
   // What the user does in the host.
   void CloseWorkbook(const std::string& name);
   void OpenWorkbook(const std::string& name);
@@ -79,6 +84,7 @@ class FakeApplication : public DispatchObject {
   memhost::MemHost& host_;
   std::function<void(const std::string&)> hook_;
   long total_calls_ = 0;
+  long refused_references_ = 0;
   std::map<const void*, DispatchObject*> kept_;
   std::set<DispatchObject*> objects_;
   std::set<std::string> closed_;
