@@ -502,8 +502,15 @@ host::Range ComWorksheet::UsedRange() {
   return host::Range(this, AreasOf(ToText(app_.Get(used.Get(), kRange, "Address"))));
 }
 
+// Value answers a number in a currency format as Currency, rounded to four decimal places; Value2
+// answers the number itself (and a date as its serial, so Value still tells the dates apart). A
+// currency amount is read again through Value2, and compares as the same amount in General.
 host::Value ComWorksheet::CellValue(int row, int column) {
-  return ToValue(app_.Get(Cell(row, column).Get(), kRange, "Value"));
+  ComPtr<IDispatch> cell = Cell(row, column);
+  Variant value = app_.Get(cell.Get(), kRange, "Value");
+  if (value.type() == VT_CY)
+    return host::Value::Number(ToDouble(app_.Get(cell.Get(), kRange, "Value2")));
+  return ToValue(value);
 }
 
 std::string ComWorksheet::CellText(int row, int column) {
@@ -539,10 +546,18 @@ ComPtr<IDispatch> ComWorksheet::Block(const host::Area& area) {
   return RangeObject(host::Range(this, area));
 }
 
-std::vector<host::Value> ComWorksheet::BlockValues(const host::Area& area) {
-  Variant values = app_.Get(Block(area).Get(), kRange, "Value");
+namespace {
+
+// The elements of a block's Value or Value2, rows then columns (a single value for a block of one
+// cell).
+std::vector<Variant> BlockElements(const Variant& values, const host::Area& area) {
   const std::size_t count = static_cast<std::size_t>(area.count());
-  if ((values.type() & VT_ARRAY) == 0) return std::vector<host::Value>(count, ToValue(values));
+  if ((values.type() & VT_ARRAY) == 0) {
+    std::vector<Variant> out;
+    out.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) out.push_back(Variant::Copy(values.get()));
+    return out;
+  }
   // A two-dimensional array, rows then columns, as the macro language indexes it.
   SAFEARRAY* array = V_ARRAY(&values.get());
   LONG row_base = 0, column_base = 0;
@@ -550,7 +565,7 @@ std::vector<host::Value> ComWorksheet::BlockValues(const host::Area& area) {
       FAILED(SafeArrayGetLBound(array, 2, &column_base))) {
     throw host::HostError(host::kTypeMismatch);
   }
-  std::vector<host::Value> out;
+  std::vector<Variant> out;
   out.reserve(count);
   for (LONG r = 0; r < area.rows(); ++r) {
     for (LONG c = 0; c < area.columns(); ++c) {
@@ -558,7 +573,32 @@ std::vector<host::Value> ComWorksheet::BlockValues(const host::Area& area) {
       Variant element;
       HRESULT hr = SafeArrayGetElement(array, indices, element.Put());
       if (FAILED(hr)) RaiseHostError(hr, nullptr);
-      out.push_back(ToValue(element));
+      out.push_back(std::move(element));
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::vector<host::Value> ComWorksheet::BlockValues(const host::Area& area) {
+  ComPtr<IDispatch> block = Block(area);
+  const std::vector<Variant> values = BlockElements(app_.Get(block.Get(), kRange, "Value"), area);
+  // Currency amounts, as in CellValue, from a second read through Value2 when there are any.
+  std::vector<Variant> amounts;
+  for (const Variant& value : values) {
+    if (value.type() == VT_CY) {
+      amounts = BlockElements(app_.Get(block.Get(), kRange, "Value2"), area);
+      break;
+    }
+  }
+  std::vector<host::Value> out;
+  out.reserve(values.size());
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (values[i].type() == VT_CY && i < amounts.size()) {
+      out.push_back(host::Value::Number(ToDouble(amounts[i])));
+    } else {
+      out.push_back(ToValue(values[i]));
     }
   }
   return out;

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <regex>
+#include <sstream>
 #include <string>
 
 #include "addin/connect.h"
@@ -714,6 +715,84 @@ TEST_CASE(
   CHECK(s.watcher->TakeMessageBoxes().empty());
   // No range was asked for by a text the host refuses.
   CHECK_EQ(s.app->refused_references(), refused);
+  SetRanges(host::Area{1, 1, 12, 1}, host::Area{1, 3, 10, 3});
+}
+
+TEST_CASE(
+    "amounts in a currency format give the counters, marks and notes of the same amounts in "
+    "General, under every option") {
+  // The host hands out a currency cell's value as Currency, of four decimal places; the dates as
+  // Date. The amounts have more places than Currency keeps.
+  Session& s = TheSession();
+  auto& sheet = dynamic_cast<memhost::MemWorksheet&>(s.host.Worksheets("Sheet1"));
+  const std::vector<host::Value> list1 = {
+      host::Value::Number(0.123456),  host::Value::Number(1234.56789),
+      host::Value::Number(12.345678), host::Value::Number(77.00004),
+      host::Value::Number(-5.55555),  host::Value::Number(1234567890.12345),
+      host::Value::Number(0),         host::Value::Date(host::SerialFromCivil({2023, 1, 5})),
+      host::Value::Number(19.99)};
+  const std::vector<host::Value> list2 = {
+      host::Value::Number(0.123456), host::Value::Number(1234.56789),
+      host::Value::Number(12.34568), host::Value::Number(77),
+      host::Value::Number(5.55555),  host::Value::Number(1234567890.1235),
+      host::Value::Number(0),        host::Value::Date(host::SerialFromCivil({2024, 1, 5})),
+      host::Value::Number(19.99),    host::Value::Number(0.1235)};
+  for (std::size_t i = 0; i < list2.size(); ++i) {
+    sheet.Put(static_cast<int>(i) + 1, 11, list2[i], list2[i].is_date() ? "m/d/yyyy" : "General");
+  }
+  s.host.SetHasScreen(false);
+  SetRanges(host::Area{1, 10, static_cast<int>(list1.size()), 10},
+            host::Area{1, 11, static_cast<int>(list2.size()), 11});
+  // One run with list 1 in the number format given: the counters, and the sheet with its marks.
+  const auto run = [&](const std::string& amount_format) {
+    for (std::size_t i = 0; i < list1.size(); ++i) {
+      sheet.Put(static_cast<int>(i) + 1, 10, list1[i],
+                list1[i].is_date() ? "m/d/yyyy" : amount_format);
+    }
+    CHECK(CompareMessages().empty());
+    std::vector<std::string> out = RibbonCounts(s.connect.Get());
+    // The host numbers new shapes on from the earlier runs.
+    static const std::regex kShapeNumber("Rectangle \\d+");
+    out.push_back(std::regex_replace(Describe(s.host), kShapeNumber, "Rectangle #"));
+    CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnClearFormating")}), S_OK);
+    return out;
+  };
+  const auto tick = [&](const char* option, bool on) {
+    CHECK_HR(CallByName(s.connect.Get(), L"On_Action", {Control(option), Variant::Bool(on)}), S_OK);
+  };
+  const auto pressed = [&](const char* option) {
+    Variant value;
+    CHECK_HR(CallByName(s.connect.Get(), L"GetPressed", {Control(option)}, &value), S_OK);
+    return value.type() == VT_BOOL && V_BOOL(&value.get()) != VARIANT_FALSE;
+  };
+  for (const char* option : {"", "chkRoundNum", "chkCompareNum", "chkIgnoreSign", "chkReverse",
+                             "chkIgnore10digit", "chkIgnoreZero", "chkHideComments"}) {
+    const bool flip = *option != '\0';
+    const bool was = flip && pressed(option);
+    if (flip) tick(option, !was);
+    const std::vector<std::string> general = run("General");
+    for (const char* currency :
+         {"$#,##0.00", "\"$\"#,##0.00;[Red]-\"$\"#,##0.00", "[$\xe2\x82\xac-407] #,##0.00"}) {
+      const std::vector<std::string> as_currency = run(currency);
+      if (as_currency != general) {
+        // The lines that differ, for the log.
+        std::printf("  option \"%s\", format %s:\n", option, currency);
+        for (std::size_t i = 0; i < general.size() && i < as_currency.size(); ++i) {
+          std::istringstream a(general[i]), b(as_currency[i]);
+          for (std::string x, y; std::getline(a, x) && std::getline(b, y);) {
+            if (x != y) std::printf("    General:  %s\n    Currency: %s\n", x.c_str(), y.c_str());
+          }
+        }
+      }
+      CHECK(as_currency == general);
+    }
+    if (flip) tick(option, was);
+  }
+  for (int row = 1; row <= static_cast<int>(list2.size()); ++row) {
+    sheet.data().cells.erase({row, 10});
+    sheet.data().cells.erase({row, 11});
+  }
+  s.host.SetHasScreen(true);
   SetRanges(host::Area{1, 1, 12, 1}, host::Area{1, 3, 10, 3});
 }
 

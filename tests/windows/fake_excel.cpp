@@ -113,23 +113,11 @@ class FakeRange : public Part {
     Member("Cells", [this](DispCall&) { return MakeRange(app_, range_); });
     Member("Value", [this](DispCall& call) {
       if (call.is_put()) throw DispError{"not used by the add-in"};
-      if (range_.CellsCount() == 1) return FromValue(range_.GetValue());
-      // Several cells: an array of the first area, rows then columns, counted from 1.
-      const host::Area& area = range_.FirstArea();
-      SAFEARRAYBOUND bounds[2] = {{static_cast<ULONG>(area.rows()), 1},
-                                  {static_cast<ULONG>(area.columns()), 1}};
-      SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 2, bounds);
-      for (int r = area.top; r <= area.bottom; ++r) {
-        for (int c = area.left; c <= area.right; ++c) {
-          LONG indices[2] = {r - area.top + 1, c - area.left + 1};
-          Variant element = FromValue(range_.Parent().CellValue(r, c));
-          SafeArrayPutElement(array, indices, const_cast<VARIANT*>(&element.get()));
-        }
-      }
-      Variant out;
-      V_VT(out.Put()) = VT_ARRAY | VT_VARIANT;
-      const_cast<VARIANT&>(out.get()).parray = array;
-      return out;
+      return Values(/*value2=*/false);
+    });
+    Member("Value2", [this](DispCall& call) {
+      if (call.is_put()) throw DispError{"not used by the add-in"};
+      return Values(/*value2=*/true);
     });
     Member("Text", [this](DispCall&) { return Variant::Text(range_.Text()); });
     Member("Address", [this](DispCall& call) {
@@ -185,6 +173,72 @@ class FakeRange : public Part {
   const host::Range& range() const { return range_; }
 
  private:
+  // Value or Value2: of one cell, or of several an array of the first area, rows then columns,
+  // counted from 1.
+  Variant Values(bool value2) {
+    const host::Area& area = range_.FirstArea();
+    if (range_.CellsCount() == 1) return CellVariant(area.top, area.left, value2);
+    SAFEARRAYBOUND bounds[2] = {{static_cast<ULONG>(area.rows()), 1},
+                                {static_cast<ULONG>(area.columns()), 1}};
+    SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 2, bounds);
+    for (int r = area.top; r <= area.bottom; ++r) {
+      for (int c = area.left; c <= area.right; ++c) {
+        LONG indices[2] = {r - area.top + 1, c - area.left + 1};
+        Variant element = CellVariant(r, c, value2);
+        SafeArrayPutElement(array, indices, const_cast<VARIANT*>(&element.get()));
+      }
+    }
+    Variant out;
+    V_VT(out.Put()) = VT_ARRAY | VT_VARIANT;
+    const_cast<VARIANT&>(out.get()).parray = array;
+    return out;
+  }
+
+  // A cell's value as Excel hands it out. Value answers a number in a currency format as Currency
+  // (VT_CY, four decimal places) and a date as Date (VT_DATE); Value2 answers both as Double: "the
+  // only difference between this property and the Value property is that the Value2 property
+  // doesn't use the Currency and Date data types"
+  // (https://learn.microsoft.com/office/vba/api/excel.range.value2,
+  // https://learn.microsoft.com/office/vba/api/excel.range.value).
+  Variant CellVariant(int row, int column, bool value2) {
+    const host::Value value = range_.Parent().CellValue(row, column);
+    if (value2 && value.is_date()) return Variant::Double(value.number());
+    if (!value2 && value.is_number()) {
+      const memhost::CellData* cell = MemSheet(range_.Parent()).data().Find(row, column);
+      if (cell != nullptr && IsCurrencyFormat(cell->number_format)) {
+        Variant out;
+        V_VT(out.Put()) = VT_CY;
+        if (FAILED(VarCyFromR8(value.number(), &const_cast<VARIANT&>(out.get()).cyVal))) {
+          return Variant::Double(value.number());  // beyond Currency's range
+        }
+        return out;
+      }
+    }
+    return FromValue(value);
+  }
+
+  // A number format that shows a currency: a currency sign, or a "[$<sign>-<locale>]" tag with one
+  // (a "[$-409]" tag names a locale only).
+  static bool IsCurrencyFormat(const std::string& format) {
+    for (std::size_t at = 0; at < format.size(); ++at) {
+      if (format[at] == '"') {  // quoted text is shown as it is
+        at = format.find('"', at + 1);
+        if (at == std::string::npos) return false;
+        continue;
+      }
+      if (format[at] == '$') {
+        if (!(at > 0 && format[at - 1] == '[' && at + 1 < format.size() && format[at + 1] == '-')) {
+          return true;
+        }
+      }
+      if (format.compare(at, 3, "\xe2\x82\xac") == 0 || format.compare(at, 2, "\xc2\xa3") == 0 ||
+          format.compare(at, 2, "\xc2\xa5") == 0) {
+        return true;  // the euro, pound and yen signs in UTF-8
+      }
+    }
+    return false;
+  }
+
   class Interior : public Part {
    public:
     Interior(FakeApplication& app, host::Range cell) : Part(app), cell_(std::move(cell)) {
