@@ -1044,10 +1044,62 @@ TEST_CASE("results form: owned by the host's window, focused; Space, Enter and E
     CHECK((CompareMessages() == std::vector<std::string>{"User Stopped"}));
     s.app->SetCallHook(nullptr);
     CHECK(sent);
-    CHECK(owner != nullptr && owner == s.main_window);
+    CHECK(owner != nullptr && owner == s.app->WorkbookWindow("Book1.xlsx"));
     CHECK(focus_root != nullptr && focus_root == form);
     CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnClearFormating")}), S_OK);
   }
+}
+
+TEST_CASE(
+    "results form: its owner's workbook closed, it shows again owned by the active workbook's "
+    "window, and its Stop button works") {
+  Session& s = TheSession();
+  memhost::MemWorkbook& book = s.host.AddWorkbook("Owner.xlsx");
+  memhost::MemWorksheet& lists = book.AddSheet("Lists");
+  for (int row = 1; row <= 3; ++row) {
+    lists.Put(row, 1, host::Value::Number(row));
+    lists.Put(row, 3, host::Value::Number(row + 1));
+  }
+  book.Activate();
+  const auto pick = [&s](host::Range range1, host::Range range2) {
+    s.host.SetInputBoxHandler([range1, range2](const memhost::InputBoxRequest& request) {
+      return std::optional<host::Range>(request.title.find('1') != std::string::npos ? range1
+                                                                                     : range2);
+    });
+    CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnRange1")}), S_OK);
+    CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnRange2")}), S_OK);
+  };
+  pick(lists.Cells(host::Area{1, 1, 3, 1}), lists.Cells(host::Area{1, 3, 3, 3}));
+  HWND owner = nullptr;
+  // The owner once the form is shown: at the run's first marking.
+  s.app->SetCallHook([&](const std::string& member) {
+    if (owner == nullptr && member == "AddComment") {
+      owner = GetWindow(FindWindowW(kFormClass, L"Result of Comparison"), GW_OWNER);
+    }
+  });
+  CHECK(CompareMessages().empty());
+  s.app->SetCallHook(nullptr);
+  const HWND owner_book_window = s.app->WorkbookWindow("Owner.xlsx");
+  CHECK(owner != nullptr && owner == owner_book_window);
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnClearFormating")}), S_OK);
+
+  // The user closes that workbook: Windows destroys its window and the form it owned.
+  s.app->CloseWorkbook("Owner.xlsx");
+  CHECK(!IsWindow(owner_book_window));
+  s.host.Workbooks("Book1.xlsx").Activate();
+  SetRanges(host::Area{1, 1, 12, 1}, host::Area{1, 3, 10, 3});
+  bool pressed = false;
+  owner = nullptr;
+  s.app->SetCallHook([&](const std::string& member) {
+    if (pressed || member != "AddComment") return;
+    owner = GetWindow(FindWindowW(kFormClass, L"Result of Comparison"), GW_OWNER);
+    pressed = s.watcher->PressButton("Result of Comparison", "Stop");
+  });
+  CHECK((CompareMessages() == std::vector<std::string>{"User Stopped"}));
+  s.app->SetCallHook(nullptr);
+  CHECK(pressed);
+  CHECK(owner != nullptr && owner == s.app->WorkbookWindow("Book1.xlsx"));
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnClearFormating")}), S_OK);
 }
 
 TEST_CASE("results form: every caption wraps within its label, and no two labels overlap") {

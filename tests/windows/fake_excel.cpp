@@ -499,7 +499,8 @@ FakeApplication::FakeApplication(memhost::MemHost& host) : host_(host) {
   member("Visible", [this](DispCall&) { return Variant::Bool(host_.HasScreen()); });
   member("Hwnd", [this](DispCall&) {
     // A window handle as the host's 32-bit Long (handles are 32-bit values on 64-bit Windows too).
-    return Variant::Int(static_cast<long>(reinterpret_cast<LONG_PTR>(main_window_)));
+    HWND window = WorkbookWindow(host_.ActiveWorkbook().Name());
+    return Variant::Int(static_cast<long>(reinterpret_cast<LONG_PTR>(window)));
   });
   member("Workbooks", [this](DispCall&) {
     return Hand(new Collection(*this, [this](const std::string& name) {
@@ -610,9 +611,28 @@ void FakeApplication::DisconnectKept(const void* key, const DispError& failure) 
   }
 }
 
+HWND FakeApplication::WorkbookWindow(const std::string& book) {
+  HWND& window = windows_[book];
+  if (window == nullptr || !IsWindow(window)) {
+    window = CreateWindowExW(0, L"STATIC", Widen(book + " - Excel").c_str(), WS_OVERLAPPEDWINDOW, 0,
+                             0, 320, 200, nullptr, nullptr, nullptr, nullptr);
+  }
+  return window;
+}
+
+FakeApplication::~FakeApplication() {
+  for (auto& [book, window] : windows_) {
+    if (window != nullptr && IsWindow(window)) DestroyWindow(window);
+  }
+}
+
 void FakeApplication::CloseWorkbook(const std::string& name) {
   memhost::MemWorkbook* book = host_.FindWorkbook(name);
   if (book == nullptr) return;
+  if (auto window = windows_.find(name); window != windows_.end()) {
+    if (IsWindow(window->second)) DestroyWindow(window->second);
+    windows_.erase(window);
+  }
   const DispError disconnected{"", RPC_E_DISCONNECTED};
   DisconnectKept(book, disconnected);
   for (memhost::MemWorksheet* sheet : book->sheets()) DisconnectKept(sheet, disconnected);

@@ -62,8 +62,18 @@ class FakeApplication : public DispatchObject {
   // The host went away: every object handed out, the application included, answers
   // RPC_E_DISCONNECTED.
   void DisconnectAll();
-  // The host's main window, answered by Application.Hwnd.
-  void set_main_window(HWND window) { main_window_ = window; }
+  // Each workbook has a top-level window of its own, and Application.Hwnd answers the active
+  // workbook's ("In Excel 2013, each Excel window can contain only one workbook", Microsoft's
+  // "Programming for the Single Document Interface in Excel",
+  // https://learn.microsoft.com/office/vba/excel/concepts/programming-for-the-single-document-interface-in-excel;
+  // Hwnd "returns a Long indicating the top-level window handle of the Microsoft Excel window",
+  // https://learn.microsoft.com/office/vba/api/excel.application.hwnd). Closing a workbook
+  // destroys its window, and Windows destroys the windows it owned with it.
+  //
+  // The workbook's window: the one given, or one made on first asking.
+  void SetWorkbookWindow(const std::string& book, HWND window) { windows_[book] = window; }
+  HWND WorkbookWindow(const std::string& book);
+  ~FakeApplication() override;
 
   // The language of the user's regional settings (what LOCALE_USER_DEFAULT stands for), and the
   // languages of the installed Office language packs: English (United States) alone by default.
@@ -89,7 +99,7 @@ class FakeApplication : public DispatchObject {
   std::set<DispatchObject*> objects_;
   std::set<std::string> closed_;
   int deleted_sheets_ = 0;
-  HWND main_window_ = nullptr;
+  std::map<std::string, HWND> windows_;  // by workbook name
   LCID user_locale_ = MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT);
   std::set<LANGID> languages_{MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)};
 };
