@@ -143,9 +143,8 @@ wine32_reason() {  # the reason apt gave for its last failure, on one line
   echo "${reason:-apt-get failed}"
 }
 if [[ "${1:-all}" == all ]]; then
-  if [[ -z "$(missing wine32:i386)" ]]; then
-    rm -f "${wine32_note}"
-  else
+  rm -f "${wine32_note}"
+  if [[ -n "$(missing wine32:i386)" ]]; then
     reason=
     if ! install_wine32; then
       reason=$(wine32_reason)
@@ -162,8 +161,6 @@ if [[ "${1:-all}" == all ]]; then
       echo "${reason}" >"${wine32_note}"
       echo "32-bit Wine could not be installed: ${reason}"
       echo "The 32-bit library is built, and its tests under Wine are skipped."
-    else
-      rm -f "${wine32_note}"
     fi
   fi
 fi
