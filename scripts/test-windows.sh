@@ -34,9 +34,14 @@ wine32_loader=/usr/lib/wine/wine
 wine32_works() {
   [[ -x "${wine32_loader}" ]] && "${wine32_loader}" --version >/dev/null 2>&1
 }
+# Why not, in words for the summary; apt's reason when scripts/install-deps.sh could not install it.
 wine32_missing() {
   if [[ ! -x "${wine32_loader}" ]]; then
-    echo "32-bit Wine (wine32:i386) is not installed"
+    if [[ -s build/wine32-not-installed.txt ]]; then
+      echo "32-bit Wine could not be installed: $(head -n 1 build/wine32-not-installed.txt)"
+    else
+      echo "32-bit Wine (wine32:i386) is not installed"
+    fi
   else
     echo "this kernel runs no 32-bit programs: $(${wine32_loader} --version 2>&1 | tail -1)"
   fi
@@ -131,7 +136,7 @@ test_bitness() {  # test_bitness 64|32
     return
   fi
   if [[ "${bits}" == 32 ]] && ! wine32_works; then
-    summaries+=("32-bit: built, tests skipped: $(wine32_missing)")
+    summaries+=("32-bit: built, tests skipped ($(wine32_missing))")
     return
   fi
   local folder="build/${preset}"

@@ -49,16 +49,26 @@ HRESULT Fail(EXCEPINFO* exception, const std::string& description) {
 
 // --- Ribbon object ---
 
+// An invalidation only asks the host to call the getters again, and the host refuses one for a
+// control its ribbon does not declare (E_INVALIDARG; every button command invalidates btnStop,
+// which the ribbon does not declare): a refused invalidation is no failure of the command that
+// asked for it, and the invalidations after it still go out.
 void ComRibbonUi::Invalidate() {
   if (!ribbon_) return;
-  CallMember(cache_, ribbon_.Get(), "IRibbonUI", "Invalidate", DISPATCH_METHOD);
+  try {
+    CallMember(cache_, ribbon_.Get(), "IRibbonUI", "Invalidate", DISPATCH_METHOD);
+  } catch (const host::HostError&) {
+  }
 }
 
 void ComRibbonUi::InvalidateControl(const std::string& control_id) {
   if (!ribbon_) return;
   Variant arg = Variant::Text(control_id);
-  CallMember(cache_, ribbon_.Get(), "IRibbonUI", "InvalidateControl", DISPATCH_METHOD,
-             std::span<const Variant>(&arg, 1));
+  try {
+    CallMember(cache_, ribbon_.Get(), "IRibbonUI", "InvalidateControl", DISPATCH_METHOD,
+               std::span<const Variant>(&arg, 1));
+  } catch (const host::HostError&) {
+  }
 }
 
 // --- Library state and module ---

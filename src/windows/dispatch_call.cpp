@@ -7,6 +7,14 @@ namespace quorvane::windows {
 
 namespace {
 
+// The locale of every call on the host's objects: English (United States), 1033, whatever the
+// user's settings, as the host's macro language passes it. The host then reads and answers
+// arguments in one fixed form, and needs no language pack for the user's locale (without one it
+// fails the call with TYPE_E_INVDATAREAD). The add-in's own conversions of texts keep the user's
+// locale (OleConversions).
+constexpr LCID kObjectModelLocale =
+    MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT);
+
 // What the host's macro language says for the results that carry no description of their own.
 std::string DescribeResult(HRESULT hr) {
   switch (hr) {
@@ -63,7 +71,7 @@ void DispidCache::Find(IDispatch* object, std::string_view kind, std::string_vie
   for (std::wstring& name : names) pointers.push_back(name.data());
   ids.assign(names.size(), DISPID_UNKNOWN);
   HRESULT hr = object->GetIDsOfNames(IID_NULL, pointers.data(), static_cast<UINT>(pointers.size()),
-                                     LOCALE_USER_DEFAULT, ids.data());
+                                     kObjectModelLocale, ids.data());
   if (FAILED(hr)) RaiseHostError(hr, nullptr);
   ids_.emplace(std::move(key), ids);
 }
@@ -134,7 +142,7 @@ Variant CallMember(DispidCache& cache, IDispatch* object, std::string_view kind,
   Variant result;
   EXCEPINFO info{};
   UINT arg_error = 0;
-  HRESULT hr = object->Invoke(ids[0], IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
+  HRESULT hr = object->Invoke(ids[0], IID_NULL, kObjectModelLocale, flags, &params,
                               put ? nullptr : result.Put(), &info, &arg_error);
   if (FAILED(hr)) RaiseHostError(hr, hr == DISP_E_EXCEPTION ? &info : nullptr);
   return result;

@@ -31,6 +31,11 @@ constexpr long kInputBoxRange = 8;  // InputBox Type: a range reference
 
 constexpr const char* kApplicationGone = "The application is no longer available to the add-in";
 
+// The longest text the host's Range(Cell1) takes; it refuses a longer one with its error 1004,
+// whatever the reference.
+constexpr std::size_t kMaxReferenceLength = 255;
+constexpr const char* kRangeFailed = "Method 'Range' of object '_Global' failed";
+
 // The areas of a plain address such as "$A$1:$B$3,$D$4".
 std::vector<host::Area> AreasOf(const std::string& address) {
   std::optional<host::Reference> reference = host::ParseReference(address);
@@ -263,8 +268,32 @@ host::Range ComApplication::Selection() {
 }
 
 host::Range ComApplication::RangeFromReference(const std::string& reference) {
-  Variant arg = Variant::Text(reference);
-  return RangeFrom(GetObject(app_.Get(), kApplication, "Range", std::span<const Variant>(&arg, 1)));
+  if (reference.size() <= kMaxReferenceLength) {
+    Variant arg = Variant::Text(reference);
+    return RangeFrom(
+        GetObject(app_.Get(), kApplication, "Range", std::span<const Variant>(&arg, 1)));
+  }
+  // Longer than the host's Range takes (the address of a range of many areas, as the edit boxes
+  // show it): its workbook and sheet are found by name, its areas kept as they are.
+  std::optional<host::Reference> parsed = host::ParseReference(reference);
+  if (!parsed) throw host::HostError(kRangeFailed);
+  host::Workbook& book = parsed->workbook ? Workbooks(*parsed->workbook) : ActiveWorkbook();
+  host::Worksheet& sheet = parsed->sheet ? book.Worksheets(*parsed->sheet) : ActiveSheet();
+  return host::Range(&sheet, parsed->areas);
+}
+
+ComPtr<IDispatch> ComApplication::Union(std::span<const Variant> ranges) {
+  // Union takes two to thirty ranges: a longer list is joined thirty at a time.
+  constexpr std::size_t kMaxArguments = 30;
+  if (ranges.empty()) throw host::HostError(kRangeFailed);
+  ComPtr<IDispatch> joined = ToObject(ranges[0]);
+  std::size_t next = 1;
+  while (next < ranges.size()) {
+    std::vector<Variant> args{Variant::Dispatch(joined.Get())};
+    while (next < ranges.size() && args.size() < kMaxArguments) args.push_back(ranges[next++]);
+    joined = ToObject(Call(app_.Get(), kApplication, "Union", args));
+  }
+  return joined;
 }
 
 void ComApplication::SetStatusBar(const std::string& text) {
@@ -423,8 +452,28 @@ Variant ComWorksheet::Member(std::string_view member, std::span<const Variant> a
 }
 
 ComPtr<IDispatch> ComWorksheet::RangeObject(const host::Range& range) {
-  Variant arg = Variant::Text(range.Address(false));
-  return ToObject(Member("Range", std::span(&arg, 1)));
+  const std::string address = range.Address(false);
+  if (address.size() <= kMaxReferenceLength) {
+    Variant arg = Variant::Text(address);
+    return ToObject(Member("Range", std::span(&arg, 1)));
+  }
+  // A range of many areas: its areas in groups whose addresses the host takes, joined by Union.
+  std::vector<Variant> parts;
+  std::string group;
+  auto flush = [&] {
+    if (group.empty()) return;
+    Variant arg = Variant::Text(group);
+    parts.push_back(Variant::Dispatch(ToObject(Member("Range", std::span(&arg, 1))).Get()));
+    group.clear();
+  };
+  for (const host::Area& area : range.Areas()) {
+    const std::string one = host::AbsoluteAddress(area);
+    if (!group.empty() && group.size() + 1 + one.size() > kMaxReferenceLength) flush();
+    if (!group.empty()) group += ',';
+    group += one;
+  }
+  flush();
+  return app_.Union(parts);
 }
 
 ComPtr<IDispatch> ComWorksheet::Cell(int row, int column) {
@@ -453,8 +502,15 @@ host::Range ComWorksheet::UsedRange() {
   return host::Range(this, AreasOf(ToText(app_.Get(used.Get(), kRange, "Address"))));
 }
 
+// Value answers a number in a currency format as Currency, rounded to four decimal places; Value2
+// answers the number itself (and a date as its serial, so Value still tells the dates apart). A
+// currency amount is read again through Value2, and compares as the same amount in General.
 host::Value ComWorksheet::CellValue(int row, int column) {
-  return ToValue(app_.Get(Cell(row, column).Get(), kRange, "Value"));
+  ComPtr<IDispatch> cell = Cell(row, column);
+  Variant value = app_.Get(cell.Get(), kRange, "Value");
+  if (value.type() == VT_CY)
+    return host::Value::Number(ToDouble(app_.Get(cell.Get(), kRange, "Value2")));
+  return ToValue(value);
 }
 
 std::string ComWorksheet::CellText(int row, int column) {
@@ -490,10 +546,18 @@ ComPtr<IDispatch> ComWorksheet::Block(const host::Area& area) {
   return RangeObject(host::Range(this, area));
 }
 
-std::vector<host::Value> ComWorksheet::BlockValues(const host::Area& area) {
-  Variant values = app_.Get(Block(area).Get(), kRange, "Value");
+namespace {
+
+// The elements of a block's Value or Value2, rows then columns (a single value for a block of one
+// cell).
+std::vector<Variant> BlockElements(const Variant& values, const host::Area& area) {
   const std::size_t count = static_cast<std::size_t>(area.count());
-  if ((values.type() & VT_ARRAY) == 0) return std::vector<host::Value>(count, ToValue(values));
+  if ((values.type() & VT_ARRAY) == 0) {
+    std::vector<Variant> out;
+    out.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) out.push_back(Variant::Copy(values.get()));
+    return out;
+  }
   // A two-dimensional array, rows then columns, as the macro language indexes it.
   SAFEARRAY* array = V_ARRAY(&values.get());
   LONG row_base = 0, column_base = 0;
@@ -501,7 +565,7 @@ std::vector<host::Value> ComWorksheet::BlockValues(const host::Area& area) {
       FAILED(SafeArrayGetLBound(array, 2, &column_base))) {
     throw host::HostError(host::kTypeMismatch);
   }
-  std::vector<host::Value> out;
+  std::vector<Variant> out;
   out.reserve(count);
   for (LONG r = 0; r < area.rows(); ++r) {
     for (LONG c = 0; c < area.columns(); ++c) {
@@ -509,7 +573,32 @@ std::vector<host::Value> ComWorksheet::BlockValues(const host::Area& area) {
       Variant element;
       HRESULT hr = SafeArrayGetElement(array, indices, element.Put());
       if (FAILED(hr)) RaiseHostError(hr, nullptr);
-      out.push_back(ToValue(element));
+      out.push_back(std::move(element));
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::vector<host::Value> ComWorksheet::BlockValues(const host::Area& area) {
+  ComPtr<IDispatch> block = Block(area);
+  const std::vector<Variant> values = BlockElements(app_.Get(block.Get(), kRange, "Value"), area);
+  // Currency amounts, as in CellValue, from a second read through Value2 when there are any.
+  std::vector<Variant> amounts;
+  for (const Variant& value : values) {
+    if (value.type() == VT_CY) {
+      amounts = BlockElements(app_.Get(block.Get(), kRange, "Value2"), area);
+      break;
+    }
+  }
+  std::vector<host::Value> out;
+  out.reserve(values.size());
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (values[i].type() == VT_CY && i < amounts.size()) {
+      out.push_back(host::Value::Number(ToDouble(amounts[i])));
+    } else {
+      out.push_back(ToValue(values[i]));
     }
   }
   return out;

@@ -153,6 +153,8 @@ class ComApplication : public host::Application {
   host::Range RangeFrom(ComPtr<IDispatch> range);
   // The host's Range object for a host::Range made by this adapter.
   ComPtr<IDispatch> RangeObject(const host::Range& range);
+  // Application.Union of the host's Range objects (at least one), any number of them.
+  ComPtr<IDispatch> Union(std::span<const Variant> ranges);
 
   host::Workbook& Workbooks(const std::string& name) override;
   host::Worksheet& Worksheets(const std::string& name) override;

@@ -101,9 +101,24 @@ struct Win32FormsUi::Window {
       SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
       DestroyWindow(hwnd);
     }
+    Release();
+  }
+
+  // The window was destroyed (with its children and tips): only the handles are forgotten.
+  void Forget() {
+    hwnd = nullptr;
+    controls.clear();
+    links.clear();
+    default_button = cancel_button = first_tab_stop = tips = nullptr;
+  }
+
+  void Release() {
     for (HFONT font : fonts) DeleteObject(font);
     for (HBITMAP picture : pictures) DeleteObject(picture);
     if (white != nullptr) DeleteObject(white);
+    fonts.clear();
+    pictures.clear();
+    white = nullptr;
   }
 
   // The font that fits the caption into its label: the control's own size, or smaller.
@@ -263,6 +278,13 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
         // The close box hides the form; it is loaded again by the next Show.
         ShowWindow(hwnd, SW_HIDE);
         return 0;
+      case WM_NCDESTROY:
+        // Destroyed from outside: Windows destroys a window with its owner, and the owner (the
+        // host's window of the workbook active when the form was shown) goes when the user closes
+        // that workbook. The form keeps its model; its next showing builds the window again.
+        window->Forget();
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        break;
       default:
         break;
     }
@@ -306,6 +328,15 @@ void Win32FormsUi::DestroyAll() { windows_.clear(); }
 HWND Win32FormsUi::WindowOf(const forms::FormModel& form) const {
   auto found = windows_.find(&form);
   return found == windows_.end() ? nullptr : found->second->hwnd;
+}
+
+HWND Win32FormsUi::LiveWindow(const forms::FormModel& form) {
+  auto found = windows_.find(&form);
+  if (found == windows_.end()) return nullptr;
+  const HWND hwnd = found->second->hwnd;
+  if (hwnd != nullptr && IsWindow(hwnd)) return hwnd;
+  windows_.erase(found);  // destroyed with its owner: built again when next shown
+  return nullptr;
 }
 
 HWND Win32FormsUi::Owner() const { return owner_source_ ? owner_source_() : nullptr; }
@@ -436,7 +467,7 @@ HWND Win32FormsUi::Build(forms::FormModel& form, HWND owner) {
 
 void Win32FormsUi::Show(forms::FormModel& form) {
   const HWND owner = Owner();
-  HWND hwnd = WindowOf(form);
+  HWND hwnd = LiveWindow(form);
   if (hwnd == nullptr) {
     hwnd = Build(form, owner);
   } else if (GetWindow(hwnd, GW_OWNER) != owner) {
@@ -447,7 +478,7 @@ void Win32FormsUi::Show(forms::FormModel& form) {
 }
 
 void Win32FormsUi::SetFocus(forms::FormModel& form) {
-  HWND hwnd = WindowOf(form);
+  HWND hwnd = LiveWindow(form);
   if (hwnd == nullptr) hwnd = Build(form, Owner());
   SetForegroundWindow(hwnd);
   // The first button takes the keys, as in a dialog; a form without one takes them itself.
@@ -455,14 +486,14 @@ void Win32FormsUi::SetFocus(forms::FormModel& form) {
   ::SetFocus(first != nullptr ? first : hwnd);
 }
 void Win32FormsUi::Hide(forms::FormModel& form) {
-  if (HWND hwnd = WindowOf(form)) ShowWindow(hwnd, SW_HIDE);
+  if (HWND hwnd = LiveWindow(form)) ShowWindow(hwnd, SW_HIDE);
 }
 
 void Win32FormsUi::Unload(forms::FormModel& form) { windows_.erase(&form); }
 
 void Win32FormsUi::CaptionChanged(forms::FormModel& form, const forms::FormControl& control) {
+  if (LiveWindow(form) == nullptr) return;
   auto found = windows_.find(&form);
-  if (found == windows_.end()) return;
   auto child = found->second->controls.find(control.name);
   if (child == found->second->controls.end()) return;
   SetWindowTextW(child->second, Widen(control.caption).c_str());
@@ -470,8 +501,8 @@ void Win32FormsUi::CaptionChanged(forms::FormModel& form, const forms::FormContr
 }
 
 void Win32FormsUi::LayoutChanged(forms::FormModel& form) {
+  if (LiveWindow(form) == nullptr) return;
   auto found = windows_.find(&form);
-  if (found == windows_.end()) return;
   const HWND old = found->second->hwnd;
   RECT place{};
   GetWindowRect(old, &place);

@@ -55,7 +55,7 @@ class Win32FormsUi : public forms::FormsUi {
   // null gives a form without an owner.
   void set_owner_source(std::function<HWND()> source) { owner_source_ = std::move(source); }
 
-  // The form's window, or null when it has none.
+  // The form's window, or null when it has none (or it was destroyed with its owner).
   HWND WindowOf(const forms::FormModel& form) const;
   // Destroys every window; the forms keep their models, and the next Show builds them again.
   void DestroyAll();
@@ -64,6 +64,9 @@ class Win32FormsUi : public forms::FormsUi {
 
  private:
   HWND Owner() const;
+  // The form's window while it lives; a window destroyed from outside (with its owner) is
+  // forgotten, and null comes back.
+  HWND LiveWindow(const forms::FormModel& form);
   HWND Build(forms::FormModel& form, HWND owner);
 
   HINSTANCE instance_;

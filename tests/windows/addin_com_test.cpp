@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <regex>
+#include <sstream>
 #include <string>
 
 #include "addin/connect.h"
@@ -249,6 +250,7 @@ TEST_CASE("the host creates Quorvane.Connect by ProgID and connects it") {
   CHECK_HR(s.ribbon_extensibility->GetCustomUI(id.Get(), &xml), S_OK);
   CHECK_EQ(Narrow(xml), ribbon::GetRibbonXMLText(ribbon::kWorkbookRibbonId));
   CHECK(Narrow(xml).find("onButtonPressed") != std::string::npos);
+  s.ribbon->Load(Narrow(xml));
   SysFreeString(xml);
   Bstr other(std::string_view("Microsoft.Excel.Chart"));
   CHECK_HR(s.ribbon_extensibility->GetCustomUI(other.Get(), &xml), S_OK);
@@ -342,12 +344,14 @@ struct DirectRun {
     void InvalidateControl(const std::string&) override {}
   } ribbon;
 
-  DirectRun() {
+  DirectRun() : DirectRun({host::Area{1, 1, 12, 1}}, {host::Area{1, 3, 10, 3}}) {}
+  // Ranges of Sheet1 of any number of areas.
+  DirectRun(std::vector<host::Area> range1, std::vector<host::Area> range2) {
     FillBook(host);
-    host.SetInputBoxHandler([this](const memhost::InputBoxRequest& request) {
-      return std::optional<host::Range>(host.Worksheets("Sheet1").Cells(
-          request.title.find('1') != std::string::npos ? host::Area{1, 1, 12, 1}
-                                                       : host::Area{1, 3, 10, 3}));
+    host.SetInputBoxHandler([this, range1, range2](const memhost::InputBoxRequest& request) {
+      return std::optional<host::Range>(
+          host::Range(&host.Worksheets("Sheet1"),
+                      request.title.find('1') != std::string::npos ? range1 : range2));
     });
     addin::ApplicationObject app(host);
     connect.IDTExtensibility2_OnConnection(&app, 1);
@@ -391,6 +395,29 @@ TEST_CASE("set both ranges through the input box; the edit boxes show them") {
   CHECK_EQ(ToText(text), std::string("[Book1.xlsx]Sheet1!$C$1:$C$10"));
   CHECK_HR(CallByName(s.connect.Get(), L"GetEnable", {Control("btnCompare")}, &enabled), S_OK);
   CHECK(enabled.type() == VT_BOOL && V_BOOL(&enabled.get()) == VARIANT_TRUE);
+  CHECK(s.watcher->TakeMessageBoxes().empty());
+}
+
+TEST_CASE(
+    "every button command invalidates its buttons in order; the one the ribbon does not declare "
+    "fails quietly") {
+  Session& s = TheSession();
+  s.watcher->TakeMessageBoxes();
+  for (const char* button : {"btnClearRange1", "btnNoSuch"}) {
+    const std::size_t before = s.ribbon->invalidated_controls.size();
+    const int refused = s.ribbon->refused_invalidations;
+    CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control(button)}), S_OK);
+    const std::vector<std::string> asked(
+        s.ribbon->invalidated_controls.begin() + static_cast<std::ptrdiff_t>(before),
+        s.ribbon->invalidated_controls.end());
+    std::vector<std::string> expected = {"btnCompare", "btnClearFormating", "btnStop"};
+    if (std::string(button) == "btnClearRange1") expected.insert(expected.begin(), "EditBox1");
+    CHECK(asked == expected);
+    CHECK_EQ(s.ribbon->refused_invalidations, refused + 1);  // btnStop is not on the ribbon
+    CHECK(s.watcher->TakeMessageBoxes().empty());
+  }
+  // Range 1 is set again for the cases that follow.
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnRange1")}), S_OK);
   CHECK(s.watcher->TakeMessageBoxes().empty());
 }
 
@@ -509,11 +536,27 @@ void CompareAndClearTheSessionBook() {
   CHECK_EQ(Describe(s.host), Describe(fresh));
 }
 
+// The stand-in's user locale for a test case: what LOCALE_USER_DEFAULT stands for in its calls,
+// with no language pack installed for it. Put back to English (United States) when it goes.
+class UserLocale {
+ public:
+  explicit UserLocale(LANGID language) {
+    TheSession().app->set_user_locale(MAKELCID(language, SORT_DEFAULT));
+  }
+  ~UserLocale() {
+    TheSession().app->set_user_locale(
+        MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT));
+  }
+  UserLocale(const UserLocale&) = delete;
+  UserLocale& operator=(const UserLocale&) = delete;
+};
+
 TEST_CASE(
     "German regional settings: the notes write German numbers and stamps; clearing undoes it") {
   Session& s = TheSession();
   {
     const UserSettings german = GermanUser();
+    const UserLocale locale(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN));
     auto& sheet = dynamic_cast<memhost::MemWorksheet&>(s.host.Worksheets("Sheet1"));
     // A German text amount that is the 1234.56 of the other list once read.
     sheet.Put(11, 1, host::Value::Text("1.243,56"));
@@ -547,6 +590,7 @@ TEST_CASE("British regional settings: a text date is read day first, and its yea
   };
   {
     const UserSettings british = BritishUser();
+    const UserLocale locale(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_UK));
     // The ledger's text "05/01/2023" is 5 January to a British user, a year before the
     // statement's 5 January 2024 (in the United States it would be 1 May, and no year error).
     sheet.Put(11, 1, host::Value::Text("05/01/2023"));
@@ -631,6 +675,125 @@ void SetRanges(const host::Area& range1, const host::Area& range2) {
   });
   CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnRange1")}), S_OK);
   CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnRange2")}), S_OK);
+}
+
+TEST_CASE(
+    "a range of so many areas that its address is longer than the host's Range takes: shown, and "
+    "compared as directly") {
+  // Range 1 is the list of column A cell by cell, and blank cells of column AZ: 42 areas, whose
+  // address has some 300 characters.
+  std::vector<host::Area> range1;
+  for (int row = 1; row <= 12; ++row) range1.push_back(host::Area{row, 1, row, 1});
+  for (int row = 101; row < 161; row += 2) range1.push_back(host::Area{row, 52, row, 52});
+  const std::vector<host::Area> range2 = {host::Area{1, 3, 10, 3}};
+  Session& s = TheSession();
+  const long refused = s.app->refused_references();
+  s.host.SetInputBoxHandler([&s, range1, range2](const memhost::InputBoxRequest& request) {
+    return std::optional<host::Range>(
+        host::Range(&s.host.Worksheets("Sheet1"),
+                    request.title.find('1') != std::string::npos ? range1 : range2));
+  });
+  s.watcher->TakeMessageBoxes();
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnRange1")}), S_OK);
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnRange2")}), S_OK);
+  Variant text;
+  CHECK_HR(CallByName(s.connect.Get(), L"OnGetText", {Control("EditBox1")}, &text), S_OK);
+  const std::string shown = ToText(text);
+  CHECK(shown.size() > 255);
+  CHECK_EQ(shown, host::Range(&s.host.Worksheets("Sheet1"), range1).Address(true));
+  // The user confirms the text shown.
+  CHECK_HR(CallByName(s.connect.Get(), L"ChangeText", {Control("EditBox1"), Variant::Text(shown)}),
+           S_OK);
+  CHECK(CompareMessages().empty());
+
+  DirectRun direct(range1, range2);
+  static const std::regex kShapeNumber("Rectangle \\d+");
+  CHECK_EQ(std::regex_replace(Describe(s.host), kShapeNumber, "Rectangle #"),
+           std::regex_replace(Describe(direct.host), kShapeNumber, "Rectangle #"));
+  CHECK(RibbonCounts(s.connect.Get()) == direct.Counts());
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnClearFormating")}), S_OK);
+  CHECK(s.watcher->TakeMessageBoxes().empty());
+  // No range was asked for by a text the host refuses.
+  CHECK_EQ(s.app->refused_references(), refused);
+  SetRanges(host::Area{1, 1, 12, 1}, host::Area{1, 3, 10, 3});
+}
+
+TEST_CASE(
+    "amounts in a currency format give the counters, marks and notes of the same amounts in "
+    "General, under every option") {
+  // The host hands out a currency cell's value as Currency, of four decimal places; the dates as
+  // Date. The amounts have more places than Currency keeps.
+  Session& s = TheSession();
+  auto& sheet = dynamic_cast<memhost::MemWorksheet&>(s.host.Worksheets("Sheet1"));
+  const std::vector<host::Value> list1 = {
+      host::Value::Number(0.123456),  host::Value::Number(1234.56789),
+      host::Value::Number(12.345678), host::Value::Number(77.00004),
+      host::Value::Number(-5.55555),  host::Value::Number(1234567890.12345),
+      host::Value::Number(0),         host::Value::Date(host::SerialFromCivil({2023, 1, 5})),
+      host::Value::Number(19.99)};
+  const std::vector<host::Value> list2 = {
+      host::Value::Number(0.123456), host::Value::Number(1234.56789),
+      host::Value::Number(12.34568), host::Value::Number(77),
+      host::Value::Number(5.55555),  host::Value::Number(1234567890.1235),
+      host::Value::Number(0),        host::Value::Date(host::SerialFromCivil({2024, 1, 5})),
+      host::Value::Number(19.99),    host::Value::Number(0.1235)};
+  for (std::size_t i = 0; i < list2.size(); ++i) {
+    sheet.Put(static_cast<int>(i) + 1, 11, list2[i], list2[i].is_date() ? "m/d/yyyy" : "General");
+  }
+  s.host.SetHasScreen(false);
+  SetRanges(host::Area{1, 10, static_cast<int>(list1.size()), 10},
+            host::Area{1, 11, static_cast<int>(list2.size()), 11});
+  // One run with list 1 in the number format given: the counters, and the sheet with its marks.
+  const auto run = [&](const std::string& amount_format) {
+    for (std::size_t i = 0; i < list1.size(); ++i) {
+      sheet.Put(static_cast<int>(i) + 1, 10, list1[i],
+                list1[i].is_date() ? "m/d/yyyy" : amount_format);
+    }
+    CHECK(CompareMessages().empty());
+    std::vector<std::string> out = RibbonCounts(s.connect.Get());
+    // The host numbers new shapes on from the earlier runs.
+    static const std::regex kShapeNumber("Rectangle \\d+");
+    out.push_back(std::regex_replace(Describe(s.host), kShapeNumber, "Rectangle #"));
+    CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnClearFormating")}), S_OK);
+    return out;
+  };
+  const auto tick = [&](const char* option, bool on) {
+    CHECK_HR(CallByName(s.connect.Get(), L"On_Action", {Control(option), Variant::Bool(on)}), S_OK);
+  };
+  const auto pressed = [&](const char* option) {
+    Variant value;
+    CHECK_HR(CallByName(s.connect.Get(), L"GetPressed", {Control(option)}, &value), S_OK);
+    return value.type() == VT_BOOL && V_BOOL(&value.get()) != VARIANT_FALSE;
+  };
+  for (const char* option : {"", "chkRoundNum", "chkCompareNum", "chkIgnoreSign", "chkReverse",
+                             "chkIgnore10digit", "chkIgnoreZero", "chkHideComments"}) {
+    const bool flip = *option != '\0';
+    const bool was = flip && pressed(option);
+    if (flip) tick(option, !was);
+    const std::vector<std::string> general = run("General");
+    for (const char* currency :
+         {"$#,##0.00", "\"$\"#,##0.00;[Red]-\"$\"#,##0.00", "[$\xe2\x82\xac-407] #,##0.00"}) {
+      const std::vector<std::string> as_currency = run(currency);
+      if (as_currency != general) {
+        // The lines that differ, for the log.
+        std::printf("  option \"%s\", format %s:\n", option, currency);
+        for (std::size_t i = 0; i < general.size() && i < as_currency.size(); ++i) {
+          std::istringstream a(general[i]), b(as_currency[i]);
+          for (std::string x, y; std::getline(a, x) && std::getline(b, y);) {
+            if (x != y) std::printf("    General:  %s\n    Currency: %s\n", x.c_str(), y.c_str());
+          }
+        }
+      }
+      CHECK(as_currency == general);
+    }
+    if (flip) tick(option, was);
+  }
+  for (int row = 1; row <= static_cast<int>(list2.size()); ++row) {
+    sheet.data().cells.erase({row, 10});
+    sheet.data().cells.erase({row, 11});
+  }
+  s.host.SetHasScreen(true);
+  SetRanges(host::Area{1, 1, 12, 1}, host::Area{1, 3, 10, 3});
 }
 
 TEST_CASE("a long list gives the same marks through COM as directly") {
@@ -881,10 +1044,62 @@ TEST_CASE("results form: owned by the host's window, focused; Space, Enter and E
     CHECK((CompareMessages() == std::vector<std::string>{"User Stopped"}));
     s.app->SetCallHook(nullptr);
     CHECK(sent);
-    CHECK(owner != nullptr && owner == s.main_window);
+    CHECK(owner != nullptr && owner == s.app->WorkbookWindow("Book1.xlsx"));
     CHECK(focus_root != nullptr && focus_root == form);
     CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnClearFormating")}), S_OK);
   }
+}
+
+TEST_CASE(
+    "results form: its owner's workbook closed, it shows again owned by the active workbook's "
+    "window, and its Stop button works") {
+  Session& s = TheSession();
+  memhost::MemWorkbook& book = s.host.AddWorkbook("Owner.xlsx");
+  memhost::MemWorksheet& lists = book.AddSheet("Lists");
+  for (int row = 1; row <= 3; ++row) {
+    lists.Put(row, 1, host::Value::Number(row));
+    lists.Put(row, 3, host::Value::Number(row + 1));
+  }
+  book.Activate();
+  const auto pick = [&s](host::Range range1, host::Range range2) {
+    s.host.SetInputBoxHandler([range1, range2](const memhost::InputBoxRequest& request) {
+      return std::optional<host::Range>(request.title.find('1') != std::string::npos ? range1
+                                                                                     : range2);
+    });
+    CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnRange1")}), S_OK);
+    CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnRange2")}), S_OK);
+  };
+  pick(lists.Cells(host::Area{1, 1, 3, 1}), lists.Cells(host::Area{1, 3, 3, 3}));
+  HWND owner = nullptr;
+  // The owner once the form is shown: at the run's first marking.
+  s.app->SetCallHook([&](const std::string& member) {
+    if (owner == nullptr && member == "AddComment") {
+      owner = GetWindow(FindWindowW(kFormClass, L"Result of Comparison"), GW_OWNER);
+    }
+  });
+  CHECK(CompareMessages().empty());
+  s.app->SetCallHook(nullptr);
+  const HWND owner_book_window = s.app->WorkbookWindow("Owner.xlsx");
+  CHECK(owner != nullptr && owner == owner_book_window);
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnClearFormating")}), S_OK);
+
+  // The user closes that workbook: Windows destroys its window and the form it owned.
+  s.app->CloseWorkbook("Owner.xlsx");
+  CHECK(!IsWindow(owner_book_window));
+  s.host.Workbooks("Book1.xlsx").Activate();
+  SetRanges(host::Area{1, 1, 12, 1}, host::Area{1, 3, 10, 3});
+  bool pressed = false;
+  owner = nullptr;
+  s.app->SetCallHook([&](const std::string& member) {
+    if (pressed || member != "AddComment") return;
+    owner = GetWindow(FindWindowW(kFormClass, L"Result of Comparison"), GW_OWNER);
+    pressed = s.watcher->PressButton("Result of Comparison", "Stop");
+  });
+  CHECK((CompareMessages() == std::vector<std::string>{"User Stopped"}));
+  s.app->SetCallHook(nullptr);
+  CHECK(pressed);
+  CHECK(owner != nullptr && owner == s.app->WorkbookWindow("Book1.xlsx"));
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnClearFormating")}), S_OK);
 }
 
 TEST_CASE("results form: every caption wraps within its label, and no two labels overlap") {

@@ -133,9 +133,10 @@ HRESULT DispatchObject::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
   return DISP_E_BADINDEX;
 }
 
-HRESULT DispatchObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+HRESULT DispatchObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) {
   CheckInUse();
   ++name_lookups;
+  if (accepts_locale_ && !accepts_locale_(lcid)) return TYPE_E_INVDATAREAD;
   HRESULT hr = S_OK;
   for (UINT i = 0; i < count; ++i) {
     std::string name = Lower(Narrow(std::wstring_view(names[i])));
@@ -154,11 +155,12 @@ HRESULT DispatchObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
   return hr;
 }
 
-HRESULT DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+HRESULT DispatchObject::Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* params,
                                VARIANT* result, EXCEPINFO* exception, UINT*) {
   CheckInUse();
   if (id < 1 || id > static_cast<DISPID>(members_.size())) return DISP_E_MEMBERNOTFOUND;
   if (gone_) return Raise(exception, gone_->description, gone_->code);
+  if (accepts_locale_ && !accepts_locale_(lcid)) return TYPE_E_INVDATAREAD;
   auto& [name, member] = members_[static_cast<std::size_t>(id - 1)];
   ++calls_[name];
   DispCall call;

@@ -69,6 +69,11 @@ class DispatchObject : public IDispatch {
   // From now on every call of a member fails with `failure`: the object has gone away.
   void Disconnect(DispError failure) { gone_ = std::move(failure); }
 
+  // The locales the object takes calls in: a name lookup or call in a locale `accepts` refuses
+  // answers TYPE_E_INVDATAREAD (0x80028018, "Old format or invalid type library"). Every locale is
+  // taken when none is set.
+  void SetLocaleCheck(std::function<bool(LCID)> accepts) { accepts_locale_ = std::move(accepts); }
+
   // How many references to any DispatchObject were released while this thread held the loader
   // lock (from a library's DllMain), which Windows forbids.
   static long ReleasesUnderLoaderLock();
@@ -87,6 +92,7 @@ class DispatchObject : public IDispatch {
   std::vector<IID> extra_iids_;
   std::map<std::string, int> calls_;
   std::optional<DispError> gone_;
+  std::function<bool(LCID)> accepts_locale_;
 };
 
 // Whether this thread holds the loader lock, as it does inside a library's DllMain.

@@ -1,6 +1,7 @@
 #include "fake_excel.h"
 
 #include <memory>
+#include <string_view>
 
 #include "host/error.h"
 #include "host/reference.h"
@@ -19,6 +20,7 @@ class Part : public DispatchObject {
   explicit Part(FakeApplication& app, const void* key = nullptr) : app_(app), key_(key) {
     app_.AddRef();
     app_.Track(this, key_);
+    SetLocaleCheck([&app](LCID lcid) { return app.TakesLocale(lcid); });
   }
   ~Part() override {
     app_.Untrack(this, key_);
@@ -49,6 +51,23 @@ std::string TextArg(const DispCall& call, std::size_t position, const std::strin
 
 double NumberArg(const DispCall& call, std::size_t position, const std::string& name) {
   return ToDouble(Required(call, position, name));
+}
+
+// The text of Range(Cell1): Excel refuses one of more than 255 characters with its error 1004
+// ("Method 'Range' of object '_Worksheet' failed"), however sound the reference. A multi-area
+// reference this long must be built from shorter ones with Application.Union
+// (https://learn.microsoft.com/office/vba/api/excel.application.union; Cell1 is "an A1-style
+// reference in the language of the macro",
+// https://learn.microsoft.com/office/vba/api/excel.worksheet.range).
+constexpr std::size_t kMaxReferenceLength = 255;
+
+std::string ReferenceArg(FakeApplication& app, const DispCall& call, const std::string& object) {
+  std::string reference = TextArg(call, 0, "cell1");
+  if (reference.size() > kMaxReferenceLength) {
+    app.CountRefusedReference();
+    throw DispError{"Method 'Range' of object '" + object + "' failed"};
+  }
+  return reference;
 }
 
 Variant Nothing() { return Variant::Dispatch(nullptr); }
@@ -94,23 +113,11 @@ class FakeRange : public Part {
     Member("Cells", [this](DispCall&) { return MakeRange(app_, range_); });
     Member("Value", [this](DispCall& call) {
       if (call.is_put()) throw DispError{"not used by the add-in"};
-      if (range_.CellsCount() == 1) return FromValue(range_.GetValue());
-      // Several cells: an array of the first area, rows then columns, counted from 1.
-      const host::Area& area = range_.FirstArea();
-      SAFEARRAYBOUND bounds[2] = {{static_cast<ULONG>(area.rows()), 1},
-                                  {static_cast<ULONG>(area.columns()), 1}};
-      SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 2, bounds);
-      for (int r = area.top; r <= area.bottom; ++r) {
-        for (int c = area.left; c <= area.right; ++c) {
-          LONG indices[2] = {r - area.top + 1, c - area.left + 1};
-          Variant element = FromValue(range_.Parent().CellValue(r, c));
-          SafeArrayPutElement(array, indices, const_cast<VARIANT*>(&element.get()));
-        }
-      }
-      Variant out;
-      V_VT(out.Put()) = VT_ARRAY | VT_VARIANT;
-      const_cast<VARIANT&>(out.get()).parray = array;
-      return out;
+      return Values(/*value2=*/false);
+    });
+    Member("Value2", [this](DispCall& call) {
+      if (call.is_put()) throw DispError{"not used by the add-in"};
+      return Values(/*value2=*/true);
     });
     Member("Text", [this](DispCall&) { return Variant::Text(range_.Text()); });
     Member("Address", [this](DispCall& call) {
@@ -166,6 +173,72 @@ class FakeRange : public Part {
   const host::Range& range() const { return range_; }
 
  private:
+  // Value or Value2: of one cell, or of several an array of the first area, rows then columns,
+  // counted from 1.
+  Variant Values(bool value2) {
+    const host::Area& area = range_.FirstArea();
+    if (range_.CellsCount() == 1) return CellVariant(area.top, area.left, value2);
+    SAFEARRAYBOUND bounds[2] = {{static_cast<ULONG>(area.rows()), 1},
+                                {static_cast<ULONG>(area.columns()), 1}};
+    SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 2, bounds);
+    for (int r = area.top; r <= area.bottom; ++r) {
+      for (int c = area.left; c <= area.right; ++c) {
+        LONG indices[2] = {r - area.top + 1, c - area.left + 1};
+        Variant element = CellVariant(r, c, value2);
+        SafeArrayPutElement(array, indices, const_cast<VARIANT*>(&element.get()));
+      }
+    }
+    Variant out;
+    V_VT(out.Put()) = VT_ARRAY | VT_VARIANT;
+    const_cast<VARIANT&>(out.get()).parray = array;
+    return out;
+  }
+
+  // A cell's value as Excel hands it out. Value answers a number in a currency format as Currency
+  // (VT_CY, four decimal places) and a date as Date (VT_DATE); Value2 answers both as Double: "the
+  // only difference between this property and the Value property is that the Value2 property
+  // doesn't use the Currency and Date data types"
+  // (https://learn.microsoft.com/office/vba/api/excel.range.value2,
+  // https://learn.microsoft.com/office/vba/api/excel.range.value).
+  Variant CellVariant(int row, int column, bool value2) {
+    const host::Value value = range_.Parent().CellValue(row, column);
+    if (value2 && value.is_date()) return Variant::Double(value.number());
+    if (!value2 && value.is_number()) {
+      const memhost::CellData* cell = MemSheet(range_.Parent()).data().Find(row, column);
+      if (cell != nullptr && IsCurrencyFormat(cell->number_format)) {
+        Variant out;
+        V_VT(out.Put()) = VT_CY;
+        if (FAILED(VarCyFromR8(value.number(), &const_cast<VARIANT&>(out.get()).cyVal))) {
+          return Variant::Double(value.number());  // beyond Currency's range
+        }
+        return out;
+      }
+    }
+    return FromValue(value);
+  }
+
+  // A number format that shows a currency: a currency sign, or a "[$<sign>-<locale>]" tag with one
+  // (a "[$-409]" tag names a locale only).
+  static bool IsCurrencyFormat(const std::string& format) {
+    for (std::size_t at = 0; at < format.size(); ++at) {
+      if (format[at] == '"') {  // quoted text is shown as it is
+        at = format.find('"', at + 1);
+        if (at == std::string::npos) return false;
+        continue;
+      }
+      if (format[at] == '$') {
+        if (!(at > 0 && format[at - 1] == '[' && at + 1 < format.size() && format[at + 1] == '-')) {
+          return true;
+        }
+      }
+      if (format.compare(at, 3, "\xe2\x82\xac") == 0 || format.compare(at, 2, "\xc2\xa3") == 0 ||
+          format.compare(at, 2, "\xc2\xa5") == 0) {
+        return true;  // the euro, pound and yen signs in UTF-8
+      }
+    }
+    return false;
+  }
+
   class Interior : public Part {
    public:
     Interior(FakeApplication& app, host::Range cell) : Part(app), cell_(std::move(cell)) {
@@ -348,7 +421,7 @@ class FakeWorksheet : public Part {
                        host::Range(&sheet_, host::Area{1, 1, host::kMaxRows, host::kMaxColumns}));
     });
     Member("Range", [this](DispCall& call) {
-      return MakeRange(app_, sheet_.Ref(TextArg(call, 0, "cell1")));
+      return MakeRange(app_, sheet_.Ref(ReferenceArg(app_, call, "_Worksheet")));
     });
     Member("Shapes", [this](DispCall&) { return Hand(new Shapes(app_, sheet_)); });
   }
@@ -414,6 +487,7 @@ const host::Range& RangeArg(const DispCall& call, std::size_t position, const st
 
 FakeApplication::FakeApplication(memhost::MemHost& host) : host_(host) {
   AlsoAnswer(kExcelApplicationIid);
+  SetLocaleCheck([this](LCID lcid) { return TakesLocale(lcid); });
   auto member = [this](std::string name, Member m) {
     Add(name, [this, name, m = std::move(m)](DispCall& call) {
       CountCall();
@@ -425,7 +499,8 @@ FakeApplication::FakeApplication(memhost::MemHost& host) : host_(host) {
   member("Visible", [this](DispCall&) { return Variant::Bool(host_.HasScreen()); });
   member("Hwnd", [this](DispCall&) {
     // A window handle as the host's 32-bit Long (handles are 32-bit values on 64-bit Windows too).
-    return Variant::Int(static_cast<long>(reinterpret_cast<LONG_PTR>(main_window_)));
+    HWND window = WorkbookWindow(host_.ActiveWorkbook().Name());
+    return Variant::Int(static_cast<long>(reinterpret_cast<LONG_PTR>(window)));
   });
   member("Workbooks", [this](DispCall&) {
     return Hand(new Collection(*this, [this](const std::string& name) {
@@ -447,7 +522,23 @@ FakeApplication::FakeApplication(memhost::MemHost& host) : host_(host) {
   });
   member("Selection", [this](DispCall&) { return MakeRange(*this, host_.Selection()); });
   member("Range", [this](DispCall& call) {
-    return MakeRange(*this, host_.RangeFromReference(TextArg(call, 0, "cell1")));
+    return MakeRange(*this, host_.RangeFromReference(ReferenceArg(*this, call, "_Global")));
+  });
+  member("Union", [this](DispCall& call) {
+    // Arg1 to Arg30, ranges of one sheet; the areas of all, in order.
+    const host::Range& first = RangeArg(call, 0, "arg1");
+    std::vector<host::Area> areas = first.Areas();
+    for (std::size_t i = 1; i < call.args.size(); ++i) {
+      const Variant& arg = call.args[i];
+      if (arg.type() == VT_ERROR && V_ERROR(&arg.get()) == DISP_E_PARAMNOTFOUND) continue;
+      const host::Range& more = RangeArg(call, i, "");
+      if (&more.Parent() != &first.Parent()) {
+        throw DispError{"Method 'Union' of object '_Global' failed"};
+      }
+      for (const host::Area& area : more.Areas()) areas.push_back(area);
+    }
+    if (call.args.size() < 2) throw DispError{"Argument not optional"};
+    return MakeRange(*this, host::Range(&first.Parent(), std::move(areas)));
   });
   member("StatusBar", [this](DispCall& call) {
     if (!call.is_put()) {
@@ -488,6 +579,15 @@ FakeApplication::FakeApplication(memhost::MemHost& host) : host_(host) {
   });
 }
 
+bool FakeApplication::TakesLocale(LCID locale) const {
+  // The default locales stand for the user's, as ConvertDefaultLocale takes them.
+  if (locale == LOCALE_NEUTRAL || locale == LOCALE_USER_DEFAULT ||
+      locale == LOCALE_SYSTEM_DEFAULT) {
+    locale = user_locale_;
+  }
+  return languages_.count(LANGIDFROMLCID(locale)) > 0;
+}
+
 Variant FakeApplication::Keep(const void* key, const std::function<DispatchObject*()>& make) {
   if (auto found = kept_.find(key); found != kept_.end()) return Variant::Dispatch(found->second);
   DispatchObject* object = make();
@@ -511,9 +611,28 @@ void FakeApplication::DisconnectKept(const void* key, const DispError& failure) 
   }
 }
 
+HWND FakeApplication::WorkbookWindow(const std::string& book) {
+  HWND& window = windows_[book];
+  if (window == nullptr || !IsWindow(window)) {
+    window = CreateWindowExW(0, L"STATIC", Widen(book + " - Excel").c_str(), WS_OVERLAPPEDWINDOW, 0,
+                             0, 320, 200, nullptr, nullptr, nullptr, nullptr);
+  }
+  return window;
+}
+
+FakeApplication::~FakeApplication() {
+  for (auto& [book, window] : windows_) {
+    if (window != nullptr && IsWindow(window)) DestroyWindow(window);
+  }
+}
+
 void FakeApplication::CloseWorkbook(const std::string& name) {
   memhost::MemWorkbook* book = host_.FindWorkbook(name);
   if (book == nullptr) return;
+  if (auto window = windows_.find(name); window != windows_.end()) {
+    if (IsWindow(window->second)) DestroyWindow(window->second);
+    windows_.erase(window);
+  }
   const DispError disconnected{"", RPC_E_DISCONNECTED};
   DisconnectKept(book, disconnected);
   for (memhost::MemWorksheet* sheet : book->sheets()) DisconnectKept(sheet, disconnected);
@@ -548,9 +667,26 @@ RecordingRibbon::RecordingRibbon() {
     return Variant();
   });
   Add("InvalidateControl", [this](DispCall& call) {
-    invalidated_controls.push_back(ToText(call.args.at(0)));
+    const std::string id = ToText(call.args.at(0));
+    invalidated_controls.push_back(id);
+    if (declared_.count(id) == 0) {
+      ++refused_invalidations;
+      throw DispError{"", E_INVALIDARG};
+    }
     return Variant();
   });
+}
+
+void RecordingRibbon::Load(const std::string& ribbon_xml) {
+  declared_.clear();
+  static constexpr std::string_view kId = " id=\"";
+  for (std::size_t at = ribbon_xml.find(kId); at != std::string::npos;
+       at = ribbon_xml.find(kId, at)) {
+    at += kId.size();
+    const std::size_t end = ribbon_xml.find('"', at);
+    if (end == std::string::npos) break;
+    declared_.insert(ribbon_xml.substr(at, end - at));
+  }
 }
 
 TestControl::TestControl(std::string id) : id_(std::move(id)) {

@@ -69,6 +69,25 @@ TEST_CASE("adapter: cells, values of every kind and addresses through IDispatch"
            std::string("$A$5:$A$6"));
 }
 
+TEST_CASE("adapter: a range whose address is longer than the host's Range takes") {
+  Adapter a;
+  // 70 cells of column A, every other row: an address of some 420 characters.
+  std::vector<host::Area> areas;
+  for (int row = 1; row < 140; row += 2) areas.push_back(host::Area{row, 1, row, 1});
+  const host::Range wide(&a.app->Worksheets("Sheet1"), areas);
+  const std::string external = wide.Address(true);
+  CHECK(external.size() > 255);
+  const host::Range again = a.app->RangeFromReference(external);
+  CHECK_EQ(again.Address(true), external);
+  CHECK(&again.Parent() == &wide.Parent());
+  // The host's object for it (Intersect, CountA) holds every area.
+  CHECK_EQ(a.app->CountA(again), 6);  // A1, A3, A5, A7, A9, A11
+  CHECK_EQ(a.app->Intersect(again, a.app->RangeFromReference("A100:A139")).Address(),
+           std::string("$A$101,$A$103,$A$105,$A$107,$A$109,$A$111,$A$113,$A$115,$A$117,$A$119,"
+                       "$A$121,$A$123,$A$125,$A$127,$A$129,$A$131,$A$133,$A$135,$A$137,$A$139"));
+  CHECK_EQ(a.fake->refused_references(), 0);
+}
+
 TEST_CASE("adapter: blocks read in one call agree with the cells read one by one") {
   Adapter a;
   auto& sheet = dynamic_cast<memhost::MemWorksheet&>(a.host.Worksheets("Sheet1"));

@@ -57,7 +57,7 @@ int main() {
     s.main_window = CreateWindowExW(0, L"STATIC", L"Book1.xlsx - Excel", WS_OVERLAPPEDWINDOW, 0, 0,
                                     320, 200, nullptr, nullptr, nullptr, nullptr);
     s.app = new FakeApplication(s.host);
-    s.app->set_main_window(s.main_window);
+    s.app->SetWorkbookWindow("Book1.xlsx", s.main_window);
     s.ribbon = new RecordingRibbon();
     s.watcher = std::make_unique<UiWatcher>();
     failed = Runner::Get().RunAll(filter);

@@ -31,7 +31,7 @@ struct Session {
   ComPtr<IDTExtensibility2> extensibility;
   ComPtr<IRibbonExtensibility> ribbon_extensibility;
   std::unique_ptr<UiWatcher> watcher;
-  HWND main_window = nullptr;  // the host's main window (Application.Hwnd)
+  HWND main_window = nullptr;  // Book1.xlsx's window as the session starts (Application.Hwnd)
 };
 
 Session& TheSession();
