@@ -74,11 +74,13 @@ void FullRun(benchmark::State& bench, Algorithm algorithm) {
     lists->counted.Reset();
     bench.ResumeTiming();
     const std::clock_t start = std::clock();
-    quorvane::engine::RangeComp(lists->state, lists->range1, lists->range2, algorithm);
+    quorvane::engine::RunListener quiet;
+    quorvane::engine::Run run(lists->state.app(), lists->state.options, lists->state.limits, quiet);
+    quorvane::engine::RangeComp(run, lists->range1, lists->range2, algorithm);
     total += static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
     bench.PauseTiming();
     calls = lists->counted.total();
-    mismatches = lists->state.counters.nMismatch1 + lists->state.counters.nMismatch2;
+    mismatches = run.counters.nMismatch1 + run.counters.nMismatch2;
     lists.reset();
     bench.ResumeTiming();
   }

@@ -120,12 +120,14 @@ Figures InChild(Make make) {
     std::unique_ptr<Lists> lists = make();
     const auto start = std::chrono::steady_clock::now();
     const std::clock_t cpu_start = std::clock();
-    quorvane::engine::RangeComp(lists->state, lists->range1, lists->range2);
+    quorvane::engine::RunListener quiet;
+    quorvane::engine::Run run(lists->state.app(), lists->state.options, lists->state.limits, quiet);
+    quorvane::engine::RangeComp(run, lists->range1, lists->range2);
     Figures f;
     f.cpu_seconds = static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC;
     f.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     f.peak_kb = PeakKilobytes();
-    const auto& c = lists->state.counters;
+    const auto& c = run.counters;
     f.mismatches = std::int64_t{c.nMismatch1} + c.nMismatch2;
     f.transpositions = c.nTranspose1;
     if (::write(fds[1], &f, sizeof f) != static_cast<ssize_t>(sizeof f)) ::_exit(1);

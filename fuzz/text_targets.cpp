@@ -114,10 +114,11 @@ void CommentRestore(const std::uint8_t* data, std::size_t size) {
   if (MayBeginWithAddinText(text)) return;
   sheet.PutComment(1, 1, text);
   sheet.PutFill(1, 1, 65535, 1);
-  engine::AddinState state;
-  state.oApp = &host;
-  engine::MarkMismatch(state, cell, "A", 2, 1);
-  engine::MarkMismatch(state, cell, "B", 1, 2);
+  const engine::Options options;
+  engine::RunListener quiet;
+  engine::Run run(host, options, engine::Limits{}, quiet);
+  engine::MarkMismatch(run, cell, "A", 2, 1);
+  engine::MarkMismatch(run, cell, "B", 1, 2);
   const std::optional<std::string> marked = MarkedTwice(text);
   if (!marked) {
     // No room for a result block and the memo: the marking left the note and the fill as they

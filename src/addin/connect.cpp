@@ -1,12 +1,11 @@
 #include "addin/connect.h"
 
 #include "addin/registration.h"
-#include "engine/matching.h"
 #include "engine/options.h"
-#include "engine/run_driver.h"
 #include "host/error.h"
 #include "ribbon/buttons.h"
 #include "ribbon/callbacks.h"
+#include "ribbon/progress.h"
 #include "ribbon/range_entry.h"
 #include "ribbon/ribbon_xml.h"
 
@@ -210,28 +209,19 @@ void Connect::On_Action(ribbon::RibbonControl& control, engine::Bool16 pressed) 
 
 void Connect::SetDefaultChecks() { engine::SetDefaultChecks(library_.state); }
 
-void Connect::RangeComp(host::Range& oRange1, host::Range& oRange2) {
-  engine::RangeComp(library_.state, oRange1, oRange2);
-}
-
-void Connect::processform(host::Range& range1, host::Range& range2) {
-  maxsize = engine::kMaxItems;
-  engine::processform(library_.state, range1, range2);
-}
-
 void Connect::RefreshControl(const std::string& CtlId) {
   if (iRibbon != nullptr) iRibbon->InvalidateControl(CtlId);
 }
 
 void Connect::RefreshCounts() {
   for (int i = 0; i < engine::kCounterCount; ++i) {
-    RefreshControl(std::string(engine::RibbonLabel(static_cast<engine::Counter>(i))));
+    RefreshControl(std::string(ribbon::CountLabel(static_cast<engine::Counter>(i))));
   }
 }
 
 void Connect::RangeSetup() {
   ribbon::ComparisonGuard guard(library_.comparison_running);
-  ribbon::RangeSetup(library_.state,
+  ribbon::RangeSetup(library_.state, library_.frmVNT,
                      oApplication_ != nullptr ? oApplication_ : library_.state.oApp);
 }
 

@@ -58,8 +58,6 @@ class Connect : public ribbon::CallbackTarget,
   DevelopmentEnvironment* VBInstance = nullptr;
   // The ribbon given to OnRibbonLoad; used for invalidation.
   ribbon::RibbonUI* iRibbon = nullptr;
-  // The item limit of the last run of processform.
-  std::int16_t maxsize = 0;
 
   // --- The host's connection entry points ---
   // Keeps the object as oApplication when it is the spreadsheet application; otherwise warns with
@@ -110,8 +108,6 @@ class Connect : public ribbon::CallbackTarget,
   engine::Bool16 GetPressed(ribbon::RibbonControl& control) override;
   void On_Action(ribbon::RibbonControl& control, engine::Bool16 pressed) override;
   void SetDefaultChecks() override;
-  void RangeComp(host::Range& oRange1, host::Range& oRange2);
-  void processform(host::Range& range1, host::Range& range2);
   // engine::RibbonRefresh: invalidation through iRibbon; nothing before the ribbon has loaded.
   void RefreshControl(const std::string& CtlId) override;
   void RefreshCounts() override;

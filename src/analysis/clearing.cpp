@@ -43,19 +43,8 @@ void RestoreFill(const host::Range& cell, std::string_view memo) {
 
 }  // namespace
 
-void ResetCounts(engine::AddinState& state) {
-  for (int i = 0; i < engine::kCounterCount; ++i) {
-    if (state.results_form != nullptr) {
-      state.results_form->SetCaption(engine::FormLabel(static_cast<engine::Counter>(i)), "0");
-    }
-  }
-  for (int i = 0; i < engine::kCounterCount; ++i) {
-    state.counters[static_cast<engine::Counter>(i)] = 0;
-  }
-}
-
-void Clearformats(engine::AddinState& state, host::Range& range1, host::Range& range2) {
-  ResetCounts(state);
+bool Clearformats(engine::Run& state, const host::Range& range1, const host::Range& range2) {
+  engine::ResetCounters(state);
   // A cell in both ranges is restored once: after its first restoring its comment is the user's.
   // A single block has no cell twice, and a cell of the second range that the first range's
   // single block holds was restored with it; the cells of ranges of several areas are recorded.
@@ -82,7 +71,9 @@ void Clearformats(engine::AddinState& state, host::Range& range1, host::Range& r
     }
   } catch (const host::HostError&) {
     state.app().MsgBox(kClearFailedMessage);
+    return false;
   }
+  return true;
 }
 
 void RestoreCellFormat(const host::Range& cell) {

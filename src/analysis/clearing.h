@@ -9,11 +9,10 @@ namespace quorvane::analysis {
 inline constexpr const char* kClearFailedMessage =
     "Range 1 and Range 2 are not entered correctly - could be empty cells (Clearformats)";
 
-// Sets the twelve results-form labels to "0" and the twelve counters to 0.
-void ResetCounts(engine::AddinState& state);
-// Resets the counts, then over Range 1 and Range 2 deletes every "CmtNum" rectangle and restores
-// every non-empty cell. Any host error ends it with the clearing message; it returns normally.
-void Clearformats(engine::AddinState& state, host::Range& range1, host::Range& range2);
+// Resets the counters, then over Range 1 and Range 2 deletes every "CmtNum" rectangle and restores
+// every non-empty cell. Any host error ends it with the clearing message, and it answers false;
+// it returns normally.
+bool Clearformats(engine::Run& state, const host::Range& range1, const host::Range& range2);
 // Restores the fill recorded in the cell's memo and cuts the add-in's blocks out of its comment.
 void RestoreCellFormat(const host::Range& cell);
 

@@ -89,8 +89,8 @@ class CommentDrafts {
 // The two cells of a pair with their values and texts, and the time the pair's blocks carry.
 class Pair {
  public:
-  Pair(engine::AddinState& state, const host::Range& a, const host::Range& b,
-       const std::string& text_a, const std::string& text_b, CommentDrafts* drafts)
+  Pair(engine::Run& state, const host::Range& a, const host::Range& b, const std::string& text_a,
+       const std::string& text_b, CommentDrafts* drafts)
       : state_(state), a_(a), b_(b), text_a_(text_a), text_b_(text_b), drafts_(drafts) {}
 
   void ReportCharacters() {
@@ -136,9 +136,7 @@ class Pair {
     Prepend(b_, block);
   }
 
-  void Tell(engine::Finding finding) {
-    if (state_.watcher != nullptr) state_.watcher->Diagnosed(finding, a_, b_);
-  }
+  void Tell(engine::Finding finding) { state_.listener.Diagnosed(finding, a_, b_); }
 
   // A block that would take the comment past the host's limit is left out of it.
   void Prepend(const host::Range& cell, const std::string& block) {
@@ -148,7 +146,7 @@ class Pair {
     if (host::HostLength(text) <= host::kMaxCommentLength) cell.SetCommentText(text);
   }
 
-  engine::AddinState& state_;
+  engine::Run& state_;
   const host::Range& a_;
   const host::Range& b_;
   const std::string& text_a_;
@@ -169,7 +167,7 @@ bool IsYearApart(const host::Value& x, const host::Value& y, const host::Convers
 
 // Examines one pair: the pair test, then the character test and the year test. Answers whether
 // anything was reported. The texts' signatures are taken as given when known.
-bool ExaminePair(engine::AddinState& state, const host::Range& a, const host::Range& b,
+bool ExaminePair(engine::Run& state, const host::Range& a, const host::Range& b,
                  const host::Value& x, const host::Value& y, const std::string& text_a,
                  const std::string& text_b, const std::string* signature_a = nullptr,
                  const std::string* signature_b = nullptr, CommentDrafts* drafts = nullptr) {
@@ -186,8 +184,7 @@ bool ExaminePair(engine::AddinState& state, const host::Range& a, const host::Ra
   return characters || year;
 }
 
-void DiagnoseStraightforward(engine::AddinState& state, const host::Range& r1,
-                             const host::Range& r2) {
+void DiagnoseStraightforward(engine::Run& state, const host::Range& r1, const host::Range& r2) {
   const std::int64_t count1 = r1.CellsCount();
   // Reported pairs of each cell of Range 2, by position.
   std::vector<int> pairs2(static_cast<std::size_t>(r2.CellsCount()), 0);
@@ -273,7 +270,7 @@ class Bucket {
 // The same pairs in the same order as the straightforward loops: for each marked cell of Range 1,
 // the marked cells of Range 2 that share its signature or are a date one year apart, in their
 // order. Every other pair fails both tests and the straightforward loops do nothing with it.
-void DiagnoseIndexed(engine::AddinState& state, const host::Range& r1, const host::Range& r2) {
+void DiagnoseIndexed(engine::Run& state, const host::Range& r1, const host::Range& r2) {
   const std::vector<Marked> marked1 = ReadMarked(r1, state.app().GetConversions());
   if (marked1.empty()) return;
   const std::vector<Marked> marked2 = ReadMarked(r2, state.app().GetConversions());
@@ -358,7 +355,7 @@ void DiagnoseIndexed(engine::AddinState& state, const host::Range& r1, const hos
 
 }  // namespace
 
-void DiagnoseMismatches(engine::AddinState& state, host::Range& range1, host::Range& range2,
+void DiagnoseMismatches(engine::Run& state, const host::Range& range1, const host::Range& range2,
                         engine::Algorithm algorithm) {
   const host::Range r1 = ResolveRange(state.app(), range1);
   const host::Range r2 = ResolveRange(state.app(), range2);

@@ -81,7 +81,8 @@ void RunRecord::Marked(int range, const host::Range& cell, const std::string& va
   marks_.push_back({value, text, count_here, count_there, place, cell.row(), cell.column(), range});
 }
 
-void RunRecord::Noticed(const host::Range& cell, engine::NoticeKind kind) {
+void RunRecord::Noticed(const host::Range& cell, engine::NoticeKind kind,
+                        const std::string& /*line*/) {
   notices_.push_back({cell.Address(true), kind});
 }
 

@@ -37,11 +37,11 @@ struct NoticeRecord {
 // mark hundreds of thousands of cells. Each mismatch keeps its sheet as a number into a short table
 // of the sheets seen, its cell by row and column, and its findings in a shared list; the texts of
 // the report are made from these when it is written.
-class RunRecord : public engine::RunWatcher {
+class RunRecord : public engine::RunListener {
  public:
   void Marked(int range, const host::Range& cell, const std::string& value, const std::string& text,
               std::int64_t count_here, std::int64_t count_there) override;
-  void Noticed(const host::Range& cell, engine::NoticeKind kind) override;
+  void Noticed(const host::Range& cell, engine::NoticeKind kind, const std::string& line) override;
   void Diagnosed(engine::Finding finding, const host::Range& cell1,
                  const host::Range& cell2) override;
 

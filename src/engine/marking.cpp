@@ -12,7 +12,7 @@
 
 namespace quorvane::engine {
 
-void MarkMismatch(AddinState& state, const host::Range& cell, const std::string& tag,
+void MarkMismatch(Run& state, const host::Range& cell, const std::string& tag,
                   std::int64_t count_here, std::int64_t count_there) {
   host::Application& app = state.app();
   const host::Conversions& conversions = app.GetConversions();

@@ -10,7 +10,7 @@
 
 namespace quorvane::engine {
 
-void MarkMismatch(AddinState& state, const host::Range& cell, const std::string& tag,
+void MarkMismatch(Run& state, const host::Range& cell, const std::string& tag,
                   std::int64_t count_here, std::int64_t count_there);
 
 }  // namespace quorvane::engine

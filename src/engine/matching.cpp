@@ -307,17 +307,17 @@ class MatchedTexts {
 
 class MatchingRun {
  public:
-  MatchingRun(AddinState& state, host::Application& app, Algorithm algorithm)
+  MatchingRun(Run& state, host::Application& app, Algorithm algorithm)
       : state_(state), app_(app), conversions_(app.GetConversions()), algorithm_(algorithm) {}
 
-  void SetUp(host::Range& range1, host::Range& range2) {
+  void SetUp(const host::Range& range1, const host::Range& range2) {
     round_num_ = state_.options.bRoundNum;
-    state_.bStop = kFalse;
+    state_.listener.Started();
     start_ = app_.Now();
     state_.notices.clear();
     state_.notice_number = 0;
     state_.notice_cells.clear();
-    analysis::ResetCounts(state_);
+    ResetCounters(state_);
     // The clearing reports its own failures; the run goes on whatever it reported.
     analysis::Clearformats(state_, range1, range2);
     ignore_sign_ = state_.options.bIgnoreSign;
@@ -351,8 +351,8 @@ class MatchingRun {
                               : CellReading(app_, cell));
       if (pass_.indexed && i % kYieldEvery == 0) {
         app_.DoEvents();
-        RefreshCounts(state_);
-        if (state_.bStop != kFalse) throw StopRequested{};
+        state_.listener.CountsDue();
+        if (state_.listener.StopRequested()) throw StopRequested{};
       }
     }
   }
@@ -412,15 +412,17 @@ class MatchingRun {
     }
     ++state_.notice_number;
     if (!state_.notices.empty()) state_.notices += "\n";
-    state_.notices += std::to_string(state_.notice_number) + ") " + cell.Address(true) + what;
+    const std::string line =
+        std::to_string(state_.notice_number) + ") " + cell.Address(true) + what;
+    state_.notices += line;
     state_.notice_cells.push_back(cell);
-    if (state_.watcher != nullptr) state_.watcher->Noticed(cell, kind);
+    state_.listener.Noticed(cell, kind, line);
   }
 
-  // Adds one to a counter and has the ribbon show it again.
+  // Adds one to a counter of cells and has it shown at once.
   void Count(Counter counter) {
     IncrementCounter(state_, counter);
-    RefreshControl(state_, std::string(RibbonLabel(counter)));
+    state_.listener.CellCounted(counter);
   }
 
   void CheckCell(int k, const host::Range& cell, CellReading reading) {
@@ -451,10 +453,8 @@ class MatchingRun {
     } else {
       Count(first ? Counter::kMismatch1 : Counter::kMismatch2);
       MarkMismatch(state_, cell, first ? "A" : "B", count_here, count_there);
-      if (state_.watcher != nullptr) {
-        state_.watcher->Marked(first ? 1 : 2, cell, conversions_.ToText(reading.value()), text,
-                               count_here, count_there);
-      }
+      state_.listener.Marked(first ? 1 : 2, cell, conversions_.ToText(reading.value()), text,
+                             count_here, count_there);
     }
   }
 
@@ -508,7 +508,7 @@ class MatchingRun {
   std::int64_t Count(bool here, const CompareKey& target, int sign) {
     const host::Range& range = here ? pass_.this_range : pass_.other_range;
     if (!pass_.indexed) return CountInRange(range, target, sign);
-    if (state_.bStop != kFalse) throw StopRequested{};
+    if (state_.listener.StopRequested()) throw StopRequested{};
     // On a screen the first five seconds scan and flash the candidates one by one.
     if (animate_) {
       if (app_.Now() - start_ <= kSlowTimeDays) return CountInRange(range, target, sign);
@@ -576,7 +576,7 @@ class MatchingRun {
     std::int64_t included = 0;
     bool slowtime = true;
     range.ForEachCell([&](const host::Range& candidate) {
-      if (state_.bStop != kFalse) throw StopRequested{};
+      if (state_.listener.StopRequested()) throw StopRequested{};
       if (candidate.RowHidden()) return;
       const std::string text = candidate.Text();
       if (text.empty()) return;
@@ -614,11 +614,11 @@ class MatchingRun {
       if (match_now || (round_num_ != kFalse && SameRounded(value, target))) ++n;
       if (included % kYieldEvery == 0 && !slowtime) app_.DoEvents();
     });
-    RefreshCounts(state_);
+    state_.listener.CountsDue();
     return n;
   }
 
-  AddinState& state_;
+  Run& state_;
   host::Application& app_;
   const host::Conversions& conversions_;
   const Algorithm algorithm_;
@@ -635,7 +635,8 @@ class MatchingRun {
 
 }  // namespace
 
-void RangeComp(AddinState& state, host::Range& oRange1, host::Range& oRange2, Algorithm algorithm) {
+bool RangeComp(Run& state, const host::Range& oRange1, const host::Range& oRange2,
+               Algorithm algorithm) {
   host::Application& app = state.app();
   MatchingRun run(state, app, algorithm);
   run.SetUp(oRange1, oRange2);
@@ -644,10 +645,11 @@ void RangeComp(AddinState& state, host::Range& oRange1, host::Range& oRange2, Al
     run.Pass(2, oRange2, oRange1);
   } catch (const StopRequested&) {
     app.MsgBox("User Stopped");
-    RefreshCounts(state);
-    return;
+    state.listener.CountsDue();
+    return false;
   }
   analysis::DiagnoseMismatches(state, oRange1, oRange2, algorithm);
+  return true;
 }
 
 }  // namespace quorvane::engine

@@ -5,7 +5,6 @@
 #include <utility>
 #include <vector>
 
-#include "analysis/clearing.h"
 #include "host/worksheet.h"
 
 namespace quorvane::forms {
@@ -117,7 +116,11 @@ void ResultsForm::EnsureLoaded() {
   if (loaded_ || loading_) return;
   loading_ = true;
   try {
-    analysis::ResetCounts(state_);
+    // The labels first, then the counters.
+    for (int i = 0; i < engine::kCounterCount; ++i) {
+      SetCaption(CountLabel(static_cast<engine::Counter>(i)), "0");
+    }
+    state_.counters = engine::Counters();
   } catch (...) {
     loading_ = false;
     throw;
@@ -184,6 +187,19 @@ void ResultsForm::ClickLine(std::string_view control_name, std::size_t line) {
   sheet.Parent().Activate();
   sheet.Select();
   cell.Select();
+}
+
+std::string_view ResultsForm::CountLabel(engine::Counter counter) {
+  // Indexed by Counter.
+  static constexpr std::array<std::string_view, engine::kCounterCount> kLabels{
+      "lblCount1",    "lblCount2",    "lblMatch1",      "lblMatch2",
+      "lblMismatch1", "lblMismatch2", "lblTranspose1",  "lblTranspose2",
+      "lblYearOff1",  "lblYearOff2",  "lblHiddenCell1", "lblHiddenCell2"};
+  return kLabels[static_cast<int>(counter)];
+}
+
+void ResultsForm::ShowCount(engine::Counter counter, std::int32_t value) {
+  SetCaption(CountLabel(counter), std::to_string(value));
 }
 
 void ResultsForm::SetCaption(std::string_view label, const std::string& caption) {

@@ -1,6 +1,7 @@
 #include "ribbon/buttons.h"
 
 #include "engine/run_driver.h"
+#include "ribbon/progress.h"
 #include "ribbon/range_entry.h"
 
 namespace quorvane::ribbon {
@@ -15,8 +16,9 @@ void CompareRanges(CommandContext& context) {
   context.results_form.Show();
   context.results_form.SetFocus();
   state.app().SetStatusBar(kStatusInProgress);
-  // The driver may replace either range; the slots take back what it leaves.
-  engine::processform(state, state.oRange1, state.oRange2);
+  RunProgress progress(state, context.results_form);
+  engine::CompareRanges(state.app(), state.oRange1, state.oRange2, state.options, progress,
+                        state.limits);
   state.app().ResetStatusBar();
   // A run that gathered notices leaves the form open on their list, for the user to go through
   // the cells; its close box hides it.
@@ -26,7 +28,8 @@ void CompareRanges(CommandContext& context) {
 
 void ClearFormatting(CommandContext& context) {
   engine::AddinState& state = context.state;
-  engine::ClearComparison(state, state.oRange1, state.oRange2);
+  RunProgress progress(state, context.results_form);
+  engine::ClearMarks(state.app(), state.oRange1, state.oRange2, progress);
 }
 
 }  // namespace

@@ -1,4 +1,7 @@
 #include "ribbon/callbacks.h"
+
+#include "ribbon/progress.h"
+
 namespace quorvane::ribbon {
 
 using engine::Counter;
@@ -14,7 +17,7 @@ std::string OnGetText(const engine::AddinState& state, RibbonControl& control) {
   if (control.Id() == "txtCount01") return CountText(state.counters.nCount1);
   for (int i = 0; i < engine::kCounterCount; ++i) {
     const auto counter = static_cast<Counter>(i);
-    if (control.Id() == engine::RibbonLabel(counter)) return CountText(state.counters[counter]);
+    if (control.Id() == CountLabel(counter)) return CountText(state.counters[counter]);
   }
   return {};
 }

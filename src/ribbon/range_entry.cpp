@@ -2,9 +2,9 @@
 
 #include <optional>
 
-#include "engine/matching.h"
 #include "engine/run_driver.h"
 #include "host/error.h"
+#include "ribbon/progress.h"
 
 namespace quorvane::ribbon {
 namespace {
@@ -62,14 +62,18 @@ std::string GetRangeForm(engine::AddinState& state, host::Application* oApplicat
   }
 }
 
-void RangeSetup(engine::AddinState& state, host::Application* oApplication) {
+void RangeSetup(engine::AddinState& state, forms::ResultsForm& results_form,
+                host::Application* oApplication) {
   std::optional<host::Range> first =
       Require(oApplication).InputBox("Enter range", "MERIDANE TOOL - RANGE1", "");
   state.oRange1 = first.value_or(host::Range());
   state.oRange2 = AskRange(oApplication, "Enter range", "MERIDANE TOOL - RANGE2", "");
   if (!first) throw host::HostError(host::kTypeMismatch);
-  if (engine::RefuseTooManyCells(state, state.oRange1, state.oRange2)) return;
-  engine::RangeComp(state, state.oRange1, state.oRange2);
+  // The item count of the button's comparison is left out here.
+  engine::Limits limits = state.limits;
+  limits.count_items = false;
+  RunProgress progress(state, results_form);
+  engine::CompareRanges(state.app(), state.oRange1, state.oRange2, state.options, progress, limits);
 }
 
 }  // namespace quorvane::ribbon

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "forms/results_form.h"
 #include "host/application.h"
 #include "ribbon/office.h"
 #include "state/state.h"
@@ -22,6 +23,7 @@ std::string GetRangeForm(engine::AddinState& state, host::Application* oApplicat
 // Cancelling the second box raises "Type mismatch" at once and keeps oRange2; cancelling the first
 // empties oRange1 and raises "Type mismatch" after the second box, without comparing. Host errors
 // pass to the caller.
-void RangeSetup(engine::AddinState& state, host::Application* oApplication);
+void RangeSetup(engine::AddinState& state, forms::ResultsForm& results_form,
+                host::Application* oApplication);
 
 }  // namespace quorvane::ribbon

@@ -8,39 +8,6 @@
 
 namespace quorvane::engine {
 
-namespace {
-
-struct CounterNames {
-  std::string_view form_label;
-  std::string_view ribbon_label;
-};
-
-// Indexed by Counter.
-constexpr std::array<CounterNames, kCounterCount> kCounterNames{{
-    {"lblCount1", "lblCount01"},
-    {"lblCount2", "lblCount02"},
-    {"lblMatch1", "lblMatch01"},
-    {"lblMatch2", "lblMatch02"},
-    {"lblMismatch1", "lblNoMatch01"},
-    {"lblMismatch2", "lblNoMatch02"},
-    {"lblTranspose1", "lblPossibleTP01"},
-    {"lblTranspose2", "lblPossibleTP02"},
-    {"lblYearOff1", "lblPossibleYO01"},
-    {"lblYearOff2", "lblPossibleYO02"},
-    {"lblHiddenCell1", "lblHiddenCells01"},
-    {"lblHiddenCell2", "lblHiddenCells02"},
-}};
-
-}  // namespace
-
-std::string_view FormLabel(Counter counter) {
-  return kCounterNames[static_cast<int>(counter)].form_label;
-}
-
-std::string_view RibbonLabel(Counter counter) {
-  return kCounterNames[static_cast<int>(counter)].ribbon_label;
-}
-
 std::int32_t& Counters::operator[](Counter counter) {
   switch (counter) {
     case Counter::kCount1:
@@ -80,15 +47,18 @@ host::Application& AddinState::app() const {
   return *oApp;
 }
 
-std::vector<NoticeLine> NoticeLines(const AddinState& state) {
+namespace {
+
+std::vector<NoticeLine> SplitNotices(const std::string& notices,
+                                     const std::vector<host::Range>& cells) {
   std::vector<NoticeLine> lines;
-  if (state.notices.empty()) return lines;
+  if (notices.empty()) return lines;
   std::size_t start = 0;
   while (true) {
-    const std::size_t end = state.notices.find('\n', start);
+    const std::size_t end = notices.find('\n', start);
     NoticeLine line;
-    line.text = state.notices.substr(start, end == std::string::npos ? end : end - start);
-    if (lines.size() < state.notice_cells.size()) line.cell = state.notice_cells[lines.size()];
+    line.text = notices.substr(start, end == std::string::npos ? end : end - start);
+    if (lines.size() < cells.size()) line.cell = cells[lines.size()];
     lines.push_back(std::move(line));
     if (end == std::string::npos) break;
     start = end + 1;
@@ -96,28 +66,39 @@ std::vector<NoticeLine> NoticeLines(const AddinState& state) {
   return lines;
 }
 
+}  // namespace
+
+std::vector<NoticeLine> NoticeLines(const AddinState& state) {
+  return SplitNotices(state.notices, state.notice_cells);
+}
+
+std::vector<NoticeLine> NoticeLines(const Run& run) {
+  return SplitNotices(run.notices, run.notice_cells);
+}
+
 void ClearNotices(AddinState& state) {
   state.notices.clear();
-  state.notice_number = 0;
   state.notice_cells.clear();
 }
 
-void SetCounter(AddinState& state, Counter counter, std::int32_t value) {
-  state.counters[counter] = value;
-  if (state.results_form != nullptr) {
-    state.results_form->SetCaption(FormLabel(counter), std::to_string(value));
-  }
+void SetCounter(Run& run, Counter counter, std::int32_t value) {
+  run.counters[counter] = value;
+  run.listener.CounterChanged(counter, value);
 }
 
-void IncrementCounter(AddinState& state, Counter counter) {
-  const std::int32_t value = state.counters[counter];
-  if (value >= state.limits.max_count) throw host::HostError(host::kOverflow);
-  SetCounter(state, counter, value + 1);
+void IncrementCounter(Run& run, Counter counter) {
+  const std::int32_t value = run.counters[counter];
+  if (value >= run.limits.max_count) throw host::HostError(host::kOverflow);
+  SetCounter(run, counter, value + 1);
 }
 
-void IncrementCounterUpToLimit(AddinState& state, Counter counter) {
-  const std::int32_t value = state.counters[counter];
-  SetCounter(state, counter, value >= state.limits.max_count ? value : value + 1);
+void IncrementCounterUpToLimit(Run& run, Counter counter) {
+  const std::int32_t value = run.counters[counter];
+  SetCounter(run, counter, value >= run.limits.max_count ? value : value + 1);
+}
+
+void ResetCounters(Run& run) {
+  for (int i = 0; i < kCounterCount; ++i) SetCounter(run, static_cast<Counter>(i), 0);
 }
 
 void RefreshControl(AddinState& state, const std::string& control_id) {

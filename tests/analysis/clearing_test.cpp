@@ -15,6 +15,7 @@
 #include "marks/marks.h"
 #include "memhost/host.h"
 #include "state/state.h"
+#include "support/state_listener.h"
 
 namespace quorvane::analysis {
 namespace {
@@ -30,7 +31,7 @@ using memhost::Fill;
 constexpr int kYellow = 65535;
 constexpr const char* kBlock = "<<< 3/7 14:03:09:\nThis list has 1 100.\nOther list has 0.\n>>>";
 
-class RecordingLabels : public engine::ResultsLabels {
+class RecordingLabels : public quorvane::testing::LabelSink {
  public:
   void SetCaption(std::string_view label, const std::string& caption) override {
     order.emplace_back(label);
@@ -40,14 +41,14 @@ class RecordingLabels : public engine::ResultsLabels {
   std::map<std::string, std::string> captions;
 };
 
-class ClearingTest : public testing::Test {
+class ClearingTest : public ::testing::Test {
  protected:
   ClearingTest()
       : book_(host_.AddWorkbook("Book1.xlsx")),
         sheet_(book_.AddSheet("Sheet1")),
         other_(book_.AddSheet("Sheet2")) {
     state_.oApp = &host_;
-    state_.results_form = &labels_;
+    listener_.labels = &labels_;
   }
 
   const CellData& Cell(int row, int column) { return *sheet_.data().Find(row, column); }
@@ -84,7 +85,14 @@ class ClearingTest : public testing::Test {
     return names;
   }
 
-  void Clear(host::Range range1, host::Range range2) { Clearformats(state_, range1, range2); }
+  void Clear(host::Range range1, host::Range range2) {
+    engine::Run run = quorvane::testing::RunOf(listener_);
+    Clearformats(run, range1, range2);
+  }
+  void Mark(const host::Range& cell, const char* tag) {
+    engine::Run run = quorvane::testing::RunOf(listener_);
+    engine::MarkMismatch(run, cell, tag, 1, 2);
+  }
 
   memhost::MemHost host_;
   memhost::MemWorkbook& book_;
@@ -92,6 +100,7 @@ class ClearingTest : public testing::Test {
   memhost::MemWorksheet& other_;
   RecordingLabels labels_;
   engine::AddinState state_;
+  quorvane::testing::StateListener listener_{state_};
 };
 
 TEST_F(ClearingTest, RoundTripGivesBackEveryFillAndCommentAndRemovesTheRectangles) {
@@ -178,9 +187,9 @@ struct CutCase {
   const char* before;
   std::optional<std::string> after;  // no value: the comment is deleted
 };
-void PrintTo(const CutCase& c, std::ostream* os) { *os << testing::PrintToString(c.before); }
+void PrintTo(const CutCase& c, std::ostream* os) { *os << ::testing::PrintToString(c.before); }
 
-class CommentCutTest : public ClearingTest, public testing::WithParamInterface<CutCase> {};
+class CommentCutTest : public ClearingTest, public ::testing::WithParamInterface<CutCase> {};
 
 TEST_P(CommentCutTest, CutsTheAddinTextAndKeepsTheFillWithoutMemo) {
   sheet_.Put(1, 1, host::Value::Number(1));
@@ -199,7 +208,7 @@ TEST_P(CommentCutTest, CutsTheAddinTextAndKeepsTheFillWithoutMemo) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, CommentCutTest,
-    testing::Values(
+    ::testing::Values(
         // Only the add-in's text: the comment goes.
         CutCase{BLOCK, std::nullopt}, CutCase{DIAGNOSIS "\n" BLOCK, std::nullopt},
         // Blocks first, the user's text after them.
@@ -248,9 +257,9 @@ struct BadMemo {
   const char* comment;
   Fill fill_left;  // what the restore did before it failed
 };
-void PrintTo(const BadMemo& m, std::ostream* os) { *os << testing::PrintToString(m.comment); }
+void PrintTo(const BadMemo& m, std::ostream* os) { *os << ::testing::PrintToString(m.comment); }
 
-class BadMemoTest : public ClearingTest, public testing::WithParamInterface<BadMemo> {};
+class BadMemoTest : public ClearingTest, public ::testing::WithParamInterface<BadMemo> {};
 
 TEST_P(BadMemoTest, EndsThePassWithTheMessageAndLeavesLaterCellsMarked) {
   sheet_.Put(1, 1, host::Value::Number(1));
@@ -271,7 +280,7 @@ TEST_P(BadMemoTest, EndsThePassWithTheMessageAndLeavesLaterCellsMarked) {
 
 INSTANTIATE_TEST_SUITE_P(
     Memos, BadMemoTest,
-    testing::Values(
+    ::testing::Values(
         // Closing marker missing, also with the user's text after the memo.
         BadMemo{BLOCK "\n\n<<<zvk_color=65535,zvk_pattern=1", Fill{kMoreColor, kPatternSolid}},
         BadMemo{BLOCK "\n\n\n<<<zvk_color=65535,zvk_pattern=1\nnote",
@@ -303,7 +312,7 @@ TEST_F(ClearingTest, TheUsersMarkersSurviveMarkingsAndClearings) {
     for (const int row : {1, 2, 3, 4, 5, 7}) {
       // A cell in both ranges is marked twice.
       for (const char* tag : {"A", "B"}) {
-        engine::MarkMismatch(state_, sheet_.Ref("A" + std::to_string(row)), tag, 1, 2);
+        Mark(sheet_.Ref("A" + std::to_string(row)), tag);
       }
     }
   }
@@ -376,12 +385,12 @@ TEST_F(ClearingTest, RangeOneOutsideTheUsedAreaStopsAtOnce) {
 }
 
 TEST_F(ClearingTest, AnErrorWhileResettingTheCountsGoesToTheCaller) {
-  struct FailingLabels : engine::ResultsLabels {
+  struct FailingLabels : quorvane::testing::LabelSink {
     void SetCaption(std::string_view, const std::string&) override {
       throw host::HostError("form failed");
     }
   } failing;
-  state_.results_form = &failing;
+  listener_.labels = &failing;
   sheet_.Put(1, 1, host::Value::Number(1));
 
   EXPECT_THROW(Clear(sheet_.Ref("A1"), sheet_.Ref("A1")), host::HostError);

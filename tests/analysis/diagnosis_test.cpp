@@ -14,6 +14,7 @@
 #include "marks/marks.h"
 #include "memhost/host.h"
 #include "state/state.h"
+#include "support/state_listener.h"
 
 namespace quorvane::analysis {
 namespace {
@@ -32,7 +33,7 @@ Value Date(int year, int month, int day) {
   return Value::Date(host::SerialFromCivil({year, month, day}));
 }
 
-class RecordingLabels : public engine::ResultsLabels {
+class RecordingLabels : public quorvane::testing::LabelSink {
  public:
   void SetCaption(std::string_view label, const std::string& caption) override {
     captions[std::string(label)] = caption;
@@ -41,11 +42,11 @@ class RecordingLabels : public engine::ResultsLabels {
 };
 
 // Range 1 is column A, Range 2 column C of one sheet.
-class DiagnosisTest : public testing::Test {
+class DiagnosisTest : public ::testing::Test {
  protected:
   DiagnosisTest() : sheet_(host_.AddWorkbook("Book1.xlsx").AddSheet("Sheet1")) {
     state_.oApp = &host_;
-    state_.results_form = &labels_;
+    listener_.labels = &labels_;
     host_.SetTime(host::SerialFromCivil({2024, 3, 7, 14, 3, 9}));
   }
 
@@ -55,6 +56,11 @@ class DiagnosisTest : public testing::Test {
     sheet_.PutFill(row, column, color, kPatternSolid);
     sheet_.PutComment(row, column, Note(row, column));
   }
+  void Diagnose(const host::Range& range1, const host::Range& range2,
+                engine::Algorithm algorithm = engine::Algorithm::kIndexed) {
+    engine::Run run = quorvane::testing::RunOf(listener_);
+    DiagnoseMismatches(run, range1, range2, algorithm);
+  }
   static std::string Note(int row, int column) {
     return "<<<mark " + std::to_string(row) + "," + std::to_string(column) + ">>>";
   }
@@ -62,7 +68,7 @@ class DiagnosisTest : public testing::Test {
   void Diagnose() {
     host::Range range1 = sheet_.Ref("A1:A10");
     host::Range range2 = sheet_.Ref("C1:C10");
-    DiagnoseMismatches(state_, range1, range2);
+    Diagnose(range1, range2);
   }
 
   std::string Comment(int row, int column) {
@@ -95,6 +101,7 @@ class DiagnosisTest : public testing::Test {
   memhost::MemWorksheet& sheet_;
   RecordingLabels labels_;
   engine::AddinState state_;
+  quorvane::testing::StateListener listener_{state_};
 };
 
 TEST_F(DiagnosisTest, TranspositionShadesBothCellsAndPutsTheBlockOnTop) {
@@ -190,7 +197,7 @@ TEST_F(DiagnosisTest, AYearErrorIsFoundWhicheverRangeHoldsTheLaterDate) {
     Marked(1, 3, Date(2023, 1, 5));
     host::Range range1 = sheet_.Ref("A1:A10");
     host::Range range2 = sheet_.Ref("C1:C10");
-    DiagnoseMismatches(state_, range1, range2, algorithm);
+    Diagnose(range1, range2, algorithm);
     EXPECT_EQ(Comment(1, 1),
               Block("Possible Year Error 1/5/2024 and 1/5/2023") + "\n" + Note(1, 1));
     ExpectCounts(0, 1);
@@ -298,7 +305,7 @@ TEST_F(PairCapTest, ACellOfRangeOneStopsAtTheCap) {
     state_.counters = {};
     host::Range range1 = sheet_.Ref("A1:A3");
     host::Range range2 = sheet_.Ref("C1:C" + std::to_string(rows2));
-    DiagnoseMismatches(state_, range1, range2, algorithm);
+    Diagnose(range1, range2, algorithm);
     // Each cell of Range 1 pairs with the first cells of Range 2 up to the cap.
     EXPECT_EQ(state_.counters.nTranspose1, 3 * kMaxPairsPerCell);
     EXPECT_EQ(Pattern(kMaxPairsPerCell, 3), kPatternGray16);
@@ -317,7 +324,7 @@ TEST_F(PairCapTest, ACellOfRangeTwoAtTheCapIsPassedOver) {
   Fill(rows1, 2);
   host::Range range1 = sheet_.Ref("A1:A" + std::to_string(rows1));
   host::Range range2 = sheet_.Ref("C1:C2");
-  DiagnoseMismatches(state_, range1, range2);
+  Diagnose(range1, range2);
   // Both cells of Range 2 reach the cap with the first cells of Range 1; the later ones find none.
   ExpectCounts(2 * kMaxPairsPerCell, 0);
   for (int row = 1; row <= kMaxPairsPerCell; ++row) EXPECT_EQ(Blocks(row, 1), 2) << row;
@@ -361,7 +368,7 @@ TEST_F(DiagnosisTest, GermanMachineWritesItsOwnNumbersDatesAndStamp) {
     state_.counters = {};
     host::Range range1 = sheet_.Ref("A1:A10");
     host::Range range2 = sheet_.Ref("C1:C10");
-    DiagnoseMismatches(state_, range1, range2, algorithm);
+    Diagnose(range1, range2, algorithm);
 
     const std::string stamp = "<<< 3.7 14:03:09:\n";
     EXPECT_EQ(Comment(1, 1), stamp + "Possible Transpose 123,45 and 132,45\n>>>\n" + Note(1, 1));

@@ -13,6 +13,7 @@
 #include "host/conversions.h"
 #include "memhost/host.h"
 #include "state/state.h"
+#include "support/state_listener.h"
 
 namespace quorvane::testing {
 namespace {
@@ -81,8 +82,8 @@ std::vector<CellSpec> Pool() {
   };
 }
 
-// What a run tells its watcher, one line per finding.
-struct Told : engine::RunWatcher {
+// What a run tells its listener, one line per finding.
+struct Told : engine::RunListener {
   std::vector<std::string> events;
   int marked1 = 0, transpositions = 0, years = 0;
 
@@ -92,7 +93,8 @@ struct Told : engine::RunWatcher {
     events.push_back("marked " + std::to_string(range) + " " + cell.Address(true) + " " + value +
                      " '" + text + "' " + std::to_string(here) + "/" + std::to_string(there));
   }
-  void Noticed(const host::Range& cell, engine::NoticeKind kind) override {
+  void Noticed(const host::Range& cell, engine::NoticeKind kind,
+               const std::string& /*line*/) override {
     events.push_back("notice " + cell.Address(true) + " " + std::to_string(static_cast<int>(kind)));
   }
   void Diagnosed(engine::Finding finding, const host::Range& a, const host::Range& b) override {
@@ -107,6 +109,7 @@ struct World {
   Told told;
   memhost::MemHost mem;
   engine::AddinState state;
+  StateListener listener{state};
   memhost::MemWorksheet* sheet1 = nullptr;
   memhost::MemWorksheet* sheet2 = nullptr;
   host::Range range1, range2;
@@ -153,7 +156,7 @@ void Build(World& w, std::mt19937& rng, bool same_sheet, int n1, int n2, unsigne
   o.bIgnoreZero = options & 32 ? engine::kTrue : engine::kFalse;
   o.bHideComments = options & 64 ? engine::kTrue : engine::kFalse;
   w.state.oApp = &w.mem;
-  w.state.watcher = &w.told;
+  w.listener.also = &w.told;
 }
 
 void ExpectSameSheet(const memhost::SheetData& a, const memhost::SheetData& b,
@@ -181,7 +184,7 @@ void ExpectSameRuns(const World& fast, const World& slow, bool same_sheet,
   for (int c = 0; c < engine::kCounterCount; ++c) {
     const auto counter = static_cast<engine::Counter>(c);
     EXPECT_EQ(fast.state.counters[counter], slow.state.counters[counter])
-        << where << " " << engine::FormLabel(counter);
+        << where << " " << forms::ResultsForm::CountLabel(counter);
   }
   EXPECT_EQ(fast.state.notices, slow.state.notices) << where;
   EXPECT_EQ(fast.told.events, slow.told.events) << where;
@@ -213,8 +216,8 @@ TEST(DifferentialTest, IndexedPassEqualsStraightforwardPass) {
       slow.range2 = slow.range1;
     }
 
-    engine::RangeComp(fast.state, fast.range1, fast.range2, engine::Algorithm::kIndexed);
-    engine::RangeComp(slow.state, slow.range1, slow.range2, engine::Algorithm::kStraightforward);
+    MatchRanges(fast.listener, fast.range1, fast.range2, engine::Algorithm::kIndexed);
+    MatchRanges(slow.listener, slow.range1, slow.range2, engine::Algorithm::kStraightforward);
 
     ExpectSameRuns(fast, slow, same_sheet,
                    "trial " + std::to_string(trial) + " options " + std::to_string(options));
@@ -258,8 +261,8 @@ TEST(DifferentialTest, LongListsAndOptionsTurnedAtAYield) {
     turn_after(fast, 200, std::make_shared<bool>(false));
     turn_after(slow, 201, std::make_shared<bool>(false));
 
-    engine::RangeComp(fast.state, fast.range1, fast.range2, engine::Algorithm::kIndexed);
-    engine::RangeComp(slow.state, slow.range1, slow.range2, engine::Algorithm::kStraightforward);
+    MatchRanges(fast.listener, fast.range1, fast.range2, engine::Algorithm::kIndexed);
+    MatchRanges(slow.listener, slow.range1, slow.range2, engine::Algorithm::kStraightforward);
 
     // Each range holds its list and one blank cell after it.
     EXPECT_GE(fast.mem.yields(), static_cast<std::uint64_t>((n1 + 1) / 100 + (n2 + 1) / 100))

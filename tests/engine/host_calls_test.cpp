@@ -34,7 +34,7 @@ TEST_F(HostCallsTest, ARunAsksAtMostTenCallsPerCellAndFortyPerMismatch) {
   for (int run = 1; run <= 2; ++run) {  // the second run also clears the first run's marks
     const std::int32_t before = state.counters.nMismatch1 + state.counters.nMismatch2;
     counted.Reset();
-    engine::RangeComp(state, r1, r2);
+    MatchRanges(listener, r1, r2);
     const std::int64_t mismatches = state.counters.nMismatch1 + state.counters.nMismatch2 + before;
     ASSERT_GE(mismatches, 2 * kCells / 5);
     const std::uint64_t bound = 10u * 2 * kCells + 40u * static_cast<std::uint64_t>(mismatches);

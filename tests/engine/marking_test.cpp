@@ -15,8 +15,9 @@ class MarkingTest : public RunFixture {
  protected:
   MarkingTest() { state.options.bHideComments = engine::kTrue; }
   void Mark(int row, int column, std::int64_t here, std::int64_t there, const char* tag = "A") {
-    engine::MarkMismatch(state, host::Range(&sheet, host::Area{row, column, row, column}), tag,
-                         here, there);
+    engine::Run run = RunOf(listener);
+    engine::MarkMismatch(run, host::Range(&sheet, host::Area{row, column, row, column}), tag, here,
+                         there);
   }
 };
 

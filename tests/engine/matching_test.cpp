@@ -19,7 +19,7 @@ class MatchingTest : public RunFixture, public ::testing::WithParamInterface<eng
   void Run(host::Range r1, host::Range r2) {
     range1 = r1;
     range2 = r2;
-    engine::RangeComp(state, range1, range2, GetParam());
+    MatchRanges(listener, range1, range2, GetParam());
   }
   host::Range range1, range2;
 };
@@ -273,7 +273,7 @@ TEST_P(MatchingTest, RangeOutsideTheUsedAreaFailsTheRun) {
   Column(1, {N(1)});
   range1 = sheet.Ref("D10:D20");
   range2 = sheet.Ref("A1");
-  EXPECT_THROW(engine::RangeComp(state, range1, range2), host::HostError);
+  EXPECT_THROW(MatchRanges(listener, range1, range2), host::HostError);
 }
 
 TEST_P(MatchingTest, BlankRangeOneMakesEveryCheckedCellOfRangeTwoAMismatch) {
@@ -341,7 +341,7 @@ TEST_F(DriverTest, RefusesMoreThanTenThousandItemsInEitherRangeOnce) {
   for (auto [a, b] : {std::pair{big, small}, std::pair{small, big}, std::pair{big, big}}) {
     range1 = a;
     range2 = b;
-    engine::processform(state, range1, range2);
+    Compare(listener, range1, range2);
   }
   EXPECT_EQ(mem.messages(), std::vector<std::string>(3, "Too many items in list.  Max is 10000"));
   EXPECT_EQ(state.counters.nCount1, 7);
@@ -358,7 +358,7 @@ TEST_F(DriverTest, TenThousandItemsAndLargeSparseRangesGoAhead) {
   range1 = Column(1, values);
   range2 = sheet.Ref("B1:B20000");
   sheet.Put(20000, 2, T("abc"));
-  engine::processform(state, range1, range2);
+  Compare(listener, range1, range2);
   EXPECT_TRUE(mem.messages().empty());
   EXPECT_EQ(state.counters.nCount1, 10000);
   EXPECT_EQ(state.counters.nCount2, 20000);
@@ -371,7 +371,7 @@ TEST_F(DriverTest, RefusesRangesWhoseCellsWouldOverflowTheCounters) {
   sheet.Put(1, 2, N(1));
   range1 = sheet.Ref("A:A");
   range2 = sheet.Ref("B1");
-  engine::processform(state, range1, range2);
+  Compare(listener, range1, range2);
   EXPECT_EQ(mem.messages(), std::vector<std::string>{"Too many cells in range.  Max is 32767"});
   EXPECT_EQ(state.counters.nCount1, 0);
   EXPECT_EQ(Comment(1, 2), "");
@@ -383,11 +383,11 @@ class DiagnosisLimitTest : public RunFixture {
  protected:
   void Run() {
     state.options.bCompareNum = engine::kFalse;  // dates take part
-    engine::processform(state, range1, range2);
+    Compare(listener, range1, range2);
   }
   void ExpectCounterAtLimit(engine::Counter counter) {
     EXPECT_EQ(state.counters[counter], 32767);
-    EXPECT_EQ(labels.captions.at(std::string(engine::FormLabel(counter))), "32767");
+    EXPECT_EQ(labels.captions.at(std::string(forms::ResultsForm::CountLabel(counter))), "32767");
   }
   void ExpectEveryCommentWithinLimit() {
     for (const auto& [key, cell] : sheet.data().cells) {
@@ -450,7 +450,7 @@ TEST_F(DriverTest, ShownAndHiddenCellsAreLimitedEachOnItsOwn) {
   for (int row = 20001; row <= 40000; ++row) sheet.HideRow(row);
   range1 = sheet.Ref("A:A");
   range2 = sheet.Ref("B1");
-  engine::processform(state, range1, range2);
+  Compare(listener, range1, range2);
   EXPECT_TRUE(mem.messages().empty());
   EXPECT_EQ(state.counters.nCount1, 20000);
   EXPECT_EQ(state.counters.nHidden1, 20000);
@@ -458,7 +458,7 @@ TEST_F(DriverTest, ShownAndHiddenCellsAreLimitedEachOnItsOwn) {
   // 32768 hidden rows overflow the hidden-cell counter although few rows are shown.
   for (int row = 7233; row <= 20000; ++row) sheet.HideRow(row);
   state.counters = {};
-  engine::processform(state, range1, range2);
+  Compare(listener, range1, range2);
   EXPECT_EQ(mem.messages(), std::vector<std::string>{"Too many cells in range.  Max is 32767"});
   EXPECT_EQ(state.counters.nHidden1, 0);
 }
@@ -467,7 +467,7 @@ TEST_F(DriverTest, AnEmptyRangeSlotFailsWithAHostError) {
   DefaultOptions();
   range1 = Column(1, {N(1)});
   range2 = host::Range();
-  EXPECT_THROW(engine::processform(state, range1, range2), host::HostError);
+  EXPECT_THROW(Compare(listener, range1, range2), host::HostError);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "host/value.h"
 #include "memhost/host.h"
 #include "state/state.h"
+#include "support/state_listener.h"
 
 namespace quorvane::testing {
 
@@ -24,7 +25,7 @@ class RecordingRibbon : public engine::RibbonRefresh {
   int refresh_counts = 0;
 };
 
-class RecordingLabels : public engine::ResultsLabels {
+class RecordingLabels : public LabelSink {
  public:
   void SetCaption(std::string_view label, const std::string& caption) override {
     captions[std::string(label)] = caption;
@@ -44,7 +45,7 @@ class RunFixture : public ::testing::Test {
     mem.SetTime(host::SerialFromCivil({2023, 1, 5, 14, 3, 9}));
     state.oApp = &mem;
     state.ribbon = &ribbon;
-    state.results_form = &labels;
+    listener.labels = &labels;
   }
 
   // Puts the values in column `column` from row 1 down; returns the filled block.
@@ -88,6 +89,7 @@ class RunFixture : public ::testing::Test {
   engine::AddinState state;
   RecordingRibbon ribbon;
   RecordingLabels labels;
+  StateListener listener{state};
 };
 
 }  // namespace quorvane::testing

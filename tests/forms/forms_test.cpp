@@ -11,6 +11,7 @@
 #include "forms/results_form.h"
 #include "host/error.h"
 #include "memhost/host.h"
+#include "ribbon/progress.h"
 #include "state/state.h"
 #include "support/counting_host.h"
 #include "support/recording_ui.h"
@@ -58,24 +59,26 @@ TEST(ResultsForm, LayoutPlacesEachValueUnderItsHeader) {
 }
 
 TEST(ResultsForm, LoadingResetsOnceAndLabelsFollowTheCounters) {
+  memhost::MemHost host;
   engine::AddinState state;
   testing::RecordingUi ui;
   ui.set_record_captions(true);
   ResultsForm form(state, ui);
-  state.results_form = &form;
+  ribbon::RunProgress progress(state, form);
+  engine::Run run(host, state.options, state.limits, progress);
   state.counters.nCount2 = 5;
   EXPECT_FALSE(form.loaded());
   // The first label write loads the form, whose reset zeroes all twelve counters and labels,
   // the written one included: label and counter stay equal.
-  engine::SetCounter(state, engine::Counter::kMatch1, 3);
+  engine::SetCounter(run, engine::Counter::kMatch1, 3);
   EXPECT_TRUE(form.loaded());
   EXPECT_EQ(state.counters.nCount2, 0);
   EXPECT_EQ(state.counters.nMatch1, 0);
   EXPECT_EQ(form.CaptionOf("lblMatch1"), "0");
   EXPECT_EQ(ui.events().size(), 12u);
-  engine::IncrementCounter(state, engine::Counter::kMatch1);
-  engine::IncrementCounter(state, engine::Counter::kMatch1);
-  engine::IncrementCounter(state, engine::Counter::kMatch1);
+  engine::IncrementCounter(run, engine::Counter::kMatch1);
+  engine::IncrementCounter(run, engine::Counter::kMatch1);
+  engine::IncrementCounter(run, engine::Counter::kMatch1);
   EXPECT_EQ(state.counters.nMatch1, 3);
   EXPECT_EQ(form.CaptionOf("lblMatch1"), "3");
   EXPECT_EQ(ui.events().back(), "Caption frmVNT.lblMatch1=3");
@@ -120,7 +123,6 @@ class NoticeListTest : public ::testing::Test {
   void SetUp() override {
     // The add-in sees the host through a counter.
     state_.oApp = &counted_;
-    state_.results_form = &form_;
     memhost::MemWorksheet& bank = host_.AddWorkbook("Bank.xlsx").AddSheet("Statement");
     // The ledger's active sheet is not the one of the list.
     memhost::MemWorkbook& ledger_book = host_.AddWorkbook("Ledger.xlsx");
@@ -136,7 +138,8 @@ class NoticeListTest : public ::testing::Test {
     range2_ = counted_.Wrap(ledger_->Ref("B1:B3"));
   }
   void Compare() {
-    engine::processform(state_, range1_, range2_);
+    ribbon::RunProgress progress(state_, form_);
+    engine::CompareRanges(counted_, range1_, range2_, state_.options, progress, state_.limits);
     form_.ShowNotices();
   }
 

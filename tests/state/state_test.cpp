@@ -9,13 +9,15 @@
 #include <vector>
 
 #include "host/error.h"
+#include "memhost/host.h"
+#include "support/state_listener.h"
 
 namespace quorvane::testing {
 namespace {
 
 using engine::Counter;
 
-class RecordingLabels : public engine::ResultsLabels {
+class RecordingLabels : public LabelSink {
  public:
   void SetCaption(std::string_view label, const std::string& caption) override {
     captions.emplace_back(std::string(label), caption);
@@ -30,8 +32,8 @@ TEST(StateTest, EveryCounterHasItsOwnSlotAndLabels) {
   for (int i = 0; i < engine::kCounterCount; ++i) {
     const auto counter = static_cast<Counter>(i);
     counters[counter] = i + 1;
-    form_labels.insert(engine::FormLabel(counter));
-    ribbon_labels.insert(engine::RibbonLabel(counter));
+    form_labels.insert(forms::ResultsForm::CountLabel(counter));
+    ribbon_labels.insert(ribbon::CountLabel(counter));
   }
   for (int i = 0; i < engine::kCounterCount; ++i) {
     EXPECT_EQ(counters[static_cast<Counter>(i)], i + 1);
@@ -39,20 +41,26 @@ TEST(StateTest, EveryCounterHasItsOwnSlotAndLabels) {
   EXPECT_EQ(form_labels.size(), static_cast<std::size_t>(engine::kCounterCount));
   EXPECT_EQ(ribbon_labels.size(), static_cast<std::size_t>(engine::kCounterCount));
   EXPECT_EQ(counters.nMismatch2, 6);
-  EXPECT_EQ(engine::FormLabel(Counter::kHidden2), "lblHiddenCell2");
-  EXPECT_EQ(engine::RibbonLabel(Counter::kTranspose1), "lblPossibleTP01");
+  EXPECT_EQ(forms::ResultsForm::CountLabel(Counter::kHidden2), "lblHiddenCell2");
+  EXPECT_EQ(ribbon::CountLabel(Counter::kTranspose1), "lblPossibleTP01");
 }
 
 TEST(StateTest, CountersStopOrFailAtTheLimitAndShowEveryValue) {
+  memhost::MemHost host;
   engine::AddinState state;
+  state.oApp = &host;
   RecordingLabels labels;
-  state.results_form = &labels;
+  StateListener listener(state);
+  listener.labels = &labels;
   state.limits.max_count = 2;
-  engine::IncrementCounter(state, Counter::kMatch1);
-  engine::IncrementCounter(state, Counter::kMatch1);
-  EXPECT_THROW(engine::IncrementCounter(state, Counter::kMatch1), host::HostError);
+  engine::Run run = RunOf(listener);
+  engine::IncrementCounter(run, Counter::kMatch1);
+  engine::IncrementCounter(run, Counter::kMatch1);
+  EXPECT_THROW(engine::IncrementCounter(run, Counter::kMatch1), host::HostError);
+  EXPECT_EQ(run.counters.nMatch1, 2);
   EXPECT_EQ(state.counters.nMatch1, 2);
-  for (int i = 0; i < 3; ++i) engine::IncrementCounterUpToLimit(state, Counter::kYear2);
+  for (int i = 0; i < 3; ++i) engine::IncrementCounterUpToLimit(run, Counter::kYear2);
+  EXPECT_EQ(run.counters.nYear2, 2);
   EXPECT_EQ(state.counters.nYear2, 2);
   using ::testing::ElementsAre;
   using ::testing::Pair;

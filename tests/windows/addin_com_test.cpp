@@ -20,6 +20,7 @@
 #include "host/conversions.h"
 #include "png.h"
 #include "ribbon/dispatch.h"
+#include "ribbon/progress.h"
 #include "ribbon/ribbon_xml.h"
 #include "session.h"
 #include "state/state.h"
@@ -319,7 +320,7 @@ std::vector<std::string> RibbonCounts(IDispatch* connect) {
   std::vector<std::string> out;
   for (int i = 0; i < engine::kCounterCount; ++i) {
     Variant text;
-    std::string id(engine::RibbonLabel(static_cast<engine::Counter>(i)));
+    std::string id(ribbon::CountLabel(static_cast<engine::Counter>(i)));
     if (FAILED(CallByName(connect, L"OnGetText", {Control(id)}, &text)) || text.type() != VT_BSTR) {
       out.push_back("<failed>");
     } else {
@@ -362,7 +363,7 @@ struct DirectRun {
   std::vector<std::string> Counts() {
     std::vector<std::string> out;
     for (int i = 0; i < engine::kCounterCount; ++i) {
-      std::string id(engine::RibbonLabel(static_cast<engine::Counter>(i)));
+      std::string id(ribbon::CountLabel(static_cast<engine::Counter>(i)));
       ribbon::FixedControl control(id);
       out.push_back(id + "=" + connect.OnGetText(control));
     }
