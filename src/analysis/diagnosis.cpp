@@ -18,6 +18,7 @@
 #include "host/locale.h"
 #include "host/value.h"
 #include "host/worksheet.h"
+#include "marks/marking.h"
 #include "marks/marks.h"
 
 namespace quorvane::analysis {
@@ -119,12 +120,7 @@ class Pair {
 
  private:
   // Both cells get the diagnosed pattern and a comment to write into.
-  void Shade() {
-    a_.SetInteriorPattern(host::Value::Number(marks::kDiagnosedPattern));
-    b_.SetInteriorPattern(host::Value::Number(marks::kDiagnosedPattern));
-    if (!a_.HasComment()) a_.AddComment();
-    if (!b_.HasComment()) b_.AddComment();
-  }
+  void Shade() { marks::ShadePair(a_, b_); }
 
   void PrependBoth(const std::string& message) {
     if (!timestamp_) {
@@ -141,9 +137,7 @@ class Pair {
   // A block that would take the comment past the host's limit is left out of it.
   void Prepend(const host::Range& cell, const std::string& block) {
     if (drafts_ != nullptr) return drafts_->Prepend(cell, block);
-    const std::string old = cell.CommentText();
-    const std::string text = old.empty() ? block : block + "\n" + old;
-    if (host::HostLength(text) <= host::kMaxCommentLength) cell.SetCommentText(text);
+    marks::PrependBlock(cell, block);
   }
 
   engine::Run& state_;

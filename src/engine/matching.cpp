@@ -14,16 +14,16 @@
 #include <unordered_map>
 #include <vector>
 
-#include "analysis/clearing.h"
 #include "analysis/diagnosis.h"
 #include "analysis/resolve.h"
-#include "analysis/shapes.h"
-#include "engine/marking.h"
+#include "engine/clearing.h"
 #include "host/conversions.h"
 #include "host/error.h"
 #include "host/locale.h"
 #include "host/value.h"
 #include "host/worksheet.h"
+#include "marks/marking.h"
+#include "marks/rectangles.h"
 
 namespace quorvane::engine {
 
@@ -319,7 +319,7 @@ class MatchingRun {
     state_.notice_cells.clear();
     ResetCounters(state_);
     // The clearing reports its own failures; the run goes on whatever it reported.
-    analysis::Clearformats(state_, range1, range2);
+    ClearBothRanges(state_, range1, range2);
     ignore_sign_ = state_.options.bIgnoreSign;
     reverse_ = state_.options.bReverse;
     animate_ = algorithm_ == Algorithm::kStraightforward || app_.HasScreen();
@@ -329,7 +329,7 @@ class MatchingRun {
   void Pass(int k, const host::Range& this_given, const host::Range& other_given) {
     const host::Range this_range = analysis::ResolveRange(app_, this_given);
     const host::Range other_range = analysis::ResolveRange(app_, other_given);
-    analysis::RemoveCommentShapes(this_range, k == 1 ? "A" : "B");
+    marks::RemoveCommentShapes(this_range, k == 1 ? "A" : "B");
     const std::int64_t count = this_range.CellsCount();
 
     pass_ = PassData();
@@ -452,7 +452,8 @@ class MatchingRun {
       if (!hashes) matched_.Add(text);
     } else {
       Count(first ? Counter::kMismatch1 : Counter::kMismatch2);
-      MarkMismatch(state_, cell, first ? "A" : "B", count_here, count_there);
+      marks::MarkMismatch(app_, cell, first ? "A" : "B", count_here, count_there,
+                          state_.options.bHideComments == kFalse);
       state_.listener.Marked(first ? 1 : 2, cell, conversions_.ToText(reading.value()), text,
                              count_here, count_there);
     }

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/clearing.h"
+#include "engine/clearing.h"
 #include "engine/matching.h"
 #include "host/worksheet.h"
 
@@ -71,7 +71,7 @@ RunResult ClearMarks(host::Application& app, const host::Range& range1, const ho
   ResetCounters(run);
   listener.CountsDue();
   RunResult result;
-  if (!analysis::Clearformats(run, range1, range2)) result.outcome = RunResult::Outcome::kFailed;
+  if (!ClearBothRanges(run, range1, range2)) result.outcome = RunResult::Outcome::kFailed;
   result.counters = run.counters;
   return result;
 }

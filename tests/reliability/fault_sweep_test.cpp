@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "addin/harness.h"
-#include "analysis/clearing.h"
+#include "engine/clearing.h"
 #include "reliability/faulty_host.h"
 #include "reliability/sheet_state.h"
 
@@ -113,7 +113,7 @@ void FailAndCheck(bool screen, bool clear, std::uint64_t n, const std::vector<st
   // pass showed its message (it reports and returns; a comparison then goes on).
   const std::vector<std::string>& messages = s.h->host.messages();
   const bool clearing_message =
-      messages.size() == messages_before + 1 && messages.back() == analysis::kClearFailedMessage;
+      messages.size() == messages_before + 1 && messages.back() == engine::kClearFailedMessage;
   if (r.status == ribbon::DispatchStatus::kOk) {
     EXPECT_TRUE(clearing_message) << "the failure vanished";
   } else {

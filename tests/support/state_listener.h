@@ -6,7 +6,6 @@
 #include <string>
 #include <string_view>
 
-#include "engine/marking.h"
 #include "engine/matching.h"
 #include "engine/run_driver.h"
 #include "forms/results_form.h"

@@ -14,7 +14,6 @@
 #include "addin/library.h"
 #include "addin/registration.h"
 #include "addin/settings.h"
-#include "analysis/clearing.h"
 #include "check.h"
 #include "forms/about_form.h"
 #include "host/conversions.h"

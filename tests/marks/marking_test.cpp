@@ -1,12 +1,12 @@
-#include "engine/marking.h"
+#include "marks/marking.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "engine/run_fixture.h"
 #include "host/error.h"
 #include "host/range.h"
 #include "marks/marks.h"
-#include "run_fixture.h"
 
 namespace quorvane::testing {
 namespace {
@@ -15,9 +15,8 @@ class MarkingTest : public RunFixture {
  protected:
   MarkingTest() { state.options.bHideComments = engine::kTrue; }
   void Mark(int row, int column, std::int64_t here, std::int64_t there, const char* tag = "A") {
-    engine::Run run = RunOf(listener);
-    engine::MarkMismatch(run, host::Range(&sheet, host::Area{row, column, row, column}), tag, here,
-                         there);
+    marks::MarkMismatch(mem, host::Range(&sheet, host::Area{row, column, row, column}), tag, here,
+                        there, state.options.bHideComments == engine::kFalse);
   }
 };
 

@@ -1,4 +1,4 @@
-#include "analysis/clearing.h"
+#include "marks/clearing.h"
 
 #include <gtest/gtest.h>
 
@@ -9,15 +9,16 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/marking.h"
+#include "engine/clearing.h"
 #include "host/error.h"
 #include "host/worksheet.h"
+#include "marks/marking.h"
 #include "marks/marks.h"
 #include "memhost/host.h"
 #include "state/state.h"
 #include "support/state_listener.h"
 
-namespace quorvane::analysis {
+namespace quorvane::marks {
 namespace {
 
 using host::kColorWhite;
@@ -87,11 +88,10 @@ class ClearingTest : public ::testing::Test {
 
   void Clear(host::Range range1, host::Range range2) {
     engine::Run run = quorvane::testing::RunOf(listener_);
-    Clearformats(run, range1, range2);
+    engine::ClearBothRanges(run, range1, range2);
   }
   void Mark(const host::Range& cell, const char* tag) {
-    engine::Run run = quorvane::testing::RunOf(listener_);
-    engine::MarkMismatch(run, cell, tag, 1, 2);
+    marks::MarkMismatch(host_, cell, tag, 1, 2, state_.options.bHideComments == engine::kFalse);
   }
 
   memhost::MemHost host_;
@@ -271,7 +271,7 @@ TEST_P(BadMemoTest, EndsThePassWithTheMessageAndLeavesLaterCellsMarked) {
 
   Clear(sheet_.Ref("A1:A2"), sheet_.Ref("A1:A2"));
 
-  EXPECT_EQ(host_.messages(), std::vector<std::string>{kClearFailedMessage});
+  EXPECT_EQ(host_.messages(), std::vector<std::string>{engine::kClearFailedMessage});
   EXPECT_EQ(FillAt(1, 1), GetParam().fill_left);
   EXPECT_EQ(CommentAt(1, 1), GetParam().comment);
   EXPECT_EQ(FillAt(2, 1), (Fill{kMoreColor, kPatternSolid}));
@@ -359,7 +359,7 @@ TEST_F(ClearingTest, RestoresRangeOneThenShowsTheMessageWhenRangeTwoIsNothing) {
 
   Clear(sheet_.Ref("A1"), host::Range());
 
-  EXPECT_EQ(host_.messages(), std::vector<std::string>{kClearFailedMessage});
+  EXPECT_EQ(host_.messages(), std::vector<std::string>{engine::kClearFailedMessage});
   EXPECT_EQ(FillAt(1, 1), (Fill{kColorWhite, kPatternNone}));
   EXPECT_EQ(CommentAt(1, 1), std::nullopt);
   EXPECT_TRUE(ShapeNames(sheet_).empty());
@@ -375,7 +375,7 @@ TEST_F(ClearingTest, RangeOneOutsideTheUsedAreaStopsAtOnce) {
 
   Clear(sheet_.Ref("A50:A60"), other_.Ref("A1"));
 
-  EXPECT_EQ(host_.messages(), std::vector<std::string>{kClearFailedMessage});
+  EXPECT_EQ(host_.messages(), std::vector<std::string>{engine::kClearFailedMessage});
   EXPECT_EQ(other_.data().Find(1, 1)->fill, marked.fill);
   EXPECT_EQ(other_.data().Find(1, 1)->comment, marked.comment);
   EXPECT_EQ(ShapeNames(other_).size(), 1u);
@@ -398,4 +398,4 @@ TEST_F(ClearingTest, AnErrorWhileResettingTheCountsGoesToTheCaller) {
 }
 
 }  // namespace
-}  // namespace quorvane::analysis
+}  // namespace quorvane::marks
