@@ -52,7 +52,7 @@ std::unique_ptr<Lists> MakeLists(int items) {
   lists->range1 = lists->counted.Wrap(sheet.Ref("A1:A" + std::to_string(items)));
   lists->range2 = lists->counted.Wrap(sheet.Ref("B1:B" + std::to_string(items)));
   lists->state.options = quorvane::engine::DefaultOptions();
-  lists->state.oApp = &lists->counted;
+  lists->state.application = &lists->counted;
   return lists;
 }
 
@@ -76,11 +76,11 @@ void FullRun(benchmark::State& bench, Algorithm algorithm) {
     const std::clock_t start = std::clock();
     quorvane::engine::RunListener quiet;
     quorvane::engine::Run run(lists->state.app(), lists->state.options, lists->state.limits, quiet);
-    quorvane::engine::RangeComp(run, lists->range1, lists->range2, algorithm);
+    quorvane::engine::RunMatchingPass(run, lists->range1, lists->range2, algorithm);
     total += static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
     bench.PauseTiming();
     calls = lists->counted.total();
-    mismatches = run.counters.nMismatch1 + run.counters.nMismatch2;
+    mismatches = run.counters.mismatch1 + run.counters.mismatch2;
     lists.reset();
     bench.ResumeTiming();
   }

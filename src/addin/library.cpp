@@ -3,6 +3,6 @@
 namespace quorvane::addin {
 
 Library::Library(forms::FormsUi& ui, SettingsStore& settings)
-    : ui(ui), settings(settings), frmVNT(state, ui), frmAbout(state, ui) {}
+    : ui(ui), settings(settings), results_form(state, ui), about_form(state, ui) {}
 
 }  // namespace quorvane::addin

@@ -121,8 +121,8 @@ class Session {
     if (now - *first_yield_ < std::chrono::seconds(1)) return;
     if (now - last_progress_ < std::chrono::milliseconds(200)) return;
     last_progress_ = now;
-    console_.err << "\rComparing... Range 1: " << c.nCount1 << " cells, " << c.nMismatch1
-                 << " mismatches; Range 2: " << c.nCount2 << " cells, " << c.nMismatch2
+    console_.err << "\rComparing... Range 1: " << c.count1 << " cells, " << c.mismatch1
+                 << " mismatches; Range 2: " << c.count2 << " cells, " << c.mismatch2
                  << " mismatches " << std::flush;
     progress_shown_ = true;
   }
@@ -217,8 +217,8 @@ void PrintReport(const Summary& summary, const RunRecord& record,
                                     {"year", year},         {"hidden", hidden}};
     };
     nlohmann::ordered_json json;
-    json["range1"] = side(c.nCount1, c.nMatch1, c.nMismatch1, c.nTranspose1, c.nYear1, c.nHidden1);
-    json["range2"] = side(c.nCount2, c.nMatch2, c.nMismatch2, c.nTranspose2, c.nYear2, c.nHidden2);
+    json["range1"] = side(c.count1, c.match1, c.mismatch1, c.transpose1, c.year1, c.hidden1);
+    json["range2"] = side(c.count2, c.match2, c.mismatch2, c.transpose2, c.year2, c.hidden2);
     json["notices"] = notices;
     json["outputs"] = outputs;
     json["mismatches"] = MismatchesJson(record);
@@ -238,12 +238,12 @@ void PrintReport(const Summary& summary, const RunRecord& record,
     out << std::left << std::setw(24) << label << std::right << std::setw(9) << a << std::setw(10)
         << b << "\n";
   };
-  row("Count", c.nCount1, c.nCount2);
-  row("Match", c.nMatch1, c.nMatch2);
-  row("Mismatch", c.nMismatch1, c.nMismatch2);
-  row("Possible transpositions", c.nTranspose1, c.nTranspose2);
-  row("Possible year errors", c.nYear1, c.nYear2);
-  row("Hidden cells", c.nHidden1, c.nHidden2);
+  row("Count", c.count1, c.count2);
+  row("Match", c.match1, c.match2);
+  row("Mismatch", c.mismatch1, c.mismatch2);
+  row("Possible transpositions", c.transpose1, c.transpose2);
+  row("Possible year errors", c.year1, c.year2);
+  row("Hidden cells", c.hidden1, c.hidden2);
   if (!notices.empty()) {
     out << "\nNotices:\n";
     for (const std::string& line : notices) out << "  " << line << "\n";

@@ -33,19 +33,19 @@ struct OptionFlag {
   const char* help;
 };
 constexpr OptionFlag kOptionFlags[] = {
-    {&quorvane::engine::Options::bRoundNum, "--round-numbers", "--no-round-numbers",
+    {&quorvane::engine::Options::round_numbers, "--round-numbers", "--no-round-numbers",
      "Round numbers to 2 places before comparing"},
-    {&quorvane::engine::Options::bCompareNum, "--numbers-only", "--no-numbers-only",
+    {&quorvane::engine::Options::numbers_only, "--numbers-only", "--no-numbers-only",
      "Compare numbers only"},
-    {&quorvane::engine::Options::bIgnoreSign, "--ignore-sign", nullptr,
+    {&quorvane::engine::Options::ignore_sign, "--ignore-sign", nullptr,
      "Ignore the sign of numbers"},
-    {&quorvane::engine::Options::bReverse, "--reverse-sign", nullptr,
+    {&quorvane::engine::Options::reverse_sign, "--reverse-sign", nullptr,
      "Reverse the sign of Range 1's numbers"},
-    {&quorvane::engine::Options::bIgnore10digit, "--ignore-10-digit", nullptr,
+    {&quorvane::engine::Options::ignore_10_digit, "--ignore-10-digit", nullptr,
      "Ignore 10-digit numbers"},
-    {&quorvane::engine::Options::bIgnoreZero, "--ignore-zero", "--no-ignore-zero",
+    {&quorvane::engine::Options::ignore_zero, "--ignore-zero", "--no-ignore-zero",
      "Ignore zero values"},
-    {&quorvane::engine::Options::bHideComments, "--hide-comments", "--show-comments",
+    {&quorvane::engine::Options::hide_comments, "--hide-comments", "--show-comments",
      "Keep the notes of marked cells hidden; --show-comments shows them"},
 };
 

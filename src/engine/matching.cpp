@@ -37,7 +37,7 @@ constexpr int kYieldEvery = 100;
 constexpr int kAnimationColor = 0;     // black while a candidate is looked at
 constexpr int kAnimationMatch = 1000;  // RGB(232, 3, 0) when it equals the target
 
-// Raised inside the counting when the user asks the run to stop; caught by RangeComp only.
+// Raised inside the counting when the user asks the run to stop; caught by RunMatchingPass only.
 struct StopRequested {};
 
 bool IsTenDigits(const host::Value& numeric, const host::Conversions& conversions) {
@@ -311,7 +311,7 @@ class MatchingRun {
       : state_(state), app_(app), conversions_(app.GetConversions()), algorithm_(algorithm) {}
 
   void SetUp(const host::Range& range1, const host::Range& range2) {
-    round_num_ = state_.options.bRoundNum;
+    round_num_ = state_.options.round_numbers;
     state_.listener.Started();
     start_ = app_.Now();
     state_.notices.clear();
@@ -320,8 +320,8 @@ class MatchingRun {
     ResetCounters(state_);
     // The clearing reports its own failures; the run goes on whatever it reported.
     ClearBothRanges(state_, range1, range2);
-    ignore_sign_ = state_.options.bIgnoreSign;
-    reverse_ = state_.options.bReverse;
+    ignore_sign_ = state_.options.ignore_sign;
+    reverse_ = state_.options.reverse_sign;
     animate_ = algorithm_ == Algorithm::kStraightforward || app_.HasScreen();
   }
 
@@ -386,8 +386,8 @@ class MatchingRun {
     const Options& options = state_.options;
     for (const StoredIndex& stored : indexes_) {
       if (stored.snapshot == &snapshot && stored.sign == sign &&
-          stored.index.compare_num == options.bCompareNum &&
-          stored.index.ignore_10digit == options.bIgnore10digit) {
+          stored.index.compare_num == options.numbers_only &&
+          stored.index.ignore_10digit == options.ignore_10_digit) {
         return stored.index;
       }
     }
@@ -453,7 +453,7 @@ class MatchingRun {
     } else {
       Count(first ? Counter::kMismatch1 : Counter::kMismatch2);
       marks::MarkMismatch(app_, cell, first ? "A" : "B", count_here, count_there,
-                          state_.options.bHideComments == kFalse);
+                          state_.options.hide_comments == kFalse);
       state_.listener.Marked(first ? 1 : 2, cell, conversions_.ToText(reading.value()), text,
                              count_here, count_there);
     }
@@ -471,9 +471,9 @@ class MatchingRun {
 
     // The exclusion tests, in order: the first that applies decides.
     const bool numeric = conversions_.IsNumeric(value);
-    if (numeric && conversions_.ToNumber(value) == 0 && options.bIgnoreZero != kFalse) {
+    if (numeric && conversions_.ToNumber(value) == 0 && options.ignore_zero != kFalse) {
       included = false;
-    } else if (!numeric && options.bCompareNum != kFalse) {
+    } else if (!numeric && options.numbers_only != kFalse) {
       included = false;
     } else if (reading.IsError()) {
       included = false;
@@ -498,7 +498,7 @@ class MatchingRun {
     if (conversions_.IsNumeric(target) && reverse_ != kFalse && first) {
       target = host::Value::Number(-conversions_.ToNumber(target));
     }
-    if (included && options.bIgnore10digit != kFalse && conversions_.IsNumeric(target) &&
+    if (included && options.ignore_10_digit != kFalse && conversions_.IsNumeric(target) &&
         IsTenDigits(target, conversions_)) {
       included = false;
     }
@@ -517,8 +517,8 @@ class MatchingRun {
     }
     const CountIndex*& index = here ? pass_.index_here : pass_.index_there;
     const Options& options = state_.options;
-    if (index == nullptr || index->compare_num != options.bCompareNum ||
-        index->ignore_10digit != options.bIgnore10digit) {
+    if (index == nullptr || index->compare_num != options.numbers_only ||
+        index->ignore_10digit != options.ignore_10_digit) {
       index = &IndexOf(here ? *pass_.here : *pass_.there, sign);
     }
     return index->Get(target, round_num_ != kFalse);
@@ -532,8 +532,8 @@ class MatchingRun {
     const Options& options = state_.options;
     if (hidden || text.empty() || stored.is_empty() || stored.is_error()) return std::nullopt;
     const bool numeric = conversions_.IsNumeric(stored);
-    if (!numeric && options.bCompareNum != kFalse) return std::nullopt;
-    if (options.bIgnore10digit != kFalse && numeric && IsTenDigits(stored, conversions_))
+    if (!numeric && options.numbers_only != kFalse) return std::nullopt;
+    if (options.ignore_10_digit != kFalse && numeric && IsTenDigits(stored, conversions_))
       return std::nullopt;
     if (numeric) return host::Value::Number(Signed(conversions_.ToNumber(stored), sign));
     if (const std::optional<double> date = conversions_.ToDateSerial(stored)) {
@@ -549,8 +549,8 @@ class MatchingRun {
 
   CountIndex BuildIndex(const Snapshot& snapshot, int sign) const {
     CountIndex index;
-    index.compare_num = state_.options.bCompareNum;
-    index.ignore_10digit = state_.options.bIgnore10digit;
+    index.compare_num = state_.options.numbers_only;
+    index.ignore_10digit = state_.options.ignore_10_digit;
     index.numbers.Reserve(snapshot.size());
     index.rounded.Reserve(snapshot.size());
     for (std::size_t i = 0; i < snapshot.size(); ++i) {
@@ -636,20 +636,20 @@ class MatchingRun {
 
 }  // namespace
 
-bool RangeComp(Run& state, const host::Range& oRange1, const host::Range& oRange2,
-               Algorithm algorithm) {
+bool RunMatchingPass(Run& state, const host::Range& range1, const host::Range& range2,
+                     Algorithm algorithm) {
   host::Application& app = state.app();
   MatchingRun run(state, app, algorithm);
-  run.SetUp(oRange1, oRange2);
+  run.SetUp(range1, range2);
   try {
-    run.Pass(1, oRange1, oRange2);
-    run.Pass(2, oRange2, oRange1);
+    run.Pass(1, range1, range2);
+    run.Pass(2, range2, range1);
   } catch (const StopRequested&) {
     app.MsgBox("User Stopped");
     state.listener.CountsDue();
     return false;
   }
-  analysis::DiagnoseMismatches(state, oRange1, oRange2, algorithm);
+  analysis::DiagnoseMismatches(state, range1, range2, algorithm);
   return true;
 }
 

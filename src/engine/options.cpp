@@ -3,13 +3,13 @@
 namespace quorvane::engine {
 
 const std::array<OptionInfo, 7> kOptionTable{{
-    {&Options::bRoundNum, "chkRoundNum", "Round Numbers to 2 Places", true},
-    {&Options::bCompareNum, "chkCompareNum", "Compare Numbers ONLY", true},
-    {&Options::bIgnoreSign, "chkIgnoreSign", "Ignore Sign of Numbers", false},
-    {&Options::bReverse, "chkReverse", "Reverse Sign Range 1", false},
-    {&Options::bIgnore10digit, "chkIgnore10digit", "Ignore 10 digit Numbers", false},
-    {&Options::bIgnoreZero, "chkIgnoreZero", "Ignore Zero Values", true},
-    {&Options::bHideComments, "chkHideComments", "Hide Comments", true},
+    {&Options::round_numbers, "chkRoundNum", "Round Numbers to 2 Places", true},
+    {&Options::numbers_only, "chkCompareNum", "Compare Numbers ONLY", true},
+    {&Options::ignore_sign, "chkIgnoreSign", "Ignore Sign of Numbers", false},
+    {&Options::reverse_sign, "chkReverse", "Reverse Sign Range 1", false},
+    {&Options::ignore_10_digit, "chkIgnore10digit", "Ignore 10 digit Numbers", false},
+    {&Options::ignore_zero, "chkIgnoreZero", "Ignore Zero Values", true},
+    {&Options::hide_comments, "chkHideComments", "Hide Comments", true},
 }};
 
 Options DefaultOptions() {
@@ -29,7 +29,7 @@ void SetDefaultChecks(AddinState& state) {
   }
 }
 
-void On_Action(AddinState& state, RibbonControl& control, Bool16 pressed) {
+void ToggleOption(AddinState& state, RibbonControl& control, Bool16 pressed) {
   // Each test reads the control's id afresh, as the host hands it out.
   for (const OptionInfo& option : kOptionTable) {
     if (control.Id() == option.id) state.options.*option.flag = pressed == kTrue ? kTrue : kFalse;

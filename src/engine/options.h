@@ -28,7 +28,7 @@ Options DefaultOptions();
 void SetDefaultChecks(AddinState& state);
 // The check boxes' onAction: stores `pressed` (-1 is true, anything else false) in the option whose
 // id equals the control's id exactly; other ids change nothing.
-void On_Action(AddinState& state, RibbonControl& control, Bool16 pressed);
+void ToggleOption(AddinState& state, RibbonControl& control, Bool16 pressed);
 // The check boxes' getPressed: the option's current state; false for other ids.
 Bool16 GetPressed(AddinState& state, RibbonControl& control);
 

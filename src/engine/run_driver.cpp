@@ -50,7 +50,8 @@ RunResult CompareRanges(host::Application& app, const host::Range& range1,
     return result;
   }
   Run run(app, options, limits, listener);
-  if (!RangeComp(run, range1, range2, algorithm)) result.outcome = RunResult::Outcome::kStopped;
+  if (!RunMatchingPass(run, range1, range2, algorithm))
+    result.outcome = RunResult::Outcome::kStopped;
   result.counters = run.counters;
   result.notices = NoticeLines(run);
   return result;

@@ -51,7 +51,7 @@ void AboutForm::Click(std::string_view control_name) {
   try {
     state_.app().ActiveWorkbook().FollowHyperlink(kMakerAddress);
   } catch (const host::HostError&) {
-    ShowMessage(state_.oApp, ui_, std::string("Cannot open ") + kMakerAddress);
+    ShowMessage(state_.application, ui_, std::string("Cannot open ") + kMakerAddress);
     return;
   }
   ui_.Unload(*this);

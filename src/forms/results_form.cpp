@@ -148,7 +148,8 @@ void ResultsForm::Hide() {
 
 void ResultsForm::Click(std::string_view control_name) {
   EnsureLoaded();
-  if (control_name == kStopButton && state_.bStop == engine::kFalse) state_.bStop = engine::kTrue;
+  if (control_name == kStopButton && state_.stop_requested == engine::kFalse)
+    state_.stop_requested = engine::kTrue;
 }
 
 void ResultsForm::ShowNotices() { SetNotices(engine::NoticeLines(state_)); }

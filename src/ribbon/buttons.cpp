@@ -17,7 +17,7 @@ void CompareRanges(CommandContext& context) {
   context.results_form.SetFocus();
   state.app().SetStatusBar(kStatusInProgress);
   RunProgress progress(state, context.results_form);
-  engine::CompareRanges(state.app(), state.oRange1, state.oRange2, state.options, progress,
+  engine::CompareRanges(state.app(), state.range1, state.range2, state.options, progress,
                         state.limits);
   state.app().ResetStatusBar();
   // A run that gathered notices leaves the form open on their list, for the user to go through
@@ -29,34 +29,35 @@ void CompareRanges(CommandContext& context) {
 void ClearFormatting(CommandContext& context) {
   engine::AddinState& state = context.state;
   RunProgress progress(state, context.results_form);
-  engine::ClearMarks(state.app(), state.oRange1, state.oRange2, progress);
+  engine::ClearMarks(state.app(), state.range1, state.range2, progress);
 }
 
 }  // namespace
 
-void onButtonPressed(CommandContext& context, RibbonControl& control) {
+void PressButton(CommandContext& context, RibbonControl& control) {
   engine::AddinState& state = context.state;
   const bool refuse = context.comparison_running;
 
   if (!refuse && control.Id() == "btnRange1") {
-    state.sRange1 = GetRangeForm(state, context.oApplication, control);
+    state.range1_text = GetRangeForm(state, context.application, control);
     engine::RefreshControl(state, "EditBox1");
   }
   if (!refuse && control.Id() == "btnRange2") {
-    state.sRange2 = GetRangeForm(state, context.oApplication, control);
+    state.range2_text = GetRangeForm(state, context.application, control);
     engine::RefreshControl(state, "EditBox2");
   }
   if (!refuse && control.Id() == "btnCompare") CompareRanges(context);
   if (!refuse && control.Id() == "btnClearRange1") {
-    state.sRange1.clear();
+    state.range1_text.clear();
     engine::RefreshControl(state, "EditBox1");
   }
   if (!refuse && control.Id() == "btnClearRange2") {
-    state.sRange2.clear();
+    state.range2_text.clear();
     engine::RefreshControl(state, "EditBox2");
   }
   if (!refuse && control.Id() == "btnClearFormating") ClearFormatting(context);
-  if (control.Id() == "btnStop" && state.bStop == engine::kFalse) state.bStop = engine::kTrue;
+  if (control.Id() == "btnStop" && state.stop_requested == engine::kFalse)
+    state.stop_requested = engine::kTrue;
   if (!refuse && control.Id() == "btnAbout") context.about_form.Show();
 
   engine::RefreshControl(state, "btnCompare");

@@ -12,9 +12,9 @@ std::string CountText(std::int32_t count) {
 }
 
 std::string OnGetText(const engine::AddinState& state, RibbonControl& control) {
-  if (control.Id() == "EditBox1") return state.sRange1;
-  if (control.Id() == "EditBox2") return state.sRange2;
-  if (control.Id() == "txtCount01") return CountText(state.counters.nCount1);
+  if (control.Id() == "EditBox1") return state.range1_text;
+  if (control.Id() == "EditBox2") return state.range2_text;
+  if (control.Id() == "txtCount01") return CountText(state.counters.count1);
   for (int i = 0; i < engine::kCounterCount; ++i) {
     const auto counter = static_cast<Counter>(i);
     if (control.Id() == CountLabel(counter)) return CountText(state.counters[counter]);
@@ -23,9 +23,9 @@ std::string OnGetText(const engine::AddinState& state, RibbonControl& control) {
 }
 
 engine::Bool16 GetEnable(const engine::AddinState& state) {
-  return !state.sRange1.empty() && !state.sRange2.empty() ? engine::kTrue : engine::kFalse;
+  return !state.range1_text.empty() && !state.range2_text.empty() ? engine::kTrue : engine::kFalse;
 }
 
-void VNT(forms::ResultsForm& form) { form.Show(); }
+void ShowResults(forms::ResultsForm& form) { form.Show(); }
 
 }  // namespace quorvane::ribbon

@@ -24,6 +24,6 @@ std::string OnGetText(const engine::AddinState& state, RibbonControl& control);
 engine::Bool16 GetEnable(const engine::AddinState& state);
 
 // onAction of "btnVNT": shows the results form without blocking.
-void VNT(forms::ResultsForm& form);
+void ShowResults(forms::ResultsForm& form);
 
 }  // namespace quorvane::ribbon

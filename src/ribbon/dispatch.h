@@ -29,10 +29,10 @@ using Variant =
 class CallbackTarget {
  public:
   virtual ~CallbackTarget() = default;
-  virtual void OnRibbonLoad(RibbonUI* objRibbon) = 0;
+  virtual void OnRibbonLoad(RibbonUI* ribbon) = 0;
   virtual void Hide() = 0;
   virtual void Show() = 0;
-  virtual std::string GetRibbonXMLText(const std::string& sRibbonID) = 0;
+  virtual std::string GetRibbonXMLText(const std::string& ribbon_id) = 0;
   virtual void VNT(RibbonControl& control) = 0;
   virtual std::string OnGetText(RibbonControl& control) = 0;
   virtual void ChangeText(RibbonControl& control, const std::string& Text) = 0;
@@ -42,7 +42,7 @@ class CallbackTarget {
   virtual engine::Bool16 GetPressed(RibbonControl& control) = 0;
   virtual void On_Action(RibbonControl& control, engine::Bool16 pressed) = 0;
   virtual void SetDefaultChecks() = 0;
-  virtual void RefreshControl(const std::string& CtlId) = 0;
+  virtual void RefreshControl(const std::string& control_id) = 0;
   virtual void RefreshCounts() = 0;
   virtual void RangeSetup() = 0;
 };

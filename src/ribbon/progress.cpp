@@ -14,11 +14,11 @@ std::string_view CountLabel(engine::Counter counter) {
 }
 
 void RunProgress::Started() {
-  state_.bStop = engine::kFalse;
+  state_.stop_requested = engine::kFalse;
   engine::ClearNotices(state_);
 }
 
-bool RunProgress::StopRequested() { return state_.bStop != engine::kFalse; }
+bool RunProgress::StopRequested() { return state_.stop_requested != engine::kFalse; }
 
 void RunProgress::CounterChanged(engine::Counter counter, std::int32_t value) {
   form_.ShowCount(counter, value);

@@ -11,31 +11,31 @@ namespace quorvane::engine {
 std::int32_t& Counters::operator[](Counter counter) {
   switch (counter) {
     case Counter::kCount1:
-      return nCount1;
+      return count1;
     case Counter::kCount2:
-      return nCount2;
+      return count2;
     case Counter::kMatch1:
-      return nMatch1;
+      return match1;
     case Counter::kMatch2:
-      return nMatch2;
+      return match2;
     case Counter::kMismatch1:
-      return nMismatch1;
+      return mismatch1;
     case Counter::kMismatch2:
-      return nMismatch2;
+      return mismatch2;
     case Counter::kTranspose1:
-      return nTranspose1;
+      return transpose1;
     case Counter::kTranspose2:
-      return nTranspose2;
+      return transpose2;
     case Counter::kYear1:
-      return nYear1;
+      return year1;
     case Counter::kYear2:
-      return nYear2;
+      return year2;
     case Counter::kHidden1:
-      return nHidden1;
+      return hidden1;
     case Counter::kHidden2:
-      return nHidden2;
+      return hidden2;
   }
-  return nCount1;  // not reached: every counter is listed above
+  return count1;  // not reached: every counter is listed above
 }
 
 std::int32_t Counters::operator[](Counter counter) const {
@@ -43,8 +43,8 @@ std::int32_t Counters::operator[](Counter counter) const {
 }
 
 host::Application& AddinState::app() const {
-  if (oApp == nullptr) throw host::HostError(host::kObjectNotSet);
-  return *oApp;
+  if (application == nullptr) throw host::HostError(host::kObjectNotSet);
+  return *application;
 }
 
 namespace {

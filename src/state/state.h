@@ -44,13 +44,13 @@ enum class Algorithm {
 
 // The seven comparison options.
 struct Options {
-  Bool16 bRoundNum = kFalse;
-  Bool16 bCompareNum = kFalse;
-  Bool16 bIgnoreSign = kFalse;
-  Bool16 bReverse = kFalse;
-  Bool16 bIgnore10digit = kFalse;
-  Bool16 bIgnoreZero = kFalse;
-  Bool16 bHideComments = kFalse;
+  Bool16 round_numbers = kFalse;
+  Bool16 numbers_only = kFalse;
+  Bool16 ignore_sign = kFalse;
+  Bool16 reverse_sign = kFalse;
+  Bool16 ignore_10_digit = kFalse;
+  Bool16 ignore_zero = kFalse;
+  Bool16 hide_comments = kFalse;
 };
 
 // The twelve result counters, in the order in which the results form's labels are reset.
@@ -73,12 +73,12 @@ inline constexpr int kCounterCount = 12;
 // The counters are held wide enough for the command-line tool's longer lists; the add-in's own
 // limit is that of its 16-bit counters, kept by Limits.
 struct Counters {
-  std::int32_t nCount1 = 0, nCount2 = 0;
-  std::int32_t nMatch1 = 0, nMatch2 = 0;
-  std::int32_t nMismatch1 = 0, nMismatch2 = 0;
-  std::int32_t nTranspose1 = 0, nTranspose2 = 0;
-  std::int32_t nYear1 = 0, nYear2 = 0;
-  std::int32_t nHidden1 = 0, nHidden2 = 0;
+  std::int32_t count1 = 0, count2 = 0;
+  std::int32_t match1 = 0, match2 = 0;
+  std::int32_t mismatch1 = 0, mismatch2 = 0;
+  std::int32_t transpose1 = 0, transpose2 = 0;
+  std::int32_t year1 = 0, year2 = 0;
+  std::int32_t hidden1 = 0, hidden2 = 0;
 
   std::int32_t& operator[](Counter counter);
   std::int32_t operator[](Counter counter) const;
@@ -204,16 +204,16 @@ struct Run {
 };
 
 struct AddinState {
-  host::Application* oApp = nullptr;
+  host::Application* application = nullptr;
 
   // The two ranges and their external address texts.
-  host::Range oRange1, oRange2;
-  std::string sRange1, sRange2;
+  host::Range range1, range2;
+  std::string range1_text, range2_text;
 
   // The counters as the last run told them, for the ribbon's labels.
   Counters counters;
   Options options;
-  Bool16 bStop = kFalse;
+  Bool16 stop_requested = kFalse;
 
   // The notices of the last comparison run ("1) [Book1.xlsx]Sheet1!$A$3 is ERROR", ...), one per
   // line, and the cell of each line, in the same order.
@@ -225,7 +225,7 @@ struct AddinState {
   // The ribbon's invalidation; when absent nothing is shown.
   RibbonRefresh* ribbon = nullptr;
 
-  host::Application& app() const;  // oApp, or a HostError when no application is held
+  host::Application& app() const;  // application, or a HostError when no application is held
 };
 
 // One line of the notices of the last comparison run and the cell it is about (nothing when the

@@ -79,18 +79,18 @@ void LibraryState::Disconnected() {
 void LibraryState::ReleaseHostObjects() {
   ui_.DestroyAll();
   engine::AddinState& state = library_.state;
-  state.oApp = nullptr;
-  state.oRange1 = host::Range();
-  state.oRange2 = host::Range();
-  state.sRange1.clear();
-  state.sRange2.clear();
-  library_.gRibbon = nullptr;
+  state.application = nullptr;
+  state.range1 = host::Range();
+  state.range2 = host::Range();
+  state.range1_text.clear();
+  state.range2_text.clear();
+  library_.ribbon_ui = nullptr;
   for (auto& ribbon : ribbons_) ribbon->ReleaseHostObject();
   for (auto& app : applications_) app->ReleaseHostObjects();
 }
 
 HWND LibraryState::OwnerWindow() {
-  auto* app = dynamic_cast<ComApplication*>(library_.state.oApp);
+  auto* app = dynamic_cast<ComApplication*>(library_.state.application);
   if (app == nullptr) return nullptr;
   try {
     HWND window = app->MainWindow();
@@ -118,7 +118,7 @@ DispidCache& LibraryState::control_cache() { return control_cache_; }
 
 void LibraryState::ReportFailedCommand(const std::string& description) {
   ShowMessageBox(description, host::MessageIcon::kNone);
-  auto* app = dynamic_cast<ComApplication*>(library_.state.oApp);
+  auto* app = dynamic_cast<ComApplication*>(library_.state.application);
   if (app == nullptr) return;
   try {
     if (app->StatusBarText() == ribbon::kStatusInProgress) app->ResetStatusBar();
@@ -330,7 +330,7 @@ HRESULT ConnectObject::OnConnection(IDispatch* Application, int ConnectMode, IDi
 HRESULT ConnectObject::OnDisconnection(int RemoveMode, SAFEARRAY**) {
   try {
     connect_->IDTExtensibility2_OnDisconnection(RemoveMode);
-    connect_->iRibbon = nullptr;
+    connect_->ribbon_ui = nullptr;
     if (connected_) {
       connected_ = false;
       TheModule().state().Disconnected();
@@ -363,7 +363,7 @@ HRESULT ConnectObject::OnBeginShutdown(SAFEARRAY**) {
   try {
     connect_->IDTExtensibility2_OnBeginShutdown();
     // The host is going: nothing of it is held past this point.
-    connect_->iRibbon = nullptr;
+    connect_->ribbon_ui = nullptr;
     TheModule().state().ReleaseHostObjects();
     return S_OK;
   } catch (...) {

@@ -194,7 +194,7 @@ TEST(HostTrace, ComparisonsAndAClearingAskTheHostWhatTheyAlwaysAsked) {
   a.Press("btnClearFormating");
 
   a.Step("clear a range that lies outside the used area");
-  a.library.state.oRange2 = a.recorded.Wrap(other.Ref("E5:E6"));
+  a.library.state.range2 = a.recorded.Wrap(other.Ref("E5:E6"));
   a.Press("btnClearFormating");
 
   const std::vector<std::string> trace = Escaped(a.log);

@@ -45,7 +45,7 @@ class RecordingLabels : public quorvane::testing::LabelSink {
 class DiagnosisTest : public ::testing::Test {
  protected:
   DiagnosisTest() : sheet_(host_.AddWorkbook("Book1.xlsx").AddSheet("Sheet1")) {
-    state_.oApp = &host_;
+    state_.application = &host_;
     listener_.labels = &labels_;
     host_.SetTime(host::SerialFromCivil({2024, 3, 7, 14, 3, 9}));
   }
@@ -78,10 +78,10 @@ class DiagnosisTest : public ::testing::Test {
 
   // The four counters and the form's labels that show them.
   void ExpectCounts(int transpose, int year) {
-    EXPECT_EQ(state_.counters.nTranspose1, transpose);
-    EXPECT_EQ(state_.counters.nTranspose2, transpose);
-    EXPECT_EQ(state_.counters.nYear1, year);
-    EXPECT_EQ(state_.counters.nYear2, year);
+    EXPECT_EQ(state_.counters.transpose1, transpose);
+    EXPECT_EQ(state_.counters.transpose2, transpose);
+    EXPECT_EQ(state_.counters.year1, year);
+    EXPECT_EQ(state_.counters.year2, year);
     if (transpose > 0) {
       EXPECT_EQ(labels_.captions.at("lblTranspose1"), std::to_string(transpose));
       EXPECT_EQ(labels_.captions.at("lblTranspose2"), std::to_string(transpose));
@@ -307,7 +307,7 @@ TEST_F(PairCapTest, ACellOfRangeOneStopsAtTheCap) {
     host::Range range2 = sheet_.Ref("C1:C" + std::to_string(rows2));
     Diagnose(range1, range2, algorithm);
     // Each cell of Range 1 pairs with the first cells of Range 2 up to the cap.
-    EXPECT_EQ(state_.counters.nTranspose1, 3 * kMaxPairsPerCell);
+    EXPECT_EQ(state_.counters.transpose1, 3 * kMaxPairsPerCell);
     EXPECT_EQ(Pattern(kMaxPairsPerCell, 3), kPatternGray16);
     for (int row = kMaxPairsPerCell + 1; row <= rows2; ++row) {
       EXPECT_EQ(Pattern(row, 3), kPatternSolid) << row;
@@ -375,8 +375,8 @@ TEST_F(DiagnosisTest, GermanMachineWritesItsOwnNumbersDatesAndStamp) {
     EXPECT_EQ(Comment(2, 3),
               stamp + "Possible Year Error 05.01.2023 and 05.01.2024\n>>>\n" + Note(2, 3));
     EXPECT_EQ(Comment(3, 1), stamp + "Possible Transpose 1.234,5 and 1.243,5\n>>>\n" + Note(3, 1));
-    EXPECT_EQ(state_.counters.nTranspose1, 2);
-    EXPECT_EQ(state_.counters.nYear1, 1);
+    EXPECT_EQ(state_.counters.transpose1, 2);
+    EXPECT_EQ(state_.counters.year1, 1);
   }
 }
 

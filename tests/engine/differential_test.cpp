@@ -148,14 +148,14 @@ void Build(World& w, std::mt19937& rng, bool same_sheet, int n1, int n2, unsigne
   w.range2 = host::Range(w.sheet2, host::Area{1, column2, n2 + 1, column2});
 
   engine::Options& o = w.state.options;
-  o.bRoundNum = options & 1 ? engine::kTrue : engine::kFalse;
-  o.bCompareNum = options & 2 ? engine::kTrue : engine::kFalse;
-  o.bIgnoreSign = options & 4 ? engine::kTrue : engine::kFalse;
-  o.bReverse = options & 8 ? engine::kTrue : engine::kFalse;
-  o.bIgnore10digit = options & 16 ? engine::kTrue : engine::kFalse;
-  o.bIgnoreZero = options & 32 ? engine::kTrue : engine::kFalse;
-  o.bHideComments = options & 64 ? engine::kTrue : engine::kFalse;
-  w.state.oApp = &w.mem;
+  o.round_numbers = options & 1 ? engine::kTrue : engine::kFalse;
+  o.numbers_only = options & 2 ? engine::kTrue : engine::kFalse;
+  o.ignore_sign = options & 4 ? engine::kTrue : engine::kFalse;
+  o.reverse_sign = options & 8 ? engine::kTrue : engine::kFalse;
+  o.ignore_10_digit = options & 16 ? engine::kTrue : engine::kFalse;
+  o.ignore_zero = options & 32 ? engine::kTrue : engine::kFalse;
+  o.hide_comments = options & 64 ? engine::kTrue : engine::kFalse;
+  w.state.application = &w.mem;
   w.listener.also = &w.told;
 }
 
@@ -188,9 +188,9 @@ void ExpectSameRuns(const World& fast, const World& slow, bool same_sheet,
   }
   EXPECT_EQ(fast.state.notices, slow.state.notices) << where;
   EXPECT_EQ(fast.told.events, slow.told.events) << where;
-  EXPECT_EQ(fast.told.marked1, fast.state.counters.nMismatch1) << where;
-  EXPECT_EQ(fast.told.transpositions, fast.state.counters.nTranspose1) << where;
-  EXPECT_EQ(fast.told.years, fast.state.counters.nYear1) << where;
+  EXPECT_EQ(fast.told.marked1, fast.state.counters.mismatch1) << where;
+  EXPECT_EQ(fast.told.transpositions, fast.state.counters.transpose1) << where;
+  EXPECT_EQ(fast.told.years, fast.state.counters.year1) << where;
   EXPECT_EQ(fast.mem.messages(), slow.mem.messages()) << where;
   ExpectSameSheet(fast.sheet1->data(), slow.sheet1->data(), where);
   if (!same_sheet) ExpectSameSheet(fast.sheet2->data(), slow.sheet2->data(), where);
@@ -251,11 +251,11 @@ TEST(DifferentialTest, LongListsAndOptionsTurnedAtAYield) {
     const auto turn_after = [](World& w, int cells, std::shared_ptr<bool> turned) {
       w.mem.SetYieldHook([&w, cells, turned] {
         const engine::Counters& c = w.state.counters;
-        if (*turned || c.nCount1 + c.nHidden1 < cells) return;
+        if (*turned || c.count1 + c.hidden1 < cells) return;
         *turned = true;
         engine::Options& o = w.state.options;
-        o.bHideComments = o.bHideComments == engine::kFalse ? engine::kTrue : engine::kFalse;
-        o.bReverse = o.bReverse == engine::kFalse ? engine::kTrue : engine::kFalse;
+        o.hide_comments = o.hide_comments == engine::kFalse ? engine::kTrue : engine::kFalse;
+        o.reverse_sign = o.reverse_sign == engine::kFalse ? engine::kTrue : engine::kFalse;
       });
     };
     turn_after(fast, 200, std::make_shared<bool>(false));
@@ -267,7 +267,7 @@ TEST(DifferentialTest, LongListsAndOptionsTurnedAtAYield) {
     // Each range holds its list and one blank cell after it.
     EXPECT_GE(fast.mem.yields(), static_cast<std::uint64_t>((n1 + 1) / 100 + (n2 + 1) / 100))
         << trial;
-    EXPECT_NE(fast.state.options.bHideComments,
+    EXPECT_NE(fast.state.options.hide_comments,
               (options & 64) != 0 ? engine::kTrue : engine::kFalse)
         << "the option was not turned in trial " << trial;
     ExpectSameRuns(fast, slow, same_sheet,

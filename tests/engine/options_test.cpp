@@ -25,14 +25,14 @@ engine::Bool16 Pressed(engine::AddinState& state, const std::string& id) {
 
 void Click(engine::AddinState& state, const std::string& id, engine::Bool16 pressed) {
   FakeControl control(id);
-  engine::On_Action(state, control, pressed);
+  engine::ToggleOption(state, control, pressed);
 }
 
 TEST(OptionsTest, DefaultsTurnFourOnAndInvalidateTheirBoxesInOrder) {
   engine::AddinState state;
   RecordingRibbon ribbon;
   state.ribbon = &ribbon;
-  state.options.bIgnoreSign = engine::kTrue;
+  state.options.ignore_sign = engine::kTrue;
   engine::SetDefaultChecks(state);
   for (const char* id : {"chkRoundNum", "chkCompareNum", "chkIgnoreZero", "chkHideComments"}) {
     EXPECT_EQ(Pressed(state, id), engine::kTrue) << id;
@@ -59,10 +59,10 @@ TEST(OptionsTest, EveryBoxShowsItsOwnFlag) {
 TEST(OptionsTest, OnlyMinusOneIsTrueAndIdsAreCaseSensitive) {
   engine::AddinState state;
   Click(state, "chkReverse", 1);
-  EXPECT_EQ(state.options.bReverse, engine::kFalse);
+  EXPECT_EQ(state.options.reverse_sign, engine::kFalse);
   Click(state, "chkreverse", engine::kTrue);
   Click(state, "", engine::kTrue);
-  EXPECT_EQ(state.options.bReverse, engine::kFalse);
+  EXPECT_EQ(state.options.reverse_sign, engine::kFalse);
   EXPECT_EQ(Pressed(state, "CHKROUNDNUM"), engine::kFalse);
 }
 
@@ -74,8 +74,8 @@ TEST(OptionsTest, DefaultOptionsAreThoseTheRibbonTicksOnLoad) {
   for (const engine::OptionInfo& option : engine::kOptionTable) {
     EXPECT_EQ(defaults.*option.flag, state.options.*option.flag) << option.id;
   }
-  EXPECT_EQ(defaults.bRoundNum, engine::kTrue);
-  EXPECT_EQ(defaults.bIgnoreSign, engine::kFalse);
+  EXPECT_EQ(defaults.round_numbers, engine::kTrue);
+  EXPECT_EQ(defaults.ignore_sign, engine::kFalse);
 }
 
 TEST(OptionsTest, DefaultsComeBackOnTheNextLoadOfTheRibbon) {
@@ -84,8 +84,8 @@ TEST(OptionsTest, DefaultsComeBackOnTheNextLoadOfTheRibbon) {
   Click(state, "chkHideComments", engine::kFalse);
   Click(state, "chkReverse", engine::kTrue);
   engine::SetDefaultChecks(state);
-  EXPECT_EQ(state.options.bHideComments, engine::kTrue);
-  EXPECT_EQ(state.options.bReverse, engine::kTrue);
+  EXPECT_EQ(state.options.hide_comments, engine::kTrue);
+  EXPECT_EQ(state.options.reverse_sign, engine::kTrue);
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ class RunFixture : public ::testing::Test {
  protected:
   RunFixture() : book(mem.AddWorkbook("Book1.xlsx")), sheet(book.AddSheet("Sheet1")) {
     mem.SetTime(host::SerialFromCivil({2023, 1, 5, 14, 3, 9}));
-    state.oApp = &mem;
+    state.application = &mem;
     state.ribbon = &ribbon;
     listener.labels = &labels;
   }
@@ -59,10 +59,10 @@ class RunFixture : public ::testing::Test {
 
   // Turns on the options that the ribbon turns on when it loads.
   void DefaultOptions() {
-    state.options.bRoundNum = engine::kTrue;
-    state.options.bCompareNum = engine::kTrue;
-    state.options.bIgnoreZero = engine::kTrue;
-    state.options.bHideComments = engine::kTrue;
+    state.options.round_numbers = engine::kTrue;
+    state.options.numbers_only = engine::kTrue;
+    state.options.ignore_zero = engine::kTrue;
+    state.options.hide_comments = engine::kTrue;
   }
 
   // Makes every call of Now() a minute later than the last, so that the animation of a run's

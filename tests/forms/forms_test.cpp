@@ -66,20 +66,20 @@ TEST(ResultsForm, LoadingResetsOnceAndLabelsFollowTheCounters) {
   ResultsForm form(state, ui);
   ribbon::RunProgress progress(state, form);
   engine::Run run(host, state.options, state.limits, progress);
-  state.counters.nCount2 = 5;
+  state.counters.count2 = 5;
   EXPECT_FALSE(form.loaded());
   // The first label write loads the form, whose reset zeroes all twelve counters and labels,
   // the written one included: label and counter stay equal.
   engine::SetCounter(run, engine::Counter::kMatch1, 3);
   EXPECT_TRUE(form.loaded());
-  EXPECT_EQ(state.counters.nCount2, 0);
-  EXPECT_EQ(state.counters.nMatch1, 0);
+  EXPECT_EQ(state.counters.count2, 0);
+  EXPECT_EQ(state.counters.match1, 0);
   EXPECT_EQ(form.CaptionOf("lblMatch1"), "0");
   EXPECT_EQ(ui.events().size(), 12u);
   engine::IncrementCounter(run, engine::Counter::kMatch1);
   engine::IncrementCounter(run, engine::Counter::kMatch1);
   engine::IncrementCounter(run, engine::Counter::kMatch1);
-  EXPECT_EQ(state.counters.nMatch1, 3);
+  EXPECT_EQ(state.counters.match1, 3);
   EXPECT_EQ(form.CaptionOf("lblMatch1"), "3");
   EXPECT_EQ(ui.events().back(), "Caption frmVNT.lblMatch1=3");
   // Hiding keeps the counts.
@@ -89,9 +89,9 @@ TEST(ResultsForm, LoadingResetsOnceAndLabelsFollowTheCounters) {
   EXPECT_FALSE(form.visible());
   // Stop with no comparison running sets the request; other controls do nothing.
   form.Click("Label3");
-  EXPECT_EQ(state.bStop, engine::kFalse);
+  EXPECT_EQ(state.stop_requested, engine::kFalse);
   form.Click("Command1");
-  EXPECT_EQ(state.bStop, engine::kTrue);
+  EXPECT_EQ(state.stop_requested, engine::kTrue);
 }
 
 class Owner : public AddInFormOwner {
@@ -122,7 +122,7 @@ class NoticeListTest : public ::testing::Test {
  protected:
   void SetUp() override {
     // The add-in sees the host through a counter.
-    state_.oApp = &counted_;
+    state_.application = &counted_;
     memhost::MemWorksheet& bank = host_.AddWorkbook("Bank.xlsx").AddSheet("Statement");
     // The ledger's active sheet is not the one of the list.
     memhost::MemWorkbook& ledger_book = host_.AddWorkbook("Ledger.xlsx");

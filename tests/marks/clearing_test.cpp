@@ -48,7 +48,7 @@ class ClearingTest : public ::testing::Test {
       : book_(host_.AddWorkbook("Book1.xlsx")),
         sheet_(book_.AddSheet("Sheet1")),
         other_(book_.AddSheet("Sheet2")) {
-    state_.oApp = &host_;
+    state_.application = &host_;
     listener_.labels = &labels_;
   }
 
@@ -91,7 +91,7 @@ class ClearingTest : public ::testing::Test {
     engine::ClearBothRanges(run, range1, range2);
   }
   void Mark(const host::Range& cell, const char* tag) {
-    marks::MarkMismatch(host_, cell, tag, 1, 2, state_.options.bHideComments == engine::kFalse);
+    marks::MarkMismatch(host_, cell, tag, 1, 2, state_.options.hide_comments == engine::kFalse);
   }
 
   memhost::MemHost host_;
@@ -130,8 +130,8 @@ TEST_F(ClearingTest, RoundTripGivesBackEveryFillAndCommentAndRemovesTheRectangle
                     "<<< 3/7 14:03:09:\nPossible Transpose abc and bca\n>>>\n" + *CommentAt(3, 1));
   sheet_.PutFill(3, 1, kFewerColor, host::kPatternGray16);
   Mark(other_, 1, 1, "B");
-  state_.counters.nMatch1 = 5;
-  state_.counters.nYear2 = 2;
+  state_.counters.match1 = 5;
+  state_.counters.year2 = 2;
 
   Clear(sheet_.Ref("A1:A4"), other_.Ref("A1:A2"));
 
@@ -306,7 +306,7 @@ TEST_F(ClearingTest, TheUsersMarkersSurviveMarkingsAndClearings) {
   sheet_.Put(7, 1, host::Value::Text("zvk_color"));  // no note: the marking writes the comment
   sheet_.PutFill(7, 1, kYellow, kPatternSolid);
   host_.SetTime(45000.5);
-  state_.options.bHideComments = engine::kTrue;
+  state_.options.hide_comments = engine::kTrue;
   for (int round = 0; round < 3; ++round) {
     Clear(sheet_.Ref("A1:A7"), sheet_.Ref("A1:A7"));  // every comparison begins with a clearing
     for (const int row : {1, 2, 3, 4, 5, 7}) {
@@ -370,8 +370,8 @@ TEST_F(ClearingTest, RangeOneOutsideTheUsedAreaStopsAtOnce) {
   other_.Put(1, 1, host::Value::Number(1));
   Mark(other_, 1, 1, "B");
   const CellData marked = *other_.data().Find(1, 1);
-  state_.counters.nCount1 = 3;
-  state_.counters.nHidden2 = 1;
+  state_.counters.count1 = 3;
+  state_.counters.hidden2 = 1;
 
   Clear(sheet_.Ref("A50:A60"), other_.Ref("A1"));
 
@@ -379,8 +379,8 @@ TEST_F(ClearingTest, RangeOneOutsideTheUsedAreaStopsAtOnce) {
   EXPECT_EQ(other_.data().Find(1, 1)->fill, marked.fill);
   EXPECT_EQ(other_.data().Find(1, 1)->comment, marked.comment);
   EXPECT_EQ(ShapeNames(other_).size(), 1u);
-  EXPECT_EQ(state_.counters.nCount1, 0);
-  EXPECT_EQ(state_.counters.nHidden2, 0);
+  EXPECT_EQ(state_.counters.count1, 0);
+  EXPECT_EQ(state_.counters.hidden2, 0);
   EXPECT_EQ(labels_.captions.at("lblCount1"), "0");
 }
 

@@ -136,9 +136,9 @@ void FailAndCheck(bool screen, bool clear, std::uint64_t n, const std::vector<st
   if (compare_again) {
     ASSERT_EQ(s.Press("btnCompare").status, ribbon::DispatchStatus::kOk);
     EXPECT_EQ(messages.size(), before_clear);
-    EXPECT_EQ(s.h->library.state.counters.nMismatch1, counts[0]);
-    EXPECT_EQ(s.h->library.state.counters.nMismatch2, counts[1]);
-    EXPECT_EQ(s.h->library.state.counters.nTranspose1, counts[2]);
+    EXPECT_EQ(s.h->library.state.counters.mismatch1, counts[0]);
+    EXPECT_EQ(s.h->library.state.counters.mismatch2, counts[1]);
+    EXPECT_EQ(s.h->library.state.counters.transpose1, counts[2]);
   }
 }
 
@@ -146,7 +146,7 @@ std::vector<std::int32_t> BaselineCounts(bool screen) {
   Session s(screen);
   EXPECT_EQ(s.Press("btnCompare").status, ribbon::DispatchStatus::kOk);
   const engine::Counters& c = s.h->library.state.counters;
-  return {c.nMismatch1, c.nMismatch2, c.nTranspose1};
+  return {c.mismatch1, c.mismatch2, c.transpose1};
 }
 
 void Sweep(bool screen, bool clear) {

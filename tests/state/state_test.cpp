@@ -40,7 +40,7 @@ TEST(StateTest, EveryCounterHasItsOwnSlotAndLabels) {
   }
   EXPECT_EQ(form_labels.size(), static_cast<std::size_t>(engine::kCounterCount));
   EXPECT_EQ(ribbon_labels.size(), static_cast<std::size_t>(engine::kCounterCount));
-  EXPECT_EQ(counters.nMismatch2, 6);
+  EXPECT_EQ(counters.mismatch2, 6);
   EXPECT_EQ(forms::ResultsForm::CountLabel(Counter::kHidden2), "lblHiddenCell2");
   EXPECT_EQ(ribbon::CountLabel(Counter::kTranspose1), "lblPossibleTP01");
 }
@@ -48,7 +48,7 @@ TEST(StateTest, EveryCounterHasItsOwnSlotAndLabels) {
 TEST(StateTest, CountersStopOrFailAtTheLimitAndShowEveryValue) {
   memhost::MemHost host;
   engine::AddinState state;
-  state.oApp = &host;
+  state.application = &host;
   RecordingLabels labels;
   StateListener listener(state);
   listener.labels = &labels;
@@ -57,11 +57,11 @@ TEST(StateTest, CountersStopOrFailAtTheLimitAndShowEveryValue) {
   engine::IncrementCounter(run, Counter::kMatch1);
   engine::IncrementCounter(run, Counter::kMatch1);
   EXPECT_THROW(engine::IncrementCounter(run, Counter::kMatch1), host::HostError);
-  EXPECT_EQ(run.counters.nMatch1, 2);
-  EXPECT_EQ(state.counters.nMatch1, 2);
+  EXPECT_EQ(run.counters.match1, 2);
+  EXPECT_EQ(state.counters.match1, 2);
   for (int i = 0; i < 3; ++i) engine::IncrementCounterUpToLimit(run, Counter::kYear2);
-  EXPECT_EQ(run.counters.nYear2, 2);
-  EXPECT_EQ(state.counters.nYear2, 2);
+  EXPECT_EQ(run.counters.year2, 2);
+  EXPECT_EQ(state.counters.year2, 2);
   using ::testing::ElementsAre;
   using ::testing::Pair;
   EXPECT_THAT(labels.captions,

@@ -28,10 +28,10 @@ class StateListener : public engine::RunListener {
 
   engine::Counters* SharedCounters() override { return &state.counters; }
   void Started() override {
-    state.bStop = engine::kFalse;
+    state.stop_requested = engine::kFalse;
     engine::ClearNotices(state);
   }
-  bool StopRequested() override { return state.bStop != engine::kFalse; }
+  bool StopRequested() override { return state.stop_requested != engine::kFalse; }
   void CounterChanged(engine::Counter counter, std::int32_t value) override {
     if (labels != nullptr) {
       labels->SetCaption(forms::ResultsForm::CountLabel(counter), std::to_string(value));
@@ -72,7 +72,7 @@ inline bool MatchRanges(StateListener& listener, const host::Range& range1,
                         const host::Range& range2,
                         engine::Algorithm algorithm = engine::Algorithm::kIndexed) {
   engine::Run run = RunOf(listener);
-  return engine::RangeComp(run, range1, range2, algorithm);
+  return engine::RunMatchingPass(run, range1, range2, algorithm);
 }
 
 // The whole comparison, with the state's limits.
