@@ -21,12 +21,12 @@
 
 namespace {
 
-using quorvane::engine::Algorithm;
+using quorvane::state::Algorithm;
 
 struct Lists {
   quorvane::memhost::MemHost mem;
   quorvane::testing::CountingApplication counted{mem};  // what the run sees of the host
-  quorvane::engine::AddinState state;
+  quorvane::state::AddinState state;
   quorvane::host::Range range1, range2;
 };
 
@@ -74,8 +74,8 @@ void FullRun(benchmark::State& bench, Algorithm algorithm) {
     lists->counted.Reset();
     bench.ResumeTiming();
     const std::clock_t start = std::clock();
-    quorvane::engine::RunListener quiet;
-    quorvane::engine::Run run(lists->state.app(), lists->state.options, lists->state.limits, quiet);
+    quorvane::state::RunListener quiet;
+    quorvane::state::Run run(lists->state.app(), lists->state.options, lists->state.limits, quiet);
     quorvane::engine::RunMatchingPass(run, lists->range1, lists->range2, algorithm);
     total += static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
     bench.PauseTiming();

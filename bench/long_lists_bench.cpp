@@ -36,7 +36,7 @@ using quorvane::host::Value;
 
 struct Lists {
   quorvane::memhost::MemHost mem;
-  quorvane::engine::AddinState state;
+  quorvane::state::AddinState state;
   quorvane::host::Range range1, range2;
 };
 
@@ -47,7 +47,7 @@ std::unique_ptr<Lists> NewLists(int items, quorvane::memhost::MemWorksheet*& she
   lists->range1 = sheet->Ref("A1:A" + std::to_string(items));
   lists->range2 = sheet->Ref("B1:B" + std::to_string(items));
   auto& o = lists->state.options;
-  o.round_numbers = o.numbers_only = o.ignore_zero = o.hide_comments = quorvane::engine::kTrue;
+  o.round_numbers = o.numbers_only = o.ignore_zero = o.hide_comments = quorvane::state::kTrue;
   lists->state.application = &lists->mem;
   // The tool's limits above 10000 items: counters as wide as they go.
   lists->state.limits.max_items = items;
@@ -120,8 +120,8 @@ Figures InChild(Make make) {
     std::unique_ptr<Lists> lists = make();
     const auto start = std::chrono::steady_clock::now();
     const std::clock_t cpu_start = std::clock();
-    quorvane::engine::RunListener quiet;
-    quorvane::engine::Run run(lists->state.app(), lists->state.options, lists->state.limits, quiet);
+    quorvane::state::RunListener quiet;
+    quorvane::state::Run run(lists->state.app(), lists->state.options, lists->state.limits, quiet);
     quorvane::engine::RunMatchingPass(run, lists->range1, lists->range2);
     Figures f;
     f.cpu_seconds = static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC;

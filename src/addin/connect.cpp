@@ -200,15 +200,15 @@ void Connect::Editbox1_getText(ribbon::RibbonControl& /*control*/,
   throw HostError(host::kObjectNotSet);
 }
 
-engine::Bool16 Connect::GetEnable(ribbon::RibbonControl& /*control*/) {
+state::Bool16 Connect::GetEnable(ribbon::RibbonControl& /*control*/) {
   return ribbon::GetEnable(library_.state);
 }
 
-engine::Bool16 Connect::GetPressed(ribbon::RibbonControl& control) {
+state::Bool16 Connect::GetPressed(ribbon::RibbonControl& control) {
   return engine::GetPressed(library_.state, control);
 }
 
-void Connect::On_Action(ribbon::RibbonControl& control, engine::Bool16 pressed) {
+void Connect::On_Action(ribbon::RibbonControl& control, state::Bool16 pressed) {
   engine::ToggleOption(library_.state, control, pressed);
 }
 
@@ -219,8 +219,8 @@ void Connect::RefreshControl(const std::string& control_id) {
 }
 
 void Connect::RefreshCounts() {
-  for (int i = 0; i < engine::kCounterCount; ++i) {
-    RefreshControl(std::string(ribbon::CountLabel(static_cast<engine::Counter>(i))));
+  for (int i = 0; i < state::kCounterCount; ++i) {
+    RefreshControl(std::string(ribbon::CountLabel(static_cast<state::Counter>(i))));
   }
 }
 

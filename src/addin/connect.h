@@ -39,7 +39,7 @@ enum ConnectMode : int {
 };
 
 class Connect : public ribbon::CallbackTarget,
-                public engine::RibbonRefresh,
+                public state::RibbonRefresh,
                 private forms::AddInFormOwner {
  public:
   explicit Connect(Library& library);
@@ -104,9 +104,9 @@ class Connect : public ribbon::CallbackTarget,
   // handles no sheet events), so this always raises "Object variable or With block variable not
   // set"; it is kept because the host may find it by name.
   void Editbox1_getText(ribbon::RibbonControl& control, host::Value& returned_value);
-  engine::Bool16 GetEnable(ribbon::RibbonControl& control) override;
-  engine::Bool16 GetPressed(ribbon::RibbonControl& control) override;
-  void On_Action(ribbon::RibbonControl& control, engine::Bool16 pressed) override;
+  state::Bool16 GetEnable(ribbon::RibbonControl& control) override;
+  state::Bool16 GetPressed(ribbon::RibbonControl& control) override;
+  void On_Action(ribbon::RibbonControl& control, state::Bool16 pressed) override;
   void SetDefaultChecks() override;
   // engine::RibbonRefresh: invalidation through ribbon_ui; nothing before the ribbon has loaded.
   void RefreshControl(const std::string& control_id) override;

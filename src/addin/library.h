@@ -23,7 +23,7 @@ class Library {
   Library(const Library&) = delete;
   Library& operator=(const Library&) = delete;
 
-  engine::AddinState state;
+  state::AddinState state;
   forms::FormsUi& ui;
   SettingsStore& settings;
   forms::ResultsForm results_form;  // frmVNT

@@ -90,7 +90,7 @@ class CommentDrafts {
 // The two cells of a pair with their values and texts, and the time the pair's blocks carry.
 class Pair {
  public:
-  Pair(engine::Run& state, const host::Range& a, const host::Range& b, const std::string& text_a,
+  Pair(state::Run& state, const host::Range& a, const host::Range& b, const std::string& text_a,
        const std::string& text_b, CommentDrafts* drafts)
       : state_(state), a_(a), b_(b), text_a_(text_a), text_b_(text_b), drafts_(drafts) {}
 
@@ -103,19 +103,19 @@ class Pair {
       message = marks::RoundingBody(address_a, b_.Address());
     } else {
       message = marks::TransposeBody(text_a_, text_b_);
-      engine::IncrementCounterUpToLimit(state_, engine::Counter::kTranspose1);
-      engine::IncrementCounterUpToLimit(state_, engine::Counter::kTranspose2);
+      state::IncrementCounterUpToLimit(state_, state::Counter::kTranspose1);
+      state::IncrementCounterUpToLimit(state_, state::Counter::kTranspose2);
     }
     PrependBoth(message);
-    Tell(rounding ? engine::Finding::kRounding : engine::Finding::kTransposition);
+    Tell(rounding ? state::Finding::kRounding : state::Finding::kTransposition);
   }
 
   void ReportYear() {
     Shade();
     PrependBoth(marks::YearBody(text_a_, text_b_));
-    engine::IncrementCounterUpToLimit(state_, engine::Counter::kYear1);
-    engine::IncrementCounterUpToLimit(state_, engine::Counter::kYear2);
-    Tell(engine::Finding::kYear);
+    state::IncrementCounterUpToLimit(state_, state::Counter::kYear1);
+    state::IncrementCounterUpToLimit(state_, state::Counter::kYear2);
+    Tell(state::Finding::kYear);
   }
 
  private:
@@ -132,7 +132,7 @@ class Pair {
     Prepend(b_, block);
   }
 
-  void Tell(engine::Finding finding) { state_.listener.Diagnosed(finding, a_, b_); }
+  void Tell(state::Finding finding) { state_.listener.Diagnosed(finding, a_, b_); }
 
   // A block that would take the comment past the host's limit is left out of it.
   void Prepend(const host::Range& cell, const std::string& block) {
@@ -140,7 +140,7 @@ class Pair {
     marks::PrependBlock(cell, block);
   }
 
-  engine::Run& state_;
+  state::Run& state_;
   const host::Range& a_;
   const host::Range& b_;
   const std::string& text_a_;
@@ -161,7 +161,7 @@ bool IsYearApart(const host::Value& x, const host::Value& y, const host::Convers
 
 // Examines one pair: the pair test, then the character test and the year test. Answers whether
 // anything was reported. The texts' signatures are taken as given when known.
-bool ExaminePair(engine::Run& state, const host::Range& a, const host::Range& b,
+bool ExaminePair(state::Run& state, const host::Range& a, const host::Range& b,
                  const host::Value& x, const host::Value& y, const std::string& text_a,
                  const std::string& text_b, const std::string* signature_a = nullptr,
                  const std::string* signature_b = nullptr, CommentDrafts* drafts = nullptr) {
@@ -178,7 +178,7 @@ bool ExaminePair(engine::Run& state, const host::Range& a, const host::Range& b,
   return characters || year;
 }
 
-void DiagnoseStraightforward(engine::Run& state, const host::Range& r1, const host::Range& r2) {
+void DiagnoseStraightforward(state::Run& state, const host::Range& r1, const host::Range& r2) {
   const std::int64_t count1 = r1.CellsCount();
   // Reported pairs of each cell of Range 2, by position.
   std::vector<int> pairs2(static_cast<std::size_t>(r2.CellsCount()), 0);
@@ -264,7 +264,7 @@ class Bucket {
 // The same pairs in the same order as the straightforward loops: for each marked cell of Range 1,
 // the marked cells of Range 2 that share its signature or are a date one year apart, in their
 // order. Every other pair fails both tests and the straightforward loops do nothing with it.
-void DiagnoseIndexed(engine::Run& state, const host::Range& r1, const host::Range& r2) {
+void DiagnoseIndexed(state::Run& state, const host::Range& r1, const host::Range& r2) {
   const std::vector<Marked> marked1 = ReadMarked(r1, state.app().GetConversions());
   if (marked1.empty()) return;
   const std::vector<Marked> marked2 = ReadMarked(r2, state.app().GetConversions());
@@ -349,12 +349,12 @@ void DiagnoseIndexed(engine::Run& state, const host::Range& r1, const host::Rang
 
 }  // namespace
 
-void DiagnoseMismatches(engine::Run& state, const host::Range& range1, const host::Range& range2,
-                        engine::Algorithm algorithm) {
+void DiagnoseMismatches(state::Run& state, const host::Range& range1, const host::Range& range2,
+                        state::Algorithm algorithm) {
   const host::Range r1 = ResolveRange(state.app(), range1);
   const host::Range r2 = ResolveRange(state.app(), range2);
   // The indexes need single blocks, in which the i-th cell and the block's order agree.
-  if (algorithm == engine::Algorithm::kIndexed && r1.AreaCount() == 1 && r2.AreaCount() == 1) {
+  if (algorithm == state::Algorithm::kIndexed && r1.AreaCount() == 1 && r2.AreaCount() == 1) {
     DiagnoseIndexed(state, r1, r2);
   } else {
     DiagnoseStraightforward(state, r1, r2);

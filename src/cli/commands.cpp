@@ -112,7 +112,7 @@ class Session {
   }
 
   // At every yield of the run: Ctrl-C asks the run to stop, and a long run shows its counts.
-  void Yield(const engine::Counters& c) {
+  void Yield(const state::Counters& c) {
     if (console_.stop_requested()) interrupted_ = true;
     if (!console_.progress) return;
     // A run that ends within a second shows nothing; a longer one its counts every 200 ms.
@@ -200,7 +200,7 @@ class Session {
 
 // What a run ended with, as the summary prints it.
 struct Summary {
-  const engine::Counters& counters;
+  const state::Counters& counters;
   const std::string& notices;  // one per line
   std::string range1, range2;  // external addresses
 };
@@ -208,7 +208,7 @@ struct Summary {
 void PrintReport(const Summary& summary, const RunRecord& record,
                  const std::vector<std::string>& outputs, const RunRequest& request,
                  std::ostream& out) {
-  const engine::Counters& c = summary.counters;
+  const state::Counters& c = summary.counters;
   const std::vector<std::string> notices = Lines(summary.notices);
   if (request.json) {
     auto side = [](int count, int match, int mismatch, int transpose, int year, int hidden) {
@@ -299,8 +299,8 @@ void CheckMaxItems(std::int64_t max_items) {
 }
 
 // The add-in's limits, or with more items than the add-in takes, counters as wide as they go.
-engine::Limits LimitsFor(std::int64_t max_items) {
-  engine::Limits limits;
+state::Limits LimitsFor(std::int64_t max_items) {
+  state::Limits limits;
   limits.max_items = max_items;
   if (max_items > engine::kMaxItems) limits.max_count = std::numeric_limits<std::int32_t>::max();
   return limits;
@@ -308,18 +308,18 @@ engine::Limits LimitsFor(std::int64_t max_items) {
 
 // What the tool hears of a run: the counters (for the progress line and the summary of a run that
 // failed), the notices, and the record of the run for the report; Ctrl-C is its stop request.
-class CommandLineProgress : public engine::RunListener {
+class CommandLineProgress : public state::RunListener {
  public:
   CommandLineProgress(Session& session, RunRecord* record) : session_(session), record_(record) {}
 
-  const engine::Counters& counters() const { return counters_; }
+  const state::Counters& counters() const { return counters_; }
   const std::string& notices() const { return notices_; }
 
   bool StopRequested() override { return session_.interrupted(); }
-  void CounterChanged(engine::Counter counter, std::int32_t value) override {
+  void CounterChanged(state::Counter counter, std::int32_t value) override {
     counters_[counter] = value;
   }
-  void Noticed(const host::Range& cell, engine::NoticeKind kind, const std::string& line) override {
+  void Noticed(const host::Range& cell, state::NoticeKind kind, const std::string& line) override {
     if (!notices_.empty()) notices_ += "\n";
     notices_ += line;
     if (record_ != nullptr) record_->Noticed(cell, kind, line);
@@ -328,7 +328,7 @@ class CommandLineProgress : public engine::RunListener {
               std::int64_t count_here, std::int64_t count_there) override {
     if (record_ != nullptr) record_->Marked(range, cell, value, text, count_here, count_there);
   }
-  void Diagnosed(engine::Finding finding, const host::Range& cell1,
+  void Diagnosed(state::Finding finding, const host::Range& cell1,
                  const host::Range& cell2) override {
     if (record_ != nullptr) record_->Diagnosed(finding, cell1, cell2);
   }
@@ -336,29 +336,29 @@ class CommandLineProgress : public engine::RunListener {
  private:
   Session& session_;
   RunRecord* record_;
-  engine::Counters counters_;
+  state::Counters counters_;
   std::string notices_;
 };
 
 // The options as the ribbon's boxes hold them: each true or false.
-engine::Options BoxedOptions(const engine::Options& options) {
-  engine::Options boxed;
+state::Options BoxedOptions(const state::Options& options) {
+  state::Options boxed;
   for (const engine::OptionInfo& option : engine::kOptionTable) {
-    boxed.*option.flag = options.*option.flag != engine::kFalse ? engine::kTrue : engine::kFalse;
+    boxed.*option.flag = options.*option.flag != state::kFalse ? state::kTrue : state::kFalse;
   }
   return boxed;
 }
 
 // Tells the steps a user takes for the same run in the spreadsheet application: the boxes ticked
 // or cleared from the ribbon's defaults, and the two ranges.
-void NarrateSetUp(std::ostream& out, Kind kind, const engine::Options& options,
+void NarrateSetUp(std::ostream& out, Kind kind, const state::Options& options,
                   const host::Range& range1, const host::Range& range2) {
   if (kind == Kind::kCompare) {
-    const engine::Options defaults = engine::DefaultOptions();
+    const state::Options defaults = engine::DefaultOptions();
     for (const engine::OptionInfo& option : engine::kOptionTable) {
       if (defaults.*option.flag == options.*option.flag) continue;
-      out << (options.*option.flag != engine::kFalse ? "Ticked" : "Cleared") << " \""
-          << option.label << "\".\n";
+      out << (options.*option.flag != state::kFalse ? "Ticked" : "Cleared") << " \"" << option.label
+          << "\".\n";
     }
   }
   out << "Set Range#1: " << range1.Address(true) << "\n";
@@ -367,11 +367,11 @@ void NarrateSetUp(std::ostream& out, Kind kind, const engine::Options& options,
 }
 
 // The twelve result labels as the ribbon would show them.
-void NarrateLabels(std::ostream& out, const engine::Counters& counters) {
+void NarrateLabels(std::ostream& out, const state::Counters& counters) {
   out << "\nThe ribbon's result labels:\n";
-  for (int i = 0; i < engine::kCounterCount; i += 2) {
-    const auto counter1 = static_cast<engine::Counter>(i);
-    const auto counter2 = static_cast<engine::Counter>(i + 1);
+  for (int i = 0; i < state::kCounterCount; i += 2) {
+    const auto counter1 = static_cast<state::Counter>(i);
+    const auto counter2 = static_cast<state::Counter>(i + 1);
     out << "  " << ribbon::CountLabel(counter1) << " \"" << ribbon::CountText(counters[counter1])
         << "\"   " << ribbon::CountLabel(counter2) << " \"" << ribbon::CountText(counters[counter2])
         << "\"\n";
@@ -392,7 +392,7 @@ int Run(Kind kind, const RunRequest& request, Console& console) {
     const host::Range range1 = session.Range(request.range1, "RANGE1");
     const host::Range range2 = session.Range(request.range2, "RANGE2");
 
-    const engine::Options options = BoxedOptions(request.options);
+    const state::Options options = BoxedOptions(request.options);
     if (request.narrate) NarrateSetUp(console.out, kind, options, range1, range2);
     // Only the mismatch report and the JSON summary read the record of the run: without them the
     // run keeps none (on long lists it is a large share of the run's memory).

@@ -29,7 +29,7 @@ inline constexpr std::int64_t kMaxItemsLimit = 1'000'000;
 struct RunRequest {
   std::filesystem::path book;
   std::string range1, range2;
-  engine::Options options;  // the compare options; ignored by clear
+  state::Options options;  // the compare options; ignored by clear
   std::optional<std::filesystem::path> output;
   bool in_place = false;
   bool json = false;

@@ -6,8 +6,8 @@
 
 namespace quorvane::engine {
 
-bool ClearBothRanges(Run& run, const host::Range& range1, const host::Range& range2) {
-  ResetCounters(run);
+bool ClearBothRanges(state::Run& run, const host::Range& range1, const host::Range& range2) {
+  state::ResetCounters(run);
   marks::MarkEraser eraser;
   try {
     for (const host::Range* range : {&range1, &range2}) {

@@ -13,6 +13,6 @@ inline constexpr const char* kClearFailedMessage =
 // Resets the counters, then over Range 1 and Range 2 (each resolved to its working range) deletes
 // every "CmtNum" rectangle and restores every non-empty cell. Any host error ends it with the
 // clearing message, and it answers false; it returns normally.
-bool ClearBothRanges(Run& run, const host::Range& range1, const host::Range& range2);
+bool ClearBothRanges(state::Run& run, const host::Range& range1, const host::Range& range2);
 
 }  // namespace quorvane::engine

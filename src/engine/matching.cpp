@@ -165,8 +165,8 @@ bool SameRounded(const CompareKey& a, const CompareKey& b) {
 // and dates by value, texts by their characters; numbers also by their value rounded to two
 // places.
 struct CountIndex {
-  Bool16 compare_num = kFalse;
-  Bool16 ignore_10digit = kFalse;
+  state::Bool16 compare_num = state::kFalse;
+  state::Bool16 ignore_10digit = state::kFalse;
   NumberCounts numbers;
   NumberCounts dates;
   NumberCounts rounded;
@@ -307,7 +307,7 @@ class MatchedTexts {
 
 class MatchingRun {
  public:
-  MatchingRun(Run& state, host::Application& app, Algorithm algorithm)
+  MatchingRun(state::Run& state, host::Application& app, state::Algorithm algorithm)
       : state_(state), app_(app), conversions_(app.GetConversions()), algorithm_(algorithm) {}
 
   void SetUp(const host::Range& range1, const host::Range& range2) {
@@ -317,12 +317,12 @@ class MatchingRun {
     state_.notices.clear();
     state_.notice_number = 0;
     state_.notice_cells.clear();
-    ResetCounters(state_);
+    state::ResetCounters(state_);
     // The clearing reports its own failures; the run goes on whatever it reported.
     ClearBothRanges(state_, range1, range2);
     ignore_sign_ = state_.options.ignore_sign;
     reverse_ = state_.options.reverse_sign;
-    animate_ = algorithm_ == Algorithm::kStraightforward || app_.HasScreen();
+    animate_ = algorithm_ == state::Algorithm::kStraightforward || app_.HasScreen();
   }
 
   // Pass 1 walks Range 1 against Range 2 with tag "A", pass 2 the other way round with tag "B".
@@ -337,7 +337,7 @@ class MatchingRun {
     pass_.other_range = other_range;
     // The index needs single blocks, in which the i-th cell and the scan order agree; ranges of
     // several areas take the straightforward way.
-    pass_.indexed = algorithm_ == Algorithm::kIndexed && this_range.AreaCount() == 1 &&
+    pass_.indexed = algorithm_ == state::Algorithm::kIndexed && this_range.AreaCount() == 1 &&
                     other_range.AreaCount() == 1;
     if (pass_.indexed) {
       pass_.here = &SnapshotOf(this_range);
@@ -383,7 +383,7 @@ class MatchingRun {
   // The index of a snapshot with a sign under the current options, built once per run and kept
   // while the options it depends on stay as they are.
   const CountIndex& IndexOf(const Snapshot& snapshot, int sign) {
-    const Options& options = state_.options;
+    const state::Options& options = state_.options;
     for (const StoredIndex& stored : indexes_) {
       if (stored.snapshot == &snapshot && stored.sign == sign &&
           stored.index.compare_num == options.numbers_only &&
@@ -406,7 +406,7 @@ class MatchingRun {
     CountIndex index;
   };
 
-  void AddNotice(const host::Range& cell, NoticeKind kind, const char* what) {
+  void AddNotice(const host::Range& cell, state::NoticeKind kind, const char* what) {
     if (state_.notice_number >= state_.limits.max_count) {
       throw host::HostError(host::kOverflow);
     }
@@ -420,16 +420,16 @@ class MatchingRun {
   }
 
   // Adds one to a counter of cells and has it shown at once.
-  void Count(Counter counter) {
-    IncrementCounter(state_, counter);
+  void Count(state::Counter counter) {
+    state::IncrementCounter(state_, counter);
     state_.listener.CellCounted(counter);
   }
 
   void CheckCell(int k, const host::Range& cell, CellReading reading) {
     const bool first = k == 1;
     const bool hidden = reading.Hidden();
-    Count(hidden ? (first ? Counter::kHidden1 : Counter::kHidden2)
-                 : (first ? Counter::kCount1 : Counter::kCount2));
+    Count(hidden ? (first ? state::Counter::kHidden1 : state::Counter::kHidden2)
+                 : (first ? state::Counter::kCount1 : state::Counter::kCount2));
     reading.Read();
     const std::optional<host::Value> target = Target(first, cell, reading, hidden);
     if (!target) return;
@@ -443,17 +443,17 @@ class MatchingRun {
     if (hashes || !matched_.Contains(text)) {
       const CompareKey key = CompareKey::Of(*target);
       // Range 1's candidates are sign-reversed under Reverse Sign, in either pass.
-      count_here = Count(/*here=*/true, key, reverse_ != kFalse && first ? -1 : 1);
-      count_there = Count(/*here=*/false, key, reverse_ != kFalse && !first ? -1 : 1);
+      count_here = Count(/*here=*/true, key, reverse_ != state::kFalse && first ? -1 : 1);
+      count_there = Count(/*here=*/false, key, reverse_ != state::kFalse && !first ? -1 : 1);
     }
 
     if (count_here == count_there) {
-      IncrementCounter(state_, first ? Counter::kMatch1 : Counter::kMatch2);
+      state::IncrementCounter(state_, first ? state::Counter::kMatch1 : state::Counter::kMatch2);
       if (!hashes) matched_.Add(text);
     } else {
-      Count(first ? Counter::kMismatch1 : Counter::kMismatch2);
+      Count(first ? state::Counter::kMismatch1 : state::Counter::kMismatch2);
       marks::MarkMismatch(app_, cell, first ? "A" : "B", count_here, count_there,
-                          state_.options.hide_comments == kFalse);
+                          state_.options.hide_comments == state::kFalse);
       state_.listener.Marked(first ? 1 : 2, cell, conversions_.ToText(reading.value()), text,
                              count_here, count_there);
     }
@@ -465,19 +465,19 @@ class MatchingRun {
   std::optional<host::Value> Target(bool first, const host::Range& cell, const CellReading& reading,
                                     bool hidden) {
     const host::Value& value = reading.value();
-    const Options& options = state_.options;
+    const state::Options& options = state_.options;
     host::Value target = value;
     bool included = true;
 
     // The exclusion tests, in order: the first that applies decides.
     const bool numeric = conversions_.IsNumeric(value);
-    if (numeric && conversions_.ToNumber(value) == 0 && options.ignore_zero != kFalse) {
+    if (numeric && conversions_.ToNumber(value) == 0 && options.ignore_zero != state::kFalse) {
       included = false;
-    } else if (!numeric && options.numbers_only != kFalse) {
+    } else if (!numeric && options.numbers_only != state::kFalse) {
       included = false;
     } else if (reading.IsError()) {
       included = false;
-      AddNotice(cell, NoticeKind::kError, " is ERROR");
+      AddNotice(cell, state::NoticeKind::kError, " is ERROR");
     } else if (reading.text().empty() || value.is_empty()) {
       included = false;
     } else if (hidden) {
@@ -485,20 +485,20 @@ class MatchingRun {
     } else if (reading.IsText()) {
       if (const std::optional<double> number = conversions_.ReadNumber(value.text())) {
         target = host::Value::Number(*number);
-        AddNotice(cell, NoticeKind::kTextNumber, " is text but probably should be number.");
+        AddNotice(cell, state::NoticeKind::kTextNumber, " is text but probably should be number.");
       } else if (const std::optional<double> date = conversions_.ReadDate(value.text())) {
         target = host::Value::Date(*date);
-        AddNotice(cell, NoticeKind::kTextDate, " is text but probably should be date.");
+        AddNotice(cell, state::NoticeKind::kTextDate, " is text but probably should be date.");
       }
     }
 
-    if (conversions_.IsNumeric(target) && ignore_sign_ != kFalse) {
+    if (conversions_.IsNumeric(target) && ignore_sign_ != state::kFalse) {
       target = host::Value::Number(std::fabs(conversions_.ToNumber(target)));
     }
-    if (conversions_.IsNumeric(target) && reverse_ != kFalse && first) {
+    if (conversions_.IsNumeric(target) && reverse_ != state::kFalse && first) {
       target = host::Value::Number(-conversions_.ToNumber(target));
     }
-    if (included && options.ignore_10_digit != kFalse && conversions_.IsNumeric(target) &&
+    if (included && options.ignore_10_digit != state::kFalse && conversions_.IsNumeric(target) &&
         IsTenDigits(target, conversions_)) {
       included = false;
     }
@@ -516,12 +516,12 @@ class MatchingRun {
       animate_ = false;
     }
     const CountIndex*& index = here ? pass_.index_here : pass_.index_there;
-    const Options& options = state_.options;
+    const state::Options& options = state_.options;
     if (index == nullptr || index->compare_num != options.numbers_only ||
         index->ignore_10digit != options.ignore_10_digit) {
       index = &IndexOf(here ? *pass_.here : *pass_.there, sign);
     }
-    return index->Get(target, round_num_ != kFalse);
+    return index->Get(target, round_num_ != state::kFalse);
   }
 
   // The candidate's value as the count compares it: numbers (a numeric text read as one, a
@@ -529,11 +529,11 @@ class MatchingRun {
   // other texts as they are. No value for a cell that is no candidate.
   std::optional<host::Value> Candidate(const host::Value& stored, const std::string& text,
                                        bool hidden, int sign) const {
-    const Options& options = state_.options;
+    const state::Options& options = state_.options;
     if (hidden || text.empty() || stored.is_empty() || stored.is_error()) return std::nullopt;
     const bool numeric = conversions_.IsNumeric(stored);
-    if (!numeric && options.numbers_only != kFalse) return std::nullopt;
-    if (options.ignore_10_digit != kFalse && numeric && IsTenDigits(stored, conversions_))
+    if (!numeric && options.numbers_only != state::kFalse) return std::nullopt;
+    if (options.ignore_10_digit != state::kFalse && numeric && IsTenDigits(stored, conversions_))
       return std::nullopt;
     if (numeric) return host::Value::Number(Signed(conversions_.ToNumber(stored), sign));
     if (const std::optional<double> date = conversions_.ToDateSerial(stored)) {
@@ -543,7 +543,7 @@ class MatchingRun {
   }
 
   double Signed(double number, int sign) const {
-    if (ignore_sign_ != kFalse) number = std::fabs(number);
+    if (ignore_sign_ != state::kFalse) number = std::fabs(number);
     return number * sign;
   }
 
@@ -612,20 +612,20 @@ class MatchingRun {
         match_now = SameValue(value, target);
       }
 
-      if (match_now || (round_num_ != kFalse && SameRounded(value, target))) ++n;
+      if (match_now || (round_num_ != state::kFalse && SameRounded(value, target))) ++n;
       if (included % kYieldEvery == 0 && !slowtime) app_.DoEvents();
     });
     state_.listener.CountsDue();
     return n;
   }
 
-  Run& state_;
+  state::Run& state_;
   host::Application& app_;
   const host::Conversions& conversions_;
-  const Algorithm algorithm_;
-  Bool16 round_num_ = kFalse;
-  Bool16 ignore_sign_ = kFalse;
-  Bool16 reverse_ = kFalse;
+  const state::Algorithm algorithm_;
+  state::Bool16 round_num_ = state::kFalse;
+  state::Bool16 ignore_sign_ = state::kFalse;
+  state::Bool16 reverse_ = state::kFalse;
   double start_ = 0;
   bool animate_ = true;
   MatchedTexts matched_;
@@ -636,8 +636,8 @@ class MatchingRun {
 
 }  // namespace
 
-bool RunMatchingPass(Run& state, const host::Range& range1, const host::Range& range2,
-                     Algorithm algorithm) {
+bool RunMatchingPass(state::Run& state, const host::Range& range1, const host::Range& range2,
+                     state::Algorithm algorithm) {
   host::Application& app = state.app();
   MatchingRun run(state, app, algorithm);
   run.SetUp(range1, range2);

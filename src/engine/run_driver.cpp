@@ -33,8 +33,9 @@ bool CellsFitTheCounters(host::Application& app, const host::Range& range, std::
 }  // namespace
 
 RunResult CompareRanges(host::Application& app, const host::Range& range1,
-                        const host::Range& range2, const Options& options, RunListener& listener,
-                        const Limits& limits, Algorithm algorithm) {
+                        const host::Range& range2, const state::Options& options,
+                        state::RunListener& listener, const state::Limits& limits,
+                        state::Algorithm algorithm) {
   RunResult result;
   if (limits.count_items) {
     const std::int64_t items1 = app.CountA(range1);
@@ -49,16 +50,16 @@ RunResult CompareRanges(host::Application& app, const host::Range& range1,
     result.outcome = RunResult::Outcome::kRefused;
     return result;
   }
-  Run run(app, options, limits, listener);
+  state::Run run(app, options, limits, listener);
   if (!RunMatchingPass(run, range1, range2, algorithm))
     result.outcome = RunResult::Outcome::kStopped;
   result.counters = run.counters;
-  result.notices = NoticeLines(run);
+  result.notices = state::NoticeLines(run);
   return result;
 }
 
-bool RefuseTooManyCells(host::Application& app, const Limits& limits, const host::Range& range1,
-                        const host::Range& range2) {
+bool RefuseTooManyCells(host::Application& app, const state::Limits& limits,
+                        const host::Range& range1, const host::Range& range2) {
   const std::int64_t max = limits.max_count;
   if (CellsFitTheCounters(app, range1, max) && CellsFitTheCounters(app, range2, max)) return false;
   app.MsgBox("Too many cells in range.  Max is " + std::to_string(max));
@@ -66,10 +67,10 @@ bool RefuseTooManyCells(host::Application& app, const Limits& limits, const host
 }
 
 RunResult ClearMarks(host::Application& app, const host::Range& range1, const host::Range& range2,
-                     RunListener& listener) {
-  const Options no_options;  // a clearing reads none
-  Run run(app, no_options, Limits{}, listener);
-  ResetCounters(run);
+                     state::RunListener& listener) {
+  const state::Options no_options;  // a clearing reads none
+  state::Run run(app, no_options, state::Limits{}, listener);
+  state::ResetCounters(run);
   listener.CountsDue();
   RunResult result;
   if (!ClearBothRanges(run, range1, range2)) result.outcome = RunResult::Outcome::kFailed;

@@ -21,9 +21,9 @@ struct RunResult {
     kFailed,   // the clearing ended with its message
   };
   Outcome outcome = Outcome::kDone;
-  Counters counters;
+  state::Counters counters;
   // The notices of a comparison, each with its cell.
-  std::vector<NoticeLine> notices;
+  std::vector<state::NoticeLine> notices;
 };
 
 // One comparison of Range 1 against Range 2. With limits.count_items it counts the filled cells
@@ -34,19 +34,20 @@ struct RunResult {
 // counters, notices, marks and findings as they come. Host errors pass to the caller, after what
 // the listener was told.
 RunResult CompareRanges(host::Application& app, const host::Range& range1,
-                        const host::Range& range2, const Options& options, RunListener& listener,
-                        const Limits& limits = {}, Algorithm algorithm = Algorithm::kIndexed);
+                        const host::Range& range2, const state::Options& options,
+                        state::RunListener& listener, const state::Limits& limits = {},
+                        state::Algorithm algorithm = state::Algorithm::kIndexed);
 
 // The clearing that a user asks for: the counters reset (and told to the listener, then a moment
 // to show them all), then the marks of both ranges cleared and every marked cell's fill restored.
 // A failure shows the clearing's message and ends with kFailed; it returns normally.
 RunResult ClearMarks(host::Application& app, const host::Range& range1, const host::Range& range2,
-                     RunListener& listener);
+                     state::RunListener& listener);
 
 // Shows "Too many cells in range.  Max is 32767" and answers true when the shown cells or the
 // hidden cells of either range's used part number more than its counter holds (32767 in the
 // add-in, whose counters are 16-bit).
-bool RefuseTooManyCells(host::Application& app, const Limits& limits, const host::Range& range1,
-                        const host::Range& range2);
+bool RefuseTooManyCells(host::Application& app, const state::Limits& limits,
+                        const host::Range& range1, const host::Range& range2);
 
 }  // namespace quorvane::engine

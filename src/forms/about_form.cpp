@@ -37,7 +37,7 @@ std::vector<FormControl> Layout() {
 
 }  // namespace
 
-AboutForm::AboutForm(engine::AddinState& state, FormsUi& ui)
+AboutForm::AboutForm(state::AddinState& state, FormsUi& ui)
     : FormModel(kName, "About", 355.5, 175.5, Layout()), state_(state), ui_(ui) {}
 
 void AboutForm::Show() {

@@ -4,7 +4,7 @@
 
 namespace quorvane::forms {
 
-AddInForm::AddInForm(engine::AddinState& state, FormsUi& ui)
+AddInForm::AddInForm(state::AddinState& state, FormsUi& ui)
     : FormModel(kName, "My Add In", 240, 90,
                 {{"OKButton",
                   ControlKind::kButton,

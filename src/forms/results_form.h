@@ -32,7 +32,7 @@ class ResultsForm : public FormModel {
   static constexpr std::size_t kNoticeRowsShown = 8;
 
   // `state` and `ui` must outlive the form.
-  ResultsForm(engine::AddinState& state, FormsUi& ui);
+  ResultsForm(state::AddinState& state, FormsUi& ui);
 
   void Show();  // modeless
   void SetFocus();
@@ -55,16 +55,16 @@ class ResultsForm : public FormModel {
 
   // Sets the label of the counter to the value. A write that first loads the form leaves the label
   // at the zero of the load.
-  void ShowCount(engine::Counter counter, std::int32_t value);
+  void ShowCount(state::Counter counter, std::int32_t value);
   // The label that shows a counter ("lblCount1", ..., "lblHiddenCell2").
-  static std::string_view CountLabel(engine::Counter counter);
+  static std::string_view CountLabel(state::Counter counter);
 
  private:
   void EnsureLoaded();
   void SetCaption(std::string_view label, const std::string& caption);
-  void SetNotices(std::vector<engine::NoticeLine> notices);
+  void SetNotices(std::vector<state::NoticeLine> notices);
 
-  engine::AddinState& state_;
+  state::AddinState& state_;
   FormsUi& ui_;
   bool loaded_ = false;
   bool loading_ = false;

@@ -8,10 +8,10 @@ namespace quorvane::ribbon {
 namespace {
 
 void CompareRanges(CommandContext& context) {
-  engine::AddinState& state = context.state;
+  state::AddinState& state = context.state;
   ComparisonGuard guard(context.comparison_running);
   // The notices shown are this run's only: a run refused before it starts has none.
-  engine::ClearNotices(state);
+  state::ClearNotices(state);
   context.results_form.ClearNotices();
   context.results_form.Show();
   context.results_form.SetFocus();
@@ -27,7 +27,7 @@ void CompareRanges(CommandContext& context) {
 }
 
 void ClearFormatting(CommandContext& context) {
-  engine::AddinState& state = context.state;
+  state::AddinState& state = context.state;
   RunProgress progress(state, context.results_form);
   engine::ClearMarks(state.app(), state.range1, state.range2, progress);
 }
@@ -35,34 +35,34 @@ void ClearFormatting(CommandContext& context) {
 }  // namespace
 
 void PressButton(CommandContext& context, RibbonControl& control) {
-  engine::AddinState& state = context.state;
+  state::AddinState& state = context.state;
   const bool refuse = context.comparison_running;
 
   if (!refuse && control.Id() == "btnRange1") {
     state.range1_text = GetRangeForm(state, context.application, control);
-    engine::RefreshControl(state, "EditBox1");
+    state::RefreshControl(state, "EditBox1");
   }
   if (!refuse && control.Id() == "btnRange2") {
     state.range2_text = GetRangeForm(state, context.application, control);
-    engine::RefreshControl(state, "EditBox2");
+    state::RefreshControl(state, "EditBox2");
   }
   if (!refuse && control.Id() == "btnCompare") CompareRanges(context);
   if (!refuse && control.Id() == "btnClearRange1") {
     state.range1_text.clear();
-    engine::RefreshControl(state, "EditBox1");
+    state::RefreshControl(state, "EditBox1");
   }
   if (!refuse && control.Id() == "btnClearRange2") {
     state.range2_text.clear();
-    engine::RefreshControl(state, "EditBox2");
+    state::RefreshControl(state, "EditBox2");
   }
   if (!refuse && control.Id() == "btnClearFormating") ClearFormatting(context);
-  if (control.Id() == "btnStop" && state.stop_requested == engine::kFalse)
-    state.stop_requested = engine::kTrue;
+  if (control.Id() == "btnStop" && state.stop_requested == state::kFalse)
+    state.stop_requested = state::kTrue;
   if (!refuse && control.Id() == "btnAbout") context.about_form.Show();
 
-  engine::RefreshControl(state, "btnCompare");
-  engine::RefreshControl(state, "btnClearFormating");
-  engine::RefreshControl(state, "btnStop");
+  state::RefreshControl(state, "btnCompare");
+  state::RefreshControl(state, "btnClearFormating");
+  state::RefreshControl(state, "btnStop");
 }
 
 }  // namespace quorvane::ribbon

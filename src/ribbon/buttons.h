@@ -14,7 +14,7 @@ inline constexpr const char* kStatusInProgress = "Ranges Comparison is in Progre
 // What the commands work on; all of it belongs to the loaded library except application, the
 // connection's application (used by range entry).
 struct CommandContext {
-  engine::AddinState& state;
+  state::AddinState& state;
   host::Application* application;
   forms::ResultsForm& results_form;
   forms::AboutForm& about_form;

@@ -13,7 +13,7 @@
 
 namespace quorvane::ribbon {
 
-using engine::RibbonControl;
+using state::RibbonControl;
 
 class RibbonUI {
  public:

@@ -4,9 +4,9 @@
 
 namespace quorvane::ribbon {
 
-std::string_view CountLabel(engine::Counter counter) {
+std::string_view CountLabel(state::Counter counter) {
   // Indexed by Counter.
-  static constexpr std::array<std::string_view, engine::kCounterCount> kLabels{
+  static constexpr std::array<std::string_view, state::kCounterCount> kLabels{
       "lblCount01",      "lblCount02",      "lblMatch01",       "lblMatch02",
       "lblNoMatch01",    "lblNoMatch02",    "lblPossibleTP01",  "lblPossibleTP02",
       "lblPossibleYO01", "lblPossibleYO02", "lblHiddenCells01", "lblHiddenCells02"};
@@ -14,23 +14,23 @@ std::string_view CountLabel(engine::Counter counter) {
 }
 
 void RunProgress::Started() {
-  state_.stop_requested = engine::kFalse;
-  engine::ClearNotices(state_);
+  state_.stop_requested = state::kFalse;
+  state::ClearNotices(state_);
 }
 
-bool RunProgress::StopRequested() { return state_.stop_requested != engine::kFalse; }
+bool RunProgress::StopRequested() { return state_.stop_requested != state::kFalse; }
 
-void RunProgress::CounterChanged(engine::Counter counter, std::int32_t value) {
+void RunProgress::CounterChanged(state::Counter counter, std::int32_t value) {
   form_.ShowCount(counter, value);
 }
 
-void RunProgress::CellCounted(engine::Counter counter) {
-  engine::RefreshControl(state_, std::string(CountLabel(counter)));
+void RunProgress::CellCounted(state::Counter counter) {
+  state::RefreshControl(state_, std::string(CountLabel(counter)));
 }
 
-void RunProgress::CountsDue() { engine::RefreshCounts(state_); }
+void RunProgress::CountsDue() { state::RefreshCounts(state_); }
 
-void RunProgress::Noticed(const host::Range& cell, engine::NoticeKind /*kind*/,
+void RunProgress::Noticed(const host::Range& cell, state::NoticeKind /*kind*/,
                           const std::string& line) {
   if (!state_.notices.empty()) state_.notices += "\n";
   state_.notices += line;

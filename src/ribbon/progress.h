@@ -15,29 +15,29 @@
 namespace quorvane::ribbon {
 
 // The ribbon label that shows a counter ("lblCount01", ..., "lblHiddenCells02").
-std::string_view CountLabel(engine::Counter counter);
+std::string_view CountLabel(state::Counter counter);
 
-class RunProgress : public engine::RunListener {
+class RunProgress : public state::RunListener {
  public:
   // `state` and `form` must outlive the listener.
-  RunProgress(engine::AddinState& state, forms::ResultsForm& form) : state_(state), form_(form) {}
+  RunProgress(state::AddinState& state, forms::ResultsForm& form) : state_(state), form_(form) {}
 
   // The run counts in the state's counters.
-  engine::Counters* SharedCounters() override { return &state_.counters; }
+  state::Counters* SharedCounters() override { return &state_.counters; }
   // Clears the stop request and the state's notices.
   void Started() override;
   bool StopRequested() override;
   // The form's label.
-  void CounterChanged(engine::Counter counter, std::int32_t value) override;
+  void CounterChanged(state::Counter counter, std::int32_t value) override;
   // The ribbon's label of the counter.
-  void CellCounted(engine::Counter counter) override;
+  void CellCounted(state::Counter counter) override;
   // The ribbon's twelve labels.
   void CountsDue() override;
   // Adds the line and its cell to the state's notices.
-  void Noticed(const host::Range& cell, engine::NoticeKind kind, const std::string& line) override;
+  void Noticed(const host::Range& cell, state::NoticeKind kind, const std::string& line) override;
 
  private:
-  engine::AddinState& state_;
+  state::AddinState& state_;
   forms::ResultsForm& form_;
 };
 

@@ -26,7 +26,7 @@ host::Range AskRange(host::Application* app, const char* prompt, const char* tit
 
 }  // namespace
 
-std::string GetRangeForm(engine::AddinState& state, host::Application* application,
+std::string GetRangeForm(state::AddinState& state, host::Application* application,
                          RibbonControl& control) {
   // Each step that fails is skipped and the next one runs; the chosen range then stays nothing.
   std::string default_text;
@@ -62,7 +62,7 @@ std::string GetRangeForm(engine::AddinState& state, host::Application* applicati
   }
 }
 
-void RangeSetup(engine::AddinState& state, forms::ResultsForm& results_form,
+void RangeSetup(state::AddinState& state, forms::ResultsForm& results_form,
                 host::Application* application) {
   std::optional<host::Range> first =
       Require(application).InputBox("Enter range", "MERIDANE TOOL - RANGE1", "");
@@ -70,7 +70,7 @@ void RangeSetup(engine::AddinState& state, forms::ResultsForm& results_form,
   state.range2 = AskRange(application, "Enter range", "MERIDANE TOOL - RANGE2", "");
   if (!first) throw host::HostError(host::kTypeMismatch);
   // The item count of the button's comparison is left out here.
-  engine::Limits limits = state.limits;
+  state::Limits limits = state.limits;
   limits.count_items = false;
   RunProgress progress(state, results_form);
   engine::CompareRanges(state.app(), state.range1, state.range2, state.options, progress, limits);

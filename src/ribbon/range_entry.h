@@ -15,7 +15,7 @@ namespace quorvane::ribbon {
 // returns its external address. A cancelled box, a failing host or no application leaves the range
 // slot holding nothing and returns the empty text; no error leaves this function. Any other control
 // id asks nothing and returns the empty text. `application` is the connection's application.
-std::string GetRangeForm(engine::AddinState& state, host::Application* application,
+std::string GetRangeForm(state::AddinState& state, host::Application* application,
                          RibbonControl& control);
 
 // Asks for both ranges ("MERIDANE TOOL - RANGE1", "MERIDANE TOOL - RANGE2") and runs the matching
@@ -23,7 +23,7 @@ std::string GetRangeForm(engine::AddinState& state, host::Application* applicati
 // Cancelling the second box raises "Type mismatch" at once and keeps range2; cancelling the first
 // empties range1 and raises "Type mismatch" after the second box, without comparing. Host errors
 // pass to the caller.
-void RangeSetup(engine::AddinState& state, forms::ResultsForm& results_form,
+void RangeSetup(state::AddinState& state, forms::ResultsForm& results_form,
                 host::Application* application);
 
 }  // namespace quorvane::ribbon

@@ -6,7 +6,7 @@
 
 #include "host/error.h"
 
-namespace quorvane::engine {
+namespace quorvane::state {
 
 std::int32_t& Counters::operator[](Counter counter) {
   switch (counter) {
@@ -109,4 +109,4 @@ void RefreshCounts(AddinState& state) {
   if (state.ribbon != nullptr) state.ribbon->RefreshCounts();
 }
 
-}  // namespace quorvane::engine
+}  // namespace quorvane::state

@@ -9,8 +9,7 @@
 // All of it is used on the host's user-interface thread only; nothing is locked. Booleans shared
 // with the host are 16-bit: false is 0, true is -1.
 //
-// The state is a layer of its own, below the analysis and the engine that both use it; its names
-// stay in the engine's namespace, whose run it describes.
+// The state is a layer of its own, below the analysis and the engine that both use it.
 #pragma once
 
 #include <array>
@@ -22,7 +21,7 @@
 #include "host/application.h"
 #include "host/range.h"
 
-namespace quorvane::engine {
+namespace quorvane::state {
 
 using Bool16 = std::int16_t;
 inline constexpr Bool16 kTrue = -1;
@@ -257,4 +256,4 @@ void ResetCounters(Run& run);
 void RefreshControl(AddinState& state, const std::string& control_id);
 void RefreshCounts(AddinState& state);
 
-}  // namespace quorvane::engine
+}  // namespace quorvane::state

@@ -12,7 +12,7 @@ namespace quorvane::windows {
 namespace {
 
 // The ribbon control the host passes to a callback; its Id is read from the host at each use.
-class ComRibbonControl : public engine::RibbonControl {
+class ComRibbonControl : public state::RibbonControl {
  public:
   ComRibbonControl(ComPtr<IDispatch> control, DispidCache& cache)
       : control_(std::move(control)), cache_(cache) {}
@@ -78,7 +78,7 @@ void LibraryState::Disconnected() {
 
 void LibraryState::ReleaseHostObjects() {
   ui_.DestroyAll();
-  engine::AddinState& state = library_.state;
+  state::AddinState& state = library_.state;
   state.application = nullptr;
   state.range1 = host::Range();
   state.range2 = host::Range();
@@ -243,14 +243,14 @@ HRESULT ConnectObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* p
           } else {
             controls.push_back(
                 std::make_unique<ComRibbonControl>(ToObject(arg), state.control_cache()));
-            args.emplace_back(static_cast<engine::RibbonControl*>(controls.back().get()));
+            args.emplace_back(static_cast<state::RibbonControl*>(controls.back().get()));
           }
           continue;
         case VT_BSTR:
           args.emplace_back(Narrow(V_BSTR(&v)));
           continue;
         case VT_BOOL:
-          args.emplace_back(V_BOOL(&v) != VARIANT_FALSE ? engine::kTrue : engine::kFalse);
+          args.emplace_back(V_BOOL(&v) != VARIANT_FALSE ? state::kTrue : state::kFalse);
           continue;
         case VT_I1:
         case VT_I2:
@@ -260,7 +260,7 @@ HRESULT ConnectObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* p
         case VT_UI4:
         case VT_INT:
         case VT_UINT:
-          args.emplace_back(ToBool(arg) ? engine::kTrue : engine::kFalse);
+          args.emplace_back(ToBool(arg) ? state::kTrue : state::kFalse);
           continue;
         default:
           break;
@@ -289,8 +289,8 @@ HRESULT ConnectObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* p
       VariantInit(result);
       if (const auto* text = std::get_if<std::string>(&outcome.value)) {
         *result = Variant::Text(*text).Detach();
-      } else if (const auto* flag = std::get_if<engine::Bool16>(&outcome.value)) {
-        *result = Variant::Bool(*flag != engine::kFalse).Detach();
+      } else if (const auto* flag = std::get_if<state::Bool16>(&outcome.value)) {
+        *result = Variant::Bool(*flag != state::kFalse).Detach();
       }
     }
     return S_OK;

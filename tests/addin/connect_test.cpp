@@ -73,15 +73,15 @@ TEST(Connection, RibbonDefinitionForOtherRibbonsIsEmptyButStillSetsTheDefaults) 
   Harness h;
   h.connect.IDTExtensibility2_OnConnection(&h.application, addin::kStartup);
   EXPECT_EQ(h.connect.IRibbonExtensibility_GetCustomUI("Microsoft.Word.Document"), "");
-  EXPECT_EQ(h.library.state.options.round_numbers, engine::kTrue);
-  EXPECT_EQ(h.library.state.options.ignore_sign, engine::kFalse);
+  EXPECT_EQ(h.library.state.options.round_numbers, state::kTrue);
+  EXPECT_EQ(h.library.state.options.ignore_sign, state::kFalse);
   EXPECT_TRUE(h.host.messages().empty());
   EXPECT_TRUE(h.ui.messages().empty());
   // The host's other notifications change nothing.
   h.connect.IDTExtensibility2_OnAddInsUpdate();
   h.connect.IDTExtensibility2_OnBeginShutdown();
   h.connect.IDTExtensibility2_OnDisconnection(1);
-  EXPECT_EQ(h.library.state.options.round_numbers, engine::kTrue);
+  EXPECT_EQ(h.library.state.options.round_numbers, state::kTrue);
 }
 
 TEST(Connection, RegistrationData) {
@@ -101,7 +101,7 @@ TEST(Forms, VntShowsTheResultsFormAndItsStopButtonSetsTheRequest) {
   EXPECT_EQ(h.library.results_form.CaptionOf("lblMatch1"), "0");
   h.library.results_form.Click("Command1");
   h.library.results_form.Click("Command1");
-  EXPECT_EQ(h.library.state.stop_requested, engine::kTrue);
+  EXPECT_EQ(h.library.state.stop_requested, state::kTrue);
   EXPECT_TRUE(h.library.results_form.visible());
   // A second touch does not reset again.
   h.library.state.counters.match1 = 7;

@@ -39,7 +39,7 @@ TEST(EndToEnd, StartSetRangesCompareReadLabelsAndClear) {
   EXPECT_EQ(h.ribbon.events, std::vector<std::string>{"*"});  // start-up: the whole ribbon
   for (const std::string& id : kLabelIds) EXPECT_EQ(h.Text(id), " 0") << id;
   EXPECT_EQ(h.Text("EditBox1"), "");
-  EXPECT_EQ(h.Flag("GetEnable", "btnCompare"), engine::kFalse);
+  EXPECT_EQ(h.Flag("GetEnable", "btnCompare"), state::kFalse);
 
   // Set both ranges; the selection is offered as the default.
   h.host.SetSelection(sheet.Ref("A1:A5"));
@@ -55,8 +55,8 @@ TEST(EndToEnd, StartSetRangesCompareReadLabelsAndClear) {
   EXPECT_EQ(h.host.input_boxes()[1].default_text, "$B$1:$B$5");
   EXPECT_EQ(h.Text("EditBox1"), "[Book1.xlsx]Sheet1!$A$1:$A$5");
   EXPECT_EQ(h.Text("EditBox2"), "[Book1.xlsx]Sheet1!$B$1:$B$5");
-  EXPECT_EQ(h.Flag("GetEnable", "btnCompare"), engine::kTrue);
-  EXPECT_EQ(h.Flag("GetEnable", "btnClearFormating"), engine::kTrue);
+  EXPECT_EQ(h.Flag("GetEnable", "btnCompare"), state::kTrue);
+  EXPECT_EQ(h.Flag("GetEnable", "btnClearFormating"), state::kTrue);
 
   // Compare: while it runs (seen at each label change) the status bar shows the progress text
   // and the results form is up.

@@ -57,8 +57,8 @@ class DiagnosisTest : public ::testing::Test {
     sheet_.PutComment(row, column, Note(row, column));
   }
   void Diagnose(const host::Range& range1, const host::Range& range2,
-                engine::Algorithm algorithm = engine::Algorithm::kIndexed) {
-    engine::Run run = quorvane::testing::RunOf(listener_);
+                state::Algorithm algorithm = state::Algorithm::kIndexed) {
+    state::Run run = quorvane::testing::RunOf(listener_);
     DiagnoseMismatches(run, range1, range2, algorithm);
   }
   static std::string Note(int row, int column) {
@@ -100,7 +100,7 @@ class DiagnosisTest : public ::testing::Test {
   memhost::MemHost host_;
   memhost::MemWorksheet& sheet_;
   RecordingLabels labels_;
-  engine::AddinState state_;
+  state::AddinState state_;
   quorvane::testing::StateListener listener_{state_};
 };
 
@@ -190,8 +190,8 @@ TEST_F(DiagnosisTest, DatesOneYearApartAreAYearError) {
 }
 
 TEST_F(DiagnosisTest, AYearErrorIsFoundWhicheverRangeHoldsTheLaterDate) {
-  for (const engine::Algorithm algorithm :
-       {engine::Algorithm::kIndexed, engine::Algorithm::kStraightforward}) {
+  for (const state::Algorithm algorithm :
+       {state::Algorithm::kIndexed, state::Algorithm::kStraightforward}) {
     state_.counters = {};
     Marked(1, 1, Date(2024, 1, 5));
     Marked(1, 3, Date(2023, 1, 5));
@@ -299,9 +299,9 @@ TEST_F(PairCapTest, ACellOfRangeOneStopsAtTheCap) {
   const int more = 5;
   const int rows2 = kMaxPairsPerCell + more;
   Fill(3, rows2);
-  for (const engine::Algorithm algorithm :
-       {engine::Algorithm::kIndexed, engine::Algorithm::kStraightforward}) {
-    SCOPED_TRACE(algorithm == engine::Algorithm::kIndexed ? "indexed" : "straightforward");
+  for (const state::Algorithm algorithm :
+       {state::Algorithm::kIndexed, state::Algorithm::kStraightforward}) {
+    SCOPED_TRACE(algorithm == state::Algorithm::kIndexed ? "indexed" : "straightforward");
     state_.counters = {};
     host::Range range1 = sheet_.Ref("A1:A3");
     host::Range range2 = sheet_.Ref("C1:C" + std::to_string(rows2));
@@ -357,8 +357,8 @@ TEST_F(DiagnosisTest, GermanMachineWritesItsOwnNumbersDatesAndStamp) {
   Marked(3, 1, Value::Text("1.234,5"));
   Marked(3, 3, Value::Text("1.243,5"), kFewerColor);
 
-  for (const engine::Algorithm algorithm :
-       {engine::Algorithm::kIndexed, engine::Algorithm::kStraightforward}) {
+  for (const state::Algorithm algorithm :
+       {state::Algorithm::kIndexed, state::Algorithm::kStraightforward}) {
     for (int row = 1; row <= 3; ++row) {
       sheet_.PutFill(row, 1, kMoreColor, kPatternSolid);
       sheet_.PutFill(row, 3, kFewerColor, kPatternSolid);

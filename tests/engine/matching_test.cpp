@@ -14,7 +14,7 @@ using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
 // Every behaviour holds for both ways of counting.
-class MatchingTest : public RunFixture, public ::testing::WithParamInterface<engine::Algorithm> {
+class MatchingTest : public RunFixture, public ::testing::WithParamInterface<state::Algorithm> {
  protected:
   void Run(host::Range r1, host::Range r2) {
     range1 = r1;
@@ -25,11 +25,11 @@ class MatchingTest : public RunFixture, public ::testing::WithParamInterface<eng
 };
 
 INSTANTIATE_TEST_SUITE_P(BothAlgorithms, MatchingTest,
-                         ::testing::Values(engine::Algorithm::kIndexed,
-                                           engine::Algorithm::kStraightforward),
+                         ::testing::Values(state::Algorithm::kIndexed,
+                                           state::Algorithm::kStraightforward),
                          [](const auto& info) {
-                           return info.param == engine::Algorithm::kIndexed ? "Indexed"
-                                                                            : "Straightforward";
+                           return info.param == state::Algorithm::kIndexed ? "Indexed"
+                                                                           : "Straightforward";
                          });
 
 TEST_P(MatchingTest, DuplicatesAreJudgedAsMultisets) {
@@ -55,7 +55,7 @@ TEST_P(MatchingTest, SecondPassMatchesThroughTheMatchedTextsWithoutCounting) {
   Run(Column(1, {N(5), N(7)}), Column(2, {N(7), N(5)}));
   EXPECT_EQ(state.counters.match1, 2);
   EXPECT_EQ(state.counters.match2, 2);
-  if (GetParam() == engine::Algorithm::kStraightforward) {
+  if (GetParam() == state::Algorithm::kStraightforward) {
     // Each counting scan ends with a refresh of the twelve labels: two scans for each of the two
     // cells of pass 1, none in pass 2.
     EXPECT_EQ(ribbon.refresh_counts, 4);
@@ -64,7 +64,7 @@ TEST_P(MatchingTest, SecondPassMatchesThroughTheMatchedTextsWithoutCounting) {
 
 TEST_P(MatchingTest, EqualDisplayedTextMatchesWhateverTheValue) {
   DefaultOptions();
-  state.options.round_numbers = engine::kFalse;
+  state.options.round_numbers = state::kFalse;
   RunningClock();
   sheet.Put(1, 1, N(1.001), "0.00");
   sheet.Put(2, 1, N(0.999), "0.00");
@@ -79,7 +79,7 @@ TEST_P(MatchingTest, EqualDisplayedTextMatchesWhateverTheValue) {
 
 TEST_P(MatchingTest, MatchedTextsAreSearchedAsOneJoinedText) {
   DefaultOptions();
-  state.options.numbers_only = engine::kFalse;
+  state.options.numbers_only = state::kFalse;
   RunningClock();
   // After "a" and "b" matched, the joined texts read "|a||b|", in which "a||b" is found; after
   // "x|c" matched, "c" is found too.
@@ -111,16 +111,16 @@ TEST_P(MatchingTest, BlankAndHiddenCellsAreCountedButNotChecked) {
 TEST_P(MatchingTest, SignOptions) {
   DefaultOptions();
   RunningClock();
-  state.options.reverse_sign = engine::kTrue;
+  state.options.reverse_sign = state::kTrue;
   Run(Column(1, {N(100), N(-250)}), Column(2, {N(-100), N(250)}));
   EXPECT_EQ(state.counters.match1, 2);
   EXPECT_EQ(state.counters.match2, 2);
 
-  state.options.reverse_sign = engine::kFalse;
+  state.options.reverse_sign = state::kFalse;
   Run(range1, range2);
   EXPECT_EQ(state.counters.mismatch1, 2);
 
-  state.options.ignore_sign = engine::kTrue;
+  state.options.ignore_sign = state::kTrue;
   Run(range1, range2);
   EXPECT_EQ(state.counters.match1, 2);
   EXPECT_EQ(state.counters.match2, 2);
@@ -134,7 +134,7 @@ TEST_P(MatchingTest, RoundingToTwoPlacesHalvesToEven) {
   EXPECT_EQ(state.counters.mismatch2, 1);  // 10.13
   EXPECT_THAT(Comment(2, 2), HasSubstr("This list has 1 10.13."));
 
-  state.options.round_numbers = engine::kFalse;
+  state.options.round_numbers = state::kFalse;
   Run(range1, range2);
   EXPECT_EQ(state.counters.mismatch1, 1);
   EXPECT_EQ(state.counters.mismatch2, 2);
@@ -154,7 +154,7 @@ TEST_P(MatchingTest, CompareNumbersOnlyReadsNumericTextAndSkipsTheRest) {
 
 TEST_P(MatchingTest, WithoutCompareNumbersOnlyDatesAndTextsTakePart) {
   DefaultOptions();
-  state.options.numbers_only = engine::kFalse;
+  state.options.numbers_only = state::kFalse;
   RunningClock();
   Run(Column(1, {D(2023, 1, 5), T("1/6/2023"), host::Value::Error(host::CellError::kNA), T("abc")}),
       Column(2, {D(2023, 1, 5), D(2023, 1, 6), T("ABC")}));
@@ -168,7 +168,7 @@ TEST_P(MatchingTest, WithoutCompareNumbersOnlyDatesAndTextsTakePart) {
 
 TEST_P(MatchingTest, TenDigitNumbersAreLeftOut) {
   DefaultOptions();
-  state.options.ignore_10_digit = engine::kTrue;
+  state.options.ignore_10_digit = state::kTrue;
   RunningClock();
   Run(Column(1, {N(1234567890), N(-123456789), N(123456789)}), Column(2, {N(5)}));
   EXPECT_EQ(state.counters.mismatch1, 1);
@@ -179,7 +179,7 @@ TEST_P(MatchingTest, TenDigitNumbersAreLeftOut) {
 
 TEST_P(MatchingTest, OnlyExactlyTenDigitsAreLeftOut) {
   DefaultOptions();
-  state.options.ignore_10_digit = engine::kTrue;
+  state.options.ignore_10_digit = state::kTrue;
   RunningClock();
   // Eleven characters, as a checked cell and as candidates on both sides.
   Run(Column(1, {N(12345678901), N(-1234567890)}), Column(2, {N(12345678901), N(12345678901)}));
@@ -221,8 +221,8 @@ TEST_P(MatchingTest, LiveOptionsChangeAtAYieldAndCopiedOnesOnlyNextRun) {
   std::vector<host::Value> r1(200, N(1));
   r1.push_back(T("abc"));
   mem.SetYieldHook([&] {
-    state.options.numbers_only = engine::kFalse;
-    state.options.reverse_sign = engine::kTrue;
+    state.options.numbers_only = state::kFalse;
+    state.options.reverse_sign = state::kTrue;
   });
   Run(Column(1, r1), Column(2, {N(1)}));
   // "abc" takes part from then on (a mismatch); the sign of Range 1 is still the run's copy.
@@ -234,7 +234,7 @@ TEST_P(MatchingTest, LiveOptionsChangeAtAYieldAndCopiedOnesOnlyNextRun) {
 TEST_P(MatchingTest, StopRequestAtAYieldEndsTheRunOnce) {
   DefaultOptions();
   mem.SetHasScreen(true);
-  mem.SetYieldHook([&] { state.stop_requested = engine::kTrue; });
+  mem.SetYieldHook([&] { state.stop_requested = state::kTrue; });
   Run(Column(1, {N(1), N(2), N(3)}), Column(2, {N(4), N(5)}));
   ASSERT_EQ(mem.messages().size(), 1u);
   EXPECT_EQ(mem.messages()[0], "User Stopped");
@@ -247,7 +247,7 @@ TEST_P(MatchingTest, StopRequestAtAYieldEndsTheRunOnce) {
 TEST_P(MatchingTest, StopRequestWithoutAScreenEndsTheRunAtTheNextYield) {
   DefaultOptions();
   RunningClock();
-  mem.SetYieldHook([&] { state.stop_requested = engine::kTrue; });
+  mem.SetYieldHook([&] { state.stop_requested = state::kTrue; });
   Run(Column(1, std::vector<host::Value>(300, N(1))), Column(2, {N(1)}));
   ASSERT_EQ(mem.messages(), std::vector<std::string>{"User Stopped"});
   EXPECT_LT(state.counters.count1, 300);
@@ -382,10 +382,10 @@ TEST_F(DriverTest, RefusesRangesWhoseCellsWouldOverflowTheCounters) {
 class DiagnosisLimitTest : public RunFixture {
  protected:
   void Run() {
-    state.options.numbers_only = engine::kFalse;  // dates take part
+    state.options.numbers_only = state::kFalse;  // dates take part
     Compare(listener, range1, range2);
   }
-  void ExpectCounterAtLimit(engine::Counter counter) {
+  void ExpectCounterAtLimit(state::Counter counter) {
     EXPECT_EQ(state.counters[counter], 32767);
     EXPECT_EQ(labels.captions.at(std::string(forms::ResultsForm::CountLabel(counter))), "32767");
   }
@@ -415,8 +415,8 @@ TEST_F(DiagnosisLimitTest, TenDatesADayOfOneYearAgainstTheSameDaysOfTheNext) {
   range2 = Column(2, dates2024);
   EXPECT_NO_THROW(Run());
   EXPECT_EQ(state.counters.mismatch1, 3650);
-  ExpectCounterAtLimit(engine::Counter::kYear1);
-  ExpectCounterAtLimit(engine::Counter::kYear2);
+  ExpectCounterAtLimit(state::Counter::kYear1);
+  ExpectCounterAtLimit(state::Counter::kYear2);
   EXPECT_EQ(state.counters.transpose1, state.counters.transpose2);
   ExpectEveryCommentWithinLimit();
 }
@@ -427,8 +427,8 @@ TEST_F(DiagnosisLimitTest, TransposedAmountsOfLongListsStopAtTheLimit) {
   range1 = Column(1, std::vector<host::Value>(182, N(123.45)));
   range2 = Column(2, std::vector<host::Value>(182, N(132.45)));
   EXPECT_NO_THROW(Run());
-  ExpectCounterAtLimit(engine::Counter::kTranspose1);
-  ExpectCounterAtLimit(engine::Counter::kTranspose2);
+  ExpectCounterAtLimit(state::Counter::kTranspose1);
+  ExpectCounterAtLimit(state::Counter::kTranspose2);
   // Every pair was written while no comment came near the limit: 182 blocks on each cell.
   const std::string block = "Possible Transpose 123.45 and 132.45";
   std::size_t blocks = 0;

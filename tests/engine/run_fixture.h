@@ -17,7 +17,7 @@
 namespace quorvane::testing {
 
 // Records what the engine shows: ribbon invalidations and results-form captions.
-class RecordingRibbon : public engine::RibbonRefresh {
+class RecordingRibbon : public state::RibbonRefresh {
  public:
   void RefreshControl(const std::string& id) override { invalidated.push_back(id); }
   void RefreshCounts() override { ++refresh_counts; }
@@ -59,10 +59,10 @@ class RunFixture : public ::testing::Test {
 
   // Turns on the options that the ribbon turns on when it loads.
   void DefaultOptions() {
-    state.options.round_numbers = engine::kTrue;
-    state.options.numbers_only = engine::kTrue;
-    state.options.ignore_zero = engine::kTrue;
-    state.options.hide_comments = engine::kTrue;
+    state.options.round_numbers = state::kTrue;
+    state.options.numbers_only = state::kTrue;
+    state.options.ignore_zero = state::kTrue;
+    state.options.hide_comments = state::kTrue;
   }
 
   // Makes every call of Now() a minute later than the last, so that the animation of a run's
@@ -86,7 +86,7 @@ class RunFixture : public ::testing::Test {
   memhost::MemHost mem;
   memhost::MemWorkbook& book;
   memhost::MemWorksheet& sheet;
-  engine::AddinState state;
+  state::AddinState state;
   RecordingRibbon ribbon;
   RecordingLabels labels;
   StateListener listener{state};

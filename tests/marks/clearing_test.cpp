@@ -87,11 +87,11 @@ class ClearingTest : public ::testing::Test {
   }
 
   void Clear(host::Range range1, host::Range range2) {
-    engine::Run run = quorvane::testing::RunOf(listener_);
+    state::Run run = quorvane::testing::RunOf(listener_);
     engine::ClearBothRanges(run, range1, range2);
   }
   void Mark(const host::Range& cell, const char* tag) {
-    marks::MarkMismatch(host_, cell, tag, 1, 2, state_.options.hide_comments == engine::kFalse);
+    marks::MarkMismatch(host_, cell, tag, 1, 2, state_.options.hide_comments == state::kFalse);
   }
 
   memhost::MemHost host_;
@@ -99,7 +99,7 @@ class ClearingTest : public ::testing::Test {
   memhost::MemWorksheet& sheet_;
   memhost::MemWorksheet& other_;
   RecordingLabels labels_;
-  engine::AddinState state_;
+  state::AddinState state_;
   quorvane::testing::StateListener listener_{state_};
 };
 
@@ -151,8 +151,8 @@ TEST_F(ClearingTest, RoundTripGivesBackEveryFillAndCommentAndRemovesTheRectangle
   EXPECT_TRUE(ShapeNames(other_).empty());
 
   // Counters and the form's labels are zero, labels set in the form's order.
-  for (int i = 0; i < engine::kCounterCount; ++i) {
-    EXPECT_EQ(state_.counters[static_cast<engine::Counter>(i)], 0);
+  for (int i = 0; i < state::kCounterCount; ++i) {
+    EXPECT_EQ(state_.counters[static_cast<state::Counter>(i)], 0);
   }
   ASSERT_EQ(labels_.order.size(), 12u);
   EXPECT_EQ(labels_.order.front(), "lblCount1");
@@ -306,7 +306,7 @@ TEST_F(ClearingTest, TheUsersMarkersSurviveMarkingsAndClearings) {
   sheet_.Put(7, 1, host::Value::Text("zvk_color"));  // no note: the marking writes the comment
   sheet_.PutFill(7, 1, kYellow, kPatternSolid);
   host_.SetTime(45000.5);
-  state_.options.hide_comments = engine::kTrue;
+  state_.options.hide_comments = state::kTrue;
   for (int round = 0; round < 3; ++round) {
     Clear(sheet_.Ref("A1:A7"), sheet_.Ref("A1:A7"));  // every comparison begins with a clearing
     for (const int row : {1, 2, 3, 4, 5, 7}) {

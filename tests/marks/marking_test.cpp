@@ -13,10 +13,10 @@ namespace {
 
 class MarkingTest : public RunFixture {
  protected:
-  MarkingTest() { state.options.hide_comments = engine::kTrue; }
+  MarkingTest() { state.options.hide_comments = state::kTrue; }
   void Mark(int row, int column, std::int64_t here, std::int64_t there, const char* tag = "A") {
     marks::MarkMismatch(mem, host::Range(&sheet, host::Area{row, column, row, column}), tag, here,
-                        there, state.options.hide_comments == engine::kFalse);
+                        there, state.options.hide_comments == state::kFalse);
   }
 };
 
@@ -116,9 +116,9 @@ TEST_F(MarkingTest, SecondMarkingAddsABlockButNoSecondMemo) {
 TEST_F(MarkingTest, HideCommentsDecidesVisibility) {
   sheet.Put(1, 1, N(1));
   sheet.Put(2, 1, N(2));
-  state.options.hide_comments = engine::kFalse;
+  state.options.hide_comments = state::kFalse;
   Mark(1, 1, 1, 0);
-  state.options.hide_comments = engine::kTrue;
+  state.options.hide_comments = state::kTrue;
   Mark(2, 1, 1, 0);
   EXPECT_TRUE(sheet.data().Find(1, 1)->comment->visible);
   EXPECT_FALSE(sheet.data().Find(2, 1)->comment->visible);

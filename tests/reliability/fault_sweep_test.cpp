@@ -145,7 +145,7 @@ void FailAndCheck(bool screen, bool clear, std::uint64_t n, const std::vector<st
 std::vector<std::int32_t> BaselineCounts(bool screen) {
   Session s(screen);
   EXPECT_EQ(s.Press("btnCompare").status, ribbon::DispatchStatus::kOk);
-  const engine::Counters& c = s.h->library.state.counters;
+  const state::Counters& c = s.h->library.state.counters;
   return {c.mismatch1, c.mismatch2, c.transpose1};
 }
 

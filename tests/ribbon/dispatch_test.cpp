@@ -66,12 +66,12 @@ TEST_F(RibbonTest, UnknownNamesAndBadArgumentsComeBackAsResults) {
   EXPECT_EQ(h_.Call("OnGetText", {std::string("EditBox1")}).status, DispatchStatus::kBadArguments);
   EXPECT_EQ(h_.Call("OnGetText", {static_cast<RibbonControl*>(nullptr)}).status,
             DispatchStatus::kBadArguments);
-  EXPECT_EQ(h_.Call("RefreshCounts", {engine::kTrue}).status, DispatchStatus::kBadArguments);
+  EXPECT_EQ(h_.Call("RefreshCounts", {state::kTrue}).status, DispatchStatus::kBadArguments);
   // A pressed state that is not a boolean changes nothing.
-  ASSERT_EQ(h_.library.state.options.hide_comments, engine::kTrue);
+  ASSERT_EQ(h_.library.state.options.hide_comments, state::kTrue);
   DispatchResult bad = h_.CallWith("On_Action", "chkHideComments", {std::string("0")});
   EXPECT_EQ(bad.status, DispatchStatus::kBadArguments);
-  EXPECT_EQ(h_.library.state.options.hide_comments, engine::kTrue);
+  EXPECT_EQ(h_.library.state.options.hide_comments, state::kTrue);
   EXPECT_TRUE(h_.ribbon.events.empty());
 }
 
@@ -94,18 +94,18 @@ TEST_F(RibbonTest, LabelTextsFollowTheCountRule) {
 
 TEST_F(RibbonTest, BothLargeButtonsAreEnabledOnlyWithBothRangeTexts) {
   auto enabled = [&] {
-    engine::Bool16 a = h_.Flag("GetEnable", "btnCompare");
+    state::Bool16 a = h_.Flag("GetEnable", "btnCompare");
     EXPECT_EQ(a, h_.Flag("GetEnable", "btnClearFormating"));
     return a;
   };
-  EXPECT_EQ(enabled(), engine::kFalse);
+  EXPECT_EQ(enabled(), state::kFalse);
   h_.library.state.range1_text = "[Book1.xlsx]Sheet1!$A$1";
-  EXPECT_EQ(enabled(), engine::kFalse);
+  EXPECT_EQ(enabled(), state::kFalse);
   h_.library.state.range1_text.clear();
   h_.library.state.range2_text = "[Book1.xlsx]Sheet1!$B$1";
-  EXPECT_EQ(enabled(), engine::kFalse);
+  EXPECT_EQ(enabled(), state::kFalse);
   h_.library.state.range1_text = "x";
-  EXPECT_EQ(enabled(), engine::kTrue);
+  EXPECT_EQ(enabled(), state::kTrue);
 }
 
 TEST_F(RibbonTest, InvalidationsComeInTheirOrder) {
@@ -144,27 +144,27 @@ TEST_F(RibbonTest, OptionStatesAcrossASecondRibbonDefinition) {
   const std::vector<std::string> on = {"chkRoundNum", "chkCompareNum", "chkIgnoreZero",
                                        "chkHideComments"};
   const std::vector<std::string> off = {"chkIgnoreSign", "chkReverse", "chkIgnore10digit"};
-  for (const auto& id : on) EXPECT_EQ(h_.Flag("GetPressed", id), engine::kTrue) << id;
-  for (const auto& id : off) EXPECT_EQ(h_.Flag("GetPressed", id), engine::kFalse) << id;
+  for (const auto& id : on) EXPECT_EQ(h_.Flag("GetPressed", id), state::kTrue) << id;
+  for (const auto& id : off) EXPECT_EQ(h_.Flag("GetPressed", id), state::kFalse) << id;
 
-  h_.CallWith("On_Action", "chkHideComments", {engine::kFalse});
-  h_.CallWith("On_Action", "chkReverse", {engine::kTrue});
-  h_.CallWith("On_Action", "chkRoundNum", {engine::Bool16{1}});  // not -1: false
-  h_.CallWith("On_Action", "chkcompareNum", {engine::kFalse});   // case differs: nothing
-  EXPECT_EQ(h_.Flag("GetPressed", "chkHideComments"), engine::kFalse);
-  EXPECT_EQ(h_.Flag("GetPressed", "chkReverse"), engine::kTrue);
-  EXPECT_EQ(h_.Flag("GetPressed", "chkRoundNum"), engine::kFalse);
-  EXPECT_EQ(h_.Flag("GetPressed", "chkCompareNum"), engine::kTrue);
+  h_.CallWith("On_Action", "chkHideComments", {state::kFalse});
+  h_.CallWith("On_Action", "chkReverse", {state::kTrue});
+  h_.CallWith("On_Action", "chkRoundNum", {state::Bool16{1}});  // not -1: false
+  h_.CallWith("On_Action", "chkcompareNum", {state::kFalse});   // case differs: nothing
+  EXPECT_EQ(h_.Flag("GetPressed", "chkHideComments"), state::kFalse);
+  EXPECT_EQ(h_.Flag("GetPressed", "chkReverse"), state::kTrue);
+  EXPECT_EQ(h_.Flag("GetPressed", "chkRoundNum"), state::kFalse);
+  EXPECT_EQ(h_.Flag("GetPressed", "chkCompareNum"), state::kTrue);
   EXPECT_TRUE(h_.ribbon.events.empty());  // the host already shows a clicked box
 
   // Asking for the definition again turns the four default-on options back on, and, with the
   // ribbon held now, invalidates their boxes; the others keep their state.
   h_.connect.IRibbonExtensibility_GetCustomUI("Microsoft.Excel.Workbook");
   EXPECT_EQ(h_.ribbon.events, on);
-  for (const auto& id : on) EXPECT_EQ(h_.Flag("GetPressed", id), engine::kTrue) << id;
-  EXPECT_EQ(h_.Flag("GetPressed", "chkReverse"), engine::kTrue);
-  EXPECT_EQ(h_.Flag("GetPressed", "chkIgnoreSign"), engine::kFalse);
-  EXPECT_EQ(h_.Flag("GetPressed", "chkUnknown"), engine::kFalse);
+  for (const auto& id : on) EXPECT_EQ(h_.Flag("GetPressed", id), state::kTrue) << id;
+  EXPECT_EQ(h_.Flag("GetPressed", "chkReverse"), state::kTrue);
+  EXPECT_EQ(h_.Flag("GetPressed", "chkIgnoreSign"), state::kFalse);
+  EXPECT_EQ(h_.Flag("GetPressed", "chkUnknown"), state::kFalse);
 }
 
 TEST_F(RibbonTest, RangeEntryDefaultsAndCancelPaths) {
@@ -177,14 +177,14 @@ TEST_F(RibbonTest, RangeEntryDefaultsAndCancelPaths) {
   ASSERT_EQ(h_.host.input_boxes().size(), 2u);
   EXPECT_EQ(h_.host.input_boxes()[0].default_text, "");
   EXPECT_EQ(h_.host.input_boxes()[1].default_text, "$B$3:$B$17");
-  EXPECT_EQ(h_.Flag("GetEnable", "btnCompare"), engine::kTrue);
+  EXPECT_EQ(h_.Flag("GetEnable", "btnCompare"), state::kTrue);
 
   // Cancelling "Set Range#2" empties both the slot and the text, even after a range was set.
   h_.ribbon.events.clear();
   h_.Press("btnRange2");
   EXPECT_FALSE(h_.library.state.range2);
   EXPECT_EQ(h_.Text("EditBox2"), "");
-  EXPECT_EQ(h_.Flag("GetEnable", "btnCompare"), engine::kFalse);
+  EXPECT_EQ(h_.Flag("GetEnable", "btnCompare"), state::kFalse);
   EXPECT_EQ(h_.ribbon.events,
             (std::vector<std::string>{"EditBox2", "btnCompare", "btnClearFormating", "btnStop"}));
 
@@ -269,13 +269,13 @@ TEST_F(RibbonTest, NestedCommandsAreRefusedWhileAComparisonRuns) {
   EXPECT_EQ(h_.ui.events(),
             (std::vector<std::string>{"Show frmVNT", "SetFocus frmVNT", "Hide frmVNT"}));
   EXPECT_EQ(h_.host.messages(), std::vector<std::string>{"User Stopped"});
-  EXPECT_EQ(h_.library.state.stop_requested, engine::kTrue);
+  EXPECT_EQ(h_.library.state.stop_requested, state::kTrue);
   EXPECT_FALSE(h_.library.comparison_running);
 
   // Afterwards the commands work again, and a new run clears the stop request.
   h_.host.SetYieldHook({});
   h_.Press("btnCompare");
-  EXPECT_EQ(h_.library.state.stop_requested, engine::kFalse);
+  EXPECT_EQ(h_.library.state.stop_requested, state::kFalse);
   EXPECT_EQ(h_.Text("lblMatch01"), " 300");
   h_.Press("btnClearRange1");
   EXPECT_EQ(h_.Text("EditBox1"), "");

@@ -15,7 +15,7 @@
 namespace quorvane::testing {
 namespace {
 
-using engine::Counter;
+using state::Counter;
 
 class RecordingLabels : public LabelSink {
  public:
@@ -27,19 +27,19 @@ class RecordingLabels : public LabelSink {
 
 // Each counter has its own cell in Counters, its own label on the form and on the ribbon.
 TEST(StateTest, EveryCounterHasItsOwnSlotAndLabels) {
-  engine::Counters counters;
+  state::Counters counters;
   std::set<std::string_view> form_labels, ribbon_labels;
-  for (int i = 0; i < engine::kCounterCount; ++i) {
+  for (int i = 0; i < state::kCounterCount; ++i) {
     const auto counter = static_cast<Counter>(i);
     counters[counter] = i + 1;
     form_labels.insert(forms::ResultsForm::CountLabel(counter));
     ribbon_labels.insert(ribbon::CountLabel(counter));
   }
-  for (int i = 0; i < engine::kCounterCount; ++i) {
+  for (int i = 0; i < state::kCounterCount; ++i) {
     EXPECT_EQ(counters[static_cast<Counter>(i)], i + 1);
   }
-  EXPECT_EQ(form_labels.size(), static_cast<std::size_t>(engine::kCounterCount));
-  EXPECT_EQ(ribbon_labels.size(), static_cast<std::size_t>(engine::kCounterCount));
+  EXPECT_EQ(form_labels.size(), static_cast<std::size_t>(state::kCounterCount));
+  EXPECT_EQ(ribbon_labels.size(), static_cast<std::size_t>(state::kCounterCount));
   EXPECT_EQ(counters.mismatch2, 6);
   EXPECT_EQ(forms::ResultsForm::CountLabel(Counter::kHidden2), "lblHiddenCell2");
   EXPECT_EQ(ribbon::CountLabel(Counter::kTranspose1), "lblPossibleTP01");
@@ -47,19 +47,19 @@ TEST(StateTest, EveryCounterHasItsOwnSlotAndLabels) {
 
 TEST(StateTest, CountersStopOrFailAtTheLimitAndShowEveryValue) {
   memhost::MemHost host;
-  engine::AddinState state;
+  state::AddinState state;
   state.application = &host;
   RecordingLabels labels;
   StateListener listener(state);
   listener.labels = &labels;
   state.limits.max_count = 2;
-  engine::Run run = RunOf(listener);
-  engine::IncrementCounter(run, Counter::kMatch1);
-  engine::IncrementCounter(run, Counter::kMatch1);
-  EXPECT_THROW(engine::IncrementCounter(run, Counter::kMatch1), host::HostError);
+  state::Run run = RunOf(listener);
+  state::IncrementCounter(run, Counter::kMatch1);
+  state::IncrementCounter(run, Counter::kMatch1);
+  EXPECT_THROW(state::IncrementCounter(run, Counter::kMatch1), host::HostError);
   EXPECT_EQ(run.counters.match1, 2);
   EXPECT_EQ(state.counters.match1, 2);
-  for (int i = 0; i < 3; ++i) engine::IncrementCounterUpToLimit(run, Counter::kYear2);
+  for (int i = 0; i < 3; ++i) state::IncrementCounterUpToLimit(run, Counter::kYear2);
   EXPECT_EQ(run.counters.year2, 2);
   EXPECT_EQ(state.counters.year2, 2);
   using ::testing::ElementsAre;
@@ -70,17 +70,17 @@ TEST(StateTest, CountersStopOrFailAtTheLimitAndShowEveryValue) {
 }
 
 TEST(StateTest, NoticeLinesKeepTheirCells) {
-  engine::AddinState state;
-  EXPECT_TRUE(engine::NoticeLines(state).empty());
+  state::AddinState state;
+  EXPECT_TRUE(state::NoticeLines(state).empty());
   EXPECT_THROW(state.app(), host::HostError);
   state.notices = "1) first\n2) second\n";
   state.notice_cells.resize(1);
-  const std::vector<engine::NoticeLine> lines = engine::NoticeLines(state);
+  const std::vector<state::NoticeLine> lines = state::NoticeLines(state);
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0].text, "1) first");
   EXPECT_EQ(lines[1].text, "2) second");
   EXPECT_EQ(lines[2].text, "");
-  engine::ClearNotices(state);
+  state::ClearNotices(state);
   EXPECT_TRUE(state.notices.empty());
   EXPECT_TRUE(state.notice_cells.empty());
 }

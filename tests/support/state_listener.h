@@ -22,26 +22,26 @@ class LabelSink {
   virtual void SetCaption(std::string_view label, const std::string& caption) = 0;
 };
 
-class StateListener : public engine::RunListener {
+class StateListener : public state::RunListener {
  public:
-  explicit StateListener(engine::AddinState& state) : state(state) {}
+  explicit StateListener(state::AddinState& state) : state(state) {}
 
-  engine::Counters* SharedCounters() override { return &state.counters; }
+  state::Counters* SharedCounters() override { return &state.counters; }
   void Started() override {
-    state.stop_requested = engine::kFalse;
-    engine::ClearNotices(state);
+    state.stop_requested = state::kFalse;
+    state::ClearNotices(state);
   }
-  bool StopRequested() override { return state.stop_requested != engine::kFalse; }
-  void CounterChanged(engine::Counter counter, std::int32_t value) override {
+  bool StopRequested() override { return state.stop_requested != state::kFalse; }
+  void CounterChanged(state::Counter counter, std::int32_t value) override {
     if (labels != nullptr) {
       labels->SetCaption(forms::ResultsForm::CountLabel(counter), std::to_string(value));
     }
   }
-  void CellCounted(engine::Counter counter) override {
-    engine::RefreshControl(state, std::string(ribbon::CountLabel(counter)));
+  void CellCounted(state::Counter counter) override {
+    state::RefreshControl(state, std::string(ribbon::CountLabel(counter)));
   }
-  void CountsDue() override { engine::RefreshCounts(state); }
-  void Noticed(const host::Range& cell, engine::NoticeKind kind, const std::string& line) override {
+  void CountsDue() override { state::RefreshCounts(state); }
+  void Noticed(const host::Range& cell, state::NoticeKind kind, const std::string& line) override {
     if (!state.notices.empty()) state.notices += "\n";
     state.notices += line;
     state.notice_cells.push_back(cell);
@@ -51,34 +51,34 @@ class StateListener : public engine::RunListener {
               std::int64_t count_here, std::int64_t count_there) override {
     if (also != nullptr) also->Marked(range, cell, value, text, count_here, count_there);
   }
-  void Diagnosed(engine::Finding finding, const host::Range& cell1,
+  void Diagnosed(state::Finding finding, const host::Range& cell1,
                  const host::Range& cell2) override {
     if (also != nullptr) also->Diagnosed(finding, cell1, cell2);
   }
 
-  engine::AddinState& state;
-  LabelSink* labels = nullptr;          // the results form's labels, if any
-  engine::RunListener* also = nullptr;  // told the notices, marks and findings too
+  state::AddinState& state;
+  LabelSink* labels = nullptr;         // the results form's labels, if any
+  state::RunListener* also = nullptr;  // told the notices, marks and findings too
 };
 
 // A run over the listener's state: its application, options and limits.
-inline engine::Run RunOf(StateListener& listener) {
-  engine::AddinState& state = listener.state;
-  return engine::Run(state.app(), state.options, state.limits, listener);
+inline state::Run RunOf(StateListener& listener) {
+  state::AddinState& state = listener.state;
+  return state::Run(state.app(), state.options, state.limits, listener);
 }
 
 // The matching pass (clearing, both passes, diagnosis); false when stopped.
 inline bool MatchRanges(StateListener& listener, const host::Range& range1,
                         const host::Range& range2,
-                        engine::Algorithm algorithm = engine::Algorithm::kIndexed) {
-  engine::Run run = RunOf(listener);
+                        state::Algorithm algorithm = state::Algorithm::kIndexed) {
+  state::Run run = RunOf(listener);
   return engine::RunMatchingPass(run, range1, range2, algorithm);
 }
 
 // The whole comparison, with the state's limits.
 inline engine::RunResult Compare(StateListener& listener, const host::Range& range1,
                                  const host::Range& range2) {
-  engine::AddinState& state = listener.state;
+  state::AddinState& state = listener.state;
   return engine::CompareRanges(state.app(), range1, range2, state.options, listener, state.limits);
 }
 

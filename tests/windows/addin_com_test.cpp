@@ -317,9 +317,9 @@ TEST_CASE("wrong numbers and kinds of arguments give DISP_E codes, never a crash
 // The twelve counters as the ribbon labels show them.
 std::vector<std::string> RibbonCounts(IDispatch* connect) {
   std::vector<std::string> out;
-  for (int i = 0; i < engine::kCounterCount; ++i) {
+  for (int i = 0; i < state::kCounterCount; ++i) {
     Variant text;
-    std::string id(ribbon::CountLabel(static_cast<engine::Counter>(i)));
+    std::string id(ribbon::CountLabel(static_cast<state::Counter>(i)));
     if (FAILED(CallByName(connect, L"OnGetText", {Control(id)}, &text)) || text.type() != VT_BSTR) {
       out.push_back("<failed>");
     } else {
@@ -361,8 +361,8 @@ struct DirectRun {
 
   std::vector<std::string> Counts() {
     std::vector<std::string> out;
-    for (int i = 0; i < engine::kCounterCount; ++i) {
-      std::string id(ribbon::CountLabel(static_cast<engine::Counter>(i)));
+    for (int i = 0; i < state::kCounterCount; ++i) {
+      std::string id(ribbon::CountLabel(static_cast<state::Counter>(i)));
       ribbon::FixedControl control(id);
       out.push_back(id + "=" + connect.OnGetText(control));
     }
