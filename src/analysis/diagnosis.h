@@ -18,7 +18,7 @@ inline constexpr int kMaxPairsPerCell = 1000;
 
 // Visits every marked cell of Range 1 against every marked cell of Range 2, in that order, and
 // reports each pair found, up to kMaxPairsPerCell pairs a cell. Host errors pass to the caller.
-void DiagnoseMismatches(state::Run& state, const host::Range& range1, const host::Range& range2,
+void DiagnoseMismatches(state::Run& run, const host::Range& range1, const host::Range& range2,
                         state::Algorithm algorithm = state::Algorithm::kIndexed);
 
 // The character signature of a text: a date loses its date separators ("/" in en-US), a number its

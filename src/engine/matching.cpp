@@ -307,21 +307,21 @@ class MatchedTexts {
 
 class MatchingRun {
  public:
-  MatchingRun(state::Run& state, host::Application& app, state::Algorithm algorithm)
-      : state_(state), app_(app), conversions_(app.GetConversions()), algorithm_(algorithm) {}
+  MatchingRun(state::Run& run, host::Application& app, state::Algorithm algorithm)
+      : run_(run), app_(app), conversions_(app.GetConversions()), algorithm_(algorithm) {}
 
   void SetUp(const host::Range& range1, const host::Range& range2) {
-    round_num_ = state_.options.round_numbers;
-    state_.listener.Started();
+    round_num_ = run_.options.round_numbers;
+    run_.listener.Started();
     start_ = app_.Now();
-    state_.notices.clear();
-    state_.notice_number = 0;
-    state_.notice_cells.clear();
-    state::ResetCounters(state_);
+    run_.notices.clear();
+    run_.notice_number = 0;
+    run_.notice_cells.clear();
+    state::ResetCounters(run_);
     // The clearing reports its own failures; the run goes on whatever it reported.
-    ClearBothRanges(state_, range1, range2);
-    ignore_sign_ = state_.options.ignore_sign;
-    reverse_ = state_.options.reverse_sign;
+    ClearBothRanges(run_, range1, range2);
+    ignore_sign_ = run_.options.ignore_sign;
+    reverse_ = run_.options.reverse_sign;
     animate_ = algorithm_ == state::Algorithm::kStraightforward || app_.HasScreen();
   }
 
@@ -351,8 +351,8 @@ class MatchingRun {
                               : CellReading(app_, cell));
       if (pass_.indexed && i % kYieldEvery == 0) {
         app_.DoEvents();
-        state_.listener.CountsDue();
-        if (state_.listener.StopRequested()) throw StopRequested{};
+        run_.listener.CountsDue();
+        if (run_.listener.StopRequested()) throw StopRequested{};
       }
     }
   }
@@ -383,7 +383,7 @@ class MatchingRun {
   // The index of a snapshot with a sign under the current options, built once per run and kept
   // while the options it depends on stay as they are.
   const CountIndex& IndexOf(const Snapshot& snapshot, int sign) {
-    const state::Options& options = state_.options;
+    const state::Options& options = run_.options;
     for (const StoredIndex& stored : indexes_) {
       if (stored.snapshot == &snapshot && stored.sign == sign &&
           stored.index.compare_num == options.numbers_only &&
@@ -407,22 +407,21 @@ class MatchingRun {
   };
 
   void AddNotice(const host::Range& cell, state::NoticeKind kind, const char* what) {
-    if (state_.notice_number >= state_.limits.max_count) {
+    if (run_.notice_number >= run_.limits.max_count) {
       throw host::HostError(host::kOverflow);
     }
-    ++state_.notice_number;
-    if (!state_.notices.empty()) state_.notices += "\n";
-    const std::string line =
-        std::to_string(state_.notice_number) + ") " + cell.Address(true) + what;
-    state_.notices += line;
-    state_.notice_cells.push_back(cell);
-    state_.listener.Noticed(cell, kind, line);
+    ++run_.notice_number;
+    if (!run_.notices.empty()) run_.notices += "\n";
+    const std::string line = std::to_string(run_.notice_number) + ") " + cell.Address(true) + what;
+    run_.notices += line;
+    run_.notice_cells.push_back(cell);
+    run_.listener.Noticed(cell, kind, line);
   }
 
   // Adds one to a counter of cells and has it shown at once.
   void Count(state::Counter counter) {
-    state::IncrementCounter(state_, counter);
-    state_.listener.CellCounted(counter);
+    state::IncrementCounter(run_, counter);
+    run_.listener.CellCounted(counter);
   }
 
   void CheckCell(int k, const host::Range& cell, CellReading reading) {
@@ -448,14 +447,14 @@ class MatchingRun {
     }
 
     if (count_here == count_there) {
-      state::IncrementCounter(state_, first ? state::Counter::kMatch1 : state::Counter::kMatch2);
+      state::IncrementCounter(run_, first ? state::Counter::kMatch1 : state::Counter::kMatch2);
       if (!hashes) matched_.Add(text);
     } else {
       Count(first ? state::Counter::kMismatch1 : state::Counter::kMismatch2);
       marks::MarkMismatch(app_, cell, first ? "A" : "B", count_here, count_there,
-                          state_.options.hide_comments == state::kFalse);
-      state_.listener.Marked(first ? 1 : 2, cell, conversions_.ToText(reading.value()), text,
-                             count_here, count_there);
+                          run_.options.hide_comments == state::kFalse);
+      run_.listener.Marked(first ? 1 : 2, cell, conversions_.ToText(reading.value()), text,
+                           count_here, count_there);
     }
   }
 
@@ -465,7 +464,7 @@ class MatchingRun {
   std::optional<host::Value> Target(bool first, const host::Range& cell, const CellReading& reading,
                                     bool hidden) {
     const host::Value& value = reading.value();
-    const state::Options& options = state_.options;
+    const state::Options& options = run_.options;
     host::Value target = value;
     bool included = true;
 
@@ -509,14 +508,14 @@ class MatchingRun {
   std::int64_t Count(bool here, const CompareKey& target, int sign) {
     const host::Range& range = here ? pass_.this_range : pass_.other_range;
     if (!pass_.indexed) return CountInRange(range, target, sign);
-    if (state_.listener.StopRequested()) throw StopRequested{};
+    if (run_.listener.StopRequested()) throw StopRequested{};
     // On a screen the first five seconds scan and flash the candidates one by one.
     if (animate_) {
       if (app_.Now() - start_ <= kSlowTimeDays) return CountInRange(range, target, sign);
       animate_ = false;
     }
     const CountIndex*& index = here ? pass_.index_here : pass_.index_there;
-    const state::Options& options = state_.options;
+    const state::Options& options = run_.options;
     if (index == nullptr || index->compare_num != options.numbers_only ||
         index->ignore_10digit != options.ignore_10_digit) {
       index = &IndexOf(here ? *pass_.here : *pass_.there, sign);
@@ -529,7 +528,7 @@ class MatchingRun {
   // other texts as they are. No value for a cell that is no candidate.
   std::optional<host::Value> Candidate(const host::Value& stored, const std::string& text,
                                        bool hidden, int sign) const {
-    const state::Options& options = state_.options;
+    const state::Options& options = run_.options;
     if (hidden || text.empty() || stored.is_empty() || stored.is_error()) return std::nullopt;
     const bool numeric = conversions_.IsNumeric(stored);
     if (!numeric && options.numbers_only != state::kFalse) return std::nullopt;
@@ -549,8 +548,8 @@ class MatchingRun {
 
   CountIndex BuildIndex(const Snapshot& snapshot, int sign) const {
     CountIndex index;
-    index.compare_num = state_.options.numbers_only;
-    index.ignore_10digit = state_.options.ignore_10_digit;
+    index.compare_num = run_.options.numbers_only;
+    index.ignore_10digit = run_.options.ignore_10_digit;
     index.numbers.Reserve(snapshot.size());
     index.rounded.Reserve(snapshot.size());
     for (std::size_t i = 0; i < snapshot.size(); ++i) {
@@ -577,7 +576,7 @@ class MatchingRun {
     std::int64_t included = 0;
     bool slowtime = true;
     range.ForEachCell([&](const host::Range& candidate) {
-      if (state_.listener.StopRequested()) throw StopRequested{};
+      if (run_.listener.StopRequested()) throw StopRequested{};
       if (candidate.RowHidden()) return;
       const std::string text = candidate.Text();
       if (text.empty()) return;
@@ -615,11 +614,11 @@ class MatchingRun {
       if (match_now || (round_num_ != state::kFalse && SameRounded(value, target))) ++n;
       if (included % kYieldEvery == 0 && !slowtime) app_.DoEvents();
     });
-    state_.listener.CountsDue();
+    run_.listener.CountsDue();
     return n;
   }
 
-  state::Run& state_;
+  state::Run& run_;
   host::Application& app_;
   const host::Conversions& conversions_;
   const state::Algorithm algorithm_;
@@ -636,20 +635,20 @@ class MatchingRun {
 
 }  // namespace
 
-bool RunMatchingPass(state::Run& state, const host::Range& range1, const host::Range& range2,
+bool RunMatchingPass(state::Run& run, const host::Range& range1, const host::Range& range2,
                      state::Algorithm algorithm) {
-  host::Application& app = state.app();
-  MatchingRun run(state, app, algorithm);
-  run.SetUp(range1, range2);
+  host::Application& app = run.app();
+  MatchingRun matching(run, app, algorithm);
+  matching.SetUp(range1, range2);
   try {
-    run.Pass(1, range1, range2);
-    run.Pass(2, range2, range1);
+    matching.Pass(1, range1, range2);
+    matching.Pass(2, range2, range1);
   } catch (const StopRequested&) {
     app.MsgBox("User Stopped");
-    state.listener.CountsDue();
+    run.listener.CountsDue();
     return false;
   }
-  analysis::DiagnoseMismatches(state, range1, range2, algorithm);
+  analysis::DiagnoseMismatches(run, range1, range2, algorithm);
   return true;
 }
 

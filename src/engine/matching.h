@@ -13,7 +13,7 @@ namespace quorvane::engine {
 // One comparison run over Range 1 and Range 2: clearing, pass 1 (tag "A"), pass 2 (tag "B"), then
 // the diagnosis. A stop request ends it with "User Stopped" and false. Host errors pass to the
 // caller; what was counted and marked before stays.
-bool RunMatchingPass(state::Run& state, const host::Range& range1, const host::Range& range2,
+bool RunMatchingPass(state::Run& run, const host::Range& range1, const host::Range& range2,
                      state::Algorithm algorithm = state::Algorithm::kIndexed);
 
 }  // namespace quorvane::engine
