@@ -108,7 +108,7 @@ class Connect : public ribbon::CallbackTarget,
   state::Bool16 GetPressed(ribbon::RibbonControl& control) override;
   void On_Action(ribbon::RibbonControl& control, state::Bool16 pressed) override;
   void SetDefaultChecks() override;
-  // engine::RibbonRefresh: invalidation through ribbon_ui; nothing before the ribbon has loaded.
+  // state::RibbonRefresh: invalidation through ribbon_ui; nothing before the ribbon has loaded.
   void RefreshControl(const std::string& control_id) override;
   void RefreshCounts() override;
   void RangeSetup() override;

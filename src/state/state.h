@@ -209,7 +209,8 @@ struct AddinState {
   host::Range range1, range2;
   std::string range1_text, range2_text;
 
-  // The counters as the last run told them, for the ribbon's labels.
+  // The counters: the ribbon's runs count in them (RunListener::SharedCounters), its labels read
+  // them, and the results form's first load resets them.
   Counters counters;
   Options options;
   Bool16 stop_requested = kFalse;
