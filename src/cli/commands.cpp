@@ -368,7 +368,7 @@ void NarrateSetUp(std::ostream& out, Kind kind, const state::Options& options,
 
 // The twelve result labels as the ribbon would show them.
 void NarrateLabels(std::ostream& out, const state::Counters& counters) {
-  out << "\nThe ribbon's result labels:\n";
+  out << "\nThe ribbon's result labels would show:\n";
   for (int i = 0; i < state::kCounterCount; i += 2) {
     const auto counter1 = static_cast<state::Counter>(i);
     const auto counter2 = static_cast<state::Counter>(i + 1);
