@@ -20,6 +20,8 @@
 #include "addin/environment.h"
 #include "addin/library.h"
 #include "addin/settings.h"
+#include "engine/options.h"
+#include "engine/run_driver.h"
 #include "forms/form_model.h"
 #include "forms/ui_port.h"
 #include "memhost/host.h"
@@ -105,14 +107,11 @@ std::vector<std::string> Escaped(const std::vector<std::string>& lines) {
   return escaped;
 }
 
-TEST(HostTrace, ComparisonsAndAClearingAskTheHostWhatTheyAlwaysAsked) {
-  TracedAddin a;
-  memhost::MemWorkbook& book = a.host.AddWorkbook("Book1.xlsx");
-  memhost::MemWorksheet& sheet = book.AddSheet("Sheet1");
-  // Range 1 in A1:A10, Range 2 in C1:C10.
-  // 123.45 / 132.45: a transposition; 10.004 / 10: a rounding; 1/12/2023 / 1/12/2024: a year;
-  // 7 twice against once; "12.50" a text that reads as a number, "1/5/2023" one that reads as a
-  // date; an error value; row 9 hidden; a user's comment and a user's fill on mismatched cells.
+// Range 1 in A1:A10, Range 2 in C1:C10.
+// 123.45 / 132.45: a transposition; 10.004 / 10: a rounding; 1/12/2023 / 1/12/2024: a year;
+// 7 twice against once; "12.50" a text that reads as a number, "1/5/2023" one that reads as a
+// date; an error value; row 9 hidden; a user's comment and a user's fill on mismatched cells.
+void FillLists(memhost::MemWorksheet& sheet) {
   sheet.Put(1, 1, Value::Number(123.45));
   sheet.Put(2, 1, Value::Number(10.004));
   sheet.Put(3, 1, Value::Date(44938));  // 1/12/2023
@@ -135,6 +134,13 @@ TEST(HostTrace, ComparisonsAndAClearingAskTheHostWhatTheyAlwaysAsked) {
   sheet.HideRow(9);
   sheet.PutComment(4, 3, "Ask the bank.");
   sheet.PutFill(1, 3, 65535, host::kPatternSolid);
+}
+
+TEST(HostTrace, ComparisonsAndAClearingAskTheHostWhatTheyAlwaysAsked) {
+  TracedAddin a;
+  memhost::MemWorkbook& book = a.host.AddWorkbook("Book1.xlsx");
+  memhost::MemWorksheet& sheet = book.AddSheet("Sheet1");
+  FillLists(sheet);
   memhost::MemWorksheet& other = book.AddSheet("Sheet2");
   other.Put(1, 1, Value::Number(1));
 
@@ -214,6 +220,54 @@ TEST(HostTrace, ComparisonsAndAClearingAskTheHostWhatTheyAlwaysAsked) {
     ASSERT_EQ(trace[i], expected[i]) << "line " << i + 1;
   }
   EXPECT_EQ(trace.size(), expected.size());
+}
+
+// The command-line tool calls the core's comparison without the ribbon: between the ribbon's status
+// text and its reset, "Compare Ranges" asks the host exactly what the comparison asks on its own.
+TEST(HostTrace, TheCoresComparisonAsksTheHostWhatTheRibbonsButtonAsks) {
+  TracedAddin a;
+  memhost::MemWorksheet& sheet = a.host.AddWorkbook("Book1.xlsx").AddSheet("Sheet1");
+  FillLists(sheet);
+  a.StartUp();
+  std::vector<host::Range> answers = {sheet.Ref("A1:A10"), sheet.Ref("C1:C10")};
+  a.host.SetInputBoxHandler(
+      [&answers](const memhost::InputBoxRequest&) -> std::optional<host::Range> {
+        host::Range answer = answers.front();
+        answers.erase(answers.begin());
+        return answer;
+      });
+  a.Press("btnRange1");
+  a.Press("btnRange2");
+  a.log.clear();
+  a.Press("btnCompare");
+  std::vector<std::string> pressed;
+  bool inside = false;
+  for (const std::string& line : a.log) {
+    if (line.rfind("StatusBar", 0) == 0) {
+      inside = !inside;
+      continue;
+    }
+    if (inside && line.rfind("ribbon ", 0) != 0 && line.rfind("form ", 0) != 0) {
+      pressed.push_back(line);
+    }
+  }
+
+  std::vector<std::string> direct;
+  memhost::MemHost host;
+  host.SetTime(45000.5);
+  memhost::MemWorksheet& alone = host.AddWorkbook("Book1.xlsx").AddSheet("Sheet1");
+  FillLists(alone);
+  RecordingApplication recorded(host, direct);
+  state::RunListener quiet;
+  const engine::RunResult result =
+      engine::CompareRanges(recorded, recorded.Wrap(alone.Ref("A1:A10")),
+                            recorded.Wrap(alone.Ref("C1:C10")), engine::DefaultOptions(), quiet);
+
+  EXPECT_EQ(result.outcome, engine::RunResult::Outcome::kDone);
+  EXPECT_EQ(result.counters.transpose1, 1);
+  EXPECT_EQ(result.notices.size(), 1u);
+  ASSERT_GT(pressed.size(), 100u);
+  EXPECT_EQ(direct, pressed);
 }
 
 }  // namespace
