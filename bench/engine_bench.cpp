@@ -21,12 +21,12 @@
 
 namespace {
 
-using quorvane::engine::Algorithm;
+using quorvane::state::Algorithm;
 
 struct Lists {
   quorvane::memhost::MemHost mem;
   quorvane::testing::CountingApplication counted{mem};  // what the run sees of the host
-  quorvane::engine::AddinState state;
+  quorvane::state::AddinState state;
   quorvane::host::Range range1, range2;
 };
 
@@ -52,7 +52,7 @@ std::unique_ptr<Lists> MakeLists(int items) {
   lists->range1 = lists->counted.Wrap(sheet.Ref("A1:A" + std::to_string(items)));
   lists->range2 = lists->counted.Wrap(sheet.Ref("B1:B" + std::to_string(items)));
   lists->state.options = quorvane::engine::DefaultOptions();
-  lists->state.oApp = &lists->counted;
+  lists->state.application = &lists->counted;
   return lists;
 }
 
@@ -74,11 +74,13 @@ void FullRun(benchmark::State& bench, Algorithm algorithm) {
     lists->counted.Reset();
     bench.ResumeTiming();
     const std::clock_t start = std::clock();
-    quorvane::engine::RangeComp(lists->state, lists->range1, lists->range2, algorithm);
+    quorvane::state::RunListener quiet;
+    quorvane::state::Run run(lists->state.app(), lists->state.options, lists->state.limits, quiet);
+    quorvane::engine::RunMatchingPass(run, lists->range1, lists->range2, algorithm);
     total += static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
     bench.PauseTiming();
     calls = lists->counted.total();
-    mismatches = lists->state.counters.nMismatch1 + lists->state.counters.nMismatch2;
+    mismatches = run.counters.mismatch1 + run.counters.mismatch2;
     lists.reset();
     bench.ResumeTiming();
   }

@@ -36,7 +36,7 @@ using quorvane::host::Value;
 
 struct Lists {
   quorvane::memhost::MemHost mem;
-  quorvane::engine::AddinState state;
+  quorvane::state::AddinState state;
   quorvane::host::Range range1, range2;
 };
 
@@ -47,8 +47,8 @@ std::unique_ptr<Lists> NewLists(int items, quorvane::memhost::MemWorksheet*& she
   lists->range1 = sheet->Ref("A1:A" + std::to_string(items));
   lists->range2 = sheet->Ref("B1:B" + std::to_string(items));
   auto& o = lists->state.options;
-  o.bRoundNum = o.bCompareNum = o.bIgnoreZero = o.bHideComments = quorvane::engine::kTrue;
-  lists->state.oApp = &lists->mem;
+  o.round_numbers = o.numbers_only = o.ignore_zero = o.hide_comments = quorvane::state::kTrue;
+  lists->state.application = &lists->mem;
   // The tool's limits above 10000 items: counters as wide as they go.
   lists->state.limits.max_items = items;
   lists->state.limits.max_count = std::numeric_limits<std::int32_t>::max();
@@ -120,14 +120,16 @@ Figures InChild(Make make) {
     std::unique_ptr<Lists> lists = make();
     const auto start = std::chrono::steady_clock::now();
     const std::clock_t cpu_start = std::clock();
-    quorvane::engine::RangeComp(lists->state, lists->range1, lists->range2);
+    quorvane::state::RunListener quiet;
+    quorvane::state::Run run(lists->state.app(), lists->state.options, lists->state.limits, quiet);
+    quorvane::engine::RunMatchingPass(run, lists->range1, lists->range2);
     Figures f;
     f.cpu_seconds = static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC;
     f.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     f.peak_kb = PeakKilobytes();
-    const auto& c = lists->state.counters;
-    f.mismatches = std::int64_t{c.nMismatch1} + c.nMismatch2;
-    f.transpositions = c.nTranspose1;
+    const auto& c = run.counters;
+    f.mismatches = std::int64_t{c.mismatch1} + c.mismatch2;
+    f.transpositions = c.transpose1;
     if (::write(fds[1], &f, sizeof f) != static_cast<ssize_t>(sizeof f)) ::_exit(1);
     ::_exit(0);
   }

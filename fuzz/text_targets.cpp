@@ -8,14 +8,14 @@
 #include <string>
 #include <string_view>
 
-#include "analysis/clearing.h"
 #include "analysis/diagnosis.h"
-#include "engine/marking.h"
 #include "fuzz/fuzz_targets.h"
 #include "host/conversions.h"
 #include "host/error.h"
 #include "host/range.h"
 #include "host/reference.h"
+#include "marks/clearing.h"
+#include "marks/marking.h"
 #include "memhost/host.h"
 #include "state/state.h"
 
@@ -76,7 +76,7 @@ void CommentRestore(const std::uint8_t* data, std::size_t size) {
 
   bool failed = false;
   try {
-    analysis::RestoreCellFormat(cell);
+    marks::RestoreCellFormat(cell);
   } catch (const host::HostError&) {
     failed = true;  // a memo the clearing cannot read: it reports its message
   }
@@ -114,10 +114,8 @@ void CommentRestore(const std::uint8_t* data, std::size_t size) {
   if (MayBeginWithAddinText(text)) return;
   sheet.PutComment(1, 1, text);
   sheet.PutFill(1, 1, 65535, 1);
-  engine::AddinState state;
-  state.oApp = &host;
-  engine::MarkMismatch(state, cell, "A", 2, 1);
-  engine::MarkMismatch(state, cell, "B", 1, 2);
+  marks::MarkMismatch(host, cell, "A", 2, 1, /*show_comment=*/true);
+  marks::MarkMismatch(host, cell, "B", 1, 2, /*show_comment=*/true);
   const std::optional<std::string> marked = MarkedTwice(text);
   if (!marked) {
     // No room for a result block and the memo: the marking left the note and the fill as they
@@ -132,7 +130,7 @@ void CommentRestore(const std::uint8_t* data, std::size_t size) {
           "the last marking's fill is the light red of a value held fewer times");
   const std::string diagnosed = kModelDiagnosis + "\n" + *marked;
   if (Fits(diagnosed)) cell.SetCommentText(diagnosed);
-  analysis::RestoreCellFormat(cell);
+  marks::RestoreCellFormat(cell);
   if (text.empty()) {
     Require(!sheet.HasComment(1, 1), "a comment of the add-in's text alone goes");
   } else {

@@ -1,12 +1,11 @@
 #include "addin/connect.h"
 
 #include "addin/registration.h"
-#include "engine/matching.h"
 #include "engine/options.h"
-#include "engine/run_driver.h"
 #include "host/error.h"
 #include "ribbon/buttons.h"
 #include "ribbon/callbacks.h"
+#include "ribbon/progress.h"
 #include "ribbon/range_entry.h"
 #include "ribbon/ribbon_xml.h"
 
@@ -21,8 +20,8 @@ Connect::~Connect() {
 }
 
 void Connect::Message(const std::string& text, host::MessageIcon icon) {
-  forms::ShowMessage(oApplication_ != nullptr ? oApplication_ : library_.state.oApp, library_.ui,
-                     text, icon);
+  forms::ShowMessage(application_ != nullptr ? application_ : library_.state.application,
+                     library_.ui, text, icon);
 }
 
 // --- The host's connection entry points ---
@@ -30,11 +29,11 @@ void Connect::Message(const std::string& text, host::MessageIcon icon) {
 void Connect::IDTExtensibility2_OnConnection(HostObject* Application, int /*ConnectMode*/,
                                              HostObject* /*AddInInst*/) {
   try {
-    oApplication_ = Application != nullptr ? Application->AsApplication() : nullptr;
+    application_ = Application != nullptr ? Application->AsApplication() : nullptr;
   } catch (const HostError&) {
-    oApplication_ = nullptr;
+    application_ = nullptr;
   }
-  if (oApplication_ == nullptr) Message(kNoApplicationMessage, host::MessageIcon::kExclamation);
+  if (application_ == nullptr) Message(kNoApplicationMessage, host::MessageIcon::kExclamation);
 }
 
 void Connect::IDTExtensibility2_OnDisconnection(int /*RemoveMode*/) {}
@@ -42,7 +41,7 @@ void Connect::IDTExtensibility2_OnAddInsUpdate() {}
 void Connect::IDTExtensibility2_OnBeginShutdown() {}
 
 void Connect::IDTExtensibility2_OnStartupComplete() {
-  if (library_.gRibbon != nullptr) library_.gRibbon->Invalidate();
+  if (library_.ribbon_ui != nullptr) library_.ribbon_ui->Invalidate();
 }
 
 std::string Connect::IRibbonExtensibility_GetCustomUI(const std::string& RibbonID) {
@@ -70,14 +69,16 @@ std::string Connect::IRibbonExtensibility_GetCustomUI(const std::string& RibbonI
 void Connect::AddinInstance_OnConnection(HostObject* Application, int ConnectMode,
                                          HostObject* /*AddInInst*/) {
   try {
-    VBInstance = Application != nullptr ? Application->AsDevelopmentEnvironment() : nullptr;
-    if (VBInstance == nullptr) throw HostError(host::kTypeMismatch);
+    development_environment_ =
+        Application != nullptr ? Application->AsDevelopmentEnvironment() : nullptr;
+    if (development_environment_ == nullptr) throw HostError(host::kTypeMismatch);
     if (ConnectMode == kExternal) {
       Show();
     } else {
       command_bar_control_ = AddToAddInCommandBar(kMenuCaption);
       if (command_bar_control_ == nullptr) throw HostError(host::kObjectNotSet);
-      VBInstance->ConnectClickEvents(*command_bar_control_, [this] { MenuHandler_Click(); });
+      development_environment_->ConnectClickEvents(*command_bar_control_,
+                                                   [this] { MenuHandler_Click(); });
     }
     if (ConnectMode == kAfterStartup &&
         library_.settings.GetSetting(registration::kSettingsAppName, registration::kSettingsSection,
@@ -96,8 +97,8 @@ void Connect::AddinInstance_OnDisconnection(int /*RemoveMode*/) {
   } catch (const HostError&) {
   }
   command_bar_control_.reset();
-  const char* displayed = FormDisplayed ? "1" : "0";
-  FormDisplayed = false;
+  const char* displayed = form_displayed_ ? "1" : "0";
+  form_displayed_ = false;
   try {
     library_.settings.SaveSetting(registration::kSettingsAppName, registration::kSettingsSection,
                                   registration::kDisplayOnConnect, displayed);
@@ -112,14 +113,14 @@ void Connect::AddinInstance_OnDisconnection(int /*RemoveMode*/) {
 
 void Connect::MenuHandler_Click() { Show(); }
 
-std::shared_ptr<CommandBarControl> Connect::AddToAddInCommandBar(const std::string& sCaption) {
+std::shared_ptr<CommandBarControl> Connect::AddToAddInCommandBar(const std::string& caption) {
   try {
-    if (VBInstance == nullptr) return nullptr;
-    CommandBar* bar = VBInstance->CommandBars(kAddInsCommandBar);
+    if (development_environment_ == nullptr) return nullptr;
+    CommandBar* bar = development_environment_->CommandBars(kAddInsCommandBar);
     if (bar == nullptr) return nullptr;
     std::shared_ptr<CommandBarControl> control = bar->AddControl(kControlButton);
     if (control == nullptr) return nullptr;
-    control->SetCaption(sCaption);
+    control->SetCaption(caption);
     return control;
   } catch (const HostError&) {
     return nullptr;
@@ -127,8 +128,8 @@ std::shared_ptr<CommandBarControl> Connect::AddToAddInCommandBar(const std::stri
 }
 
 std::string Connect::EnvironmentName() {
-  if (VBInstance == nullptr) throw HostError(host::kObjectNotSet);
-  return VBInstance->Name();
+  if (development_environment_ == nullptr) throw HostError(host::kObjectNotSet);
+  return development_environment_->Name();
 }
 
 void Connect::Show() {
@@ -137,7 +138,7 @@ void Connect::Show() {
       add_in_form_ = std::make_unique<forms::AddInForm>(library_.state, library_.ui);
     }
     add_in_form_->set_owner(this);
-    FormDisplayed = true;
+    form_displayed_ = true;
     add_in_form_->Show();
   } catch (const HostError&) {
   }
@@ -145,7 +146,7 @@ void Connect::Show() {
 
 void Connect::Hide() {
   try {
-    FormDisplayed = false;
+    form_displayed_ = false;
     if (add_in_form_ == nullptr) {
       add_in_form_ = std::make_unique<forms::AddInForm>(library_.state, library_.ui);
     }
@@ -156,83 +157,77 @@ void Connect::Hide() {
 
 // --- Ribbon operations ---
 
-void Connect::OnRibbonLoad(ribbon::RibbonUI* objRibbon) {
-  library_.gRibbon = objRibbon;
-  iRibbon = objRibbon;
-  library_.state.oApp = oApplication_;
+void Connect::OnRibbonLoad(ribbon::RibbonUI* ribbon) {
+  library_.ribbon_ui = ribbon;
+  ribbon_ui = ribbon;
+  library_.state.application = application_;
 }
 
-std::string Connect::GetRibbonXMLText(const std::string& sRibbonID) {
-  return ribbon::GetRibbonXMLText(sRibbonID);
+std::string Connect::GetRibbonXMLText(const std::string& ribbon_id) {
+  return ribbon::GetRibbonXMLText(ribbon_id);
 }
 
-void Connect::VNT(ribbon::RibbonControl& /*control*/) { ribbon::VNT(library_.frmVNT); }
+void Connect::VNT(ribbon::RibbonControl& /*control*/) {
+  ribbon::ShowResults(library_.results_form);
+}
 
 std::string Connect::OnGetText(ribbon::RibbonControl& control) {
   return ribbon::OnGetText(library_.state, control);
 }
 
-void Connect::ChangeText(ribbon::RibbonControl& control, const std::string& Text) {
+void Connect::ChangeText(ribbon::RibbonControl& control, const std::string& text) {
   try {
     if (control.Id() == "EditBox1" || control.Id() == "EditBox2") {
-      host::Application* app = oApplication_ != nullptr ? oApplication_ : library_.state.oApp;
-      if (app != nullptr) app->RangeFromReference(Text);
+      host::Application* app = application_ != nullptr ? application_ : library_.state.application;
+      if (app != nullptr) app->RangeFromReference(text);
     }
   } catch (const HostError&) {
   }
 }
 
 std::string Connect::GetRangeForm(ribbon::RibbonControl& control) {
-  return ribbon::GetRangeForm(library_.state, oApplication_, control);
+  return ribbon::GetRangeForm(library_.state, application_, control);
 }
 
 void Connect::onButtonPressed(ribbon::RibbonControl& control) {
-  ribbon::CommandContext context{library_.state, oApplication_, library_.frmVNT, library_.frmAbout,
-                                 library_.comparison_running};
-  ribbon::onButtonPressed(context, control);
+  ribbon::CommandContext context{library_.state, application_, library_.results_form,
+                                 library_.about_form, library_.comparison_running};
+  ribbon::PressButton(context, control);
 }
 
-void Connect::Editbox1_getText(ribbon::RibbonControl& /*control*/, host::Value& /*returnedVal*/) {
+void Connect::Editbox1_getText(ribbon::RibbonControl& /*control*/,
+                               host::Value& /*returned_value*/) {
   throw HostError(host::kObjectNotSet);
 }
 
-engine::Bool16 Connect::GetEnable(ribbon::RibbonControl& /*control*/) {
+state::Bool16 Connect::GetEnable(ribbon::RibbonControl& /*control*/) {
   return ribbon::GetEnable(library_.state);
 }
 
-engine::Bool16 Connect::GetPressed(ribbon::RibbonControl& control) {
+state::Bool16 Connect::GetPressed(ribbon::RibbonControl& control) {
   return engine::GetPressed(library_.state, control);
 }
 
-void Connect::On_Action(ribbon::RibbonControl& control, engine::Bool16 pressed) {
-  engine::On_Action(library_.state, control, pressed);
+void Connect::On_Action(ribbon::RibbonControl& control, state::Bool16 pressed) {
+  engine::ToggleOption(library_.state, control, pressed);
 }
 
 void Connect::SetDefaultChecks() { engine::SetDefaultChecks(library_.state); }
 
-void Connect::RangeComp(host::Range& oRange1, host::Range& oRange2) {
-  engine::RangeComp(library_.state, oRange1, oRange2);
-}
-
-void Connect::processform(host::Range& range1, host::Range& range2) {
-  maxsize = engine::kMaxItems;
-  engine::processform(library_.state, range1, range2);
-}
-
-void Connect::RefreshControl(const std::string& CtlId) {
-  if (iRibbon != nullptr) iRibbon->InvalidateControl(CtlId);
+void Connect::RefreshControl(const std::string& control_id) {
+  if (ribbon_ui != nullptr) ribbon_ui->InvalidateControl(control_id);
 }
 
 void Connect::RefreshCounts() {
-  for (int i = 0; i < engine::kCounterCount; ++i) {
-    RefreshControl(std::string(engine::RibbonLabel(static_cast<engine::Counter>(i))));
+  for (int i = 0; i < state::kCounterCount; ++i) {
+    RefreshControl(std::string(ribbon::CountLabel(static_cast<state::Counter>(i))));
   }
 }
 
 void Connect::RangeSetup() {
   ribbon::ComparisonGuard guard(library_.comparison_running);
-  ribbon::RangeSetup(library_.state,
-                     oApplication_ != nullptr ? oApplication_ : library_.state.oApp);
+  ribbon::RangeSetup(library_.state, library_.results_form,
+                     application_ != nullptr ? application_ : library_.state.application);
 }
 
 }  // namespace quorvane::addin

@@ -39,7 +39,7 @@ enum ConnectMode : int {
 };
 
 class Connect : public ribbon::CallbackTarget,
-                public engine::RibbonRefresh,
+                public state::RibbonRefresh,
                 private forms::AddInFormOwner {
  public:
   explicit Connect(Library& library);
@@ -48,21 +48,19 @@ class Connect : public ribbon::CallbackTarget,
   Connect& operator=(const Connect&) = delete;
 
   Library& library() { return library_; }
-  host::Application* oApplication() const { return oApplication_; }
+  host::Application* application() const { return application_; }
   // The button on the "Add-Ins" command bar, if one was added.
   CommandBarControl* command_bar_control() const { return command_bar_control_.get(); }
 
   // True while frmAddIn is shown through Show.
-  bool FormDisplayed = false;
+  bool form_displayed_ = false;
   // The development environment given by the designer's connection event.
-  DevelopmentEnvironment* VBInstance = nullptr;
+  DevelopmentEnvironment* development_environment_ = nullptr;
   // The ribbon given to OnRibbonLoad; used for invalidation.
-  ribbon::RibbonUI* iRibbon = nullptr;
-  // The item limit of the last run of processform.
-  std::int16_t maxsize = 0;
+  ribbon::RibbonUI* ribbon_ui = nullptr;
 
   // --- The host's connection entry points ---
-  // Keeps the object as oApplication when it is the spreadsheet application; otherwise warns with
+  // Keeps the object as application when it is the spreadsheet application; otherwise warns with
   // "Unable to initialize Application Object!". Raises nothing.
   void IDTExtensibility2_OnConnection(HostObject* Application, int ConnectMode,
                                       HostObject* AddInInst = nullptr);
@@ -88,32 +86,30 @@ class Connect : public ribbon::CallbackTarget,
   void MenuHandler_Click();
   // A button with that caption on the "Add-Ins" command bar; nothing when there is no such bar or
   // anything fails.
-  std::shared_ptr<CommandBarControl> AddToAddInCommandBar(const std::string& sCaption);
+  std::shared_ptr<CommandBarControl> AddToAddInCommandBar(const std::string& caption);
 
   // --- Operations (ribbon::CallbackTarget) ---
-  void OnRibbonLoad(ribbon::RibbonUI* objRibbon) override;
+  void OnRibbonLoad(ribbon::RibbonUI* ribbon) override;
   void Hide() override;  // errors ignored
   void Show() override;  // errors ignored
-  std::string GetRibbonXMLText(const std::string& sRibbonID) override;
+  std::string GetRibbonXMLText(const std::string& ribbon_id) override;
   void VNT(ribbon::RibbonControl& control) override;
   std::string OnGetText(ribbon::RibbonControl& control) override;
   // For "EditBox1" and "EditBox2": reads the text as a range reference and drops the result;
   // errors ignored. The edit boxes do not call it: the ribbon names no onChange.
-  void ChangeText(ribbon::RibbonControl& control, const std::string& Text) override;
+  void ChangeText(ribbon::RibbonControl& control, const std::string& text) override;
   std::string GetRangeForm(ribbon::RibbonControl& control) override;
   void onButtonPressed(ribbon::RibbonControl& control) override;
   // The value of cell A1 of the connection's worksheet. The connection holds no worksheet (it
   // handles no sheet events), so this always raises "Object variable or With block variable not
   // set"; it is kept because the host may find it by name.
-  void Editbox1_getText(ribbon::RibbonControl& control, host::Value& returnedVal);
-  engine::Bool16 GetEnable(ribbon::RibbonControl& control) override;
-  engine::Bool16 GetPressed(ribbon::RibbonControl& control) override;
-  void On_Action(ribbon::RibbonControl& control, engine::Bool16 pressed) override;
+  void Editbox1_getText(ribbon::RibbonControl& control, host::Value& returned_value);
+  state::Bool16 GetEnable(ribbon::RibbonControl& control) override;
+  state::Bool16 GetPressed(ribbon::RibbonControl& control) override;
+  void On_Action(ribbon::RibbonControl& control, state::Bool16 pressed) override;
   void SetDefaultChecks() override;
-  void RangeComp(host::Range& oRange1, host::Range& oRange2);
-  void processform(host::Range& range1, host::Range& range2);
-  // engine::RibbonRefresh: invalidation through iRibbon; nothing before the ribbon has loaded.
-  void RefreshControl(const std::string& CtlId) override;
+  // state::RibbonRefresh: invalidation through ribbon_ui; nothing before the ribbon has loaded.
+  void RefreshControl(const std::string& control_id) override;
   void RefreshCounts() override;
   void RangeSetup() override;
 
@@ -125,7 +121,7 @@ class Connect : public ribbon::CallbackTarget,
   void Message(const std::string& text, host::MessageIcon icon = host::MessageIcon::kNone);
 
   Library& library_;
-  host::Application* oApplication_ = nullptr;
+  host::Application* application_ = nullptr;
   std::shared_ptr<CommandBarControl> command_bar_control_;
   std::unique_ptr<forms::AddInForm> add_in_form_;
 };

@@ -3,8 +3,6 @@
 namespace quorvane::addin {
 
 Library::Library(forms::FormsUi& ui, SettingsStore& settings)
-    : ui(ui), settings(settings), frmVNT(state, ui), frmAbout(state, ui) {
-  state.results_form = &frmVNT;
-}
+    : ui(ui), settings(settings), results_form(state, ui), about_form(state, ui) {}
 
 }  // namespace quorvane::addin

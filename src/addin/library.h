@@ -23,13 +23,13 @@ class Library {
   Library(const Library&) = delete;
   Library& operator=(const Library&) = delete;
 
-  engine::AddinState state;
+  state::AddinState state;
   forms::FormsUi& ui;
   SettingsStore& settings;
-  forms::ResultsForm frmVNT;
-  forms::AboutForm frmAbout;
+  forms::ResultsForm results_form;  // frmVNT
+  forms::AboutForm about_form;      // frmAbout
   // The ribbon given to the last ribbon load, or nothing.
-  ribbon::RibbonUI* gRibbon = nullptr;
+  ribbon::RibbonUI* ribbon_ui = nullptr;
   // True while a comparison started from the ribbon or by RangeSetup is running.
   bool comparison_running = false;
 };

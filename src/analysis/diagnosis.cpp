@@ -18,6 +18,7 @@
 #include "host/locale.h"
 #include "host/value.h"
 #include "host/worksheet.h"
+#include "marks/marking.h"
 #include "marks/marks.h"
 
 namespace quorvane::analysis {
@@ -89,9 +90,9 @@ class CommentDrafts {
 // The two cells of a pair with their values and texts, and the time the pair's blocks carry.
 class Pair {
  public:
-  Pair(engine::AddinState& state, const host::Range& a, const host::Range& b,
-       const std::string& text_a, const std::string& text_b, CommentDrafts* drafts)
-      : state_(state), a_(a), b_(b), text_a_(text_a), text_b_(text_b), drafts_(drafts) {}
+  Pair(state::Run& run, const host::Range& a, const host::Range& b, const std::string& text_a,
+       const std::string& text_b, CommentDrafts* drafts)
+      : run_(run), a_(a), b_(b), text_a_(text_a), text_b_(text_b), drafts_(drafts) {}
 
   void ReportCharacters() {
     Shade();
@@ -102,53 +103,44 @@ class Pair {
       message = marks::RoundingBody(address_a, b_.Address());
     } else {
       message = marks::TransposeBody(text_a_, text_b_);
-      engine::IncrementCounterUpToLimit(state_, engine::Counter::kTranspose1);
-      engine::IncrementCounterUpToLimit(state_, engine::Counter::kTranspose2);
+      state::IncrementCounterUpToLimit(run_, state::Counter::kTranspose1);
+      state::IncrementCounterUpToLimit(run_, state::Counter::kTranspose2);
     }
     PrependBoth(message);
-    Tell(rounding ? engine::Finding::kRounding : engine::Finding::kTransposition);
+    Tell(rounding ? state::Finding::kRounding : state::Finding::kTransposition);
   }
 
   void ReportYear() {
     Shade();
     PrependBoth(marks::YearBody(text_a_, text_b_));
-    engine::IncrementCounterUpToLimit(state_, engine::Counter::kYear1);
-    engine::IncrementCounterUpToLimit(state_, engine::Counter::kYear2);
-    Tell(engine::Finding::kYear);
+    state::IncrementCounterUpToLimit(run_, state::Counter::kYear1);
+    state::IncrementCounterUpToLimit(run_, state::Counter::kYear2);
+    Tell(state::Finding::kYear);
   }
 
  private:
   // Both cells get the diagnosed pattern and a comment to write into.
-  void Shade() {
-    a_.SetInteriorPattern(host::Value::Number(marks::kDiagnosedPattern));
-    b_.SetInteriorPattern(host::Value::Number(marks::kDiagnosedPattern));
-    if (!a_.HasComment()) a_.AddComment();
-    if (!b_.HasComment()) b_.AddComment();
-  }
+  void Shade() { marks::ShadePair(a_, b_); }
 
   void PrependBoth(const std::string& message) {
     if (!timestamp_) {
-      const host::Conversions& conversions = state_.app().GetConversions();
-      timestamp_ = marks::BlockTimestamp(conversions, state_.app().Now());
+      const host::Conversions& conversions = run_.app().GetConversions();
+      timestamp_ = marks::BlockTimestamp(conversions, run_.app().Now());
     }
     const std::string block = marks::Block(*timestamp_, message);
     Prepend(a_, block);
     Prepend(b_, block);
   }
 
-  void Tell(engine::Finding finding) {
-    if (state_.watcher != nullptr) state_.watcher->Diagnosed(finding, a_, b_);
-  }
+  void Tell(state::Finding finding) { run_.listener.Diagnosed(finding, a_, b_); }
 
   // A block that would take the comment past the host's limit is left out of it.
   void Prepend(const host::Range& cell, const std::string& block) {
     if (drafts_ != nullptr) return drafts_->Prepend(cell, block);
-    const std::string old = cell.CommentText();
-    const std::string text = old.empty() ? block : block + "\n" + old;
-    if (host::HostLength(text) <= host::kMaxCommentLength) cell.SetCommentText(text);
+    marks::PrependBlock(cell, block);
   }
 
-  engine::AddinState& state_;
+  state::Run& run_;
   const host::Range& a_;
   const host::Range& b_;
   const std::string& text_a_;
@@ -169,13 +161,13 @@ bool IsYearApart(const host::Value& x, const host::Value& y, const host::Convers
 
 // Examines one pair: the pair test, then the character test and the year test. Answers whether
 // anything was reported. The texts' signatures are taken as given when known.
-bool ExaminePair(engine::AddinState& state, const host::Range& a, const host::Range& b,
-                 const host::Value& x, const host::Value& y, const std::string& text_a,
-                 const std::string& text_b, const std::string* signature_a = nullptr,
-                 const std::string* signature_b = nullptr, CommentDrafts* drafts = nullptr) {
+bool ExaminePair(state::Run& run, const host::Range& a, const host::Range& b, const host::Value& x,
+                 const host::Value& y, const std::string& text_a, const std::string& text_b,
+                 const std::string* signature_a = nullptr, const std::string* signature_b = nullptr,
+                 CommentDrafts* drafts = nullptr) {
   if (host::HostLength(text_a) != host::HostLength(text_b) || host::Equal(x, y)) return false;
-  Pair pair(state, a, b, text_a, text_b, drafts);
-  const host::Conversions& conversions = state.app().GetConversions();
+  Pair pair(run, a, b, text_a, text_b, drafts);
+  const host::Conversions& conversions = run.app().GetConversions();
   const bool characters =
       signature_a != nullptr && signature_b != nullptr
           ? *signature_a == *signature_b
@@ -186,8 +178,7 @@ bool ExaminePair(engine::AddinState& state, const host::Range& a, const host::Ra
   return characters || year;
 }
 
-void DiagnoseStraightforward(engine::AddinState& state, const host::Range& r1,
-                             const host::Range& r2) {
+void DiagnoseStraightforward(state::Run& run, const host::Range& r1, const host::Range& r2) {
   const std::int64_t count1 = r1.CellsCount();
   // Reported pairs of each cell of Range 2, by position.
   std::vector<int> pairs2(static_cast<std::size_t>(r2.CellsCount()), 0);
@@ -197,7 +188,7 @@ void DiagnoseStraightforward(engine::AddinState& state, const host::Range& r1,
     const host::Value x = a.GetValue();
     // An error value has no text to compare; such a cell takes part in no pair.
     if (x.is_error()) continue;
-    const std::string text_a = state.app().GetConversions().ToText(x);
+    const std::string text_a = run.app().GetConversions().ToText(x);
 
     int pairs1 = 0;
     const std::int64_t count2 = r2.CellsCount();
@@ -208,7 +199,7 @@ void DiagnoseStraightforward(engine::AddinState& state, const host::Range& r1,
       if (!IsEligible(b)) continue;
       const host::Value y = b.GetValue();
       if (y.is_error()) continue;
-      if (ExaminePair(state, a, b, x, y, text_a, state.app().GetConversions().ToText(y))) {
+      if (ExaminePair(run, a, b, x, y, text_a, run.app().GetConversions().ToText(y))) {
         ++pairs1;
         ++taken;
       }
@@ -273,10 +264,10 @@ class Bucket {
 // The same pairs in the same order as the straightforward loops: for each marked cell of Range 1,
 // the marked cells of Range 2 that share its signature or are a date one year apart, in their
 // order. Every other pair fails both tests and the straightforward loops do nothing with it.
-void DiagnoseIndexed(engine::AddinState& state, const host::Range& r1, const host::Range& r2) {
-  const std::vector<Marked> marked1 = ReadMarked(r1, state.app().GetConversions());
+void DiagnoseIndexed(state::Run& run, const host::Range& r1, const host::Range& r2) {
+  const std::vector<Marked> marked1 = ReadMarked(r1, run.app().GetConversions());
   if (marked1.empty()) return;
-  const std::vector<Marked> marked2 = ReadMarked(r2, state.app().GetConversions());
+  const std::vector<Marked> marked2 = ReadMarked(r2, run.app().GetConversions());
 
   std::unordered_map<std::string, Bucket> by_signature;
   std::map<std::tuple<int, int, int>, Bucket> by_date;  // year, month, day
@@ -342,7 +333,7 @@ void DiagnoseIndexed(engine::AddinState& state, const host::Range& r1, const hos
       }
       const Marked& b = marked2[j];
       if (!cell_a) cell_a = r1.Item(a.index);
-      if (!ExaminePair(state, *cell_a, r2.Item(b.index), a.value, b.value, a.text, b.text,
+      if (!ExaminePair(run, *cell_a, r2.Item(b.index), a.value, b.value, a.text, b.text,
                        &a.signature, &b.signature, &drafts)) {
         continue;
       }
@@ -358,15 +349,15 @@ void DiagnoseIndexed(engine::AddinState& state, const host::Range& r1, const hos
 
 }  // namespace
 
-void DiagnoseMismatches(engine::AddinState& state, host::Range& range1, host::Range& range2,
-                        engine::Algorithm algorithm) {
-  const host::Range r1 = ResolveRange(state.app(), range1);
-  const host::Range r2 = ResolveRange(state.app(), range2);
+void DiagnoseMismatches(state::Run& run, const host::Range& range1, const host::Range& range2,
+                        state::Algorithm algorithm) {
+  const host::Range r1 = ResolveRange(run.app(), range1);
+  const host::Range r2 = ResolveRange(run.app(), range2);
   // The indexes need single blocks, in which the i-th cell and the block's order agree.
-  if (algorithm == engine::Algorithm::kIndexed && r1.AreaCount() == 1 && r2.AreaCount() == 1) {
-    DiagnoseIndexed(state, r1, r2);
+  if (algorithm == state::Algorithm::kIndexed && r1.AreaCount() == 1 && r2.AreaCount() == 1) {
+    DiagnoseIndexed(run, r1, r2);
   } else {
-    DiagnoseStraightforward(state, r1, r2);
+    DiagnoseStraightforward(run, r1, r2);
   }
 }
 

@@ -18,8 +18,8 @@ inline constexpr int kMaxPairsPerCell = 1000;
 
 // Visits every marked cell of Range 1 against every marked cell of Range 2, in that order, and
 // reports each pair found, up to kMaxPairsPerCell pairs a cell. Host errors pass to the caller.
-void DiagnoseMismatches(engine::AddinState& state, host::Range& range1, host::Range& range2,
-                        engine::Algorithm algorithm = engine::Algorithm::kIndexed);
+void DiagnoseMismatches(state::Run& run, const host::Range& range1, const host::Range& range2,
+                        state::Algorithm algorithm = state::Algorithm::kIndexed);
 
 // The character signature of a text: a date loses its date separators ("/" in en-US), a number its
 // decimal separator and has its characters sorted; other texts stay as they are.

@@ -11,23 +11,18 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "addin/connect.h"
-#include "addin/environment.h"
-#include "addin/library.h"
-#include "addin/settings.h"
 #include "cli/csv_book.h"
 #include "cli/icu_locale.h"
 #include "cli/report.h"
 #include "engine/options.h"
 #include "engine/run_driver.h"
-#include "forms/ui_port.h"
 #include "host/error.h"
 #include "host/locale.h"
 #include "host/reference.h"
 #include "host/worksheet.h"
 #include "memhost/host.h"
-#include "ribbon/dispatch.h"
-#include "ribbon/office.h"
+#include "ribbon/callbacks.h"
+#include "ribbon/progress.h"
 #include "xlsx/durable_save.h"
 #include "xlsx/error.h"
 #include "xlsx/workbook_file.h"
@@ -116,11 +111,9 @@ class Session {
     }
   }
 
-  void Yield(engine::AddinState& state) {
-    if (console_.stop_requested()) {
-      interrupted_ = true;
-      state.bStop = engine::kTrue;
-    }
+  // At every yield of the run: Ctrl-C asks the run to stop, and a long run shows its counts.
+  void Yield(const state::Counters& c) {
+    if (console_.stop_requested()) interrupted_ = true;
     if (!console_.progress) return;
     // A run that ends within a second shows nothing; a longer one its counts every 200 ms.
     const auto now = std::chrono::steady_clock::now();
@@ -128,9 +121,8 @@ class Session {
     if (now - *first_yield_ < std::chrono::seconds(1)) return;
     if (now - last_progress_ < std::chrono::milliseconds(200)) return;
     last_progress_ = now;
-    const engine::Counters& c = state.counters;
-    console_.err << "\rComparing... Range 1: " << c.nCount1 << " cells, " << c.nMismatch1
-                 << " mismatches; Range 2: " << c.nCount2 << " cells, " << c.nMismatch2
+    console_.err << "\rComparing... Range 1: " << c.count1 << " cells, " << c.mismatch1
+                 << " mismatches; Range 2: " << c.count2 << " cells, " << c.mismatch2
                  << " mismatches " << std::flush;
     progress_shown_ = true;
   }
@@ -206,11 +198,18 @@ class Session {
   std::chrono::steady_clock::time_point last_progress_{};
 };
 
-void PrintReport(const engine::AddinState& state, const RunRecord& record,
+// What a run ended with, as the summary prints it.
+struct Summary {
+  const state::Counters& counters;
+  const std::string& notices;  // one per line
+  std::string range1, range2;  // external addresses
+};
+
+void PrintReport(const Summary& summary, const RunRecord& record,
                  const std::vector<std::string>& outputs, const RunRequest& request,
                  std::ostream& out) {
-  const engine::Counters& c = state.counters;
-  const std::vector<std::string> notices = Lines(state.notices);
+  const state::Counters& c = summary.counters;
+  const std::vector<std::string> notices = Lines(summary.notices);
   if (request.json) {
     auto side = [](int count, int match, int mismatch, int transpose, int year, int hidden) {
       return nlohmann::ordered_json{{"count", count},       {"match", match},
@@ -218,8 +217,8 @@ void PrintReport(const engine::AddinState& state, const RunRecord& record,
                                     {"year", year},         {"hidden", hidden}};
     };
     nlohmann::ordered_json json;
-    json["range1"] = side(c.nCount1, c.nMatch1, c.nMismatch1, c.nTranspose1, c.nYear1, c.nHidden1);
-    json["range2"] = side(c.nCount2, c.nMatch2, c.nMismatch2, c.nTranspose2, c.nYear2, c.nHidden2);
+    json["range1"] = side(c.count1, c.match1, c.mismatch1, c.transpose1, c.year1, c.hidden1);
+    json["range2"] = side(c.count2, c.match2, c.mismatch2, c.transpose2, c.year2, c.hidden2);
     json["notices"] = notices;
     json["outputs"] = outputs;
     json["mismatches"] = MismatchesJson(record);
@@ -231,7 +230,7 @@ void PrintReport(const engine::AddinState& state, const RunRecord& record,
     WriteCsv(out, record);
     return;
   }
-  out << "Range 1: " << state.sRange1 << "\nRange 2: " << state.sRange2 << "\n\n";
+  out << "Range 1: " << summary.range1 << "\nRange 2: " << summary.range2 << "\n\n";
   out << std::left << std::setw(24) << "" << std::right << std::setw(9) << "Range 1"
       << std::setw(10) << "Range 2"
       << "\n";
@@ -239,12 +238,12 @@ void PrintReport(const engine::AddinState& state, const RunRecord& record,
     out << std::left << std::setw(24) << label << std::right << std::setw(9) << a << std::setw(10)
         << b << "\n";
   };
-  row("Count", c.nCount1, c.nCount2);
-  row("Match", c.nMatch1, c.nMatch2);
-  row("Mismatch", c.nMismatch1, c.nMismatch2);
-  row("Possible transpositions", c.nTranspose1, c.nTranspose2);
-  row("Possible year errors", c.nYear1, c.nYear2);
-  row("Hidden cells", c.nHidden1, c.nHidden2);
+  row("Count", c.count1, c.count2);
+  row("Match", c.match1, c.match2);
+  row("Mismatch", c.mismatch1, c.mismatch2);
+  row("Possible transpositions", c.transpose1, c.transpose2);
+  row("Possible year errors", c.year1, c.year2);
+  row("Hidden cells", c.hidden1, c.hidden2);
   if (!notices.empty()) {
     out << "\nNotices:\n";
     for (const std::string& line : notices) out << "  " << line << "\n";
@@ -300,133 +299,85 @@ void CheckMaxItems(std::int64_t max_items) {
 }
 
 // The add-in's limits, or with more items than the add-in takes, counters as wide as they go.
-engine::Limits LimitsFor(std::int64_t max_items) {
-  engine::Limits limits;
+state::Limits LimitsFor(std::int64_t max_items) {
+  state::Limits limits;
   limits.max_items = max_items;
   if (max_items > engine::kMaxItems) limits.max_count = std::numeric_limits<std::int32_t>::max();
   return limits;
 }
 
-// The add-in, driven through the entry points that the spreadsheet host calls and in the host's
-// order, on the workbooks the session loaded: connection, ribbon definition, ribbon load, start-up
-// complete; the option boxes; both ranges through the range-picking input box; then a button.
-class AddinDriver {
+// What the tool hears of a run: the counters (for the progress line and the summary of a run that
+// failed), the notices, and the record of the run for the report; Ctrl-C is its stop request.
+class CommandLineProgress : public state::RunListener {
  public:
-  AddinDriver(memhost::MemHost& host, std::ostream* narration)
-      : host_(host), application_(host), narration_(narration) {}
+  CommandLineProgress(Session& session, RunRecord* record) : session_(session), record_(record) {}
 
-  engine::AddinState& state() { return library_.state; }
+  const state::Counters& counters() const { return counters_; }
+  const std::string& notices() const { return notices_; }
 
-  void StartUp() {
-    connect_.IDTExtensibility2_OnConnection(&application_, addin::kStartup);
-    const std::string xml = connect_.IRibbonExtensibility_GetCustomUI("Microsoft.Excel.Workbook");
-    Call("OnRibbonLoad", {static_cast<ribbon::RibbonUI*>(&ribbon_)});
-    connect_.IDTExtensibility2_OnStartupComplete();
-    Tell("Connected; the ribbon tab \"Reconcile\" is loaded (" + std::to_string(xml.size()) +
-         " characters of ribbon XML).");
+  bool StopRequested() override { return session_.interrupted(); }
+  void CounterChanged(state::Counter counter, std::int32_t value) override {
+    counters_[counter] = value;
   }
-
-  // Ticks or clears each option box whose state differs from the one asked for.
-  void SetOptions(const engine::Options& options) {
-    for (const engine::OptionInfo& option : engine::kOptionTable) {
-      const engine::Bool16 wanted =
-          options.*option.flag != engine::kFalse ? engine::kTrue : engine::kFalse;
-      if (state().options.*option.flag == wanted) continue;
-      CallWith("On_Action", std::string(option.id), {wanted});
-      Tell(std::string(wanted != engine::kFalse ? "Ticked" : "Cleared") + " \"" +
-           std::string(option.label) + "\".");
-    }
+  void Noticed(const host::Range& cell, state::NoticeKind kind, const std::string& line) override {
+    if (!notices_.empty()) notices_ += "\n";
+    notices_ += line;
+    if (record_ != nullptr) record_->Noticed(cell, kind, line);
   }
-
-  // "Set Range#1" and "Set Range#2", answering each input box with the range.
-  void SetRanges(const host::Range& range1, const host::Range& range2) {
-    for (const auto& [button, range] : {std::pair{"btnRange1", range1}, {"btnRange2", range2}}) {
-      host_.SetInputBoxHandler(
-          [range = range](const memhost::InputBoxRequest&) -> std::optional<host::Range> {
-            return range;
-          });
-      Press(button);
-      Tell(std::string(button == std::string("btnRange1") ? "Set Range#1: " : "Set Range#2: ") +
-           Label(button == std::string("btnRange1") ? "EditBox1" : "EditBox2"));
-    }
-    host_.SetInputBoxHandler(nullptr);
+  void Marked(int range, const host::Range& cell, const std::string& value, const std::string& text,
+              std::int64_t count_here, std::int64_t count_there) override {
+    if (record_ != nullptr) record_->Marked(range, cell, value, text, count_here, count_there);
   }
-
-  // A button press; the description of the error when the command failed.
-  std::optional<std::string> Press(const std::string& id) {
-    const ribbon::DispatchResult result = CallWith("onButtonPressed", id);
-    if (result.status == ribbon::DispatchStatus::kOk) return std::nullopt;
-    return result.description;
-  }
-
-  std::string Label(const std::string& id) {
-    const ribbon::DispatchResult result = CallWith("OnGetText", id);
-    const std::string* text = std::get_if<std::string>(&result.value);
-    return text != nullptr ? *text : std::string();
-  }
-
-  void Tell(const std::string& line) {
-    if (narration_ != nullptr) *narration_ << line << "\n";
-  }
-
-  // The twelve result labels as the ribbon shows them.
-  void TellLabels() {
-    if (narration_ == nullptr) return;
-    *narration_ << "\nThe ribbon's result labels:\n";
-    const char* columns[] = {"Count",      "Match",      "NoMatch",
-                             "PossibleTP", "PossibleYO", "HiddenCells"};
-    for (const char* column : columns) {
-      *narration_ << "  lbl" << column << "01 \"" << Label(std::string("lbl") + column + "01")
-                  << "\"   lbl" << column << "02 \"" << Label(std::string("lbl") + column + "02")
-                  << "\"\n";
-    }
-    *narration_ << "\n";
+  void Diagnosed(state::Finding finding, const host::Range& cell1,
+                 const host::Range& cell2) override {
+    if (record_ != nullptr) record_->Diagnosed(finding, cell1, cell2);
   }
 
  private:
-  // The forms on a command line: nothing to draw. A message box of the add-in's own is the
-  // host's, so it is printed and ends the run without writing, as the host's messages do.
-  class CommandLineUi : public forms::FormsUi {
-   public:
-    explicit CommandLineUi(memhost::MemHost& host) : host_(host) {}
-    void Show(forms::FormModel&) override {}
-    void SetFocus(forms::FormModel&) override {}
-    void Hide(forms::FormModel&) override {}
-    void Unload(forms::FormModel&) override {}
-    void CaptionChanged(forms::FormModel&, const forms::FormControl&) override {}
-    void LayoutChanged(forms::FormModel&) override {}
-    void MsgBox(const std::string& text, host::MessageIcon icon) override {
-      host_.MsgBox(text, icon);
-    }
-
-   private:
-    memhost::MemHost& host_;
-  };
-
-  // The host's ribbon: nothing to repaint on a command line.
-  class CommandLineRibbon : public ribbon::RibbonUI {
-   public:
-    void Invalidate() override {}
-    void InvalidateControl(const std::string&) override {}
-  };
-
-  ribbon::DispatchResult Call(std::string_view name, std::vector<ribbon::Variant> args) {
-    return ribbon::Invoke(connect_, name, args);
-  }
-  ribbon::DispatchResult CallWith(std::string_view name, const std::string& control_id,
-                                  std::vector<ribbon::Variant> more = {}) {
-    return ribbon::InvokeForControl(connect_, name, control_id, std::move(more));
-  }
-
-  memhost::MemHost& host_;
-  CommandLineUi ui_{host_};
-  addin::MemorySettings settings_;
-  addin::Library library_{ui_, settings_};
-  addin::Connect connect_{library_};
-  addin::ApplicationObject application_;
-  CommandLineRibbon ribbon_;
-  std::ostream* narration_;
+  Session& session_;
+  RunRecord* record_;
+  state::Counters counters_;
+  std::string notices_;
 };
+
+// The options as the ribbon's boxes hold them: each true or false.
+state::Options BoxedOptions(const state::Options& options) {
+  state::Options boxed;
+  for (const engine::OptionInfo& option : engine::kOptionTable) {
+    boxed.*option.flag = options.*option.flag != state::kFalse ? state::kTrue : state::kFalse;
+  }
+  return boxed;
+}
+
+// Tells the steps a user takes for the same run in the spreadsheet application: the boxes ticked
+// or cleared from the ribbon's defaults, and the two ranges.
+void NarrateSetUp(std::ostream& out, Kind kind, const state::Options& options,
+                  const host::Range& range1, const host::Range& range2) {
+  if (kind == Kind::kCompare) {
+    const state::Options defaults = engine::DefaultOptions();
+    for (const engine::OptionInfo& option : engine::kOptionTable) {
+      if (defaults.*option.flag == options.*option.flag) continue;
+      out << (options.*option.flag != state::kFalse ? "Ticked" : "Cleared") << " \"" << option.label
+          << "\".\n";
+    }
+  }
+  out << "Set Range#1: " << range1.Address(true) << "\n";
+  out << "Set Range#2: " << range2.Address(true) << "\n";
+  out << (kind == Kind::kCompare ? "Compare Ranges." : "Clear Formatting.") << "\n";
+}
+
+// The twelve result labels as the ribbon would show them.
+void NarrateLabels(std::ostream& out, const state::Counters& counters) {
+  out << "\nThe ribbon's result labels would show:\n";
+  for (int i = 0; i < state::kCounterCount; i += 2) {
+    const auto counter1 = static_cast<state::Counter>(i);
+    const auto counter2 = static_cast<state::Counter>(i + 1);
+    out << "  " << ribbon::CountLabel(counter1) << " \"" << ribbon::CountText(counters[counter1])
+        << "\"   " << ribbon::CountLabel(counter2) << " \"" << ribbon::CountText(counters[counter2])
+        << "\"\n";
+  }
+  out << "\n";
+}
 
 int Run(Kind kind, const RunRequest& request, Console& console) {
   try {
@@ -441,35 +392,40 @@ int Run(Kind kind, const RunRequest& request, Console& console) {
     const host::Range range1 = session.Range(request.range1, "RANGE1");
     const host::Range range2 = session.Range(request.range2, "RANGE2");
 
-    AddinDriver addin(session.host(), request.narrate ? &console.out : nullptr);
-    engine::AddinState& state = addin.state();
-    addin.StartUp();
-    if (kind == Kind::kCompare) addin.SetOptions(request.options);
-    addin.SetRanges(range1, range2);
+    const state::Options options = BoxedOptions(request.options);
+    if (request.narrate) NarrateSetUp(console.out, kind, options, range1, range2);
     // Only the mismatch report and the JSON summary read the record of the run: without them the
     // run keeps none (on long lists it is a large share of the run's memory).
     RunRecord record;
-    if (request.json || request.report) state.watcher = &record;
-    state.limits = LimitsFor(request.max_items);
-    session.host().SetYieldHook([&] { session.Yield(state); });
+    CommandLineProgress progress(session, request.json || request.report ? &record : nullptr);
+    session.host().SetYieldHook([&] { session.Yield(progress.counters()); });
 
     const std::size_t messages_before = session.host().messages().size();
-    addin.Tell(kind == Kind::kCompare ? "Pressed \"Compare Ranges\"."
-                                      : "Pressed \"Clear Formatting\".");
-    const std::optional<std::string> failure =
-        addin.Press(kind == Kind::kCompare ? "btnCompare" : "btnClearFormating");
+    std::optional<std::string> failure;
+    try {
+      if (kind == Kind::kCompare) {
+        engine::CompareRanges(session.host(), range1, range2, options, progress,
+                              LimitsFor(request.max_items));
+      } else {
+        engine::ClearMarks(session.host(), range1, range2, progress);
+      }
+    } catch (const std::exception& e) {
+      failure = e.what();
+    }
     session.ClearProgress();
+    const Summary summary{progress.counters(), progress.notices(), range1.Address(true),
+                          range2.Address(true)};
     if (failure) {
       console.err << "quorvane: the run failed: " << *failure << "\n";
-      PrintReport(state, record, {}, request, console.out);
+      PrintReport(summary, record, {}, request, console.out);
       console.err << "quorvane: nothing was written\n";
       return kExitRefused;
     }
-    addin.TellLabels();
+    if (request.narrate) NarrateLabels(console.out, progress.counters());
     const bool messages = session.host().messages().size() > messages_before;
     const bool stopped = session.interrupted() || console.stop_requested();
     if ((messages || stopped) && !(stopped && request.save_partial)) {
-      PrintReport(state, record, {}, request, console.out);
+      PrintReport(summary, record, {}, request, console.out);
       console.err << "quorvane: nothing was written"
                   << (stopped ? " (use --save-partial to keep what was marked)" : "") << "\n";
       return kExitRefused;
@@ -477,7 +433,7 @@ int Run(Kind kind, const RunRequest& request, Console& console) {
     std::vector<xlsx::FileReplacement> others;
     if (report_file) others.push_back(report_file->Replacement(record));
     const std::vector<std::string> outputs = session.Save(std::move(others));
-    PrintReport(state, record, outputs, request, console.out);
+    PrintReport(summary, record, outputs, request, console.out);
     return messages || stopped ? kExitRefused : kExitDone;
   } catch (const UsageError& e) {
     console.err << "quorvane: " << e.what() << "\n";

@@ -1,9 +1,9 @@
 // The command-line tool's commands, on workbook files: compare, clear and demo.
 //
-// Each command loads the workbooks into an in-memory host, runs the add-in's own code on it
-// exactly as the ribbon's buttons do ("Compare Ranges": processform; "Clear Formatting":
-// ResetCounts and Clearformats), and saves every workbook the run touched. The host's message
-// boxes become lines on the error stream.
+// Each command loads the workbooks into an in-memory host, runs the core's comparison or clearing
+// on it (engine::CompareRanges, engine::ClearMarks: what the ribbon's "Compare Ranges" and "Clear
+// Formatting" run), and saves every workbook the run touched. The host's message boxes become
+// lines on the error stream.
 #pragma once
 
 #include <cstdint>
@@ -29,7 +29,7 @@ inline constexpr std::int64_t kMaxItemsLimit = 1'000'000;
 struct RunRequest {
   std::filesystem::path book;
   std::string range1, range2;
-  engine::Options options;  // the compare options; ignored by clear
+  state::Options options;  // the compare options; ignored by clear
   std::optional<std::filesystem::path> output;
   bool in_place = false;
   bool json = false;
@@ -43,8 +43,9 @@ struct RunRequest {
   // The user's locale (a language tag): how texts read as numbers and dates, and how the notes
   // write numbers, dates and their timestamps.
   std::string locale = "en-US";
-  // Tells each step the add-in takes as the host drives it, and ends with the twelve result labels
-  // as the ribbon shows them.
+  // Tells the steps a user takes for the same run in the spreadsheet application (the option boxes
+  // changed from their defaults, the two ranges, the button), and ends with the twelve result
+  // labels as the ribbon would show them.
   bool narrate = false;
 };
 

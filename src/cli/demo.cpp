@@ -104,8 +104,8 @@ int Demo(const fs::path& folder, Console& console) {
   request.range1 = "Bank!A2:B11";
   request.range2 = "Ledger!A2:B11";
   request.options = engine::DefaultOptions();
-  request.options.bRoundNum = engine::kFalse;
-  request.options.bCompareNum = engine::kFalse;
+  request.options.round_numbers = state::kFalse;
+  request.options.numbers_only = state::kFalse;
   request.narrate = true;
   const int status = Compare(request, console);
   if (status == kExitDone) {

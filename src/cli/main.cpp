@@ -20,32 +20,32 @@ namespace {
 
 using quorvane::cli::Console;
 using quorvane::cli::RunRequest;
-using quorvane::engine::Bool16;
+using quorvane::state::Bool16;
 
-Bool16 ToBool16(bool on) { return on ? quorvane::engine::kTrue : quorvane::engine::kFalse; }
+Bool16 ToBool16(bool on) { return on ? quorvane::state::kTrue : quorvane::state::kFalse; }
 
 // The command line's flag for each of the ribbon's options; the options on by default also have a
 // flag that turns them off. Their defaults come from the ribbon's option table.
 struct OptionFlag {
-  Bool16 quorvane::engine::Options::*flag;
+  Bool16 quorvane::state::Options::*flag;
   const char* name;
   const char* off_name;  // nullptr: none
   const char* help;
 };
 constexpr OptionFlag kOptionFlags[] = {
-    {&quorvane::engine::Options::bRoundNum, "--round-numbers", "--no-round-numbers",
+    {&quorvane::state::Options::round_numbers, "--round-numbers", "--no-round-numbers",
      "Round numbers to 2 places before comparing"},
-    {&quorvane::engine::Options::bCompareNum, "--numbers-only", "--no-numbers-only",
+    {&quorvane::state::Options::numbers_only, "--numbers-only", "--no-numbers-only",
      "Compare numbers only"},
-    {&quorvane::engine::Options::bIgnoreSign, "--ignore-sign", nullptr,
+    {&quorvane::state::Options::ignore_sign, "--ignore-sign", nullptr,
      "Ignore the sign of numbers"},
-    {&quorvane::engine::Options::bReverse, "--reverse-sign", nullptr,
+    {&quorvane::state::Options::reverse_sign, "--reverse-sign", nullptr,
      "Reverse the sign of Range 1's numbers"},
-    {&quorvane::engine::Options::bIgnore10digit, "--ignore-10-digit", nullptr,
+    {&quorvane::state::Options::ignore_10_digit, "--ignore-10-digit", nullptr,
      "Ignore 10-digit numbers"},
-    {&quorvane::engine::Options::bIgnoreZero, "--ignore-zero", "--no-ignore-zero",
+    {&quorvane::state::Options::ignore_zero, "--ignore-zero", "--no-ignore-zero",
      "Ignore zero values"},
-    {&quorvane::engine::Options::bHideComments, "--hide-comments", "--show-comments",
+    {&quorvane::state::Options::hide_comments, "--hide-comments", "--show-comments",
      "Keep the notes of marked cells hidden; --show-comments shows them"},
 };
 
@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
 
   RunRequest request;
   // Each flag starts at the ribbon's default for its option, and says so in its help.
-  const quorvane::engine::Options defaults = quorvane::engine::DefaultOptions();
+  const quorvane::state::Options defaults = quorvane::engine::DefaultOptions();
   std::array<bool, std::size(kOptionFlags)> chosen{};
   std::string output;
   std::string report;
@@ -136,7 +136,7 @@ int main(int argc, char** argv) {
   add_common(compare);
   for (std::size_t i = 0; i < std::size(kOptionFlags); ++i) {
     const OptionFlag& option = kOptionFlags[i];
-    const bool on = defaults.*option.flag != quorvane::engine::kFalse;
+    const bool on = defaults.*option.flag != quorvane::state::kFalse;
     chosen[i] = on;
     std::string names = option.name;
     if (option.off_name != nullptr) names += std::string(",!") + option.off_name;

@@ -10,13 +10,13 @@ namespace quorvane::cli {
 
 namespace {
 
-const char* FindingName(engine::Finding finding) {
+const char* FindingName(state::Finding finding) {
   switch (finding) {
-    case engine::Finding::kRounding:
+    case state::Finding::kRounding:
       return "rounding";
-    case engine::Finding::kTransposition:
+    case state::Finding::kTransposition:
       return "transposition";
-    case engine::Finding::kYear:
+    case state::Finding::kYear:
       return "year";
   }
   return "";
@@ -81,11 +81,12 @@ void RunRecord::Marked(int range, const host::Range& cell, const std::string& va
   marks_.push_back({value, text, count_here, count_there, place, cell.row(), cell.column(), range});
 }
 
-void RunRecord::Noticed(const host::Range& cell, engine::NoticeKind kind) {
+void RunRecord::Noticed(const host::Range& cell, state::NoticeKind kind,
+                        const std::string& /*line*/) {
   notices_.push_back({cell.Address(true), kind});
 }
 
-void RunRecord::Diagnosed(engine::Finding finding, const host::Range& cell1,
+void RunRecord::Diagnosed(state::Finding finding, const host::Range& cell1,
                           const host::Range& cell2) {
   const std::uint32_t place1 = PlaceOf(cell1), place2 = PlaceOf(cell2);
   for (const auto& [range, place, cell, partner_place, partner] :
@@ -127,13 +128,13 @@ MismatchRecord RunRecord::Mismatch(std::size_t i) const {
   return record;
 }
 
-const char* NoticeKindName(engine::NoticeKind kind) {
+const char* NoticeKindName(state::NoticeKind kind) {
   switch (kind) {
-    case engine::NoticeKind::kError:
+    case state::NoticeKind::kError:
       return "error";
-    case engine::NoticeKind::kTextNumber:
+    case state::NoticeKind::kTextNumber:
       return "text-number";
-    case engine::NoticeKind::kTextDate:
+    case state::NoticeKind::kTextDate:
       return "text-date";
   }
   return "";

@@ -30,19 +30,19 @@ struct MismatchRecord {
 
 struct NoticeRecord {
   std::string address;  // external address
-  engine::NoticeKind kind;
+  state::NoticeKind kind;
 };
 
 // Keeps the records of one run as the engine tells them, compactly: a run of a million items may
 // mark hundreds of thousands of cells. Each mismatch keeps its sheet as a number into a short table
 // of the sheets seen, its cell by row and column, and its findings in a shared list; the texts of
 // the report are made from these when it is written.
-class RunRecord : public engine::RunWatcher {
+class RunRecord : public state::RunListener {
  public:
   void Marked(int range, const host::Range& cell, const std::string& value, const std::string& text,
               std::int64_t count_here, std::int64_t count_there) override;
-  void Noticed(const host::Range& cell, engine::NoticeKind kind) override;
-  void Diagnosed(engine::Finding finding, const host::Range& cell1,
+  void Noticed(const host::Range& cell, state::NoticeKind kind, const std::string& line) override;
+  void Diagnosed(state::Finding finding, const host::Range& cell1,
                  const host::Range& cell2) override;
 
   std::size_t size() const { return marks_.size(); }
@@ -66,7 +66,7 @@ class RunRecord : public engine::RunWatcher {
   };
   // One finding of a mark, with its partner cell; the next finding of the same mark, or kNone.
   struct FindingEntry {
-    engine::Finding finding;
+    state::Finding finding;
     std::uint32_t place;
     std::int32_t row, column;
     std::uint32_t next = kNone;
@@ -84,7 +84,7 @@ class RunRecord : public engine::RunWatcher {
 };
 
 // "error", "text-number" or "text-date".
-const char* NoticeKindName(engine::NoticeKind kind);
+const char* NoticeKindName(state::NoticeKind kind);
 
 nlohmann::ordered_json MismatchesJson(const RunRecord& record);
 nlohmann::ordered_json NoticesJson(const std::vector<NoticeRecord>& records);

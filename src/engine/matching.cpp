@@ -14,16 +14,16 @@
 #include <unordered_map>
 #include <vector>
 
-#include "analysis/clearing.h"
 #include "analysis/diagnosis.h"
 #include "analysis/resolve.h"
-#include "analysis/shapes.h"
-#include "engine/marking.h"
+#include "engine/clearing.h"
 #include "host/conversions.h"
 #include "host/error.h"
 #include "host/locale.h"
 #include "host/value.h"
 #include "host/worksheet.h"
+#include "marks/marking.h"
+#include "marks/rectangles.h"
 
 namespace quorvane::engine {
 
@@ -37,7 +37,7 @@ constexpr int kYieldEvery = 100;
 constexpr int kAnimationColor = 0;     // black while a candidate is looked at
 constexpr int kAnimationMatch = 1000;  // RGB(232, 3, 0) when it equals the target
 
-// Raised inside the counting when the user asks the run to stop; caught by RangeComp only.
+// Raised inside the counting when the user asks the run to stop; caught by RunMatchingPass only.
 struct StopRequested {};
 
 bool IsTenDigits(const host::Value& numeric, const host::Conversions& conversions) {
@@ -165,8 +165,8 @@ bool SameRounded(const CompareKey& a, const CompareKey& b) {
 // and dates by value, texts by their characters; numbers also by their value rounded to two
 // places.
 struct CountIndex {
-  Bool16 compare_num = kFalse;
-  Bool16 ignore_10digit = kFalse;
+  state::Bool16 compare_num = state::kFalse;
+  state::Bool16 ignore_10digit = state::kFalse;
   NumberCounts numbers;
   NumberCounts dates;
   NumberCounts rounded;
@@ -307,29 +307,29 @@ class MatchedTexts {
 
 class MatchingRun {
  public:
-  MatchingRun(AddinState& state, host::Application& app, Algorithm algorithm)
-      : state_(state), app_(app), conversions_(app.GetConversions()), algorithm_(algorithm) {}
+  MatchingRun(state::Run& run, host::Application& app, state::Algorithm algorithm)
+      : run_(run), app_(app), conversions_(app.GetConversions()), algorithm_(algorithm) {}
 
-  void SetUp(host::Range& range1, host::Range& range2) {
-    round_num_ = state_.options.bRoundNum;
-    state_.bStop = kFalse;
+  void SetUp(const host::Range& range1, const host::Range& range2) {
+    round_num_ = run_.options.round_numbers;
+    run_.listener.Started();
     start_ = app_.Now();
-    state_.notices.clear();
-    state_.notice_number = 0;
-    state_.notice_cells.clear();
-    analysis::ResetCounts(state_);
+    run_.notices.clear();
+    run_.notice_number = 0;
+    run_.notice_cells.clear();
+    state::ResetCounters(run_);
     // The clearing reports its own failures; the run goes on whatever it reported.
-    analysis::Clearformats(state_, range1, range2);
-    ignore_sign_ = state_.options.bIgnoreSign;
-    reverse_ = state_.options.bReverse;
-    animate_ = algorithm_ == Algorithm::kStraightforward || app_.HasScreen();
+    ClearBothRanges(run_, range1, range2);
+    ignore_sign_ = run_.options.ignore_sign;
+    reverse_ = run_.options.reverse_sign;
+    animate_ = algorithm_ == state::Algorithm::kStraightforward || app_.HasScreen();
   }
 
   // Pass 1 walks Range 1 against Range 2 with tag "A", pass 2 the other way round with tag "B".
   void Pass(int k, const host::Range& this_given, const host::Range& other_given) {
     const host::Range this_range = analysis::ResolveRange(app_, this_given);
     const host::Range other_range = analysis::ResolveRange(app_, other_given);
-    analysis::RemoveCommentShapes(this_range, k == 1 ? "A" : "B");
+    marks::RemoveCommentShapes(this_range, k == 1 ? "A" : "B");
     const std::int64_t count = this_range.CellsCount();
 
     pass_ = PassData();
@@ -337,7 +337,7 @@ class MatchingRun {
     pass_.other_range = other_range;
     // The index needs single blocks, in which the i-th cell and the scan order agree; ranges of
     // several areas take the straightforward way.
-    pass_.indexed = algorithm_ == Algorithm::kIndexed && this_range.AreaCount() == 1 &&
+    pass_.indexed = algorithm_ == state::Algorithm::kIndexed && this_range.AreaCount() == 1 &&
                     other_range.AreaCount() == 1;
     if (pass_.indexed) {
       pass_.here = &SnapshotOf(this_range);
@@ -351,8 +351,8 @@ class MatchingRun {
                               : CellReading(app_, cell));
       if (pass_.indexed && i % kYieldEvery == 0) {
         app_.DoEvents();
-        RefreshCounts(state_);
-        if (state_.bStop != kFalse) throw StopRequested{};
+        run_.listener.CountsDue();
+        if (run_.listener.StopRequested()) throw StopRequested{};
       }
     }
   }
@@ -383,11 +383,11 @@ class MatchingRun {
   // The index of a snapshot with a sign under the current options, built once per run and kept
   // while the options it depends on stay as they are.
   const CountIndex& IndexOf(const Snapshot& snapshot, int sign) {
-    const Options& options = state_.options;
+    const state::Options& options = run_.options;
     for (const StoredIndex& stored : indexes_) {
       if (stored.snapshot == &snapshot && stored.sign == sign &&
-          stored.index.compare_num == options.bCompareNum &&
-          stored.index.ignore_10digit == options.bIgnore10digit) {
+          stored.index.compare_num == options.numbers_only &&
+          stored.index.ignore_10digit == options.ignore_10_digit) {
         return stored.index;
       }
     }
@@ -406,28 +406,29 @@ class MatchingRun {
     CountIndex index;
   };
 
-  void AddNotice(const host::Range& cell, NoticeKind kind, const char* what) {
-    if (state_.notice_number >= state_.limits.max_count) {
+  void AddNotice(const host::Range& cell, state::NoticeKind kind, const char* what) {
+    if (run_.notice_number >= run_.limits.max_count) {
       throw host::HostError(host::kOverflow);
     }
-    ++state_.notice_number;
-    if (!state_.notices.empty()) state_.notices += "\n";
-    state_.notices += std::to_string(state_.notice_number) + ") " + cell.Address(true) + what;
-    state_.notice_cells.push_back(cell);
-    if (state_.watcher != nullptr) state_.watcher->Noticed(cell, kind);
+    ++run_.notice_number;
+    if (!run_.notices.empty()) run_.notices += "\n";
+    const std::string line = std::to_string(run_.notice_number) + ") " + cell.Address(true) + what;
+    run_.notices += line;
+    run_.notice_cells.push_back(cell);
+    run_.listener.Noticed(cell, kind, line);
   }
 
-  // Adds one to a counter and has the ribbon show it again.
-  void Count(Counter counter) {
-    IncrementCounter(state_, counter);
-    RefreshControl(state_, std::string(RibbonLabel(counter)));
+  // Adds one to a counter of cells and has it shown at once.
+  void Count(state::Counter counter) {
+    state::IncrementCounter(run_, counter);
+    run_.listener.CellCounted(counter);
   }
 
   void CheckCell(int k, const host::Range& cell, CellReading reading) {
     const bool first = k == 1;
     const bool hidden = reading.Hidden();
-    Count(hidden ? (first ? Counter::kHidden1 : Counter::kHidden2)
-                 : (first ? Counter::kCount1 : Counter::kCount2));
+    Count(hidden ? (first ? state::Counter::kHidden1 : state::Counter::kHidden2)
+                 : (first ? state::Counter::kCount1 : state::Counter::kCount2));
     reading.Read();
     const std::optional<host::Value> target = Target(first, cell, reading, hidden);
     if (!target) return;
@@ -441,20 +442,19 @@ class MatchingRun {
     if (hashes || !matched_.Contains(text)) {
       const CompareKey key = CompareKey::Of(*target);
       // Range 1's candidates are sign-reversed under Reverse Sign, in either pass.
-      count_here = Count(/*here=*/true, key, reverse_ != kFalse && first ? -1 : 1);
-      count_there = Count(/*here=*/false, key, reverse_ != kFalse && !first ? -1 : 1);
+      count_here = Count(/*here=*/true, key, reverse_ != state::kFalse && first ? -1 : 1);
+      count_there = Count(/*here=*/false, key, reverse_ != state::kFalse && !first ? -1 : 1);
     }
 
     if (count_here == count_there) {
-      IncrementCounter(state_, first ? Counter::kMatch1 : Counter::kMatch2);
+      state::IncrementCounter(run_, first ? state::Counter::kMatch1 : state::Counter::kMatch2);
       if (!hashes) matched_.Add(text);
     } else {
-      Count(first ? Counter::kMismatch1 : Counter::kMismatch2);
-      MarkMismatch(state_, cell, first ? "A" : "B", count_here, count_there);
-      if (state_.watcher != nullptr) {
-        state_.watcher->Marked(first ? 1 : 2, cell, conversions_.ToText(reading.value()), text,
-                               count_here, count_there);
-      }
+      Count(first ? state::Counter::kMismatch1 : state::Counter::kMismatch2);
+      marks::MarkMismatch(app_, cell, first ? "A" : "B", count_here, count_there,
+                          run_.options.hide_comments == state::kFalse);
+      run_.listener.Marked(first ? 1 : 2, cell, conversions_.ToText(reading.value()), text,
+                           count_here, count_there);
     }
   }
 
@@ -464,19 +464,19 @@ class MatchingRun {
   std::optional<host::Value> Target(bool first, const host::Range& cell, const CellReading& reading,
                                     bool hidden) {
     const host::Value& value = reading.value();
-    const Options& options = state_.options;
+    const state::Options& options = run_.options;
     host::Value target = value;
     bool included = true;
 
     // The exclusion tests, in order: the first that applies decides.
     const bool numeric = conversions_.IsNumeric(value);
-    if (numeric && conversions_.ToNumber(value) == 0 && options.bIgnoreZero != kFalse) {
+    if (numeric && conversions_.ToNumber(value) == 0 && options.ignore_zero != state::kFalse) {
       included = false;
-    } else if (!numeric && options.bCompareNum != kFalse) {
+    } else if (!numeric && options.numbers_only != state::kFalse) {
       included = false;
     } else if (reading.IsError()) {
       included = false;
-      AddNotice(cell, NoticeKind::kError, " is ERROR");
+      AddNotice(cell, state::NoticeKind::kError, " is ERROR");
     } else if (reading.text().empty() || value.is_empty()) {
       included = false;
     } else if (hidden) {
@@ -484,20 +484,20 @@ class MatchingRun {
     } else if (reading.IsText()) {
       if (const std::optional<double> number = conversions_.ReadNumber(value.text())) {
         target = host::Value::Number(*number);
-        AddNotice(cell, NoticeKind::kTextNumber, " is text but probably should be number.");
+        AddNotice(cell, state::NoticeKind::kTextNumber, " is text but probably should be number.");
       } else if (const std::optional<double> date = conversions_.ReadDate(value.text())) {
         target = host::Value::Date(*date);
-        AddNotice(cell, NoticeKind::kTextDate, " is text but probably should be date.");
+        AddNotice(cell, state::NoticeKind::kTextDate, " is text but probably should be date.");
       }
     }
 
-    if (conversions_.IsNumeric(target) && ignore_sign_ != kFalse) {
+    if (conversions_.IsNumeric(target) && ignore_sign_ != state::kFalse) {
       target = host::Value::Number(std::fabs(conversions_.ToNumber(target)));
     }
-    if (conversions_.IsNumeric(target) && reverse_ != kFalse && first) {
+    if (conversions_.IsNumeric(target) && reverse_ != state::kFalse && first) {
       target = host::Value::Number(-conversions_.ToNumber(target));
     }
-    if (included && options.bIgnore10digit != kFalse && conversions_.IsNumeric(target) &&
+    if (included && options.ignore_10_digit != state::kFalse && conversions_.IsNumeric(target) &&
         IsTenDigits(target, conversions_)) {
       included = false;
     }
@@ -508,19 +508,19 @@ class MatchingRun {
   std::int64_t Count(bool here, const CompareKey& target, int sign) {
     const host::Range& range = here ? pass_.this_range : pass_.other_range;
     if (!pass_.indexed) return CountInRange(range, target, sign);
-    if (state_.bStop != kFalse) throw StopRequested{};
+    if (run_.listener.StopRequested()) throw StopRequested{};
     // On a screen the first five seconds scan and flash the candidates one by one.
     if (animate_) {
       if (app_.Now() - start_ <= kSlowTimeDays) return CountInRange(range, target, sign);
       animate_ = false;
     }
     const CountIndex*& index = here ? pass_.index_here : pass_.index_there;
-    const Options& options = state_.options;
-    if (index == nullptr || index->compare_num != options.bCompareNum ||
-        index->ignore_10digit != options.bIgnore10digit) {
+    const state::Options& options = run_.options;
+    if (index == nullptr || index->compare_num != options.numbers_only ||
+        index->ignore_10digit != options.ignore_10_digit) {
       index = &IndexOf(here ? *pass_.here : *pass_.there, sign);
     }
-    return index->Get(target, round_num_ != kFalse);
+    return index->Get(target, round_num_ != state::kFalse);
   }
 
   // The candidate's value as the count compares it: numbers (a numeric text read as one, a
@@ -528,11 +528,11 @@ class MatchingRun {
   // other texts as they are. No value for a cell that is no candidate.
   std::optional<host::Value> Candidate(const host::Value& stored, const std::string& text,
                                        bool hidden, int sign) const {
-    const Options& options = state_.options;
+    const state::Options& options = run_.options;
     if (hidden || text.empty() || stored.is_empty() || stored.is_error()) return std::nullopt;
     const bool numeric = conversions_.IsNumeric(stored);
-    if (!numeric && options.bCompareNum != kFalse) return std::nullopt;
-    if (options.bIgnore10digit != kFalse && numeric && IsTenDigits(stored, conversions_))
+    if (!numeric && options.numbers_only != state::kFalse) return std::nullopt;
+    if (options.ignore_10_digit != state::kFalse && numeric && IsTenDigits(stored, conversions_))
       return std::nullopt;
     if (numeric) return host::Value::Number(Signed(conversions_.ToNumber(stored), sign));
     if (const std::optional<double> date = conversions_.ToDateSerial(stored)) {
@@ -542,14 +542,14 @@ class MatchingRun {
   }
 
   double Signed(double number, int sign) const {
-    if (ignore_sign_ != kFalse) number = std::fabs(number);
+    if (ignore_sign_ != state::kFalse) number = std::fabs(number);
     return number * sign;
   }
 
   CountIndex BuildIndex(const Snapshot& snapshot, int sign) const {
     CountIndex index;
-    index.compare_num = state_.options.bCompareNum;
-    index.ignore_10digit = state_.options.bIgnore10digit;
+    index.compare_num = run_.options.numbers_only;
+    index.ignore_10digit = run_.options.ignore_10_digit;
     index.numbers.Reserve(snapshot.size());
     index.rounded.Reserve(snapshot.size());
     for (std::size_t i = 0; i < snapshot.size(); ++i) {
@@ -576,7 +576,7 @@ class MatchingRun {
     std::int64_t included = 0;
     bool slowtime = true;
     range.ForEachCell([&](const host::Range& candidate) {
-      if (state_.bStop != kFalse) throw StopRequested{};
+      if (run_.listener.StopRequested()) throw StopRequested{};
       if (candidate.RowHidden()) return;
       const std::string text = candidate.Text();
       if (text.empty()) return;
@@ -611,20 +611,20 @@ class MatchingRun {
         match_now = SameValue(value, target);
       }
 
-      if (match_now || (round_num_ != kFalse && SameRounded(value, target))) ++n;
+      if (match_now || (round_num_ != state::kFalse && SameRounded(value, target))) ++n;
       if (included % kYieldEvery == 0 && !slowtime) app_.DoEvents();
     });
-    RefreshCounts(state_);
+    run_.listener.CountsDue();
     return n;
   }
 
-  AddinState& state_;
+  state::Run& run_;
   host::Application& app_;
   const host::Conversions& conversions_;
-  const Algorithm algorithm_;
-  Bool16 round_num_ = kFalse;
-  Bool16 ignore_sign_ = kFalse;
-  Bool16 reverse_ = kFalse;
+  const state::Algorithm algorithm_;
+  state::Bool16 round_num_ = state::kFalse;
+  state::Bool16 ignore_sign_ = state::kFalse;
+  state::Bool16 reverse_ = state::kFalse;
   double start_ = 0;
   bool animate_ = true;
   MatchedTexts matched_;
@@ -635,19 +635,21 @@ class MatchingRun {
 
 }  // namespace
 
-void RangeComp(AddinState& state, host::Range& oRange1, host::Range& oRange2, Algorithm algorithm) {
-  host::Application& app = state.app();
-  MatchingRun run(state, app, algorithm);
-  run.SetUp(oRange1, oRange2);
+bool RunMatchingPass(state::Run& run, const host::Range& range1, const host::Range& range2,
+                     state::Algorithm algorithm) {
+  host::Application& app = run.app();
+  MatchingRun matching(run, app, algorithm);
+  matching.SetUp(range1, range2);
   try {
-    run.Pass(1, oRange1, oRange2);
-    run.Pass(2, oRange2, oRange1);
+    matching.Pass(1, range1, range2);
+    matching.Pass(2, range2, range1);
   } catch (const StopRequested&) {
     app.MsgBox("User Stopped");
-    RefreshCounts(state);
-    return;
+    run.listener.CountsDue();
+    return false;
   }
-  analysis::DiagnoseMismatches(state, oRange1, oRange2, algorithm);
+  analysis::DiagnoseMismatches(run, range1, range2, algorithm);
+  return true;
 }
 
 }  // namespace quorvane::engine

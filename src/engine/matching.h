@@ -11,9 +11,9 @@
 namespace quorvane::engine {
 
 // One comparison run over Range 1 and Range 2: clearing, pass 1 (tag "A"), pass 2 (tag "B"), then
-// the diagnosis. A stop request ends it with "User Stopped". Host errors pass to the caller; what
-// was counted and marked before stays.
-void RangeComp(AddinState& state, host::Range& oRange1, host::Range& oRange2,
-               Algorithm algorithm = Algorithm::kIndexed);
+// the diagnosis. A stop request ends it with "User Stopped" and false. Host errors pass to the
+// caller; what was counted and marked before stays.
+bool RunMatchingPass(state::Run& run, const host::Range& range1, const host::Range& range2,
+                     state::Algorithm algorithm = state::Algorithm::kIndexed);
 
 }  // namespace quorvane::engine

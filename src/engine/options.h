@@ -10,7 +10,7 @@
 namespace quorvane::engine {
 
 struct OptionInfo {
-  Bool16 Options::*flag;
+  state::Bool16 state::Options::*flag;
   std::string_view id;     // check box id, e.g. "chkRoundNum"
   std::string_view label;  // ribbon label, e.g. "Round Numbers to 2 Places"
   bool default_on;         // turned on by SetDefaultChecks
@@ -21,15 +21,15 @@ extern const std::array<OptionInfo, 7> kOptionTable;
 
 // The options as the ribbon shows them after load: those marked default_on in the table on, the
 // others off.
-Options DefaultOptions();
+state::Options DefaultOptions();
 
 // Turns the four default-on options on (the other three keep their values) and invalidates their
 // check boxes.
-void SetDefaultChecks(AddinState& state);
+void SetDefaultChecks(state::AddinState& state);
 // The check boxes' onAction: stores `pressed` (-1 is true, anything else false) in the option whose
 // id equals the control's id exactly; other ids change nothing.
-void On_Action(AddinState& state, RibbonControl& control, Bool16 pressed);
+void ToggleOption(state::AddinState& state, state::RibbonControl& control, state::Bool16 pressed);
 // The check boxes' getPressed: the option's current state; false for other ids.
-Bool16 GetPressed(AddinState& state, RibbonControl& control);
+state::Bool16 GetPressed(state::AddinState& state, state::RibbonControl& control);
 
 }  // namespace quorvane::engine

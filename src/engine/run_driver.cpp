@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/clearing.h"
+#include "engine/clearing.h"
 #include "engine/matching.h"
 #include "host/worksheet.h"
 
@@ -32,31 +32,50 @@ bool CellsFitTheCounters(host::Application& app, const host::Range& range, std::
 
 }  // namespace
 
-void processform(AddinState& state, host::Range& range1, host::Range& range2) {
-  host::Application& app = state.app();
-  const std::int64_t items1 = app.CountA(range1);
-  const std::int64_t items2 = app.CountA(range2);
-  const std::int64_t max_items = state.limits.max_items;
-  if (items1 > max_items || items2 > max_items) {
-    app.MsgBox("Too many items in list.  Max is " + std::to_string(max_items));
-    return;
+RunResult CompareRanges(host::Application& app, const host::Range& range1,
+                        const host::Range& range2, const state::Options& options,
+                        state::RunListener& listener, const state::Limits& limits,
+                        state::Algorithm algorithm) {
+  RunResult result;
+  if (limits.count_items) {
+    const std::int64_t items1 = app.CountA(range1);
+    const std::int64_t items2 = app.CountA(range2);
+    if (items1 > limits.max_items || items2 > limits.max_items) {
+      app.MsgBox("Too many items in list.  Max is " + std::to_string(limits.max_items));
+      result.outcome = RunResult::Outcome::kRefused;
+      return result;
+    }
   }
-  if (RefuseTooManyCells(state, range1, range2)) return;
-  RangeComp(state, range1, range2);
+  if (RefuseTooManyCells(app, limits, range1, range2)) {
+    result.outcome = RunResult::Outcome::kRefused;
+    return result;
+  }
+  state::Run run(app, options, limits, listener);
+  if (!RunMatchingPass(run, range1, range2, algorithm))
+    result.outcome = RunResult::Outcome::kStopped;
+  result.counters = run.counters;
+  result.notices = state::NoticeLines(run);
+  return result;
 }
 
-bool RefuseTooManyCells(AddinState& state, const host::Range& range1, const host::Range& range2) {
-  host::Application& app = state.app();
-  const std::int64_t max = state.limits.max_count;
+bool RefuseTooManyCells(host::Application& app, const state::Limits& limits,
+                        const host::Range& range1, const host::Range& range2) {
+  const std::int64_t max = limits.max_count;
   if (CellsFitTheCounters(app, range1, max) && CellsFitTheCounters(app, range2, max)) return false;
   app.MsgBox("Too many cells in range.  Max is " + std::to_string(max));
   return true;
 }
 
-void ClearComparison(AddinState& state, host::Range& range1, host::Range& range2) {
-  analysis::ResetCounts(state);
-  RefreshCounts(state);
-  analysis::Clearformats(state, range1, range2);
+RunResult ClearMarks(host::Application& app, const host::Range& range1, const host::Range& range2,
+                     state::RunListener& listener) {
+  const state::Options no_options;  // a clearing reads none
+  state::Run run(app, no_options, state::Limits{}, listener);
+  state::ResetCounters(run);
+  listener.CountsDue();
+  RunResult result;
+  if (!ClearBothRanges(run, range1, range2)) result.outcome = RunResult::Outcome::kFailed;
+  result.counters = run.counters;
+  return result;
 }
 
 }  // namespace quorvane::engine

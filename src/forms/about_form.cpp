@@ -37,7 +37,7 @@ std::vector<FormControl> Layout() {
 
 }  // namespace
 
-AboutForm::AboutForm(engine::AddinState& state, FormsUi& ui)
+AboutForm::AboutForm(state::AddinState& state, FormsUi& ui)
     : FormModel(kName, "About", 355.5, 175.5, Layout()), state_(state), ui_(ui) {}
 
 void AboutForm::Show() {
@@ -51,7 +51,7 @@ void AboutForm::Click(std::string_view control_name) {
   try {
     state_.app().ActiveWorkbook().FollowHyperlink(kMakerAddress);
   } catch (const host::HostError&) {
-    ShowMessage(state_.oApp, ui_, std::string("Cannot open ") + kMakerAddress);
+    ShowMessage(state_.application, ui_, std::string("Cannot open ") + kMakerAddress);
     return;
   }
   ui_.Unload(*this);

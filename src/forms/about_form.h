@@ -24,7 +24,7 @@ class AboutForm : public FormModel {
   static constexpr const char* kLogoPicture = "logo";
 
   // `state` (for the host application) and `ui` must outlive the form.
-  AboutForm(engine::AddinState& state, FormsUi& ui);
+  AboutForm(state::AddinState& state, FormsUi& ui);
 
   void Show();  // modeless
   bool loaded() const { return loaded_; }
@@ -34,7 +34,7 @@ class AboutForm : public FormModel {
   void Click(std::string_view control_name) override;
 
  private:
-  engine::AddinState& state_;
+  state::AddinState& state_;
   FormsUi& ui_;
   bool loaded_ = false;
 };

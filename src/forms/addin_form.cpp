@@ -4,7 +4,7 @@
 
 namespace quorvane::forms {
 
-AddInForm::AddInForm(engine::AddinState& state, FormsUi& ui)
+AddInForm::AddInForm(state::AddinState& state, FormsUi& ui)
     : FormModel(kName, "My Add In", 240, 90,
                 {{"OKButton",
                   ControlKind::kButton,
@@ -50,7 +50,7 @@ void AddInForm::Click(std::string_view control_name) {
   if (control_name != "OKButton" && control_name != "CancelButton") return;
   if (owner_ == nullptr) throw host::HostError(host::kObjectNotSet);
   if (control_name == "OKButton") {
-    ShowMessage(state_.oApp, ui_, "AddIn operation on: " + owner_->EnvironmentName());
+    ShowMessage(state_.application, ui_, "AddIn operation on: " + owner_->EnvironmentName());
   } else {
     owner_->Hide();
   }

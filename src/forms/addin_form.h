@@ -26,7 +26,7 @@ class AddInForm : public FormModel {
  public:
   static constexpr const char* kName = "frmAddIn";
 
-  AddInForm(engine::AddinState& state, FormsUi& ui);
+  AddInForm(state::AddinState& state, FormsUi& ui);
 
   void set_owner(AddInFormOwner* owner) { owner_ = owner; }
   void Show();  // modeless
@@ -38,7 +38,7 @@ class AddInForm : public FormModel {
   void Click(std::string_view control_name) override;
 
  private:
-  engine::AddinState& state_;
+  state::AddinState& state_;
   FormsUi& ui_;
   AddInFormOwner* owner_ = nullptr;
 };

@@ -5,7 +5,6 @@
 #include <utility>
 #include <vector>
 
-#include "analysis/clearing.h"
 #include "host/worksheet.h"
 
 namespace quorvane::forms {
@@ -108,7 +107,7 @@ std::vector<FormControl> Layout() {
 
 }  // namespace
 
-ResultsForm::ResultsForm(engine::AddinState& state, FormsUi& ui)
+ResultsForm::ResultsForm(state::AddinState& state, FormsUi& ui)
     : FormModel(kName, "Result of Comparison", kWidth, kHeight, Layout()), state_(state), ui_(ui) {}
 
 void ResultsForm::EnsureLoaded() {
@@ -117,7 +116,11 @@ void ResultsForm::EnsureLoaded() {
   if (loaded_ || loading_) return;
   loading_ = true;
   try {
-    analysis::ResetCounts(state_);
+    // The labels first, then the counters.
+    for (int i = 0; i < state::kCounterCount; ++i) {
+      SetCaption(CountLabel(static_cast<state::Counter>(i)), "0");
+    }
+    state_.counters = state::Counters();
   } catch (...) {
     loading_ = false;
     throw;
@@ -145,14 +148,15 @@ void ResultsForm::Hide() {
 
 void ResultsForm::Click(std::string_view control_name) {
   EnsureLoaded();
-  if (control_name == kStopButton && state_.bStop == engine::kFalse) state_.bStop = engine::kTrue;
+  if (control_name == kStopButton && state_.stop_requested == state::kFalse)
+    state_.stop_requested = state::kTrue;
 }
 
-void ResultsForm::ShowNotices() { SetNotices(engine::NoticeLines(state_)); }
+void ResultsForm::ShowNotices() { SetNotices(state::NoticeLines(state_)); }
 
 void ResultsForm::ClearNotices() { SetNotices({}); }
 
-void ResultsForm::SetNotices(std::vector<engine::NoticeLine> notices) {
+void ResultsForm::SetNotices(std::vector<state::NoticeLine> notices) {
   if (notices.empty() && Find(kNoticeList) == nullptr) return;
   notice_cells_.clear();
   if (notices.empty()) {
@@ -165,7 +169,7 @@ void ResultsForm::SetNotices(std::vector<engine::NoticeLine> notices) {
     const std::size_t rows = std::min(notices.size(), kNoticeRowsShown);
     list.line_height = kNoticeLineHeight;
     list.height = static_cast<double>(rows) * kNoticeLineHeight + kListFrame;
-    for (engine::NoticeLine& notice : notices) {
+    for (state::NoticeLine& notice : notices) {
       list.lines.push_back(std::move(notice.text));
       notice_cells_.push_back(notice.cell);
     }
@@ -184,6 +188,19 @@ void ResultsForm::ClickLine(std::string_view control_name, std::size_t line) {
   sheet.Parent().Activate();
   sheet.Select();
   cell.Select();
+}
+
+std::string_view ResultsForm::CountLabel(state::Counter counter) {
+  // Indexed by Counter.
+  static constexpr std::array<std::string_view, state::kCounterCount> kLabels{
+      "lblCount1",    "lblCount2",    "lblMatch1",      "lblMatch2",
+      "lblMismatch1", "lblMismatch2", "lblTranspose1",  "lblTranspose2",
+      "lblYearOff1",  "lblYearOff2",  "lblHiddenCell1", "lblHiddenCell2"};
+  return kLabels[static_cast<int>(counter)];
+}
+
+void ResultsForm::ShowCount(state::Counter counter, std::int32_t value) {
+  SetCaption(CountLabel(counter), std::to_string(value));
 }
 
 void ResultsForm::SetCaption(std::string_view label, const std::string& caption) {

@@ -4,10 +4,11 @@
 // One instance per loaded library, created with the library and loaded when it is first touched
 // (shown, focused, hidden, a label set or the button clicked). Loading resets the twelve counters
 // and their labels to zero. Between comparisons the form is hidden, not unloaded, so the last
-// counts stay on it until the next reset. The engine writes the labels through
-// engine::ResultsLabels.
+// counts stay on it until the next reset. The form owns its labels: whoever listens to a run sets
+// them through ShowCount.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,7 +19,7 @@
 
 namespace quorvane::forms {
 
-class ResultsForm : public FormModel, public engine::ResultsLabels {
+class ResultsForm : public FormModel {
  public:
   static constexpr const char* kName = "frmVNT";
   static constexpr const char* kStopButton = "Command1";
@@ -31,7 +32,7 @@ class ResultsForm : public FormModel, public engine::ResultsLabels {
   static constexpr std::size_t kNoticeRowsShown = 8;
 
   // `state` and `ui` must outlive the form.
-  ResultsForm(engine::AddinState& state, FormsUi& ui);
+  ResultsForm(state::AddinState& state, FormsUi& ui);
 
   void Show();  // modeless
   void SetFocus();
@@ -52,14 +53,18 @@ class ResultsForm : public FormModel, public engine::ResultsLabels {
   // cell. Host errors (a workbook closed since) pass to the caller.
   void ClickLine(std::string_view control_name, std::size_t line) override;
 
-  // engine::ResultsLabels
-  void SetCaption(std::string_view label, const std::string& caption) override;
+  // Sets the label of the counter to the value. A write that first loads the form leaves the label
+  // at the zero of the load.
+  void ShowCount(state::Counter counter, std::int32_t value);
+  // The label that shows a counter ("lblCount1", ..., "lblHiddenCell2").
+  static std::string_view CountLabel(state::Counter counter);
 
  private:
   void EnsureLoaded();
-  void SetNotices(std::vector<engine::NoticeLine> notices);
+  void SetCaption(std::string_view label, const std::string& caption);
+  void SetNotices(std::vector<state::NoticeLine> notices);
 
-  engine::AddinState& state_;
+  state::AddinState& state_;
   FormsUi& ui_;
   bool loaded_ = false;
   bool loading_ = false;

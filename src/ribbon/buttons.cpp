@@ -1,22 +1,24 @@
 #include "ribbon/buttons.h"
 
 #include "engine/run_driver.h"
+#include "ribbon/progress.h"
 #include "ribbon/range_entry.h"
 
 namespace quorvane::ribbon {
 namespace {
 
 void CompareRanges(CommandContext& context) {
-  engine::AddinState& state = context.state;
+  state::AddinState& state = context.state;
   ComparisonGuard guard(context.comparison_running);
   // The notices shown are this run's only: a run refused before it starts has none.
-  engine::ClearNotices(state);
+  state::ClearNotices(state);
   context.results_form.ClearNotices();
   context.results_form.Show();
   context.results_form.SetFocus();
   state.app().SetStatusBar(kStatusInProgress);
-  // The driver may replace either range; the slots take back what it leaves.
-  engine::processform(state, state.oRange1, state.oRange2);
+  RunProgress progress(state, context.results_form);
+  engine::CompareRanges(state.app(), state.range1, state.range2, state.options, progress,
+                        state.limits);
   state.app().ResetStatusBar();
   // A run that gathered notices leaves the form open on their list, for the user to go through
   // the cells; its close box hides it.
@@ -25,40 +27,42 @@ void CompareRanges(CommandContext& context) {
 }
 
 void ClearFormatting(CommandContext& context) {
-  engine::AddinState& state = context.state;
-  engine::ClearComparison(state, state.oRange1, state.oRange2);
+  state::AddinState& state = context.state;
+  RunProgress progress(state, context.results_form);
+  engine::ClearMarks(state.app(), state.range1, state.range2, progress);
 }
 
 }  // namespace
 
-void onButtonPressed(CommandContext& context, RibbonControl& control) {
-  engine::AddinState& state = context.state;
+void PressButton(CommandContext& context, RibbonControl& control) {
+  state::AddinState& state = context.state;
   const bool refuse = context.comparison_running;
 
   if (!refuse && control.Id() == "btnRange1") {
-    state.sRange1 = GetRangeForm(state, context.oApplication, control);
-    engine::RefreshControl(state, "EditBox1");
+    state.range1_text = GetRangeForm(state, context.application, control);
+    state::RefreshControl(state, "EditBox1");
   }
   if (!refuse && control.Id() == "btnRange2") {
-    state.sRange2 = GetRangeForm(state, context.oApplication, control);
-    engine::RefreshControl(state, "EditBox2");
+    state.range2_text = GetRangeForm(state, context.application, control);
+    state::RefreshControl(state, "EditBox2");
   }
   if (!refuse && control.Id() == "btnCompare") CompareRanges(context);
   if (!refuse && control.Id() == "btnClearRange1") {
-    state.sRange1.clear();
-    engine::RefreshControl(state, "EditBox1");
+    state.range1_text.clear();
+    state::RefreshControl(state, "EditBox1");
   }
   if (!refuse && control.Id() == "btnClearRange2") {
-    state.sRange2.clear();
-    engine::RefreshControl(state, "EditBox2");
+    state.range2_text.clear();
+    state::RefreshControl(state, "EditBox2");
   }
   if (!refuse && control.Id() == "btnClearFormating") ClearFormatting(context);
-  if (control.Id() == "btnStop" && state.bStop == engine::kFalse) state.bStop = engine::kTrue;
+  if (control.Id() == "btnStop" && state.stop_requested == state::kFalse)
+    state.stop_requested = state::kTrue;
   if (!refuse && control.Id() == "btnAbout") context.about_form.Show();
 
-  engine::RefreshControl(state, "btnCompare");
-  engine::RefreshControl(state, "btnClearFormating");
-  engine::RefreshControl(state, "btnStop");
+  state::RefreshControl(state, "btnCompare");
+  state::RefreshControl(state, "btnClearFormating");
+  state::RefreshControl(state, "btnStop");
 }
 
 }  // namespace quorvane::ribbon

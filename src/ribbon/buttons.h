@@ -1,4 +1,4 @@
-// onButtonPressed: the one command handler behind the ribbon's buttons.
+// PressButton: the one command handler behind the ribbon's buttons (the callback onButtonPressed).
 #pragma once
 
 #include "forms/about_form.h"
@@ -11,11 +11,11 @@ namespace quorvane::ribbon {
 
 inline constexpr const char* kStatusInProgress = "Ranges Comparison is in Progress ....";
 
-// What the commands work on; all of it belongs to the loaded library except oApplication, the
+// What the commands work on; all of it belongs to the loaded library except application, the
 // connection's application (used by range entry).
 struct CommandContext {
-  engine::AddinState& state;
-  host::Application* oApplication;
+  state::AddinState& state;
+  host::Application* application;
   forms::ResultsForm& results_form;
   forms::AboutForm& about_form;
   // True while a comparison started from the ribbon (or RangeSetup) is running.
@@ -46,6 +46,6 @@ class ComparisonGuard {
 //
 // Host errors end the handler at the failing step and pass to the caller; the later steps and the
 // closing invalidations do not run.
-void onButtonPressed(CommandContext& context, RibbonControl& control);
+void PressButton(CommandContext& context, RibbonControl& control);
 
 }  // namespace quorvane::ribbon

@@ -17,13 +17,13 @@ std::string CountText(std::int32_t count);
 // getText of "EditBox1"/"EditBox2" (the range texts) and getLabel of the twelve result labels (the
 // counters); "txtCount01" answers like "lblCount01"; every other id gets the empty text. The id is
 // read afresh for each test; errors reading it pass to the caller.
-std::string OnGetText(const engine::AddinState& state, RibbonControl& control);
+std::string OnGetText(const state::AddinState& state, RibbonControl& control);
 
 // getEnabled of "Compare Ranges" and "Clear Formatting": true when both range texts are set. The
 // control is not looked at: both buttons share one state.
-engine::Bool16 GetEnable(const engine::AddinState& state);
+state::Bool16 GetEnable(const state::AddinState& state);
 
 // onAction of "btnVNT": shows the results form without blocking.
-void VNT(forms::ResultsForm& form);
+void ShowResults(forms::ResultsForm& form);
 
 }  // namespace quorvane::ribbon

@@ -30,8 +30,8 @@ const std::string& TextArg(Args args, std::size_t i) {
   return *text;
 }
 
-engine::Bool16 BoolArg(Args args, std::size_t i) {
-  const auto* value = std::get_if<engine::Bool16>(&args[i]);
+state::Bool16 BoolArg(Args args, std::size_t i) {
+  const auto* value = std::get_if<state::Bool16>(&args[i]);
   if (value == nullptr) {
     throw BadArgument{"argument " + std::to_string(i + 1) + " is not a boolean"};
   }

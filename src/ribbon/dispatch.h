@@ -22,27 +22,26 @@
 namespace quorvane::ribbon {
 
 // An argument or result: nothing, a ribbon control, a ribbon object, a 16-bit boolean, a text.
-using Variant =
-    std::variant<std::monostate, RibbonControl*, RibbonUI*, engine::Bool16, std::string>;
+using Variant = std::variant<std::monostate, RibbonControl*, RibbonUI*, state::Bool16, std::string>;
 
 // The operations reachable by name; the add-in's connection object implements them.
 class CallbackTarget {
  public:
   virtual ~CallbackTarget() = default;
-  virtual void OnRibbonLoad(RibbonUI* objRibbon) = 0;
+  virtual void OnRibbonLoad(RibbonUI* ribbon) = 0;
   virtual void Hide() = 0;
   virtual void Show() = 0;
-  virtual std::string GetRibbonXMLText(const std::string& sRibbonID) = 0;
+  virtual std::string GetRibbonXMLText(const std::string& ribbon_id) = 0;
   virtual void VNT(RibbonControl& control) = 0;
   virtual std::string OnGetText(RibbonControl& control) = 0;
   virtual void ChangeText(RibbonControl& control, const std::string& Text) = 0;
   virtual std::string GetRangeForm(RibbonControl& control) = 0;
   virtual void onButtonPressed(RibbonControl& control) = 0;
-  virtual engine::Bool16 GetEnable(RibbonControl& control) = 0;
-  virtual engine::Bool16 GetPressed(RibbonControl& control) = 0;
-  virtual void On_Action(RibbonControl& control, engine::Bool16 pressed) = 0;
+  virtual state::Bool16 GetEnable(RibbonControl& control) = 0;
+  virtual state::Bool16 GetPressed(RibbonControl& control) = 0;
+  virtual void On_Action(RibbonControl& control, state::Bool16 pressed) = 0;
   virtual void SetDefaultChecks() = 0;
-  virtual void RefreshControl(const std::string& CtlId) = 0;
+  virtual void RefreshControl(const std::string& control_id) = 0;
   virtual void RefreshCounts() = 0;
   virtual void RangeSetup() = 0;
 };

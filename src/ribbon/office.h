@@ -2,7 +2,7 @@
 //
 // RibbonUI is the ribbon object given to the ribbon-load callback (the host owns it; the add-in
 // keeps a plain pointer for as long as the library is loaded). The ribbon control passed to every
-// callback is engine::RibbonControl (its Id, read afresh at each use). The Windows binding wraps
+// callback is state::RibbonControl (its Id, read afresh at each use). The Windows binding wraps
 // the COM objects in these; tests and other front ends use their own.
 #pragma once
 
@@ -13,7 +13,7 @@
 
 namespace quorvane::ribbon {
 
-using engine::RibbonControl;
+using state::RibbonControl;
 
 class RibbonUI {
  public:

@@ -2,9 +2,9 @@
 
 #include <optional>
 
-#include "engine/matching.h"
 #include "engine/run_driver.h"
 #include "host/error.h"
+#include "ribbon/progress.h"
 
 namespace quorvane::ribbon {
 namespace {
@@ -26,12 +26,12 @@ host::Range AskRange(host::Application* app, const char* prompt, const char* tit
 
 }  // namespace
 
-std::string GetRangeForm(engine::AddinState& state, host::Application* oApplication,
+std::string GetRangeForm(state::AddinState& state, host::Application* application,
                          RibbonControl& control) {
   // Each step that fails is skipped and the next one runs; the chosen range then stays nothing.
   std::string default_text;
   try {
-    host::Range selection = Require(oApplication).Selection();
+    host::Range selection = Require(application).Selection();
     if (selection) default_text = selection.Address();
   } catch (const host::HostError&) {
   }
@@ -46,14 +46,14 @@ std::string GetRangeForm(engine::AddinState& state, host::Application* oApplicat
   };
   auto ask = [&](const char* title) {
     try {
-      return AskRange(oApplication, kPickPrompt, title, default_text);
+      return AskRange(application, kPickPrompt, title, default_text);
     } catch (const host::HostError&) {
       return host::Range();
     }
   };
   host::Range chosen;
-  if (id_is("btnRange1")) state.oRange1 = chosen = ask("Get Range #1");
-  if (id_is("btnRange2")) state.oRange2 = chosen = ask("Get Range #2");
+  if (id_is("btnRange1")) state.range1 = chosen = ask("Get Range #1");
+  if (id_is("btnRange2")) state.range2 = chosen = ask("Get Range #2");
   if (!chosen) return {};
   try {
     return chosen.Address(/*external=*/true);
@@ -62,14 +62,18 @@ std::string GetRangeForm(engine::AddinState& state, host::Application* oApplicat
   }
 }
 
-void RangeSetup(engine::AddinState& state, host::Application* oApplication) {
+void RangeSetup(state::AddinState& state, forms::ResultsForm& results_form,
+                host::Application* application) {
   std::optional<host::Range> first =
-      Require(oApplication).InputBox("Enter range", "MERIDANE TOOL - RANGE1", "");
-  state.oRange1 = first.value_or(host::Range());
-  state.oRange2 = AskRange(oApplication, "Enter range", "MERIDANE TOOL - RANGE2", "");
+      Require(application).InputBox("Enter range", "MERIDANE TOOL - RANGE1", "");
+  state.range1 = first.value_or(host::Range());
+  state.range2 = AskRange(application, "Enter range", "MERIDANE TOOL - RANGE2", "");
   if (!first) throw host::HostError(host::kTypeMismatch);
-  if (engine::RefuseTooManyCells(state, state.oRange1, state.oRange2)) return;
-  engine::RangeComp(state, state.oRange1, state.oRange2);
+  // The item count of the button's comparison is left out here.
+  state::Limits limits = state.limits;
+  limits.count_items = false;
+  RunProgress progress(state, results_form);
+  engine::CompareRanges(state.app(), state.range1, state.range2, state.options, progress, limits);
 }
 
 }  // namespace quorvane::ribbon

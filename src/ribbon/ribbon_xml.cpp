@@ -57,8 +57,8 @@ constexpr std::array<std::string_view, 40> kFragments = {
 
 }  // namespace
 
-std::string GetRibbonXMLText(const std::string& sRibbonID) {
-  if (sRibbonID != kWorkbookRibbonId) return {};
+std::string GetRibbonXMLText(const std::string& ribbon_id) {
+  if (ribbon_id != kWorkbookRibbonId) return {};
   std::string xml;
   for (std::string_view fragment : kFragments) xml += fragment;
   return xml;

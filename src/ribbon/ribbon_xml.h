@@ -13,6 +13,6 @@ inline constexpr const char* kCustomUiNamespace =
 
 // The custom-UI XML for "Microsoft.Excel.Workbook" (exact, case-sensitive); the empty text for
 // every other ribbon id.
-std::string GetRibbonXMLText(const std::string& sRibbonID);
+std::string GetRibbonXMLText(const std::string& ribbon_id);
 
 }  // namespace quorvane::ribbon

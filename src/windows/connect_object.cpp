@@ -12,7 +12,7 @@ namespace quorvane::windows {
 namespace {
 
 // The ribbon control the host passes to a callback; its Id is read from the host at each use.
-class ComRibbonControl : public engine::RibbonControl {
+class ComRibbonControl : public state::RibbonControl {
  public:
   ComRibbonControl(ComPtr<IDispatch> control, DispidCache& cache)
       : control_(std::move(control)), cache_(cache) {}
@@ -88,19 +88,19 @@ void LibraryState::Disconnected() {
 
 void LibraryState::ReleaseHostObjects() {
   ui_.DestroyAll();
-  engine::AddinState& state = library_.state;
-  state.oApp = nullptr;
-  state.oRange1 = host::Range();
-  state.oRange2 = host::Range();
-  state.sRange1.clear();
-  state.sRange2.clear();
-  library_.gRibbon = nullptr;
+  state::AddinState& state = library_.state;
+  state.application = nullptr;
+  state.range1 = host::Range();
+  state.range2 = host::Range();
+  state.range1_text.clear();
+  state.range2_text.clear();
+  library_.ribbon_ui = nullptr;
   for (auto& ribbon : ribbons_) ribbon->ReleaseHostObject();
   for (auto& app : applications_) app->ReleaseHostObjects();
 }
 
 HWND LibraryState::OwnerWindow() {
-  auto* app = dynamic_cast<ComApplication*>(library_.state.oApp);
+  auto* app = dynamic_cast<ComApplication*>(library_.state.application);
   if (app == nullptr) return nullptr;
   try {
     HWND window = app->MainWindow();
@@ -128,7 +128,7 @@ DispidCache& LibraryState::control_cache() { return control_cache_; }
 
 void LibraryState::ReportFailedCommand(const std::string& description) {
   ShowMessageBox(description, host::MessageIcon::kNone);
-  auto* app = dynamic_cast<ComApplication*>(library_.state.oApp);
+  auto* app = dynamic_cast<ComApplication*>(library_.state.application);
   if (app == nullptr) return;
   try {
     if (app->StatusBarText() == ribbon::kStatusInProgress) app->ResetStatusBar();
@@ -253,14 +253,14 @@ HRESULT ConnectObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* p
           } else {
             controls.push_back(
                 std::make_unique<ComRibbonControl>(ToObject(arg), state.control_cache()));
-            args.emplace_back(static_cast<engine::RibbonControl*>(controls.back().get()));
+            args.emplace_back(static_cast<state::RibbonControl*>(controls.back().get()));
           }
           continue;
         case VT_BSTR:
           args.emplace_back(Narrow(V_BSTR(&v)));
           continue;
         case VT_BOOL:
-          args.emplace_back(V_BOOL(&v) != VARIANT_FALSE ? engine::kTrue : engine::kFalse);
+          args.emplace_back(V_BOOL(&v) != VARIANT_FALSE ? state::kTrue : state::kFalse);
           continue;
         case VT_I1:
         case VT_I2:
@@ -270,7 +270,7 @@ HRESULT ConnectObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* p
         case VT_UI4:
         case VT_INT:
         case VT_UINT:
-          args.emplace_back(ToBool(arg) ? engine::kTrue : engine::kFalse);
+          args.emplace_back(ToBool(arg) ? state::kTrue : state::kFalse);
           continue;
         default:
           break;
@@ -299,8 +299,8 @@ HRESULT ConnectObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* p
       VariantInit(result);
       if (const auto* text = std::get_if<std::string>(&outcome.value)) {
         *result = Variant::Text(*text).Detach();
-      } else if (const auto* flag = std::get_if<engine::Bool16>(&outcome.value)) {
-        *result = Variant::Bool(*flag != engine::kFalse).Detach();
+      } else if (const auto* flag = std::get_if<state::Bool16>(&outcome.value)) {
+        *result = Variant::Bool(*flag != state::kFalse).Detach();
       }
     }
     return S_OK;
@@ -340,7 +340,7 @@ HRESULT ConnectObject::OnConnection(IDispatch* Application, int ConnectMode, IDi
 HRESULT ConnectObject::OnDisconnection(int RemoveMode, SAFEARRAY**) {
   try {
     connect_->IDTExtensibility2_OnDisconnection(RemoveMode);
-    connect_->iRibbon = nullptr;
+    connect_->ribbon_ui = nullptr;
     if (connected_) {
       connected_ = false;
       TheModule().state().Disconnected();
@@ -373,7 +373,7 @@ HRESULT ConnectObject::OnBeginShutdown(SAFEARRAY**) {
   try {
     connect_->IDTExtensibility2_OnBeginShutdown();
     // The host is going: nothing of it is held past this point.
-    connect_->iRibbon = nullptr;
+    connect_->ribbon_ui = nullptr;
     TheModule().state().ReleaseHostObjects();
     return S_OK;
   } catch (...) {

@@ -55,14 +55,14 @@ TEST(Connection, AnObjectThatIsNotTheApplicationWarnsOnceAndLaterCommandsFailCle
   ASSERT_EQ(h.ui.messages().size(), 1u);
   EXPECT_EQ(h.ui.messages()[0].text, "Unable to initialize Application Object!");
   EXPECT_EQ(h.ui.messages()[0].icon, host::MessageIcon::kExclamation);
-  EXPECT_EQ(h.connect.oApplication(), nullptr);
+  EXPECT_EQ(h.connect.application(), nullptr);
 
   EXPECT_FALSE(h.connect.IRibbonExtensibility_GetCustomUI("Microsoft.Excel.Workbook").empty());
   h.Call("OnRibbonLoad", {static_cast<ribbon::RibbonUI*>(&h.ribbon)});
-  EXPECT_EQ(h.library.state.oApp, nullptr);
+  EXPECT_EQ(h.library.state.application, nullptr);
   h.Press("btnRange1");  // range entry skips what fails
   EXPECT_EQ(h.Text("EditBox1"), "");
-  h.library.state.sRange1 = h.library.state.sRange2 = "x";
+  h.library.state.range1_text = h.library.state.range2_text = "x";
   ribbon::DispatchResult r = h.CallWith("onButtonPressed", "btnCompare");
   EXPECT_EQ(r.status, ribbon::DispatchStatus::kFailed);
   EXPECT_EQ(r.description, host::kObjectNotSet);
@@ -73,15 +73,15 @@ TEST(Connection, RibbonDefinitionForOtherRibbonsIsEmptyButStillSetsTheDefaults) 
   Harness h;
   h.connect.IDTExtensibility2_OnConnection(&h.application, addin::kStartup);
   EXPECT_EQ(h.connect.IRibbonExtensibility_GetCustomUI("Microsoft.Word.Document"), "");
-  EXPECT_EQ(h.library.state.options.bRoundNum, engine::kTrue);
-  EXPECT_EQ(h.library.state.options.bIgnoreSign, engine::kFalse);
+  EXPECT_EQ(h.library.state.options.round_numbers, state::kTrue);
+  EXPECT_EQ(h.library.state.options.ignore_sign, state::kFalse);
   EXPECT_TRUE(h.host.messages().empty());
   EXPECT_TRUE(h.ui.messages().empty());
   // The host's other notifications change nothing.
   h.connect.IDTExtensibility2_OnAddInsUpdate();
   h.connect.IDTExtensibility2_OnBeginShutdown();
   h.connect.IDTExtensibility2_OnDisconnection(1);
-  EXPECT_EQ(h.library.state.options.bRoundNum, engine::kTrue);
+  EXPECT_EQ(h.library.state.options.round_numbers, state::kTrue);
 }
 
 TEST(Connection, RegistrationData) {
@@ -94,19 +94,19 @@ TEST(Connection, RegistrationData) {
 TEST(Forms, VntShowsTheResultsFormAndItsStopButtonSetsTheRequest) {
   Harness h;
   h.StartUp();
-  h.library.state.counters.nMatch1 = 7;
+  h.library.state.counters.match1 = 7;
   ASSERT_EQ(h.CallWith("VNT", "btnVNT").status, ribbon::DispatchStatus::kOk);
   EXPECT_EQ(h.ui.events(), std::vector<std::string>{"Show frmVNT"});
-  EXPECT_EQ(h.library.state.counters.nMatch1, 0);  // loading the form reset the counts
-  EXPECT_EQ(h.library.frmVNT.CaptionOf("lblMatch1"), "0");
-  h.library.frmVNT.Click("Command1");
-  h.library.frmVNT.Click("Command1");
-  EXPECT_EQ(h.library.state.bStop, engine::kTrue);
-  EXPECT_TRUE(h.library.frmVNT.visible());
+  EXPECT_EQ(h.library.state.counters.match1, 0);  // loading the form reset the counts
+  EXPECT_EQ(h.library.results_form.CaptionOf("lblMatch1"), "0");
+  h.library.results_form.Click("Command1");
+  h.library.results_form.Click("Command1");
+  EXPECT_EQ(h.library.state.stop_requested, state::kTrue);
+  EXPECT_TRUE(h.library.results_form.visible());
   // A second touch does not reset again.
-  h.library.state.counters.nMatch1 = 7;
+  h.library.state.counters.match1 = 7;
   h.CallWith("VNT", "x");
-  EXPECT_EQ(h.library.state.counters.nMatch1, 7);
+  EXPECT_EQ(h.library.state.counters.match1, 7);
 }
 
 TEST(Forms, AboutLinkOpensThroughTheHostOrReportsTheAddress) {
@@ -114,23 +114,23 @@ TEST(Forms, AboutLinkOpensThroughTheHostOrReportsTheAddress) {
   h.host.AddWorkbook("Book1.xlsx").AddSheet("Sheet1");
   h.StartUp();
   h.Press("btnAbout");
-  EXPECT_TRUE(h.library.frmAbout.loaded());
-  EXPECT_EQ(h.library.frmAbout.caption(), "About");
-  EXPECT_EQ(h.library.frmAbout.CaptionOf("Label3"), "Vantorel");
+  EXPECT_TRUE(h.library.about_form.loaded());
+  EXPECT_EQ(h.library.about_form.caption(), "About");
+  EXPECT_EQ(h.library.about_form.CaptionOf("Label3"), "Vantorel");
 
   h.host.SetHyperlinkFailure("Cannot download the information you requested.");
-  h.library.frmAbout.Click("Label4");
+  h.library.about_form.Click("Label4");
   EXPECT_EQ(h.host.messages(), std::vector<std::string>{std::string("Cannot open ") +
                                                         forms::AboutForm::kMakerAddress});
-  EXPECT_TRUE(h.library.frmAbout.loaded());
+  EXPECT_TRUE(h.library.about_form.loaded());
 
   h.host.SetHyperlinkFailure("");
-  h.library.frmAbout.Click("Label4");
+  h.library.about_form.Click("Label4");
   EXPECT_EQ(h.host.followed_links().back(), forms::AboutForm::kMakerAddress);
-  EXPECT_FALSE(h.library.frmAbout.loaded());
+  EXPECT_FALSE(h.library.about_form.loaded());
   EXPECT_EQ(h.ui.events().back(), "Unload frmAbout");
   h.Press("btnAbout");  // built afresh
-  EXPECT_TRUE(h.library.frmAbout.loaded());
+  EXPECT_TRUE(h.library.about_form.loaded());
 }
 
 TEST(Forms, AFormThatFailsToShowFailsTheCommandAndTheNextOneWorks) {
@@ -158,7 +158,7 @@ TEST_F(Designer, ConnectionAddsTheMenuButtonWhoseClickShowsTheForm) {
   EXPECT_EQ(environment_.bar.controls[0]->caption, "My AddIn");
   ASSERT_TRUE(environment_.click);
   environment_.click();
-  EXPECT_TRUE(h_.connect.FormDisplayed);
+  EXPECT_TRUE(h_.connect.form_displayed_);
   EXPECT_EQ(h_.ui.events(), std::vector<std::string>{"Show frmAddIn"});
   EXPECT_TRUE(h_.ui.messages().empty());
 }
@@ -169,7 +169,7 @@ TEST_F(Designer, SettingCarriesTheFormAcrossDisconnectAndReconnect) {
   h_.connect.Show();
   h_.connect.AddinInstance_OnDisconnection(0);
   EXPECT_TRUE(environment_.bar.controls[0]->deleted);
-  EXPECT_FALSE(h_.connect.FormDisplayed);
+  EXPECT_FALSE(h_.connect.form_displayed_);
   EXPECT_EQ(h_.settings.GetSetting("Quorvane", "Settings", "DisplayOnConnect", "?"), "1");
   EXPECT_EQ(h_.ui.events().back(), "Unload frmAddIn");
 
@@ -188,15 +188,15 @@ TEST_F(Designer, SettingCarriesTheFormAcrossDisconnectAndReconnect) {
 TEST_F(Designer, ExternalConnectionShowsTheFormOnly) {
   h_.connect.AddinInstance_OnConnection(&object_, addin::kExternal);
   EXPECT_TRUE(environment_.bar.controls.empty());  // external: the form only
-  EXPECT_TRUE(h_.connect.FormDisplayed);
+  EXPECT_TRUE(h_.connect.form_displayed_);
   h_.connect.Hide();
-  EXPECT_FALSE(h_.connect.FormDisplayed);
+  EXPECT_FALSE(h_.connect.form_displayed_);
   EXPECT_EQ(h_.ui.events(), (std::vector<std::string>{"Show frmAddIn", "Hide frmAddIn"}));
 }
 
 TEST_F(Designer, NoAddInsBarOrNoEnvironment) {
   environment_.has_bar = false;
-  h_.connect.VBInstance = &environment_;
+  h_.connect.development_environment_ = &environment_;
   EXPECT_EQ(h_.connect.AddToAddInCommandBar("My AddIn"), nullptr);
   h_.connect.AddinInstance_OnConnection(&object_, addin::kStartup);
   EXPECT_EQ(h_.ui.messages().size(), 1u);  // the event service has no control to listen to

@@ -39,7 +39,7 @@ TEST(EndToEnd, StartSetRangesCompareReadLabelsAndClear) {
   EXPECT_EQ(h.ribbon.events, std::vector<std::string>{"*"});  // start-up: the whole ribbon
   for (const std::string& id : kLabelIds) EXPECT_EQ(h.Text(id), " 0") << id;
   EXPECT_EQ(h.Text("EditBox1"), "");
-  EXPECT_EQ(h.Flag("GetEnable", "btnCompare"), engine::kFalse);
+  EXPECT_EQ(h.Flag("GetEnable", "btnCompare"), state::kFalse);
 
   // Set both ranges; the selection is offered as the default.
   h.host.SetSelection(sheet.Ref("A1:A5"));
@@ -55,8 +55,8 @@ TEST(EndToEnd, StartSetRangesCompareReadLabelsAndClear) {
   EXPECT_EQ(h.host.input_boxes()[1].default_text, "$B$1:$B$5");
   EXPECT_EQ(h.Text("EditBox1"), "[Book1.xlsx]Sheet1!$A$1:$A$5");
   EXPECT_EQ(h.Text("EditBox2"), "[Book1.xlsx]Sheet1!$B$1:$B$5");
-  EXPECT_EQ(h.Flag("GetEnable", "btnCompare"), engine::kTrue);
-  EXPECT_EQ(h.Flag("GetEnable", "btnClearFormating"), engine::kTrue);
+  EXPECT_EQ(h.Flag("GetEnable", "btnCompare"), state::kTrue);
+  EXPECT_EQ(h.Flag("GetEnable", "btnClearFormating"), state::kTrue);
 
   // Compare: while it runs (seen at each label change) the status bar shows the progress text
   // and the results form is up.
@@ -65,7 +65,7 @@ TEST(EndToEnd, StartSetRangesCompareReadLabelsAndClear) {
   h.ui.on_caption = [&] {
     std::string status = h.host.status_bar().value_or("<host>");
     if (seen_status.empty() || seen_status.back() != status) seen_status.push_back(status);
-    form_visible_during_run = h.library.frmVNT.visible();
+    form_visible_during_run = h.library.results_form.visible();
   };
   h.ui.Clear();
   h.ribbon.events.clear();
@@ -88,9 +88,9 @@ TEST(EndToEnd, StartSetRangesCompareReadLabelsAndClear) {
     EXPECT_EQ(h.Text(kLabelIds[i]), expected[i]) << kLabelIds[i];
   }
   // The hidden results form keeps the same counts.
-  EXPECT_EQ(h.library.frmVNT.CaptionOf("lblCount1"), "4");
-  EXPECT_EQ(h.library.frmVNT.CaptionOf("lblTranspose2"), "1");
-  EXPECT_EQ(h.library.frmVNT.CaptionOf("lblHiddenCell1"), "1");
+  EXPECT_EQ(h.library.results_form.CaptionOf("lblCount1"), "4");
+  EXPECT_EQ(h.library.results_form.CaptionOf("lblTranspose2"), "1");
+  EXPECT_EQ(h.library.results_form.CaptionOf("lblHiddenCell1"), "1");
   // The mismatches are marked on the sheet.
   EXPECT_NE(sheet.InteriorPattern(4, 1), host::kPatternNone);
   EXPECT_TRUE(sheet.HasComment(4, 1));
@@ -123,8 +123,8 @@ TEST(EndToEnd, NoticesKeepTheResultsFormOpenOnTheirListUntilTheNextRun) {
   h.Press("btnCompare");
   EXPECT_EQ(h.ui.events(),
             (std::vector<std::string>{"Show frmVNT", "SetFocus frmVNT", "Layout frmVNT"}));
-  EXPECT_TRUE(h.library.frmVNT.visible());
-  const forms::FormControl* list = h.library.frmVNT.Find(forms::ResultsForm::kNoticeList);
+  EXPECT_TRUE(h.library.results_form.visible());
+  const forms::FormControl* list = h.library.results_form.Find(forms::ResultsForm::kNoticeList);
   ASSERT_NE(list, nullptr);
   EXPECT_EQ(list->lines, (std::vector<std::string>{
                              "1) [Book1.xlsx]Sheet1!$A$1 is text but probably should be number."}));
@@ -135,20 +135,20 @@ TEST(EndToEnd, NoticesKeepTheResultsFormOpenOnTheirListUntilTheNextRun) {
   h.Press("btnCompare");
   EXPECT_EQ(h.ui.events(), (std::vector<std::string>{"Layout frmVNT", "Show frmVNT",
                                                      "SetFocus frmVNT", "Hide frmVNT"}));
-  EXPECT_FALSE(h.library.frmVNT.visible());
+  EXPECT_FALSE(h.library.results_form.visible());
 
   // Notices again, then a run refused for its size: it shows no notice of the run before.
   sheet.Put(1, 1, Value::Text("12.50"));
   h.Press("btnCompare");
-  ASSERT_TRUE(h.library.frmVNT.has_notices());
+  ASSERT_TRUE(h.library.results_form.has_notices());
   for (int row = 1; row <= 10001; ++row) sheet.Put(row, 3, Value::Number(row));
   h.AnswerInputBoxes({sheet.Ref("C1:C10001")});
   h.Press("btnRange1");
   h.Press("btnCompare");
   ASSERT_EQ(h.host.messages().size(), 1u);
-  EXPECT_FALSE(h.library.frmVNT.has_notices());
-  EXPECT_EQ(h.library.frmVNT.Find(forms::ResultsForm::kNoticeList), nullptr);
-  EXPECT_FALSE(h.library.frmVNT.visible());
+  EXPECT_FALSE(h.library.results_form.has_notices());
+  EXPECT_EQ(h.library.results_form.Find(forms::ResultsForm::kNoticeList), nullptr);
+  EXPECT_FALSE(h.library.results_form.visible());
 }
 
 }  // namespace

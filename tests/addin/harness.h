@@ -79,11 +79,11 @@ struct Harness {
     const std::string* text = std::get_if<std::string>(&r.value);
     return text ? *text : "<no text>";
   }
-  engine::Bool16 Flag(std::string_view callback, const std::string& id) {
+  state::Bool16 Flag(std::string_view callback, const std::string& id) {
     ribbon::DispatchResult r = CallWith(callback, id);
     EXPECT_EQ(r.status, ribbon::DispatchStatus::kOk) << r.description;
-    const engine::Bool16* value = std::get_if<engine::Bool16>(&r.value);
-    return value ? *value : engine::Bool16{99};
+    const state::Bool16* value = std::get_if<state::Bool16>(&r.value);
+    return value ? *value : state::Bool16{99};
   }
   // Answers the input boxes with these ranges in turn; a nothing range cancels.
   void AnswerInputBoxes(std::vector<host::Range> answers) {

@@ -14,6 +14,7 @@
 #include "marks/marks.h"
 #include "memhost/host.h"
 #include "state/state.h"
+#include "support/state_listener.h"
 
 namespace quorvane::analysis {
 namespace {
@@ -32,7 +33,7 @@ Value Date(int year, int month, int day) {
   return Value::Date(host::SerialFromCivil({year, month, day}));
 }
 
-class RecordingLabels : public engine::ResultsLabels {
+class RecordingLabels : public quorvane::testing::LabelSink {
  public:
   void SetCaption(std::string_view label, const std::string& caption) override {
     captions[std::string(label)] = caption;
@@ -41,11 +42,11 @@ class RecordingLabels : public engine::ResultsLabels {
 };
 
 // Range 1 is column A, Range 2 column C of one sheet.
-class DiagnosisTest : public testing::Test {
+class DiagnosisTest : public ::testing::Test {
  protected:
   DiagnosisTest() : sheet_(host_.AddWorkbook("Book1.xlsx").AddSheet("Sheet1")) {
-    state_.oApp = &host_;
-    state_.results_form = &labels_;
+    state_.application = &host_;
+    listener_.labels = &labels_;
     host_.SetTime(host::SerialFromCivil({2024, 3, 7, 14, 3, 9}));
   }
 
@@ -55,6 +56,11 @@ class DiagnosisTest : public testing::Test {
     sheet_.PutFill(row, column, color, kPatternSolid);
     sheet_.PutComment(row, column, Note(row, column));
   }
+  void Diagnose(const host::Range& range1, const host::Range& range2,
+                state::Algorithm algorithm = state::Algorithm::kIndexed) {
+    state::Run run = quorvane::testing::RunOf(listener_);
+    DiagnoseMismatches(run, range1, range2, algorithm);
+  }
   static std::string Note(int row, int column) {
     return "<<<mark " + std::to_string(row) + "," + std::to_string(column) + ">>>";
   }
@@ -62,7 +68,7 @@ class DiagnosisTest : public testing::Test {
   void Diagnose() {
     host::Range range1 = sheet_.Ref("A1:A10");
     host::Range range2 = sheet_.Ref("C1:C10");
-    DiagnoseMismatches(state_, range1, range2);
+    Diagnose(range1, range2);
   }
 
   std::string Comment(int row, int column) {
@@ -72,10 +78,10 @@ class DiagnosisTest : public testing::Test {
 
   // The four counters and the form's labels that show them.
   void ExpectCounts(int transpose, int year) {
-    EXPECT_EQ(state_.counters.nTranspose1, transpose);
-    EXPECT_EQ(state_.counters.nTranspose2, transpose);
-    EXPECT_EQ(state_.counters.nYear1, year);
-    EXPECT_EQ(state_.counters.nYear2, year);
+    EXPECT_EQ(state_.counters.transpose1, transpose);
+    EXPECT_EQ(state_.counters.transpose2, transpose);
+    EXPECT_EQ(state_.counters.year1, year);
+    EXPECT_EQ(state_.counters.year2, year);
     if (transpose > 0) {
       EXPECT_EQ(labels_.captions.at("lblTranspose1"), std::to_string(transpose));
       EXPECT_EQ(labels_.captions.at("lblTranspose2"), std::to_string(transpose));
@@ -94,7 +100,8 @@ class DiagnosisTest : public testing::Test {
   memhost::MemHost host_;
   memhost::MemWorksheet& sheet_;
   RecordingLabels labels_;
-  engine::AddinState state_;
+  state::AddinState state_;
+  quorvane::testing::StateListener listener_{state_};
 };
 
 TEST_F(DiagnosisTest, TranspositionShadesBothCellsAndPutsTheBlockOnTop) {
@@ -183,14 +190,14 @@ TEST_F(DiagnosisTest, DatesOneYearApartAreAYearError) {
 }
 
 TEST_F(DiagnosisTest, AYearErrorIsFoundWhicheverRangeHoldsTheLaterDate) {
-  for (const engine::Algorithm algorithm :
-       {engine::Algorithm::kIndexed, engine::Algorithm::kStraightforward}) {
+  for (const state::Algorithm algorithm :
+       {state::Algorithm::kIndexed, state::Algorithm::kStraightforward}) {
     state_.counters = {};
     Marked(1, 1, Date(2024, 1, 5));
     Marked(1, 3, Date(2023, 1, 5));
     host::Range range1 = sheet_.Ref("A1:A10");
     host::Range range2 = sheet_.Ref("C1:C10");
-    DiagnoseMismatches(state_, range1, range2, algorithm);
+    Diagnose(range1, range2, algorithm);
     EXPECT_EQ(Comment(1, 1),
               Block("Possible Year Error 1/5/2024 and 1/5/2023") + "\n" + Note(1, 1));
     ExpectCounts(0, 1);
@@ -292,15 +299,15 @@ TEST_F(PairCapTest, ACellOfRangeOneStopsAtTheCap) {
   const int more = 5;
   const int rows2 = kMaxPairsPerCell + more;
   Fill(3, rows2);
-  for (const engine::Algorithm algorithm :
-       {engine::Algorithm::kIndexed, engine::Algorithm::kStraightforward}) {
-    SCOPED_TRACE(algorithm == engine::Algorithm::kIndexed ? "indexed" : "straightforward");
+  for (const state::Algorithm algorithm :
+       {state::Algorithm::kIndexed, state::Algorithm::kStraightforward}) {
+    SCOPED_TRACE(algorithm == state::Algorithm::kIndexed ? "indexed" : "straightforward");
     state_.counters = {};
     host::Range range1 = sheet_.Ref("A1:A3");
     host::Range range2 = sheet_.Ref("C1:C" + std::to_string(rows2));
-    DiagnoseMismatches(state_, range1, range2, algorithm);
+    Diagnose(range1, range2, algorithm);
     // Each cell of Range 1 pairs with the first cells of Range 2 up to the cap.
-    EXPECT_EQ(state_.counters.nTranspose1, 3 * kMaxPairsPerCell);
+    EXPECT_EQ(state_.counters.transpose1, 3 * kMaxPairsPerCell);
     EXPECT_EQ(Pattern(kMaxPairsPerCell, 3), kPatternGray16);
     for (int row = kMaxPairsPerCell + 1; row <= rows2; ++row) {
       EXPECT_EQ(Pattern(row, 3), kPatternSolid) << row;
@@ -317,7 +324,7 @@ TEST_F(PairCapTest, ACellOfRangeTwoAtTheCapIsPassedOver) {
   Fill(rows1, 2);
   host::Range range1 = sheet_.Ref("A1:A" + std::to_string(rows1));
   host::Range range2 = sheet_.Ref("C1:C2");
-  DiagnoseMismatches(state_, range1, range2);
+  Diagnose(range1, range2);
   // Both cells of Range 2 reach the cap with the first cells of Range 1; the later ones find none.
   ExpectCounts(2 * kMaxPairsPerCell, 0);
   for (int row = 1; row <= kMaxPairsPerCell; ++row) EXPECT_EQ(Blocks(row, 1), 2) << row;
@@ -350,8 +357,8 @@ TEST_F(DiagnosisTest, GermanMachineWritesItsOwnNumbersDatesAndStamp) {
   Marked(3, 1, Value::Text("1.234,5"));
   Marked(3, 3, Value::Text("1.243,5"), kFewerColor);
 
-  for (const engine::Algorithm algorithm :
-       {engine::Algorithm::kIndexed, engine::Algorithm::kStraightforward}) {
+  for (const state::Algorithm algorithm :
+       {state::Algorithm::kIndexed, state::Algorithm::kStraightforward}) {
     for (int row = 1; row <= 3; ++row) {
       sheet_.PutFill(row, 1, kMoreColor, kPatternSolid);
       sheet_.PutFill(row, 3, kFewerColor, kPatternSolid);
@@ -361,15 +368,15 @@ TEST_F(DiagnosisTest, GermanMachineWritesItsOwnNumbersDatesAndStamp) {
     state_.counters = {};
     host::Range range1 = sheet_.Ref("A1:A10");
     host::Range range2 = sheet_.Ref("C1:C10");
-    DiagnoseMismatches(state_, range1, range2, algorithm);
+    Diagnose(range1, range2, algorithm);
 
     const std::string stamp = "<<< 3.7 14:03:09:\n";
     EXPECT_EQ(Comment(1, 1), stamp + "Possible Transpose 123,45 and 132,45\n>>>\n" + Note(1, 1));
     EXPECT_EQ(Comment(2, 3),
               stamp + "Possible Year Error 05.01.2023 and 05.01.2024\n>>>\n" + Note(2, 3));
     EXPECT_EQ(Comment(3, 1), stamp + "Possible Transpose 1.234,5 and 1.243,5\n>>>\n" + Note(3, 1));
-    EXPECT_EQ(state_.counters.nTranspose1, 2);
-    EXPECT_EQ(state_.counters.nYear1, 1);
+    EXPECT_EQ(state_.counters.transpose1, 2);
+    EXPECT_EQ(state_.counters.year1, 1);
   }
 }
 

@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "analysis/resolve.h"
-#include "analysis/shapes.h"
 #include "host/error.h"
+#include "marks/rectangles.h"
 #include "memhost/host.h"
 
 namespace quorvane::testing {
@@ -77,7 +77,7 @@ class ShapesTest : public ResolveTest {
 
 TEST_F(ShapesTest, RectangleSitsInTheCellsTopLeftCornerWithItsLook) {
   sheet1.data().row_heights[3] = 20;
-  analysis::AddCommentShape(Cell("A4"), "A", "2,1");
+  marks::AddCommentShape(Cell("A4"), "A", "2,1");
   ASSERT_EQ(sheet1.data().shapes.size(), 1u);
   const memhost::ShapeData& shape = sheet1.data().shapes[0];
   EXPECT_EQ(shape.name, "CmtNumARectangle 1");
@@ -100,30 +100,30 @@ TEST_F(ShapesTest, RectangleSitsInTheCellsTopLeftCornerWithItsLook) {
   EXPECT_EQ(shape.horizontal_alignment, -4108);
 
   sheet1.data().column_widths[2] = 30;
-  analysis::AddCommentShape(Cell("C1"), "B", "1,0");
+  marks::AddCommentShape(Cell("C1"), "B", "1,0");
   EXPECT_DOUBLE_EQ(sheet1.data().shapes[1].left, 48 + 30 + 3);
   EXPECT_EQ(sheet1.data().shapes[1].name, "CmtNumBRectangle 2");
 }
 
 TEST_F(ShapesTest, RemovalByTagKeepsOtherTagsAndOtherLetterCase) {
-  analysis::AddCommentShape(Cell("A1"), "A", "1,0");
-  analysis::AddCommentShape(Cell("A2"), "B", "1,0");
-  analysis::AddCommentShape(Cell("A3"), "A", "1,0");
+  marks::AddCommentShape(Cell("A1"), "A", "1,0");
+  marks::AddCommentShape(Cell("A2"), "B", "1,0");
+  marks::AddCommentShape(Cell("A3"), "A", "1,0");
   sheet1.AddShape(host::kShapeRectangle, 0, 0, 10, 10)->SetName("cmtnumA mine");
   sheet1.AddShape(host::kShapeRectangle, 0, 0, 10, 10)->SetName("CmtNu");
-  analysis::RemoveCommentShapes(Cell("Z99"), "A");
+  marks::RemoveCommentShapes(Cell("Z99"), "A");
   EXPECT_EQ(Names(), (std::vector<std::string>{"CmtNumBRectangle 2", "cmtnumA mine", "CmtNu"}));
-  analysis::RemoveCommentShapes(Cell("A1"), "");
+  marks::RemoveCommentShapes(Cell("A1"), "");
   EXPECT_EQ(Names(), (std::vector<std::string>{"cmtnumA mine", "CmtNu"}));
   // A new shape is never given a name that was used before.
-  analysis::AddCommentShape(Cell("A1"), "A", "1,0");
+  marks::AddCommentShape(Cell("A1"), "A", "1,0");
   EXPECT_EQ(Names().back(), "CmtNumARectangle 6");
 }
 
 TEST_F(ShapesTest, ProtectedSheetRefusesAndASheetWithoutShapesIsFine) {
-  analysis::RemoveCommentShapes(Cell("A1"), "A");
+  marks::RemoveCommentShapes(Cell("A1"), "A");
   sheet1.Protect();
-  EXPECT_THROW(analysis::AddCommentShape(Cell("A1"), "A", "1,0"), host::HostError);
+  EXPECT_THROW(marks::AddCommentShape(Cell("A1"), "A", "1,0"), host::HostError);
   EXPECT_TRUE(sheet1.data().shapes.empty());
 }
 

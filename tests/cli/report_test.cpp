@@ -34,9 +34,9 @@ TEST_F(RunRecordTest, EachMarkKeepsItsOwnCellTextsAndFindingsInOrder) {
   record_.Marked(2, ledger_.Ref("XFD1048576"), "54.321", "54.32", 1, 3);
   record_.Marked(1, bank_.Ref("AA10"), "7", "7", 1, 2);
 
-  record_.Diagnosed(engine::Finding::kTransposition, bank_.Ref("C4"), ledger_.Ref("XFD1048576"));
-  record_.Diagnosed(engine::Finding::kRounding, bank_.Ref("C4"), bank_.Ref("C4"));
-  record_.Diagnosed(engine::Finding::kYear, bank_.Ref("A1"), ledger_.Ref("XFD1048576"));
+  record_.Diagnosed(state::Finding::kTransposition, bank_.Ref("C4"), ledger_.Ref("XFD1048576"));
+  record_.Diagnosed(state::Finding::kRounding, bank_.Ref("C4"), bank_.Ref("C4"));
+  record_.Diagnosed(state::Finding::kYear, bank_.Ref("A1"), ledger_.Ref("XFD1048576"));
 
   ASSERT_EQ(record_.size(), 4U);
   const MismatchRecord first = record_.Mismatch(0);
@@ -80,8 +80,8 @@ TEST_F(RunRecordTest, FindingsReachTheirOwnCellOnly) {
     record_.Marked(2, ledger_.Ref(cell), "1", "1", 1, 0);
   }
   record_.Marked(1, bank_.Ref("A1"), "1", "1", 1, 0);
-  record_.Diagnosed(engine::Finding::kYear, bank_.Ref("A1"), ledger_.Ref("XFD2"));
-  record_.Diagnosed(engine::Finding::kRounding, bank_.Ref("A1"), ledger_.Ref("A1048576"));
+  record_.Diagnosed(state::Finding::kYear, bank_.Ref("A1"), ledger_.Ref("XFD2"));
+  record_.Diagnosed(state::Finding::kRounding, bank_.Ref("A1"), ledger_.Ref("A1048576"));
   ASSERT_EQ(record_.size(), 5U);
   EXPECT_EQ(record_.Mismatch(0).diagnosis, "year");
   EXPECT_EQ(record_.Mismatch(1).diagnosis, "");
@@ -96,7 +96,7 @@ TEST_F(RunRecordTest, FindingsReachTheirOwnCellOnly) {
 TEST_F(RunRecordTest, TheCsvAndJsonFormsHoldTheSameRecords) {
   record_.Marked(1, bank_.Ref("C3"), "1", "1", 1, 0);
   record_.Marked(2, ledger_.Ref("A2"), "2", "2", 1, 0);
-  record_.Diagnosed(engine::Finding::kYear, bank_.Ref("C3"), ledger_.Ref("A2"));
+  record_.Diagnosed(state::Finding::kYear, bank_.Ref("C3"), ledger_.Ref("A2"));
   std::ostringstream csv;
   WriteCsv(csv, record_);
   EXPECT_EQ(csv.str(),

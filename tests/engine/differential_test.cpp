@@ -13,6 +13,7 @@
 #include "host/conversions.h"
 #include "memhost/host.h"
 #include "state/state.h"
+#include "support/state_listener.h"
 
 namespace quorvane::testing {
 namespace {
@@ -81,8 +82,8 @@ std::vector<CellSpec> Pool() {
   };
 }
 
-// What a run tells its watcher, one line per finding.
-struct Told : engine::RunWatcher {
+// What a run tells its listener, one line per finding.
+struct Told : state::RunListener {
   std::vector<std::string> events;
   int marked1 = 0, transpositions = 0, years = 0;
 
@@ -92,12 +93,13 @@ struct Told : engine::RunWatcher {
     events.push_back("marked " + std::to_string(range) + " " + cell.Address(true) + " " + value +
                      " '" + text + "' " + std::to_string(here) + "/" + std::to_string(there));
   }
-  void Noticed(const host::Range& cell, engine::NoticeKind kind) override {
+  void Noticed(const host::Range& cell, state::NoticeKind kind,
+               const std::string& /*line*/) override {
     events.push_back("notice " + cell.Address(true) + " " + std::to_string(static_cast<int>(kind)));
   }
-  void Diagnosed(engine::Finding finding, const host::Range& a, const host::Range& b) override {
-    transpositions += finding == engine::Finding::kTransposition;
-    years += finding == engine::Finding::kYear;
+  void Diagnosed(state::Finding finding, const host::Range& a, const host::Range& b) override {
+    transpositions += finding == state::Finding::kTransposition;
+    years += finding == state::Finding::kYear;
     events.push_back("found " + std::to_string(static_cast<int>(finding)) + " " + a.Address(true) +
                      " " + b.Address(true));
   }
@@ -106,7 +108,8 @@ struct Told : engine::RunWatcher {
 struct World {
   Told told;
   memhost::MemHost mem;
-  engine::AddinState state;
+  state::AddinState state;
+  StateListener listener{state};
   memhost::MemWorksheet* sheet1 = nullptr;
   memhost::MemWorksheet* sheet2 = nullptr;
   host::Range range1, range2;
@@ -144,16 +147,16 @@ void Build(World& w, std::mt19937& rng, bool same_sheet, int n1, int n2, unsigne
   w.range1 = host::Range(w.sheet1, host::Area{1, 1, n1 + 1, 1});
   w.range2 = host::Range(w.sheet2, host::Area{1, column2, n2 + 1, column2});
 
-  engine::Options& o = w.state.options;
-  o.bRoundNum = options & 1 ? engine::kTrue : engine::kFalse;
-  o.bCompareNum = options & 2 ? engine::kTrue : engine::kFalse;
-  o.bIgnoreSign = options & 4 ? engine::kTrue : engine::kFalse;
-  o.bReverse = options & 8 ? engine::kTrue : engine::kFalse;
-  o.bIgnore10digit = options & 16 ? engine::kTrue : engine::kFalse;
-  o.bIgnoreZero = options & 32 ? engine::kTrue : engine::kFalse;
-  o.bHideComments = options & 64 ? engine::kTrue : engine::kFalse;
-  w.state.oApp = &w.mem;
-  w.state.watcher = &w.told;
+  state::Options& o = w.state.options;
+  o.round_numbers = options & 1 ? state::kTrue : state::kFalse;
+  o.numbers_only = options & 2 ? state::kTrue : state::kFalse;
+  o.ignore_sign = options & 4 ? state::kTrue : state::kFalse;
+  o.reverse_sign = options & 8 ? state::kTrue : state::kFalse;
+  o.ignore_10_digit = options & 16 ? state::kTrue : state::kFalse;
+  o.ignore_zero = options & 32 ? state::kTrue : state::kFalse;
+  o.hide_comments = options & 64 ? state::kTrue : state::kFalse;
+  w.state.application = &w.mem;
+  w.listener.also = &w.told;
 }
 
 void ExpectSameSheet(const memhost::SheetData& a, const memhost::SheetData& b,
@@ -178,16 +181,16 @@ void ExpectSameSheet(const memhost::SheetData& a, const memhost::SheetData& b,
 // counters.
 void ExpectSameRuns(const World& fast, const World& slow, bool same_sheet,
                     const std::string& where) {
-  for (int c = 0; c < engine::kCounterCount; ++c) {
-    const auto counter = static_cast<engine::Counter>(c);
+  for (int c = 0; c < state::kCounterCount; ++c) {
+    const auto counter = static_cast<state::Counter>(c);
     EXPECT_EQ(fast.state.counters[counter], slow.state.counters[counter])
-        << where << " " << engine::FormLabel(counter);
+        << where << " " << forms::ResultsForm::CountLabel(counter);
   }
   EXPECT_EQ(fast.state.notices, slow.state.notices) << where;
   EXPECT_EQ(fast.told.events, slow.told.events) << where;
-  EXPECT_EQ(fast.told.marked1, fast.state.counters.nMismatch1) << where;
-  EXPECT_EQ(fast.told.transpositions, fast.state.counters.nTranspose1) << where;
-  EXPECT_EQ(fast.told.years, fast.state.counters.nYear1) << where;
+  EXPECT_EQ(fast.told.marked1, fast.state.counters.mismatch1) << where;
+  EXPECT_EQ(fast.told.transpositions, fast.state.counters.transpose1) << where;
+  EXPECT_EQ(fast.told.years, fast.state.counters.year1) << where;
   EXPECT_EQ(fast.mem.messages(), slow.mem.messages()) << where;
   ExpectSameSheet(fast.sheet1->data(), slow.sheet1->data(), where);
   if (!same_sheet) ExpectSameSheet(fast.sheet2->data(), slow.sheet2->data(), where);
@@ -213,8 +216,8 @@ TEST(DifferentialTest, IndexedPassEqualsStraightforwardPass) {
       slow.range2 = slow.range1;
     }
 
-    engine::RangeComp(fast.state, fast.range1, fast.range2, engine::Algorithm::kIndexed);
-    engine::RangeComp(slow.state, slow.range1, slow.range2, engine::Algorithm::kStraightforward);
+    MatchRanges(fast.listener, fast.range1, fast.range2, state::Algorithm::kIndexed);
+    MatchRanges(slow.listener, slow.range1, slow.range2, state::Algorithm::kStraightforward);
 
     ExpectSameRuns(fast, slow, same_sheet,
                    "trial " + std::to_string(trial) + " options " + std::to_string(options));
@@ -247,25 +250,24 @@ TEST(DifferentialTest, LongListsAndOptionsTurnedAtAYield) {
     // The host may copy its hook before it calls it: the hook's state lives outside it.
     const auto turn_after = [](World& w, int cells, std::shared_ptr<bool> turned) {
       w.mem.SetYieldHook([&w, cells, turned] {
-        const engine::Counters& c = w.state.counters;
-        if (*turned || c.nCount1 + c.nHidden1 < cells) return;
+        const state::Counters& c = w.state.counters;
+        if (*turned || c.count1 + c.hidden1 < cells) return;
         *turned = true;
-        engine::Options& o = w.state.options;
-        o.bHideComments = o.bHideComments == engine::kFalse ? engine::kTrue : engine::kFalse;
-        o.bReverse = o.bReverse == engine::kFalse ? engine::kTrue : engine::kFalse;
+        state::Options& o = w.state.options;
+        o.hide_comments = o.hide_comments == state::kFalse ? state::kTrue : state::kFalse;
+        o.reverse_sign = o.reverse_sign == state::kFalse ? state::kTrue : state::kFalse;
       });
     };
     turn_after(fast, 200, std::make_shared<bool>(false));
     turn_after(slow, 201, std::make_shared<bool>(false));
 
-    engine::RangeComp(fast.state, fast.range1, fast.range2, engine::Algorithm::kIndexed);
-    engine::RangeComp(slow.state, slow.range1, slow.range2, engine::Algorithm::kStraightforward);
+    MatchRanges(fast.listener, fast.range1, fast.range2, state::Algorithm::kIndexed);
+    MatchRanges(slow.listener, slow.range1, slow.range2, state::Algorithm::kStraightforward);
 
     // Each range holds its list and one blank cell after it.
     EXPECT_GE(fast.mem.yields(), static_cast<std::uint64_t>((n1 + 1) / 100 + (n2 + 1) / 100))
         << trial;
-    EXPECT_NE(fast.state.options.bHideComments,
-              (options & 64) != 0 ? engine::kTrue : engine::kFalse)
+    EXPECT_NE(fast.state.options.hide_comments, (options & 64) != 0 ? state::kTrue : state::kFalse)
         << "the option was not turned in trial " << trial;
     ExpectSameRuns(fast, slow, same_sheet,
                    "long trial " + std::to_string(trial) + " options " + std::to_string(options));

@@ -28,14 +28,14 @@ TEST_F(HostCallsTest, ARunAsksAtMostTenCallsPerCellAndFortyPerMismatch) {
   sheet.HideRow(17);
   // The run sees the host through a counter.
   CountingApplication counted(mem);
-  state.oApp = &counted;
+  state.application = &counted;
   host::Range r1 = counted.Wrap(sheet.Ref("A1:A2000")), r2 = counted.Wrap(sheet.Ref("B1:B2000"));
 
   for (int run = 1; run <= 2; ++run) {  // the second run also clears the first run's marks
-    const std::int32_t before = state.counters.nMismatch1 + state.counters.nMismatch2;
+    const std::int32_t before = state.counters.mismatch1 + state.counters.mismatch2;
     counted.Reset();
-    engine::RangeComp(state, r1, r2);
-    const std::int64_t mismatches = state.counters.nMismatch1 + state.counters.nMismatch2 + before;
+    MatchRanges(listener, r1, r2);
+    const std::int64_t mismatches = state.counters.mismatch1 + state.counters.mismatch2 + before;
     ASSERT_GE(mismatches, 2 * kCells / 5);
     const std::uint64_t bound = 10u * 2 * kCells + 40u * static_cast<std::uint64_t>(mismatches);
     EXPECT_LE(counted.total(), bound) << "run " << run;

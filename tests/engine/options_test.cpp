@@ -9,7 +9,7 @@
 namespace quorvane::testing {
 namespace {
 
-class FakeControl : public engine::RibbonControl {
+class FakeControl : public state::RibbonControl {
  public:
   explicit FakeControl(std::string id) : id_(std::move(id)) {}
   std::string Id() override { return id_; }
@@ -18,74 +18,74 @@ class FakeControl : public engine::RibbonControl {
   std::string id_;
 };
 
-engine::Bool16 Pressed(engine::AddinState& state, const std::string& id) {
+state::Bool16 Pressed(state::AddinState& state, const std::string& id) {
   FakeControl control(id);
   return engine::GetPressed(state, control);
 }
 
-void Click(engine::AddinState& state, const std::string& id, engine::Bool16 pressed) {
+void Click(state::AddinState& state, const std::string& id, state::Bool16 pressed) {
   FakeControl control(id);
-  engine::On_Action(state, control, pressed);
+  engine::ToggleOption(state, control, pressed);
 }
 
 TEST(OptionsTest, DefaultsTurnFourOnAndInvalidateTheirBoxesInOrder) {
-  engine::AddinState state;
+  state::AddinState state;
   RecordingRibbon ribbon;
   state.ribbon = &ribbon;
-  state.options.bIgnoreSign = engine::kTrue;
+  state.options.ignore_sign = state::kTrue;
   engine::SetDefaultChecks(state);
   for (const char* id : {"chkRoundNum", "chkCompareNum", "chkIgnoreZero", "chkHideComments"}) {
-    EXPECT_EQ(Pressed(state, id), engine::kTrue) << id;
+    EXPECT_EQ(Pressed(state, id), state::kTrue) << id;
   }
-  EXPECT_EQ(Pressed(state, "chkIgnoreSign"), engine::kTrue);  // kept, not reset
-  EXPECT_EQ(Pressed(state, "chkReverse"), engine::kFalse);
-  EXPECT_EQ(Pressed(state, "chkIgnore10digit"), engine::kFalse);
+  EXPECT_EQ(Pressed(state, "chkIgnoreSign"), state::kTrue);  // kept, not reset
+  EXPECT_EQ(Pressed(state, "chkReverse"), state::kFalse);
+  EXPECT_EQ(Pressed(state, "chkIgnore10digit"), state::kFalse);
   EXPECT_EQ(ribbon.invalidated, (std::vector<std::string>{"chkRoundNum", "chkCompareNum",
                                                           "chkIgnoreZero", "chkHideComments"}));
 }
 
 TEST(OptionsTest, EveryBoxShowsItsOwnFlag) {
-  engine::AddinState state;
+  state::AddinState state;
   for (const engine::OptionInfo& option : engine::kOptionTable) {
     const std::string id(option.id);
-    Click(state, id, engine::kTrue);
-    EXPECT_EQ(state.options.*option.flag, engine::kTrue) << id;
-    EXPECT_EQ(Pressed(state, id), engine::kTrue) << id;
-    Click(state, id, engine::kFalse);
-    EXPECT_EQ(Pressed(state, id), engine::kFalse) << id;
+    Click(state, id, state::kTrue);
+    EXPECT_EQ(state.options.*option.flag, state::kTrue) << id;
+    EXPECT_EQ(Pressed(state, id), state::kTrue) << id;
+    Click(state, id, state::kFalse);
+    EXPECT_EQ(Pressed(state, id), state::kFalse) << id;
   }
 }
 
 TEST(OptionsTest, OnlyMinusOneIsTrueAndIdsAreCaseSensitive) {
-  engine::AddinState state;
+  state::AddinState state;
   Click(state, "chkReverse", 1);
-  EXPECT_EQ(state.options.bReverse, engine::kFalse);
-  Click(state, "chkreverse", engine::kTrue);
-  Click(state, "", engine::kTrue);
-  EXPECT_EQ(state.options.bReverse, engine::kFalse);
-  EXPECT_EQ(Pressed(state, "CHKROUNDNUM"), engine::kFalse);
+  EXPECT_EQ(state.options.reverse_sign, state::kFalse);
+  Click(state, "chkreverse", state::kTrue);
+  Click(state, "", state::kTrue);
+  EXPECT_EQ(state.options.reverse_sign, state::kFalse);
+  EXPECT_EQ(Pressed(state, "CHKROUNDNUM"), state::kFalse);
 }
 
 // The defaults the command line and the demo start from are the ribbon's after a fresh load.
 TEST(OptionsTest, DefaultOptionsAreThoseTheRibbonTicksOnLoad) {
-  engine::AddinState state;
+  state::AddinState state;
   engine::SetDefaultChecks(state);
-  const engine::Options defaults = engine::DefaultOptions();
+  const state::Options defaults = engine::DefaultOptions();
   for (const engine::OptionInfo& option : engine::kOptionTable) {
     EXPECT_EQ(defaults.*option.flag, state.options.*option.flag) << option.id;
   }
-  EXPECT_EQ(defaults.bRoundNum, engine::kTrue);
-  EXPECT_EQ(defaults.bIgnoreSign, engine::kFalse);
+  EXPECT_EQ(defaults.round_numbers, state::kTrue);
+  EXPECT_EQ(defaults.ignore_sign, state::kFalse);
 }
 
 TEST(OptionsTest, DefaultsComeBackOnTheNextLoadOfTheRibbon) {
-  engine::AddinState state;
+  state::AddinState state;
   engine::SetDefaultChecks(state);
-  Click(state, "chkHideComments", engine::kFalse);
-  Click(state, "chkReverse", engine::kTrue);
+  Click(state, "chkHideComments", state::kFalse);
+  Click(state, "chkReverse", state::kTrue);
   engine::SetDefaultChecks(state);
-  EXPECT_EQ(state.options.bHideComments, engine::kTrue);
-  EXPECT_EQ(state.options.bReverse, engine::kTrue);
+  EXPECT_EQ(state.options.hide_comments, state::kTrue);
+  EXPECT_EQ(state.options.reverse_sign, state::kTrue);
 }
 
 }  // namespace

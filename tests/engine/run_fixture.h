@@ -12,11 +12,12 @@
 #include "host/value.h"
 #include "memhost/host.h"
 #include "state/state.h"
+#include "support/state_listener.h"
 
 namespace quorvane::testing {
 
 // Records what the engine shows: ribbon invalidations and results-form captions.
-class RecordingRibbon : public engine::RibbonRefresh {
+class RecordingRibbon : public state::RibbonRefresh {
  public:
   void RefreshControl(const std::string& id) override { invalidated.push_back(id); }
   void RefreshCounts() override { ++refresh_counts; }
@@ -24,7 +25,7 @@ class RecordingRibbon : public engine::RibbonRefresh {
   int refresh_counts = 0;
 };
 
-class RecordingLabels : public engine::ResultsLabels {
+class RecordingLabels : public LabelSink {
  public:
   void SetCaption(std::string_view label, const std::string& caption) override {
     captions[std::string(label)] = caption;
@@ -42,9 +43,9 @@ class RunFixture : public ::testing::Test {
  protected:
   RunFixture() : book(mem.AddWorkbook("Book1.xlsx")), sheet(book.AddSheet("Sheet1")) {
     mem.SetTime(host::SerialFromCivil({2023, 1, 5, 14, 3, 9}));
-    state.oApp = &mem;
+    state.application = &mem;
     state.ribbon = &ribbon;
-    state.results_form = &labels;
+    listener.labels = &labels;
   }
 
   // Puts the values in column `column` from row 1 down; returns the filled block.
@@ -58,10 +59,10 @@ class RunFixture : public ::testing::Test {
 
   // Turns on the options that the ribbon turns on when it loads.
   void DefaultOptions() {
-    state.options.bRoundNum = engine::kTrue;
-    state.options.bCompareNum = engine::kTrue;
-    state.options.bIgnoreZero = engine::kTrue;
-    state.options.bHideComments = engine::kTrue;
+    state.options.round_numbers = state::kTrue;
+    state.options.numbers_only = state::kTrue;
+    state.options.ignore_zero = state::kTrue;
+    state.options.hide_comments = state::kTrue;
   }
 
   // Makes every call of Now() a minute later than the last, so that the animation of a run's
@@ -85,9 +86,10 @@ class RunFixture : public ::testing::Test {
   memhost::MemHost mem;
   memhost::MemWorkbook& book;
   memhost::MemWorksheet& sheet;
-  engine::AddinState state;
+  state::AddinState state;
   RecordingRibbon ribbon;
   RecordingLabels labels;
+  StateListener listener{state};
 };
 
 }  // namespace quorvane::testing

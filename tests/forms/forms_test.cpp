@@ -11,6 +11,7 @@
 #include "forms/results_form.h"
 #include "host/error.h"
 #include "memhost/host.h"
+#include "ribbon/progress.h"
 #include "state/state.h"
 #include "support/counting_host.h"
 #include "support/recording_ui.h"
@@ -19,7 +20,7 @@ namespace quorvane::forms {
 namespace {
 
 TEST(ResultsForm, LayoutPlacesEachValueUnderItsHeader) {
-  engine::AddinState state;
+  state::AddinState state;
   testing::RecordingUi ui;
   ResultsForm form(state, ui);
   EXPECT_EQ(form.name(), "frmVNT");
@@ -58,25 +59,27 @@ TEST(ResultsForm, LayoutPlacesEachValueUnderItsHeader) {
 }
 
 TEST(ResultsForm, LoadingResetsOnceAndLabelsFollowTheCounters) {
-  engine::AddinState state;
+  memhost::MemHost host;
+  state::AddinState state;
   testing::RecordingUi ui;
   ui.set_record_captions(true);
   ResultsForm form(state, ui);
-  state.results_form = &form;
-  state.counters.nCount2 = 5;
+  ribbon::RunProgress progress(state, form);
+  state::Run run(host, state.options, state.limits, progress);
+  state.counters.count2 = 5;
   EXPECT_FALSE(form.loaded());
   // The first label write loads the form, whose reset zeroes all twelve counters and labels,
   // the written one included: label and counter stay equal.
-  engine::SetCounter(state, engine::Counter::kMatch1, 3);
+  state::SetCounter(run, state::Counter::kMatch1, 3);
   EXPECT_TRUE(form.loaded());
-  EXPECT_EQ(state.counters.nCount2, 0);
-  EXPECT_EQ(state.counters.nMatch1, 0);
+  EXPECT_EQ(state.counters.count2, 0);
+  EXPECT_EQ(state.counters.match1, 0);
   EXPECT_EQ(form.CaptionOf("lblMatch1"), "0");
   EXPECT_EQ(ui.events().size(), 12u);
-  engine::IncrementCounter(state, engine::Counter::kMatch1);
-  engine::IncrementCounter(state, engine::Counter::kMatch1);
-  engine::IncrementCounter(state, engine::Counter::kMatch1);
-  EXPECT_EQ(state.counters.nMatch1, 3);
+  state::IncrementCounter(run, state::Counter::kMatch1);
+  state::IncrementCounter(run, state::Counter::kMatch1);
+  state::IncrementCounter(run, state::Counter::kMatch1);
+  EXPECT_EQ(state.counters.match1, 3);
   EXPECT_EQ(form.CaptionOf("lblMatch1"), "3");
   EXPECT_EQ(ui.events().back(), "Caption frmVNT.lblMatch1=3");
   // Hiding keeps the counts.
@@ -86,9 +89,9 @@ TEST(ResultsForm, LoadingResetsOnceAndLabelsFollowTheCounters) {
   EXPECT_FALSE(form.visible());
   // Stop with no comparison running sets the request; other controls do nothing.
   form.Click("Label3");
-  EXPECT_EQ(state.bStop, engine::kFalse);
+  EXPECT_EQ(state.stop_requested, state::kFalse);
   form.Click("Command1");
-  EXPECT_EQ(state.bStop, engine::kTrue);
+  EXPECT_EQ(state.stop_requested, state::kTrue);
 }
 
 class Owner : public AddInFormOwner {
@@ -99,7 +102,7 @@ class Owner : public AddInFormOwner {
 };
 
 TEST(AddInForm, OkNamesTheEnvironmentAndCancelHidesThroughTheOwner) {
-  engine::AddinState state;
+  state::AddinState state;
   testing::RecordingUi ui;
   AddInForm form(state, ui);
   EXPECT_EQ(form.caption(), "My Add In");
@@ -119,8 +122,7 @@ class NoticeListTest : public ::testing::Test {
  protected:
   void SetUp() override {
     // The add-in sees the host through a counter.
-    state_.oApp = &counted_;
-    state_.results_form = &form_;
+    state_.application = &counted_;
     memhost::MemWorksheet& bank = host_.AddWorkbook("Bank.xlsx").AddSheet("Statement");
     // The ledger's active sheet is not the one of the list.
     memhost::MemWorkbook& ledger_book = host_.AddWorkbook("Ledger.xlsx");
@@ -136,14 +138,15 @@ class NoticeListTest : public ::testing::Test {
     range2_ = counted_.Wrap(ledger_->Ref("B1:B3"));
   }
   void Compare() {
-    engine::processform(state_, range1_, range2_);
+    ribbon::RunProgress progress(state_, form_);
+    engine::CompareRanges(counted_, range1_, range2_, state_.options, progress, state_.limits);
     form_.ShowNotices();
   }
 
   memhost::MemHost host_;
   quorvane::testing::CountingApplication counted_{host_};
   memhost::MemWorksheet* ledger_ = nullptr;
-  engine::AddinState state_;
+  state::AddinState state_;
   testing::RecordingUi ui_;
   ResultsForm form_{state_, ui_};
   host::Range range1_, range2_;
@@ -229,7 +232,7 @@ TEST_F(NoticeListTest, ClickingALineSelectsItsCellInItsWorkbookAndSheet) {
   EXPECT_EQ(&host_.ActiveWorkbook(), host_.FindWorkbook("Bank.xlsx"));
   EXPECT_EQ(host_.Selection().Address(true), "[Bank.xlsx]Statement!$A$2");
   // The list keeps its cells when the state's notices go: a later line still finds its own cell.
-  engine::ClearNotices(state_);
+  state::ClearNotices(state_);
   form_.ClickLine(ResultsForm::kNoticeList, 1);
   EXPECT_EQ(host_.Selection().Address(true), "[Ledger.xlsx]Ledger!$B$2");
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "addin/harness.h"
-#include "analysis/clearing.h"
+#include "engine/clearing.h"
 #include "reliability/faulty_host.h"
 #include "reliability/sheet_state.h"
 
@@ -113,7 +113,7 @@ void FailAndCheck(bool screen, bool clear, std::uint64_t n, const std::vector<st
   // pass showed its message (it reports and returns; a comparison then goes on).
   const std::vector<std::string>& messages = s.h->host.messages();
   const bool clearing_message =
-      messages.size() == messages_before + 1 && messages.back() == analysis::kClearFailedMessage;
+      messages.size() == messages_before + 1 && messages.back() == engine::kClearFailedMessage;
   if (r.status == ribbon::DispatchStatus::kOk) {
     EXPECT_TRUE(clearing_message) << "the failure vanished";
   } else {
@@ -136,17 +136,17 @@ void FailAndCheck(bool screen, bool clear, std::uint64_t n, const std::vector<st
   if (compare_again) {
     ASSERT_EQ(s.Press("btnCompare").status, ribbon::DispatchStatus::kOk);
     EXPECT_EQ(messages.size(), before_clear);
-    EXPECT_EQ(s.h->library.state.counters.nMismatch1, counts[0]);
-    EXPECT_EQ(s.h->library.state.counters.nMismatch2, counts[1]);
-    EXPECT_EQ(s.h->library.state.counters.nTranspose1, counts[2]);
+    EXPECT_EQ(s.h->library.state.counters.mismatch1, counts[0]);
+    EXPECT_EQ(s.h->library.state.counters.mismatch2, counts[1]);
+    EXPECT_EQ(s.h->library.state.counters.transpose1, counts[2]);
   }
 }
 
 std::vector<std::int32_t> BaselineCounts(bool screen) {
   Session s(screen);
   EXPECT_EQ(s.Press("btnCompare").status, ribbon::DispatchStatus::kOk);
-  const engine::Counters& c = s.h->library.state.counters;
-  return {c.nMismatch1, c.nMismatch2, c.nTranspose1};
+  const state::Counters& c = s.h->library.state.counters;
+  return {c.mismatch1, c.mismatch2, c.transpose1};
 }
 
 void Sweep(bool screen, bool clear) {

@@ -66,12 +66,12 @@ TEST_F(RibbonTest, UnknownNamesAndBadArgumentsComeBackAsResults) {
   EXPECT_EQ(h_.Call("OnGetText", {std::string("EditBox1")}).status, DispatchStatus::kBadArguments);
   EXPECT_EQ(h_.Call("OnGetText", {static_cast<RibbonControl*>(nullptr)}).status,
             DispatchStatus::kBadArguments);
-  EXPECT_EQ(h_.Call("RefreshCounts", {engine::kTrue}).status, DispatchStatus::kBadArguments);
+  EXPECT_EQ(h_.Call("RefreshCounts", {state::kTrue}).status, DispatchStatus::kBadArguments);
   // A pressed state that is not a boolean changes nothing.
-  ASSERT_EQ(h_.library.state.options.bHideComments, engine::kTrue);
+  ASSERT_EQ(h_.library.state.options.hide_comments, state::kTrue);
   DispatchResult bad = h_.CallWith("On_Action", "chkHideComments", {std::string("0")});
   EXPECT_EQ(bad.status, DispatchStatus::kBadArguments);
-  EXPECT_EQ(h_.library.state.options.bHideComments, engine::kTrue);
+  EXPECT_EQ(h_.library.state.options.hide_comments, state::kTrue);
   EXPECT_TRUE(h_.ribbon.events.empty());
 }
 
@@ -82,8 +82,8 @@ TEST_F(RibbonTest, LabelTextsFollowTheCountRule) {
   EXPECT_EQ(CountText(32767), " 32767");
   EXPECT_EQ(CountText(-32768), "-32768");
 
-  h_.library.state.counters.nCount1 = 12;
-  h_.library.state.counters.nHidden2 = -1;
+  h_.library.state.counters.count1 = 12;
+  h_.library.state.counters.hidden2 = -1;
   EXPECT_EQ(h_.Text("lblCount01"), " 12");
   EXPECT_EQ(h_.Text("txtCount01"), " 12");
   EXPECT_EQ(h_.Text("lblHiddenCells02"), "-1");
@@ -94,18 +94,18 @@ TEST_F(RibbonTest, LabelTextsFollowTheCountRule) {
 
 TEST_F(RibbonTest, BothLargeButtonsAreEnabledOnlyWithBothRangeTexts) {
   auto enabled = [&] {
-    engine::Bool16 a = h_.Flag("GetEnable", "btnCompare");
+    state::Bool16 a = h_.Flag("GetEnable", "btnCompare");
     EXPECT_EQ(a, h_.Flag("GetEnable", "btnClearFormating"));
     return a;
   };
-  EXPECT_EQ(enabled(), engine::kFalse);
-  h_.library.state.sRange1 = "[Book1.xlsx]Sheet1!$A$1";
-  EXPECT_EQ(enabled(), engine::kFalse);
-  h_.library.state.sRange1.clear();
-  h_.library.state.sRange2 = "[Book1.xlsx]Sheet1!$B$1";
-  EXPECT_EQ(enabled(), engine::kFalse);
-  h_.library.state.sRange1 = "x";
-  EXPECT_EQ(enabled(), engine::kTrue);
+  EXPECT_EQ(enabled(), state::kFalse);
+  h_.library.state.range1_text = "[Book1.xlsx]Sheet1!$A$1";
+  EXPECT_EQ(enabled(), state::kFalse);
+  h_.library.state.range1_text.clear();
+  h_.library.state.range2_text = "[Book1.xlsx]Sheet1!$B$1";
+  EXPECT_EQ(enabled(), state::kFalse);
+  h_.library.state.range1_text = "x";
+  EXPECT_EQ(enabled(), state::kTrue);
 }
 
 TEST_F(RibbonTest, InvalidationsComeInTheirOrder) {
@@ -144,27 +144,27 @@ TEST_F(RibbonTest, OptionStatesAcrossASecondRibbonDefinition) {
   const std::vector<std::string> on = {"chkRoundNum", "chkCompareNum", "chkIgnoreZero",
                                        "chkHideComments"};
   const std::vector<std::string> off = {"chkIgnoreSign", "chkReverse", "chkIgnore10digit"};
-  for (const auto& id : on) EXPECT_EQ(h_.Flag("GetPressed", id), engine::kTrue) << id;
-  for (const auto& id : off) EXPECT_EQ(h_.Flag("GetPressed", id), engine::kFalse) << id;
+  for (const auto& id : on) EXPECT_EQ(h_.Flag("GetPressed", id), state::kTrue) << id;
+  for (const auto& id : off) EXPECT_EQ(h_.Flag("GetPressed", id), state::kFalse) << id;
 
-  h_.CallWith("On_Action", "chkHideComments", {engine::kFalse});
-  h_.CallWith("On_Action", "chkReverse", {engine::kTrue});
-  h_.CallWith("On_Action", "chkRoundNum", {engine::Bool16{1}});  // not -1: false
-  h_.CallWith("On_Action", "chkcompareNum", {engine::kFalse});   // case differs: nothing
-  EXPECT_EQ(h_.Flag("GetPressed", "chkHideComments"), engine::kFalse);
-  EXPECT_EQ(h_.Flag("GetPressed", "chkReverse"), engine::kTrue);
-  EXPECT_EQ(h_.Flag("GetPressed", "chkRoundNum"), engine::kFalse);
-  EXPECT_EQ(h_.Flag("GetPressed", "chkCompareNum"), engine::kTrue);
+  h_.CallWith("On_Action", "chkHideComments", {state::kFalse});
+  h_.CallWith("On_Action", "chkReverse", {state::kTrue});
+  h_.CallWith("On_Action", "chkRoundNum", {state::Bool16{1}});  // not -1: false
+  h_.CallWith("On_Action", "chkcompareNum", {state::kFalse});   // case differs: nothing
+  EXPECT_EQ(h_.Flag("GetPressed", "chkHideComments"), state::kFalse);
+  EXPECT_EQ(h_.Flag("GetPressed", "chkReverse"), state::kTrue);
+  EXPECT_EQ(h_.Flag("GetPressed", "chkRoundNum"), state::kFalse);
+  EXPECT_EQ(h_.Flag("GetPressed", "chkCompareNum"), state::kTrue);
   EXPECT_TRUE(h_.ribbon.events.empty());  // the host already shows a clicked box
 
   // Asking for the definition again turns the four default-on options back on, and, with the
   // ribbon held now, invalidates their boxes; the others keep their state.
   h_.connect.IRibbonExtensibility_GetCustomUI("Microsoft.Excel.Workbook");
   EXPECT_EQ(h_.ribbon.events, on);
-  for (const auto& id : on) EXPECT_EQ(h_.Flag("GetPressed", id), engine::kTrue) << id;
-  EXPECT_EQ(h_.Flag("GetPressed", "chkReverse"), engine::kTrue);
-  EXPECT_EQ(h_.Flag("GetPressed", "chkIgnoreSign"), engine::kFalse);
-  EXPECT_EQ(h_.Flag("GetPressed", "chkUnknown"), engine::kFalse);
+  for (const auto& id : on) EXPECT_EQ(h_.Flag("GetPressed", id), state::kTrue) << id;
+  EXPECT_EQ(h_.Flag("GetPressed", "chkReverse"), state::kTrue);
+  EXPECT_EQ(h_.Flag("GetPressed", "chkIgnoreSign"), state::kFalse);
+  EXPECT_EQ(h_.Flag("GetPressed", "chkUnknown"), state::kFalse);
 }
 
 TEST_F(RibbonTest, RangeEntryDefaultsAndCancelPaths) {
@@ -177,28 +177,28 @@ TEST_F(RibbonTest, RangeEntryDefaultsAndCancelPaths) {
   ASSERT_EQ(h_.host.input_boxes().size(), 2u);
   EXPECT_EQ(h_.host.input_boxes()[0].default_text, "");
   EXPECT_EQ(h_.host.input_boxes()[1].default_text, "$B$3:$B$17");
-  EXPECT_EQ(h_.Flag("GetEnable", "btnCompare"), engine::kTrue);
+  EXPECT_EQ(h_.Flag("GetEnable", "btnCompare"), state::kTrue);
 
   // Cancelling "Set Range#2" empties both the slot and the text, even after a range was set.
   h_.ribbon.events.clear();
   h_.Press("btnRange2");
-  EXPECT_FALSE(h_.library.state.oRange2);
+  EXPECT_FALSE(h_.library.state.range2);
   EXPECT_EQ(h_.Text("EditBox2"), "");
-  EXPECT_EQ(h_.Flag("GetEnable", "btnCompare"), engine::kFalse);
+  EXPECT_EQ(h_.Flag("GetEnable", "btnCompare"), state::kFalse);
   EXPECT_EQ(h_.ribbon.events,
             (std::vector<std::string>{"EditBox2", "btnCompare", "btnClearFormating", "btnStop"}));
 
   // "Clear Range#1" empties the text only.
   h_.Press("btnClearRange1");
   EXPECT_EQ(h_.Text("EditBox1"), "");
-  EXPECT_EQ(h_.library.state.oRange1, sheet_.Ref("A1:A4"));
+  EXPECT_EQ(h_.library.state.range1, sheet_.Ref("A1:A4"));
 
   // GetRangeForm with another control asks nothing and changes nothing.
   DispatchResult r = h_.CallWith("GetRangeForm", "btnCompare");
   EXPECT_EQ(r.status, DispatchStatus::kOk);
   EXPECT_EQ(std::get<std::string>(r.value), "");
   EXPECT_EQ(h_.host.input_boxes().size(), 3u);
-  EXPECT_EQ(h_.library.state.oRange1, sheet_.Ref("A1:A4"));
+  EXPECT_EQ(h_.library.state.range1, sheet_.Ref("A1:A4"));
 }
 
 TEST_F(RibbonTest, RangeSetupComparesOrFailsOnCancel) {
@@ -218,14 +218,14 @@ TEST_F(RibbonTest, RangeSetupComparesOrFailsOnCancel) {
   DispatchResult r = h_.Call("RangeSetup", {});
   EXPECT_EQ(r.status, DispatchStatus::kFailed);
   EXPECT_EQ(r.description, host::kTypeMismatch);
-  EXPECT_EQ(h_.library.state.oRange2, sheet_.Ref("B1:B4"));
+  EXPECT_EQ(h_.library.state.range2, sheet_.Ref("B1:B4"));
 
   // First box cancelled: the second is still shown, then it fails without comparing.
   h_.AnswerInputBoxes({host::Range(), sheet_.Ref("B2:B4")});
   r = h_.Call("RangeSetup", {});
   EXPECT_EQ(r.status, DispatchStatus::kFailed);
   EXPECT_EQ(h_.host.input_boxes().size(), 6u);
-  EXPECT_FALSE(h_.library.state.oRange1);
+  EXPECT_FALSE(h_.library.state.range1);
   EXPECT_EQ(h_.Text("lblCount01"), " 4");  // still the first run's counts
   EXPECT_FALSE(h_.library.comparison_running);
 }
@@ -239,7 +239,7 @@ TEST_F(RibbonTest, RangeSetupRefusesRangesTooLargeForTheCounters) {
   ASSERT_EQ(h_.Call("RangeSetup", {}).status, DispatchStatus::kOk);
   EXPECT_EQ(h_.host.messages(), std::vector<std::string>{"Too many cells in range.  Max is 32767"});
   EXPECT_FALSE(sheet_.data().Find(1, 3)->comment.has_value());
-  EXPECT_EQ(h_.library.state.counters.nCount1, 0);
+  EXPECT_EQ(h_.library.state.counters.count1, 0);
 }
 
 TEST_F(RibbonTest, NestedCommandsAreRefusedWhileAComparisonRuns) {
@@ -251,7 +251,7 @@ TEST_F(RibbonTest, NestedCommandsAreRefusedWhileAComparisonRuns) {
   h_.AnswerInputBoxes({sheet_.Ref("D1:D300"), sheet_.Ref("E1:E300")});
   h_.Press("btnRange1");
   h_.Press("btnRange2");
-  const std::string text1 = h_.library.state.sRange1;
+  const std::string text1 = h_.library.state.range1_text;
   int nested = 0;
   h_.host.SetYieldHook([&] {
     if (nested++ > 0) return;
@@ -265,17 +265,17 @@ TEST_F(RibbonTest, NestedCommandsAreRefusedWhileAComparisonRuns) {
   h_.ui.Clear();
   h_.Press("btnCompare");
   EXPECT_EQ(h_.host.input_boxes().size(), 2u);  // no nested range entry
-  EXPECT_EQ(h_.library.state.sRange1, text1);
+  EXPECT_EQ(h_.library.state.range1_text, text1);
   EXPECT_EQ(h_.ui.events(),
             (std::vector<std::string>{"Show frmVNT", "SetFocus frmVNT", "Hide frmVNT"}));
   EXPECT_EQ(h_.host.messages(), std::vector<std::string>{"User Stopped"});
-  EXPECT_EQ(h_.library.state.bStop, engine::kTrue);
+  EXPECT_EQ(h_.library.state.stop_requested, state::kTrue);
   EXPECT_FALSE(h_.library.comparison_running);
 
   // Afterwards the commands work again, and a new run clears the stop request.
   h_.host.SetYieldHook({});
   h_.Press("btnCompare");
-  EXPECT_EQ(h_.library.state.bStop, engine::kFalse);
+  EXPECT_EQ(h_.library.state.stop_requested, state::kFalse);
   EXPECT_EQ(h_.Text("lblMatch01"), " 300");
   h_.Press("btnClearRange1");
   EXPECT_EQ(h_.Text("EditBox1"), "");
@@ -283,19 +283,19 @@ TEST_F(RibbonTest, NestedCommandsAreRefusedWhileAComparisonRuns) {
 
 TEST_F(RibbonTest, AFailingCommandGoesBackToTheHostAndTheNextOneWorks) {
   // "Compare Ranges" with a slot holding nothing: the driver fails; status text and form stay.
-  h_.library.state.sRange1 = h_.library.state.sRange2 = "text only";
+  h_.library.state.range1_text = h_.library.state.range2_text = "text only";
   DispatchResult r = h_.CallWith("onButtonPressed", "btnCompare");
   EXPECT_EQ(r.status, DispatchStatus::kFailed);
   EXPECT_FALSE(r.description.empty());
   EXPECT_EQ(h_.host.status_bar(), std::optional<std::string>(kStatusInProgress));
-  EXPECT_TRUE(h_.library.frmVNT.visible());
+  EXPECT_TRUE(h_.library.results_form.visible());
   EXPECT_TRUE(h_.ribbon.events.empty());  // no closing invalidations
   EXPECT_FALSE(h_.library.comparison_running);
 
   SetBothRanges();
   h_.Press("btnCompare");
   EXPECT_EQ(h_.host.status_bar(), std::nullopt);
-  EXPECT_FALSE(h_.library.frmVNT.visible());
+  EXPECT_FALSE(h_.library.results_form.visible());
   EXPECT_EQ(h_.Text("lblCount02"), " 4");
 }
 

@@ -15,12 +15,12 @@
 #include "addin/library.h"
 #include "addin/registration.h"
 #include "addin/settings.h"
-#include "analysis/clearing.h"
 #include "check.h"
 #include "forms/about_form.h"
 #include "host/conversions.h"
 #include "png.h"
 #include "ribbon/dispatch.h"
+#include "ribbon/progress.h"
 #include "ribbon/ribbon_xml.h"
 #include "session.h"
 #include "state/state.h"
@@ -319,9 +319,9 @@ TEST_CASE("wrong numbers and kinds of arguments give DISP_E codes, never a crash
 // The twelve counters as the ribbon labels show them.
 std::vector<std::string> RibbonCounts(IDispatch* connect) {
   std::vector<std::string> out;
-  for (int i = 0; i < engine::kCounterCount; ++i) {
+  for (int i = 0; i < state::kCounterCount; ++i) {
     Variant text;
-    std::string id(engine::RibbonLabel(static_cast<engine::Counter>(i)));
+    std::string id(ribbon::CountLabel(static_cast<state::Counter>(i)));
     if (FAILED(CallByName(connect, L"OnGetText", {Control(id)}, &text)) || text.type() != VT_BSTR) {
       out.push_back("<failed>");
     } else {
@@ -365,8 +365,8 @@ struct DirectRun {
 
   std::vector<std::string> Counts() {
     std::vector<std::string> out;
-    for (int i = 0; i < engine::kCounterCount; ++i) {
-      std::string id(engine::RibbonLabel(static_cast<engine::Counter>(i)));
+    for (int i = 0; i < state::kCounterCount; ++i) {
+      std::string id(ribbon::CountLabel(static_cast<state::Counter>(i)));
       ribbon::FixedControl control(id);
       out.push_back(id + "=" + connect.OnGetText(control));
     }

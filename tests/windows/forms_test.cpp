@@ -22,7 +22,7 @@ struct Owner : forms::AddInFormOwner {
 TEST_CASE("frmAddIn: a modeless window sized for the screen, whose buttons work") {
   Session& s = TheSession();
   Win32FormsUi ui(GetModuleHandleW(nullptr));
-  engine::AddinState state;
+  state::AddinState state;
   forms::AddInForm form(state, ui);
   Owner owner;
   form.set_owner(&owner);

@@ -11,7 +11,7 @@
 
 #include <pugixml.hpp>
 
-#include "analysis/shapes.h"
+#include "marks/rectangles.h"
 #include "host/worksheet.h"
 #include "memhost/geometry.h"
 #include "memhost/host.h"
@@ -190,7 +190,7 @@ TEST_F(RoundTrip, HostRunOnTheLoadedModelIsSaved) {
   sheet.SetInteriorColor(2, 2, Value::Number(6745634));
   sheet.AddComment(2, 2);
   sheet.SetCommentText(2, 2, "hello");
-  analysis::AddCommentShape(sheet.Cells({2, 2, 2, 2}), "A", "1,0");
+  marks::AddCommentShape(sheet.Cells({2, 2, 2, 2}), "A", "1,0");
   const WorkbookFile loaded = WorkbookFile::Load(Save(file, book.data(), "host.xlsx"));
   testing::ExpectSameWorkbook(book.data(), loaded.data());
   EXPECT_EQ(loaded.data().sheets[0].shapes[0].name, "CmtNumARectangle 1");

@@ -1,4 +1,4 @@
-#include "analysis/clearing.h"
+#include "marks/clearing.h"
 
 #include <gtest/gtest.h>
 
@@ -9,14 +9,16 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/marking.h"
+#include "engine/clearing.h"
 #include "host/error.h"
 #include "host/worksheet.h"
+#include "marks/marking.h"
 #include "marks/marks.h"
 #include "memhost/host.h"
 #include "state/state.h"
+#include "support/state_listener.h"
 
-namespace quorvane::analysis {
+namespace quorvane::marks {
 namespace {
 
 using host::kColorWhite;
@@ -30,7 +32,7 @@ using memhost::Fill;
 constexpr int kYellow = 65535;
 constexpr const char* kBlock = "<<< 3/7 14:03:09:\nThis list has 1 100.\nOther list has 0.\n>>>";
 
-class RecordingLabels : public engine::ResultsLabels {
+class RecordingLabels : public quorvane::testing::LabelSink {
  public:
   void SetCaption(std::string_view label, const std::string& caption) override {
     order.emplace_back(label);
@@ -40,14 +42,14 @@ class RecordingLabels : public engine::ResultsLabels {
   std::map<std::string, std::string> captions;
 };
 
-class ClearingTest : public testing::Test {
+class ClearingTest : public ::testing::Test {
  protected:
   ClearingTest()
       : book_(host_.AddWorkbook("Book1.xlsx")),
         sheet_(book_.AddSheet("Sheet1")),
         other_(book_.AddSheet("Sheet2")) {
-    state_.oApp = &host_;
-    state_.results_form = &labels_;
+    state_.application = &host_;
+    listener_.labels = &labels_;
   }
 
   const CellData& Cell(int row, int column) { return *sheet_.data().Find(row, column); }
@@ -84,14 +86,21 @@ class ClearingTest : public testing::Test {
     return names;
   }
 
-  void Clear(host::Range range1, host::Range range2) { Clearformats(state_, range1, range2); }
+  void Clear(host::Range range1, host::Range range2) {
+    state::Run run = quorvane::testing::RunOf(listener_);
+    engine::ClearBothRanges(run, range1, range2);
+  }
+  void Mark(const host::Range& cell, const char* tag) {
+    marks::MarkMismatch(host_, cell, tag, 1, 2, state_.options.hide_comments == state::kFalse);
+  }
 
   memhost::MemHost host_;
   memhost::MemWorkbook& book_;
   memhost::MemWorksheet& sheet_;
   memhost::MemWorksheet& other_;
   RecordingLabels labels_;
-  engine::AddinState state_;
+  state::AddinState state_;
+  quorvane::testing::StateListener listener_{state_};
 };
 
 TEST_F(ClearingTest, RoundTripGivesBackEveryFillAndCommentAndRemovesTheRectangles) {
@@ -121,8 +130,8 @@ TEST_F(ClearingTest, RoundTripGivesBackEveryFillAndCommentAndRemovesTheRectangle
                     "<<< 3/7 14:03:09:\nPossible Transpose abc and bca\n>>>\n" + *CommentAt(3, 1));
   sheet_.PutFill(3, 1, kFewerColor, host::kPatternGray16);
   Mark(other_, 1, 1, "B");
-  state_.counters.nMatch1 = 5;
-  state_.counters.nYear2 = 2;
+  state_.counters.match1 = 5;
+  state_.counters.year2 = 2;
 
   Clear(sheet_.Ref("A1:A4"), other_.Ref("A1:A2"));
 
@@ -142,8 +151,8 @@ TEST_F(ClearingTest, RoundTripGivesBackEveryFillAndCommentAndRemovesTheRectangle
   EXPECT_TRUE(ShapeNames(other_).empty());
 
   // Counters and the form's labels are zero, labels set in the form's order.
-  for (int i = 0; i < engine::kCounterCount; ++i) {
-    EXPECT_EQ(state_.counters[static_cast<engine::Counter>(i)], 0);
+  for (int i = 0; i < state::kCounterCount; ++i) {
+    EXPECT_EQ(state_.counters[static_cast<state::Counter>(i)], 0);
   }
   ASSERT_EQ(labels_.order.size(), 12u);
   EXPECT_EQ(labels_.order.front(), "lblCount1");
@@ -178,9 +187,9 @@ struct CutCase {
   const char* before;
   std::optional<std::string> after;  // no value: the comment is deleted
 };
-void PrintTo(const CutCase& c, std::ostream* os) { *os << testing::PrintToString(c.before); }
+void PrintTo(const CutCase& c, std::ostream* os) { *os << ::testing::PrintToString(c.before); }
 
-class CommentCutTest : public ClearingTest, public testing::WithParamInterface<CutCase> {};
+class CommentCutTest : public ClearingTest, public ::testing::WithParamInterface<CutCase> {};
 
 TEST_P(CommentCutTest, CutsTheAddinTextAndKeepsTheFillWithoutMemo) {
   sheet_.Put(1, 1, host::Value::Number(1));
@@ -199,7 +208,7 @@ TEST_P(CommentCutTest, CutsTheAddinTextAndKeepsTheFillWithoutMemo) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, CommentCutTest,
-    testing::Values(
+    ::testing::Values(
         // Only the add-in's text: the comment goes.
         CutCase{BLOCK, std::nullopt}, CutCase{DIAGNOSIS "\n" BLOCK, std::nullopt},
         // Blocks first, the user's text after them.
@@ -248,9 +257,9 @@ struct BadMemo {
   const char* comment;
   Fill fill_left;  // what the restore did before it failed
 };
-void PrintTo(const BadMemo& m, std::ostream* os) { *os << testing::PrintToString(m.comment); }
+void PrintTo(const BadMemo& m, std::ostream* os) { *os << ::testing::PrintToString(m.comment); }
 
-class BadMemoTest : public ClearingTest, public testing::WithParamInterface<BadMemo> {};
+class BadMemoTest : public ClearingTest, public ::testing::WithParamInterface<BadMemo> {};
 
 TEST_P(BadMemoTest, EndsThePassWithTheMessageAndLeavesLaterCellsMarked) {
   sheet_.Put(1, 1, host::Value::Number(1));
@@ -262,7 +271,7 @@ TEST_P(BadMemoTest, EndsThePassWithTheMessageAndLeavesLaterCellsMarked) {
 
   Clear(sheet_.Ref("A1:A2"), sheet_.Ref("A1:A2"));
 
-  EXPECT_EQ(host_.messages(), std::vector<std::string>{kClearFailedMessage});
+  EXPECT_EQ(host_.messages(), std::vector<std::string>{engine::kClearFailedMessage});
   EXPECT_EQ(FillAt(1, 1), GetParam().fill_left);
   EXPECT_EQ(CommentAt(1, 1), GetParam().comment);
   EXPECT_EQ(FillAt(2, 1), (Fill{kMoreColor, kPatternSolid}));
@@ -271,7 +280,7 @@ TEST_P(BadMemoTest, EndsThePassWithTheMessageAndLeavesLaterCellsMarked) {
 
 INSTANTIATE_TEST_SUITE_P(
     Memos, BadMemoTest,
-    testing::Values(
+    ::testing::Values(
         // Closing marker missing, also with the user's text after the memo.
         BadMemo{BLOCK "\n\n<<<zvk_color=65535,zvk_pattern=1", Fill{kMoreColor, kPatternSolid}},
         BadMemo{BLOCK "\n\n\n<<<zvk_color=65535,zvk_pattern=1\nnote",
@@ -297,13 +306,13 @@ TEST_F(ClearingTest, TheUsersMarkersSurviveMarkingsAndClearings) {
   sheet_.Put(7, 1, host::Value::Text("zvk_color"));  // no note: the marking writes the comment
   sheet_.PutFill(7, 1, kYellow, kPatternSolid);
   host_.SetTime(45000.5);
-  state_.options.bHideComments = engine::kTrue;
+  state_.options.hide_comments = state::kTrue;
   for (int round = 0; round < 3; ++round) {
     Clear(sheet_.Ref("A1:A7"), sheet_.Ref("A1:A7"));  // every comparison begins with a clearing
     for (const int row : {1, 2, 3, 4, 5, 7}) {
       // A cell in both ranges is marked twice.
       for (const char* tag : {"A", "B"}) {
-        engine::MarkMismatch(state_, sheet_.Ref("A" + std::to_string(row)), tag, 1, 2);
+        Mark(sheet_.Ref("A" + std::to_string(row)), tag);
       }
     }
   }
@@ -350,7 +359,7 @@ TEST_F(ClearingTest, RestoresRangeOneThenShowsTheMessageWhenRangeTwoIsNothing) {
 
   Clear(sheet_.Ref("A1"), host::Range());
 
-  EXPECT_EQ(host_.messages(), std::vector<std::string>{kClearFailedMessage});
+  EXPECT_EQ(host_.messages(), std::vector<std::string>{engine::kClearFailedMessage});
   EXPECT_EQ(FillAt(1, 1), (Fill{kColorWhite, kPatternNone}));
   EXPECT_EQ(CommentAt(1, 1), std::nullopt);
   EXPECT_TRUE(ShapeNames(sheet_).empty());
@@ -361,27 +370,27 @@ TEST_F(ClearingTest, RangeOneOutsideTheUsedAreaStopsAtOnce) {
   other_.Put(1, 1, host::Value::Number(1));
   Mark(other_, 1, 1, "B");
   const CellData marked = *other_.data().Find(1, 1);
-  state_.counters.nCount1 = 3;
-  state_.counters.nHidden2 = 1;
+  state_.counters.count1 = 3;
+  state_.counters.hidden2 = 1;
 
   Clear(sheet_.Ref("A50:A60"), other_.Ref("A1"));
 
-  EXPECT_EQ(host_.messages(), std::vector<std::string>{kClearFailedMessage});
+  EXPECT_EQ(host_.messages(), std::vector<std::string>{engine::kClearFailedMessage});
   EXPECT_EQ(other_.data().Find(1, 1)->fill, marked.fill);
   EXPECT_EQ(other_.data().Find(1, 1)->comment, marked.comment);
   EXPECT_EQ(ShapeNames(other_).size(), 1u);
-  EXPECT_EQ(state_.counters.nCount1, 0);
-  EXPECT_EQ(state_.counters.nHidden2, 0);
+  EXPECT_EQ(state_.counters.count1, 0);
+  EXPECT_EQ(state_.counters.hidden2, 0);
   EXPECT_EQ(labels_.captions.at("lblCount1"), "0");
 }
 
 TEST_F(ClearingTest, AnErrorWhileResettingTheCountsGoesToTheCaller) {
-  struct FailingLabels : engine::ResultsLabels {
+  struct FailingLabels : quorvane::testing::LabelSink {
     void SetCaption(std::string_view, const std::string&) override {
       throw host::HostError("form failed");
     }
   } failing;
-  state_.results_form = &failing;
+  listener_.labels = &failing;
   sheet_.Put(1, 1, host::Value::Number(1));
 
   EXPECT_THROW(Clear(sheet_.Ref("A1"), sheet_.Ref("A1")), host::HostError);
@@ -389,4 +398,4 @@ TEST_F(ClearingTest, AnErrorWhileResettingTheCountsGoesToTheCaller) {
 }
 
 }  // namespace
-}  // namespace quorvane::analysis
+}  // namespace quorvane::marks

@@ -5,7 +5,7 @@
 
 #include "host/range.h"
 
-namespace quorvane::analysis {
+namespace quorvane::marks {
 
 // Draws the 18 by 8 point rectangle at the cell's top left corner with the text.
 void AddCommentShape(const host::Range& cell, const std::string& tag, const std::string& text);
@@ -13,4 +13,4 @@ void AddCommentShape(const host::Range& cell, const std::string& tag, const std:
 // tag: every "CmtNum" shape), from the last shape to the first.
 void RemoveCommentShapes(const host::Range& range, const std::string& tag);
 
-}  // namespace quorvane::analysis
+}  // namespace quorvane::marks

@@ -1,4 +1,4 @@
-#include "analysis/shapes.h"
+#include "marks/rectangles.h"
 
 #include <memory>
 
@@ -6,7 +6,7 @@
 #include "host/worksheet.h"
 #include "marks/marks.h"
 
-namespace quorvane::analysis {
+namespace quorvane::marks {
 
 namespace {
 
@@ -28,7 +28,7 @@ void AddCommentShape(const host::Range& cell, const std::string& tag, const std:
   std::unique_ptr<host::Shape> shape =
       sheet.AddShape(host::kShapeRectangle, left, cell.Top(), kShapeWidth, kShapeHeight);
   try {
-    shape->SetName(marks::RectangleName(tag, shape->Name()));
+    shape->SetName(RectangleName(tag, shape->Name()));
   } catch (...) {
     // Under the host's own name no removal would ever find the shape again.
     try {
@@ -62,8 +62,8 @@ void RemoveCommentShapes(const host::Range& range, const std::string& tag) {
   // From the last shape to the first, so that a deletion moves none still to be visited.
   for (int j = count; j >= 1; --j) {
     std::unique_ptr<host::Shape> shape = sheet.ShapesItem(j);
-    if (marks::IsRectangleOf(shape->Name(), tag)) shape->Delete();
+    if (IsRectangleOf(shape->Name(), tag)) shape->Delete();
   }
 }
 
-}  // namespace quorvane::analysis
+}  // namespace quorvane::marks

@@ -1,22 +1,22 @@
-#include "engine/marking.h"
+#include "marks/marking.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "engine/run_fixture.h"
 #include "host/error.h"
 #include "host/range.h"
 #include "marks/marks.h"
-#include "run_fixture.h"
 
 namespace quorvane::testing {
 namespace {
 
 class MarkingTest : public RunFixture {
  protected:
-  MarkingTest() { state.options.bHideComments = engine::kTrue; }
+  MarkingTest() { state.options.hide_comments = state::kTrue; }
   void Mark(int row, int column, std::int64_t here, std::int64_t there, const char* tag = "A") {
-    engine::MarkMismatch(state, host::Range(&sheet, host::Area{row, column, row, column}), tag,
-                         here, there);
+    marks::MarkMismatch(mem, host::Range(&sheet, host::Area{row, column, row, column}), tag, here,
+                        there, state.options.hide_comments == state::kFalse);
   }
 };
 
@@ -116,9 +116,9 @@ TEST_F(MarkingTest, SecondMarkingAddsABlockButNoSecondMemo) {
 TEST_F(MarkingTest, HideCommentsDecidesVisibility) {
   sheet.Put(1, 1, N(1));
   sheet.Put(2, 1, N(2));
-  state.options.bHideComments = engine::kFalse;
+  state.options.hide_comments = state::kFalse;
   Mark(1, 1, 1, 0);
-  state.options.bHideComments = engine::kTrue;
+  state.options.hide_comments = state::kTrue;
   Mark(2, 1, 1, 0);
   EXPECT_TRUE(sheet.data().Find(1, 1)->comment->visible);
   EXPECT_FALSE(sheet.data().Find(2, 1)->comment->visible);

@@ -1,0 +1,76 @@
+#include "marks/marking.h"
+
+#include <string>
+
+#include "host/conversions.h"
+#include "host/error.h"
+#include "host/locale.h"
+#include "host/range.h"
+#include "host/value.h"
+#include "marks/marks.h"
+#include "marks/rectangles.h"
+
+namespace quorvane::marks {
+
+void MarkMismatch(host::Application& app, const host::Range& cell, const std::string& tag,
+                  std::int64_t count_here, std::int64_t count_there, bool show_comment) {
+  const host::Conversions& conversions = app.GetConversions();
+  // The time first, then the value: the host is asked in this order.
+  const std::string timestamp = BlockTimestamp(conversions, app.Now());
+  const std::string block =
+      Block(timestamp, ResultBody(count_here, conversions.ToText(cell.GetValue()), count_there));
+  // The memo records the fill from before anything of the marking changes it.
+  const std::string memo = FormatMemo(cell.InteriorColor(), cell.InteriorPattern());
+
+  AddCommentShape(cell, tag, RectangleText(count_here, count_there));
+
+  const bool had_comment = cell.HasComment();
+  std::string text = block + memo;
+  bool memo_kept = false;
+  if (had_comment) {
+    std::string rest = cell.CommentText();
+    // A comment keeps the one memo of its first marking: the memo of the add-in's text that the
+    // comment begins with. A memo anywhere else is the user's text.
+    const AddinText addin = FindAddinText(rest);
+    memo_kept = addin.begin == 0 && addin.memo != AddinText::kNone;
+    text = block + "\n" + (memo_kept ? rest : memo + rest);
+  }
+  if (host::HostLength(text) > host::kMaxCommentLength) {
+    // The block would take the comment past the host's limit: it is left out. Without a memo
+    // already in the comment nothing could give the fill back, so the cell keeps its fill too.
+    if (!memo_kept) return;
+  } else if (!had_comment) {
+    cell.AddComment();
+    try {
+      cell.SetCommentText(text);
+    } catch (...) {
+      // An empty comment holds no block, so no clearing would ever remove it.
+      try {
+        cell.ClearComments();
+      } catch (const host::HostError&) {
+      }
+      throw;
+    }
+  } else {
+    cell.SetCommentText(text);
+  }
+  cell.SetCommentVisible(show_comment);
+
+  cell.SetInteriorColor(host::Value::Number(MismatchColor(count_here, count_there)));
+  cell.SetInteriorPattern(host::Value::Number(kMarkedPattern));
+}
+
+void ShadePair(const host::Range& a, const host::Range& b) {
+  a.SetInteriorPattern(host::Value::Number(kDiagnosedPattern));
+  b.SetInteriorPattern(host::Value::Number(kDiagnosedPattern));
+  if (!a.HasComment()) a.AddComment();
+  if (!b.HasComment()) b.AddComment();
+}
+
+void PrependBlock(const host::Range& cell, const std::string& block) {
+  const std::string old = cell.CommentText();
+  const std::string text = old.empty() ? block : block + "\n" + old;
+  if (host::HostLength(text) <= host::kMaxCommentLength) cell.SetCommentText(text);
+}
+
+}  // namespace quorvane::marks
