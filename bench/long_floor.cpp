@@ -138,7 +138,7 @@ std::string CsvSheet(const std::string& text, const std::vector<Amount>& amounts
       "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
       "<dimension ref=\"A1:A" +
       std::to_string(amounts.empty() ? 1 : amounts.back().row) + "\"/><sheetData>";
-  sheet.reserve(sheet.size() + amounts.size() * 48 + 256);
+  sheet.reserve(sheet.size() + amounts.size() * 64 + 256);
   char number[16];
   for (std::size_t i = 0; i < amounts.size(); ++i) {
     const char* end = std::to_chars(number, number + sizeof number, amounts[i].row).ptr;
