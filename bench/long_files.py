@@ -21,7 +21,6 @@ usage: long_files.py [BUILD_DIR] [--rounds N] [--quick] [--work DIR] [--no-openp
   --quick: one round, 10,000 and 100,000 items only (aim (a) and the last step of (b) unmeasured)
 """
 import argparse
-import csv
 import os
 import random
 import shutil
