@@ -177,7 +177,7 @@ class Session {
                          DefaultOutput(path).string() + " (or to -o)");
       }
       CsvBook csv = LoadCsvBook(path, conversions_);
-      memhost::MemWorkbook& book = host_.AddWorkbook(csv.data);
+      memhost::MemWorkbook& book = host_.AddWorkbook(std::move(csv.data));
       books_.push_back({path, std::move(csv.file), &book});
       return book;
     }

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <optional>
 #include <system_error>
+#include <vector>
 
 #include "host/ascii.h"
 #include "host/range.h"
@@ -378,7 +379,12 @@ CsvBook LoadCsvBook(const fs::path& path, const host::Conversions& conversions) 
     throw xlsx::FileError(path.string() + ": " +
                           (errno == ENOENT ? std::string("no such file") : std::strerror(errno)));
   }
-  std::string text((std::istreambuf_iterator<char>(in)), {});
+  // Read in large pieces: the stream's iterators would take it a character at a time.
+  std::string text;
+  std::vector<char> piece(1 << 20);
+  while (in.read(piece.data(), static_cast<std::streamsize>(piece.size())) || in.gcount() > 0) {
+    text.append(piece.data(), static_cast<std::size_t>(in.gcount()));
+  }
   if (in.bad()) throw xlsx::FileError(path.string() + ": cannot be read");
   CsvBook book{xlsx::WorkbookFile::New(path.filename().string(), {path.stem().string()}), {}};
   book.data = book.file.data();

@@ -252,8 +252,12 @@ std::string WorkbookFile::Serialize(const memhost::WorkbookData& current) const 
     } else {
       ParsePart(sheet.doc, impl.package.Read(info.part), file, info.part);
     }
-    if (!spliced) {
-      sheet.dirty = cells_changed && UpdateWorksheet(sheet.doc, before, after, style_table());
+    // A sheet that held no cells (a new one) has its cells written straight into its text.
+    NewElements new_rows;
+    if (!spliced && cells_changed) {
+      const std::optional<bool> dirty =
+          UpdateNewWorksheet(sheet.doc, before, after, style_table(), new_rows);
+      sheet.dirty = dirty ? *dirty : UpdateWorksheet(sheet.doc, before, after, style_table());
     }
     if (notes_changed) {
       SaveNotes(edit, sheet, impl.package, notes_before, notes_after, after, idmap);
@@ -271,7 +275,7 @@ std::string WorkbookFile::Serialize(const memhost::WorkbookData& current) const 
                        }};
       edit.Deflate(info.part, xlsx::Serialize(sheet.doc, rows));
     } else if (sheet.dirty) {
-      edit.Deflate(info.part, xlsx::Serialize(sheet.doc));
+      edit.Deflate(info.part, xlsx::Serialize(sheet.doc, new_rows));
     }
     if (sheet.rels.changed()) {
       edit.Set(Relationships::RelsPartOf(info.part), sheet.rels.Serialize());

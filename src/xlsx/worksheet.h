@@ -13,6 +13,7 @@
 
 #include "memhost/model.h"
 #include "xlsx/styles.h"
+#include "xlsx/xml.h"
 
 namespace quorvane::xlsx {
 
@@ -38,6 +39,13 @@ WorksheetRefs LoadWorksheet(const pugi::xml_document& doc, const std::vector<std
 // row heights, column widths) into the worksheet document. Returns whether anything changed.
 bool UpdateWorksheet(pugi::xml_document& doc, const memhost::SheetData& before,
                      const memhost::SheetData& after, StyleTable& styles);
+// UpdateWorksheet for a sheet that held no cells, whose document's <sheetData> is empty (a new
+// sheet): the cells are not added to the document but written as text into its <sheetData> as it
+// is serialized, by `rows` (left without `write` when no cell changed), in the form the document
+// would give them. Nothing, with the document untouched, for any other sheet, or when rows changed.
+std::optional<bool> UpdateNewWorksheet(pugi::xml_document& doc, const memhost::SheetData& before,
+                                       const memhost::SheetData& after, StyleTable& styles,
+                                       NewElements& rows);
 // An empty worksheet, for a new workbook.
 std::string NewWorksheetXml();
 // Sets or removes the <drawing> or <legacyDrawing> element ("drawing"/"legacyDrawing").

@@ -389,6 +389,98 @@ bool UpdateWorksheet(pugi::xml_document& doc, const memhost::SheetData& before,
   return cells_changed || rows_changed || columns_changed;
 }
 
+std::optional<bool> UpdateNewWorksheet(pugi::xml_document& doc, const memhost::SheetData& before,
+                                       const memhost::SheetData& after, StyleTable& styles,
+                                       NewElements& rows) {
+  pugi::xml_node root = doc.document_element();
+  pugi::xml_node sheet_data = Child(root, kNsMain, "sheetData");
+  if (!sheet_data || sheet_data.first_child() || !before.cells.empty() ||
+      before.hidden_rows != after.hidden_rows || before.row_heights != after.row_heights) {
+    return std::nullopt;
+  }
+  // A cell differs from the blank one the sheet held when it has a value or a format.
+  static const memhost::CellData kBlank;
+  const auto value_changed = [](const memhost::CellData& cell) {
+    return !(kBlank.value == cell.value);
+  };
+  const auto format_changed = [](const memhost::CellData& cell) {
+    return Normal(cell.fill) != Normal(kBlank.fill) || cell.number_format != kBlank.number_format;
+  };
+  std::size_t changed = 0;
+  for (const auto& [key, cell] : after.cells) {
+    if (value_changed(cell) || format_changed(cell)) ++changed;
+  }
+  if (changed == 0) return UpdateColumns(root, before, after);
+
+  // The elements as the document would write them had each cell been added to it: a row element
+  // for each row, the cells with their reference, then "t", then "s".
+  const std::string row_name = QualifiedName(sheet_data, kNsMain, "row", "x");
+  const std::string cell_name = QualifiedName(sheet_data, kNsMain, "c", "x");
+  const std::size_t colon = cell_name.find(':');
+  const std::string prefix =
+      colon == std::string::npos ? std::string() : cell_name.substr(0, colon + 1);
+  UpdateColumns(root, before, after);
+  rows.parent = sheet_data;
+  rows.size_hint = changed * 48;
+  rows.write = [&after, &styles, value_changed, format_changed, row_name, cell_name,
+                prefix](std::string& out) {
+    int row = 0;
+    for (const auto& [key, cell] : after.cells) {
+      const bool new_value = value_changed(cell);
+      const bool new_format = format_changed(cell);
+      if (!new_value && !new_format) continue;
+      if (key.first != row) {
+        if (row != 0) Append(out, {"</", row_name, ">"});
+        row = key.first;
+        char number[16];
+        const auto end = std::to_chars(number, number + sizeof number, row).ptr;
+        Append(out, {"<", row_name, " r=\"", std::string_view(number, end - number), "\">"});
+      }
+      Append(out, {"<", cell_name, " r=\"", CellRef(key.first, key.second), "\""});
+      const host::Value& value = cell.value;
+      const host::ValueKind kind = new_value ? value.kind() : host::ValueKind::kEmpty;
+      if (kind == host::ValueKind::kText) {
+        out += " t=\"inlineStr\"";
+      } else if (kind == host::ValueKind::kLogical) {
+        out += " t=\"b\"";
+      } else if (kind == host::ValueKind::kError) {
+        out += " t=\"e\"";
+      }
+      if (new_format) {
+        const int style = styles.StyleFor(0, cell.fill, cell.number_format);
+        if (style != 0) Append(out, {" s=\"", std::to_string(style), "\""});
+      }
+      const auto add_v = [&](std::string_view text) {
+        Append(out, {"><", prefix, "v>"});
+        AppendEscaped(out, text);
+        Append(out, {"</", prefix, "v></", cell_name, ">"});
+      };
+      switch (kind) {
+        case host::ValueKind::kEmpty:
+          out += "/>";
+          break;
+        case host::ValueKind::kNumber:
+        case host::ValueKind::kDate:
+          add_v(NumberText(value.number()));
+          break;
+        case host::ValueKind::kText:
+          Append(out, {"><", prefix, "is><", prefix, "t xml:space=\"preserve\">"});
+          AppendEscaped(out, EncodeEscapes(value.text()));
+          Append(out, {"</", prefix, "t></", prefix, "is></", cell_name, ">"});
+          break;
+        case host::ValueKind::kLogical:
+          add_v(value.logical() ? "1" : "0");
+          break;
+        case host::ValueKind::kError:
+          add_v(host::CellErrorText(value.error()));
+          break;
+      }
+    }
+    if (row != 0) Append(out, {"</", row_name, ">"});
+  };
+  return true;
+}
+
 void SetDrawingReference(pugi::xml_document& doc, const char* element, const std::string& id) {
   pugi::xml_node root = doc.document_element();
   if (id.empty()) {

@@ -248,6 +248,78 @@ TEST_F(SheetEdits, ChangedCellsAreWrittenIntoTheSheetsTextWhateverItHolds) {
   }
 }
 
+// A sheet that held no cells (a new workbook's, a CSV file's) has its cells written as text; they
+// must read as those the document's own edits write into a sheet that held some.
+TEST_F(SheetEdits, ANewSheetsCellsAreWrittenAsEditsOfADocumentWouldWriteThem) {
+  const memhost::Fill yellow{65535, host::kPatternSolid};
+  const auto edit = [&](memhost::SheetData& sheet) {
+    sheet.At(1, 1).value = Value::Number(1.25);
+    sheet.At(1, 3).value = Value::Text("a&b<c>\"d\" _x0041_ \r\x01 caf\xC3\xA9");
+    sheet.At(1, 3).fill = yellow;
+    sheet.At(2, 2).value = Value::Logical(true);
+    sheet.At(2, 5).value = Value::Error(host::CellError::kNA);
+    sheet.At(4, 1).fill = yellow;  // blank, filled
+    sheet.At(4, 2).value = Value::Date(44931);
+    sheet.At(4, 2).number_format = "dd/mm/yyyy";
+    sheet.At(4, 3).value = Value::Text("");
+    sheet.At(5, 1).comment = memhost::CommentData{"only a note", false};  // no element
+    sheet.At(7, 2).value = Value::Number(-0.0);
+  };
+  const std::string far_row = "<row r=\"90\"><c r=\"A90\"><v>9</v></c></row>";
+  struct Case {
+    const char* name;
+    std::string open, close;  // the document around the content of <sheetData>
+  };
+  const std::vector<Case> cases = {
+      {"plain", std::string("<worksheet xmlns=\"") + kMain + "\"><sheetData>",
+       "</sheetData></worksheet>"},
+      {"prefixed", std::string("<x:worksheet xmlns:x=\"") + kMain + "\"><x:sheetData>",
+       "</x:sheetData></x:worksheet>"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto row = [&](std::string text) {
+      if (c.name == std::string("prefixed")) {
+        for (const char* name : {"row", "c", "v"}) {
+          for (std::size_t at = 0;
+               (at = text.find(std::string("<") + name, at)) != std::string::npos;) {
+            text.insert(at + 1, "x:");
+            at += 3;
+          }
+          for (std::size_t at = 0;
+               (at = text.find(std::string("</") + name, at)) != std::string::npos;) {
+            text.insert(at + 2, "x:");
+            at += 4;
+          }
+        }
+      }
+      return text;
+    };
+    // The empty sheet takes the cells as text; the one holding a far row has them added to its
+    // document.
+    const WorkbookFile empty =
+        WorkbookFile::Load(Book((std::string(c.name) + "_empty.xlsx").c_str(), c.open + c.close));
+    const WorkbookFile held = WorkbookFile::Load(
+        Book((std::string(c.name) + "_held.xlsx").c_str(), c.open + row(far_row) + c.close));
+    memhost::WorkbookData empty_data = empty.data();
+    memhost::WorkbookData held_data = held.data();
+    edit(empty_data.sheets[0]);
+    edit(held_data.sheets[0]);
+    const fs::path empty_saved = dir_ / (std::string(c.name) + "_empty_saved.xlsx");
+    const fs::path held_saved = dir_ / (std::string(c.name) + "_held_saved.xlsx");
+    SaveWorkbooks({{&empty, &empty_data, empty_saved}, {&held, &held_data, held_saved}});
+
+    std::string expected = SheetXml(held_saved);
+    const std::size_t far = expected.find(row(far_row));
+    ASSERT_NE(far, std::string::npos) << expected;
+    expected.erase(far, row(far_row).size());
+    EXPECT_EQ(SheetXml(empty_saved), expected);
+    const Package empty_package = Package::Open(empty_saved);
+    const Package held_package = Package::Open(held_saved);
+    EXPECT_EQ(empty_package.Read("xl/styles.xml"), held_package.Read("xl/styles.xml"));
+  }
+}
+
 // Cells, rows and columns may refer to cell formats the styles part lacks (they read as the plain
 // format). A format added for a changed cell must not take such a number, or those cells would
 // take its fill.
