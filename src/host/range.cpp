@@ -162,7 +162,11 @@ std::string Range::Address(bool external) const {
     text += AbsoluteAddress(a);
   }
   if (!external) return text;
-  return ExternalPrefix(sheet_->Parent().Name(), sheet_->Name()) + text;
+  // The sheet's name is asked for before its workbook's, in that order whatever the compiler's
+  // order of arguments: the host sees the same calls from every build.
+  const std::string sheet_name = sheet_->Name();
+  const std::string book_name = sheet_->Parent().Name();
+  return ExternalPrefix(book_name, sheet_name) + text;
 }
 
 Value Range::GetValue() const { return Parent().CellValue(row(), column()); }

@@ -19,8 +19,11 @@ void MarkMismatch(host::Application& app, const host::Range& cell, const std::st
   const std::string timestamp = BlockTimestamp(conversions, app.Now());
   const std::string block =
       Block(timestamp, ResultBody(count_here, conversions.ToText(cell.GetValue()), count_there));
-  // The memo records the fill from before anything of the marking changes it.
-  const std::string memo = FormatMemo(cell.InteriorColor(), cell.InteriorPattern());
+  // The memo records the fill from before anything of the marking changes it: the pattern is
+  // asked for before the colour, in that order whatever the compiler's order of arguments.
+  const double pattern = cell.InteriorPattern();
+  const double color = cell.InteriorColor();
+  const std::string memo = FormatMemo(color, pattern);
 
   AddCommentShape(cell, tag, RectangleText(count_here, count_there));
 
