@@ -226,6 +226,31 @@ TEST_F(DiagnosisTest, BlocksThatWouldPassTheCommentLimitAreLeftOutButCounted) {
   ExpectCounts(3, 0);
 }
 
+// A block that brings a comment to exactly the limit goes in; one character more and it does not.
+TEST_F(DiagnosisTest, ABlockThatFillsTheCommentToTheLimitIsWritten) {
+  const std::string block = Block("Possible Transpose 123.45 and 132.45");
+  const std::size_t fits = host::kMaxCommentLength - block.size() - 1;
+  for (const state::Algorithm algorithm :
+       {state::Algorithm::kIndexed, state::Algorithm::kStraightforward}) {
+    SCOPED_TRACE(algorithm == state::Algorithm::kIndexed ? "indexed" : "straightforward");
+    for (const std::size_t note_length : {fits, fits + 1}) {
+      const std::string note(note_length, 'u');
+      sheet_.Put(1, 1, Value::Number(123.45));
+      sheet_.PutFill(1, 1, kMoreColor, kPatternSolid);
+      sheet_.PutComment(1, 1, note);
+      Marked(1, 3, Value::Number(132.45));
+      Diagnose(sheet_.Ref("A1:A1"), sheet_.Ref("C1:C1"), algorithm);
+      if (note_length == fits) {
+        EXPECT_EQ(Comment(1, 1), block + "\n" + note);
+        EXPECT_EQ(Comment(1, 1).size(), host::kMaxCommentLength);
+      } else {
+        EXPECT_EQ(Comment(1, 1), note);
+      }
+      EXPECT_EQ(Comment(1, 3), block + "\n" + Note(1, 3));
+    }
+  }
+}
+
 TEST_F(DiagnosisTest, ADiagnosedCellTakesPartInEveryPair) {
   Marked(1, 1, Value::Number(123.45));
   Marked(1, 3, Value::Number(132.45));
