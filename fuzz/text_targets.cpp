@@ -12,6 +12,7 @@
 #include "fuzz/fuzz_targets.h"
 #include "host/conversions.h"
 #include "host/error.h"
+#include "host/locale.h"
 #include "host/range.h"
 #include "host/reference.h"
 #include "marks/clearing.h"
@@ -159,27 +160,28 @@ void RangeAddress(const std::uint8_t* data, std::size_t size) {
 
 void TextConversions(const std::uint8_t* data, std::size_t size) {
   const std::string_view text = Text(data, size);
-  if (const std::optional<double> number = host::ReadNumber(text)) {
+  const host::Conversions& en_us = host::EnUsConversions();
+  if (const std::optional<double> number = en_us.ReadNumber(text)) {
     Require(!std::isnan(*number), "a number read from a text is a number");
     if (std::isfinite(*number)) {
-      const std::string written = host::ToText(host::Value::Number(*number));
+      const std::string written = en_us.ToText(host::Value::Number(*number));
       Require(!written.empty(), "a number converts to text");
       host::RoundHalfEven(*number, 2);
       host::FormatFixed(*number, 2);
       host::FormatWhole(*number);
     }
   }
-  if (const std::optional<double> serial = host::ReadDate(text)) {
+  if (const std::optional<double> serial = en_us.ReadDate(text)) {
     Require(*serial >= -657434 && *serial < 2958466, "a date lies from 1/1/100 to 12/31/9999");
-    const std::string written = host::ToText(host::Value::Date(*serial));
+    const std::string written = en_us.ToText(host::Value::Date(*serial));
     // The host's own form of a date reads back as the same day.
-    const std::optional<double> again = host::ReadDate(written);
+    const std::optional<double> again = en_us.ReadDate(written);
     Require(again && std::floor(*again) == std::floor(*serial), "a date's text reads back");
-    host::FormatTimestamp(*serial);
+    en_us.FormatTimestamp(*serial);
   }
   const host::Value value = host::Value::Text(std::string(text));
-  if (host::IsNumeric(value)) host::ToNumber(value);
-  host::ToDateSerial(value);
+  if (en_us.IsNumeric(value)) en_us.ToNumber(value);
+  en_us.ToDateSerial(value);
 }
 
 void SortedCharsTarget(const std::uint8_t* data, std::size_t size) {

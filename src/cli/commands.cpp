@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include <algorithm>
 #include <chrono>
 #include <deque>
 #include <iomanip>
@@ -14,6 +15,7 @@
 #include "cli/csv_book.h"
 #include "cli/icu_locale.h"
 #include "cli/report.h"
+#include "engine/clearing.h"
 #include "engine/options.h"
 #include "engine/run_driver.h"
 #include "host/error.h"
@@ -379,6 +381,11 @@ void NarrateLabels(std::ostream& out, const state::Counters& counters) {
   out << "\n";
 }
 
+// Whether no cell of the range lies inside its sheet's used range.
+bool OutsideUsedRange(host::Application& app, const host::Range& range) {
+  return app.Intersect(range, range.Parent().UsedRange()).is_nothing();
+}
+
 int Run(Kind kind, const RunRequest& request, Console& console) {
   try {
     if (request.output && request.in_place)
@@ -415,6 +422,16 @@ int Run(Kind kind, const RunRequest& request, Console& console) {
     session.ClearProgress();
     const Summary summary{progress.counters(), progress.notices(), range1.Address(true),
                           range2.Address(true)};
+    // A range that lies wholly outside its sheet's used range makes the clearing at the start of a
+    // comparison show its message, and the matching pass then fails on the range that is not
+    // there: the message says all there is to say, and the run is refused as after any message.
+    const std::vector<std::string>& shown = session.host().messages();
+    const bool clearing_refused =
+        std::find(shown.begin() + static_cast<std::ptrdiff_t>(messages_before), shown.end(),
+                  engine::kClearFailedMessage) != shown.end();
+    const bool range_missing =
+        OutsideUsedRange(session.host(), range1) || OutsideUsedRange(session.host(), range2);
+    if (failure && clearing_refused && range_missing) failure.reset();
     if (failure) {
       console.err << "quorvane: the run failed: " << *failure << "\n";
       PrintReport(summary, record, {}, request, console.out);
@@ -422,7 +439,7 @@ int Run(Kind kind, const RunRequest& request, Console& console) {
       return kExitRefused;
     }
     if (request.narrate) NarrateLabels(console.out, progress.counters());
-    const bool messages = session.host().messages().size() > messages_before;
+    const bool messages = shown.size() > messages_before;
     const bool stopped = session.interrupted() || console.stop_requested();
     if ((messages || stopped) && !(stopped && request.save_partial)) {
       PrintReport(summary, record, {}, request, console.out);

@@ -66,11 +66,6 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-const LocaleFormat& EnUs() {
-  static const LocaleFormat kEnUs;
-  return kEnUs;
-}
-
 // Whether `token` (not empty) stands in `s` at `i`.
 bool At(std::string_view s, std::size_t i, std::string_view token) {
   return !token.empty() && i <= s.size() && s.substr(i).starts_with(token);
@@ -487,9 +482,8 @@ std::string DateTextIn(double serial, const LocaleFormat& format) {
 // - a value beyond the range of a double (either way) is not a number.
 // In another locale its decimal and thousands separators stand for the point and the comma, and its
 // currency symbol for the "$".
-std::optional<double> ReadNumber(std::string_view text) { return ReadNumber(text, EnUs()); }
-
-std::optional<double> ReadNumber(std::string_view text, const LocaleFormat& format) {
+std::optional<double> LocaleConversions::ReadNumber(std::string_view text) const {
+  const LocaleFormat& format = format_;
   const std::string_view s = Trim(text);
   if (s.empty()) return std::nullopt;
   if (s[0] == '&') return ReadRadix(s.substr(1));
@@ -577,9 +571,8 @@ std::optional<double> ReadNumber(std::string_view text, const LocaleFormat& form
 // name, and two-part texts like "1.5", which stay numbers.
 // In another locale three numbers are read in its day/month order, and its date and time
 // separators are taken beside the usual ones.
-std::optional<double> ReadDate(std::string_view text) { return ReadDate(text, EnUs()); }
-
-std::optional<double> ReadDate(std::string_view text, const LocaleFormat& format) {
+std::optional<double> LocaleConversions::ReadDate(std::string_view text) const {
+  const LocaleFormat& format = format_;
   const std::string_view s = Trim(text);
   if (s.empty()) return std::nullopt;
 
@@ -610,35 +603,6 @@ std::optional<double> ReadDate(std::string_view text, const LocaleFormat& format
   CivilDateTime civil{date->year,     date->month,       date->day,
                       seconds / 3600, seconds / 60 % 60, seconds % 60};
   return SerialFromCivil(civil);
-}
-
-// The en-US answers of the locale-aware conversions (locale.h), which hold the rules.
-bool IsNumeric(const Value& value) { return EnUsConversions().IsNumeric(value); }
-
-double ToNumber(const Value& value) { return EnUsConversions().ToNumber(value); }
-
-bool IsDate(const Value& value) { return ToDateSerial(value).has_value(); }
-
-std::optional<double> ToDateSerial(const Value& value) {
-  return EnUsConversions().ToDateSerial(value);
-}
-
-std::string ToText(const Value& value) {
-  switch (value.kind()) {
-    case ValueKind::kEmpty:
-      return "";
-    case ValueKind::kNumber:
-      return NumberTextIn(value.number(), EnUs());
-    case ValueKind::kDate:
-      return DateTextIn(value.number(), EnUs());
-    case ValueKind::kText:
-      return value.text();
-    case ValueKind::kLogical:
-      return value.logical() ? "True" : "False";
-    case ValueKind::kError:
-      break;
-  }
-  throw HostError(kTypeMismatch);
 }
 
 bool Equal(const Value& a, const Value& b) {
@@ -739,9 +703,8 @@ std::size_t HostLength(std::string_view text) {
   return length;
 }
 
-std::string FormatTimestamp(double serial) { return FormatTimestamp(serial, EnUs()); }
-
-std::string FormatTimestamp(double serial, const LocaleFormat& format) {
+std::string LocaleConversions::FormatTimestamp(double serial) const {
+  const LocaleFormat& format = format_;
   const CivilDateTime t = CivilFromSerial(serial);
   std::string out;
   out.reserve(24 + format.date_separator.size() + 2 * format.time_separator.size());
@@ -763,13 +726,11 @@ std::string FormatTimestamp(double serial, const LocaleFormat& format) {
   return out;
 }
 
-std::string NumberText(double number, const LocaleFormat& format) {
-  return NumberTextIn(number, format);
+std::string LocaleConversions::NumberText(double number) const {
+  return NumberTextIn(number, format_);
 }
 
-std::string DateText(double serial, const LocaleFormat& format) {
-  return DateTextIn(serial, format);
-}
+std::string LocaleConversions::DateText(double serial) const { return DateTextIn(serial, format_); }
 
 // The fields are taken in their ordinary ranges. Before day 0 the time of day is subtracted from
 // the whole day, as the host counts: -1.25 is 12/29/1899 6:00.

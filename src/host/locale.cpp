@@ -1,6 +1,5 @@
 #include "host/locale.h"
 
-#include "host/conversions.h"
 #include "host/error.h"
 
 namespace quorvane::host {
@@ -45,30 +44,14 @@ std::string Conversions::ToText(const Value& value) const {
       return DateText(value.number());
     case ValueKind::kText:
       return value.text();
-    default:
-      // Empty, logicals ("True" in every locale) and errors as in en-US.
-      return host::ToText(value);
+    case ValueKind::kEmpty:
+      return "";
+    case ValueKind::kLogical:
+      return value.logical() ? "True" : "False";
+    case ValueKind::kError:
+      break;
   }
-}
-
-std::optional<double> LocaleConversions::ReadNumber(std::string_view text) const {
-  return host::ReadNumber(text, format_);
-}
-
-std::optional<double> LocaleConversions::ReadDate(std::string_view text) const {
-  return host::ReadDate(text, format_);
-}
-
-std::string LocaleConversions::NumberText(double number) const {
-  return host::NumberText(number, format_);
-}
-
-std::string LocaleConversions::DateText(double serial) const {
-  return host::DateText(serial, format_);
-}
-
-std::string LocaleConversions::FormatTimestamp(double serial) const {
-  return host::FormatTimestamp(serial, format_);
+  throw HostError(kTypeMismatch);
 }
 
 const Conversions& EnUsConversions() {

@@ -1,7 +1,7 @@
 // A cell value as the host hands it out: empty, number, date, text, logical or error value.
 //
 // Values are small and copyable. A date keeps its serial number (days since 12/30/1899, the time of
-// day as the fraction). Conversions between kinds live in conversions.h, not here.
+// day as the fraction). Conversions between kinds live in locale.h, not here.
 #pragma once
 
 #include <cstdint>

@@ -6,6 +6,7 @@
 
 #include "host/ascii.h"
 #include "host/conversions.h"
+#include "host/locale.h"
 #include "host/value.h"
 
 namespace quorvane::marks {
@@ -58,8 +59,8 @@ std::string YearBody(std::string_view text_a, std::string_view text_b) {
 }
 
 std::string FormatMemo(double color, double pattern) {
-  return "\n\n<<<" + std::string(kColorKey) + "=" + host::ToText(host::Value::Number(color)) + "," +
-         std::string(kPatternKey) + "=" + host::ToText(host::Value::Number(pattern)) + ">>>";
+  return "\n\n<<<" + std::string(kColorKey) + "=" + host::EnUsConversions().NumberText(color) +
+         "," + std::string(kPatternKey) + "=" + host::EnUsConversions().NumberText(pattern) + ">>>";
 }
 
 ParsedMemo ParseMemo(std::string_view text) {

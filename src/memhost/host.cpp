@@ -77,7 +77,7 @@ double NumberOf(const host::Value& value) {
     case host::ValueKind::kLogical:
       return value.logical() ? -1 : 0;
     case host::ValueKind::kText:
-      if (const auto number = host::ReadNumber(value.text())) return *number;
+      if (const auto number = host::EnUsConversions().ReadNumber(value.text())) return *number;
       break;
     case host::ValueKind::kError:
       break;

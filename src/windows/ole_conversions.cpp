@@ -45,7 +45,7 @@ std::optional<double> OleConversions::ReadDate(std::string_view text) const {
 std::string OleConversions::NumberText(double number) const {
   BSTR text = nullptr;
   if (FAILED(VarBstrFromR8(number, LOCALE_USER_DEFAULT, 0, &text))) {
-    return host::ToText(host::Value::Number(number));
+    return host::EnUsConversions().NumberText(number);
   }
   return Taken(text);
 }
@@ -53,7 +53,7 @@ std::string OleConversions::NumberText(double number) const {
 std::string OleConversions::DateText(double serial) const {
   BSTR text = nullptr;
   if (FAILED(VarBstrFromDate(serial, LOCALE_USER_DEFAULT, 0, &text))) {
-    return host::ToText(host::Value::Date(serial));
+    return host::EnUsConversions().DateText(serial);
   }
   return Taken(text);
 }

@@ -14,6 +14,7 @@
 #include "marks/marks.h"
 #include "memhost/host.h"
 #include "state/state.h"
+#include "support/mem_host_fixture.h"
 #include "support/state_listener.h"
 
 namespace quorvane::analysis {
@@ -42,19 +43,19 @@ class RecordingLabels : public quorvane::testing::LabelSink {
 };
 
 // Range 1 is column A, Range 2 column C of one sheet.
-class DiagnosisTest : public ::testing::Test {
+class DiagnosisTest : public quorvane::testing::MemHostFixture {
  protected:
-  DiagnosisTest() : sheet_(host_.AddWorkbook("Book1.xlsx").AddSheet("Sheet1")) {
-    state_.application = &host_;
+  DiagnosisTest() {
+    state_.application = &mem;
     listener_.labels = &labels_;
-    host_.SetTime(host::SerialFromCivil({2024, 3, 7, 14, 3, 9}));
+    mem.SetTime(host::SerialFromCivil({2024, 3, 7, 14, 3, 9}));
   }
 
   // A cell as the marking leaves it, with a comment standing for the marking's text.
   void Marked(int row, int column, Value value, int color = kMoreColor) {
-    sheet_.Put(row, column, std::move(value));
-    sheet_.PutFill(row, column, color, kPatternSolid);
-    sheet_.PutComment(row, column, Note(row, column));
+    sheet.Put(row, column, std::move(value));
+    sheet.PutFill(row, column, color, kPatternSolid);
+    sheet.PutComment(row, column, Note(row, column));
   }
   void Diagnose(const host::Range& range1, const host::Range& range2,
                 state::Algorithm algorithm = state::Algorithm::kIndexed) {
@@ -66,15 +67,10 @@ class DiagnosisTest : public ::testing::Test {
   }
 
   void Diagnose() {
-    host::Range range1 = sheet_.Ref("A1:A10");
-    host::Range range2 = sheet_.Ref("C1:C10");
+    host::Range range1 = sheet.Ref("A1:A10");
+    host::Range range2 = sheet.Ref("C1:C10");
     Diagnose(range1, range2);
   }
-
-  std::string Comment(int row, int column) {
-    return sheet_.data().Find(row, column)->comment.value().text;
-  }
-  int Pattern(int row, int column) { return sheet_.data().Find(row, column)->fill.pattern; }
 
   // The four counters and the form's labels that show them.
   void ExpectCounts(int transpose, int year) {
@@ -97,8 +93,6 @@ class DiagnosisTest : public ::testing::Test {
     EXPECT_EQ(Comment(row, column), Note(row, column));
   }
 
-  memhost::MemHost host_;
-  memhost::MemWorksheet& sheet_;
   RecordingLabels labels_;
   state::AddinState state_;
   quorvane::testing::StateListener listener_{state_};
@@ -113,15 +107,15 @@ TEST_F(DiagnosisTest, TranspositionShadesBothCellsAndPutsTheBlockOnTop) {
   const std::string block = Block("Possible Transpose 123.45 and 132.45");
   EXPECT_EQ(Comment(1, 1), block + "\n" + Note(1, 1));
   EXPECT_EQ(Comment(1, 3), block + "\n" + Note(1, 3));
-  EXPECT_EQ(sheet_.data().Find(1, 1)->fill, (memhost::Fill{kMoreColor, kPatternGray16}));
-  EXPECT_EQ(sheet_.data().Find(1, 3)->fill, (memhost::Fill{kFewerColor, kPatternGray16}));
+  EXPECT_EQ(sheet.data().Find(1, 1)->fill, (memhost::Fill{kMoreColor, kPatternGray16}));
+  EXPECT_EQ(sheet.data().Find(1, 3)->fill, (memhost::Fill{kFewerColor, kPatternGray16}));
   ExpectCounts(1, 0);
 }
 
 TEST_F(DiagnosisTest, OnlyMarkedCellsOfRangeOneAgainstRangeTwoArePaired) {
-  sheet_.Put(1, 1, Value::Number(123.45));  // unfilled
+  sheet.Put(1, 1, Value::Number(123.45));  // unfilled
   Marked(2, 1, Value::Number(321.45));
-  sheet_.PutFill(2, 1, kMoreColor, 2);       // a mismatch colour with another pattern
+  sheet.PutFill(2, 1, kMoreColor, 2);        // a mismatch colour with another pattern
   Marked(3, 1, Value::Number(213.45), 255);  // another colour
   Marked(1, 3, Value::Number(132.45));
   Marked(2, 3, Value::Number(312.45));  // same range: never paired with C1
@@ -195,8 +189,8 @@ TEST_F(DiagnosisTest, AYearErrorIsFoundWhicheverRangeHoldsTheLaterDate) {
     state_.counters = {};
     Marked(1, 1, Date(2024, 1, 5));
     Marked(1, 3, Date(2023, 1, 5));
-    host::Range range1 = sheet_.Ref("A1:A10");
-    host::Range range2 = sheet_.Ref("C1:C10");
+    host::Range range1 = sheet.Ref("A1:A10");
+    host::Range range2 = sheet.Ref("C1:C10");
     Diagnose(range1, range2, algorithm);
     EXPECT_EQ(Comment(1, 1),
               Block("Possible Year Error 1/5/2024 and 1/5/2023") + "\n" + Note(1, 1));
@@ -209,9 +203,9 @@ TEST_F(DiagnosisTest, AYearErrorIsFoundWhicheverRangeHoldsTheLaterDate) {
 TEST_F(DiagnosisTest, BlocksThatWouldPassTheCommentLimitAreLeftOutButCounted) {
   std::string note;
   for (int i = 0; i < 32600; ++i) note += "\u00e9";  // two bytes, one unit each
-  sheet_.Put(1, 1, Value::Number(123.45));
-  sheet_.PutFill(1, 1, kMoreColor, kPatternSolid);
-  sheet_.PutComment(1, 1, note);
+  sheet.Put(1, 1, Value::Number(123.45));
+  sheet.PutFill(1, 1, kMoreColor, kPatternSolid);
+  sheet.PutComment(1, 1, note);
   for (int row = 1; row <= 3; ++row) Marked(row, 3, Value::Number(132.45));
 
   Diagnose();
@@ -224,6 +218,31 @@ TEST_F(DiagnosisTest, BlocksThatWouldPassTheCommentLimitAreLeftOutButCounted) {
     EXPECT_EQ(Pattern(row, 3), kPatternGray16);
   }
   ExpectCounts(3, 0);
+}
+
+// A block that brings a comment to exactly the limit goes in; one character more and it does not.
+TEST_F(DiagnosisTest, ABlockThatFillsTheCommentToTheLimitIsWritten) {
+  const std::string block = Block("Possible Transpose 123.45 and 132.45");
+  const std::size_t fits = host::kMaxCommentLength - block.size() - 1;
+  for (const state::Algorithm algorithm :
+       {state::Algorithm::kIndexed, state::Algorithm::kStraightforward}) {
+    SCOPED_TRACE(algorithm == state::Algorithm::kIndexed ? "indexed" : "straightforward");
+    for (const std::size_t note_length : {fits, fits + 1}) {
+      const std::string note(note_length, 'u');
+      sheet.Put(1, 1, Value::Number(123.45));
+      sheet.PutFill(1, 1, kMoreColor, kPatternSolid);
+      sheet.PutComment(1, 1, note);
+      Marked(1, 3, Value::Number(132.45));
+      Diagnose(sheet.Ref("A1:A1"), sheet.Ref("C1:C1"), algorithm);
+      if (note_length == fits) {
+        EXPECT_EQ(Comment(1, 1), block + "\n" + note);
+        EXPECT_EQ(Comment(1, 1).size(), host::kMaxCommentLength);
+      } else {
+        EXPECT_EQ(Comment(1, 1), note);
+      }
+      EXPECT_EQ(Comment(1, 3), block + "\n" + Note(1, 3));
+    }
+  }
 }
 
 TEST_F(DiagnosisTest, ADiagnosedCellTakesPartInEveryPair) {
@@ -244,8 +263,8 @@ TEST_F(DiagnosisTest, ADiagnosedCellTakesPartInEveryPair) {
 
 TEST_F(DiagnosisTest, ACellWithoutCommentGetsOneHoldingOnlyTheBlock) {
   Marked(1, 1, Value::Number(123.45));
-  sheet_.Put(1, 3, Value::Number(132.45));
-  sheet_.PutFill(1, 3, kFewerColor, kPatternSolid);
+  sheet.Put(1, 3, Value::Number(132.45));
+  sheet.PutFill(1, 3, kFewerColor, kPatternSolid);
 
   Diagnose();
 
@@ -303,8 +322,8 @@ TEST_F(PairCapTest, ACellOfRangeOneStopsAtTheCap) {
        {state::Algorithm::kIndexed, state::Algorithm::kStraightforward}) {
     SCOPED_TRACE(algorithm == state::Algorithm::kIndexed ? "indexed" : "straightforward");
     state_.counters = {};
-    host::Range range1 = sheet_.Ref("A1:A3");
-    host::Range range2 = sheet_.Ref("C1:C" + std::to_string(rows2));
+    host::Range range1 = sheet.Ref("A1:A3");
+    host::Range range2 = sheet.Ref("C1:C" + std::to_string(rows2));
     Diagnose(range1, range2, algorithm);
     // Each cell of Range 1 pairs with the first cells of Range 2 up to the cap.
     EXPECT_EQ(state_.counters.transpose1, 3 * kMaxPairsPerCell);
@@ -322,8 +341,8 @@ TEST_F(PairCapTest, ACellOfRangeTwoAtTheCapIsPassedOver) {
   const int more = 5;
   const int rows1 = kMaxPairsPerCell + more;
   Fill(rows1, 2);
-  host::Range range1 = sheet_.Ref("A1:A" + std::to_string(rows1));
-  host::Range range2 = sheet_.Ref("C1:C2");
+  host::Range range1 = sheet.Ref("A1:A" + std::to_string(rows1));
+  host::Range range2 = sheet.Ref("C1:C2");
   Diagnose(range1, range2);
   // Both cells of Range 2 reach the cap with the first cells of Range 1; the later ones find none.
   ExpectCounts(2 * kMaxPairsPerCell, 0);
@@ -349,7 +368,7 @@ host::LocaleFormat German() {
 // the signatures drop its own separators, in both ways of pairing the cells.
 TEST_F(DiagnosisTest, GermanMachineWritesItsOwnNumbersDatesAndStamp) {
   const host::LocaleConversions german(German());
-  host_.SetConversions(german);
+  mem.SetConversions(german);
   Marked(1, 1, Value::Number(123.45));
   Marked(1, 3, Value::Number(132.45), kFewerColor);
   Marked(2, 1, Date(2023, 1, 5));
@@ -360,14 +379,14 @@ TEST_F(DiagnosisTest, GermanMachineWritesItsOwnNumbersDatesAndStamp) {
   for (const state::Algorithm algorithm :
        {state::Algorithm::kIndexed, state::Algorithm::kStraightforward}) {
     for (int row = 1; row <= 3; ++row) {
-      sheet_.PutFill(row, 1, kMoreColor, kPatternSolid);
-      sheet_.PutFill(row, 3, kFewerColor, kPatternSolid);
-      sheet_.PutComment(row, 1, Note(row, 1));
-      sheet_.PutComment(row, 3, Note(row, 3));
+      sheet.PutFill(row, 1, kMoreColor, kPatternSolid);
+      sheet.PutFill(row, 3, kFewerColor, kPatternSolid);
+      sheet.PutComment(row, 1, Note(row, 1));
+      sheet.PutComment(row, 3, Note(row, 3));
     }
     state_.counters = {};
-    host::Range range1 = sheet_.Ref("A1:A10");
-    host::Range range2 = sheet_.Ref("C1:C10");
+    host::Range range1 = sheet.Ref("A1:A10");
+    host::Range range2 = sheet.Ref("C1:C10");
     Diagnose(range1, range2, algorithm);
 
     const std::string stamp = "<<< 3.7 14:03:09:\n";

@@ -5,38 +5,33 @@
 #include "host/error.h"
 #include "marks/rectangles.h"
 #include "memhost/host.h"
+#include "support/mem_host_fixture.h"
 
 namespace quorvane::testing {
 namespace {
 
-class ResolveTest : public ::testing::Test {
+class ResolveTest : public MemHostFixture {
  protected:
-  ResolveTest()
-      : book1(mem.AddWorkbook("Book1.xlsx")),
-        sheet1(book1.AddSheet("Sheet1")),
-        sheet2(book1.AddSheet("Sheet2")) {}
+  ResolveTest() : sheet2(book.AddSheet("Sheet2")) {}
 
-  void Fill(memhost::MemWorksheet& sheet, const char* from, const char* to) {
-    const host::Range a = sheet.Ref(from), b = sheet.Ref(to);
-    sheet.Put(a.row(), a.column(), host::Value::Number(1));
-    sheet.Put(b.row(), b.column(), host::Value::Number(1));
+  void Fill(memhost::MemWorksheet& on, const char* from, const char* to) {
+    const host::Range a = on.Ref(from), b = on.Ref(to);
+    on.Put(a.row(), a.column(), host::Value::Number(1));
+    on.Put(b.row(), b.column(), host::Value::Number(1));
   }
 
-  memhost::MemHost mem;
-  memhost::MemWorkbook& book1;
-  memhost::MemWorksheet& sheet1;
   memhost::MemWorksheet& sheet2;
 };
 
 TEST_F(ResolveTest, CutsTheRangeDownToTheUsedArea) {
-  Fill(sheet1, "A1", "C25");
-  EXPECT_EQ(analysis::ResolveRange(mem, sheet1.Ref("A2:A40")).Address(), "$A$2:$A$25");
-  EXPECT_EQ(analysis::ResolveRange(mem, sheet1.Ref("B:B")).Address(), "$B$1:$B$25");
+  Fill(sheet, "A1", "C25");
+  EXPECT_EQ(analysis::ResolveRange(mem, sheet.Ref("A2:A40")).Address(), "$A$2:$A$25");
+  EXPECT_EQ(analysis::ResolveRange(mem, sheet.Ref("B:B")).Address(), "$B$1:$B$25");
 }
 
 TEST_F(ResolveTest, RangeWhollyOutsideTheUsedAreaGivesNothing) {
-  Fill(sheet1, "B2", "D9");
-  EXPECT_TRUE(analysis::ResolveRange(mem, sheet1.Ref("A:A")).is_nothing());
+  Fill(sheet, "B2", "D9");
+  EXPECT_TRUE(analysis::ResolveRange(mem, sheet.Ref("A:A")).is_nothing());
 }
 
 TEST_F(ResolveTest, BringsTheRangesWorkbookAndSheetToTheFront) {
@@ -52,10 +47,10 @@ TEST_F(ResolveTest, BringsTheRangesWorkbookAndSheetToTheFront) {
 }
 
 TEST_F(ResolveTest, FindsAWorkbookWhoseNameHoldsASingleQuote) {
-  memhost::MemWorkbook& book = mem.AddWorkbook("Bob's accounts.xlsx");
-  memhost::MemWorksheet& sheet = book.AddSheet("It's here");
-  Fill(sheet, "A1", "A3");
-  const host::Range resolved = analysis::ResolveRange(mem, sheet.Ref("A1:A9"));
+  memhost::MemWorkbook& bobs = mem.AddWorkbook("Bob's accounts.xlsx");
+  memhost::MemWorksheet& here = bobs.AddSheet("It's here");
+  Fill(here, "A1", "A3");
+  const host::Range resolved = analysis::ResolveRange(mem, here.Ref("A1:A9"));
   EXPECT_EQ(resolved.Address(), "$A$1:$A$3");
   EXPECT_EQ(mem.ActiveWorkbook().Name(), "Bob's accounts.xlsx");
   EXPECT_EQ(mem.ActiveSheet().Name(), "It's here");
@@ -67,19 +62,19 @@ TEST_F(ResolveTest, NothingFailsWithAHostError) {
 
 class ShapesTest : public ResolveTest {
  protected:
-  host::Range Cell(const char* ref) { return sheet1.Ref(ref); }
+  host::Range Cell(const char* ref) { return sheet.Ref(ref); }
   std::vector<std::string> Names() {
     std::vector<std::string> names;
-    for (const memhost::ShapeData& shape : sheet1.data().shapes) names.push_back(shape.name);
+    for (const memhost::ShapeData& shape : sheet.data().shapes) names.push_back(shape.name);
     return names;
   }
 };
 
 TEST_F(ShapesTest, RectangleSitsInTheCellsTopLeftCornerWithItsLook) {
-  sheet1.data().row_heights[3] = 20;
+  sheet.data().row_heights[3] = 20;
   marks::AddCommentShape(Cell("A4"), "A", "2,1");
-  ASSERT_EQ(sheet1.data().shapes.size(), 1u);
-  const memhost::ShapeData& shape = sheet1.data().shapes[0];
+  ASSERT_EQ(sheet.data().shapes.size(), 1u);
+  const memhost::ShapeData& shape = sheet.data().shapes[0];
   EXPECT_EQ(shape.name, "CmtNumARectangle 1");
   EXPECT_EQ(shape.type, host::kShapeRectangle);
   EXPECT_DOUBLE_EQ(shape.left, 3);
@@ -99,18 +94,18 @@ TEST_F(ShapesTest, RectangleSitsInTheCellsTopLeftCornerWithItsLook) {
                    0);
   EXPECT_EQ(shape.horizontal_alignment, -4108);
 
-  sheet1.data().column_widths[2] = 30;
+  sheet.data().column_widths[2] = 30;
   marks::AddCommentShape(Cell("C1"), "B", "1,0");
-  EXPECT_DOUBLE_EQ(sheet1.data().shapes[1].left, 48 + 30 + 3);
-  EXPECT_EQ(sheet1.data().shapes[1].name, "CmtNumBRectangle 2");
+  EXPECT_DOUBLE_EQ(sheet.data().shapes[1].left, 48 + 30 + 3);
+  EXPECT_EQ(sheet.data().shapes[1].name, "CmtNumBRectangle 2");
 }
 
 TEST_F(ShapesTest, RemovalByTagKeepsOtherTagsAndOtherLetterCase) {
   marks::AddCommentShape(Cell("A1"), "A", "1,0");
   marks::AddCommentShape(Cell("A2"), "B", "1,0");
   marks::AddCommentShape(Cell("A3"), "A", "1,0");
-  sheet1.AddShape(host::kShapeRectangle, 0, 0, 10, 10)->SetName("cmtnumA mine");
-  sheet1.AddShape(host::kShapeRectangle, 0, 0, 10, 10)->SetName("CmtNu");
+  sheet.AddShape(host::kShapeRectangle, 0, 0, 10, 10)->SetName("cmtnumA mine");
+  sheet.AddShape(host::kShapeRectangle, 0, 0, 10, 10)->SetName("CmtNu");
   marks::RemoveCommentShapes(Cell("Z99"), "A");
   EXPECT_EQ(Names(), (std::vector<std::string>{"CmtNumBRectangle 2", "cmtnumA mine", "CmtNu"}));
   marks::RemoveCommentShapes(Cell("A1"), "");
@@ -122,9 +117,9 @@ TEST_F(ShapesTest, RemovalByTagKeepsOtherTagsAndOtherLetterCase) {
 
 TEST_F(ShapesTest, ProtectedSheetRefusesAndASheetWithoutShapesIsFine) {
   marks::RemoveCommentShapes(Cell("A1"), "A");
-  sheet1.Protect();
+  sheet.Protect();
   EXPECT_THROW(marks::AddCommentShape(Cell("A1"), "A", "1,0"), host::HostError);
-  EXPECT_TRUE(sheet1.data().shapes.empty());
+  EXPECT_TRUE(sheet.data().shapes.empty());
 }
 
 }  // namespace

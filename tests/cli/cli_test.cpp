@@ -323,6 +323,24 @@ TEST_F(Cli, AProtectedSheetRefusesTheRunAndNothingIsWritten) {
   EXPECT_EQ(Files(), std::vector<std::string>{"protected.xlsx"});
 }
 
+// Ranges of cells that were never filled: the clearing's message alone, and nothing is written.
+TEST_F(Cli, RangesOutsideTheUsedAreaAreRefusedWithTheClearingsMessageAlone) {
+  const fs::path sample = Sample();
+  for (const std::string ranges :
+       {" Bank!X2:X11 Ledger!X2:X11", " Bank!X2:X11 Ledger!B2:B11", " Bank!B2:B11 Ledger!X2:X11"}) {
+    SCOPED_TRACE(ranges);
+    const Result r = Run("compare " + Q(sample) + ranges);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Range 1 and Range 2 are not entered correctly - could be empty cells"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("failed"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("Object variable"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("nothing was written"), std::string::npos) << r.err;
+    EXPECT_EQ(Files(), std::vector<std::string>{"book.xlsx"});
+  }
+}
+
 // The mismatch report, read back with Python's csv and json modules: one record per marked cell in
 // the order the cells were checked, the diagnosis with its partner cell, the notices by cell.
 TEST_F(Cli, TheReportListsEveryMarkedCellInCheckingOrder) {

@@ -65,7 +65,7 @@ TEST(CsvReader, FieldsTakeTheValuesTheHostGivesThem) {
   EXPECT_TRUE(At(sheet, 2, 1).is_date());
   EXPECT_EQ(sheet.Find(2, 1)->number_format, "m/d/yyyy");
   EXPECT_EQ(At(sheet, 2, 2), host::Value::Number(1250));  // quoted, still a number
-  EXPECT_EQ(At(sheet, 3, 1), host::Value::Date(*host::ReadDate("1/5/2024")));
+  EXPECT_EQ(At(sheet, 3, 1), host::Value::Date(*host::EnUsConversions().ReadDate("1/5/2024")));
   EXPECT_EQ(At(sheet, 3, 2), host::Value::Number(-89.99));
   EXPECT_EQ(At(sheet, 3, 3), host::Value::Logical(true));
   EXPECT_EQ(At(sheet, 3, 4), host::Value::Logical(false));
@@ -181,7 +181,7 @@ TEST(CsvReader, TheLocaleNamesTheSeparatorAndReadsNumbersAndDates) {
       Read("Datum;Text;Betrag\r\n03.01.2024;Miete, Januar;-1.000,00\r\n05.01.2024;\"a;b\";0,5\r\n",
            German());
   EXPECT_EQ(At(sheet, 1, 3), host::Value::Text("Betrag"));
-  EXPECT_EQ(At(sheet, 2, 1), host::Value::Date(*host::ReadDate("1/3/2024")));
+  EXPECT_EQ(At(sheet, 2, 1), host::Value::Date(*host::EnUsConversions().ReadDate("1/3/2024")));
   EXPECT_EQ(At(sheet, 2, 2), host::Value::Text("Miete, Januar"));
   EXPECT_EQ(At(sheet, 2, 3), host::Value::Number(-1000));
   EXPECT_EQ(At(sheet, 3, 2), host::Value::Text("a;b"));

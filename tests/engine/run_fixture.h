@@ -1,4 +1,4 @@
-// A workbook in the in-memory host and an add-in state wired to it, for tests of a comparison run.
+// The in-memory host's workbook and an add-in state wired to it, for tests of a comparison run.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 #include "host/value.h"
 #include "memhost/host.h"
 #include "state/state.h"
+#include "support/mem_host_fixture.h"
 #include "support/state_listener.h"
 
 namespace quorvane::testing {
@@ -33,15 +34,9 @@ class RecordingLabels : public LabelSink {
   std::map<std::string, std::string> captions;
 };
 
-inline host::Value N(double number) { return host::Value::Number(number); }
-inline host::Value T(const std::string& text) { return host::Value::Text(text); }
-inline host::Value D(int y, int m, int d) {
-  return host::Value::Date(host::SerialFromCivil({y, m, d, 0, 0, 0}));
-}
-
-class RunFixture : public ::testing::Test {
+class RunFixture : public MemHostFixture {
  protected:
-  RunFixture() : book(mem.AddWorkbook("Book1.xlsx")), sheet(book.AddSheet("Sheet1")) {
+  RunFixture() {
     mem.SetTime(host::SerialFromCivil({2023, 1, 5, 14, 3, 9}));
     state.application = &mem;
     state.ribbon = &ribbon;
@@ -74,18 +69,6 @@ class RunFixture : public ::testing::Test {
     });
   }
 
-  std::string Comment(int row, int column) {
-    const memhost::CellData* cell = sheet.data().Find(row, column);
-    return cell != nullptr && cell->comment ? cell->comment->text : std::string();
-  }
-  memhost::Fill FillOf(int row, int column) {
-    const memhost::CellData* cell = sheet.data().Find(row, column);
-    return cell != nullptr ? cell->fill : memhost::Fill{};
-  }
-
-  memhost::MemHost mem;
-  memhost::MemWorkbook& book;
-  memhost::MemWorksheet& sheet;
   state::AddinState state;
   RecordingRibbon ribbon;
   RecordingLabels labels;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "host/error.h"
+#include "host/locale.h"
 #include "host/value.h"
 
 namespace quorvane::host {
@@ -17,6 +18,8 @@ namespace {
 double Serial(int y, int m, int d, int hh = 0, int mm = 0, int ss = 0) {
   return SerialFromCivil({y, m, d, hh, mm, ss});
 }
+
+const Conversions& EnUs() { return EnUsConversions(); }
 
 TEST(ReadNumberTest, AcceptsTheHostsNumberForms) {
   const struct {
@@ -44,7 +47,7 @@ TEST(ReadNumberTest, AcceptsTheHostsNumberForms) {
       {"&O17", 15},
   };
   for (const auto& c : cases) {
-    const std::optional<double> n = ReadNumber(c.text);
+    const std::optional<double> n = EnUs().ReadNumber(c.text);
     ASSERT_TRUE(n.has_value()) << c.text;
     EXPECT_DOUBLE_EQ(*n, c.number) << c.text;
   }
@@ -55,7 +58,7 @@ TEST(ReadNumberTest, RejectsOtherTexts) {
        {"",       "  ",      "abc",   "12a", "a21",   "5%",   "1/5/2023", "1,00", ",5",
         "1,0000", "1.000,5", "459..", "-5-", "(5",    "(-5)", "1e",       "e5",   ".",
         "$",      "&H",      "&HG",   "&O8", "1e400", "1 2",  "--5"}) {
-    EXPECT_FALSE(ReadNumber(text).has_value()) << text;
+    EXPECT_FALSE(EnUs().ReadNumber(text).has_value()) << text;
   }
 }
 
@@ -64,28 +67,28 @@ TEST(ReadDateTest, ReadsDateAndTimeForms) {
   for (const char* text :
        {"1/5/2023", "1-5-2023", "1.5.2023", "01/05/23", "2023-01-05", "2023/1/5", "Jan 5, 2023",
         "january 5 2023", "5-Jan-2023", "5 January 2023", "5-jan-23", " 1/5/2023 "}) {
-    const std::optional<double> d = ReadDate(text);
+    const std::optional<double> d = EnUs().ReadDate(text);
     ASSERT_TRUE(d.has_value()) << text;
     EXPECT_EQ(*d, jan5) << text;
   }
-  EXPECT_DOUBLE_EQ(*ReadDate("1/5/2023 14:03:09"), Serial(2023, 1, 5, 14, 3, 9));
-  EXPECT_DOUBLE_EQ(*ReadDate("1/5/2023 2:03 PM"), Serial(2023, 1, 5, 14, 3));
-  EXPECT_DOUBLE_EQ(*ReadDate("4:35:47 PM"), (16 * 3600 + 35 * 60 + 47) / 86400.0);
-  EXPECT_DOUBLE_EQ(*ReadDate("12:30 am"), 0.5 / 24);
-  EXPECT_DOUBLE_EQ(*ReadDate("October 19, 1962"), Serial(1962, 10, 19));
+  EXPECT_DOUBLE_EQ(*EnUs().ReadDate("1/5/2023 14:03:09"), Serial(2023, 1, 5, 14, 3, 9));
+  EXPECT_DOUBLE_EQ(*EnUs().ReadDate("1/5/2023 2:03 PM"), Serial(2023, 1, 5, 14, 3));
+  EXPECT_DOUBLE_EQ(*EnUs().ReadDate("4:35:47 PM"), (16 * 3600 + 35 * 60 + 47) / 86400.0);
+  EXPECT_DOUBLE_EQ(*EnUs().ReadDate("12:30 am"), 0.5 / 24);
+  EXPECT_DOUBLE_EQ(*EnUs().ReadDate("October 19, 1962"), Serial(1962, 10, 19));
 }
 
 TEST(ReadDateTest, TwoDigitYearsAndLimits) {
-  EXPECT_EQ(*ReadDate("1/1/29"), Serial(2029, 1, 1));
-  EXPECT_EQ(*ReadDate("1/1/30"), Serial(1930, 1, 1));
-  EXPECT_EQ(*ReadDate("1/1/100"), Serial(100, 1, 1));
-  EXPECT_EQ(*ReadDate("12/31/9999"), Serial(9999, 12, 31));
-  EXPECT_EQ(*ReadDate("2/29/2024"), Serial(2024, 2, 29));
+  EXPECT_EQ(*EnUs().ReadDate("1/1/29"), Serial(2029, 1, 1));
+  EXPECT_EQ(*EnUs().ReadDate("1/1/30"), Serial(1930, 1, 1));
+  EXPECT_EQ(*EnUs().ReadDate("1/1/100"), Serial(100, 1, 1));
+  EXPECT_EQ(*EnUs().ReadDate("12/31/9999"), Serial(9999, 12, 31));
+  EXPECT_EQ(*EnUs().ReadDate("2/29/2024"), Serial(2024, 2, 29));
   for (const char* text :
        {"", "1/5", "1.5", "12.5", "13/1/2023", "2/29/2023", "2/30/2024", "1/1/10000", "1/1/099",
         "Monday, January 5, 2023", "Foo 5, 2023", "1/5/2023 25:00", "1/5/2023 13:00 PM",
         "1/5/2023x", "12:60", "7", "abc", "1/5/2023 14:03:09 extra"}) {
-    EXPECT_FALSE(ReadDate(text).has_value()) << text;
+    EXPECT_FALSE(EnUs().ReadDate(text).has_value()) << text;
   }
 }
 
@@ -102,24 +105,24 @@ TEST(SerialTest, CalendarHasNo1900LeapDay) {
 }
 
 TEST(FormatTimestampTest, RoundsToWholeSecondsWithoutSixty) {
-  EXPECT_EQ(FormatTimestamp(Serial(2023, 1, 5, 14, 3, 9)), "1/5 14:03:09");
-  EXPECT_EQ(FormatTimestamp(Serial(2023, 11, 25, 9, 5, 0)), "11/25 09:05:00");
-  EXPECT_EQ(FormatTimestamp(Serial(2023, 1, 5, 14, 3, 9) + 0.6 / 86400), "1/5 14:03:10");
-  EXPECT_EQ(FormatTimestamp(Serial(2023, 1, 5, 23, 59, 59) + 0.7 / 86400), "1/6 00:00:00");
-  EXPECT_EQ(FormatTimestamp(Serial(2023, 12, 31, 23, 59, 59) + 0.9 / 86400), "1/1 00:00:00");
+  EXPECT_EQ(EnUs().FormatTimestamp(Serial(2023, 1, 5, 14, 3, 9)), "1/5 14:03:09");
+  EXPECT_EQ(EnUs().FormatTimestamp(Serial(2023, 11, 25, 9, 5, 0)), "11/25 09:05:00");
+  EXPECT_EQ(EnUs().FormatTimestamp(Serial(2023, 1, 5, 14, 3, 9) + 0.6 / 86400), "1/5 14:03:10");
+  EXPECT_EQ(EnUs().FormatTimestamp(Serial(2023, 1, 5, 23, 59, 59) + 0.7 / 86400), "1/6 00:00:00");
+  EXPECT_EQ(EnUs().FormatTimestamp(Serial(2023, 12, 31, 23, 59, 59) + 0.9 / 86400), "1/1 00:00:00");
 }
 
 TEST(ValueKindsTest, IsNumericAndToNumber) {
-  EXPECT_TRUE(IsNumeric(Value::Number(0)));
-  EXPECT_TRUE(IsNumeric(Value::Logical(true)));
-  EXPECT_EQ(ToNumber(Value::Logical(true)), -1);
-  EXPECT_EQ(ToNumber(Value::Logical(false)), 0);
-  EXPECT_EQ(ToNumber(Value::Text(" 1,234 ")), 1234);
+  EXPECT_TRUE(EnUs().IsNumeric(Value::Number(0)));
+  EXPECT_TRUE(EnUs().IsNumeric(Value::Logical(true)));
+  EXPECT_EQ(EnUs().ToNumber(Value::Logical(true)), -1);
+  EXPECT_EQ(EnUs().ToNumber(Value::Logical(false)), 0);
+  EXPECT_EQ(EnUs().ToNumber(Value::Text(" 1,234 ")), 1234);
   for (const Value& v : {Value::Date(44931), Value(), Value::Error(CellError::kNA),
                          Value::Text("abc"), Value::Text("1/5/2023")}) {
-    EXPECT_FALSE(IsNumeric(v)) << DebugString(v);
+    EXPECT_FALSE(EnUs().IsNumeric(v)) << DebugString(v);
     try {
-      ToNumber(v);
+      EnUs().ToNumber(v);
       ADD_FAILURE() << DebugString(v);
     } catch (const HostError& e) {
       EXPECT_EQ(e.description(), "Type mismatch");
@@ -128,13 +131,13 @@ TEST(ValueKindsTest, IsNumericAndToNumber) {
 }
 
 TEST(ValueKindsTest, DatesOfValues) {
-  EXPECT_TRUE(IsDate(Value::Date(44931)));
-  EXPECT_TRUE(IsDate(Value::Text("1/5/2023")));
-  EXPECT_EQ(ToDateSerial(Value::Text("1/5/2023")), 44931);
-  EXPECT_FALSE(IsDate(Value::Number(44931)));
-  EXPECT_FALSE(IsDate(Value::Logical(true)));
-  EXPECT_FALSE(IsDate(Value()));
-  EXPECT_FALSE(ToDateSerial(Value::Text("123")).has_value());
+  EXPECT_TRUE(EnUs().IsDate(Value::Date(44931)));
+  EXPECT_TRUE(EnUs().IsDate(Value::Text("1/5/2023")));
+  EXPECT_EQ(EnUs().ToDateSerial(Value::Text("1/5/2023")), 44931);
+  EXPECT_FALSE(EnUs().IsDate(Value::Number(44931)));
+  EXPECT_FALSE(EnUs().IsDate(Value::Logical(true)));
+  EXPECT_FALSE(EnUs().IsDate(Value()));
+  EXPECT_FALSE(EnUs().ToDateSerial(Value::Text("123")).has_value());
 }
 
 TEST(ToTextTest, Numbers) {
@@ -153,20 +156,20 @@ TEST(ToTextTest, Numbers) {
       {1234567.125, "1234567.125"},
       {2.0 / 3, "0.666666666666667"},
   };
-  for (const auto& c : cases) EXPECT_EQ(ToText(Value::Number(c.number)), c.text) << c.text;
+  for (const auto& c : cases) EXPECT_EQ(EnUs().ToText(Value::Number(c.number)), c.text) << c.text;
 }
 
 TEST(ToTextTest, OtherKinds) {
-  EXPECT_EQ(ToText(Value::Date(Serial(2023, 1, 5))), "1/5/2023");
-  EXPECT_EQ(ToText(Value::Date(Serial(2023, 1, 5, 14, 3, 9))), "1/5/2023 2:03:09 PM");
-  EXPECT_EQ(ToText(Value::Date(Serial(2023, 1, 5, 0, 0, 1))), "1/5/2023 12:00:01 AM");
-  EXPECT_EQ(ToText(Value::Date(0)), "12:00:00 AM");
-  EXPECT_EQ(ToText(Value::Date(0.5)), "12:00:00 PM");
-  EXPECT_EQ(ToText(Value::Logical(true)), "True");
-  EXPECT_EQ(ToText(Value::Logical(false)), "False");
-  EXPECT_EQ(ToText(Value()), "");
-  EXPECT_EQ(ToText(Value::Text("Abc ")), "Abc ");
-  EXPECT_THROW(ToText(Value::Error(CellError::kDiv0)), HostError);
+  EXPECT_EQ(EnUs().ToText(Value::Date(Serial(2023, 1, 5))), "1/5/2023");
+  EXPECT_EQ(EnUs().ToText(Value::Date(Serial(2023, 1, 5, 14, 3, 9))), "1/5/2023 2:03:09 PM");
+  EXPECT_EQ(EnUs().ToText(Value::Date(Serial(2023, 1, 5, 0, 0, 1))), "1/5/2023 12:00:01 AM");
+  EXPECT_EQ(EnUs().ToText(Value::Date(0)), "12:00:00 AM");
+  EXPECT_EQ(EnUs().ToText(Value::Date(0.5)), "12:00:00 PM");
+  EXPECT_EQ(EnUs().ToText(Value::Logical(true)), "True");
+  EXPECT_EQ(EnUs().ToText(Value::Logical(false)), "False");
+  EXPECT_EQ(EnUs().ToText(Value()), "");
+  EXPECT_EQ(EnUs().ToText(Value::Text("Abc ")), "Abc ");
+  EXPECT_THROW(EnUs().ToText(Value::Error(CellError::kDiv0)), HostError);
 }
 
 TEST(EqualTest, HostComparison) {
@@ -231,7 +234,7 @@ TEST(FormatTest, AmountsAndArbitraryNumbersAgreeWithTheDecimalRules) {
   for (int i = 0; i < 20000; ++i) {
     const std::int64_t n = i < 400 ? i - 200 : cents(rng);
     const double amount = static_cast<double>(n) / 100;
-    ASSERT_EQ(ToText(Value::Number(amount)), printf_text("%.*G", 15, amount)) << n;
+    ASSERT_EQ(EnUs().ToText(Value::Number(amount)), printf_text("%.*G", 15, amount)) << n;
     ASSERT_EQ(FormatFixed(amount, 2), printf_text("%.*f", 2, amount)) << n;
     ASSERT_EQ(FormatFixed(amount, 4), printf_text("%.*f", 4, amount)) << n;
     ASSERT_EQ(RoundHalfEven(amount, 2), amount == 0 ? 0.0 : amount) << n;
@@ -243,14 +246,14 @@ TEST(FormatTest, AmountsAndArbitraryNumbersAgreeWithTheDecimalRules) {
     ASSERT_EQ(RoundHalfEven(amount, 1), static_cast<double>(tenths) / 10) << n;
 
     const double count = static_cast<double>(whole(rng));
-    ASSERT_EQ(ToText(Value::Number(count)), printf_text("%.*G", 15, count)) << count;
+    ASSERT_EQ(EnUs().ToText(Value::Number(count)), printf_text("%.*G", 15, count)) << count;
     ASSERT_EQ(FormatWhole(count), printf_text("%.*f", 0, count)) << count;
 
     const double number = any(rng) / (1 << (i % 20));
-    ASSERT_EQ(ToText(Value::Number(number)), printf_text("%.*G", 15, number)) << number;
+    ASSERT_EQ(EnUs().ToText(Value::Number(number)), printf_text("%.*G", 15, number)) << number;
   }
   for (const double edge : {1e-4, 0.00011, 0.000099, 1e15 - 1, 1e15, 1e14 + 0.5, 0.1 + 0.2}) {
-    EXPECT_EQ(ToText(Value::Number(edge)), printf_text("%.*G", 15, edge)) << edge;
+    EXPECT_EQ(EnUs().ToText(Value::Number(edge)), printf_text("%.*G", 15, edge)) << edge;
   }
 }
 

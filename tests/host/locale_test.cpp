@@ -47,25 +47,25 @@ LocaleFormat French() {
   return f;
 }
 
-TEST(LocaleConversionsTest, DefaultAnswersAsTheEnUsFunctions) {
+TEST(LocaleConversionsTest, TheDefaultFormatAnswersAsEnUs) {
   const LocaleConversions en_us;
   for (const char* text :
        {"6,231,532.11", "1D2",        "123-",      "(5)",        "$1,000",   "- 7",
         ".5",           "&HFFFF",     "1,00",      "5 -",        "1/5/2023", "1/5/23 2:03 PM",
         "2023-01-05",   "5-Jan-2023", "13/1/2023", "4:35:47 PM", "1.5",      "1.234,50",
         "05.01.2023",   "abc",        "",          "1,"}) {
-    EXPECT_EQ(en_us.ReadNumber(text), ReadNumber(text)) << text;
-    EXPECT_EQ(en_us.ReadDate(text), ReadDate(text)) << text;
+    EXPECT_EQ(en_us.ReadNumber(text), EnUsConversions().ReadNumber(text)) << text;
+    EXPECT_EQ(en_us.ReadDate(text), EnUsConversions().ReadDate(text)) << text;
   }
   for (const Value& value : {Value::Number(1234.5), Value::Number(1e15), Value::Number(-1.25e-7),
                              Value::Number(0.1 + 0.2), Value::Date(Serial(2023, 1, 5)),
                              Value::Date(Serial(2023, 1, 5, 14, 3, 9)), Value::Date(0.25),
                              Value::Logical(true), Value(), Value::Text("1,5")}) {
-    EXPECT_EQ(en_us.ToText(value), ToText(value)) << en_us.ToText(value);
-    EXPECT_EQ(en_us.IsNumeric(value), IsNumeric(value)) << en_us.ToText(value);
+    EXPECT_EQ(en_us.ToText(value), EnUsConversions().ToText(value)) << en_us.ToText(value);
+    EXPECT_EQ(en_us.IsNumeric(value), EnUsConversions().IsNumeric(value)) << en_us.ToText(value);
   }
   const double now = Serial(2023, 1, 5, 14, 3, 9);
-  EXPECT_EQ(en_us.FormatTimestamp(now), FormatTimestamp(now));
+  EXPECT_EQ(en_us.FormatTimestamp(now), EnUsConversions().FormatTimestamp(now));
   EXPECT_EQ(&EnUsConversions(), &EnUsConversions());
   EXPECT_EQ(EnUsConversions().ToText(Value::Number(1234.5)), "1234.5");
 }

@@ -12,6 +12,7 @@
 #include "host/error.h"
 #include "memhost/host.h"
 #include "support/counting_host.h"
+#include "support/mem_host_fixture.h"
 
 namespace quorvane::host {
 namespace {
@@ -23,21 +24,18 @@ bool IsWrapperOf(const ApplicationWrapper& app, Worksheet& sheet) {
   return wrapper != nullptr && &wrapper->app() == &app;
 }
 
-class WrapperTest : public ::testing::Test {
+class WrapperTest : public quorvane::testing::MemHostFixture {
  protected:
-  memhost::MemHost mem_;
-  memhost::MemWorkbook& book_ = mem_.AddWorkbook("Book1.xlsx");
-  memhost::MemWorksheet& sheet_ = book_.AddSheet("Sheet1");
-  memhost::MemWorksheet& other_ = book_.AddSheet("Other");
-  CountingApplication counted_{mem_};
+  memhost::MemWorksheet& other_ = book.AddSheet("Other");
+  CountingApplication counted_{mem};
 };
 
 TEST_F(WrapperTest, EveryCallIsSeenOnceFailedOnesTooAndSetUpIsNot) {
-  sheet_.Put(1, 1, Value::Number(1));
-  sheet_.PutFill(1, 1, 255, 1);
-  sheet_.PutComment(1, 1, "x");
-  sheet_.HideRow(2);
-  const Range cell = counted_.Wrap(sheet_.Ref("A1"));
+  sheet.Put(1, 1, Value::Number(1));
+  sheet.PutFill(1, 1, 255, 1);
+  sheet.PutComment(1, 1, "x");
+  sheet.HideRow(2);
+  const Range cell = counted_.Wrap(sheet.Ref("A1"));
   EXPECT_EQ(counted_.total(), 0u);
 
   EXPECT_EQ(cell.GetValue(), Value::Number(1));
@@ -54,11 +52,11 @@ TEST_F(WrapperTest, EveryCallIsSeenOnceFailedOnesTooAndSetUpIsNot) {
   EXPECT_EQ(counted_.count(Call::kSheetName), 1u);
   EXPECT_EQ(counted_.count(Call::kWorkbookName), 1u);
   EXPECT_EQ(counted_.total(), 8u);
-  EXPECT_EQ(sheet_.data().Find(1, 1)->fill.color, 1);  // the call reached the host
+  EXPECT_EQ(sheet.data().Find(1, 1)->fill.color, 1);  // the call reached the host
 
   // Failed selections count: the host refuses cells of a sheet that is not active.
   EXPECT_THROW(counted_.Wrap(other_.Ref("B2")).Select(), HostError);
-  counted_.Wrap(sheet_.Ref("B2")).Select();
+  counted_.Wrap(sheet.Ref("B2")).Select();
   EXPECT_EQ(counted_.count(Call::kRangeSelect), 2u);
   counted_.Reset();
   EXPECT_EQ(counted_.total(), 0u);
@@ -72,28 +70,28 @@ TEST_F(WrapperTest, EveryCallIsSeenOnceFailedOnesTooAndSetUpIsNot) {
 TEST_F(WrapperTest, EverythingReachedThroughItIsItsOwnWrapperOnePerTarget) {
   Worksheet& active = counted_.ActiveSheet();
   ASSERT_TRUE(IsWrapperOf(counted_, active));
-  EXPECT_EQ(&static_cast<WorksheetWrapper&>(active).target(), &sheet_);
+  EXPECT_EQ(&static_cast<WorksheetWrapper&>(active).target(), &sheet);
   EXPECT_EQ(&counted_.Worksheets("Sheet1"), &active);
   EXPECT_EQ(&counted_.Workbooks("Book1.xlsx").Worksheets("Sheet1"), &active);
   EXPECT_EQ(&counted_.ActiveWorkbook(), &counted_.Workbooks("book1.xlsx"));
   EXPECT_EQ(&active.Parent(), &counted_.ActiveWorkbook());
-  EXPECT_EQ(&counted_.Wrap(static_cast<Worksheet&>(sheet_)), &active);
+  EXPECT_EQ(&counted_.Wrap(static_cast<Worksheet&>(sheet)), &active);
   EXPECT_EQ(&counted_.Wrap(active), &active);  // already its own
   EXPECT_NE(&counted_.Worksheets("Other"), &active);
 
-  sheet_.Put(3, 2, Value::Text("x"));
+  sheet.Put(3, 2, Value::Text("x"));
   EXPECT_EQ(&active.UsedRange().Parent(), &active);
   EXPECT_EQ(active.UsedRange().Address(), "$B$3");
   EXPECT_EQ(&counted_.RangeFromReference("Other!C4").Parent(), &counted_.Worksheets("Other"));
-  mem_.SetSelection(sheet_.Ref("D5"));
+  mem.SetSelection(sheet.Ref("D5"));
   EXPECT_EQ(&counted_.Selection().Parent(), &active);
-  mem_.SetSelection(Range());
+  mem.SetSelection(Range());
   EXPECT_TRUE(counted_.Selection().is_nothing());
-  mem_.SetInputBoxHandler([&](const memhost::InputBoxRequest&) { return sheet_.Ref("A1:A3"); });
+  mem.SetInputBoxHandler([&](const memhost::InputBoxRequest&) { return sheet.Ref("A1:A3"); });
   const std::optional<Range> picked = counted_.InputBox("Pick", "Title", "");
   ASSERT_TRUE(picked);
   EXPECT_EQ(&picked->Parent(), &active);
-  mem_.SetInputBoxHandler(nullptr);
+  mem.SetInputBoxHandler(nullptr);
   EXPECT_FALSE(counted_.InputBox("Pick", "Title", ""));  // cancelled
 
   // A shape handed out is a wrapper too: its calls are seen, and they reach the host.
@@ -121,16 +119,16 @@ TEST_F(WrapperTest, EverythingReachedThroughItIsItsOwnWrapperOnePerTarget) {
   EXPECT_EQ(counted_.count(Call::kShapesItem), 1u);
   EXPECT_EQ(counted_.count(Call::kShapeName), 1u);
   EXPECT_EQ(counted_.total(), 17u);
-  EXPECT_EQ(sheet_.data().shapes.at(0).text, "1/2");
-  EXPECT_EQ(sheet_.data().shapes.at(0).margin_bottom, 2);
+  EXPECT_EQ(sheet.data().shapes.at(0).text, "1/2");
+  EXPECT_EQ(sheet.data().shapes.at(0).margin_bottom, 2);
 }
 
 TEST_F(WrapperTest, RangesGoingInArePointedBackAtTheTargetsSheets) {
-  sheet_.Put(1, 1, Value::Number(1));
-  sheet_.Put(3, 1, Value::Text("a"));
-  const Range list = counted_.Wrap(sheet_.Ref("A1:A3"));
-  EXPECT_EQ(counted_.Unwrap(list), sheet_.Ref("A1:A3"));
-  EXPECT_EQ(counted_.Unwrap(sheet_.Ref("A1")), sheet_.Ref("A1"));  // not its own: as it is
+  sheet.Put(1, 1, Value::Number(1));
+  sheet.Put(3, 1, Value::Text("a"));
+  const Range list = counted_.Wrap(sheet.Ref("A1:A3"));
+  EXPECT_EQ(counted_.Unwrap(list), sheet.Ref("A1:A3"));
+  EXPECT_EQ(counted_.Unwrap(sheet.Ref("A1")), sheet.Ref("A1"));  // not its own: as it is
   EXPECT_TRUE(counted_.Unwrap(Range()).is_nothing());
   EXPECT_TRUE(counted_.Wrap(Range()).is_nothing());
 
@@ -143,10 +141,10 @@ TEST_F(WrapperTest, RangesGoingInArePointedBackAtTheTargetsSheets) {
   EXPECT_EQ(counted_.total(), 4u);
 
   // Intersect takes ranges of the wrapper or of the host alike and answers on the wrapper.
-  const Range overlap = counted_.Intersect(list, sheet_.Ref("A2:B9"));
+  const Range overlap = counted_.Intersect(list, sheet.Ref("A2:B9"));
   EXPECT_EQ(overlap.Address(), "$A$2:$A$3");
   EXPECT_EQ(&overlap.Parent(), &list.Parent());
-  EXPECT_TRUE(counted_.Intersect(list, counted_.Wrap(sheet_.Ref("C1"))).is_nothing());
+  EXPECT_TRUE(counted_.Intersect(list, counted_.Wrap(sheet.Ref("C1"))).is_nothing());
   EXPECT_THROW(counted_.Intersect(list, counted_.Wrap(other_.Ref("A1"))), HostError);
 }
 
@@ -162,10 +160,10 @@ class FixedClockRefusingFills : public ApplicationWrapper {
 
 TEST_F(WrapperTest, ADecoratorOverridesWhatItNeedsAndInheritsTheRest) {
   const LocaleConversions conversions;
-  mem_.SetConversions(conversions);
-  mem_.SetTime(44000);
-  mem_.SetHasScreen(true);
-  FixedClockRefusingFills app(mem_);
+  mem.SetConversions(conversions);
+  mem.SetTime(44000);
+  mem.SetHasScreen(true);
+  FixedClockRefusingFills app(mem);
   EXPECT_EQ(app.Now(), 45000.25);
   EXPECT_TRUE(app.HasScreen());
   EXPECT_EQ(&app.GetConversions(), &conversions);
@@ -173,16 +171,16 @@ TEST_F(WrapperTest, ADecoratorOverridesWhatItNeedsAndInheritsTheRest) {
   app.SetStatusBar("Comparing");
   app.ResetStatusBar();
   app.DoEvents();
-  EXPECT_EQ(mem_.messages(), std::vector<std::string>{"Done"});
-  EXPECT_EQ(mem_.status_bar_history().size(), 2u);
-  EXPECT_EQ(mem_.yields(), 1u);
+  EXPECT_EQ(mem.messages(), std::vector<std::string>{"Done"});
+  EXPECT_EQ(mem.status_bar_history().size(), 2u);
+  EXPECT_EQ(mem.yields(), 1u);
   app.ActiveWorkbook().FollowHyperlink("https://example.com/");
-  EXPECT_EQ(mem_.followed_links().size(), 1u);
+  EXPECT_EQ(mem.followed_links().size(), 1u);
 
   // A refused call never reaches the host.
-  const Range cell = app.Wrap(sheet_.Ref("B2"));
+  const Range cell = app.Wrap(sheet.Ref("B2"));
   EXPECT_THROW(cell.SetInteriorColor(Value::Number(255)), HostError);
-  EXPECT_EQ(sheet_.data().Find(2, 2), nullptr);
+  EXPECT_EQ(sheet.data().Find(2, 2), nullptr);
   cell.SetInteriorPattern(Value::Number(kPatternSolid));
   EXPECT_EQ(cell.InteriorPattern(), kPatternSolid);
 }

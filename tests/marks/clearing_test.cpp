@@ -16,6 +16,7 @@
 #include "marks/marks.h"
 #include "memhost/host.h"
 #include "state/state.h"
+#include "support/mem_host_fixture.h"
 #include "support/state_listener.h"
 
 namespace quorvane::marks {
@@ -42,17 +43,14 @@ class RecordingLabels : public quorvane::testing::LabelSink {
   std::map<std::string, std::string> captions;
 };
 
-class ClearingTest : public ::testing::Test {
+class ClearingTest : public quorvane::testing::MemHostFixture {
  protected:
-  ClearingTest()
-      : book_(host_.AddWorkbook("Book1.xlsx")),
-        sheet_(book_.AddSheet("Sheet1")),
-        other_(book_.AddSheet("Sheet2")) {
-    state_.application = &host_;
+  ClearingTest() : other_(book.AddSheet("Sheet2")) {
+    state_.application = &mem;
     listener_.labels = &labels_;
   }
 
-  const CellData& Cell(int row, int column) { return *sheet_.data().Find(row, column); }
+  const CellData& Cell(int row, int column) { return *sheet.data().Find(row, column); }
   Fill FillAt(int row, int column) { return Cell(row, column).fill; }
   std::optional<std::string> CommentAt(int row, int column) {
     const auto& comment = Cell(row, column).comment;
@@ -62,27 +60,27 @@ class ClearingTest : public ::testing::Test {
 
   // A cell marked the way the comparison leaves it: a block, the memo of its fill before marking,
   // then the user's comment; the mismatch fill; and a rectangle.
-  void Mark(memhost::MemWorksheet& sheet, int row, int column, const std::string& tag) {
-    const CellData* cell = sheet.data().Find(row, column);
+  void Mark(memhost::MemWorksheet& on, int row, int column, const std::string& tag) {
+    const CellData* cell = on.data().Find(row, column);
     const Fill before = cell->fill;
     const std::string memo = marks::FormatMemo(before.color, before.pattern);
     if (cell->comment) {
-      sheet.PutComment(row, column, std::string(kBlock) + "\n" + memo + cell->comment->text);
+      on.PutComment(row, column, std::string(kBlock) + "\n" + memo + cell->comment->text);
     } else {
-      sheet.PutComment(row, column, std::string(kBlock) + memo);
+      on.PutComment(row, column, std::string(kBlock) + memo);
     }
-    sheet.PutFill(row, column, kMoreColor, kPatternSolid);
-    AddShape(sheet, "CmtNum" + tag);
+    on.PutFill(row, column, kMoreColor, kPatternSolid);
+    AddShape(on, "CmtNum" + tag);
   }
 
-  static void AddShape(memhost::MemWorksheet& sheet, const std::string& prefix) {
-    auto shape = sheet.AddShape(host::kShapeRectangle, 3, 0, 18, 8);
+  static void AddShape(memhost::MemWorksheet& on, const std::string& prefix) {
+    auto shape = on.AddShape(host::kShapeRectangle, 3, 0, 18, 8);
     shape->SetName(prefix + shape->Name());
   }
 
-  std::vector<std::string> ShapeNames(memhost::MemWorksheet& sheet) {
+  std::vector<std::string> ShapeNames(memhost::MemWorksheet& on) {
     std::vector<std::string> names;
-    for (const auto& shape : sheet.data().shapes) names.push_back(shape.name);
+    for (const auto& shape : on.data().shapes) names.push_back(shape.name);
     return names;
   }
 
@@ -91,12 +89,9 @@ class ClearingTest : public ::testing::Test {
     engine::ClearBothRanges(run, range1, range2);
   }
   void Mark(const host::Range& cell, const char* tag) {
-    marks::MarkMismatch(host_, cell, tag, 1, 2, state_.options.hide_comments == state::kFalse);
+    marks::MarkMismatch(mem, cell, tag, 1, 2, state_.options.hide_comments == state::kFalse);
   }
 
-  memhost::MemHost host_;
-  memhost::MemWorkbook& book_;
-  memhost::MemWorksheet& sheet_;
   memhost::MemWorksheet& other_;
   RecordingLabels labels_;
   state::AddinState state_;
@@ -106,48 +101,47 @@ class ClearingTest : public ::testing::Test {
 TEST_F(ClearingTest, RoundTripGivesBackEveryFillAndCommentAndRemovesTheRectangles) {
   // Range 1 on Sheet1: plain, yellow with a note, a cell marked twice and diagnosed, a cell with
   // only the user's note. Range 2 on Sheet2.
-  sheet_.Put(1, 1, host::Value::Number(100));
-  sheet_.Put(2, 1, host::Value::Number(200));
-  sheet_.PutFill(2, 1, kYellow, kPatternSolid);
-  sheet_.PutComment(2, 1, "Paid in May");
-  sheet_.Put(3, 1, host::Value::Text("abc"));
-  sheet_.PutComment(3, 1, "Check\nline two");
-  sheet_.Put(4, 1, host::Value::Number(400));
-  sheet_.PutComment(4, 1, "Just a note");
+  sheet.Put(1, 1, host::Value::Number(100));
+  sheet.Put(2, 1, host::Value::Number(200));
+  sheet.PutFill(2, 1, kYellow, kPatternSolid);
+  sheet.PutComment(2, 1, "Paid in May");
+  sheet.Put(3, 1, host::Value::Text("abc"));
+  sheet.PutComment(3, 1, "Check\nline two");
+  sheet.Put(4, 1, host::Value::Number(400));
+  sheet.PutComment(4, 1, "Just a note");
   other_.Put(1, 1, host::Value::Number(100));
   other_.PutFill(1, 1, kYellow, host::kPatternGray16);
-  const auto sheet_before = sheet_.data().cells;
+  const auto sheet_before = sheet.data().cells;
   const auto other_before = other_.data().cells;
-  AddShape(sheet_, "Logo");
-  AddShape(sheet_, "cmtnumA");  // another letter case: the user's own
+  AddShape(sheet, "Logo");
+  AddShape(sheet, "cmtnumA");  // another letter case: the user's own
 
-  Mark(sheet_, 1, 1, "A");
-  Mark(sheet_, 2, 1, "A");
-  Mark(sheet_, 3, 1, "A");
+  Mark(sheet, 1, 1, "A");
+  Mark(sheet, 2, 1, "A");
+  Mark(sheet, 3, 1, "A");
   // The second marking and the diagnosis put their blocks in front and add no memo.
-  sheet_.PutComment(3, 1, std::string(kBlock) + "\n" + *CommentAt(3, 1));
-  sheet_.PutComment(3, 1,
-                    "<<< 3/7 14:03:09:\nPossible Transpose abc and bca\n>>>\n" + *CommentAt(3, 1));
-  sheet_.PutFill(3, 1, kFewerColor, host::kPatternGray16);
+  sheet.PutComment(3, 1, std::string(kBlock) + "\n" + *CommentAt(3, 1));
+  sheet.PutComment(3, 1,
+                   "<<< 3/7 14:03:09:\nPossible Transpose abc and bca\n>>>\n" + *CommentAt(3, 1));
+  sheet.PutFill(3, 1, kFewerColor, host::kPatternGray16);
   Mark(other_, 1, 1, "B");
   state_.counters.match1 = 5;
   state_.counters.year2 = 2;
 
-  Clear(sheet_.Ref("A1:A4"), other_.Ref("A1:A2"));
+  Clear(sheet.Ref("A1:A4"), other_.Ref("A1:A2"));
 
-  EXPECT_TRUE(host_.messages().empty());
-  auto expect_restored = [](memhost::MemWorksheet& sheet, const auto& before) {
+  EXPECT_TRUE(mem.messages().empty());
+  auto expect_restored = [](memhost::MemWorksheet& on, const auto& before) {
     for (const auto& [key, cell] : before) {
-      SCOPED_TRACE(sheet.Name() + " row " + std::to_string(key.first));
-      const CellData& after = *sheet.data().Find(key.first, key.second);
+      SCOPED_TRACE(on.Name() + " row " + std::to_string(key.first));
+      const CellData& after = *on.data().Find(key.first, key.second);
       EXPECT_EQ(after.fill, cell.fill);
       EXPECT_EQ(after.comment, cell.comment);
     }
   };
-  expect_restored(sheet_, sheet_before);
+  expect_restored(sheet, sheet_before);
   expect_restored(other_, other_before);
-  EXPECT_EQ(ShapeNames(sheet_),
-            (std::vector<std::string>{"LogoRectangle 1", "cmtnumARectangle 2"}));
+  EXPECT_EQ(ShapeNames(sheet), (std::vector<std::string>{"LogoRectangle 1", "cmtnumARectangle 2"}));
   EXPECT_TRUE(ShapeNames(other_).empty());
 
   // Counters and the form's labels are zero, labels set in the form's order.
@@ -161,10 +155,10 @@ TEST_F(ClearingTest, RoundTripGivesBackEveryFillAndCommentAndRemovesTheRectangle
   for (const auto& [label, caption] : labels_.captions) EXPECT_EQ(caption, "0") << label;
 
   // A second pass changes nothing further.
-  const auto cleared = sheet_.data().cells;
-  Clear(sheet_.Ref("A1:A4"), other_.Ref("A1:A2"));
-  expect_restored(sheet_, cleared);
-  EXPECT_TRUE(host_.messages().empty());
+  const auto cleared = sheet.data().cells;
+  Clear(sheet.Ref("A1:A4"), other_.Ref("A1:A2"));
+  expect_restored(sheet, cleared);
+  EXPECT_TRUE(mem.messages().empty());
 }
 
 TEST_F(ClearingTest, UserTextHoldingMarkersOfItsOwnComesBackWhole) {
@@ -172,14 +166,14 @@ TEST_F(ClearingTest, UserTextHoldingMarkersOfItsOwnComesBackWhole) {
                                           "<<<draft>>> keep", ">>>"};
   for (std::size_t i = 0; i < notes.size(); ++i) {
     const int row = static_cast<int>(i) + 1;
-    sheet_.Put(row, 1, host::Value::Number(row));
-    sheet_.PutComment(row, 1, notes[i]);
-    Mark(sheet_, row, 1, "A");
+    sheet.Put(row, 1, host::Value::Number(row));
+    sheet.PutComment(row, 1, notes[i]);
+    Mark(sheet, row, 1, "A");
   }
-  Clear(sheet_.Ref("A1:A4"), other_.Ref("A1"));
+  Clear(sheet.Ref("A1:A4"), other_.Ref("A1"));
   for (std::size_t i = 0; i < notes.size(); ++i) {
     EXPECT_EQ(CommentAt(static_cast<int>(i) + 1, 1), notes[i]);
-    EXPECT_EQ(sheet_.data().Find(static_cast<int>(i) + 1, 1)->fill, Fill{});
+    EXPECT_EQ(sheet.data().Find(static_cast<int>(i) + 1, 1)->fill, Fill{});
   }
 }
 
@@ -192,13 +186,13 @@ void PrintTo(const CutCase& c, std::ostream* os) { *os << ::testing::PrintToStri
 class CommentCutTest : public ClearingTest, public ::testing::WithParamInterface<CutCase> {};
 
 TEST_P(CommentCutTest, CutsTheAddinTextAndKeepsTheFillWithoutMemo) {
-  sheet_.Put(1, 1, host::Value::Number(1));
-  sheet_.PutFill(1, 1, kMoreColor, kPatternSolid);
-  sheet_.PutComment(1, 1, GetParam().before);
+  sheet.Put(1, 1, host::Value::Number(1));
+  sheet.PutFill(1, 1, kMoreColor, kPatternSolid);
+  sheet.PutComment(1, 1, GetParam().before);
 
-  Clear(sheet_.Ref("A1"), sheet_.Ref("A1"));
+  Clear(sheet.Ref("A1"), sheet.Ref("A1"));
 
-  EXPECT_TRUE(host_.messages().empty());
+  EXPECT_TRUE(mem.messages().empty());
   EXPECT_EQ(CommentAt(1, 1), GetParam().after);
   EXPECT_EQ(FillAt(1, 1), (Fill{kMoreColor, kPatternSolid}));
 }
@@ -235,18 +229,18 @@ INSTANTIATE_TEST_SUITE_P(
         CutCase{DIAGNOSIS "\n" BLOCK "\n<<< 3/7 14:03:10:\nx", "\n<<< 3/7 14:03:10:\nx"}));
 
 TEST_F(ClearingTest, MemoKeysAfterTheFirstAreReadInAnyCaseAndUnknownKeysAreIgnored) {
-  sheet_.Put(1, 1, host::Value::Number(1));
-  sheet_.PutFill(1, 1, kMoreColor, kPatternSolid);
+  sheet.Put(1, 1, host::Value::Number(1));
+  sheet.PutFill(1, 1, kMoreColor, kPatternSolid);
   // Restoring the colour alone would leave the cell solid; the pattern must be read too.
-  sheet_.PutComment(1, 1, BLOCK "\n\n<<<zvk_color=16777215,other,ZVK_Pattern=-4142=x>>>");
-  sheet_.Put(2, 1, host::Value::Number(2));
-  sheet_.PutFill(2, 1, kMoreColor, kPatternSolid);
+  sheet.PutComment(1, 1, BLOCK "\n\n<<<zvk_color=16777215,other,ZVK_Pattern=-4142=x>>>");
+  sheet.Put(2, 1, host::Value::Number(2));
+  sheet.PutFill(2, 1, kMoreColor, kPatternSolid);
   // The first key is found only when written exactly; otherwise it is the user's text.
-  sheet_.PutComment(2, 1, BLOCK "\n\n<<<ZVK_COLOR=65535,zvk_pattern=1>>>");
+  sheet.PutComment(2, 1, BLOCK "\n\n<<<ZVK_COLOR=65535,zvk_pattern=1>>>");
 
-  Clear(sheet_.Ref("A1:A2"), sheet_.Ref("A1:A2"));
+  Clear(sheet.Ref("A1:A2"), sheet.Ref("A1:A2"));
 
-  EXPECT_TRUE(host_.messages().empty());
+  EXPECT_TRUE(mem.messages().empty());
   EXPECT_EQ(FillAt(1, 1), (Fill{kColorWhite, kPatternNone}));
   EXPECT_EQ(FillAt(2, 1), (Fill{kMoreColor, kPatternSolid}));
   EXPECT_EQ(CommentAt(1, 1), std::nullopt);
@@ -262,16 +256,16 @@ void PrintTo(const BadMemo& m, std::ostream* os) { *os << ::testing::PrintToStri
 class BadMemoTest : public ClearingTest, public ::testing::WithParamInterface<BadMemo> {};
 
 TEST_P(BadMemoTest, EndsThePassWithTheMessageAndLeavesLaterCellsMarked) {
-  sheet_.Put(1, 1, host::Value::Number(1));
-  sheet_.PutFill(1, 1, kMoreColor, kPatternSolid);
-  sheet_.PutComment(1, 1, GetParam().comment);
-  sheet_.Put(2, 1, host::Value::Number(2));
-  sheet_.PutFill(2, 1, kMoreColor, kPatternSolid);
-  sheet_.PutComment(2, 1, BLOCK "\n\n<<<zvk_color=65535,zvk_pattern=1>>>");
+  sheet.Put(1, 1, host::Value::Number(1));
+  sheet.PutFill(1, 1, kMoreColor, kPatternSolid);
+  sheet.PutComment(1, 1, GetParam().comment);
+  sheet.Put(2, 1, host::Value::Number(2));
+  sheet.PutFill(2, 1, kMoreColor, kPatternSolid);
+  sheet.PutComment(2, 1, BLOCK "\n\n<<<zvk_color=65535,zvk_pattern=1>>>");
 
-  Clear(sheet_.Ref("A1:A2"), sheet_.Ref("A1:A2"));
+  Clear(sheet.Ref("A1:A2"), sheet.Ref("A1:A2"));
 
-  EXPECT_EQ(host_.messages(), std::vector<std::string>{engine::kClearFailedMessage});
+  EXPECT_EQ(mem.messages(), std::vector<std::string>{engine::kClearFailedMessage});
   EXPECT_EQ(FillAt(1, 1), GetParam().fill_left);
   EXPECT_EQ(CommentAt(1, 1), GetParam().comment);
   EXPECT_EQ(FillAt(2, 1), (Fill{kMoreColor, kPatternSolid}));
@@ -299,25 +293,25 @@ TEST_F(ClearingTest, TheUsersMarkersSurviveMarkingsAndClearings) {
                                           "zvk_color", "<<<zvk_color=1,zvk_pattern=1>>> mine"};
   for (std::size_t i = 0; i < notes.size(); ++i) {
     const int row = static_cast<int>(i) + 1;
-    sheet_.Put(row, 1, host::Value::Text(i == 3 ? "zvk_color" : "v"));
-    sheet_.PutFill(row, 1, kYellow, kPatternSolid);
-    sheet_.PutComment(row, 1, notes[i]);
+    sheet.Put(row, 1, host::Value::Text(i == 3 ? "zvk_color" : "v"));
+    sheet.PutFill(row, 1, kYellow, kPatternSolid);
+    sheet.PutComment(row, 1, notes[i]);
   }
-  sheet_.Put(7, 1, host::Value::Text("zvk_color"));  // no note: the marking writes the comment
-  sheet_.PutFill(7, 1, kYellow, kPatternSolid);
-  host_.SetTime(45000.5);
+  sheet.Put(7, 1, host::Value::Text("zvk_color"));  // no note: the marking writes the comment
+  sheet.PutFill(7, 1, kYellow, kPatternSolid);
+  mem.SetTime(45000.5);
   state_.options.hide_comments = state::kTrue;
   for (int round = 0; round < 3; ++round) {
-    Clear(sheet_.Ref("A1:A7"), sheet_.Ref("A1:A7"));  // every comparison begins with a clearing
+    Clear(sheet.Ref("A1:A7"), sheet.Ref("A1:A7"));  // every comparison begins with a clearing
     for (const int row : {1, 2, 3, 4, 5, 7}) {
       // A cell in both ranges is marked twice.
       for (const char* tag : {"A", "B"}) {
-        Mark(sheet_.Ref("A" + std::to_string(row)), tag);
+        Mark(sheet.Ref("A" + std::to_string(row)), tag);
       }
     }
   }
-  Clear(sheet_.Ref("A1:A7"), sheet_.Ref("A1:A7"));
-  EXPECT_TRUE(host_.messages().empty());
+  Clear(sheet.Ref("A1:A7"), sheet.Ref("A1:A7"));
+  EXPECT_TRUE(mem.messages().empty());
   for (std::size_t i = 0; i < notes.size(); ++i) {
     EXPECT_EQ(CommentAt(static_cast<int>(i) + 1, 1), notes[i]);
     EXPECT_EQ(FillAt(static_cast<int>(i) + 1, 1), (Fill{kYellow, kPatternSolid})) << notes[i];
@@ -330,52 +324,52 @@ TEST_F(ClearingTest, TheUsersMarkersSurviveMarkingsAndClearings) {
 // cell in both ranges is restored once in a clearing, not once for each range.
 TEST_F(ClearingTest, ACellInBothRangesIsRestoredOnce) {
   const std::string quoted = BLOCK "\n\n<<<zvk_color=255,zvk_pattern=1>>>";
-  sheet_.Put(1, 1, host::Value::Number(1));
-  sheet_.PutFill(1, 1, kYellow, kPatternSolid);
-  sheet_.PutComment(1, 1, quoted);
-  Mark(sheet_, 1, 1, "A");
-  Clear(sheet_.Ref("A1"), sheet_.Ref("A1"));
+  sheet.Put(1, 1, host::Value::Number(1));
+  sheet.PutFill(1, 1, kYellow, kPatternSolid);
+  sheet.PutComment(1, 1, quoted);
+  Mark(sheet, 1, 1, "A");
+  Clear(sheet.Ref("A1"), sheet.Ref("A1"));
   EXPECT_EQ(CommentAt(1, 1), quoted);
   EXPECT_EQ(FillAt(1, 1), (Fill{kYellow, kPatternSolid}));
 }
 
 TEST_F(ClearingTest, SkipsEmptyCellsAndCellsWithoutComment) {
-  sheet_.PutFill(1, 1, kMoreColor, kPatternSolid);  // value deleted by the user
-  sheet_.PutComment(1, 1, "<<<a>>>\n\n<<<zvk_color=65535,zvk_pattern=1>>>");
-  sheet_.Put(2, 1, host::Value::Number(2));  // comment deleted by the user
-  sheet_.PutFill(2, 1, kFewerColor, kPatternSolid);
+  sheet.PutFill(1, 1, kMoreColor, kPatternSolid);  // value deleted by the user
+  sheet.PutComment(1, 1, "<<<a>>>\n\n<<<zvk_color=65535,zvk_pattern=1>>>");
+  sheet.Put(2, 1, host::Value::Number(2));  // comment deleted by the user
+  sheet.PutFill(2, 1, kFewerColor, kPatternSolid);
 
-  Clear(sheet_.Ref("A1:A2"), sheet_.Ref("A1:A2"));
+  Clear(sheet.Ref("A1:A2"), sheet.Ref("A1:A2"));
 
-  EXPECT_TRUE(host_.messages().empty());
+  EXPECT_TRUE(mem.messages().empty());
   EXPECT_EQ(FillAt(1, 1), (Fill{kMoreColor, kPatternSolid}));
   EXPECT_EQ(CommentAt(1, 1), "<<<a>>>\n\n<<<zvk_color=65535,zvk_pattern=1>>>");
   EXPECT_EQ(FillAt(2, 1), (Fill{kFewerColor, kPatternSolid}));
 }
 
 TEST_F(ClearingTest, RestoresRangeOneThenShowsTheMessageWhenRangeTwoIsNothing) {
-  sheet_.Put(1, 1, host::Value::Number(1));
-  Mark(sheet_, 1, 1, "A");
+  sheet.Put(1, 1, host::Value::Number(1));
+  Mark(sheet, 1, 1, "A");
 
-  Clear(sheet_.Ref("A1"), host::Range());
+  Clear(sheet.Ref("A1"), host::Range());
 
-  EXPECT_EQ(host_.messages(), std::vector<std::string>{engine::kClearFailedMessage});
+  EXPECT_EQ(mem.messages(), std::vector<std::string>{engine::kClearFailedMessage});
   EXPECT_EQ(FillAt(1, 1), (Fill{kColorWhite, kPatternNone}));
   EXPECT_EQ(CommentAt(1, 1), std::nullopt);
-  EXPECT_TRUE(ShapeNames(sheet_).empty());
+  EXPECT_TRUE(ShapeNames(sheet).empty());
 }
 
 TEST_F(ClearingTest, RangeOneOutsideTheUsedAreaStopsAtOnce) {
-  sheet_.Put(1, 1, host::Value::Number(1));
+  sheet.Put(1, 1, host::Value::Number(1));
   other_.Put(1, 1, host::Value::Number(1));
   Mark(other_, 1, 1, "B");
   const CellData marked = *other_.data().Find(1, 1);
   state_.counters.count1 = 3;
   state_.counters.hidden2 = 1;
 
-  Clear(sheet_.Ref("A50:A60"), other_.Ref("A1"));
+  Clear(sheet.Ref("A50:A60"), other_.Ref("A1"));
 
-  EXPECT_EQ(host_.messages(), std::vector<std::string>{engine::kClearFailedMessage});
+  EXPECT_EQ(mem.messages(), std::vector<std::string>{engine::kClearFailedMessage});
   EXPECT_EQ(other_.data().Find(1, 1)->fill, marked.fill);
   EXPECT_EQ(other_.data().Find(1, 1)->comment, marked.comment);
   EXPECT_EQ(ShapeNames(other_).size(), 1u);
@@ -391,10 +385,10 @@ TEST_F(ClearingTest, AnErrorWhileResettingTheCountsGoesToTheCaller) {
     }
   } failing;
   listener_.labels = &failing;
-  sheet_.Put(1, 1, host::Value::Number(1));
+  sheet.Put(1, 1, host::Value::Number(1));
 
-  EXPECT_THROW(Clear(sheet_.Ref("A1"), sheet_.Ref("A1")), host::HostError);
-  EXPECT_TRUE(host_.messages().empty());
+  EXPECT_THROW(Clear(sheet.Ref("A1"), sheet.Ref("A1")), host::HostError);
+  EXPECT_TRUE(mem.messages().empty());
 }
 
 }  // namespace

@@ -87,6 +87,26 @@ TEST_F(MarkingTest, NoCommentPassesTheHostsLimit) {
   EXPECT_THAT(Comment(4, 1), ::testing::EndsWith(letters));
 }
 
+TEST_F(MarkingTest, ANoteOfExactlyTheLimitIsWrittenAndOneMoreIsNot) {
+  const std::size_t limit = host::kMaxCommentLength;
+  // The note around a one-character value, to learn the length of its fixed part. Every cell has
+  // the same fill before, so that the memos are alike.
+  for (int row = 1; row <= 3; ++row) sheet.PutFill(row, 1, 65535, host::kPatternSolid);
+  sheet.Put(1, 1, T("x"));
+  Mark(1, 1, 1, 0);
+  const std::size_t fixed = Comment(1, 1).size() - 1;
+
+  sheet.Put(2, 1, T(std::string(limit - fixed, 'x')));
+  Mark(2, 1, 1, 0);
+  EXPECT_EQ(Comment(2, 1).size(), limit);
+  EXPECT_EQ(FillOf(2, 1), (memhost::Fill{6745634, host::kPatternSolid}));
+
+  sheet.Put(3, 1, T(std::string(limit - fixed + 1, 'x')));
+  Mark(3, 1, 1, 0);
+  EXPECT_FALSE(sheet.data().Find(3, 1)->comment.has_value());
+  EXPECT_EQ(FillOf(3, 1), (memhost::Fill{65535, host::kPatternSolid}));
+}
+
 TEST_F(MarkingTest, UserCommentAndFillAreKeptBehindTheMemo) {
   sheet.Put(1, 1, T("abc"));
   sheet.PutFill(1, 1, 65535, host::kPatternSolid);

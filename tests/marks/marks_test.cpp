@@ -140,8 +140,8 @@ TEST(MarksMemoTest, RoundTripsEveryFill) {
       ASSERT_EQ(parsed.settings.size(), 2u);
       EXPECT_EQ(parsed.settings[0].key, MemoSetting::Key::kColor);
       EXPECT_EQ(parsed.settings[1].key, MemoSetting::Key::kPattern);
-      EXPECT_EQ(host::ReadNumber(parsed.settings[0].value), color);
-      EXPECT_EQ(host::ReadNumber(parsed.settings[1].value), pattern);
+      EXPECT_EQ(host::EnUsConversions().ReadNumber(parsed.settings[0].value), color);
+      EXPECT_EQ(host::EnUsConversions().ReadNumber(parsed.settings[1].value), pattern);
     }
   }
 }

@@ -13,6 +13,7 @@
 #include "marks/marking.h"
 #include "marks/marks.h"
 #include "memhost/host.h"
+#include "support/mem_host_fixture.h"
 
 namespace quorvane::marks {
 namespace {
@@ -47,10 +48,10 @@ std::string Dump(const memhost::MemWorksheet& sheet) {
   return out.str();
 }
 
-TEST(MarksRoundTrip, MarkingShadingAndClearingGiveTheSheetBackExactly) {
-  memhost::MemHost host;
-  host.SetTime(45000.5);
-  memhost::MemWorksheet& sheet = host.AddWorkbook("Book1.xlsx").AddSheet("Sheet1");
+using MarksRoundTrip = quorvane::testing::MemHostFixture;
+
+TEST_F(MarksRoundTrip, MarkingShadingAndClearingGiveTheSheetBackExactly) {
+  mem.SetTime(45000.5);
   // Values of every kind, with the user's own fills and (hidden) comments of every shape the
   // clearing must tell from its own text.
   const std::vector<std::string> notes = {
@@ -91,10 +92,9 @@ TEST(MarksRoundTrip, MarkingShadingAndClearingGiveTheSheetBackExactly) {
   const host::Range range2 = sheet.Ref("A7:B9");
   for (int round = 1; round <= 2; ++round) {  // a second comparison marks the marked cells again
     for (int row = 1; row <= 9; ++row) {
-      MarkMismatch(host, sheet.Ref("A" + std::to_string(row)), "A", 1, 2, false);
+      MarkMismatch(mem, sheet.Ref("A" + std::to_string(row)), "A", 1, 2, false);
     }
-    range2.ForEachCell(
-        [&](const host::Range& cell) { MarkMismatch(host, cell, "B", 2, 1, false); });
+    range2.ForEachCell([&](const host::Range& cell) { MarkMismatch(mem, cell, "B", 2, 1, false); });
     // The diagnosis shades pairs of marked cells, one of each range, and puts its block in front
     // of both comments.
     for (const auto& [a1, b1] : {std::pair{"A1", "B7"}, {"A3", "B8"}, {"A5", "B7"}, {"A7", "A8"}}) {
@@ -106,7 +106,7 @@ TEST(MarksRoundTrip, MarkingShadingAndClearingGiveTheSheetBackExactly) {
       PrependBlock(b, block);
     }
   }
-  MarkMismatch(host, sheet.Ref("A11"), "A", 1, 0, false);
+  MarkMismatch(mem, sheet.Ref("A11"), "A", 1, 0, false);
   const std::string outside = sheet.data().Find(11, 1)->comment->text;
   ASSERT_NE(Dump(sheet), before);
 

@@ -6,6 +6,7 @@
 #include "host/error.h"
 #include "memhost/expect_host_error.h"
 #include "memhost/host.h"
+#include "support/mem_host_fixture.h"
 
 namespace quorvane::memhost {
 namespace {
@@ -13,215 +14,210 @@ namespace {
 using host::HostError;
 using host::Value;
 
-class SheetTest : public ::testing::Test {
- protected:
-  MemHost host_;
-  MemWorkbook& book_ = host_.AddWorkbook("Book1.xlsx");
-  MemWorksheet& sheet_ = book_.AddSheet("Sheet1");
-};
+using SheetTest = quorvane::testing::MemHostFixture;
 
 TEST_F(SheetTest, FillsFollowTheHost) {
   // Unfilled.
-  EXPECT_EQ(sheet_.InteriorColor(2, 2), 16777215);
-  EXPECT_EQ(sheet_.InteriorPattern(2, 2), -4142);
+  EXPECT_EQ(sheet.InteriorColor(2, 2), 16777215);
+  EXPECT_EQ(sheet.InteriorPattern(2, 2), -4142);
 
   // A colour on an unfilled cell makes it solid; a text colour is read as a number.
-  sheet_.SetInteriorColor(2, 2, Value::Text(" 11120637 "));
-  EXPECT_EQ(sheet_.InteriorColor(2, 2), 11120637);
-  EXPECT_EQ(sheet_.InteriorPattern(2, 2), 1);
+  sheet.SetInteriorColor(2, 2, Value::Text(" 11120637 "));
+  EXPECT_EQ(sheet.InteriorColor(2, 2), 11120637);
+  EXPECT_EQ(sheet.InteriorPattern(2, 2), 1);
 
   // A pattern keeps the colour, a colour keeps the pattern.
-  sheet_.SetInteriorPattern(2, 2, Value::Number(17));
-  sheet_.SetInteriorColor(2, 2, Value::Number(6745634));
-  EXPECT_EQ(sheet_.InteriorPattern(2, 2), 17);
-  EXPECT_EQ(sheet_.InteriorColor(2, 2), 6745634);
+  sheet.SetInteriorPattern(2, 2, Value::Number(17));
+  sheet.SetInteriorColor(2, 2, Value::Number(6745634));
+  EXPECT_EQ(sheet.InteriorPattern(2, 2), 17);
+  EXPECT_EQ(sheet.InteriorColor(2, 2), 6745634);
 
   // No pattern removes the fill: white again, and the cell no longer stored.
-  sheet_.SetInteriorPattern(2, 2, Value::Text("-4142"));
-  EXPECT_EQ(sheet_.InteriorColor(2, 2), 16777215);
-  EXPECT_EQ(sheet_.InteriorPattern(2, 2), -4142);
-  EXPECT_EQ(sheet_.data().Find(2, 2), nullptr);
+  sheet.SetInteriorPattern(2, 2, Value::Text("-4142"));
+  EXPECT_EQ(sheet.InteriorColor(2, 2), 16777215);
+  EXPECT_EQ(sheet.InteriorPattern(2, 2), -4142);
+  EXPECT_EQ(sheet.data().Find(2, 2), nullptr);
 
   // A pattern alone on an unfilled cell leaves the colour white.
-  sheet_.SetInteriorPattern(3, 3, Value::Number(17));
-  EXPECT_EQ(sheet_.InteriorColor(3, 3), 16777215);
-  EXPECT_EQ(sheet_.InteriorPattern(3, 3), 17);
+  sheet.SetInteriorPattern(3, 3, Value::Number(17));
+  EXPECT_EQ(sheet.InteriorColor(3, 3), 16777215);
+  EXPECT_EQ(sheet.InteriorPattern(3, 3), 17);
 
   // Removing the fill keeps the value.
-  sheet_.Put(4, 1, Value::Number(5));
-  sheet_.SetInteriorColor(4, 1, Value::Number(255));
-  sheet_.SetInteriorPattern(4, 1, Value::Number(-4142));
-  EXPECT_EQ(sheet_.CellValue(4, 1), Value::Number(5));
+  sheet.Put(4, 1, Value::Number(5));
+  sheet.SetInteriorColor(4, 1, Value::Number(255));
+  sheet.SetInteriorPattern(4, 1, Value::Number(-4142));
+  EXPECT_EQ(sheet.CellValue(4, 1), Value::Number(5));
 }
 
 TEST_F(SheetTest, FillValuesTheHostRefuses) {
-  EXPECT_HOST_ERROR(sheet_.SetInteriorColor(1, 1, Value::Text("red")), "Type mismatch");
-  EXPECT_HOST_ERROR(sheet_.SetInteriorColor(1, 1, Value::Error(host::CellError::kNA)),
+  EXPECT_HOST_ERROR(sheet.SetInteriorColor(1, 1, Value::Text("red")), "Type mismatch");
+  EXPECT_HOST_ERROR(sheet.SetInteriorColor(1, 1, Value::Error(host::CellError::kNA)),
                     "Type mismatch");
-  EXPECT_THROW(sheet_.SetInteriorColor(1, 1, Value::Number(16777216)), HostError);
-  EXPECT_THROW(sheet_.SetInteriorColor(1, 1, Value::Number(-1)), HostError);
-  EXPECT_HOST_ERROR(sheet_.SetInteriorColor(1, 1, Value::Number(1e12)), "Overflow");
-  EXPECT_THROW(sheet_.SetInteriorPattern(1, 1, Value::Number(2)), HostError);
-  EXPECT_THROW(sheet_.SetInteriorPattern(1, 1, Value::Number(19)), HostError);
-  EXPECT_HOST_ERROR(sheet_.SetInteriorPattern(1, 1, Value::Text("solid")), "Type mismatch");
+  EXPECT_THROW(sheet.SetInteriorColor(1, 1, Value::Number(16777216)), HostError);
+  EXPECT_THROW(sheet.SetInteriorColor(1, 1, Value::Number(-1)), HostError);
+  EXPECT_HOST_ERROR(sheet.SetInteriorColor(1, 1, Value::Number(1e12)), "Overflow");
+  EXPECT_THROW(sheet.SetInteriorPattern(1, 1, Value::Number(2)), HostError);
+  EXPECT_THROW(sheet.SetInteriorPattern(1, 1, Value::Number(19)), HostError);
+  EXPECT_HOST_ERROR(sheet.SetInteriorPattern(1, 1, Value::Text("solid")), "Type mismatch");
   // Nothing was changed by the refused calls.
-  EXPECT_TRUE(sheet_.data().cells.empty());
+  EXPECT_TRUE(sheet.data().cells.empty());
   // Every constant of the host is accepted.
   for (int pattern : {-4105, 1, 9, 18, -4125, -4126, -4124, -4128, -4166, -4121, -4162}) {
-    EXPECT_NO_THROW(sheet_.SetInteriorPattern(1, 1, Value::Number(pattern))) << pattern;
+    EXPECT_NO_THROW(sheet.SetInteriorPattern(1, 1, Value::Number(pattern))) << pattern;
   }
 }
 
 TEST_F(SheetTest, UsedRangeCoversValuesCommentsAndFills) {
-  EXPECT_EQ(sheet_.UsedRange().Address(), "$A$1");  // empty sheet
-  sheet_.Put(3, 2, Value::Text("x"));
-  EXPECT_EQ(sheet_.UsedRange().Address(), "$B$3");
-  sheet_.PutComment(9, 4, "note");
-  sheet_.PutFill(2, 3, 255, 1);
-  EXPECT_EQ(sheet_.UsedRange().Address(), "$B$2:$D$9");
+  EXPECT_EQ(sheet.UsedRange().Address(), "$A$1");  // empty sheet
+  sheet.Put(3, 2, Value::Text("x"));
+  EXPECT_EQ(sheet.UsedRange().Address(), "$B$3");
+  sheet.PutComment(9, 4, "note");
+  sheet.PutFill(2, 3, 255, 1);
+  EXPECT_EQ(sheet.UsedRange().Address(), "$B$2:$D$9");
   // Taking the fill and the comment away shrinks it again.
-  sheet_.SetInteriorPattern(2, 3, Value::Number(-4142));
-  sheet_.ClearComments(host::Area{1, 1, 100, 100});
-  EXPECT_EQ(sheet_.UsedRange().Address(), "$B$3");
+  sheet.SetInteriorPattern(2, 3, Value::Number(-4142));
+  sheet.ClearComments(host::Area{1, 1, 100, 100});
+  EXPECT_EQ(sheet.UsedRange().Address(), "$B$3");
 
   // Formatting alone counts: a number format, a border.
-  sheet_.Put(20, 1, Value(), "0.00");
-  EXPECT_EQ(sheet_.UsedRange().Address(), "$A$3:$B$20");
-  sheet_.PutFormat(25, 6);
-  EXPECT_EQ(sheet_.UsedRange().Address(), "$A$3:$F$25");
+  sheet.Put(20, 1, Value(), "0.00");
+  EXPECT_EQ(sheet.UsedRange().Address(), "$A$3:$B$20");
+  sheet.PutFormat(25, 6);
+  EXPECT_EQ(sheet.UsedRange().Address(), "$A$3:$F$25");
   // A formatted cell that loses its fill is still used.
-  sheet_.SetInteriorColor(25, 6, Value::Number(255));
-  sheet_.SetInteriorPattern(25, 6, Value::Number(-4142));
-  EXPECT_EQ(sheet_.UsedRange().Address(), "$A$3:$F$25");
+  sheet.SetInteriorColor(25, 6, Value::Number(255));
+  sheet.SetInteriorPattern(25, 6, Value::Number(-4142));
+  EXPECT_EQ(sheet.UsedRange().Address(), "$A$3:$F$25");
 }
 
 TEST_F(SheetTest, FormattedRowsAndColumnsGrowTheUsedRangeOneWayEach) {
   // Alone, a formatted column spans the first row and a formatted row the first column.
-  sheet_.FormatColumn(3);
-  EXPECT_EQ(sheet_.UsedRange().Address(), "$C$1");
-  sheet_.FormatRow(7);
-  EXPECT_EQ(sheet_.UsedRange().Address(), "$C$7");
-  sheet_.data().column_styles.clear();
-  EXPECT_EQ(sheet_.UsedRange().Address(), "$A$7");
+  sheet.FormatColumn(3);
+  EXPECT_EQ(sheet.UsedRange().Address(), "$C$1");
+  sheet.FormatRow(7);
+  EXPECT_EQ(sheet.UsedRange().Address(), "$C$7");
+  sheet.data().column_styles.clear();
+  EXPECT_EQ(sheet.UsedRange().Address(), "$A$7");
 
   // Beside used cells a formatted row adds its rows only, a formatted column its columns only.
-  sheet_.Put(2, 2, Value::Number(1));
-  sheet_.Put(4, 4, Value::Number(2));
-  EXPECT_EQ(sheet_.UsedRange().Address(), "$B$2:$D$7");
-  sheet_.FormatColumn(9);
-  sheet_.FormatColumn(1);
-  EXPECT_EQ(sheet_.UsedRange().Address(), "$A$2:$I$7");
+  sheet.Put(2, 2, Value::Number(1));
+  sheet.Put(4, 4, Value::Number(2));
+  EXPECT_EQ(sheet.UsedRange().Address(), "$B$2:$D$7");
+  sheet.FormatColumn(9);
+  sheet.FormatColumn(1);
+  EXPECT_EQ(sheet.UsedRange().Address(), "$A$2:$I$7");
   // No cell is stored for them.
-  EXPECT_EQ(sheet_.data().cells.size(), 2u);
+  EXPECT_EQ(sheet.data().cells.size(), 2u);
 }
 
 TEST_F(SheetTest, CommentsFollowTheHost) {
-  EXPECT_FALSE(sheet_.HasComment(2, 1));
-  EXPECT_HOST_ERROR(sheet_.CommentText(2, 1), host::kObjectNotSet);
-  EXPECT_HOST_ERROR(sheet_.SetCommentText(2, 1, "x"), host::kObjectNotSet);
-  EXPECT_HOST_ERROR(sheet_.SetCommentVisible(2, 1, true), host::kObjectNotSet);
+  EXPECT_FALSE(sheet.HasComment(2, 1));
+  EXPECT_HOST_ERROR(sheet.CommentText(2, 1), host::kObjectNotSet);
+  EXPECT_HOST_ERROR(sheet.SetCommentText(2, 1, "x"), host::kObjectNotSet);
+  EXPECT_HOST_ERROR(sheet.SetCommentVisible(2, 1, true), host::kObjectNotSet);
 
-  sheet_.AddComment(2, 1);
-  ASSERT_TRUE(sheet_.HasComment(2, 1));
-  EXPECT_EQ(sheet_.CommentText(2, 1), "");
-  EXPECT_FALSE(sheet_.data().Find(2, 1)->comment->visible);  // new comments are hidden
-  EXPECT_THROW(sheet_.AddComment(2, 1), HostError);          // one comment per cell
+  sheet.AddComment(2, 1);
+  ASSERT_TRUE(sheet.HasComment(2, 1));
+  EXPECT_EQ(sheet.CommentText(2, 1), "");
+  EXPECT_FALSE(sheet.data().Find(2, 1)->comment->visible);  // new comments are hidden
+  EXPECT_THROW(sheet.AddComment(2, 1), HostError);          // one comment per cell
 
-  sheet_.SetCommentText(2, 1, "<<<a>>>\nmine");
-  sheet_.SetCommentVisible(2, 1, true);
-  EXPECT_EQ(sheet_.CommentText(2, 1), "<<<a>>>\nmine");
-  EXPECT_TRUE(sheet_.data().Find(2, 1)->comment->visible);
+  sheet.SetCommentText(2, 1, "<<<a>>>\nmine");
+  sheet.SetCommentVisible(2, 1, true);
+  EXPECT_EQ(sheet.CommentText(2, 1), "<<<a>>>\nmine");
+  EXPECT_TRUE(sheet.data().Find(2, 1)->comment->visible);
 }
 
 TEST_F(SheetTest, ClearCommentsTakesOnlyTheArea) {
-  sheet_.PutComment(1, 1, "a");
-  sheet_.PutComment(5, 1, "b");
-  sheet_.PutComment(5, 2, "c");
-  sheet_.Put(5, 1, Value::Number(1));
-  sheet_.ClearComments(host::Area{2, 1, host::kMaxRows, 1});  // A2:A1048576
+  sheet.PutComment(1, 1, "a");
+  sheet.PutComment(5, 1, "b");
+  sheet.PutComment(5, 2, "c");
+  sheet.Put(5, 1, Value::Number(1));
+  sheet.ClearComments(host::Area{2, 1, host::kMaxRows, 1});  // A2:A1048576
 
-  EXPECT_TRUE(sheet_.HasComment(1, 1));
-  EXPECT_FALSE(sheet_.HasComment(5, 1));
-  EXPECT_TRUE(sheet_.HasComment(5, 2));
-  EXPECT_EQ(sheet_.CellValue(5, 1), Value::Number(1));  // the value stays
-  sheet_.ClearComments(host::Area{1, 1, 1, 1});
-  EXPECT_EQ(sheet_.data().Find(1, 1), nullptr);  // nothing left of the cell
+  EXPECT_TRUE(sheet.HasComment(1, 1));
+  EXPECT_FALSE(sheet.HasComment(5, 1));
+  EXPECT_TRUE(sheet.HasComment(5, 2));
+  EXPECT_EQ(sheet.CellValue(5, 1), Value::Number(1));  // the value stays
+  sheet.ClearComments(host::Area{1, 1, 1, 1});
+  EXPECT_EQ(sheet.data().Find(1, 1), nullptr);  // nothing left of the cell
 }
 
 TEST_F(SheetTest, TextFollowsTheNumberFormat) {
-  sheet_.Put(1, 1, Value::Date(44931), "m/d/yyyy");
-  sheet_.Put(1, 2, Value::Number(0.5), "0.00");
-  sheet_.Put(1, 3, Value::Text(""));
-  EXPECT_EQ(sheet_.CellText(1, 1), "1/5/2023");
-  EXPECT_EQ(sheet_.CellText(1, 2), "0.50");
-  EXPECT_EQ(sheet_.CellText(1, 3), "");
-  EXPECT_EQ(sheet_.CellText(7, 7), "");
+  sheet.Put(1, 1, Value::Date(44931), "m/d/yyyy");
+  sheet.Put(1, 2, Value::Number(0.5), "0.00");
+  sheet.Put(1, 3, Value::Text(""));
+  EXPECT_EQ(sheet.CellText(1, 1), "1/5/2023");
+  EXPECT_EQ(sheet.CellText(1, 2), "0.50");
+  EXPECT_EQ(sheet.CellText(1, 3), "");
+  EXPECT_EQ(sheet.CellText(7, 7), "");
 
   // In a column too narrow for them, numbers and dates show as "#" across the cell; texts don't.
-  sheet_.data().narrow_columns = {1, 2, 3};
-  sheet_.data().column_widths[2] = 30;
-  EXPECT_EQ(sheet_.CellText(1, 1), "########");
-  EXPECT_EQ(sheet_.CellText(1, 2), "#####");
-  EXPECT_EQ(sheet_.CellText(1, 3), "");
-  EXPECT_EQ(sheet_.BlockTexts({1, 1, 1, 3}), (std::vector<std::string>{"########", "#####", ""}));
+  sheet.data().narrow_columns = {1, 2, 3};
+  sheet.data().column_widths[2] = 30;
+  EXPECT_EQ(sheet.CellText(1, 1), "########");
+  EXPECT_EQ(sheet.CellText(1, 2), "#####");
+  EXPECT_EQ(sheet.CellText(1, 3), "");
+  EXPECT_EQ(sheet.BlockTexts({1, 1, 1, 3}), (std::vector<std::string>{"########", "#####", ""}));
 }
 
 TEST_F(SheetTest, CellBoxesInPoints) {
-  EXPECT_EQ(sheet_.CellLeft(1, 1), 0);
-  EXPECT_EQ(sheet_.CellLeft(1, 3), 96);
-  EXPECT_EQ(sheet_.CellWidth(1, 3), 48);
-  EXPECT_EQ(sheet_.CellTop(4, 1), 45);
+  EXPECT_EQ(sheet.CellLeft(1, 1), 0);
+  EXPECT_EQ(sheet.CellLeft(1, 3), 96);
+  EXPECT_EQ(sheet.CellWidth(1, 3), 48);
+  EXPECT_EQ(sheet.CellTop(4, 1), 45);
 
-  sheet_.data().column_widths[2] = 20;
-  sheet_.data().row_heights[2] = 30;
-  sheet_.data().row_heights[3] = 40;
-  sheet_.HideRow(3);
-  sheet_.HideRow(5);
-  EXPECT_EQ(sheet_.CellLeft(1, 3), 68);
-  EXPECT_EQ(sheet_.CellWidth(1, 2), 20);
+  sheet.data().column_widths[2] = 20;
+  sheet.data().row_heights[2] = 30;
+  sheet.data().row_heights[3] = 40;
+  sheet.HideRow(3);
+  sheet.HideRow(5);
+  EXPECT_EQ(sheet.CellLeft(1, 3), 68);
+  EXPECT_EQ(sheet.CellWidth(1, 2), 20);
   // Rows 1 (15) + 2 (30) + 3 hidden (0) + 4 (15) + 5 hidden (0).
-  EXPECT_EQ(sheet_.CellTop(3, 1), 45);
-  EXPECT_EQ(sheet_.CellTop(6, 1), 60);
-  EXPECT_EQ(sheet_.CellTop(1000000, 1), 999999 * 15.0 + 15 - 15 - 15);
+  EXPECT_EQ(sheet.CellTop(3, 1), 45);
+  EXPECT_EQ(sheet.CellTop(6, 1), 60);
+  EXPECT_EQ(sheet.CellTop(1000000, 1), 999999 * 15.0 + 15 - 15 - 15);
 }
 
 TEST_F(SheetTest, ShapesAreNamedByAPerSheetCounter) {
-  auto first = sheet_.AddShape(1, 3, 0, 18, 8);
-  auto second = sheet_.AddShape(1, 51, 15, 18, 8);
+  auto first = sheet.AddShape(1, 3, 0, 18, 8);
+  auto second = sheet.AddShape(1, 51, 15, 18, 8);
   EXPECT_EQ(first->Name(), "Rectangle 1");
   EXPECT_EQ(second->Name(), "Rectangle 2");
   first->Delete();
   // Numbers are not reused, and the other sheet counts on its own.
-  EXPECT_EQ(sheet_.AddShape(1, 0, 0, 1, 1)->Name(), "Rectangle 3");
-  EXPECT_EQ(book_.AddSheet("Sheet2").AddShape(1, 0, 0, 1, 1)->Name(), "Rectangle 1");
+  EXPECT_EQ(sheet.AddShape(1, 0, 0, 1, 1)->Name(), "Rectangle 3");
+  EXPECT_EQ(book.AddSheet("Sheet2").AddShape(1, 0, 0, 1, 1)->Name(), "Rectangle 1");
 
-  ASSERT_EQ(sheet_.ShapesCount(), 2);
-  EXPECT_EQ(sheet_.ShapesItem(1)->Name(), "Rectangle 2");
-  EXPECT_EQ(sheet_.ShapesItem(2)->Name(), "Rectangle 3");
-  EXPECT_THROW(sheet_.ShapesItem(0), HostError);
-  EXPECT_THROW(sheet_.ShapesItem(3), HostError);
+  ASSERT_EQ(sheet.ShapesCount(), 2);
+  EXPECT_EQ(sheet.ShapesItem(1)->Name(), "Rectangle 2");
+  EXPECT_EQ(sheet.ShapesItem(2)->Name(), "Rectangle 3");
+  EXPECT_THROW(sheet.ShapesItem(0), HostError);
+  EXPECT_THROW(sheet.ShapesItem(3), HostError);
 }
 
 TEST_F(SheetTest, ShapeHandlesFollowTheirShape) {
-  auto a = sheet_.AddShape(1, 0, 0, 1, 1);
-  auto b = sheet_.AddShape(1, 0, 0, 1, 1);
+  auto a = sheet.AddShape(1, 0, 0, 1, 1);
+  auto b = sheet.AddShape(1, 0, 0, 1, 1);
   ShapeData loaded_data;  // as a file loader leaves it: no serial yet
   loaded_data.name = "Loaded";
-  sheet_.data().shapes.insert(sheet_.data().shapes.begin(), loaded_data);
-  auto loaded = sheet_.ShapesItem(1);
+  sheet.data().shapes.insert(sheet.data().shapes.begin(), loaded_data);
+  auto loaded = sheet.ShapesItem(1);
   a->Delete();  // b and the loaded shape move
   b->SetName("CmtNumA" + b->Name());
-  EXPECT_EQ(sheet_.data().shapes[1].name, "CmtNumARectangle 2");
+  EXPECT_EQ(sheet.data().shapes[1].name, "CmtNumARectangle 2");
   loaded->SetText("2/1");
-  EXPECT_EQ(sheet_.data().shapes[0].text, "2/1");
+  EXPECT_EQ(sheet.data().shapes[0].text, "2/1");
   EXPECT_THROW(a->Name(), HostError);  // deleted
   b->Delete();
   loaded->Delete();
-  EXPECT_EQ(sheet_.ShapesCount(), 0);
+  EXPECT_EQ(sheet.ShapesCount(), 0);
 }
 
 TEST_F(SheetTest, ShapeSettersAreStored) {
-  auto shape = sheet_.AddShape(1, 3, 15, 18, 8);
+  auto shape = sheet.AddShape(1, 3, 15, 18, 8);
   shape->SetFillForeSchemeColor(9);
   shape->SetFillVisible(true);
   shape->SetFillSolid();
@@ -237,7 +233,7 @@ TEST_F(SheetTest, ShapeSettersAreStored) {
   shape->SetMarginBottom(2);
   shape->SetHorizontalAlignment(-4108);
 
-  const ShapeData& s = sheet_.data().shapes.at(0);
+  const ShapeData& s = sheet.data().shapes.at(0);
   EXPECT_EQ(s.type, 1);
   EXPECT_EQ(s.left, 3);
   EXPECT_EQ(s.top, 15);
@@ -260,33 +256,33 @@ TEST_F(SheetTest, ShapeSettersAreStored) {
 }
 
 TEST_F(SheetTest, AProtectedSheetRefusesEveryChange) {
-  sheet_.Put(1, 1, Value::Number(1));
-  sheet_.PutComment(2, 1, "note");
-  auto shape = sheet_.AddShape(1, 0, 0, 1, 1);
-  sheet_.Protect();
-  const auto before = sheet_.data().cells.size();
+  sheet.Put(1, 1, Value::Number(1));
+  sheet.PutComment(2, 1, "note");
+  auto shape = sheet.AddShape(1, 0, 0, 1, 1);
+  sheet.Protect();
+  const auto before = sheet.data().cells.size();
 
-  EXPECT_HOST_ERROR(sheet_.SetInteriorColor(1, 1, Value::Number(255)), kProtectedSheet);
-  EXPECT_HOST_ERROR(sheet_.SetInteriorPattern(1, 1, Value::Number(17)), kProtectedSheet);
-  EXPECT_HOST_ERROR(sheet_.SetInteriorPattern(1, 1, Value::Number(-4142)), kProtectedSheet);
-  EXPECT_HOST_ERROR(sheet_.AddComment(3, 1), kProtectedSheet);
-  EXPECT_HOST_ERROR(sheet_.SetCommentText(2, 1, "x"), kProtectedSheet);
-  EXPECT_HOST_ERROR(sheet_.SetCommentVisible(2, 1, true), kProtectedSheet);
-  EXPECT_HOST_ERROR(sheet_.ClearComments(host::Area{1, 1, 5, 5}), kProtectedSheet);
-  EXPECT_HOST_ERROR(sheet_.AddShape(1, 0, 0, 1, 1), kProtectedSheet);
+  EXPECT_HOST_ERROR(sheet.SetInteriorColor(1, 1, Value::Number(255)), kProtectedSheet);
+  EXPECT_HOST_ERROR(sheet.SetInteriorPattern(1, 1, Value::Number(17)), kProtectedSheet);
+  EXPECT_HOST_ERROR(sheet.SetInteriorPattern(1, 1, Value::Number(-4142)), kProtectedSheet);
+  EXPECT_HOST_ERROR(sheet.AddComment(3, 1), kProtectedSheet);
+  EXPECT_HOST_ERROR(sheet.SetCommentText(2, 1, "x"), kProtectedSheet);
+  EXPECT_HOST_ERROR(sheet.SetCommentVisible(2, 1, true), kProtectedSheet);
+  EXPECT_HOST_ERROR(sheet.ClearComments(host::Area{1, 1, 5, 5}), kProtectedSheet);
+  EXPECT_HOST_ERROR(sheet.AddShape(1, 0, 0, 1, 1), kProtectedSheet);
   EXPECT_HOST_ERROR(shape->SetName("x"), kProtectedSheet);
   EXPECT_HOST_ERROR(shape->SetText("x"), kProtectedSheet);
   EXPECT_HOST_ERROR(shape->SetFillSolid(), kProtectedSheet);
   EXPECT_HOST_ERROR(shape->Delete(), kProtectedSheet);
 
   // Reading still works, and nothing changed.
-  EXPECT_EQ(sheet_.InteriorPattern(1, 1), -4142);
-  EXPECT_EQ(sheet_.CommentText(2, 1), "note");
+  EXPECT_EQ(sheet.InteriorPattern(1, 1), -4142);
+  EXPECT_EQ(sheet.CommentText(2, 1), "note");
   EXPECT_EQ(shape->Name(), "Rectangle 1");
-  EXPECT_EQ(sheet_.data().cells.size(), before);
-  EXPECT_EQ(sheet_.data().next_shape_number, 2);
+  EXPECT_EQ(sheet.data().cells.size(), before);
+  EXPECT_EQ(sheet.data().next_shape_number, 2);
 
-  sheet_.Protect(false);
+  sheet.Protect(false);
   EXPECT_NO_THROW(shape->Delete());
 }
 

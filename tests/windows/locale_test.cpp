@@ -7,6 +7,7 @@
 
 #include "check.h"
 #include "host/conversions.h"
+#include "host/locale.h"
 #include "user_settings.h"
 #include "windows/com_util.h"
 #include "windows/ole_conversions.h"
@@ -45,11 +46,11 @@ TEST_CASE("locale: an American user's conversions agree with the portable ones")
   const UserSettings american = AmericanUser();
   const OleConversions c;
   for (const char* text : {"6,231,532.11", "123-", "(5)", "1e-2", " 12 ", "abc"}) {
-    CHECK(c.ReadNumber(text) == host::ReadNumber(text));
+    CHECK(c.ReadNumber(text) == host::EnUsConversions().ReadNumber(text));
   }
   CHECK(c.ReadDate("1/5/2023") == Serial(2023, 1, 5));
   for (double number : {1234.5, 0.1 + 0.2, -12.5, 1e15}) {
-    CHECK_EQ(c.NumberText(number), host::ToText(host::Value::Number(number)));
+    CHECK_EQ(c.NumberText(number), host::EnUsConversions().ToText(host::Value::Number(number)));
   }
   CHECK_EQ(c.DateText(Serial(2023, 1, 5)), std::string("1/5/2023"));
   CHECK_EQ(c.FormatTimestamp(Serial(2023, 1, 5, 14, 3, 9)), std::string("1/5 14:03:09"));
