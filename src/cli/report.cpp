@@ -101,7 +101,7 @@ void RunRecord::Explained(state::ExplainedKind kind, const std::vector<host::Ran
   for (const host::Range& cell : cells2) cells.emplace_back(2, &cell);
   for (const auto& [range, cell] : cells) {
     for (const auto& [other_range, partner] : cells) {
-      if (partner != cell) AddFinding(ExplainedKindName(kind), range, *cell, *partner);
+      if (other_range != range) AddFinding(ExplainedKindName(kind), range, *cell, *partner);
     }
   }
 }

@@ -46,7 +46,8 @@ class RunRecord : public state::RunListener {
   void Noticed(const host::Range& cell, state::NoticeKind kind, const std::string& line) override;
   void Diagnosed(state::Finding finding, const host::Range& cell1,
                  const host::Range& cell2) override;
-  // Each cell of the finding gets the finding once for every other cell of it, as its partner.
+  // Each cell of the finding gets the finding once for every cell of it in the other range, as its
+  // partner: a total names each of its parts, a part its total.
   void Explained(state::ExplainedKind kind, const std::vector<host::Range>& cells1,
                  const std::vector<host::Range>& cells2, const std::string& message) override;
 

@@ -731,7 +731,7 @@ assert split['range1'] == ['[lists.xlsx]Lists!$A$4'], split
 assert split['range2'] == ['[lists.xlsx]Lists!$C$4', '[lists.xlsx]Lists!$C$6'], split
 by = {(x['range'], x['cell']): (x['diagnosis'], x['partner']) for x in report}
 assert by[(1, 'A4')] == ('split; split', '[lists.xlsx]Lists!$C$4; [lists.xlsx]Lists!$C$6'), by
-assert by[(2, 'C6')] == ('split; split', '[lists.xlsx]Lists!$A$4; [lists.xlsx]Lists!$C$4'), by
+assert by[(2, 'C6')] == ('split', '[lists.xlsx]Lists!$A$4'), by
 assert by[(1, 'A1')] == ('sign', '[lists.xlsx]Lists!$C$5'), by
 assert by[(1, 'A2')] == ('slide', '[lists.xlsx]Lists!$C$2'), by
 assert by[(2, 'C3')] == ('transposition', '[lists.xlsx]Lists!$A$3'), by
