@@ -15,8 +15,8 @@ planted partners; the diagnosis's "transposition" of equal texts counts for the 
 and the wrong findings (a finding on an omission, or naming a cell outside its planted group),
 counted once per pair of cells, apart from those that name a cell of the same amount as a planted
 cell in its place ("stand-in": which of two equal amounts was planted, nothing can tell); then the
-run's time, with the option that explains more and
-without it when the tool has that option.
+run's time with the search that explains more (on by default) and without it (--no-explain-more)
+when the tool has that option.
 
 usage: explain_planted.py [--items N] [--share S] [--seed K] [--dir DIR] [--quorvane PATH]
                           [--option FLAG] [--amounts uniform|log]
@@ -261,8 +261,8 @@ def main():
     parser.add_argument("--quorvane",
                         default=os.path.join(here, "..", "build", "default", "src", "cli",
                                              "quorvane"))
-    parser.add_argument("--option", default="--explain-more",
-                        help="the tool's option that explains more mismatches")
+    parser.add_argument("--option", default="--no-explain-more",
+                        help="the tool's option that turns the search that explains more off")
     parser.add_argument("--amounts", choices=["uniform", "log"], default="uniform")
     args = parser.parse_args()
 
@@ -277,8 +277,9 @@ def main():
     tool = os.path.abspath(args.quorvane)
     helptext = subprocess.run([tool, "--help-all"], capture_output=True, text=True).stdout
     has_option = args.option in helptext
-    off = run(tool, args.dir, len(bank), len(ledger), "off.json", None)
-    on = run(tool, args.dir, len(bank), len(ledger), "on.json", args.option) if has_option else None
+    off = run(tool, args.dir, len(bank), len(ledger), "off.json",
+              args.option if has_option else None)
+    on = run(tool, args.dir, len(bank), len(ledger), "on.json", None) if has_option else None
     with open(os.path.join(args.dir, "on.json" if has_option else "off.json")) as f:
         report = json.load(f)
     explained, wrong, stand_ins = score(groups, report, bank, ledger)
@@ -297,7 +298,8 @@ def main():
         print("  %-14s %8s %10s %7s %7d %9d" % (kind, "", "", "", wrong.get(kind, 0),
                                                 stand_ins.get(kind, 0)))
     if has_option:
-        print("time: %.2f s with %s, %.2f s without (%.2f times)" % (on, args.option, off, on / off))
+        print("time: %.2f s with the search, %.2f s with %s (%.2f times)" %
+              (on, off, args.option, on / off))
     else:
         print("time: %.2f s (the tool has no %s: the report holds the first stage's findings only)"
               % (off, args.option))

@@ -1,6 +1,7 @@
 #include "analysis/diagnosis.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "analysis/explain.h"
 #include "analysis/resolve.h"
 #include "host/conversions.h"
 #include "host/error.h"
@@ -178,7 +180,130 @@ bool ExaminePair(state::Run& run, const host::Range& a, const host::Range& b, co
   return characters || year;
 }
 
-void DiagnoseStraightforward(state::Run& run, const host::Range& r1, const host::Range& r2) {
+// A marked cell as the search that explains more reads it: its position, value and text.
+struct Numbered {
+  std::int64_t index;
+  host::Value value;
+  std::string text;
+};
+
+// Up to this many marked numbers in both ranges together, the straightforward diagnosis tries
+// every pair and every set of two and three cells; past it the work (the cube of the count) would
+// not end, and it searches as the indexed diagnosis does.
+constexpr std::size_t kMostTriedByTrial = 300;
+
+// The amount of a marked number in whole cents as the comparison compares it: its sign reversed
+// made positive under "Ignore Sign" (and no sign errors are looked for), then reversed in Range 1
+// under "Reverse Sign", and rounded to two places under "Round Numbers". Only numbers take part.
+std::optional<std::int64_t> ComparedCents(const host::Value& value, bool first,
+                                          const state::Options& options) {
+  if (!value.is_number()) return std::nullopt;
+  double number = value.number();
+  if (options.ignore_sign != state::kFalse) number = std::fabs(number);
+  if (options.reverse_sign != state::kFalse && first) number = -number;
+  if (options.round_numbers != state::kFalse) number = host::RoundHalfEven(number, 2);
+  return WholeCents(number);
+}
+
+state::ExplainedKind KindOf(ExplainKind kind) {
+  switch (kind) {
+    case ExplainKind::kSign:
+      return state::ExplainedKind::kSign;
+    case ExplainKind::kSlide:
+      return state::ExplainedKind::kSlide;
+    case ExplainKind::kTransposition:
+      return state::ExplainedKind::kTransposition;
+    case ExplainKind::kSplit:
+      return state::ExplainedKind::kSplit;
+    case ExplainKind::kMerge:
+      return state::ExplainedKind::kMerge;
+  }
+  return state::ExplainedKind::kSign;
+}
+
+// Searches the marked numbers of both ranges for sign errors, decimal slides, transpositions in
+// the amount and totals split or merged, passing over the pairs the first stage reported, and
+// writes each finding: every cell of it shaded, then the finding's block on each.
+void ExplainMore(state::Run& run, const state::Options& options, const host::Range& r1,
+                 const host::Range& r2, const std::vector<Numbered>& numbers1,
+                 const std::vector<Numbered>& numbers2,
+                 const std::vector<std::pair<std::int64_t, std::int64_t>>& reported,
+                 state::Algorithm algorithm, CommentDrafts* drafts) {
+  ExplainInput input;
+  std::map<std::int64_t, const Numbered*> by_index1;
+  std::map<std::int64_t, const Numbered*> by_index2;
+  for (const Numbered& n : numbers1) {
+    if (const std::optional<std::int64_t> cents = ComparedCents(n.value, true, options)) {
+      input.cells1.push_back({n.index, *cents});
+      by_index1[n.index] = &n;
+    }
+  }
+  for (const Numbered& n : numbers2) {
+    if (const std::optional<std::int64_t> cents = ComparedCents(n.value, false, options)) {
+      input.cells2.push_back({n.index, *cents});
+      by_index2[n.index] = &n;
+    }
+  }
+  if (input.cells1.empty() || input.cells2.empty()) return;
+  input.first_stage_pairs = reported;
+  input.sign_errors = options.ignore_sign == state::kFalse;
+  const bool by_trial = algorithm == state::Algorithm::kStraightforward &&
+                        input.cells1.size() + input.cells2.size() <= kMostTriedByTrial;
+  const ExplainResult result =
+      by_trial ? ExplainMismatchesByTrial(input) : ExplainMismatches(input);
+
+  for (const Explanation& e : result.explanations) {
+    std::vector<host::Range> cells1;
+    std::vector<host::Range> cells2;
+    for (const std::int64_t index : e.cells1) cells1.push_back(r1.Item(index));
+    for (const std::int64_t index : e.cells2) cells2.push_back(r2.Item(index));
+    std::vector<host::Range> all = cells1;
+    all.insert(all.end(), cells2.begin(), cells2.end());
+    marks::ShadeCells(all);
+
+    std::string message;
+    const auto addresses = [](const std::vector<host::Range>& cells) {
+      std::vector<std::string> texts;
+      for (const host::Range& cell : cells) texts.push_back(cell.Address());
+      return texts;
+    };
+    switch (e.kind) {
+      case ExplainKind::kSign:
+        message = marks::SignBody(cells1.front().Address(), cells2.front().Address());
+        break;
+      case ExplainKind::kSlide:
+        message = marks::SlideBody(by_index1.at(e.cells1.front())->text,
+                                   by_index2.at(e.cells2.front())->text);
+        break;
+      case ExplainKind::kTransposition:
+        message = marks::TransposeBody(by_index1.at(e.cells1.front())->text,
+                                       by_index2.at(e.cells2.front())->text);
+        break;
+      case ExplainKind::kSplit:
+        message = marks::SplitBody(cells1.front().Address(), addresses(cells2));
+        break;
+      case ExplainKind::kMerge:
+        message = marks::MergeBody(cells2.front().Address(), addresses(cells1));
+        break;
+    }
+    const std::string block =
+        marks::Block(marks::BlockTimestamp(run.app().GetConversions(), run.app().Now()), message);
+    for (const host::Range& cell : all) {
+      if (drafts != nullptr) {
+        drafts->Prepend(cell, block);
+      } else {
+        marks::PrependBlock(cell, block);
+      }
+    }
+    run.listener.Explained(KindOf(e.kind), cells1, cells2, message);
+  }
+}
+
+// A pair the first stage reported, by the positions of its cells in their ranges.
+using FirstStagePairs = std::vector<std::pair<std::int64_t, std::int64_t>>;
+
+void DiagnoseStraightforward(state::Run& run, const host::Range& r1, const host::Range& r2,
+                             FirstStagePairs& reported) {
   const std::int64_t count1 = r1.CellsCount();
   // Reported pairs of each cell of Range 2, by position.
   std::vector<int> pairs2(static_cast<std::size_t>(r2.CellsCount()), 0);
@@ -200,6 +325,7 @@ void DiagnoseStraightforward(state::Run& run, const host::Range& r1, const host:
       const host::Value y = b.GetValue();
       if (y.is_error()) continue;
       if (ExaminePair(run, a, b, x, y, text_a, run.app().GetConversions().ToText(y))) {
+        reported.emplace_back(i, j);
         ++pairs1;
         ++taken;
       }
@@ -264,10 +390,13 @@ class Bucket {
 // The same pairs in the same order as the straightforward loops: for each marked cell of Range 1,
 // the marked cells of Range 2 that share its signature or are a date one year apart, in their
 // order. Every other pair fails both tests and the straightforward loops do nothing with it.
-void DiagnoseIndexed(state::Run& run, const host::Range& r1, const host::Range& r2) {
+void DiagnoseIndexed(state::Run& run, const host::Range& r1, const host::Range& r2,
+                     const state::Options& explain) {
   const std::vector<Marked> marked1 = ReadMarked(r1, run.app().GetConversions());
+  // Every finding names a cell of Range 1.
   if (marked1.empty()) return;
   const std::vector<Marked> marked2 = ReadMarked(r2, run.app().GetConversions());
+  FirstStagePairs reported;
 
   std::unordered_map<std::string, Bucket> by_signature;
   std::map<std::tuple<int, int, int>, Bucket> by_date;  // year, month, day
@@ -337,11 +466,20 @@ void DiagnoseIndexed(state::Run& run, const host::Range& r1, const host::Range& 
                        &a.signature, &b.signature, &drafts)) {
         continue;
       }
+      reported.emplace_back(a.index, b.index);
       ++pairs1;
       if (++pairs2[j] == kMaxPairsPerCell) {
         for (const Place& place : places[j]) place.bucket->Close(place.position);
       }
     }
+  }
+  if (explain.explain_more != state::kFalse) {
+    std::vector<Numbered> numbers1;
+    std::vector<Numbered> numbers2;
+    for (const Marked& m : marked1) numbers1.push_back({m.index, m.value, m.text});
+    for (const Marked& m : marked2) numbers2.push_back({m.index, m.value, m.text});
+    ExplainMore(run, explain, r1, r2, numbers1, numbers2, reported, state::Algorithm::kIndexed,
+                &drafts);
   }
   write_at_the_end.done = true;
   drafts.WriteAll();
@@ -350,15 +488,37 @@ void DiagnoseIndexed(state::Run& run, const host::Range& r1, const host::Range& 
 }  // namespace
 
 void DiagnoseMismatches(state::Run& run, const host::Range& range1, const host::Range& range2,
-                        state::Algorithm algorithm) {
+                        state::Algorithm algorithm, const state::Options* compared) {
+  // The amounts take the signs and rounding of the comparison, whether to search at all is asked
+  // now.
+  state::Options explain = compared != nullptr ? *compared : run.options;
+  explain.explain_more = run.options.explain_more;
   const host::Range r1 = ResolveRange(run.app(), range1);
   const host::Range r2 = ResolveRange(run.app(), range2);
   // The indexes need single blocks, in which the i-th cell and the block's order agree.
   if (algorithm == state::Algorithm::kIndexed && r1.AreaCount() == 1 && r2.AreaCount() == 1) {
-    DiagnoseIndexed(run, r1, r2);
-  } else {
-    DiagnoseStraightforward(run, r1, r2);
+    DiagnoseIndexed(run, r1, r2, explain);
+    return;
   }
+  FirstStagePairs reported;
+  DiagnoseStraightforward(run, r1, r2, reported);
+  if (explain.explain_more == state::kFalse) return;
+  // The marked cells as they stand after the first stage (its shading keeps them marked).
+  const auto numbers = [&run](const host::Range& range) {
+    std::vector<Numbered> numbers;
+    const std::int64_t count = range.CellsCount();
+    for (std::int64_t i = 1; i <= count; ++i) {
+      const host::Range cell = range.Item(i);
+      if (!IsEligible(cell)) continue;
+      const host::Value value = cell.GetValue();
+      if (!value.is_number()) continue;
+      numbers.push_back({i, value, run.app().GetConversions().ToText(value)});
+    }
+    return numbers;
+  };
+  const std::vector<Numbered> numbers1 = numbers(r1);
+  if (numbers1.empty()) return;
+  ExplainMore(run, explain, r1, r2, numbers1, numbers(r2), reported, algorithm, nullptr);
 }
 
 std::string SortedChars(std::string_view text, const host::Conversions& conversions) {

@@ -11,6 +11,7 @@
 #include <set>
 #include <sstream>
 #include <stdexcept>
+#include <vector>
 
 #include "cli/csv_book.h"
 #include "cli/icu_locale.h"
@@ -200,12 +201,30 @@ class Session {
   std::chrono::steady_clock::time_point last_progress_{};
 };
 
+// A finding of the search that explains more, as the summary prints it.
+struct ExplainedLine {
+  state::ExplainedKind kind;
+  std::vector<std::string> cells1, cells2;  // external addresses
+  std::string message;                      // the body of the finding's block
+};
+
 // What a run ended with, as the summary prints it.
 struct Summary {
   const state::Counters& counters;
   const std::string& notices;  // one per line
   std::string range1, range2;  // external addresses
+  const std::vector<ExplainedLine>& explained;
+  bool explain_more;  // whether the run searched for them
 };
+
+constexpr state::ExplainedKind kExplainedKinds[] = {
+    state::ExplainedKind::kSign, state::ExplainedKind::kSlide, state::ExplainedKind::kTransposition,
+    state::ExplainedKind::kSplit, state::ExplainedKind::kMerge};
+
+std::int64_t CountOf(const std::vector<ExplainedLine>& lines, state::ExplainedKind kind) {
+  return std::count_if(lines.begin(), lines.end(),
+                       [kind](const ExplainedLine& line) { return line.kind == kind; });
+}
 
 void PrintReport(const Summary& summary, const RunRecord& record,
                  const std::vector<std::string>& outputs, const RunRequest& request,
@@ -225,6 +244,21 @@ void PrintReport(const Summary& summary, const RunRecord& record,
     json["outputs"] = outputs;
     json["mismatches"] = MismatchesJson(record);
     json["notice_cells"] = NoticesJson(record.notices());
+    if (summary.explain_more) {
+      nlohmann::ordered_json explained;
+      for (const state::ExplainedKind kind : kExplainedKinds) {
+        explained[ExplainedKindName(kind)] = CountOf(summary.explained, kind);
+      }
+      nlohmann::ordered_json findings = nlohmann::ordered_json::array();
+      for (const ExplainedLine& line : summary.explained) {
+        findings.push_back({{"kind", ExplainedKindName(line.kind)},
+                            {"range1", line.cells1},
+                            {"range2", line.cells2},
+                            {"message", line.message}});
+      }
+      explained["findings"] = findings;
+      json["explained"] = explained;
+    }
     out << json.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
     return;
   }
@@ -246,6 +280,19 @@ void PrintReport(const Summary& summary, const RunRecord& record,
   row("Possible transpositions", c.transpose1, c.transpose2);
   row("Possible year errors", c.year1, c.year2);
   row("Hidden cells", c.hidden1, c.hidden2);
+  if (summary.explain_more) {
+    out << "\nExplained more (findings):\n";
+    const char* const labels[] = {"Sign errors", "Decimal slides", "Transposed amounts", "Splits",
+                                  "Merges"};
+    for (std::size_t i = 0; i < std::size(kExplainedKinds); ++i) {
+      out << std::left << std::setw(24) << labels[i] << std::right << std::setw(9)
+          << CountOf(summary.explained, kExplainedKinds[i]) << "\n";
+    }
+    for (const ExplainedLine& line : summary.explained) {
+      out << "  " << (line.cells1.empty() ? "" : line.cells1.front()) << ": " << line.message
+          << "\n";
+    }
+  }
   if (!notices.empty()) {
     out << "\nNotices:\n";
     for (const std::string& line : notices) out << "  " << line << "\n";
@@ -316,6 +363,7 @@ class CommandLineProgress : public state::RunListener {
 
   const state::Counters& counters() const { return counters_; }
   const std::string& notices() const { return notices_; }
+  const std::vector<ExplainedLine>& explained() const { return explained_; }
 
   bool StopRequested() override { return session_.interrupted(); }
   void CounterChanged(state::Counter counter, std::int32_t value) override {
@@ -334,12 +382,21 @@ class CommandLineProgress : public state::RunListener {
                  const host::Range& cell2) override {
     if (record_ != nullptr) record_->Diagnosed(finding, cell1, cell2);
   }
+  void Explained(state::ExplainedKind kind, const std::vector<host::Range>& cells1,
+                 const std::vector<host::Range>& cells2, const std::string& message) override {
+    ExplainedLine line{kind, {}, {}, message};
+    for (const host::Range& cell : cells1) line.cells1.push_back(cell.Address(true));
+    for (const host::Range& cell : cells2) line.cells2.push_back(cell.Address(true));
+    explained_.push_back(std::move(line));
+    if (record_ != nullptr) record_->Explained(kind, cells1, cells2, message);
+  }
 
  private:
   Session& session_;
   RunRecord* record_;
   state::Counters counters_;
   std::string notices_;
+  std::vector<ExplainedLine> explained_;
 };
 
 // The options as the ribbon's boxes hold them: each true or false.
@@ -420,8 +477,10 @@ int Run(Kind kind, const RunRequest& request, Console& console) {
       failure = e.what();
     }
     session.ClearProgress();
-    const Summary summary{progress.counters(), progress.notices(), range1.Address(true),
-                          range2.Address(true)};
+    const Summary summary{
+        progress.counters(),  progress.notices(),
+        range1.Address(true), range2.Address(true),
+        progress.explained(), kind == Kind::kCompare && options.explain_more != state::kFalse};
     // A range that lies wholly outside its sheet's used range makes the clearing at the start of a
     // comparison show its message, and the matching pass then fails on the range that is not
     // there: the message says all there is to say, and the run is refused as after any message.

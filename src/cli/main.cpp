@@ -47,6 +47,11 @@ constexpr OptionFlag kOptionFlags[] = {
      "Ignore zero values"},
     {&quorvane::state::Options::hide_comments, "--hide-comments", "--show-comments",
      "Keep the notes of marked cells hidden; --show-comments shows them"},
+    {&quorvane::state::Options::explain_more, "--explain-more", "--no-explain-more",
+     "After the diagnosis's pairs, search the marked numbers for sign errors, decimal slides, "
+     "amounts with two digits exchanged, and totals split into or merged from two or three "
+     "entries of the other list. The search for totals takes at most 30,000,000 steps a run "
+     "(about a tenth of a second); totals past that budget stay unexplained"},
 };
 
 // Ctrl-C is held back while a command runs and polled at each yield of the run, where it acts as

@@ -2,6 +2,8 @@
 
 #include <ostream>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 #include "host/range.h"
 #include "host/worksheet.h"
@@ -88,23 +90,37 @@ void RunRecord::Noticed(const host::Range& cell, state::NoticeKind kind,
 
 void RunRecord::Diagnosed(state::Finding finding, const host::Range& cell1,
                           const host::Range& cell2) {
-  const std::uint32_t place1 = PlaceOf(cell1), place2 = PlaceOf(cell2);
-  for (const auto& [range, place, cell, partner_place, partner] :
-       {std::tuple{1, place1, &cell1, place2, &cell2},
-        std::tuple{2, place2, &cell2, place1, &cell1}}) {
-    const auto it = by_cell_.find(Key(range, place, cell->row(), cell->column()));
-    // A cell that only bears a mismatch fill, from a user or an earlier run, has no record.
-    if (it == by_cell_.end()) continue;
-    Mark& mark = marks_[it->second];
-    const auto index = static_cast<std::uint32_t>(findings_.size());
-    findings_.push_back({finding, partner_place, partner->row(), partner->column()});
-    if (mark.last_finding == kNone) {
-      mark.first_finding = index;
-    } else {
-      findings_[mark.last_finding].next = index;
+  AddFinding(FindingName(finding), 1, cell1, cell2);
+  AddFinding(FindingName(finding), 2, cell2, cell1);
+}
+
+void RunRecord::Explained(state::ExplainedKind kind, const std::vector<host::Range>& cells1,
+                          const std::vector<host::Range>& cells2, const std::string& /*message*/) {
+  std::vector<std::pair<int, const host::Range*>> cells;
+  for (const host::Range& cell : cells1) cells.emplace_back(1, &cell);
+  for (const host::Range& cell : cells2) cells.emplace_back(2, &cell);
+  for (const auto& [range, cell] : cells) {
+    for (const auto& [other_range, partner] : cells) {
+      if (other_range != range) AddFinding(ExplainedKindName(kind), range, *cell, *partner);
     }
-    mark.last_finding = index;
   }
+}
+
+void RunRecord::AddFinding(const char* name, int range, const host::Range& cell,
+                           const host::Range& partner) {
+  const std::uint32_t place = PlaceOf(cell), partner_place = PlaceOf(partner);
+  const auto it = by_cell_.find(Key(range, place, cell.row(), cell.column()));
+  // A cell that only bears a mismatch fill, from a user or an earlier run, has no record.
+  if (it == by_cell_.end()) return;
+  Mark& mark = marks_[it->second];
+  const auto index = static_cast<std::uint32_t>(findings_.size());
+  findings_.push_back({name, partner_place, partner.row(), partner.column()});
+  if (mark.last_finding == kNone) {
+    mark.first_finding = index;
+  } else {
+    findings_[mark.last_finding].next = index;
+  }
+  mark.last_finding = index;
 }
 
 MismatchRecord RunRecord::Mismatch(std::size_t i) const {
@@ -121,11 +137,27 @@ MismatchRecord RunRecord::Mismatch(std::size_t i) const {
   record.count_there = mark.count_there;
   for (std::uint32_t f = mark.first_finding; f != kNone; f = findings_[f].next) {
     const FindingEntry& entry = findings_[f];
-    Append(record.diagnosis, FindingName(entry.finding));
+    Append(record.diagnosis, entry.name);
     Append(record.partner, places_[entry.place].prefix + "$" + host::ColumnLetters(entry.column) +
                                "$" + std::to_string(entry.row));
   }
   return record;
+}
+
+const char* ExplainedKindName(state::ExplainedKind kind) {
+  switch (kind) {
+    case state::ExplainedKind::kSign:
+      return "sign";
+    case state::ExplainedKind::kSlide:
+      return "slide";
+    case state::ExplainedKind::kTransposition:
+      return "transposition";
+    case state::ExplainedKind::kSplit:
+      return "split";
+    case state::ExplainedKind::kMerge:
+      return "merge";
+  }
+  return "";
 }
 
 const char* NoticeKindName(state::NoticeKind kind) {

@@ -20,8 +20,10 @@ struct MismatchRecord {
   std::string value;  // as the cell's comment shows it
   std::string text;   // as the cell displays it
   std::int64_t count_here = 0, count_there = 0;
-  // What the diagnosis found ("rounding", "transposition", "year") and the partner cell's external
-  // address; several findings are joined by "; " in the order they were found.
+  // What the diagnosis found ("rounding", "transposition", "year", and from the search that
+  // explains more "sign", "slide", "transposition", "split", "merge") and the partner cell's
+  // external address; several findings, and a finding's several partners, are joined by "; " in the
+  // order they were found, the n-th partner standing with the n-th finding.
   std::string diagnosis, partner;
 
   // "more here" or "fewer here", as the fill says.
@@ -44,6 +46,10 @@ class RunRecord : public state::RunListener {
   void Noticed(const host::Range& cell, state::NoticeKind kind, const std::string& line) override;
   void Diagnosed(state::Finding finding, const host::Range& cell1,
                  const host::Range& cell2) override;
+  // Each cell of the finding gets the finding once for every cell of it in the other range, as its
+  // partner: a total names each of its parts, a part its total.
+  void Explained(state::ExplainedKind kind, const std::vector<host::Range>& cells1,
+                 const std::vector<host::Range>& cells2, const std::string& message) override;
 
   std::size_t size() const { return marks_.size(); }
   // The i-th mismatch, in the order the cells were marked, with every text of the report.
@@ -66,7 +72,7 @@ class RunRecord : public state::RunListener {
   };
   // One finding of a mark, with its partner cell; the next finding of the same mark, or kNone.
   struct FindingEntry {
-    state::Finding finding;
+    const char* name;
     std::uint32_t place;
     std::int32_t row, column;
     std::uint32_t next = kNone;
@@ -74,6 +80,7 @@ class RunRecord : public state::RunListener {
   static constexpr std::uint32_t kNone = 0xFFFFFFFF;
 
   std::uint32_t PlaceOf(const host::Range& cell);
+  void AddFinding(const char* name, int range, const host::Range& cell, const host::Range& partner);
   static std::uint64_t Key(int range, std::uint32_t place, int row, int column);
 
   std::vector<Place> places_;
@@ -82,6 +89,9 @@ class RunRecord : public state::RunListener {
   std::vector<NoticeRecord> notices_;
   std::unordered_map<std::uint64_t, std::uint32_t> by_cell_;  // Key -> index into marks_
 };
+
+// "sign", "slide", "transposition", "split" or "merge".
+const char* ExplainedKindName(state::ExplainedKind kind);
 
 // "error", "text-number" or "text-date".
 const char* NoticeKindName(state::NoticeKind kind);

@@ -325,6 +325,15 @@ class MatchingRun {
     animate_ = algorithm_ == state::Algorithm::kStraightforward || app_.HasScreen();
   }
 
+  // The options as the run compares with them: the signs and the rounding taken at its start.
+  state::Options Compared() const {
+    state::Options options = run_.options;
+    options.round_numbers = round_num_;
+    options.ignore_sign = ignore_sign_;
+    options.reverse_sign = reverse_;
+    return options;
+  }
+
   // Pass 1 walks Range 1 against Range 2 with tag "A", pass 2 the other way round with tag "B".
   void Pass(int k, const host::Range& this_given, const host::Range& other_given) {
     const host::Range this_range = analysis::ResolveRange(app_, this_given);
@@ -648,7 +657,8 @@ bool RunMatchingPass(state::Run& run, const host::Range& range1, const host::Ran
     run.listener.CountsDue();
     return false;
   }
-  analysis::DiagnoseMismatches(run, range1, range2, algorithm);
+  const state::Options compared = matching.Compared();
+  analysis::DiagnoseMismatches(run, range1, range2, algorithm, &compared);
   return true;
 }
 

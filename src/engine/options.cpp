@@ -2,7 +2,7 @@
 
 namespace quorvane::engine {
 
-const std::array<OptionInfo, 7> kOptionTable{{
+const std::array<OptionInfo, 8> kOptionTable{{
     {&state::Options::round_numbers, "chkRoundNum", "Round Numbers to 2 Places", true},
     {&state::Options::numbers_only, "chkCompareNum", "Compare Numbers ONLY", true},
     {&state::Options::ignore_sign, "chkIgnoreSign", "Ignore Sign of Numbers", false},
@@ -10,6 +10,7 @@ const std::array<OptionInfo, 7> kOptionTable{{
     {&state::Options::ignore_10_digit, "chkIgnore10digit", "Ignore 10 digit Numbers", false},
     {&state::Options::ignore_zero, "chkIgnoreZero", "Ignore Zero Values", true},
     {&state::Options::hide_comments, "chkHideComments", "Hide Comments", true},
+    {&state::Options::explain_more, "chkExplainMore", "Explain More", true},
 }};
 
 state::Options DefaultOptions() {

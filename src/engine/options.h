@@ -1,5 +1,5 @@
-// The seven comparison options: their ids, labels and defaults, and the ribbon's reading and
-// toggling of them.
+// The comparison options and the diagnosis's "Explain More": their ids, labels and defaults, and
+// the ribbon's reading and toggling of them.
 #pragma once
 
 #include <array>
@@ -17,13 +17,13 @@ struct OptionInfo {
 };
 
 // In the ribbon's order.
-extern const std::array<OptionInfo, 7> kOptionTable;
+extern const std::array<OptionInfo, 8> kOptionTable;
 
 // The options as the ribbon shows them after load: those marked default_on in the table on, the
 // others off.
 state::Options DefaultOptions();
 
-// Turns the four default-on options on (the other three keep their values) and invalidates their
+// Turns the five default-on options on (the other three keep their values) and invalidates their
 // check boxes.
 void SetDefaultChecks(state::AddinState& state);
 // The check boxes' onAction: stores `pressed` (-1 is true, anything else false) in the option whose

@@ -1,6 +1,7 @@
 #include "marks/marking.h"
 
 #include <string>
+#include <vector>
 
 #include "host/conversions.h"
 #include "host/error.h"
@@ -68,6 +69,14 @@ void ShadePair(const host::Range& a, const host::Range& b) {
   b.SetInteriorPattern(host::Value::Number(kDiagnosedPattern));
   if (!a.HasComment()) a.AddComment();
   if (!b.HasComment()) b.AddComment();
+}
+
+void ShadeCells(const std::vector<host::Range>& cells) {
+  for (const host::Range& cell : cells)
+    cell.SetInteriorPattern(host::Value::Number(kDiagnosedPattern));
+  for (const host::Range& cell : cells) {
+    if (!cell.HasComment()) cell.AddComment();
+  }
 }
 
 void PrependBlock(const host::Range& cell, const std::string& block) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "host/application.h"
 #include "host/range.h"
@@ -21,6 +22,9 @@ void MarkMismatch(host::Application& app, const host::Range& cell, const std::st
 // Shades both cells of a diagnosed pair with the diagnosed pattern, then gives each a comment to
 // write into if it has none.
 void ShadePair(const host::Range& a, const host::Range& b);
+// The same for every cell of a finding that names more than a pair: all are shaded, then each
+// gets a comment.
+void ShadeCells(const std::vector<host::Range>& cells);
 
 // Puts a block in front of the cell's comment, unless that would take it past the host's limit.
 void PrependBlock(const host::Range& cell, const std::string& block);

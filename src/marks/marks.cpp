@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/ascii.h"
 #include "host/conversions.h"
@@ -56,6 +57,38 @@ std::string TransposeBody(std::string_view text_a, std::string_view text_b) {
 
 std::string YearBody(std::string_view text_a, std::string_view text_b) {
   return "Possible Year Error " + std::string(text_a) + " and " + std::string(text_b);
+}
+
+std::string SignBody(std::string_view address_a, std::string_view address_b) {
+  return "Possible Sign Error " + std::string(address_a) + " and " + std::string(address_b) +
+         " for Range 1 and 2, respectively.";
+}
+
+std::string SlideBody(std::string_view text_a, std::string_view text_b) {
+  return "Possible Decimal Slide " + std::string(text_a) + " and " + std::string(text_b);
+}
+
+namespace {
+
+std::string TotalBody(std::string_view kind, std::string_view total, int total_range,
+                      const std::vector<std::string>& parts) {
+  std::string body = "Possible " + std::string(kind) + ": " + std::string(total) + " of Range " +
+                     std::to_string(total_range) + " equals ";
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    if (i > 0) body += " + ";
+    body += parts[i];
+  }
+  return body + " of Range " + std::to_string(3 - total_range);
+}
+
+}  // namespace
+
+std::string SplitBody(std::string_view total, const std::vector<std::string>& parts) {
+  return TotalBody("Split", total, 1, parts);
+}
+
+std::string MergeBody(std::string_view total, const std::vector<std::string>& parts) {
+  return TotalBody("Merge", total, 2, parts);
 }
 
 std::string FormatMemo(double color, double pattern) {

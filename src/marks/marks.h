@@ -46,6 +46,15 @@ std::string ResultBody(std::int64_t count_here, std::string_view value_text,
 std::string RoundingBody(std::string_view address_a, std::string_view address_b);
 std::string TransposeBody(std::string_view text_a, std::string_view text_b);
 std::string YearBody(std::string_view text_a, std::string_view text_b);
+// The bodies of the blocks that explain more of the mismatches, written into every cell of a
+// finding: a sign error and a total split or merged name the cells by address, a decimal slide
+// names the two values by their texts (a transposition in the amount reads as TransposeBody).
+std::string SignBody(std::string_view address_a, std::string_view address_b);
+std::string SlideBody(std::string_view text_a, std::string_view text_b);
+// "Possible Split: $A$9 of Range 1 equals $B$3 + $B$17 of Range 2" (a total of Range 1 split into
+// parts of Range 2); a merge is a total of Range 2 merged from parts of Range 1.
+std::string SplitBody(std::string_view total, const std::vector<std::string>& parts);
+std::string MergeBody(std::string_view total, const std::vector<std::string>& parts);
 
 // The memo of a cell's previous fill: two line feeds, then "<<<zvk_color=C,zvk_pattern=P>>>".
 inline constexpr std::string_view kColorKey = "zvk_color";

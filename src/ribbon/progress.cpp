@@ -37,4 +37,10 @@ void RunProgress::Noticed(const host::Range& cell, state::NoticeKind /*kind*/,
   state_.notice_cells.push_back(cell);
 }
 
+void RunProgress::Explained(state::ExplainedKind /*kind*/, const std::vector<host::Range>& cells1,
+                            const std::vector<host::Range>& cells2, const std::string& message) {
+  const host::Range& cell = cells1.empty() ? cells2.front() : cells1.front();
+  Noticed(cell, state::NoticeKind::kError, cell.Address(true) + ": " + message);
+}
+
 }  // namespace quorvane::ribbon

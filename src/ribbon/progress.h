@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "forms/results_form.h"
 #include "host/range.h"
@@ -35,6 +36,10 @@ class RunProgress : public state::RunListener {
   void CountsDue() override;
   // Adds the line and its cell to the state's notices.
   void Noticed(const host::Range& cell, state::NoticeKind kind, const std::string& line) override;
+  // A finding of the search that explains more joins the notices as one line, its first cell's
+  // external address and the finding's message, with that cell as the line's cell.
+  void Explained(state::ExplainedKind kind, const std::vector<host::Range>& cells1,
+                 const std::vector<host::Range>& cells2, const std::string& message) override;
 
  private:
   state::AddinState& state_;

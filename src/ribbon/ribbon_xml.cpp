@@ -12,7 +12,7 @@ namespace {
 //
 // The group's dialog box launcher runs "VNT", which shows the results form. It used to name a
 // document macro that no workbook provides, so a click only brought up the host's error.
-constexpr std::array<std::string_view, 40> kFragments = {
+constexpr std::array<std::string_view, 41> kFragments = {
     R"(<customUI xmlns="http://schemas.microsoft.com/office/2006/01/customui" onLoad="OnRibbonLoad">)",
     R"( <ribbon> <tabs> <tab id="VNT" label="Reconcile">)",
     R"( <group id="grpVNT" label="Vantorel" visible="false">)",
@@ -50,6 +50,7 @@ constexpr std::array<std::string_view, 40> kFragments = {
     R"( <group id="grpOptions" label="Options">)",
     R"( <box id="box08" boxStyle="vertical"> <checkBox id="chkRoundNum" label="Round Numbers to 2 Places" onAction="On_Action" getPressed="GetPressed" /> <checkBox id="chkCompareNum" label="Compare Numbers ONLY" onAction="On_Action" getPressed="GetPressed" /> <checkBox id="chkIgnoreSign" label="Ignore Sign of Numbers" onAction="On_Action" getPressed="GetPressed" /> </box>)",
     R"( <box id="box09" boxStyle="vertical"> <checkBox id="chkReverse" label="Reverse Sign Range 1" onAction="On_Action" getPressed="GetPressed" /> <checkBox id="chkIgnore10digit" label="Ignore 10 digit Numbers" onAction="On_Action" getPressed="GetPressed" /> <checkBox id="chkIgnoreZero" label="Ignore Zero Values" onAction="On_Action" getPressed="GetPressed" /> <checkBox id="chkHideComments" label="Hide Comments" onAction="On_Action" getPressed="GetPressed" /> </box>)",
+    R"( <box id="box10" boxStyle="vertical"> <checkBox id="chkExplainMore" label="Explain More" onAction="On_Action" getPressed="GetPressed" /> </box>)",
     R"( </group>)",
     R"( <group id="AboutGroup" label="About"> <button id="btnAbout" size="large" label="About" imageMso="FontColorPicker" onAction="onButtonPressed" /> </group>)",
     R"( </tab> </tabs> </ribbon> </customUI>)",

@@ -1,7 +1,7 @@
 // The add-in's shared state: one object per loaded library.
 //
 // Everything that the pieces of the add-in share lives here: the host application, the two ranges
-// and their address texts, the twelve result counters, the seven option flags and the stop request,
+// and their address texts, the twelve result counters, the option flags and the stop request,
 // plus the ribbon's invalidation. The add-in's connection object owns one AddinState; tests make
 // their own. Below it the vocabulary of a run of the core (options, counters, limits, the
 // listener and the run itself), which the state's fields are made of.
@@ -41,7 +41,7 @@ enum class Algorithm {
   kStraightforward,
 };
 
-// The seven comparison options.
+// The comparison options: the seven of the comparison itself and the diagnosis's one.
 struct Options {
   Bool16 round_numbers = kFalse;
   Bool16 numbers_only = kFalse;
@@ -50,6 +50,10 @@ struct Options {
   Bool16 ignore_10_digit = kFalse;
   Bool16 ignore_zero = kFalse;
   Bool16 hide_comments = kFalse;
+  // After the diagnosis's pairs, the marked numbers are searched for sign errors, decimal slides,
+  // transpositions in the amount and totals split or merged. Off, a run writes what it wrote
+  // before that search existed.
+  Bool16 explain_more = kTrue;
 };
 
 // The twelve result counters, in the order in which the results form's labels are reset.
@@ -113,6 +117,10 @@ class RibbonRefresh {
 // (the command-line tool's mismatch report).
 enum class NoticeKind { kError, kTextNumber, kTextDate };
 enum class Finding { kRounding, kTransposition, kYear };
+// What the search that explains more of the mismatches found: a sign error, a decimal slide, a
+// transposition in the amount, a total of Range 1 split into entries of Range 2, or one of Range 2
+// merged from entries of Range 1.
+enum class ExplainedKind { kSign, kSlide, kTransposition, kSplit, kMerge };
 
 // What a comparison or a clearing tells its caller while it runs. The run calls these on the
 // host's user-interface thread at fixed moments of its work, between its host calls; a listener
@@ -168,6 +176,15 @@ class RunListener {
     (void)finding;
     (void)cell1;
     (void)cell2;
+  }
+  // The search that explains more of the mismatches found the cells of Range 1 and of Range 2 of
+  // one finding (each in the order of the range), with the body of the block it wrote on them.
+  virtual void Explained(ExplainedKind kind, const std::vector<host::Range>& cells1,
+                         const std::vector<host::Range>& cells2, const std::string& message) {
+    (void)kind;
+    (void)cells1;
+    (void)cells2;
+    (void)message;
   }
 };
 

@@ -151,5 +151,33 @@ TEST(EndToEnd, NoticesKeepTheResultsFormOpenOnTheirListUntilTheNextRun) {
   EXPECT_FALSE(h.library.results_form.visible());
 }
 
+// A finding of the search that explains more stands in the list as one line; clicking it selects
+// the finding's cell in Range 1.
+TEST(EndToEnd, EachFindingThatExplainsMoreIsALineOfTheListThatSelectsItsCell) {
+  Harness h;
+  memhost::MemWorksheet& sheet = h.host.AddWorkbook("Book1.xlsx").AddSheet("Sheet1");
+  sheet.Put(1, 1, Value::Number(40.25));
+  sheet.Put(2, 1, Value::Number(350));
+  sheet.Put(1, 2, Value::Number(-40.25));
+  sheet.Put(2, 2, Value::Number(100));
+  sheet.Put(3, 2, Value::Number(250));
+  h.StartUp();
+  h.AnswerInputBoxes({sheet.Ref("A1:A3"), sheet.Ref("B1:B3")});
+  h.Press("btnRange1");
+  h.Press("btnRange2");
+  h.Press("btnCompare");
+
+  const forms::FormControl* list = h.library.results_form.Find(forms::ResultsForm::kNoticeList);
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->lines,
+            (std::vector<std::string>{
+                "[Book1.xlsx]Sheet1!$A$1: Possible Sign Error $A$1 and $B$1 for Range 1 and 2, "
+                "respectively.",
+                "[Book1.xlsx]Sheet1!$A$2: Possible Split: $A$2 of Range 1 equals $B$2 + $B$3 of "
+                "Range 2"}));
+  h.library.results_form.ClickLine(forms::ResultsForm::kNoticeList, 1);
+  EXPECT_EQ(h.host.Selection().Address(), "$A$2");
+}
+
 }  // namespace
 }  // namespace quorvane::testing

@@ -136,7 +136,30 @@ void FillLists(memhost::MemWorksheet& sheet) {
   sheet.PutFill(1, 3, 65535, host::kPatternSolid);
 }
 
-TEST(HostTrace, ComparisonsAndAClearingAskTheHostWhatTheyAlwaysAsked) {
+// Holds a trace to the golden file of that name, line by line; QUORVANE_WRITE_TRACE=1 writes a
+// file that may be written anew first.
+void ExpectTrace(const std::vector<std::string>& trace, const std::string& file, bool rewritable) {
+  const std::string path = std::string(QUORVANE_TRACE_DATA) + "/" + file;
+  if (rewritable && std::getenv("QUORVANE_WRITE_TRACE") != nullptr) {
+    std::ofstream out(path);
+    for (const std::string& line : trace) out << line << "\n";
+  }
+  std::ifstream in(path);
+  ASSERT_TRUE(in) << path;
+  std::stringstream golden;
+  golden << in.rdbuf();
+  // Line by line, so that a difference names the first line that differs.
+  std::vector<std::string> expected;
+  for (std::string line; std::getline(golden, line);) expected.push_back(line);
+  for (std::size_t i = 0; i < expected.size() && i < trace.size(); ++i) {
+    ASSERT_EQ(trace[i], expected[i]) << file << " line " << i + 1;
+  }
+  EXPECT_EQ(trace.size(), expected.size()) << file;
+}
+
+// Comparisons under several options, a stop, a refusal and two clearings, with Explain More as
+// given (turned off right after start-up when off).
+std::vector<std::string> TraceOfComparisonsAndClearings(bool explain_more) {
   TracedAddin a;
   memhost::MemWorkbook& book = a.host.AddWorkbook("Book1.xlsx");
   memhost::MemWorksheet& sheet = book.AddSheet("Sheet1");
@@ -146,6 +169,7 @@ TEST(HostTrace, ComparisonsAndAClearingAskTheHostWhatTheyAlwaysAsked) {
 
   a.Step("start-up");
   a.StartUp();
+  if (!explain_more) a.library.state.options.explain_more = state::kFalse;
   a.Step("ranges through the input box");
   a.host.SetSelection(sheet.Ref("A1:A10"));
   std::vector<host::Range> answers = {sheet.Ref("A1:A10"), sheet.Ref("C1:C10")};
@@ -203,23 +227,17 @@ TEST(HostTrace, ComparisonsAndAClearingAskTheHostWhatTheyAlwaysAsked) {
   a.library.state.range2 = a.recorded.Wrap(other.Ref("E5:E6"));
   a.Press("btnClearFormating");
 
-  const std::vector<std::string> trace = Escaped(a.log);
-  const std::string path = std::string(QUORVANE_TRACE_DATA) + "/host_trace.txt";
-  if (std::getenv("QUORVANE_WRITE_TRACE") != nullptr) {
-    std::ofstream out(path);
-    for (const std::string& line : trace) out << line << "\n";
-  }
-  std::ifstream in(path);
-  ASSERT_TRUE(in) << path;
-  std::stringstream golden;
-  golden << in.rdbuf();
-  // Line by line, so that a difference names the first line that differs.
-  std::vector<std::string> expected;
-  for (std::string line; std::getline(golden, line);) expected.push_back(line);
-  for (std::size_t i = 0; i < expected.size() && i < trace.size(); ++i) {
-    ASSERT_EQ(trace[i], expected[i]) << "line " << i + 1;
-  }
-  EXPECT_EQ(trace.size(), expected.size());
+  return Escaped(a.log);
+}
+
+TEST(HostTrace, ComparisonsAndAClearingAskTheHostWhatTheyAlwaysAsked) {
+  ExpectTrace(TraceOfComparisonsAndClearings(true), "host_trace.txt", true);
+}
+
+// Without Explain More the host is asked exactly what it was asked before that search existed: the
+// golden file was recorded then, and is never written anew.
+TEST(HostTrace, WithoutExplainMoreTheHostIsAskedWhatItWasAskedBefore) {
+  ExpectTrace(TraceOfComparisonsAndClearings(false), "host_trace_before_explain_more.txt", false);
 }
 
 // The command-line tool calls the core's comparison without the ribbon: between the ribbon's status

@@ -7,7 +7,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "engine/clearing.h"
 #include "host/conversions.h"
 #include "host/locale.h"
 #include "host/worksheet.h"
@@ -129,6 +131,8 @@ TEST_F(DiagnosisTest, OnlyMarkedCellsOfRangeOneAgainstRangeTwoArePaired) {
 }
 
 TEST_F(DiagnosisTest, TextsMustHaveTheSameLengthAndDifferAsValues) {
+  // The pairs alone: 12.5 against 125 is a decimal slide for the search that explains more.
+  state_.options.explain_more = state::kFalse;
   Marked(1, 1, Value::Number(12.5));
   Marked(1, 3, Value::Number(125));  // same digits, other length
   Marked(2, 1, Value::Number(123.45));
@@ -290,6 +294,8 @@ TEST_F(DiagnosisTest, ErrorValuesWithAMismatchFillTakeNoPart) {
 // marked cell of one range pairs with each of the other until a cell reaches the cap.
 class PairCapTest : public DiagnosisTest {
  protected:
+  // The pairs alone: the cells past the cap would be amounts transposed for the later search.
+  PairCapTest() { state_.options.explain_more = state::kFalse; }
   void Fill(int rows1, int rows2) {
     std::string digits = "1234567";
     for (int row = 1; row <= rows1 + rows2; ++row) {
@@ -351,6 +357,173 @@ TEST_F(PairCapTest, ACellOfRangeTwoAtTheCapIsPassedOver) {
   // The cap comes after the comment is full: no cap changes what a comment holds.
   EXPECT_LE(Comment(1, 3).size(), host::kMaxCommentLength);
   EXPECT_GT(Comment(1, 3).size() + 100, host::kMaxCommentLength);
+}
+
+// The search that explains more, after the pairs: every cell of a finding is shaded and carries
+// the finding's block naming its partners, in both ways of diagnosing.
+TEST_F(DiagnosisTest, ExplainMoreWritesEachKindOnEveryCellOfTheFinding) {
+  for (const state::Algorithm algorithm :
+       {state::Algorithm::kIndexed, state::Algorithm::kStraightforward}) {
+    SCOPED_TRACE(algorithm == state::Algorithm::kIndexed ? "indexed" : "straightforward");
+    // Marked anew: the cells as the marking left them.
+    Marked(1, 1, Value::Number(40.25));  // sign error with C5
+    Marked(2, 1, Value::Number(12.5));   // decimal slide with C2
+    Marked(3, 1, Value::Number(59.01));  // transposed amount with C3 ("5901" and "5910")
+    Marked(4, 1, Value::Number(350));    // split into C4 + C6
+    Marked(5, 1, Value::Number(20));     // with C7 merged into C1
+    Marked(6, 1, Value::Number(5));
+    Marked(7, 1, Value::Text("25 paid"));  // a text takes no part
+    Marked(1, 3, Value::Number(25), kFewerColor);
+    Marked(2, 3, Value::Number(1250), kFewerColor);
+    Marked(3, 3, Value::Number(59.1), kFewerColor);
+    Marked(4, 3, Value::Number(100), kFewerColor);
+    Marked(5, 3, Value::Number(-40.25), kFewerColor);
+    Marked(6, 3, Value::Number(250), kFewerColor);
+    Marked(7, 3, Value::Text("x"), kFewerColor);
+    state_.counters = {};
+    Diagnose(sheet_.Ref("A1:A10"), sheet_.Ref("C1:C10"), algorithm);
+
+    const auto expect = [&](int row, int column, const std::string& message) {
+      EXPECT_EQ(Comment(row, column), Block(message) + "\n" + Note(row, column))
+          << row << "," << column;
+      EXPECT_EQ(Pattern(row, column), kPatternGray16) << row << "," << column;
+    };
+    const std::string sign = "Possible Sign Error $A$1 and $C$5 for Range 1 and 2, respectively.";
+    expect(1, 1, sign);
+    expect(5, 3, sign);
+    expect(2, 1, "Possible Decimal Slide 12.5 and 1250");
+    expect(2, 3, "Possible Decimal Slide 12.5 and 1250");
+    expect(3, 1, "Possible Transpose 59.01 and 59.1");
+    expect(3, 3, "Possible Transpose 59.01 and 59.1");
+    const std::string split = "Possible Split: $A$4 of Range 1 equals $C$4 + $C$6 of Range 2";
+    expect(4, 1, split);
+    expect(4, 3, split);
+    expect(6, 3, split);
+    const std::string merge = "Possible Merge: $C$1 of Range 2 equals $A$5 + $A$6 of Range 1";
+    expect(1, 3, merge);
+    expect(5, 1, merge);
+    expect(6, 1, merge);
+    ExpectUntouched(7, 1);
+    ExpectUntouched(7, 3);
+    // The twelve counters count the pairs alone.
+    ExpectCounts(0, 0);
+  }
+}
+
+// A pair the first stage reported is not reported again, its cells may still take part in a
+// total, and a cell takes part in one finding of the search at most.
+TEST_F(DiagnosisTest, ExplainMorePassesOverThePairsAlreadyReported) {
+  Marked(1, 1, Value::Number(123.45));  // transposition of the first stage with C1
+  Marked(2, 1, Value::Number(255.9));   // split into C1 + C2
+  Marked(1, 3, Value::Number(132.45), kFewerColor);
+  Marked(2, 3, Value::Number(123.45), kFewerColor);
+  Marked(3, 1, Value::Number(8));
+  Marked(3, 3, Value::Number(-8), kFewerColor);
+  Marked(4, 3, Value::Number(-8), kFewerColor);  // C3 took A3 first
+
+  Diagnose();
+
+  EXPECT_EQ(Comment(1, 1), Block("Possible Transpose 123.45 and 132.45") + "\n" + Note(1, 1));
+  const std::string split = "Possible Split: $A$2 of Range 1 equals $C$1 + $C$2 of Range 2";
+  EXPECT_EQ(Comment(1, 3), Block(split) + "\n" + Block("Possible Transpose 123.45 and 132.45") +
+                               "\n" + Note(1, 3));
+  EXPECT_EQ(Comment(2, 1), Block(split) + "\n" + Note(2, 1));
+  EXPECT_EQ(Comment(3, 3),
+            Block("Possible Sign Error $A$3 and $C$3 for Range 1 and 2, respectively.") + "\n" +
+                Note(3, 3));
+  ExpectUntouched(4, 3);
+  ExpectCounts(1, 0);
+}
+
+// Under Ignore Sign no sign error is looked for; under Reverse Sign the amounts of Range 1 are read
+// reversed, as the comparison read them.
+TEST_F(DiagnosisTest, ExplainMoreReadsTheSignsAsTheComparisonDid) {
+  Marked(1, 1, Value::Number(17));
+  Marked(1, 3, Value::Number(-17), kFewerColor);
+  state_.options.ignore_sign = state::kTrue;
+  Diagnose();
+  ExpectUntouched(1, 1);
+  ExpectUntouched(1, 3);
+
+  state_.options.ignore_sign = state::kFalse;
+  state_.options.reverse_sign = state::kTrue;
+  Diagnose();  // 17 reads -17: the same amount, no sign error
+  ExpectUntouched(1, 1);
+  sheet_.Put(1, 3, Value::Number(17));
+  Diagnose();  // -17 against 17
+  EXPECT_EQ(Comment(1, 1),
+            Block("Possible Sign Error $A$1 and $C$1 for Range 1 and 2, respectively.") + "\n" +
+                Note(1, 1));
+}
+
+// Every cell of a sheet as it stands: value, number format, fill and comment, and its shapes.
+std::vector<std::string> SheetState(const memhost::MemWorksheet& sheet) {
+  std::vector<std::string> lines;
+  for (const auto& [at, cell] : sheet.data().cells) {
+    std::string line = std::to_string(at.first) + "," + std::to_string(at.second) + " " +
+                       host::ToText(cell.value) + " " + cell.number_format + " " +
+                       std::to_string(cell.fill.color) + "/" + std::to_string(cell.fill.pattern);
+    if (cell.comment) line += " [" + cell.comment->text + "]";
+    lines.push_back(line);
+  }
+  for (const auto& shape : sheet.data().shapes) lines.push_back("shape " + shape.name);
+  return lines;
+}
+
+// A comparison of lists with every kind of finding, over a user's fills and notes.
+void PutExplainedLists(memhost::MemWorksheet& sheet) {
+  const double range1[] = {40.25, 12.5, 59.01, 350, 20, 5, 7, 123.45};
+  const double range2[] = {25, 1250, 59.1, 100, -40.25, 250, 7, 132.45};
+  for (int row = 1; row <= 8; ++row) {
+    sheet.Put(row, 1, Value::Number(range1[row - 1]));
+    sheet.Put(row, 3, Value::Number(range2[row - 1]));
+  }
+  sheet.Put(9, 1, Value::Number(7));
+  sheet.PutFill(4, 3, 65535, kPatternSolid);
+  sheet.PutComment(1, 1, "Paid in May");
+  sheet.PutComment(6, 3, "<<< not ours >>>");
+}
+
+TEST_F(DiagnosisTest, ClearingAfterExplainMoreGivesTheSheetBackExactly) {
+  PutExplainedLists(sheet_);
+  const std::vector<std::string> before = SheetState(sheet_);
+  host::Range range1 = sheet_.Ref("A1:A9");
+  host::Range range2 = sheet_.Ref("C1:C9");
+  for (const state::Algorithm algorithm :
+       {state::Algorithm::kIndexed, state::Algorithm::kStraightforward}) {
+    quorvane::testing::MatchRanges(listener_, range1, range2, algorithm);
+    const std::vector<std::string> compared = SheetState(sheet_);
+    EXPECT_NE(compared, before);
+    // Sign, slide, transposition, split and merge blocks all stand on the sheet.
+    for (const char* kind :
+         {"Sign Error", "Decimal Slide", "Transpose 59.01", "Split:", "Merge:"}) {
+      EXPECT_TRUE(std::any_of(compared.begin(), compared.end(), [kind](const std::string& line) {
+        return line.find(kind) != std::string::npos;
+      })) << kind;
+    }
+    state::Run run = quorvane::testing::RunOf(listener_);
+    engine::ClearBothRanges(run, range1, range2);
+    EXPECT_EQ(SheetState(sheet_), before);
+  }
+}
+
+// With Explain More off a comparison writes no block of the search and shades the pairs alone (the
+// host trace holds every call of such a run to the trace from before the search).
+TEST_F(DiagnosisTest, ExplainMoreOffWritesWhatThePairsAloneWrite) {
+  PutExplainedLists(sheet_);
+  state_.options.explain_more = state::kFalse;
+  quorvane::testing::MatchRanges(listener_, sheet_.Ref("A1:A9"), sheet_.Ref("C1:C9"));
+  const std::vector<std::string> off = SheetState(sheet_);
+  for (const std::string& line : off) {
+    EXPECT_EQ(line.find("Possible Sign"), std::string::npos) << line;
+    EXPECT_EQ(line.find("Slide"), std::string::npos) << line;
+    EXPECT_EQ(line.find("Split"), std::string::npos) << line;
+    EXPECT_EQ(line.find("Merge"), std::string::npos) << line;
+  }
+  // Only the first stage's pair is shaded.
+  int shaded = 0;
+  for (const auto& [at, cell] : sheet_.data().cells) shaded += cell.fill.pattern == kPatternGray16;
+  EXPECT_EQ(shaded, 2);
 }
 
 host::LocaleFormat German() {

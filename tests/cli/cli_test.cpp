@@ -696,6 +696,108 @@ print('ok')
   EXPECT_EQ(Python(script, {dir_ / "quorvane-demo.reconciled.xlsx"}), "ok\n");
 }
 
+// A workbook written by openpyxl with a sign error, a decimal slide, a transposed amount, a split
+// and a merge: the tool's table, --json and report name them, openpyxl reads their shading and
+// blocks back, the clearing gives the workbook back, and without Explain More none is written.
+TEST_F(Cli, ExplainMoreFindingsReachTheWorkbookTheTableTheJsonAndTheReport) {
+  if (std::system("/usr/bin/python3 -c 'import openpyxl' 2>/dev/null") != 0) {
+    GTEST_SKIP() << "python3-openpyxl is not installed; the cross-check with openpyxl was skipped";
+  }
+  const fs::path book = dir_ / "lists.xlsx";
+  EXPECT_EQ(Python(R"(import sys, openpyxl
+wb = openpyxl.Workbook()
+ws = wb.active
+ws.title = 'Lists'
+for row, (a, b) in enumerate([(40.25, 25), (12.5, 1250), (59.01, 59.1), (350, 100),
+                              (20, -40.25), (5, 250), (7, 7)], start=1):
+    ws.cell(row=row, column=1, value=a)
+    ws.cell(row=row, column=3, value=b)
+wb.save(sys.argv[1])
+print('ok')
+)",
+                   {book}),
+            "ok\n");
+  const std::string ranges = " Lists!A1:A7 Lists!C1:C7";
+  Result r = Run("compare " + Q(book) + ranges + " -o " + Q(dir_ / "marked.xlsx"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("Explained more (findings):\nSign errors                     1\n"
+                       "Decimal slides                  1\nTransposed amounts              1\n"
+                       "Splits                          1\nMerges                          1\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("  [lists.xlsx]Lists!$A$4: Possible Split: $A$4 of Range 1 equals $C$4 + "
+                       "$C$6 of Range 2\n"),
+            std::string::npos)
+      << r.out;
+  r = Run("compare " + Q(book) + ranges + " -o " + Q(dir_ / "again.xlsx") + " --json --report " +
+          Q(dir_ / "report.json"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::ofstream(dir_ / "out.json") << r.out;
+  const Result off =
+      Run("compare " + Q(book) + ranges + " -o " + Q(dir_ / "off.xlsx") + " --no-explain-more");
+  ASSERT_EQ(off.status, 0) << off.err;
+  EXPECT_EQ(off.out.find("Explained"), std::string::npos) << off.out;
+
+  const std::string script = R"(import json, sys, openpyxl
+out = json.load(open(sys.argv[2]))
+report = json.load(open(sys.argv[3]))
+e = out['explained']
+assert [e[k] for k in ('sign', 'slide', 'transposition', 'split', 'merge')] == [1] * 5, e
+assert out['range1']['transpose'] == 0, out['range1']
+split = [f for f in e['findings'] if f['kind'] == 'split'][0]
+assert split['range1'] == ['[lists.xlsx]Lists!$A$4'], split
+assert split['range2'] == ['[lists.xlsx]Lists!$C$4', '[lists.xlsx]Lists!$C$6'], split
+by = {(x['range'], x['cell']): (x['diagnosis'], x['partner']) for x in report}
+assert by[(1, 'A4')] == ('split; split', '[lists.xlsx]Lists!$C$4; [lists.xlsx]Lists!$C$6'), by
+assert by[(2, 'C6')] == ('split', '[lists.xlsx]Lists!$A$4'), by
+assert by[(1, 'A1')] == ('sign', '[lists.xlsx]Lists!$C$5'), by
+assert by[(1, 'A2')] == ('slide', '[lists.xlsx]Lists!$C$2'), by
+assert by[(2, 'C3')] == ('transposition', '[lists.xlsx]Lists!$A$3'), by
+assert by[(2, 'C1')][0] == 'merge; merge', by
+ws = openpyxl.load_workbook(sys.argv[1])['Lists']
+expected = {
+    'A1': 'Possible Sign Error $A$1 and $C$5 for Range 1 and 2, respectively.',
+    'C5': 'Possible Sign Error $A$1 and $C$5 for Range 1 and 2, respectively.',
+    'A2': 'Possible Decimal Slide 12.5 and 1250', 'C2': 'Possible Decimal Slide 12.5 and 1250',
+    'A3': 'Possible Transpose 59.01 and 59.1', 'C3': 'Possible Transpose 59.01 and 59.1',
+    'A4': 'Possible Split: $A$4 of Range 1 equals $C$4 + $C$6 of Range 2',
+    'C4': 'Possible Split: $A$4 of Range 1 equals $C$4 + $C$6 of Range 2',
+    'C6': 'Possible Split: $A$4 of Range 1 equals $C$4 + $C$6 of Range 2',
+    'C1': 'Possible Merge: $C$1 of Range 2 equals $A$5 + $A$6 of Range 1',
+    'A5': 'Possible Merge: $C$1 of Range 2 equals $A$5 + $A$6 of Range 1',
+    'A6': 'Possible Merge: $C$1 of Range 2 equals $A$5 + $A$6 of Range 1',
+}
+for ref, message in expected.items():
+    c = ws[ref]
+    assert c.fill.patternType == 'gray125', (ref, c.fill.patternType)
+    assert c.comment.text.split('\n')[1] == message, (ref, c.comment.text)
+off = openpyxl.load_workbook(sys.argv[4])['Lists']
+for ref in expected:
+    assert off[ref].fill.patternType == 'solid', (ref, off[ref].fill.patternType)
+    assert 'Possible' not in off[ref].comment.text, (ref, off[ref].comment.text)
+print('ok')
+)";
+  EXPECT_EQ(Python(script, {dir_ / "marked.xlsx", dir_ / "out.json", dir_ / "report.json",
+                            dir_ / "off.xlsx"}),
+            "ok\n");
+
+  // The clearing takes every block and shading away again.
+  r = Run("clear " + Q(dir_ / "marked.xlsx") + ranges + " --in-place");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const xlsx::WorkbookFile original_file = xlsx::WorkbookFile::Load(book);
+  const memhost::SheetData& original = original_file.data().sheets[0];
+  const xlsx::WorkbookFile cleared_file = xlsx::WorkbookFile::Load(dir_ / "marked.xlsx");
+  const memhost::SheetData& cleared = cleared_file.data().sheets[0];
+  ASSERT_EQ(original.cells.size(), cleared.cells.size());
+  for (auto i = original.cells.begin(), j = cleared.cells.begin(); i != original.cells.end();
+       ++i, ++j) {
+    EXPECT_EQ(i->first, j->first);
+    EXPECT_EQ(i->second.fill, j->second.fill);
+    EXPECT_EQ(i->second.comment, j->second.comment);
+  }
+  EXPECT_TRUE(cleared.shapes.empty());
+}
+
 TEST_F(Cli, LibreOfficeOpensTheResultWithEverySheet) {
   if (std::system("command -v soffice >/dev/null 2>&1") != 0) {
     GTEST_SKIP() << "LibreOffice (libreoffice-calc-nogui) is not installed; the check was skipped";

@@ -27,7 +27,8 @@ struct CellSpec {
 
 // Values that stress every rule: duplicates, numeric and date texts, a date against the number of
 // its serial, rounding halves, signs, ten digits, zeros, blanks, errors, texts with "|", displayed
-// texts shared by different values, transpositions, rounding remainders and dates a year apart.
+// texts shared by different values, transpositions, rounding remainders and dates a year apart, and
+// amounts that differ by sign, by a decimal slide, by two digits exchanged, or add up to others.
 std::vector<CellSpec> Pool() {
   const double serial = host::SerialFromCivil({2023, 1, 5, 0, 0, 0});
   return {
@@ -68,6 +69,13 @@ std::vector<CellSpec> Pool() {
       {Value::Number(123.45)},
       {Value::Number(132.45)},
       {Value::Number(1234.5)},
+      {Value::Number(12.5)},
+      {Value::Number(1250)},
+      {Value::Number(-12.5)},
+      {Value::Number(59.01)},
+      {Value::Number(59.1)},
+      {Value::Number(3)},
+      {Value::Number(7.5)},
       {Value::Date(host::SerialFromCivil({2024, 1, 5, 0, 0, 0}))},
       {Value::Date(host::SerialFromCivil({2022, 1, 5, 0, 0, 0}))},
       {Value::Date(host::SerialFromCivil({2032, 1, 5, 0, 0, 0}))},
@@ -103,6 +111,16 @@ struct Told : state::RunListener {
     events.push_back("found " + std::to_string(static_cast<int>(finding)) + " " + a.Address(true) +
                      " " + b.Address(true));
   }
+  void Explained(state::ExplainedKind kind, const std::vector<host::Range>& cells1,
+                 const std::vector<host::Range>& cells2, const std::string& message) override {
+    ++explained;
+    std::string event = "explained " + std::to_string(static_cast<int>(kind));
+    for (const host::Range& cell : cells1) event += " " + cell.Address(true);
+    event += " |";
+    for (const host::Range& cell : cells2) event += " " + cell.Address(true);
+    events.push_back(event + " " + message);
+  }
+  int explained = 0;
 };
 
 struct World {
@@ -155,6 +173,7 @@ void Build(World& w, std::mt19937& rng, bool same_sheet, int n1, int n2, unsigne
   o.ignore_10_digit = options & 16 ? state::kTrue : state::kFalse;
   o.ignore_zero = options & 32 ? state::kTrue : state::kFalse;
   o.hide_comments = options & 64 ? state::kTrue : state::kFalse;
+  o.explain_more = options & 128 ? state::kFalse : state::kTrue;
   w.state.application = &w.mem;
   w.listener.also = &w.told;
 }
@@ -198,8 +217,10 @@ void ExpectSameRuns(const World& fast, const World& slow, bool same_sheet,
 
 TEST(DifferentialTest, IndexedPassEqualsStraightforwardPass) {
   std::mt19937 rng(20261208);
-  for (int trial = 0; trial < 400; ++trial) {
-    const unsigned options = static_cast<unsigned>(trial) % 128;
+  int explained = 0;
+  for (int trial = 0; trial < 512; ++trial) {
+    // Every combination of the comparison's options, with Explain More and without it.
+    const unsigned options = static_cast<unsigned>(trial) % 256;
     const bool same_sheet = trial % 3 != 0;
     std::uniform_int_distribution<int> size(1, 24);
     const int n1 = size(rng), n2 = size(rng);
@@ -221,8 +242,14 @@ TEST(DifferentialTest, IndexedPassEqualsStraightforwardPass) {
 
     ExpectSameRuns(fast, slow, same_sheet,
                    "trial " + std::to_string(trial) + " options " + std::to_string(options));
+    if ((options & 128) != 0) {
+      EXPECT_EQ(fast.told.explained, 0) << trial;
+    }
+    explained += fast.told.explained;
     if (::testing::Test::HasFailure()) return;
   }
+  // The lists are short: the straightforward run tried every pair and set against the indexes.
+  EXPECT_GT(explained, 100);
 }
 
 // Lists of hundreds of cells, so that the indexed pass yields to the host (every 100th cell) in

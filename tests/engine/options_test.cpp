@@ -28,20 +28,23 @@ void Click(state::AddinState& state, const std::string& id, state::Bool16 presse
   engine::ToggleOption(state, control, pressed);
 }
 
-TEST(OptionsTest, DefaultsTurnFourOnAndInvalidateTheirBoxesInOrder) {
+TEST(OptionsTest, DefaultsTurnFiveOnAndInvalidateTheirBoxesInOrder) {
   state::AddinState state;
   RecordingRibbon ribbon;
   state.ribbon = &ribbon;
   state.options.ignore_sign = state::kTrue;
+  state.options.explain_more = state::kFalse;
   engine::SetDefaultChecks(state);
-  for (const char* id : {"chkRoundNum", "chkCompareNum", "chkIgnoreZero", "chkHideComments"}) {
+  for (const char* id :
+       {"chkRoundNum", "chkCompareNum", "chkIgnoreZero", "chkHideComments", "chkExplainMore"}) {
     EXPECT_EQ(Pressed(state, id), state::kTrue) << id;
   }
   EXPECT_EQ(Pressed(state, "chkIgnoreSign"), state::kTrue);  // kept, not reset
   EXPECT_EQ(Pressed(state, "chkReverse"), state::kFalse);
   EXPECT_EQ(Pressed(state, "chkIgnore10digit"), state::kFalse);
-  EXPECT_EQ(ribbon.invalidated, (std::vector<std::string>{"chkRoundNum", "chkCompareNum",
-                                                          "chkIgnoreZero", "chkHideComments"}));
+  EXPECT_EQ(ribbon.invalidated,
+            (std::vector<std::string>{"chkRoundNum", "chkCompareNum", "chkIgnoreZero",
+                                      "chkHideComments", "chkExplainMore"}));
 }
 
 TEST(OptionsTest, EveryBoxShowsItsOwnFlag) {
@@ -83,8 +86,10 @@ TEST(OptionsTest, DefaultsComeBackOnTheNextLoadOfTheRibbon) {
   engine::SetDefaultChecks(state);
   Click(state, "chkHideComments", state::kFalse);
   Click(state, "chkReverse", state::kTrue);
+  Click(state, "chkExplainMore", state::kFalse);
   engine::SetDefaultChecks(state);
   EXPECT_EQ(state.options.hide_comments, state::kTrue);
+  EXPECT_EQ(state.options.explain_more, state::kTrue);
   EXPECT_EQ(state.options.reverse_sign, state::kTrue);
 }
 

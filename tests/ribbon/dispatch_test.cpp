@@ -142,7 +142,7 @@ TEST(Ribbon, InvalidationBeforeTheRibbonLoadsDoesNothing) {
 
 TEST_F(RibbonTest, OptionStatesAcrossASecondRibbonDefinition) {
   const std::vector<std::string> on = {"chkRoundNum", "chkCompareNum", "chkIgnoreZero",
-                                       "chkHideComments"};
+                                       "chkHideComments", "chkExplainMore"};
   const std::vector<std::string> off = {"chkIgnoreSign", "chkReverse", "chkIgnore10digit"};
   for (const auto& id : on) EXPECT_EQ(h_.Flag("GetPressed", id), state::kTrue) << id;
   for (const auto& id : off) EXPECT_EQ(h_.Flag("GetPressed", id), state::kFalse) << id;
@@ -157,7 +157,7 @@ TEST_F(RibbonTest, OptionStatesAcrossASecondRibbonDefinition) {
   EXPECT_EQ(h_.Flag("GetPressed", "chkCompareNum"), state::kTrue);
   EXPECT_TRUE(h_.ribbon.events.empty());  // the host already shows a clicked box
 
-  // Asking for the definition again turns the four default-on options back on, and, with the
+  // Asking for the definition again turns the five default-on options back on, and, with the
   // ribbon held now, invalidates their boxes; the others keep their state.
   h_.connect.IRibbonExtensibility_GetCustomUI("Microsoft.Excel.Workbook");
   EXPECT_EQ(h_.ribbon.events, on);

@@ -150,6 +150,8 @@ std::vector<Element> Expected() {
       Check("chkIgnore10digit", "Ignore 10 digit Numbers"),
       Check("chkIgnoreZero", "Ignore Zero Values"),
       Check("chkHideComments", "Hide Comments"),
+      VBox("box10"),
+      Check("chkExplainMore", "Explain More"),
       {4, "group", {{"id", "AboutGroup"}, {"label", "About"}}},
       {5,
        "button",
@@ -162,7 +164,7 @@ std::vector<Element> Expected() {
   return e;
 }
 
-TEST(RibbonXml, WorkbookRibbonHasTheSixtySixElementsInOrderWithExactAttributes) {
+TEST(RibbonXml, WorkbookRibbonHasTheSixtyEightElementsInOrderWithExactAttributes) {
   const std::string xml = GetRibbonXMLText("Microsoft.Excel.Workbook");
   pugi::xml_document doc;
   // parse_ws_pcdata off by default: blanks between tags are not nodes. Attribute values keep their
@@ -172,7 +174,7 @@ TEST(RibbonXml, WorkbookRibbonHasTheSixtySixElementsInOrderWithExactAttributes) 
   std::vector<Element> actual;
   Collect(doc.document_element(), 0, actual);
   const std::vector<Element> expected = Expected();
-  ASSERT_EQ(expected.size(), 66u);
+  ASSERT_EQ(expected.size(), 68u);
   ASSERT_EQ(actual.size(), expected.size());
   for (std::size_t i = 0; i < expected.size(); ++i) {
     EXPECT_EQ(actual[i], expected[i]) << "element " << i + 1;

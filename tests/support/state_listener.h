@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/matching.h"
 #include "engine/run_driver.h"
@@ -54,6 +55,10 @@ class StateListener : public state::RunListener {
   void Diagnosed(state::Finding finding, const host::Range& cell1,
                  const host::Range& cell2) override {
     if (also != nullptr) also->Diagnosed(finding, cell1, cell2);
+  }
+  void Explained(state::ExplainedKind kind, const std::vector<host::Range>& cells1,
+                 const std::vector<host::Range>& cells2, const std::string& message) override {
+    if (also != nullptr) also->Explained(kind, cells1, cells2, message);
   }
 
   state::AddinState& state;

@@ -1264,6 +1264,43 @@ void ClickListLine(HWND list, int line) {
   MouseAt(middle, true);
 }
 
+TEST_CASE("results form: each finding that explains more is a line; a click selects its cell") {
+  Session& s = TheSession();
+  // A sign error and a total split into two entries of the ledger.
+  memhost::MemWorkbook& book = s.host.AddWorkbook("Explained.xlsx");
+  memhost::MemWorksheet& bank = book.AddSheet("Bank");
+  bank.Put(1, 1, host::Value::Number(40.25));
+  bank.Put(2, 1, host::Value::Number(350));
+  memhost::MemWorksheet& ledger = book.AddSheet("Ledger");
+  ledger.Put(1, 2, host::Value::Number(-40.25));
+  ledger.Put(2, 2, host::Value::Number(100));
+  ledger.Put(3, 2, host::Value::Number(250));
+  SetRanges(bank.Ref("A1:A2"), ledger.Ref("B1:B3"));
+  s.host.Workbooks("Book1.xlsx").Activate();
+
+  CHECK((CompareMessages() == std::vector<std::string>{}));
+  HWND form = FindWindowW(kFormClass, L"Result of Comparison");
+  CHECK(form != nullptr && IsWindowVisible(form));
+  if (form == nullptr) return;
+  HWND list = FindWindowExW(form, nullptr, L"ListBox", nullptr);
+  CHECK(list != nullptr);
+  if (list == nullptr) return;
+  std::string lines;
+  for (const std::string& line : ListLines(list)) lines += line + "\n";
+  CHECK_EQ(lines, std::string("[Explained.xlsx]Bank!$A$1: Possible Sign Error $A$1 and $B$1 for "
+                              "Range 1 and 2, respectively.\n"
+                              "[Explained.xlsx]Bank!$A$2: Possible Split: $A$2 of Range 1 equals "
+                              "$B$2 + $B$3 of Range 2\n"));
+  CHECK(SaveWindowPng(form, s.output_dir + L"\\results-form-explained.png"));
+  ledger.Select();
+  ClickListLine(list, 1);
+  CHECK(PumpUntil([&] { return SelectionText() == "[Explained.xlsx]Bank!$A$2"; }));
+  // Every cell of the finding is shaded.
+  CHECK_EQ(ledger.data().Find(3, 2)->fill.pattern, host::kPatternGray16);
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnClearFormating")}), S_OK);
+  CHECK(!ledger.HasComment(3, 2));
+}
+
 TEST_CASE("results form: the notices listed under the counters; a click selects the cell") {
   Session& s = TheSession();
   // A statement whose amount was typed as text, beside an error cell, in a workbook of its own.
