@@ -381,7 +381,7 @@ TEST_F(DiagnosisTest, ExplainMoreWritesEachKindOnEveryCellOfTheFinding) {
     Marked(6, 3, Value::Number(250), kFewerColor);
     Marked(7, 3, Value::Text("x"), kFewerColor);
     state_.counters = {};
-    Diagnose(sheet_.Ref("A1:A10"), sheet_.Ref("C1:C10"), algorithm);
+    Diagnose(sheet.Ref("A1:A10"), sheet.Ref("C1:C10"), algorithm);
 
     const auto expect = [&](int row, int column, const std::string& message) {
       EXPECT_EQ(Comment(row, column), Block(message) + "\n" + Note(row, column))
@@ -449,7 +449,7 @@ TEST_F(DiagnosisTest, ExplainMoreReadsTheSignsAsTheComparisonDid) {
   state_.options.reverse_sign = state::kTrue;
   Diagnose();  // 17 reads -17: the same amount, no sign error
   ExpectUntouched(1, 1);
-  sheet_.Put(1, 3, Value::Number(17));
+  sheet.Put(1, 3, Value::Number(17));
   Diagnose();  // -17 against 17
   EXPECT_EQ(Comment(1, 1),
             Block("Possible Sign Error $A$1 and $C$1 for Range 1 and 2, respectively.") + "\n" +
@@ -461,7 +461,7 @@ std::vector<std::string> SheetState(const memhost::MemWorksheet& sheet) {
   std::vector<std::string> lines;
   for (const auto& [at, cell] : sheet.data().cells) {
     std::string line = std::to_string(at.first) + "," + std::to_string(at.second) + " " +
-                       host::ToText(cell.value) + " " + cell.number_format + " " +
+                       host::EnUsConversions().ToText(cell.value) + " " + cell.number_format + " " +
                        std::to_string(cell.fill.color) + "/" + std::to_string(cell.fill.pattern);
     if (cell.comment) line += " [" + cell.comment->text + "]";
     lines.push_back(line);
@@ -485,14 +485,14 @@ void PutExplainedLists(memhost::MemWorksheet& sheet) {
 }
 
 TEST_F(DiagnosisTest, ClearingAfterExplainMoreGivesTheSheetBackExactly) {
-  PutExplainedLists(sheet_);
-  const std::vector<std::string> before = SheetState(sheet_);
-  host::Range range1 = sheet_.Ref("A1:A9");
-  host::Range range2 = sheet_.Ref("C1:C9");
+  PutExplainedLists(sheet);
+  const std::vector<std::string> before = SheetState(sheet);
+  host::Range range1 = sheet.Ref("A1:A9");
+  host::Range range2 = sheet.Ref("C1:C9");
   for (const state::Algorithm algorithm :
        {state::Algorithm::kIndexed, state::Algorithm::kStraightforward}) {
     quorvane::testing::MatchRanges(listener_, range1, range2, algorithm);
-    const std::vector<std::string> compared = SheetState(sheet_);
+    const std::vector<std::string> compared = SheetState(sheet);
     EXPECT_NE(compared, before);
     // Sign, slide, transposition, split and merge blocks all stand on the sheet.
     for (const char* kind :
@@ -503,17 +503,17 @@ TEST_F(DiagnosisTest, ClearingAfterExplainMoreGivesTheSheetBackExactly) {
     }
     state::Run run = quorvane::testing::RunOf(listener_);
     engine::ClearBothRanges(run, range1, range2);
-    EXPECT_EQ(SheetState(sheet_), before);
+    EXPECT_EQ(SheetState(sheet), before);
   }
 }
 
 // With Explain More off a comparison writes no block of the search and shades the pairs alone (the
 // host trace holds every call of such a run to the trace from before the search).
 TEST_F(DiagnosisTest, ExplainMoreOffWritesWhatThePairsAloneWrite) {
-  PutExplainedLists(sheet_);
+  PutExplainedLists(sheet);
   state_.options.explain_more = state::kFalse;
-  quorvane::testing::MatchRanges(listener_, sheet_.Ref("A1:A9"), sheet_.Ref("C1:C9"));
-  const std::vector<std::string> off = SheetState(sheet_);
+  quorvane::testing::MatchRanges(listener_, sheet.Ref("A1:A9"), sheet.Ref("C1:C9"));
+  const std::vector<std::string> off = SheetState(sheet);
   for (const std::string& line : off) {
     EXPECT_EQ(line.find("Possible Sign"), std::string::npos) << line;
     EXPECT_EQ(line.find("Slide"), std::string::npos) << line;
@@ -522,7 +522,7 @@ TEST_F(DiagnosisTest, ExplainMoreOffWritesWhatThePairsAloneWrite) {
   }
   // Only the first stage's pair is shaded.
   int shaded = 0;
-  for (const auto& [at, cell] : sheet_.data().cells) shaded += cell.fill.pattern == kPatternGray16;
+  for (const auto& [at, cell] : sheet.data().cells) shaded += cell.fill.pattern == kPatternGray16;
   EXPECT_EQ(shaded, 2);
 }
 
