@@ -136,6 +136,8 @@ const char* NoticeKindName(state::NoticeKind kind) {
       return "text-number";
     case state::NoticeKind::kTextDate:
       return "text-date";
+    case state::NoticeKind::kThreadedComment:
+      return "threaded-comment";
   }
   return "";
 }

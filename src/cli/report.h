@@ -83,7 +83,7 @@ class RunRecord : public state::RunListener {
   std::unordered_map<std::uint64_t, std::uint32_t> by_cell_;  // Key -> index into marks_
 };
 
-// "error", "text-number" or "text-date".
+// "error", "text-number", "text-date" or "threaded-comment".
 const char* NoticeKindName(state::NoticeKind kind);
 
 nlohmann::ordered_json MismatchesJson(const RunRecord& record);

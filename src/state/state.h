@@ -111,7 +111,7 @@ class RibbonRefresh {
 
 // What a comparison run decided, cell by cell, for a caller that keeps its own record of the run
 // (the command-line tool's mismatch report).
-enum class NoticeKind { kError, kTextNumber, kTextDate };
+enum class NoticeKind { kError, kTextNumber, kTextDate, kThreadedComment };
 enum class Finding { kRounding, kTransposition, kYear };
 
 // What a comparison or a clearing tells its caller while it runs. The run calls these on the

@@ -144,6 +144,21 @@ class FakeRange : public Part {
       if (!range_.HasComment()) return Nothing();
       return Hand(new Comment(app_, range_));
     });
+    // Range.CommentThreaded, "the threaded comment associated with the cell in the upper-left
+    // corner of the range"
+    // (https://learn.microsoft.com/office/vba/api/excel.range.commentthreaded), Nothing when there
+    // is none. An Excel from before threaded comments has no such member: its name is unknown to
+    // GetIDsOfNames.
+    if (app_.host().threaded_comments()) {
+      Member("CommentThreaded", [this](DispCall&) {
+        if (!range_.HasThreadedComment()) return Nothing();
+        return Hand(new Part(app_));
+      });
+    }
+    // On a cell that holds a threaded comment, AddComment and Comment.Text with a text raise
+    // error 1004 here (the in-memory host's rule): a threaded comment is added only "if no comment
+    // already exists" (https://learn.microsoft.com/office/vba/api/excel.range.addcommentthreaded),
+    // one kind per cell, and what Excel does with a note there is not documented.
     Member("AddComment", [this](DispCall&) {
       range_.AddComment();
       return Hand(new Comment(app_, range_));
