@@ -147,14 +147,16 @@ class FakeRange : public Part {
     // Range.CommentThreaded, "the threaded comment associated with the cell in the upper-left
     // corner of the range"
     // (https://learn.microsoft.com/office/vba/api/excel.range.commentthreaded), Nothing when there
-    // is none. An Excel from before threaded comments has no such member: its name is unknown to
-    // GetIDsOfNames.
-    if (app_.host().threaded_comments()) {
-      Member("CommentThreaded", [this](DispCall&) {
-        if (!range_.HasThreadedComment()) return Nothing();
-        return Hand(new Part(app_));
-      });
-    }
+    // is none. An Excel from before threaded comments raises its error 438 here ("Object doesn't
+    // support this property or method").
+    Member("CommentThreaded", [this](DispCall&) {
+      if (!app_.host().threaded_comments()) {
+        throw DispError{"Object doesn't support this property or method",
+                        static_cast<HRESULT>(0x800A01B6)};
+      }
+      if (!range_.HasThreadedComment()) return Nothing();
+      return Hand(new Part(app_));
+    });
     // On a cell that holds a threaded comment, AddComment and Comment.Text with a text raise
     // error 1004 here (the in-memory host's rule): a threaded comment is added only "if no comment
     // already exists" (https://learn.microsoft.com/office/vba/api/excel.range.addcommentthreaded),
