@@ -121,8 +121,9 @@ class Pair {
   }
 
  private:
-  // Both cells get the diagnosed pattern and a comment to write into.
-  void Shade() { marks::ShadePair(a_, b_); }
+  // Both cells get the diagnosed pattern and a comment to write into, but for a cell that holds a
+  // threaded comment, which takes neither.
+  void Shade() { shaded_ = marks::ShadePair(a_, b_); }
 
   void PrependBoth(const std::string& message) {
     if (!timestamp_) {
@@ -130,8 +131,8 @@ class Pair {
       timestamp_ = marks::BlockTimestamp(conversions, run_.app().Now());
     }
     const std::string block = marks::Block(*timestamp_, message);
-    Prepend(a_, block);
-    Prepend(b_, block);
+    if (shaded_.a) Prepend(a_, block);
+    if (shaded_.b) Prepend(b_, block);
   }
 
   void Tell(state::Finding finding) { run_.listener.Diagnosed(finding, a_, b_); }
@@ -149,6 +150,7 @@ class Pair {
   const std::string& text_b_;
   CommentDrafts* drafts_;
   std::optional<std::string> timestamp_;  // taken at the pair's first finding
+  marks::Shaded shaded_;
 };
 
 bool IsYearApart(const host::Value& x, const host::Value& y, const host::Conversions& conversions) {

@@ -168,6 +168,8 @@ const char* NoticeKindName(state::NoticeKind kind) {
       return "text-number";
     case state::NoticeKind::kTextDate:
       return "text-date";
+    case state::NoticeKind::kThreadedComment:
+      return "threaded-comment";
   }
   return "";
 }

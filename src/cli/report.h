@@ -93,7 +93,7 @@ class RunRecord : public state::RunListener {
 // "sign", "slide", "transposition", "split" or "merge".
 const char* ExplainedKindName(state::ExplainedKind kind);
 
-// "error", "text-number" or "text-date".
+// "error", "text-number", "text-date" or "threaded-comment".
 const char* NoticeKindName(state::NoticeKind kind);
 
 nlohmann::ordered_json MismatchesJson(const RunRecord& record);

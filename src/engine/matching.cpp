@@ -460,10 +460,15 @@ class MatchingRun {
       if (!hashes) matched_.Add(text);
     } else {
       Count(first ? state::Counter::kMismatch1 : state::Counter::kMismatch2);
-      marks::MarkMismatch(app_, cell, first ? "A" : "B", count_here, count_there,
-                          run_.options.hide_comments == state::kFalse);
+      const marks::Marked marked =
+          marks::MarkMismatch(app_, cell, first ? "A" : "B", count_here, count_there,
+                              run_.options.hide_comments == state::kFalse);
       run_.listener.Marked(first ? 1 : 2, cell, conversions_.ToText(reading.value()), text,
                            count_here, count_there);
+      if (marked == marks::Marked::kByBoxOnly) {
+        AddNotice(cell, state::NoticeKind::kThreadedComment,
+                  " has a threaded comment: it is marked by its box only");
+      }
     }
   }
 

@@ -182,6 +182,7 @@ void Range::SetInteriorPattern(const Value& pattern) const {
   Parent().SetInteriorPattern(row(), column(), pattern);
 }
 bool Range::HasComment() const { return Parent().HasComment(row(), column()); }
+bool Range::HasThreadedComment() const { return Parent().HasThreadedComment(row(), column()); }
 void Range::AddComment() const { Parent().AddComment(row(), column()); }
 std::string Range::CommentText() const { return Parent().CommentText(row(), column()); }
 void Range::SetCommentText(const std::string& text) const {

@@ -96,6 +96,7 @@ class Range {
   void SetCommentText(const std::string& text) const;   // Comment.Text Text:=...
   void SetCommentVisible(bool visible) const;           // Comment.Visible
   void ClearComments() const;                           // every comment of the range
+  bool HasThreadedComment() const;                      // Range.CommentThreaded is not Nothing
   void Select() const;  // Range.Select (the first area); see Worksheet::SelectCells
   double Left() const;
   double Top() const;

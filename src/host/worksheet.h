@@ -94,6 +94,9 @@ class Worksheet {
   virtual void SetCommentText(int row, int column, const std::string& text) = 0;
   virtual void SetCommentVisible(int row, int column, bool visible) = 0;
   virtual void ClearComments(const Area& area) = 0;
+  // Whether the cell holds a threaded comment (Range.CommentThreaded is not Nothing). A threaded
+  // comment sits beside the notes, one kind per cell; a host that has none raises here.
+  virtual bool HasThreadedComment(int row, int column) = 0;
 
   // The cell's box in points.
   virtual double CellLeft(int row, int column) = 0;

@@ -15,7 +15,7 @@ const char* CallName(Call call) {
       "EntireRow.Hidden", "Interior.Color", "Interior.Pattern", "Interior.Color=",
       "Interior.Pattern=", "Comment", "AddComment", "Comment.Text", "Comment.Text=",
       "Comment.Visible=", "ClearComments", "Left", "Top", "Width", "Shapes.Count", "Shapes.Item",
-      "Shapes.AddShape", "Shape.Name", "Shape.Name=", "Shape.Delete", "Shape format",
+      "Shapes.AddShape", "CommentThreaded", "Shape.Name", "Shape.Name=", "Shape.Delete", "Shape format",
       "Value (block)", "Text (block)", "Interior.Color (block)", "Interior.Pattern (block)",
       "EntireRow.Hidden (rows)", "HasScreen"
   };

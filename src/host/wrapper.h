@@ -36,7 +36,7 @@ enum class Call : int {
   kSheetName, kSheetParent, kSheetSelect, kRangeSelect, kUsedRange, kValue, kText, kRowHidden,
   kInteriorColor, kInteriorPattern, kSetInteriorColor, kSetInteriorPattern, kHasComment,
   kAddComment, kCommentText, kSetCommentText, kSetCommentVisible, kClearComments, kCellLeft,
-  kCellTop, kCellWidth, kShapesCount, kShapesItem, kAddShape,
+  kCellTop, kCellWidth, kShapesCount, kShapesItem, kAddShape, kCommentThreaded,
   // Shape
   kShapeName, kShapeSetName, kShapeDelete, kShapeFormat,
   // Block reads, HasScreen, and the number of members
@@ -220,6 +220,9 @@ class WorksheetWrapper : public Worksheet {
     Pass(Call::kSetCommentVisible).SetCommentVisible(r, c, v);
   }
   void ClearComments(const Area& a) override { Pass(Call::kClearComments).ClearComments(a); }
+  bool HasThreadedComment(int r, int c) override {
+    return Pass(Call::kCommentThreaded).HasThreadedComment(r, c);
+  }
   double CellLeft(int r, int c) override { return Pass(Call::kCellLeft).CellLeft(r, c); }
   double CellTop(int r, int c) override { return Pass(Call::kCellTop).CellTop(r, c); }
   double CellWidth(int r, int c) override { return Pass(Call::kCellWidth).CellWidth(r, c); }

@@ -13,8 +13,16 @@
 
 namespace quorvane::marks {
 
-void MarkMismatch(host::Application& app, const host::Range& cell, const std::string& tag,
-                  std::int64_t count_here, std::int64_t count_there, bool show_comment) {
+bool HoldsThreadedComment(const host::Range& cell) {
+  try {
+    return cell.HasThreadedComment();
+  } catch (const host::HostError&) {
+    return false;
+  }
+}
+
+Marked MarkMismatch(host::Application& app, const host::Range& cell, const std::string& tag,
+                    std::int64_t count_here, std::int64_t count_there, bool show_comment) {
   const host::Conversions& conversions = app.GetConversions();
   // The time first, then the value: the host is asked in this order.
   const std::string timestamp = BlockTimestamp(conversions, app.Now());
@@ -27,6 +35,7 @@ void MarkMismatch(host::Application& app, const host::Range& cell, const std::st
   const std::string memo = FormatMemo(color, pattern);
 
   AddCommentShape(cell, tag, RectangleText(count_here, count_there));
+  if (HoldsThreadedComment(cell)) return Marked::kByBoxOnly;
 
   const bool had_comment = cell.HasComment();
   std::string text = block + memo;
@@ -42,7 +51,7 @@ void MarkMismatch(host::Application& app, const host::Range& cell, const std::st
   if (host::HostLength(text) > host::kMaxCommentLength) {
     // The block would take the comment past the host's limit: it is left out. Without a memo
     // already in the comment nothing could give the fill back, so the cell keeps its fill too.
-    if (!memo_kept) return;
+    if (!memo_kept) return Marked::kFully;
   } else if (!had_comment) {
     cell.AddComment();
     try {
@@ -62,13 +71,16 @@ void MarkMismatch(host::Application& app, const host::Range& cell, const std::st
 
   cell.SetInteriorColor(host::Value::Number(MismatchColor(count_here, count_there)));
   cell.SetInteriorPattern(host::Value::Number(kMarkedPattern));
+  return Marked::kFully;
 }
 
-void ShadePair(const host::Range& a, const host::Range& b) {
-  a.SetInteriorPattern(host::Value::Number(kDiagnosedPattern));
-  b.SetInteriorPattern(host::Value::Number(kDiagnosedPattern));
-  if (!a.HasComment()) a.AddComment();
-  if (!b.HasComment()) b.AddComment();
+Shaded ShadePair(const host::Range& a, const host::Range& b) {
+  const Shaded shaded{!HoldsThreadedComment(a), !HoldsThreadedComment(b)};
+  if (shaded.a) a.SetInteriorPattern(host::Value::Number(kDiagnosedPattern));
+  if (shaded.b) b.SetInteriorPattern(host::Value::Number(kDiagnosedPattern));
+  if (shaded.a && !a.HasComment()) a.AddComment();
+  if (shaded.b && !b.HasComment()) b.AddComment();
+  return shaded;
 }
 
 void ShadeCells(const std::vector<host::Range>& cells) {

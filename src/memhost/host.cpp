@@ -57,8 +57,8 @@ void ForStoredCells(const CellStore<CellData>& cells, const host::Area& area, F&
 // Whether nothing distinguishes the cell from one never written: it need not be stored.
 bool IsBlank(const CellData& cell) {
   return cell.value.is_empty() && cell.number_format == host::kGeneralFormat &&
-         cell.fill == Fill{} && !cell.comment.has_value() && !cell.formatted && cell.style == -1 &&
-         cell.formula.empty();
+         cell.fill == Fill{} && !cell.comment.has_value() && !cell.threaded_comment &&
+         !cell.formatted && cell.style == -1 && cell.formula.empty();
 }
 
 void EraseIfBlank(SheetData& sheet, int row, int column) {
@@ -198,6 +198,10 @@ void MemWorksheet::PutFormat(int row, int column) { data_.At(row, column).format
 
 void MemWorksheet::PutComment(int row, int column, std::string text, bool visible) {
   data_.At(row, column).comment = CommentData{std::move(text), visible};
+}
+
+void MemWorksheet::PutThreadedComment(int row, int column) {
+  data_.At(row, column).threaded_comment = true;
 }
 
 void MemWorksheet::HideRow(int row, bool hidden) {
@@ -359,7 +363,12 @@ bool MemWorksheet::HasComment(int row, int column) {
 void MemWorksheet::AddComment(int row, int column) {
   CheckWritable();
   const CellData* existing = data_.Find(row, column);
-  if (existing && existing->comment) throw host::HostError(kObjectDefinedError);
+  // A cell holds one kind of comment: a threaded one is added only "if no comment already exists"
+  // (Range.AddCommentThreaded, learn.microsoft.com/office/vba/api/excel.range.addcommentthreaded),
+  // and the reverse is refused with error 1004 here. What Excel does then is not documented.
+  if (existing && (existing->comment || existing->threaded_comment)) {
+    throw host::HostError(kObjectDefinedError);
+  }
   data_.At(row, column).comment = CommentData{};  // empty and hidden
 }
 
@@ -372,6 +381,8 @@ std::string MemWorksheet::CommentText(int row, int column) {
 void MemWorksheet::SetCommentText(int row, int column, const std::string& text) {
   const CellData* cell = data_.Find(row, column);
   if (!cell || !cell->comment) throw host::HostError(host::kObjectNotSet);
+  // The note beside a threaded comment is the host's placeholder: its text is refused (1004).
+  if (cell->threaded_comment) throw host::HostError(kObjectDefinedError);
   CheckWritable();
   data_.At(row, column).comment->text = text;
 }
@@ -393,6 +404,16 @@ void MemWorksheet::ClearComments(const host::Area& area) {
     data_.At(row, column).comment.reset();
     EraseIfBlank(data_, row, column);
   }
+}
+
+bool MemWorksheet::HasThreadedComment(int row, int column) {
+  // Range.CommentThreaded (learn.microsoft.com/office/vba/api/excel.range.commentthreaded): a host
+  // from before threaded comments has no such member.
+  if (!host_.threaded_comments_) {
+    throw host::HostError("Object doesn't support this property or method");
+  }
+  const CellData* cell = data_.Find(row, column);
+  return cell && cell->threaded_comment;
 }
 
 double MemWorksheet::CellLeft(int row, int column) {

@@ -43,6 +43,8 @@ class MemWorksheet : public host::Worksheet {
   void Put(int row, int column, host::Value value, std::string number_format = "General");
   void PutFill(int row, int column, int color, int pattern);
   void PutComment(int row, int column, std::string text, bool visible = false);
+  // A threaded comment, as a user of a host that has them adds it (with no note of the add-in's).
+  void PutThreadedComment(int row, int column);
   // Formatting that the add-in neither reads nor changes, such as a border: on one cell, on a
   // whole row or on a whole column.
   void PutFormat(int row, int column);
@@ -77,6 +79,7 @@ class MemWorksheet : public host::Worksheet {
   void SetCommentText(int row, int column, const std::string& text) override;
   void SetCommentVisible(int row, int column, bool visible) override;
   void ClearComments(const host::Area& area) override;
+  bool HasThreadedComment(int row, int column) override;
   double CellLeft(int row, int column) override;
   double CellTop(int row, int column) override;
   double CellWidth(int row, int column) override;
@@ -154,6 +157,10 @@ class MemHost : public host::Application {
   void SetSelection(host::Range selection) { selection_ = selection; }
   // Whether the host pretends to draw on a screen (then a comparison animates its first seconds).
   void SetHasScreen(bool on) { has_screen_ = on; }
+  // Whether the host has threaded comments (as Excel 2019 and Microsoft 365 do); an older one
+  // raises at Range.CommentThreaded.
+  void SetThreadedComments(bool on) { threaded_comments_ = on; }
+  bool threaded_comments() const { return threaded_comments_; }
   // Reads and writes numbers, dates and timestamps in this locale (en-US by default). The
   // conversions must outlive the host.
   void SetConversions(const host::Conversions& conversions) { conversions_ = &conversions; }
@@ -208,6 +215,7 @@ class MemHost : public host::Application {
   host::Range selection_;
   const host::Conversions* conversions_ = &host::EnUsConversions();
   bool has_screen_ = false;
+  bool threaded_comments_ = true;
   std::string hyperlink_failure_;
   std::vector<std::string> messages_;
   std::vector<host::MessageIcon> message_icons_;

@@ -9,7 +9,7 @@ namespace quorvane::memhost {
 
 bool CellData::IsUsed() const {
   return !value.is_empty() || fill.pattern != host::kPatternNone || comment.has_value() ||
-         formatted || number_format != host::kGeneralFormat;
+         threaded_comment || formatted || number_format != host::kGeneralFormat;
 }
 
 namespace {

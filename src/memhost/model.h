@@ -39,6 +39,9 @@ struct CellData {
   std::string number_format = "General";
   Fill fill;
   std::optional<CommentData> comment;
+  // A threaded comment (Range.CommentThreaded), which the add-in never writes; a note beside it
+  // is the host's own placeholder.
+  bool threaded_comment = false;
   // Formatting of the cell's own that this model does not keep apart (a border, a font, an
   // alignment): the host counts such a cell as used even when it is blank.
   bool formatted = false;

@@ -115,7 +115,7 @@ class RibbonRefresh {
 
 // What a comparison run decided, cell by cell, for a caller that keeps its own record of the run
 // (the command-line tool's mismatch report).
-enum class NoticeKind { kError, kTextNumber, kTextDate };
+enum class NoticeKind { kError, kTextNumber, kTextDate, kThreadedComment };
 enum class Finding { kRounding, kTransposition, kYear };
 // What the search that explains more of the mismatches found: a sign error, a decimal slide, a
 // transposition in the amount, a total of Range 1 split into entries of Range 2, or one of Range 2

@@ -637,6 +637,17 @@ bool ComWorksheet::HasComment(int row, int column) {
   return !IsNothing(app_.Get(Cell(row, column).Get(), kRange, "Comment"));
 }
 
+// Range.CommentThreaded (https://learn.microsoft.com/office/vba/api/excel.range.commentthreaded)
+// came with Excel 2019 and Microsoft 365; an older Excel has no such member, and its cells hold no
+// threaded comment. Any failure here is taken as that.
+bool ComWorksheet::HasThreadedComment(int row, int column) {
+  try {
+    return !IsNothing(app_.Get(Cell(row, column).Get(), kRange, "CommentThreaded"));
+  } catch (const host::HostError&) {
+    return false;
+  }
+}
+
 void ComWorksheet::AddComment(int row, int column) {
   app_.Call(Cell(row, column).Get(), kRange, "AddComment");
 }

@@ -66,6 +66,7 @@ class ComWorksheet : public host::Worksheet {
   void SetCommentText(int row, int column, const std::string& text) override;
   void SetCommentVisible(int row, int column, bool visible) override;
   void ClearComments(const host::Area& area) override;
+  bool HasThreadedComment(int row, int column) override;
   double CellLeft(int row, int column) override;
   double CellTop(int row, int column) override;
   double CellWidth(int row, int column) override;

@@ -27,6 +27,10 @@ inline constexpr const char* kRelComments =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/comments";
 inline constexpr const char* kRelVmlDrawing =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/vmlDrawing";
+// A sheet's threaded comments (Excel 2019 and later), beside the notes that stand for them in
+// older versions (the threaded comments part of [MS-XLSX]).
+inline constexpr const char* kRelThreadedComment =
+    "http://schemas.microsoft.com/office/2017/10/relationships/threadedComment";
 inline constexpr const char* kRelDrawing =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/drawing";
 

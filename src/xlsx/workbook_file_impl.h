@@ -30,6 +30,7 @@ struct SheetInfo {
   std::string comments_part, comments_id;
   std::string vml_part, vml_id;
   std::string drawing_part, drawing_id;
+  std::string threaded_comments_part;  // read only: saved back as it is
 };
 
 struct WorkbookFile::Impl {
@@ -68,6 +69,8 @@ struct WorkbookFile::Impl {
   // The sheet's notes, their drawing and its shapes, as its references and relationships name them.
   void FindSheetParts(SheetInfo& info, const WorksheetRefs& refs);
   void LoadNotes(const SheetInfo& info, memhost::SheetData& sheet);
+  // Marks the cells that hold a threaded comment; the thread's parts are never written.
+  void LoadThreadedComments(const SheetInfo& info, memhost::SheetData& sheet);
   void LoadDrawing(const SheetInfo& info, memhost::SheetData& sheet);
 };
 

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <utility>
 
+#include "xlsx/cell_ref.h"
 #include "xlsx/comments.h"
 #include "xlsx/content_types.h"
 #include "xlsx/drawing.h"
@@ -178,6 +179,7 @@ void WorkbookFile::Impl::LoadSheet(SheetInfo& info, const std::vector<std::strin
   style_bound = std::max(style_bound, refs.style_bound);
   FindSheetParts(info, refs);
   LoadNotes(info, sheet);
+  LoadThreadedComments(info, sheet);
   LoadDrawing(info, sheet);
 }
 
@@ -196,6 +198,9 @@ void WorkbookFile::Impl::FindSheetParts(SheetInfo& info, const WorksheetRefs& re
   if (const Relationship* comments = info.rels.FindType(kRelComments)) {
     info.comments_id = comments->id;
     info.comments_part = CheckedPart(info.rels.PartOf(*comments), info.part);
+  }
+  if (const Relationship* threads = info.rels.FindType(kRelThreadedComment)) {
+    info.threaded_comments_part = CheckedPart(info.rels.PartOf(*threads), info.part);
   }
   // Each part has one role: the sheet, its notes, their drawing and its shapes are all distinct.
   const std::vector<const std::string*> roles = {&info.part, &info.comments_part, &info.vml_part,
@@ -224,6 +229,23 @@ void WorkbookFile::Impl::LoadNotes(const SheetInfo& info, memhost::SheetData& sh
   for (auto& [key, note] : LoadComments(comments, vml ? &*vml : nullptr)) {
     sheet.At(key.first, key.second).comment = std::move(note);
   }
+}
+
+// The threaded comments part ([MS-XLSX] CT_ThreadedComments): one threadedComment element per
+// comment and reply, each anchored to its cell by `ref`. Excel also writes a note for each thread,
+// for versions without them; that note is read as any other, and the cell refuses changes to it.
+void WorkbookFile::Impl::LoadThreadedComments(const SheetInfo& info, memhost::SheetData& sheet) {
+  if (info.threaded_comments_part.empty()) return;
+  pugi::xml_document threads;
+  ParsePart(threads, package.Read(info.threaded_comments_part), file(),
+            info.threaded_comments_part);
+  CheckRoot(threads, kNsThreadedComments, "ThreadedComments", file(), info.threaded_comments_part);
+  ForChildren(threads.document_element(), kNsThreadedComments, "threadedComment",
+              [&](pugi::xml_node thread) {
+                const memhost::CellKey key = ParseCellRef(thread.attribute("ref").value());
+                if (key.first < 1 || key.second < 1) return;
+                sheet.At(key.first, key.second).threaded_comment = true;
+              });
 }
 
 void WorkbookFile::Impl::LoadDrawing(const SheetInfo& info, memhost::SheetData& sheet) {

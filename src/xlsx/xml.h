@@ -29,6 +29,8 @@ inline constexpr std::string_view kNsContentTypes =
 inline constexpr std::string_view kNsXdr =
     "http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing";
 inline constexpr std::string_view kNsA = "http://schemas.openxmlformats.org/drawingml/2006/main";
+inline constexpr std::string_view kNsThreadedComments =
+    "http://schemas.microsoft.com/office/spreadsheetml/2018/threadedcomments";
 inline constexpr std::string_view kNsV = "urn:schemas-microsoft-com:vml";
 inline constexpr std::string_view kNsO = "urn:schemas-microsoft-com:office:office";
 inline constexpr std::string_view kNsX = "urn:schemas-microsoft-com:office:excel";

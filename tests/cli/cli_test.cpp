@@ -12,6 +12,7 @@
 
 #include "host/worksheet.h"
 #include "support/temp_folder.h"
+#include "support/zip_parts.h"
 #include "xlsx/model_matchers.h"
 #include "xlsx/package.h"
 #include "xlsx/workbook_file.h"
@@ -197,6 +198,152 @@ TEST_F(Cli, UnknownPartsAreCopiedByteForByte) {
   const xlsx::Package out = xlsx::Package::Open(dir_ / "out.xlsx");
   EXPECT_EQ(out.Read("customXml/item1.xml"), custom);
   EXPECT_EQ(out.Read("xl/workbook.xml"), in.Read("xl/workbook.xml"));
+}
+
+// A workbook as Excel 2019 and later save a threaded comment on A2: the thread in its own part
+// with the people of the workbook in another ([MS-XLSX] CT_ThreadedComments, CT_PersonList), and
+// a note beside it for older versions, drawn in the VML part. Hand-made: no library we use writes
+// threads.
+constexpr char kThread[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
+    "<ThreadedComments xmlns=\"http://schemas.microsoft.com/office/spreadsheetml/2018/"
+    "threadedcomments\" xmlns:x=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+    "<threadedComment ref=\"A2\" dT=\"2024-03-07T14:03:09.00\" "
+    "personId=\"{6E2B1D3A-0C4F-4B8E-9A51-2F3C7D8E9A10}\" "
+    "id=\"{0A1B2C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D}\"><text>Check with the bank</text>"
+    "</threadedComment><threadedComment ref=\"A2\" dT=\"2024-03-08T09:00:00.00\" "
+    "personId=\"{6E2B1D3A-0C4F-4B8E-9A51-2F3C7D8E9A10}\" "
+    "id=\"{1A1B2C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D}\" "
+    "parentId=\"{0A1B2C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D}\"><text>Done</text></threadedComment>"
+    "</ThreadedComments>";
+constexpr char kPersons[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
+    "<personList xmlns=\"http://schemas.microsoft.com/office/spreadsheetml/2018/threadedcomments\" "
+    "xmlns:x=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><person "
+    "displayName=\"Ann Example\" id=\"{6E2B1D3A-0C4F-4B8E-9A51-2F3C7D8E9A10}\" "
+    "userId=\"ann@example.com\" providerId=\"None\"/></personList>";
+constexpr char kThreadNote[] =
+    "[Threaded comment]\n\nYour version of Excel allows you to read this threaded comment; "
+    "however, "
+    "any edits to it will get removed if the file is opened in a newer version of Excel.\n\n"
+    "Comment:\n    Check with the bank\nReply:\n    Done";
+
+fs::path ThreadedBook(const fs::path& dir) {
+  const xlsx::WorkbookFile file = xlsx::WorkbookFile::New("Book.xlsx", {"Sheet1"});
+  const fs::path base = dir / "base.xlsx";
+  xlsx::SaveWorkbooks({{&file, &file.data(), base}});
+  std::map<std::string, std::string> parts;
+  {
+    const xlsx::Package package = xlsx::Package::Open(base);
+    for (const std::string& part : package.names()) parts.emplace(part, package.Read(part));
+  }
+  fs::remove(base);
+  const std::string main = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+  const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+  parts["xl/worksheets/sheet1.xml"] =
+      "<worksheet xmlns=\"" + main + "\" xmlns:r=\"" + rel +
+      "\"><sheetData><row r=\"1\"><c r=\"A1\"><v>100</v></c><c r=\"B1\"><v>400</v></c></row>"
+      "<row r=\"2\"><c r=\"A2\"><v>200</v></c><c r=\"B2\"><v>500</v></c></row>"
+      "<row r=\"3\"><c r=\"A3\"><v>300</v></c></row></sheetData>"
+      "<legacyDrawing r:id=\"rId2\"/></worksheet>";
+  parts["xl/worksheets/_rels/sheet1.xml.rels"] =
+      "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+      "<Relationship Id=\"rId3\" Type=\"http://schemas.microsoft.com/office/2017/10/relationships/"
+      "threadedComment\" Target=\"../threadedComments/threadedComment1.xml\"/>"
+      "<Relationship Id=\"rId2\" Type=\"" +
+      rel +
+      "/vmlDrawing\" "
+      "Target=\"../drawings/vmlDrawing1.vml\"/>"
+      "<Relationship Id=\"rId1\" Type=\"" +
+      rel +
+      "/comments\" Target=\"../comments1.xml\"/>"
+      "</Relationships>";
+  parts["xl/comments1.xml"] = "<comments xmlns=\"" + main +
+                              "\"><authors><author>tc={0A1B2C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D}"
+                              "</author></authors><commentList><comment ref=\"A2\" authorId=\"0\" "
+                              "shapeId=\"0\"><text><t>" +
+                              std::string(kThreadNote) +
+                              "</t></text></comment></commentList>"
+                              "</comments>";
+  parts["xl/drawings/vmlDrawing1.vml"] =
+      "<xml xmlns:v=\"urn:schemas-microsoft-com:vml\" "
+      "xmlns:o=\"urn:schemas-microsoft-com:office:office\" "
+      "xmlns:x=\"urn:schemas-microsoft-com:office:excel\"><o:shapelayout v:ext=\"edit\">"
+      "<o:idmap v:ext=\"edit\" data=\"1\"/></o:shapelayout><v:shapetype id=\"_x0000_t202\" "
+      "coordsize=\"21600,21600\" o:spt=\"202\" path=\"m,l,21600r21600,l21600,xe\"/>"
+      "<v:shape id=\"_x0000_s1025\" type=\"#_x0000_t202\" style=\"position:absolute;"
+      "margin-left:59.25pt;margin-top:1.5pt;width:108pt;height:59.25pt;z-index:1;"
+      "visibility:hidden\"><x:ClientData ObjectType=\"Note\"><x:Anchor>1, 15, 0, 2, 3, 15, 4, 4"
+      "</x:Anchor><x:Row>1</x:Row><x:Column>0</x:Column></x:ClientData></v:shape></xml>";
+  parts["xl/threadedComments/threadedComment1.xml"] = kThread;
+  parts["xl/persons/person.xml"] = kPersons;
+  std::string& workbook_rels = parts.at("xl/_rels/workbook.xml.rels");
+  workbook_rels.insert(workbook_rels.rfind("</"),
+                       "<Relationship Id=\"rId90\" Type=\"http://schemas.microsoft.com/office/2017/"
+                       "10/relationships/person\" Target=\"persons/person.xml\"/>");
+  std::string& types = parts.at("[Content_Types].xml");
+  types.insert(types.rfind("</"),
+               "<Default Extension=\"vml\" "
+               "ContentType=\"application/vnd.openxmlformats-officedocument.vmlDrawing\"/>"
+               "<Override PartName=\"/xl/comments1.xml\" ContentType=\"application/"
+               "vnd.openxmlformats-officedocument.spreadsheetml.comments+xml\"/>"
+               "<Override PartName=\"/xl/threadedComments/threadedComment1.xml\" "
+               "ContentType=\"application/vnd.ms-excel.threadedcomments+xml\"/>"
+               "<Override PartName=\"/xl/persons/person.xml\" "
+               "ContentType=\"application/vnd.ms-excel.person+xml\"/>");
+  const fs::path path = dir / "book.xlsx";
+  quorvane::testing::WriteZip(path, parts);
+  return path;
+}
+
+// A cell whose thread is in the file gets its rectangle and a notice, no note and no fill; every
+// part of the thread, and the note beside it, stay as Excel wrote them, through a clearing too.
+TEST_F(Cli, ACellWithAThreadedCommentIsMarkedByItsBoxOnlyAndItsThreadIsKept) {
+  const fs::path book = ThreadedBook(dir_);
+  const fs::path out = dir_ / "out.xlsx";
+  Result r = Run("compare " + Q(book) + " Sheet1!A1:A3 Sheet1!B1:B2 --json -o " + Q(out));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("\"range1\":{\"count\":3,\"match\":0,\"mismatch\":3,"), std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("\"1) [book.xlsx]Sheet1!$A$2 has a threaded comment: it is marked by its "
+                       "box only\""),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("{\"address\":\"[book.xlsx]Sheet1!$A$2\",\"kind\":\"threaded-comment\"}"),
+            std::string::npos)
+      << r.out;
+
+  auto expect_thread_kept = [&](const fs::path& path, std::size_t shapes) {
+    SCOPED_TRACE(path.filename().string());
+    const xlsx::Package package = xlsx::Package::Open(path);
+    EXPECT_EQ(package.Read("xl/threadedComments/threadedComment1.xml"), kThread);
+    EXPECT_EQ(package.Read("xl/persons/person.xml"), kPersons);
+    EXPECT_NE(package.Read("xl/worksheets/_rels/sheet1.xml.rels")
+                  .find("Target=\"../threadedComments/threadedComment1.xml\""),
+              std::string::npos);
+    EXPECT_NE(package.Read("[Content_Types].xml").find("/xl/threadedComments/threadedComment1.xml"),
+              std::string::npos);
+    const xlsx::WorkbookFile file = xlsx::WorkbookFile::Load(path);
+    const memhost::SheetData& sheet = file.data().sheets[0];
+    const memhost::CellData* cell = sheet.Find(2, 1);
+    ASSERT_NE(cell, nullptr);
+    EXPECT_TRUE(cell->threaded_comment);
+    ASSERT_TRUE(cell->comment.has_value());
+    EXPECT_EQ(cell->comment->text, kThreadNote);
+    EXPECT_EQ(cell->fill, memhost::Fill{});
+    EXPECT_EQ(sheet.shapes.size(), shapes);
+  };
+  expect_thread_kept(out, 5u);
+  {
+    const xlsx::WorkbookFile marked = xlsx::WorkbookFile::Load(out);
+    const memhost::CellData* other = marked.data().sheets[0].Find(3, 1);
+    ASSERT_TRUE(other != nullptr && other->comment.has_value());
+    EXPECT_NE(other->comment->text.find("This list has 1 300."), std::string::npos);
+  }
+
+  r = Run("clear " + Q(out) + " Sheet1!A1:A3 Sheet1!B1:B2 --in-place");
+  ASSERT_EQ(r.status, 0) << r.err;
+  expect_thread_kept(out, 0u);
 }
 
 TEST_F(Cli, UsageErrorsExitWithTwo) {

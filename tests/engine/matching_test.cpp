@@ -166,6 +166,41 @@ TEST_P(MatchingTest, WithoutCompareNumbersOnlyDatesAndTextsTakePart) {
   EXPECT_EQ(FillOf(3, 1).pattern, host::kPatternNone);  // an error cell is never marked
 }
 
+// A cell can hold a threaded comment instead of a note (Excel 2019 and later): the add-in writes no
+// note there, and so no fill, whose memo would live in the note. Its box shows the mismatch, the
+// counters count it, and a notice says so; the run goes on to the cells after it.
+TEST_P(MatchingTest, ACellWithAThreadedCommentIsMarkedByItsBoxOnly) {
+  DefaultOptions();
+  RunningClock();
+  sheet.PutThreadedComment(2, 1);
+  Run(Column(1, {N(100), N(200), N(300)}), Column(2, {N(400)}));
+  EXPECT_EQ(state.counters.mismatch1, 3);
+  EXPECT_EQ(state.counters.mismatch2, 1);
+  EXPECT_EQ(FillOf(2, 1), memhost::Fill{});
+  EXPECT_FALSE(sheet.data().Find(2, 1)->comment.has_value());
+  EXPECT_TRUE(sheet.data().Find(2, 1)->threaded_comment);
+  EXPECT_EQ(FillOf(3, 1).pattern, host::kPatternSolid);
+  EXPECT_THAT(Comment(3, 1), HasSubstr("This list has 1 300.\nOther list has 0."));
+  ASSERT_EQ(sheet.data().shapes.size(), 4u);
+  EXPECT_EQ(sheet.data().shapes[1].text, "1,0");
+  EXPECT_EQ(state.notices,
+            "1) [Book1.xlsx]Sheet1!$A$2 has a threaded comment: it is marked by its box only");
+  ASSERT_EQ(state.notice_cells.size(), 1u);
+  EXPECT_EQ(state.notice_cells[0].Address(), "$A$2");
+}
+
+// A host from before threaded comments raises at Range.CommentThreaded: its cells hold none.
+TEST_P(MatchingTest, AHostWithoutThreadedCommentsMarksEveryCellInFull) {
+  DefaultOptions();
+  RunningClock();
+  mem.SetThreadedComments(false);
+  Run(Column(1, {N(100), N(200)}), Column(2, {N(100)}));
+  EXPECT_EQ(state.counters.mismatch1, 1);
+  EXPECT_EQ(FillOf(2, 1).pattern, host::kPatternSolid);
+  EXPECT_THAT(Comment(2, 1), HasSubstr("This list has 1 200."));
+  EXPECT_EQ(state.notices, "");
+}
+
 TEST_P(MatchingTest, TenDigitNumbersAreLeftOut) {
   DefaultOptions();
   state.options.ignore_10_digit = state::kTrue;

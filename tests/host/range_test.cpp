@@ -46,6 +46,7 @@ class FakeSheet : public Worksheet {
   void SetCommentText(int, int, const std::string&) override {}
   void SetCommentVisible(int, int, bool) override {}
   void ClearComments(const Area&) override {}
+  bool HasThreadedComment(int, int) override { return false; }
   double CellLeft(int, int) override { return 0; }
   double CellTop(int, int) override { return 0; }
   double CellWidth(int, int) override { return 0; }

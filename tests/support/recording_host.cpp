@@ -184,6 +184,10 @@ class RecordingSheet : public host::WorksheetWrapper {
     Say(Cell(r, c));
     return WorksheetWrapper::HasComment(r, c);
   }
+  bool HasThreadedComment(int r, int c) override {
+    Say(Cell(r, c));
+    return WorksheetWrapper::HasThreadedComment(r, c);
+  }
   void AddComment(int r, int c) override {
     Say(Cell(r, c));
     WorksheetWrapper::AddComment(r, c);

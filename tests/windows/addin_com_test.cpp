@@ -1386,6 +1386,49 @@ TEST_CASE("results form: the notices listed under the counters; a click selects 
            S_OK);
 }
 
+TEST_CASE(
+    "a cell with a threaded comment: marked by its box only, with a notice; Excel 2016 alike") {
+  Session& s = TheSession();
+  auto& sheet = dynamic_cast<memhost::MemWorksheet&>(s.host.Worksheets("Sheet1"));
+  // 1234.56 is a mismatch (and a transposition of Range 2's 1243.56) that gets no note here.
+  sheet.PutThreadedComment(3, 1);
+  const std::string before = Describe(s.host);
+  CHECK((CompareMessages() == std::vector<std::string>{}));
+  const memhost::CellData* cell = sheet.data().Find(3, 1);
+  CHECK(cell != nullptr && cell->threaded_comment);
+  CHECK(cell != nullptr && !cell->comment.has_value());
+  CHECK(cell != nullptr && cell->fill == memhost::Fill{});
+  {
+    // Every mismatch has its box, this one too (the diagnosis passes it over: it has no fill).
+    DirectRun direct;
+    CHECK_EQ(static_cast<int>(sheet.data().shapes.size()),
+             direct.host.Worksheets("Sheet1").ShapesCount());
+  }
+  HWND form = FindWindowW(kFormClass, L"Result of Comparison");
+  HWND list = form != nullptr ? FindWindowExW(form, nullptr, L"ListBox", nullptr) : nullptr;
+  CHECK(list != nullptr);
+  if (list != nullptr) {
+    CHECK((ListLines(list) ==
+           std::vector<std::string>{"1) [Book1.xlsx]Sheet1!$A$3 has a threaded comment: it is "
+                                    "marked by its box only"}));
+  }
+  // The clearing takes the box away and leaves the thread.
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnClearFormating")}), S_OK);
+  CHECK(sheet.data().Find(3, 1)->threaded_comment);
+  CHECK_EQ(Describe(s.host), before);
+  sheet.data().At(3, 1).threaded_comment = false;
+
+  // An Excel without threaded comments has no Range.CommentThreaded: the cell is marked in full.
+  s.host.SetThreadedComments(false);
+  CHECK((CompareMessages() == std::vector<std::string>{}));
+  cell = sheet.data().Find(3, 1);
+  CHECK(cell != nullptr && cell->comment.has_value());
+  CHECK(cell != nullptr && cell->fill.pattern != host::kPatternNone);
+  CHECK_HR(CallByName(s.connect.Get(), L"onButtonPressed", {Control("btnClearFormating")}), S_OK);
+  s.host.SetThreadedComments(true);
+  CHECK_EQ(Describe(s.host), before);
+}
+
 TEST_CASE("an object that is not the application gets the warning, once") {
   Session& s = TheSession();
   ComPtr<IDTExtensibility2> second;

@@ -144,6 +144,23 @@ class FakeRange : public Part {
       if (!range_.HasComment()) return Nothing();
       return Hand(new Comment(app_, range_));
     });
+    // Range.CommentThreaded, "the threaded comment associated with the cell in the upper-left
+    // corner of the range"
+    // (https://learn.microsoft.com/office/vba/api/excel.range.commentthreaded), Nothing when there
+    // is none. An Excel from before threaded comments raises its error 438 here ("Object doesn't
+    // support this property or method").
+    Member("CommentThreaded", [this](DispCall&) {
+      if (!app_.host().threaded_comments()) {
+        throw DispError{"Object doesn't support this property or method",
+                        static_cast<HRESULT>(0x800A01B6)};
+      }
+      if (!range_.HasThreadedComment()) return Nothing();
+      return Hand(new Part(app_));
+    });
+    // On a cell that holds a threaded comment, AddComment and Comment.Text with a text raise
+    // error 1004 here (the in-memory host's rule): a threaded comment is added only "if no comment
+    // already exists" (https://learn.microsoft.com/office/vba/api/excel.range.addcommentthreaded),
+    // one kind per cell, and what Excel does with a note there is not documented.
     Member("AddComment", [this](DispCall&) {
       range_.AddComment();
       return Hand(new Comment(app_, range_));

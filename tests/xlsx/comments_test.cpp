@@ -195,6 +195,9 @@ TEST_F(ExcelNotes, ASaveChangesOnlyTheNotesParts) {
   const WorkbookFile file = WorkbookFile::Load(*book);
   memhost::WorkbookData data = file.data();
   const memhost::CommentData threaded = *data.sheets[0].Find(1, 1)->comment;
+  // The cell is known to hold a thread, so that nothing writes its note.
+  EXPECT_TRUE(data.sheets[0].Find(1, 1)->threaded_comment);
+  EXPECT_FALSE(data.sheets[0].Find(3, 3) && data.sheets[0].Find(3, 3)->threaded_comment);
   data.sheets[0].At(3, 3).comment = memhost::CommentData{"A note of ours", false};
   const fs::path saved = dir_ / "saved.xlsx";
   std::ofstream(saved, std::ios::binary) << file.Serialize(data);
@@ -212,6 +215,7 @@ TEST_F(ExcelNotes, ASaveChangesOnlyTheNotesParts) {
   const memhost::SheetData& sheet = reread.data().sheets[0];
   ASSERT_TRUE(sheet.Find(1, 1) && sheet.Find(3, 3));
   EXPECT_EQ(sheet.Find(1, 1)->comment, threaded);
+  EXPECT_TRUE(sheet.Find(1, 1)->threaded_comment);
   EXPECT_EQ(sheet.Find(3, 3)->comment, (memhost::CommentData{"A note of ours", false}));
 }
 
