@@ -120,16 +120,16 @@ TEST_F(DiagnosisTest, ACellWithAThreadedCommentIsLeftAsItIs) {
   for (const state::Algorithm algorithm :
        {state::Algorithm::kIndexed, state::Algorithm::kStraightforward}) {
     SCOPED_TRACE(algorithm == state::Algorithm::kIndexed ? "indexed" : "straightforward");
-    sheet_.data().cells.clear();
-    sheet_.Put(1, 1, Value::Number(123.45));
-    sheet_.PutFill(1, 1, kMoreColor, kPatternSolid);
-    sheet_.PutThreadedComment(1, 1);
+    sheet.data().cells.clear();
+    sheet.Put(1, 1, Value::Number(123.45));
+    sheet.PutFill(1, 1, kMoreColor, kPatternSolid);
+    sheet.PutThreadedComment(1, 1);
     Marked(1, 3, Value::Number(132.45), kFewerColor);
 
-    Diagnose(sheet_.Ref("A1:A10"), sheet_.Ref("C1:C10"), algorithm);
+    Diagnose(sheet.Ref("A1:A10"), sheet.Ref("C1:C10"), algorithm);
 
-    EXPECT_FALSE(sheet_.data().Find(1, 1)->comment.has_value());
-    EXPECT_TRUE(sheet_.data().Find(1, 1)->threaded_comment);
+    EXPECT_FALSE(sheet.data().Find(1, 1)->comment.has_value());
+    EXPECT_TRUE(sheet.data().Find(1, 1)->threaded_comment);
     EXPECT_EQ(Pattern(1, 1), kPatternSolid);
     EXPECT_EQ(Comment(1, 3), Block("Possible Transpose 123.45 and 132.45") + "\n" + Note(1, 3));
     EXPECT_EQ(Pattern(1, 3), kPatternGray16);

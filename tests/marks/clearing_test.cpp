@@ -326,28 +326,28 @@ TEST_F(ClearingTest, TheUsersMarkersSurviveMarkingsAndClearings) {
 // leaves the thread, and the host's note beside it (as a file keeps one), as they are.
 TEST_F(ClearingTest, ThreadedCommentsAreLeftAsTheyAre) {
   const std::string placeholder = "[Threaded comment]\n\nYour version of Excel allows you to read";
-  sheet_.Put(1, 1, host::Value::Number(100));
-  sheet_.PutFill(1, 1, kYellow, kPatternSolid);
-  sheet_.PutThreadedComment(1, 1);
-  sheet_.Put(2, 1, host::Value::Number(200));
-  sheet_.PutThreadedComment(2, 1);
-  sheet_.PutComment(2, 1, placeholder);
+  sheet.Put(1, 1, host::Value::Number(100));
+  sheet.PutFill(1, 1, kYellow, kPatternSolid);
+  sheet.PutThreadedComment(1, 1);
+  sheet.Put(2, 1, host::Value::Number(200));
+  sheet.PutThreadedComment(2, 1);
+  sheet.PutComment(2, 1, placeholder);
   other_.Put(1, 1, host::Value::Number(300));
 
-  Mark(sheet_.Ref("A1"), "A");
-  Mark(sheet_.Ref("A2"), "A");
-  EXPECT_EQ(sheet_.data().shapes.size(), 2u);
-  Clear(sheet_.Ref("A1:A2"), other_.Ref("A1"));
+  Mark(sheet.Ref("A1"), "A");
+  Mark(sheet.Ref("A2"), "A");
+  EXPECT_EQ(sheet.data().shapes.size(), 2u);
+  Clear(sheet.Ref("A1:A2"), other_.Ref("A1"));
 
-  const CellData* first = sheet_.data().Find(1, 1);
-  const CellData* second = sheet_.data().Find(2, 1);
+  const CellData* first = sheet.data().Find(1, 1);
+  const CellData* second = sheet.data().Find(2, 1);
   EXPECT_TRUE(first->threaded_comment && second->threaded_comment);
   EXPECT_FALSE(first->comment.has_value());
   EXPECT_EQ(first->fill, (Fill{kYellow, kPatternSolid}));
   EXPECT_EQ(CommentAt(2, 1), placeholder);
   EXPECT_EQ(second->fill, Fill{});
-  EXPECT_TRUE(sheet_.data().shapes.empty());
-  EXPECT_TRUE(host_.messages().empty());
+  EXPECT_TRUE(sheet.data().shapes.empty());
+  EXPECT_TRUE(mem.messages().empty());
 }
 
 TEST_F(ClearingTest, ACellInBothRangesIsRestoredOnce) {
