@@ -19,6 +19,8 @@ namespace quorvane::xlsx {
 namespace {
 
 namespace fs = std::filesystem;
+using quorvane::testing::CheckMadeBook;
+using quorvane::testing::CheckSampleBooks;
 using quorvane::testing::MadeBook;
 using quorvane::testing::ReadParts;
 using quorvane::testing::SampleBooks;
@@ -79,26 +81,15 @@ void ExpectContentTypesHold(const fs::path& book) {
 }
 
 TEST(ContentTypes, XlsxWritersTypeEveryPartAndTakeNewOverrides) {
-  std::string reason;
-  const auto book = MadeBook("xlsxwriter", reason);
-  if (!book) GTEST_SKIP() << reason;
-  ExpectContentTypesHold(*book);
+  CheckMadeBook("xlsxwriter", ExpectContentTypesHold);
 }
 
 TEST(ContentTypes, LibreOfficesTypeEveryPartAndTakeNewOverrides) {
-  std::string reason;
-  const auto book = MadeBook("libreoffice", reason);
-  if (!book) GTEST_SKIP() << reason;
-  ExpectContentTypesHold(*book);
+  CheckMadeBook("libreoffice", ExpectContentTypesHold);
 }
 
 TEST(ContentTypes, TheSampleBooksTypeEveryPartAndTakeNewOverrides) {
-  const auto samples = SampleBooks();
-  if (samples.empty()) GTEST_SKIP() << "r-cran-readxl and r-cran-openxlsx are not installed";
-  for (const auto& sample : samples) {
-    SCOPED_TRACE(sample.path.string() + " (" + sample.application + ")");
-    ExpectContentTypesHold(sample.path);
-  }
+  CheckSampleBooks(ExpectContentTypesHold);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "outside_books.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
@@ -101,6 +103,22 @@ std::map<std::string, std::string> ReadParts(const fs::path& book) {
     if (!name.empty() && name.back() != '/') parts[name] = package.Read(name);
   }
   return parts;
+}
+
+void CheckMadeBook(const std::string& maker, const std::function<void(const fs::path&)>& check) {
+  std::string reason;
+  const std::optional<fs::path> book = MadeBook(maker, reason);
+  if (!book) GTEST_SKIP() << reason;
+  check(*book);
+}
+
+void CheckSampleBooks(const std::function<void(const fs::path&)>& check) {
+  const std::vector<SampleBook> samples = SampleBooks();
+  if (samples.empty()) GTEST_SKIP() << "r-cran-readxl and r-cran-openxlsx are not installed";
+  for (const SampleBook& sample : samples) {
+    SCOPED_TRACE(sample.path.string() + " (" + sample.application + ")");
+    check(sample.path);
+  }
 }
 
 }  // namespace quorvane::testing

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -25,6 +26,12 @@ std::vector<SampleBook> SampleBooks();
 // One sample, "readxl/deaths.xlsx" or "openxlsx/loadExample.xlsx"; nothing, with `reason` set,
 // when its package is not installed.
 std::optional<std::filesystem::path> Sample(const std::string& name, std::string& reason);
+
+// Runs a check on the book `maker` made, or skips the test with the reason it could not be made.
+void CheckMadeBook(const std::string& maker,
+                   const std::function<void(const std::filesystem::path&)>& check);
+// Runs a check on every sample book, each named in the failures; skips the test without any.
+void CheckSampleBooks(const std::function<void(const std::filesystem::path&)>& check);
 
 // Every part of a workbook file, read with the package reader.
 std::map<std::string, std::string> ReadParts(const std::filesystem::path& book);

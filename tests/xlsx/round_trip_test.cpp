@@ -11,8 +11,8 @@
 
 #include <pugixml.hpp>
 
-#include "marks/rectangles.h"
 #include "host/worksheet.h"
+#include "marks/rectangles.h"
 #include "memhost/geometry.h"
 #include "memhost/host.h"
 #include "support/temp_folder.h"

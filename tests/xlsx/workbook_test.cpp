@@ -22,6 +22,8 @@ namespace quorvane::xlsx {
 namespace {
 
 namespace fs = std::filesystem;
+using quorvane::testing::CheckMadeBook;
+using quorvane::testing::CheckSampleBooks;
 using quorvane::testing::MadeBook;
 using quorvane::testing::ReadParts;
 using quorvane::testing::SampleBooks;
@@ -103,17 +105,11 @@ class OutsideWorkbooks : public quorvane::testing::TempFolderTest {
 };
 
 TEST_F(OutsideWorkbooks, XlsxWritersBookSavesAsItWasAndAsMarked) {
-  std::string reason;
-  const auto book = MadeBook("xlsxwriter", reason);
-  if (!book) GTEST_SKIP() << reason;
-  ExpectSavesHold(*book);
+  CheckMadeBook("xlsxwriter", [this](const fs::path& book) { ExpectSavesHold(book); });
 }
 
 TEST_F(OutsideWorkbooks, LibreOfficesBookSavesAsItWasAndAsMarked) {
-  std::string reason;
-  const auto book = MadeBook("libreoffice", reason);
-  if (!book) GTEST_SKIP() << reason;
-  ExpectSavesHold(*book);
+  CheckMadeBook("libreoffice", [this](const fs::path& book) { ExpectSavesHold(book); });
 }
 
 TEST_F(OutsideWorkbooks, TheSampleBooksSaveAsTheyWereAndAsMarked) {

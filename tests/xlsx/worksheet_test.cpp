@@ -26,6 +26,8 @@ namespace quorvane::xlsx {
 namespace {
 
 namespace fs = std::filesystem;
+using quorvane::testing::CheckMadeBook;
+using quorvane::testing::CheckSampleBooks;
 using quorvane::testing::MadeBook;
 using quorvane::testing::ReadParts;
 using quorvane::testing::SampleBooks;
@@ -135,26 +137,15 @@ void ExpectSplicingMatchesEditing(const fs::path& book) {
 }
 
 TEST(Worksheet, XlsxWritersSheetsTakeTheirChangedCellsAlikeBothWays) {
-  std::string reason;
-  const auto book = MadeBook("xlsxwriter", reason);
-  if (!book) GTEST_SKIP() << reason;
-  ExpectSplicingMatchesEditing(*book);
+  CheckMadeBook("xlsxwriter", ExpectSplicingMatchesEditing);
 }
 
 TEST(Worksheet, LibreOfficesSheetTakesItsChangedCellsAlikeBothWays) {
-  std::string reason;
-  const auto book = MadeBook("libreoffice", reason);
-  if (!book) GTEST_SKIP() << reason;
-  ExpectSplicingMatchesEditing(*book);
+  CheckMadeBook("libreoffice", ExpectSplicingMatchesEditing);
 }
 
 TEST(Worksheet, TheSampleBooksSheetsTakeTheirChangedCellsAlikeBothWays) {
-  const auto samples = SampleBooks();
-  if (samples.empty()) GTEST_SKIP() << "r-cran-readxl and r-cran-openxlsx are not installed";
-  for (const auto& sample : samples) {
-    SCOPED_TRACE(sample.path.string() + " (" + sample.application + ")");
-    ExpectSplicingMatchesEditing(sample.path);
-  }
+  CheckSampleBooks(ExpectSplicingMatchesEditing);
 }
 
 }  // namespace
