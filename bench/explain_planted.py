@@ -11,7 +11,7 @@ column, written with two decimals, as the statements of a bank are ("59.10" read
 planted goes to truth.json beside them.
 
 Printed per kind: planted; explained (a finding of that kind on the group's cells naming exactly the
-planted partners; the diagnosis's "transposition" of equal texts counts for the transpositions);
+planted partners; the first stage's "transposition" counts for the transpositions and for slides whose texts keep their length);
 and the wrong findings (a finding on an omission, or naming a cell outside its planted group),
 counted once per pair of cells, apart from those that name a cell of the same amount as a planted
 cell in its place ("stand-in": which of two equal amounts was planted, nothing can tell); then the
@@ -31,9 +31,11 @@ import sys
 import time
 
 KINDS = ["sign", "slide", "transposition", "split", "merge", "omission"]
-# What the report calls each finding; the first stage's transposition counts as one.
-FOUND = {"sign": "sign", "slide": "slide", "transposition": "transposition", "split": "split",
-         "merge": "merge"}
+# What the report may call each finding. The first stage's transposition counts for a planted
+# transposition, and for a slide whose texts keep their length (45.67 against 456.7): the first
+# stage names the right partner there, and the second stage does not report that pair again.
+FOUND = {"sign": ("sign",), "slide": ("slide", "transposition"),
+         "transposition": ("transposition",), "split": ("split",), "merge": ("merge",)}
 
 
 def amount(rng, log):
@@ -226,12 +228,14 @@ def score(groups, report, bank, ledger):
             anchor, anchor_side, others, others_side = ledger, 2, bank, 1
         else:
             anchor, anchor_side, others, others_side = bank, 1, ledger, 2
-        name = FOUND[kind]
-        ok = all(partners.get((anchor_side, a, name), set()) == others for a in anchor)
-        for o in others:
-            named = partners.get((others_side, o, name), set())
-            ok = ok and bool(named & anchor) and named <= (anchor | others)
-        if ok:
+        def names_exactly(name):
+            ok = all(partners.get((anchor_side, a, name), set()) == others for a in anchor)
+            for o in others:
+                named = partners.get((others_side, o, name), set())
+                ok = ok and bool(named & anchor) and named <= (anchor | others)
+            return ok
+
+        if any(names_exactly(name) for name in FOUND[kind]):
             explained[kind] = explained.get(kind, 0) + 1
     return explained, wrong, stand_ins
 
