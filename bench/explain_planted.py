@@ -12,7 +12,8 @@ planted goes to truth.json beside them.
 
 Printed per kind: planted; explained (a finding of that kind on the group's cells naming exactly the
 planted partners; the first stage's "transposition" counts for the transpositions and for slides whose texts keep their length);
-and the wrong findings (a finding on an omission, or naming a cell outside its planted group),
+and the wrong findings (a finding on an omission, or naming a cell outside its planted group; "of
+them first" are the first stage's, those of the run without the search),
 counted once per pair of cells, apart from those that name a cell of the same amount as a planted
 cell in its place ("stand-in": which of two equal amounts was planted, nothing can tell); then the
 run's time with the search that explains more (on by default) and without it (--no-explain-more)
@@ -287,20 +288,29 @@ def main():
     with open(os.path.join(args.dir, "on.json" if has_option else "off.json")) as f:
         report = json.load(f)
     explained, wrong, stand_ins = score(groups, report, bank, ledger)
+    # The first stage finds the same pairs with the search or without it, and the search reports
+    # none of them again: the wrong findings of the run without it are the first stage's.
+    first_wrong = {}
+    if has_option:
+        with open(os.path.join(args.dir, "off.json")) as f:
+            _, first_wrong, _ = score(groups, json.load(f), bank, ledger)
 
     print("%d bank amounts, %d ledger entries, %d planted groups, %d marked cells (seed %d)" %
           (len(bank), len(ledger), len(groups), len(report), args.seed))
-    print("  %-14s %8s %10s %7s %7s %9s" % ("kind", "planted", "explained", "share", "wrong",
-                                            "stand-in"))
-    for kind in KINDS:
+    print("  %-14s %8s %10s %7s %7s %7s %9s" % ("kind", "planted", "explained", "share", "wrong",
+                                                 "of them", "stand-in"))
+    print("  %-14s %8s %10s %7s %7s %7s %9s" % ("", "", "", "", "", "first", ""))
+    for kind in KINDS + sorted((set(wrong) | set(stand_ins)) - set(KINDS)):
         planted = sum(1 for g in groups if g["kind"] == kind)
         got = explained.get(kind, 0)
-        share = "" if kind == "omission" else "%.1f%%" % (100.0 * got / planted if planted else 0)
-        print("  %-14s %8d %10d %7s %7d %9d" % (kind, planted, got, share, wrong.get(kind, 0),
-                                                stand_ins.get(kind, 0)))
-    for kind in sorted((set(wrong) | set(stand_ins)) - set(KINDS)):
-        print("  %-14s %8s %10s %7s %7d %9d" % (kind, "", "", "", wrong.get(kind, 0),
-                                                stand_ins.get(kind, 0)))
+        share = "" if kind in ("omission",) or kind not in KINDS else (
+            "%.1f%%" % (100.0 * got / planted if planted else 0))
+        print("  %-14s %8s %10s %7s %7d %7d %9d" % (
+            kind, planted if kind in KINDS else "", got if kind in KINDS else "", share,
+            wrong.get(kind, 0), first_wrong.get(kind, 0), stand_ins.get(kind, 0)))
+    second = sum(wrong.values()) - sum(first_wrong.values())
+    print("wrong findings of the second stage: %d (the first stage's: %d)" %
+          (second, sum(first_wrong.values())))
     if has_option:
         print("time: %.2f s with the search, %.2f s with %s (%.2f times)" %
               (on, off, args.option, on / off))
