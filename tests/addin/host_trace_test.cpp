@@ -90,6 +90,19 @@ struct TracedAddin {
     log.push_back("-> " + std::string(r.status == ribbon::DispatchStatus::kOk ? "ok" : "failed") +
                   (r.description.empty() ? "" : " " + r.description));
   }
+  // "Set Range#1" and "Set Range#2", each input box answered with its range.
+  void PickRanges(const host::Range& range1, const host::Range& range2) {
+    std::vector<host::Range> answers = {range1, range2};
+    host.SetInputBoxHandler(
+        [&answers](const memhost::InputBoxRequest&) -> std::optional<host::Range> {
+          host::Range answer = answers.front();
+          answers.erase(answers.begin());
+          return answer;
+        });
+    Press("btnRange1");
+    Press("btnRange2");
+    host.SetInputBoxHandler(nullptr);
+  }
   void Tick(const std::string& id, bool on) {
     ribbon::InvokeForControl(connect, "On_Action", id, {Bool16(on ? -1 : 0)});
   }
@@ -172,16 +185,7 @@ std::vector<std::string> TraceOfComparisonsAndClearings(bool explain_more) {
   if (!explain_more) a.library.state.options.explain_more = state::kFalse;
   a.Step("ranges through the input box");
   a.host.SetSelection(sheet.Ref("A1:A10"));
-  std::vector<host::Range> answers = {sheet.Ref("A1:A10"), sheet.Ref("C1:C10")};
-  a.host.SetInputBoxHandler(
-      [&answers](const memhost::InputBoxRequest&) -> std::optional<host::Range> {
-        host::Range answer = answers.front();
-        answers.erase(answers.begin());
-        return answer;
-      });
-  a.Press("btnRange1");
-  a.Press("btnRange2");
-  a.host.SetInputBoxHandler(nullptr);
+  a.PickRanges(sheet.Ref("A1:A10"), sheet.Ref("C1:C10"));
 
   a.Step("compare with the default options");
   a.Press("btnCompare");
@@ -247,15 +251,7 @@ TEST(HostTrace, TheCoresComparisonAsksTheHostWhatTheRibbonsButtonAsks) {
   memhost::MemWorksheet& sheet = a.host.AddWorkbook("Book1.xlsx").AddSheet("Sheet1");
   FillLists(sheet);
   a.StartUp();
-  std::vector<host::Range> answers = {sheet.Ref("A1:A10"), sheet.Ref("C1:C10")};
-  a.host.SetInputBoxHandler(
-      [&answers](const memhost::InputBoxRequest&) -> std::optional<host::Range> {
-        host::Range answer = answers.front();
-        answers.erase(answers.begin());
-        return answer;
-      });
-  a.Press("btnRange1");
-  a.Press("btnRange2");
+  a.PickRanges(sheet.Ref("A1:A10"), sheet.Ref("C1:C10"));
   a.log.clear();
   a.Press("btnCompare");
   std::vector<std::string> pressed;
