@@ -36,6 +36,18 @@ class Board {
   bool used(int range, std::size_t at) const { return used_[range][at]; }
   void Use(int range, std::size_t at) { used_[range][at] = true; }
 
+  // The place of the cell at this position of the range, or kNone when none takes part.
+  std::size_t Place(int range, std::int64_t index) const {
+    const std::vector<CentsCell>& cells = cells_[range];
+    const auto it =
+        std::lower_bound(cells.begin(), cells.end(), index,
+                         [](const CentsCell& cell, std::int64_t i) { return cell.index < i; });
+    if (it == cells.end() || it->index != index) return kNone;
+    return static_cast<std::size_t>(it - cells.begin());
+  }
+
+  const std::vector<std::pair<std::int64_t, std::int64_t>>& reported() const { return reported_; }
+
   bool Reported(std::size_t at1, std::size_t at2) const {
     return std::binary_search(reported_.begin(), reported_.end(),
                               std::make_pair(cells_[0][at1].index, cells_[1][at2].index));
@@ -215,6 +227,25 @@ void FindPairs(Board& board, const PairKind& kind, std::vector<Explanation>& exp
   }
 }
 
+// Whether the amounts stand in the relation of one of the pair kinds.
+bool FitsAny(const std::vector<PairKind>& kinds, std::int64_t x, std::int64_t y) {
+  return std::any_of(kinds.begin(), kinds.end(),
+                     [&](const PairKind& kind) { return kind.fits(x, y); });
+}
+
+// Takes out of the totals the cells of each pair the first stage reported that one of the pair
+// kinds would have reported: the first stage explained them.
+void SetAsideReportedPairs(Board& board, const std::vector<PairKind>& kinds) {
+  for (const auto& [index1, index2] : board.reported()) {
+    const std::size_t at1 = board.Place(0, index1);
+    const std::size_t at2 = board.Place(1, index2);
+    if (at1 == kNone || at2 == kNone) continue;
+    if (!FitsAny(kinds, board.cents(0, at1), board.cents(1, at2))) continue;
+    board.Use(0, at1);
+    board.Use(1, at2);
+  }
+}
+
 // How many ways there are to choose k of n, but 2 for any number above 1: the search needs to know
 // only whether a total is reached once.
 std::int64_t Choose(std::int64_t n, int k) {
@@ -300,7 +331,7 @@ class Totals {
   bool Step() { return ++steps_ <= budget_; }
 
   // The free cells of `range` as totals of the other range's, in order; with `pairs_only` the
-  // totals that one pair reaches (and nothing else does).
+  // totals that one pair reaches.
   bool Sweep(int range, bool pairs_only, std::vector<Explanation>& explanations) {
     const int other = 1 - range;
     for (std::size_t at = 0; at < board_.cells(range).size(); ++at) {
@@ -330,14 +361,14 @@ class Totals {
   }
 
   // Whether the budget held; `found` is the amounts (positions in the pool, ascending) of the one
-  // set of two or three free cells that reaches `total`, left empty when none does or several do,
-  // and with `pairs_only` also when that one set is not a pair (the sets of three are then counted
-  // only when one pair reaches the total).
+  // pair of free cells that reaches `total`, or when no pair does (and not `pairs_only`), of the
+  // one set of three; left empty when none does or several do.
   bool Reach(const Pool& parts, std::int64_t total, bool pairs_only,
              std::optional<std::vector<std::size_t>>& found) {
     Ways ways;
     if (!Walk(parts, kNone, total, 0, parts.End(total), ways)) return false;
-    if (pairs_only && ways.count != 1) return true;
+    if (ways.count == 1) found = std::move(ways.amounts);
+    if (ways.count != 0 || pairs_only) return true;
     for (std::size_t i = 0; i < parts.size() && 3 * parts.amount(i) <= total && ways.count < 2;
          ++i) {
       if (!Step()) return false;
@@ -465,9 +496,11 @@ std::optional<std::int64_t> WholeCents(double value) {
 ExplainResult ExplainMismatches(const ExplainInput& input) {
   Board board(input);
   ExplainResult result;
-  for (const PairKind& kind : PairKinds(input)) {
+  const std::vector<PairKind> kinds = PairKinds(input);
+  for (const PairKind& kind : kinds) {
     FindPairs(board, kind, result.explanations, result.pair_steps);
   }
+  SetAsideReportedPairs(board, kinds);
   Totals totals(board, input.step_budget);
   result.complete = totals.Run(result.explanations);
   result.total_steps = totals.steps();
@@ -477,7 +510,8 @@ ExplainResult ExplainMismatches(const ExplainInput& input) {
 ExplainResult ExplainMismatchesByTrial(const ExplainInput& input) {
   Board board(input);
   ExplainResult result;
-  for (const PairKind& kind : PairKinds(input)) {
+  const std::vector<PairKind> kinds = PairKinds(input);
+  for (const PairKind& kind : kinds) {
     for (std::size_t at1 = 0; at1 < board.cells(0).size(); ++at1) {
       if (board.used(0, at1)) continue;
       for (std::size_t at2 = 0; at2 < board.cells(1).size(); ++at2) {
@@ -488,13 +522,27 @@ ExplainResult ExplainMismatchesByTrial(const ExplainInput& input) {
       }
     }
   }
+  // Every pair of cells, taken or not, that the first stage reported and a pair kind fits.
+  for (std::size_t at1 = 0; at1 < board.cells(0).size(); ++at1) {
+    for (std::size_t at2 = 0; at2 < board.cells(1).size(); ++at2) {
+      if (board.Reported(at1, at2) && FitsAny(kinds, board.cents(0, at1), board.cents(1, at2))) {
+        board.Use(0, at1);
+        board.Use(1, at2);
+      }
+    }
+  }
   for (const bool pairs_only : {true, false}) {
     for (int range = 0; range < 2; ++range) {
       for (std::size_t at = 0; at < board.cells(range).size(); ++at) {
         if (board.used(range, at)) continue;
-        const std::vector<std::vector<std::size_t>> sets =
-            TrySets(board, 1 - range, board.cents(range, at));
-        if (sets.size() != 1 || (pairs_only && sets.front().size() != 2)) continue;
+        std::vector<std::vector<std::size_t>> pairs;
+        std::vector<std::vector<std::size_t>> triples;
+        for (std::vector<std::size_t>& set : TrySets(board, 1 - range, board.cents(range, at))) {
+          (set.size() == 2 ? pairs : triples).push_back(std::move(set));
+        }
+        const std::vector<std::vector<std::size_t>>& sets =
+            !pairs.empty() || pairs_only ? pairs : triples;
+        if (sets.size() != 1) continue;
         if (range == 0) {
           board.Explain(ExplainKind::kSplit, {at}, sets.front(), result.explanations);
         } else {

@@ -21,17 +21,23 @@
 //      as the totals of mixed signs are where the chance ones crowd.
 // Each cell takes part in at most one finding. The pair kinds take, for each free cell of Range 1
 // in order, the first free cell of Range 2 (in order) that fits; a pair that the first stage of
-// the diagnosis already reported is passed over (a total is a claim of another kind: its cells may
-// include such a pair). A total is explained only when exactly one set of free cells reaches it,
-// counting the sets of two and of three together: a total that two sets reach (even sets of equal
-// amounts) is ambiguous and gets no finding, and its cells stay free.
+// the diagnosis already reported is passed over. When a pair kind fits such a pair (a slide whose
+// texts keep their length, two digits exchanged), the first stage has explained its two cells:
+// whatever became of either, they take part in no total. A pair of the same characters that no
+// kind fits (three digits moved, or any anagram) leaves its cells free.
+// A total reached by exactly one pair of free cells is explained by that pair, whatever sets of
+// three reach it: a sum of three meets a given total by chance far more often than a sum of two.
+// A total that no pair reaches is explained by its one set of three. A total that two pairs reach,
+// or (with no pair) two sets of three, even sets of equal amounts, is ambiguous and gets no
+// finding, and its cells stay free.
 // The totals are taken in two sweeps, each over the free cells of Range 1 as totals of Range 2's
 // and then the free cells of Range 2 as totals of Range 1's, in order: the first takes the totals
-// whose one set is a pair, the second the rest. Sums of three meet a given total by chance far
-// more often than sums of two, and such a chance sum must not take a cell from a pair.
+// that a pair reaches, the second the rest, so that a chance sum of three does not take a cell
+// from a pair.
 //
 // Bounded on any input: the pair kinds look amounts up in hashes and pass over each pair the first
-// stage reported at most once a kind, and over no cell taken before; the search for totals walks
+// stage reported at most once a kind, and over no cell taken before; each reported pair is then
+// looked at once; the search for totals walks
 // the sorted amounts, counts its steps (one per amount it moves to) and stops when they pass the
 // budget, leaving the total at hand and every later one unexplained.
 #pragma once

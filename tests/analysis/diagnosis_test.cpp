@@ -432,24 +432,28 @@ TEST_F(DiagnosisTest, ExplainMoreWritesEachKindOnEveryCellOfTheFinding) {
   }
 }
 
-// A pair the first stage reported is not reported again, its cells may still take part in a
-// total, and a cell takes part in one finding of the search at most.
+// A pair the first stage reported is not reported again, and its cells, explained already, take
+// part in no total; a cell takes part in one finding of the search at most.
 TEST_F(DiagnosisTest, ExplainMorePassesOverThePairsAlreadyReported) {
   Marked(1, 1, Value::Number(123.45));  // transposition of the first stage with C1
-  Marked(2, 1, Value::Number(255.9));   // split into C1 + C2
+  Marked(2, 1, Value::Number(255.9));   // C1 + C2, but C1 is explained
   Marked(1, 3, Value::Number(132.45), kFewerColor);
   Marked(2, 3, Value::Number(123.45), kFewerColor);
   Marked(3, 1, Value::Number(8));
   Marked(3, 3, Value::Number(-8), kFewerColor);
   Marked(4, 3, Value::Number(-8), kFewerColor);  // C3 took A3 first
+  Marked(5, 1, Value::Number(200));              // split into C2 + C5
+  Marked(5, 3, Value::Number(76.55), kFewerColor);
 
   Diagnose();
 
   EXPECT_EQ(Comment(1, 1), Block("Possible Transpose 123.45 and 132.45") + "\n" + Note(1, 1));
-  const std::string split = "Possible Split: $A$2 of Range 1 equals $C$1 + $C$2 of Range 2";
-  EXPECT_EQ(Comment(1, 3), Block(split) + "\n" + Block("Possible Transpose 123.45 and 132.45") +
-                               "\n" + Note(1, 3));
-  EXPECT_EQ(Comment(2, 1), Block(split) + "\n" + Note(2, 1));
+  EXPECT_EQ(Comment(1, 3), Block("Possible Transpose 123.45 and 132.45") + "\n" + Note(1, 3));
+  ExpectUntouched(2, 1);
+  const std::string split = "Possible Split: $A$5 of Range 1 equals $C$2 + $C$5 of Range 2";
+  EXPECT_EQ(Comment(5, 1), Block(split) + "\n" + Note(5, 1));
+  EXPECT_EQ(Comment(2, 3), Block(split) + "\n" + Note(2, 3));
+  EXPECT_EQ(Comment(5, 3), Block(split) + "\n" + Note(5, 3));
   EXPECT_EQ(Comment(3, 3),
             Block("Possible Sign Error $A$3 and $C$3 for Range 1 and 2, respectively.") + "\n" +
                 Note(3, 3));
