@@ -17,16 +17,18 @@ them first" are the first stage's, those of the run without the search),
 counted once per pair of cells, apart from those that name a cell of the same amount as a planted
 cell in its place ("stand-in": which of two equal amounts was planted, nothing can tell); then the
 run's time with the search that explains more (on by default) and without it (--no-explain-more)
-when the tool has that option.
+when the tool has that option: with --rounds R, R runs of each in turn, their medians and the median
+of the R paired ratios.
 
 usage: explain_planted.py [--items N] [--share S] [--seed K] [--dir DIR] [--quorvane PATH]
-                          [--option FLAG] [--amounts uniform|log]
+                          [--option FLAG] [--amounts uniform|log] [--rounds R]
 """
 import argparse
 import json
 import math
 import os
 import random
+import statistics
 import subprocess
 import sys
 import time
@@ -269,6 +271,8 @@ def main():
     parser.add_argument("--option", default="--no-explain-more",
                         help="the tool's option that turns the search that explains more off")
     parser.add_argument("--amounts", choices=["uniform", "log"], default="uniform")
+    parser.add_argument("--rounds", type=int, default=1,
+                        help="paired runs with and without the search, for the time")
     args = parser.parse_args()
 
     os.makedirs(args.dir, exist_ok=True)
@@ -282,9 +286,15 @@ def main():
     tool = os.path.abspath(args.quorvane)
     helptext = subprocess.run([tool, "--help-all"], capture_output=True, text=True).stdout
     has_option = args.option in helptext
-    off = run(tool, args.dir, len(bank), len(ledger), "off.json",
-              args.option if has_option else None)
-    on = run(tool, args.dir, len(bank), len(ledger), "on.json", None) if has_option else None
+    offs, ons = [], []
+    for _ in range(max(1, args.rounds) if has_option else 1):
+        offs.append(run(tool, args.dir, len(bank), len(ledger), "off.json",
+                        args.option if has_option else None))
+        if has_option:
+            ons.append(run(tool, args.dir, len(bank), len(ledger), "on.json", None))
+    off = statistics.median(offs)
+    on = statistics.median(ons) if has_option else None
+    ratio = statistics.median(a / b for a, b in zip(ons, offs)) if has_option else None
     with open(os.path.join(args.dir, "on.json" if has_option else "off.json")) as f:
         report = json.load(f)
     explained, wrong, stand_ins = score(groups, report, bank, ledger)
@@ -312,8 +322,9 @@ def main():
     print("wrong findings of the second stage: %d (the first stage's: %d)" %
           (second, sum(first_wrong.values())))
     if has_option:
-        print("time: %.2f s with the search, %.2f s with %s (%.2f times)" %
-              (on, off, args.option, on / off))
+        print("time%s: %.3f s with the search, %.3f s with %s (%.2f times%s)" %
+              (" (medians of %d runs each)" % len(ons) if len(ons) > 1 else "", on, off,
+               args.option, ratio, ", the median of the paired ratios" if len(ons) > 1 else ""))
     else:
         print("time: %.2f s (the tool has no %s: the report holds the first stage's findings only)"
               % (off, args.option))
