@@ -11,14 +11,16 @@ column, written with two decimals, as the statements of a bank are ("59.10" read
 planted goes to truth.json beside them.
 
 Printed per kind: planted; explained (a finding of that kind on the group's cells naming exactly the
-planted partners; the first stage's "transposition" counts for the transpositions and for slides whose texts keep their length);
-and the wrong findings (a finding on an omission, or naming a cell outside its planted group; "of
-them first" are the first stage's, those of the run without the search),
-counted once per pair of cells, apart from those that name a cell of the same amount as a planted
-cell in its place ("stand-in": which of two equal amounts was planted, nothing can tell); then the
-run's time with the search that explains more (on by default) and without it (--no-explain-more)
-when the tool has that option: with --rounds R, R runs of each in turn, their medians and the median
-of the R paired ratios.
+planted partners; the first stage's "transposition" counts for the transpositions and for slides
+whose texts keep their length); "among others", for the pair kinds, the pairs not explained so
+because a cell names the right partner and another cell besides (the first stage's character test
+pairs any two amounts written with the same characters); and the wrong findings (a finding on an
+omission, or naming a cell outside its planted group; "of them first" are the first stage's, those
+of the run without the search), counted once per pair of cells, apart from those that name a cell
+of the same amount as a planted cell in its place ("stand-in": which of two equal amounts was
+planted, nothing can tell); then the run's time with the search that explains more (on by default)
+and without it (--no-explain-more) when the tool has that option: with --rounds R, R runs of each
+in turn, their medians and the median of the R paired ratios.
 
 usage: explain_planted.py [--items N] [--share S] [--seed K] [--dir DIR] [--quorvane PATH]
                           [--option FLAG] [--amounts uniform|log] [--rounds R]
@@ -37,6 +39,7 @@ KINDS = ["sign", "slide", "transposition", "split", "merge", "omission"]
 # What the report may call each finding. The first stage's transposition counts for a planted
 # transposition, and for a slide whose texts keep their length (45.67 against 456.7): the first
 # stage names the right partner there, and the second stage does not report that pair again.
+PAIRS = ("sign", "slide", "transposition")
 FOUND = {"sign": ("sign",), "slide": ("slide", "transposition"),
          "transposition": ("transposition",), "split": ("split",), "merge": ("merge",)}
 
@@ -220,6 +223,7 @@ def score(groups, report, bank, ledger):
             else:
                 wrong[kind] = wrong.get(kind, 0) + 1
     explained = {}
+    among = {}  # pairs named with the right partner and another besides
     for group in groups:
         kind = group["kind"]
         if kind == "omission":
@@ -238,9 +242,17 @@ def score(groups, report, bank, ledger):
                 ok = ok and bool(named & anchor) and named <= (anchor | others)
             return ok
 
+        def names_among_others(name):
+            """For a pair: each names the other, and one of them another cell besides."""
+            (a,), (o,) = anchor, others
+            return (o in partners.get((anchor_side, a, name), set()) and
+                    a in partners.get((others_side, o, name), set()))
+
         if any(names_exactly(name) for name in FOUND[kind]):
             explained[kind] = explained.get(kind, 0) + 1
-    return explained, wrong, stand_ins
+        elif kind in PAIRS and any(names_among_others(name) for name in FOUND[kind]):
+            among[kind] = among.get(kind, 0) + 1
+    return explained, wrong, stand_ins, among
 
 
 def run(tool, directory, items1, items2, report, option):
@@ -297,27 +309,28 @@ def main():
     ratio = statistics.median(a / b for a, b in zip(ons, offs)) if has_option else None
     with open(os.path.join(args.dir, "on.json" if has_option else "off.json")) as f:
         report = json.load(f)
-    explained, wrong, stand_ins = score(groups, report, bank, ledger)
+    explained, wrong, stand_ins, among = score(groups, report, bank, ledger)
     # The first stage finds the same pairs with the search or without it, and the search reports
     # none of them again: the wrong findings of the run without it are the first stage's.
     first_wrong = {}
     if has_option:
         with open(os.path.join(args.dir, "off.json")) as f:
-            _, first_wrong, _ = score(groups, json.load(f), bank, ledger)
+            _, first_wrong, _, _ = score(groups, json.load(f), bank, ledger)
 
     print("%d bank amounts, %d ledger entries, %d planted groups, %d marked cells (seed %d)" %
           (len(bank), len(ledger), len(groups), len(report), args.seed))
-    print("  %-14s %8s %10s %7s %7s %7s %9s" % ("kind", "planted", "explained", "share", "wrong",
-                                                 "of them", "stand-in"))
-    print("  %-14s %8s %10s %7s %7s %7s %9s" % ("", "", "", "", "", "first", ""))
+    print("  %-14s %8s %10s %7s %8s %7s %7s %9s" % ("kind", "planted", "explained", "share", "among",
+                                                     "wrong", "of them", "stand-in"))
+    print("  %-14s %8s %10s %7s %8s %7s %7s %9s" % ("", "", "", "", "others", "", "first", ""))
     for kind in KINDS + sorted((set(wrong) | set(stand_ins)) - set(KINDS)):
         planted = sum(1 for g in groups if g["kind"] == kind)
         got = explained.get(kind, 0)
         share = "" if kind in ("omission",) or kind not in KINDS else (
             "%.1f%%" % (100.0 * got / planted if planted else 0))
-        print("  %-14s %8s %10s %7s %7d %7d %9d" % (
+        print("  %-14s %8s %10s %7s %8s %7d %7d %9d" % (
             kind, planted if kind in KINDS else "", got if kind in KINDS else "", share,
-            wrong.get(kind, 0), first_wrong.get(kind, 0), stand_ins.get(kind, 0)))
+            among.get(kind, 0) if kind in PAIRS else "", wrong.get(kind, 0),
+            first_wrong.get(kind, 0), stand_ins.get(kind, 0)))
     second = sum(wrong.values()) - sum(first_wrong.values())
     print("wrong findings of the second stage: %d (the first stage's: %d)" %
           (second, sum(first_wrong.values())))
