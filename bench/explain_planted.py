@@ -16,11 +16,11 @@ whose texts keep their length); "among others", for the pair kinds, the pairs no
 because a cell names the right partner and another cell besides (the first stage's character test
 pairs any two amounts written with the same characters); and the wrong findings (a finding on an
 omission, or naming a cell outside its planted group; "of them first" are the first stage's, those
-of the run without the search), counted once per pair of cells, apart from those that name a cell
-of the same amount as a planted cell in its place ("stand-in": which of two equal amounts was
-planted, nothing can tell); then the run's time with the search that explains more (on by default)
-and without it (--no-explain-more) when the tool has that option: with --rounds R, R runs of each
-in turn, their medians and the median of the R paired ratios.
+of the run without the search), counted once per pair of cells, apart from the "stand-ins": those
+naming cells with the amounts, side by side, of a planted group that such a finding explains (which
+of equal amounts was planted, nothing can tell). Then the run's time with the search that explains
+more (on by default) and without it (--no-explain-more) when the tool has that option: with
+--rounds R, R runs of each in turn, their medians and the median of the R paired ratios.
 
 usage: explain_planted.py [--items N] [--share S] [--seed K] [--dir DIR] [--quorvane PATH]
                           [--option FLAG] [--amounts uniform|log] [--rounds R]
@@ -192,16 +192,14 @@ def score(groups, report, bank, ledger):
             where[(1, address(b))] = number
         for l in group["ledger"]:
             where[(2, address(l))] = number
+    planted = [({bank[b] for b in g["bank"]}, {ledger[l] for l in g["ledger"]}) for g in groups]
+
     def stands_in(kind, cells):
-        """Whether the cells have the amounts of cells of a planted group of this kind that holds
-        one of them: which of two equal amounts was planted, nothing can tell."""
-        for side, cell in cells:
-            number = where.get((side, cell))
-            if number is None or groups[number]["kind"] != kind:
-                continue
-            group = groups[number]
-            planted = {1: {bank[b] for b in group["bank"]}, 2: {ledger[l] for l in group["ledger"]}}
-            if all(amounts[s][int(c[1:]) - 1] in planted[s] for s, c in cells):
+        """Whether the cells have the amounts, side by side, of a planted group that a finding of
+        this kind explains: which of equal amounts was planted, nothing can tell."""
+        for group, (on1, on2) in zip(groups, planted):
+            if kind in FOUND.get(group["kind"], ()) and all(
+                    amounts[s][int(c[1:]) - 1] in (on1 if s == 1 else on2) for s, c in cells):
                 return True
         return False
 
