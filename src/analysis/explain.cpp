@@ -254,6 +254,161 @@ std::int64_t Choose(std::int64_t n, int k) {
   return 2;
 }
 
+// How many sets of k cells of a pool (the free cells of one range and one sign) may be expected to
+// reach a total by chance, judged from the pool's own amounts: the number of sets of k, times the
+// chance that k amounts drawn from the pool's spread sum to the total to the cent. The spread is
+// a histogram of the amounts, spread evenly within a bin. The bins are no narrower than a 512th
+// of the largest amount, nor than the largest over the number of amounts, nor than twice their
+// interquartile range over the cube root of their number: a histogram of a few amounts, or of
+// equal ones, must not make a spike of their own sum; and the cents of the sum, from the amounts'
+// cents (with one amount of each cents added, for the same reason): round amounts meet round totals
+// far more often than others.
+class ChanceModel {
+ public:
+  explicit ChanceModel(std::vector<std::int64_t> amounts) : n_(amounts.size()) {
+    if (n_ < 2) return;
+    std::sort(amounts.begin(), amounts.end());
+    const std::int64_t top = amounts.back();
+    const std::int64_t spread = amounts[3 * n_ / 4] - amounts[n_ / 4];
+    const double fair = std::ceil(2 * static_cast<double>(spread) / std::cbrt(n_));
+    width_ = std::max<std::int64_t>({top / kBins + 1, top / static_cast<std::int64_t>(n_) + 1,
+                                     static_cast<std::int64_t>(fair)});
+    std::vector<double> h1(static_cast<std::size_t>(top / width_ + 1), 0.0);
+    std::array<double, 100> r1;
+    r1.fill(1.0 / static_cast<double>(n_ + 100));
+    for (const std::int64_t a : amounts) {
+      h1[static_cast<std::size_t>(a / width_)] += 1.0 / static_cast<double>(n_);
+      r1[static_cast<std::size_t>(a % 100)] += 1.0 / static_cast<double>(n_ + 100);
+    }
+    h2_ = Convolve(h1, h1);
+    h3_ = Convolve(h2_, h1);
+    r2_ = Cyclic(r1, r1);
+    r3_ = Cyclic(r2_, r1);
+  }
+
+  // Of sets of k = 2 or 3 amounts.
+  double Expected(std::int64_t total, int k) const {
+    if (n_ < static_cast<std::size_t>(k)) return 0.0;
+    const std::int64_t m = total / width_;
+    // The sum of k amounts spread evenly within their bins spreads over k bins of the sum's.
+    double mass = 0.0;
+    double sets = 0.0;
+    const double n = static_cast<double>(n_);
+    if (k == 2) {
+      mass = (At(h2_, m) + At(h2_, m - 1)) / 2;
+      sets = n * (n - 1) / 2;
+    } else {
+      mass = At(h3_, m) / 6 + At(h3_, m - 1) * 2 / 3 + At(h3_, m - 2) / 6;
+      sets = n * (n - 1) * (n - 2) / 6;
+    }
+    const std::array<double, 100>& cents = k == 2 ? r2_ : r3_;
+    return sets * mass / static_cast<double>(width_) * 100 *
+           cents[static_cast<std::size_t>(total % 100)];
+  }
+
+ private:
+  static constexpr std::int64_t kBins = 512;
+
+  static double At(const std::vector<double>& h, std::int64_t i) {
+    return i < 0 || i >= static_cast<std::int64_t>(h.size()) ? 0.0 : h[static_cast<std::size_t>(i)];
+  }
+  static std::vector<double> Convolve(const std::vector<double>& a, const std::vector<double>& b) {
+    std::vector<double> out(a.size() + b.size() - 1, 0.0);
+    for (std::size_t i = 0; i < a.size(); ++i) {
+      if (a[i] == 0.0) continue;
+      for (std::size_t j = 0; j < b.size(); ++j) out[i + j] += a[i] * b[j];
+    }
+    return out;
+  }
+  static std::array<double, 100> Cyclic(const std::array<double, 100>& a,
+                                        const std::array<double, 100>& b) {
+    std::array<double, 100> out{};
+    for (std::size_t i = 0; i < 100; ++i) {
+      for (std::size_t j = 0; j < 100; ++j) out[(i + j) % 100] += a[i] * b[j];
+    }
+    return out;
+  }
+
+  std::size_t n_;
+  std::int64_t width_ = 1;
+  std::vector<double> h2_;
+  std::vector<double> h3_;
+  std::array<double, 100> r2_{};
+  std::array<double, 100> r3_{};
+};
+
+// The share of the findings of a size that may be expected to have come by chance.
+constexpr double kChanceShare = 0.02;
+
+// The largest expectation t such that the totals whose expectation is at most t expect, together,
+// at most kChanceShare of the findings whose expectation is at most t: the findings up to t are
+// then known from chance. Negative when there is none. `totals` holds the expectation of every
+// total looked at, `findings` that of each finding's total.
+double ChanceLimit(std::vector<double> totals, std::vector<double> findings) {
+  std::sort(totals.begin(), totals.end());
+  std::sort(findings.begin(), findings.end());
+  double limit = -1.0;
+  double expected = 0.0;
+  std::size_t t = 0;
+  for (std::size_t f = 0; f < findings.size(); ++f) {
+    while (t < totals.size() && totals[t] <= findings[f]) expected += totals[t++];
+    if (expected <= kChanceShare * static_cast<double>(f + 1)) limit = findings[f];
+  }
+  return limit;
+}
+
+// The expectations of every free cell as a total of the other range's free cells of its sign,
+// for sets of two and of three, taken when the search for totals begins.
+class Chances {
+ public:
+  explicit Chances(const Board& board) {
+    std::array<std::array<std::vector<std::int64_t>, 2>, 2> amounts;
+    for (int range = 0; range < 2; ++range) {
+      for (std::size_t at = 0; at < board.cells(range).size(); ++at) {
+        if (board.used(range, at)) continue;
+        const std::int64_t cents = board.cents(range, at);
+        amounts[range][Sign(cents)].push_back(Abs(cents));
+      }
+    }
+    for (int range = 0; range < 2; ++range) {
+      for (int k = 0; k < 2; ++k) expected_[range][k].assign(board.cells(range).size(), 0.0);
+      std::array<ChanceModel, 2> models = {ChanceModel(amounts[1 - range][0]),
+                                           ChanceModel(amounts[1 - range][1])};
+      for (std::size_t at = 0; at < board.cells(range).size(); ++at) {
+        if (board.used(range, at)) continue;
+        const std::int64_t cents = board.cents(range, at);
+        for (int k = 0; k < 2; ++k) {
+          const double e = models[Sign(cents)].Expected(Abs(cents), k + 2);
+          expected_[range][k][at] = e;
+          totals_[k].push_back(e);
+        }
+      }
+    }
+  }
+
+  // Of cell `at` of `range` as a total of k = 2 or 3 cells.
+  double Expected(int range, std::size_t at, int k) const { return expected_[range][k - 2][at]; }
+
+  // The limit when every total looked at were reached once: no limit found later exceeds it.
+  double Bound(int k) const { return ChanceLimit(totals_[k - 2], totals_[k - 2]); }
+
+  // The limit for the findings made, each named by the expectation of its total.
+  double Limit(int k, const std::vector<double>& findings) const {
+    return ChanceLimit(totals_[k - 2], findings);
+  }
+
+ private:
+  std::array<std::array<std::vector<double>, 2>, 2> expected_;  // by range, then k - 2
+  std::array<std::vector<double>, 2> totals_;                   // by k - 2
+};
+
+// The expectations up to which the totals are believed, for sets of two and of three.
+struct Limits {
+  double pairs = -1.0;
+  double triples = -1.0;
+  double of(int k) const { return k == 2 ? pairs : triples; }
+};
+
 // The free cells of one range and one sign, by absolute amount in ascending order.
 class Pool {
  public:
@@ -304,7 +459,8 @@ class Pool {
 // The search for totals through the pools of the free cells.
 class Totals {
  public:
-  Totals(Board& board, std::int64_t budget) : board_(board), budget_(budget) {
+  Totals(Board& board, std::int64_t budget, const Chances& chances, Limits limits)
+      : board_(board), budget_(budget), chances_(chances), limits_(limits) {
     for (int range = 0; range < 2; ++range) {
       for (std::size_t at = 0; at < board.cells(range).size(); ++at) {
         if (board.used(range, at)) continue;
@@ -327,6 +483,9 @@ class Totals {
 
   std::int64_t steps() const { return steps_; }
 
+  // The expectation of each finding's total, by the size of its set less 2.
+  const std::array<std::vector<double>, 2>& found() const { return found_; }
+
  private:
   bool Step() { return ++steps_ <= budget_; }
 
@@ -339,8 +498,13 @@ class Totals {
       const std::int64_t cents = board_.cents(range, at);
       Pool& parts = pools_[other][Sign(cents)];
       std::optional<std::vector<std::size_t>> amounts;
-      if (!Reach(parts, Abs(cents), pairs_only, amounts)) return false;
+      if (!Reach(parts, Abs(cents), pairs_only, chances_.Expected(range, at, 2),
+                 chances_.Expected(range, at, 3), amounts)) {
+        return false;
+      }
       if (!amounts) continue;
+      const int k = static_cast<int>(amounts->size());
+      found_[static_cast<std::size_t>(k - 2)].push_back(chances_.Expected(range, at, k));
       std::vector<std::size_t> cells;
       for (std::size_t i = 0; i < amounts->size(); ++i) {
         // An amount taken twice is one entry: its free cells are all taken.
@@ -362,13 +526,15 @@ class Totals {
 
   // Whether the budget held; `found` is the amounts (positions in the pool, ascending) of the one
   // pair of free cells that reaches `total`, or when no pair does (and not `pairs_only`), of the
-  // one set of three; left empty when none does or several do.
-  bool Reach(const Pool& parts, std::int64_t total, bool pairs_only,
+  // one set of three; left empty when none does or several do, or when the total's expectation
+  // (`pairs` and `triples`, of chance sets of that size) is beyond the limit. The sets of three
+  // are not looked for then.
+  bool Reach(const Pool& parts, std::int64_t total, bool pairs_only, double pairs, double triples,
              std::optional<std::vector<std::size_t>>& found) {
     Ways ways;
     if (!Walk(parts, kNone, total, 0, parts.End(total), ways)) return false;
-    if (ways.count == 1) found = std::move(ways.amounts);
-    if (ways.count != 0 || pairs_only) return true;
+    if (ways.count == 1 && pairs <= limits_.pairs) found = std::move(ways.amounts);
+    if (ways.count != 0 || pairs_only || !(triples <= limits_.triples)) return true;
     for (std::size_t i = 0; i < parts.size() && 3 * parts.amount(i) <= total && ways.count < 2;
          ++i) {
       if (!Step()) return false;
@@ -440,6 +606,9 @@ class Totals {
 
   Board& board_;
   std::int64_t budget_;
+  const Chances& chances_;
+  Limits limits_;
+  std::array<std::vector<double>, 2> found_;
   std::int64_t steps_ = 0;
   std::array<std::array<Pool, 2>, 2> pools_;  // by range, then sign
 };
@@ -462,6 +631,36 @@ std::vector<std::vector<std::size_t>> TrySets(const Board& board, int range, std
     }
   }
   return sets;
+}
+
+// The totals of the free cells by trying every set, in the sweeps of the indexed search, with
+// the same limits on the expectations; the expectation of each finding's total goes to `found`.
+void TryTotals(Board& board, const Chances& chances, Limits limits,
+               std::vector<Explanation>& explanations, std::array<std::vector<double>, 2>& found) {
+  for (const bool pairs_only : {true, false}) {
+    for (int range = 0; range < 2; ++range) {
+      for (std::size_t at = 0; at < board.cells(range).size(); ++at) {
+        if (board.used(range, at)) continue;
+        std::vector<std::vector<std::size_t>> pairs;
+        std::vector<std::vector<std::size_t>> triples;
+        for (std::vector<std::size_t>& set : TrySets(board, 1 - range, board.cents(range, at))) {
+          (set.size() == 2 ? pairs : triples).push_back(std::move(set));
+        }
+        const std::vector<std::vector<std::size_t>>& sets =
+            !pairs.empty() || pairs_only ? pairs : triples;
+        if (sets.size() != 1) continue;
+        const int k = static_cast<int>(sets.front().size());
+        const double expected = chances.Expected(range, at, k);
+        if (!(expected <= limits.of(k))) continue;
+        found[static_cast<std::size_t>(k - 2)].push_back(expected);
+        if (range == 0) {
+          board.Explain(ExplainKind::kSplit, {at}, sets.front(), explanations);
+        } else {
+          board.Explain(ExplainKind::kMerge, sets.front(), {at}, explanations);
+        }
+      }
+    }
+  }
 }
 
 }  // namespace
@@ -501,9 +700,19 @@ ExplainResult ExplainMismatches(const ExplainInput& input) {
     FindPairs(board, kind, result.explanations, result.pair_steps);
   }
   SetAsideReportedPairs(board, kinds);
-  Totals totals(board, input.step_budget);
+  // A first search, on a copy, with the limits no later one exceeds, tells the findings that
+  // would be made; the limits they allow are then those of the search that makes them.
+  const Chances chances(board);
+  Board trial = board;
+  std::vector<Explanation> first;
+  Totals bound(trial, input.step_budget, chances, {chances.Bound(2), chances.Bound(3)});
+  result.complete = bound.Run(first);
+  result.total_steps = bound.steps();
+  if (!result.complete) return result;
+  const Limits limits = {chances.Limit(2, bound.found()[0]), chances.Limit(3, bound.found()[1])};
+  Totals totals(board, input.step_budget - bound.steps(), chances, limits);
   result.complete = totals.Run(result.explanations);
-  result.total_steps = totals.steps();
+  result.total_steps += totals.steps();
   return result;
 }
 
@@ -531,26 +740,14 @@ ExplainResult ExplainMismatchesByTrial(const ExplainInput& input) {
       }
     }
   }
-  for (const bool pairs_only : {true, false}) {
-    for (int range = 0; range < 2; ++range) {
-      for (std::size_t at = 0; at < board.cells(range).size(); ++at) {
-        if (board.used(range, at)) continue;
-        std::vector<std::vector<std::size_t>> pairs;
-        std::vector<std::vector<std::size_t>> triples;
-        for (std::vector<std::size_t>& set : TrySets(board, 1 - range, board.cents(range, at))) {
-          (set.size() == 2 ? pairs : triples).push_back(std::move(set));
-        }
-        const std::vector<std::vector<std::size_t>>& sets =
-            !pairs.empty() || pairs_only ? pairs : triples;
-        if (sets.size() != 1) continue;
-        if (range == 0) {
-          board.Explain(ExplainKind::kSplit, {at}, sets.front(), result.explanations);
-        } else {
-          board.Explain(ExplainKind::kMerge, sets.front(), {at}, result.explanations);
-        }
-      }
-    }
-  }
+  // The same two searches as the indexed one's, each trying every set.
+  const Chances chances(board);
+  Board trial = board;
+  std::vector<Explanation> first;
+  std::array<std::vector<double>, 2> found;
+  TryTotals(trial, chances, {chances.Bound(2), chances.Bound(3)}, first, found);
+  TryTotals(board, chances, {chances.Limit(2, found[0]), chances.Limit(3, found[1])},
+            result.explanations, found);
   return result;
 }
 

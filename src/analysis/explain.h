@@ -34,12 +34,24 @@
 // and then the free cells of Range 2 as totals of Range 1's, in order: the first takes the totals
 // that a pair reaches, the second the rest, so that a chance sum of three does not take a cell
 // from a pair.
+// A sum told from chance: among many amounts, some set meets almost any total by chance (a
+// thousand amounts a list of up to a million make half a million sums of two and 166 million of
+// three). For each free cell as a total, the search reckons from the free amounts of the other
+// list how many sets of two and of three would reach it by chance (their number times the chance
+// that amounts spread as these are sum to it to the cent). The findings of a size are made only
+// up to the largest expectation at which the totals up to it expect together at most a fiftieth
+// of the findings up to it (kChanceShare): where the findings are many against what chance
+// gives, they stand; where chance would give as many, none is made, and for a total past the
+// limit the sets of three are not looked for. The findings that would be made are first found on
+// a copy, with the limit that every total found once would give (no limit is higher); the
+// search then runs again with the limits those findings allow.
 //
 // Bounded on any input: the pair kinds look amounts up in hashes and pass over each pair the first
 // stage reported at most once a kind, and over no cell taken before; each reported pair is then
-// looked at once; the search for totals walks
-// the sorted amounts, counts its steps (one per amount it moves to) and stops when they pass the
-// budget, leaving the total at hand and every later one unexplained.
+// looked at once; the expectations take a histogram of at most 512 bins a list and sign. The
+// searches for totals walk the sorted amounts, count their steps (one per amount they move to)
+// against one budget and stop when the steps pass it: in the first search no total is then
+// explained, in the second the total at hand and every later one stay unexplained.
 #pragma once
 
 #include <cstdint>
@@ -99,7 +111,7 @@ struct ExplainInput {
 struct ExplainResult {
   std::vector<Explanation> explanations;  // in the order they were made
   std::int64_t pair_steps = 0;            // amounts and cells looked at by the pair kinds
-  std::int64_t total_steps = 0;           // steps of the search for totals, against the budget
+  std::int64_t total_steps = 0;           // steps of both searches for totals, against the budget
   bool complete = true;                   // false when the budget ended the search for totals
 };
 
