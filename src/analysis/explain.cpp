@@ -531,10 +531,14 @@ class Totals {
   // are not looked for then.
   bool Reach(const Pool& parts, std::int64_t total, bool pairs_only, double pairs, double triples,
              std::optional<std::vector<std::size_t>>& found) {
+    const bool pair_believed = pairs <= limits_.pairs;
+    const bool triples_believed = !pairs_only && triples <= limits_.triples;
+    // Nothing could be found: not even whether a pair reaches the total matters.
+    if (!pair_believed && !triples_believed) return true;
     Ways ways;
     if (!Walk(parts, kNone, total, 0, parts.End(total), ways)) return false;
-    if (ways.count == 1 && pairs <= limits_.pairs) found = std::move(ways.amounts);
-    if (ways.count != 0 || pairs_only || !(triples <= limits_.triples)) return true;
+    if (ways.count == 1 && pair_believed) found = std::move(ways.amounts);
+    if (ways.count != 0 || !triples_believed) return true;
     for (std::size_t i = 0; i < parts.size() && 3 * parts.amount(i) <= total && ways.count < 2;
          ++i) {
       if (!Step()) return false;
