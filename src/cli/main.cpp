@@ -50,7 +50,8 @@ constexpr OptionFlag kOptionFlags[] = {
     {&quorvane::state::Options::explain_more, "--explain-more", "--no-explain-more",
      "After the diagnosis's pairs, search the marked numbers for sign errors, decimal slides, "
      "amounts with two digits exchanged, and totals split into or merged from two or three "
-     "entries of the other list. The search for totals takes at most 30,000,000 steps a run "
+     "entries of the other list, made only while chance (reckoned from the amounts) would bring "
+     "at most a fiftieth of them. The search for totals takes at most 30,000,000 steps a run "
      "(about a tenth of a second); totals past that budget stay unexplained"},
 };
 
