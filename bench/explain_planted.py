@@ -6,7 +6,9 @@ The bank list holds ITEMS amounts (1.00 to 99,999.99, seven in ten payments); th
 in which one entry in twenty (SHARE) carries a planted error, taken in turn: a sign error, a decimal
 slide (times or a tenth or a hundredth of 10 or 100), two exchanged digits, a split into two or
 three entries of the same sign, a merge of two or three, or an omission (an entry in one list only,
-alternately the bank's and the ledger's). The ledger is shuffled. Both lists are CSV files of one
+alternately the bank's and the ledger's). The ledger is shuffled. With --moved N no error is planted:
+N entries of the ledger are moved by 0.01 (as bench/xlsx_workload.py does), and every finding of
+the second stage is wrong. --largest sets the largest amount. Both lists are CSV files of one
 column, written with two decimals, as the statements of a bank are ("59.10" reads as 59.1). What was
 planted goes to truth.json beside them.
 
@@ -24,6 +26,7 @@ more (on by default) and without it (--no-explain-more) when the tool has that o
 
 usage: explain_planted.py [--items N] [--share S] [--seed K] [--dir DIR] [--quorvane PATH]
                           [--option FLAG] [--amounts uniform|log] [--rounds R]
+                          [--moved N] [--largest AMOUNT]
 """
 import argparse
 import json
@@ -44,11 +47,11 @@ FOUND = {"sign": ("sign",), "slide": ("slide", "transposition"),
          "transposition": ("transposition",), "split": ("split",), "merge": ("merge",)}
 
 
-def amount(rng, log):
+def amount(rng, log, largest=9999999):
     if log:
-        cents = max(100, round(math.exp(rng.uniform(0, math.log(100000))) * 100))
+        cents = max(100, round(math.exp(rng.uniform(0, math.log(largest / 100))) * 100))
     else:
-        cents = rng.randint(100, 9999999)
+        cents = rng.randint(100, largest)
     return -cents if rng.randint(0, 9) < 7 else cents
 
 
@@ -77,11 +80,21 @@ def parts(total, k, rng):
     return [-p if total < 0 else p for p in pieces]
 
 
-def generate(items, share, seed, log):
+def generate(items, share, seed, log, moved=0, largest=9999999):
     """The bank list, the ledger (amounts in cents) and the planted groups: kind, bank positions,
-    ledger positions (0-based)."""
+    ledger positions (0-based). With `moved`, no error: that many entries moved by 0.01."""
     rng = random.Random(seed)
-    bank = [amount(rng, log) for _ in range(items)]
+    bank = [amount(rng, log, largest) for _ in range(items)]
+    if moved:
+        ledger = list(bank)
+        chosen = rng.sample(range(items), moved)
+        for i in chosen:
+            ledger[i] += 1 if ledger[i] > 0 else -1
+        place = list(range(items))
+        rng.shuffle(place)
+        position = {entry: p for p, entry in enumerate(place)}
+        groups = [{"kind": "moved", "bank": [i], "ledger": [position[i]]} for i in chosen]
+        return bank, [ledger[e] for e in place], groups
     order = list(range(items))
     rng.shuffle(order)
     ledger = []  # (cents, group)
@@ -215,7 +228,7 @@ def score(groups, report, bank, ledger):
             continue
         seen.add(pair)
         here, there = where.get((rng, cell)), where.get((other, partner))
-        if here is None or here != there or groups[here]["kind"] == "omission":
+        if here is None or here != there or groups[here]["kind"] not in FOUND:
             if stands_in(kind, [(rng, cell), (other, partner)]):
                 stand_ins[kind] = stand_ins.get(kind, 0) + 1
             else:
@@ -224,7 +237,7 @@ def score(groups, report, bank, ledger):
     among = {}  # pairs named with the right partner and another besides
     for group in groups:
         kind = group["kind"]
-        if kind == "omission":
+        if kind not in FOUND:
             continue
         bank = {address(b) for b in group["bank"]}
         ledger = {address(l) for l in group["ledger"]}
@@ -283,10 +296,15 @@ def main():
     parser.add_argument("--amounts", choices=["uniform", "log"], default="uniform")
     parser.add_argument("--rounds", type=int, default=1,
                         help="paired runs with and without the search, for the time")
+    parser.add_argument("--moved", type=int, default=0,
+                        help="plant no error: move this many ledger entries by 0.01")
+    parser.add_argument("--largest", type=float, default=99999.99,
+                        help="the largest amount of the bank list")
     args = parser.parse_args()
 
     os.makedirs(args.dir, exist_ok=True)
-    bank, ledger, groups = generate(args.items, args.share, args.seed, args.amounts == "log")
+    bank, ledger, groups = generate(args.items, args.share, args.seed, args.amounts == "log",
+                                    args.moved, round(args.largest * 100))
     write_csv(os.path.join(args.dir, "bank.csv"), bank)
     write_csv(os.path.join(args.dir, "ledger.csv"), ledger)
     with open(os.path.join(args.dir, "truth.json"), "w") as out:
@@ -320,13 +338,14 @@ def main():
     print("  %-14s %8s %10s %7s %8s %7s %7s %9s" % ("kind", "planted", "explained", "share", "among",
                                                      "wrong", "of them", "stand-in"))
     print("  %-14s %8s %10s %7s %8s %7s %7s %9s" % ("", "", "", "", "others", "", "first", ""))
-    for kind in KINDS + sorted((set(wrong) | set(stand_ins)) - set(KINDS)):
+    shown = ["moved"] if args.moved else KINDS
+    for kind in shown + sorted((set(wrong) | set(stand_ins)) - set(shown)):
         planted = sum(1 for g in groups if g["kind"] == kind)
         got = explained.get(kind, 0)
-        share = "" if kind in ("omission",) or kind not in KINDS else (
-            "%.1f%%" % (100.0 * got / planted if planted else 0))
+        scored = kind in shown and kind in FOUND
+        share = "%.1f%%" % (100.0 * got / planted if planted else 0) if scored else ""
         print("  %-14s %8s %10s %7s %8s %7d %7d %9d" % (
-            kind, planted if kind in KINDS else "", got if kind in KINDS else "", share,
+            kind, planted if kind in shown else "", got if scored else "", share,
             among.get(kind, 0) if kind in PAIRS else "", wrong.get(kind, 0),
             first_wrong.get(kind, 0), stand_ins.get(kind, 0)))
     second = sum(wrong.values()) - sum(first_wrong.values())
