@@ -372,6 +372,9 @@ class Chances {
     }
     for (int range = 0; range < 2; ++range) {
       for (int k = 0; k < 2; ++k) expected_[range][k].assign(board.cells(range).size(), 0.0);
+      for (std::size_t at = 0; at < board.cells(range).size(); ++at) {
+        if (!board.used(range, at)) by_triples_.emplace_back(range, at);
+      }
       std::array<ChanceModel, 2> models = {ChanceModel(amounts[1 - range][0]),
                                            ChanceModel(amounts[1 - range][1])};
       for (std::size_t at = 0; at < board.cells(range).size(); ++at) {
@@ -384,10 +387,39 @@ class Chances {
         }
       }
     }
+    std::stable_sort(by_triples_.begin(), by_triples_.end(), [this](const auto& l, const auto& r) {
+      return Expected(l.first, l.second, 3) < Expected(r.first, r.second, 3);
+    });
+    // best_[p]: the most that kChanceShare times j less the expectation of the j least totals
+    // comes to, for j above p.
+    sorted_triples_ = totals_[1];
+    std::sort(sorted_triples_.begin(), sorted_triples_.end());
+    best_.assign(sorted_triples_.size() + 1, -std::numeric_limits<double>::infinity());
+    std::vector<double> sums(sorted_triples_.size() + 1, 0.0);
+    for (std::size_t j = 0; j < sorted_triples_.size(); ++j) {
+      sums[j + 1] = sums[j] + sorted_triples_[j];
+    }
+    for (std::size_t j = sorted_triples_.size(); j > 0; --j) {
+      best_[j - 1] = std::max(best_[j], kChanceShare * static_cast<double>(j) - sums[j]);
+    }
   }
 
   // Of cell `at` of `range` as a total of k = 2 or 3 cells.
   double Expected(int range, std::size_t at, int k) const { return expected_[range][k - 2][at]; }
+
+  // The free cells of both ranges by their expectation for sets of three, the least first.
+  const std::vector<std::pair<int, std::size_t>>& ByTriples() const { return by_triples_; }
+
+  // Whether a limit for sets of three may yet be found when the totals of expectations below `e`
+  // are done with and `found` findings of three were made among them: were every later total a
+  // finding, would some limit allow them?
+  bool TriplesMayPass(double e, std::size_t found) const {
+    const std::size_t done = static_cast<std::size_t>(
+        std::lower_bound(sorted_triples_.begin(), sorted_triples_.end(), e) -
+        sorted_triples_.begin());
+    return best_[done] + kChanceShare * (static_cast<double>(found) - static_cast<double>(done)) >=
+           0.0;
+  }
 
   // The limit when every total looked at were reached once: no limit found later exceeds it.
   double Bound(int k) const { return ChanceLimit(totals_[k - 2], totals_[k - 2]); }
@@ -400,6 +432,9 @@ class Chances {
  private:
   std::array<std::array<std::vector<double>, 2>, 2> expected_;  // by range, then k - 2
   std::array<std::vector<double>, 2> totals_;                   // by k - 2
+  std::vector<std::pair<int, std::size_t>> by_triples_;
+  std::vector<double> sorted_triples_;
+  std::vector<double> best_;
 };
 
 // The expectations up to which the totals are believed, for sets of two and of three.
@@ -471,12 +506,26 @@ class Totals {
     }
   }
 
-  // Answers false when the budget ran out.
-  bool Run(std::vector<Explanation>& explanations) {
-    for (const bool pairs_only : {true, false}) {
+  // Answers false when the budget ran out. With `counting`, the second sweep takes the totals by
+  // their expectation for sets of three, the least first, and looks for no more sets of three once
+  // no limit could allow them: the findings made are then only counted.
+  bool Run(std::vector<Explanation>& explanations, bool counting = false) {
+    for (int range = 0; range < 2; ++range) {
+      if (!Sweep(range, true, explanations)) return false;
+    }
+    if (!counting) {
       for (int range = 0; range < 2; ++range) {
-        if (!Sweep(range, pairs_only, explanations)) return false;
+        if (!Sweep(range, false, explanations)) return false;
       }
+      return true;
+    }
+    for (const auto& [range, at] : chances_.ByTriples()) {
+      if (board_.used(range, at)) continue;
+      if (limits_.triples >= 0 &&
+          !chances_.TriplesMayPass(chances_.Expected(range, at, 3), found_[1].size())) {
+        limits_.triples = -1.0;
+      }
+      if (!Take(range, at, false, explanations)) return false;
     }
     return true;
   }
@@ -492,34 +541,40 @@ class Totals {
   // The free cells of `range` as totals of the other range's, in order; with `pairs_only` the
   // totals that one pair reaches.
   bool Sweep(int range, bool pairs_only, std::vector<Explanation>& explanations) {
-    const int other = 1 - range;
     for (std::size_t at = 0; at < board_.cells(range).size(); ++at) {
       if (board_.used(range, at)) continue;
-      const std::int64_t cents = board_.cents(range, at);
-      Pool& parts = pools_[other][Sign(cents)];
-      std::optional<std::vector<std::size_t>> amounts;
-      if (!Reach(parts, Abs(cents), pairs_only, chances_.Expected(range, at, 2),
-                 chances_.Expected(range, at, 3), amounts)) {
-        return false;
+      if (!Take(range, at, pairs_only, explanations)) return false;
+    }
+    return true;
+  }
+
+  // Free cell `at` of `range` as a total of the other range's: explained when its set is found.
+  bool Take(int range, std::size_t at, bool pairs_only, std::vector<Explanation>& explanations) {
+    const int other = 1 - range;
+    const std::int64_t cents = board_.cents(range, at);
+    Pool& parts = pools_[other][Sign(cents)];
+    std::optional<std::vector<std::size_t>> amounts;
+    if (!Reach(parts, Abs(cents), pairs_only, chances_.Expected(range, at, 2),
+               chances_.Expected(range, at, 3), amounts)) {
+      return false;
+    }
+    if (!amounts) return true;
+    const int k = static_cast<int>(amounts->size());
+    found_[static_cast<std::size_t>(k - 2)].push_back(chances_.Expected(range, at, k));
+    std::vector<std::size_t> cells;
+    for (std::size_t i = 0; i < amounts->size(); ++i) {
+      // An amount taken twice is one entry: its free cells are all taken.
+      if (i > 0 && (*amounts)[i] == (*amounts)[i - 1]) continue;
+      for (const std::size_t part : parts.FreeCells((*amounts)[i], board_, other)) {
+        cells.push_back(part);
       }
-      if (!amounts) continue;
-      const int k = static_cast<int>(amounts->size());
-      found_[static_cast<std::size_t>(k - 2)].push_back(chances_.Expected(range, at, k));
-      std::vector<std::size_t> cells;
-      for (std::size_t i = 0; i < amounts->size(); ++i) {
-        // An amount taken twice is one entry: its free cells are all taken.
-        if (i > 0 && (*amounts)[i] == (*amounts)[i - 1]) continue;
-        for (const std::size_t part : parts.FreeCells((*amounts)[i], board_, other)) {
-          cells.push_back(part);
-        }
-      }
-      for (const std::size_t part : cells) parts.Remove(Abs(board_.cents(other, part)));
-      pools_[range][Sign(cents)].Remove(Abs(cents));
-      if (range == 0) {
-        board_.Explain(ExplainKind::kSplit, {at}, cells, explanations);
-      } else {
-        board_.Explain(ExplainKind::kMerge, cells, {at}, explanations);
-      }
+    }
+    for (const std::size_t part : cells) parts.Remove(Abs(board_.cents(other, part)));
+    pools_[range][Sign(cents)].Remove(Abs(cents));
+    if (range == 0) {
+      board_.Explain(ExplainKind::kSplit, {at}, cells, explanations);
+    } else {
+      board_.Explain(ExplainKind::kMerge, cells, {at}, explanations);
     }
     return true;
   }
@@ -637,33 +692,51 @@ std::vector<std::vector<std::size_t>> TrySets(const Board& board, int range, std
   return sets;
 }
 
-// The totals of the free cells by trying every set, in the sweeps of the indexed search, with
-// the same limits on the expectations; the expectation of each finding's total goes to `found`.
-void TryTotals(Board& board, const Chances& chances, Limits limits,
+// Free cell `at` of `range` as a total, by trying every set, under the limits; the expectation of
+// the finding's total goes to `found`.
+void TryTotal(Board& board, int range, std::size_t at, bool pairs_only, const Chances& chances,
+              Limits limits, std::vector<Explanation>& explanations,
+              std::array<std::vector<double>, 2>& found) {
+  std::vector<std::vector<std::size_t>> pairs;
+  std::vector<std::vector<std::size_t>> triples;
+  for (std::vector<std::size_t>& set : TrySets(board, 1 - range, board.cents(range, at))) {
+    (set.size() == 2 ? pairs : triples).push_back(std::move(set));
+  }
+  const std::vector<std::vector<std::size_t>>& sets =
+      !pairs.empty() || pairs_only ? pairs : triples;
+  if (sets.size() != 1) return;
+  const int k = static_cast<int>(sets.front().size());
+  const double expected = chances.Expected(range, at, k);
+  if (!(expected <= limits.of(k))) return;
+  found[static_cast<std::size_t>(k - 2)].push_back(expected);
+  if (range == 0) {
+    board.Explain(ExplainKind::kSplit, {at}, sets.front(), explanations);
+  } else {
+    board.Explain(ExplainKind::kMerge, sets.front(), {at}, explanations);
+  }
+}
+
+// The totals of the free cells by trying every set, in the sweeps and order of the indexed search
+// (`counting` as there), with the same limits on the expectations.
+void TryTotals(Board& board, const Chances& chances, Limits limits, bool counting,
                std::vector<Explanation>& explanations, std::array<std::vector<double>, 2>& found) {
   for (const bool pairs_only : {true, false}) {
+    if (!pairs_only && counting) break;
     for (int range = 0; range < 2; ++range) {
       for (std::size_t at = 0; at < board.cells(range).size(); ++at) {
         if (board.used(range, at)) continue;
-        std::vector<std::vector<std::size_t>> pairs;
-        std::vector<std::vector<std::size_t>> triples;
-        for (std::vector<std::size_t>& set : TrySets(board, 1 - range, board.cents(range, at))) {
-          (set.size() == 2 ? pairs : triples).push_back(std::move(set));
-        }
-        const std::vector<std::vector<std::size_t>>& sets =
-            !pairs.empty() || pairs_only ? pairs : triples;
-        if (sets.size() != 1) continue;
-        const int k = static_cast<int>(sets.front().size());
-        const double expected = chances.Expected(range, at, k);
-        if (!(expected <= limits.of(k))) continue;
-        found[static_cast<std::size_t>(k - 2)].push_back(expected);
-        if (range == 0) {
-          board.Explain(ExplainKind::kSplit, {at}, sets.front(), explanations);
-        } else {
-          board.Explain(ExplainKind::kMerge, sets.front(), {at}, explanations);
-        }
+        TryTotal(board, range, at, pairs_only, chances, limits, explanations, found);
       }
     }
+  }
+  if (!counting) return;
+  for (const auto& [range, at] : chances.ByTriples()) {
+    if (board.used(range, at)) continue;
+    if (limits.triples >= 0 &&
+        !chances.TriplesMayPass(chances.Expected(range, at, 3), found[1].size())) {
+      limits.triples = -1.0;
+    }
+    TryTotal(board, range, at, false, chances, limits, explanations, found);
   }
 }
 
@@ -710,7 +783,7 @@ ExplainResult ExplainMismatches(const ExplainInput& input) {
   Board trial = board;
   std::vector<Explanation> first;
   Totals bound(trial, input.step_budget, chances, {chances.Bound(2), chances.Bound(3)});
-  result.complete = bound.Run(first);
+  result.complete = bound.Run(first, true);
   result.total_steps = bound.steps();
   if (!result.complete) return result;
   const Limits limits = {chances.Limit(2, bound.found()[0]), chances.Limit(3, bound.found()[1])};
@@ -749,8 +822,8 @@ ExplainResult ExplainMismatchesByTrial(const ExplainInput& input) {
   Board trial = board;
   std::vector<Explanation> first;
   std::array<std::vector<double>, 2> found;
-  TryTotals(trial, chances, {chances.Bound(2), chances.Bound(3)}, first, found);
-  TryTotals(board, chances, {chances.Limit(2, found[0]), chances.Limit(3, found[1])},
+  TryTotals(trial, chances, {chances.Bound(2), chances.Bound(3)}, true, first, found);
+  TryTotals(board, chances, {chances.Limit(2, found[0]), chances.Limit(3, found[1])}, false,
             result.explanations, found);
   return result;
 }
