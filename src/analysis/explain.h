@@ -43,8 +43,10 @@
 // of the findings up to it (kChanceShare): where the findings are many against what chance
 // gives, they stand; where chance would give as many, none is made, and for a total past the
 // limit the sets of three are not looked for. The findings that would be made are first found on
-// a copy, with the limit that every total found once would give (no limit is higher); the
-// search then runs again with the limits those findings allow.
+// a copy, with the limit that every total found once would give (no limit is higher), its second
+// sweep taking the totals by their expectation for sets of three, the least first, and looking
+// for no more sets of three once no limit could allow them; the search then runs again, as
+// described above, with the limits those findings allow.
 //
 // Bounded on any input: the pair kinds look amounts up in hashes and pass over each pair the first
 // stage reported at most once a kind, and over no cell taken before; each reported pair is then
