@@ -672,9 +672,10 @@ class Totals {
   std::array<std::array<Pool, 2>, 2> pools_;  // by range, then sign
 };
 
-// Every set of two or three free cells of `range`, of the sign of `total`, that reaches it, found
-// by trying each.
-std::vector<std::vector<std::size_t>> TrySets(const Board& board, int range, std::int64_t total) {
+// Every set of two free cells of `range`, of the sign of `total`, that reaches it, and with
+// `with_triples` every set of three, found by trying each.
+std::vector<std::vector<std::size_t>> TrySets(const Board& board, int range, std::int64_t total,
+                                              bool with_triples) {
   std::vector<std::size_t> free;
   for (std::size_t at = 0; at < board.cells(range).size(); ++at) {
     if (!board.used(range, at) && Sign(board.cents(range, at)) == Sign(total)) free.push_back(at);
@@ -684,7 +685,7 @@ std::vector<std::vector<std::size_t>> TrySets(const Board& board, int range, std
   for (std::size_t a = 0; a < free.size(); ++a) {
     for (std::size_t b = a + 1; b < free.size(); ++b) {
       if (c(a) + c(b) == total) sets.push_back({free[a], free[b]});
-      for (std::size_t d = b + 1; d < free.size(); ++d) {
+      for (std::size_t d = b + 1; with_triples && d < free.size(); ++d) {
         if (c(a) + c(b) + c(d) == total) sets.push_back({free[a], free[b], free[d]});
       }
     }
@@ -699,7 +700,10 @@ void TryTotal(Board& board, int range, std::size_t at, bool pairs_only, const Ch
               std::array<std::vector<double>, 2>& found) {
   std::vector<std::vector<std::size_t>> pairs;
   std::vector<std::vector<std::size_t>> triples;
-  for (std::vector<std::size_t>& set : TrySets(board, 1 - range, board.cents(range, at))) {
+  // The sets of three are tried only where one could be believed.
+  const bool with_triples = !pairs_only && chances.Expected(range, at, 3) <= limits.triples;
+  for (std::vector<std::size_t>& set :
+       TrySets(board, 1 - range, board.cents(range, at), with_triples)) {
     (set.size() == 2 ? pairs : triples).push_back(std::move(set));
   }
   const std::vector<std::vector<std::size_t>>& sets =
