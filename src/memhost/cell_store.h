@@ -5,10 +5,10 @@
 // a walk through one array. Cells added in row order (a file, a list typed top to bottom) go to the
 // array's end. Others wait in a small sorted side array that is merged in once it holds about the
 // square root of the store's size, or as soon as anything walks the store in order: a read may
-// merge, so one store is never read from two threads at once. A hash table of the same pointers
-// finds a cell; it is built at the first lookup the order cannot answer at once, so a store filled
-// in row order and only walked never has one. Iterators are good until the next insertion or
-// erase.
+// merge, so one store is never read from two threads at once. A cell is found in the order, from
+// where the last one was found or by a binary search; once cells wait in the side array, through a
+// hash table of the same pointers, built then and kept from then on, so a store filled in row
+// order never has one. Iterators are good until the next insertion or erase.
 //
 // The store also notes which cells may have changed since a reader last looked (MarkSeen): the
 // cells added at the end since then, the keys of cells handed out for writing or erased, or that
@@ -122,14 +122,27 @@ class CellStore {
     return const_iterator(std::lower_bound(at, order.cend(), key, KeyBefore));
   }
 
-  // The entry of the key, or null, through the hash table (for reading: a write through it goes
-  // unnoticed by MarkSeen's readers).
+  // The entry of the key, or null (for reading: a write through it goes unnoticed by MarkSeen's
+  // readers). Readers mostly go from cell to cell in order: while no cell waits in the side array,
+  // the entries just after the last one found are tried first, then the hash table if there is
+  // one, else a binary search, which leaves the next try beside the entry found.
   value_type* Lookup(const CellKey& key) const {
-    if (table_.empty()) {
-      if (empty() ||
-          (pending_.empty() && (key < order_.front()->first || order_.back()->first < key))) {
-        return nullptr;
+    if (pending_.empty()) {
+      const std::size_t stop = std::min(order_.size(), cursor_ + kCursorReach);
+      for (std::size_t i = cursor_; i < stop; ++i) {
+        const CellKey& at = order_[i]->first;
+        if (at == key) {
+          cursor_ = i;
+          return order_[i];
+        }
+        if (key < at) break;
       }
+      if (table_.empty()) {
+        const auto at = LowerBound(order_, key);
+        cursor_ = static_cast<std::size_t>(at - order_.cbegin());
+        return at != order_.cend() && (*at)->first == key ? *at : nullptr;
+      }
+    } else if (table_.empty()) {
       Rehash();
     }
     for (std::size_t i = Hash(key) & (table_.size() - 1);; i = (i + 1) & (table_.size() - 1)) {
@@ -143,12 +156,11 @@ class CellStore {
     value_type* found = Lookup(key);
     if (found == nullptr) return end();
     Touch(key);
-    const auto& order = Settled();
-    return iterator(LowerBound(order, key));
+    return iterator(Position(key));
   }
   const_iterator find(const CellKey& key) const {
     if (Lookup(key) == nullptr) return end();
-    return const_iterator(LowerBound(Settled(), key));
+    return const_iterator(Position(key));
   }
 
   // The entry of the key, added empty when missing.
@@ -216,6 +228,14 @@ class CellStore {
  private:
   static constexpr std::size_t kMinPending = 16;
   static constexpr std::size_t kMinTouched = 1024;
+  static constexpr std::size_t kCursorReach = 8;  // entries tried from the last one found
+
+  // The place in the order of a key that is stored.
+  typename std::vector<value_type*>::const_iterator Position(const CellKey& key) const {
+    const auto& order = Settled();
+    if (cursor_ < order.size() && order[cursor_]->first == key) return order.cbegin() + cursor_;
+    return LowerBound(order, key);
+  }
   // Entries are allocated in chunks growing from kFirstChunk to kLastChunk entries.
   static constexpr std::size_t kFirstChunk = 8;
   static constexpr std::size_t kLastChunk = 4096;
@@ -243,6 +263,7 @@ class CellStore {
     std::swap(pending_, other.pending_);
     std::swap(table_, other.table_);
     std::swap(used_slots_, other.used_slots_);
+    std::swap(cursor_, other.cursor_);
     std::swap(lost_, other.lost_);
     std::swap(touched_, other.touched_);
     std::swap(seen_any_, other.seen_any_);
@@ -367,7 +388,8 @@ class CellStore {
   std::vector<value_type*> free_;
   mutable std::vector<value_type*> order_;    // sorted by key
   mutable std::vector<value_type*> pending_;  // sorted by key, none in order_
-  mutable std::vector<value_type*> table_;    // empty until a lookup needs it
+  mutable std::vector<value_type*> table_;    // empty until a lookup with cells waiting needs it
+  mutable std::size_t cursor_ = 0;            // in order_: where the last lookup ended
   mutable std::size_t used_slots_ = 0;        // in table_: entries and erased ones
   // Changes since the last MarkSeen(), for readers who keep something of the cells.
   mutable bool lost_ = true;
