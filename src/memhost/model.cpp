@@ -7,6 +7,9 @@
 
 namespace quorvane::memhost {
 
+// A million cells to a sheet are common: a field more is 8 MB more of each such sheet.
+static_assert(sizeof(CellData) <= 80);
+
 bool CellData::IsUsed() const {
   return !value.is_empty() || fill.pattern != host::kPatternNone || comment.has_value() ||
          threaded_comment || formatted || number_format != host::kGeneralFormat;

@@ -162,7 +162,7 @@ struct CommentData {
   }
 };
 
-// A cell: 96 bytes, of which an ordinary one (a value in "General", no comment, no formula) has
+// A cell: 80 bytes, of which an ordinary one (a value in "General", no comment, no formula) has
 // nothing on the heap but the text of a text value.
 struct CellData {
   host::Value value;
