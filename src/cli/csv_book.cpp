@@ -24,7 +24,7 @@ namespace {
 // The value the host gives a field of a CSV file. A date keeps the short date format (the
 // built-in one that shows in the user's own short date form).
 host::Value FieldValue(const std::string& field, const host::Conversions& conversions,
-                       std::string& number_format) {
+                       memhost::NumberFormatText& number_format) {
   if (field.empty()) return host::Value();
   const std::string upper = host::AsciiUpper(field);
   if (upper == "TRUE" || upper == "FALSE") return host::Value::Logical(upper == "TRUE");

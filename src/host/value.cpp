@@ -1,6 +1,7 @@
 #include "host/value.h"
 
 #include <cstdio>
+#include <new>
 #include <utility>
 
 namespace quorvane::host {
@@ -43,8 +44,13 @@ Value Value::Date(double serial) {
 Value Value::Text(std::string text) {
   Value v;
   v.kind_ = ValueKind::kText;
-  v.text_ = std::move(text);
+  new (&v.text_) std::string(std::move(text));
   return v;
+}
+
+const std::string& Value::NoText() {
+  static const std::string none;
+  return none;
 }
 
 Value Value::Logical(bool logical) {

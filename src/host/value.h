@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <new>
 #include <string>
+#include <utility>
 
 namespace quorvane::host {
 
@@ -27,7 +29,49 @@ const char* CellErrorText(CellError error);
 
 class Value {
  public:
-  Value() = default;  // empty
+  Value() : number_(0) {}  // empty
+  Value(const Value& other) : kind_(other.kind_) {
+    if (other.is_text()) {
+      new (&text_) std::string(other.text_);
+    } else {
+      number_ = other.number_;
+    }
+  }
+  Value(Value&& other) noexcept : kind_(other.kind_) {
+    if (other.is_text()) {
+      new (&text_) std::string(std::move(other.text_));
+    } else {
+      number_ = other.number_;
+    }
+  }
+  Value& operator=(const Value& other) {
+    if (this != &other) {
+      if (is_text() && other.is_text()) {
+        text_ = other.text_;
+      } else {
+        Value copy(other);
+        *this = std::move(copy);
+      }
+    }
+    return *this;
+  }
+  Value& operator=(Value&& other) noexcept {
+    if (this == &other) return *this;
+    if (is_text() && other.is_text()) {
+      text_ = std::move(other.text_);
+      return *this;
+    }
+    DropText();
+    kind_ = other.kind_;
+    if (other.is_text()) {
+      new (&text_) std::string(std::move(other.text_));
+    } else {
+      number_ = other.number_;
+    }
+    return *this;
+  }
+  ~Value() { DropText(); }
+
   static Value Number(double number);
   static Value Date(double serial);
   static Value Text(std::string text);
@@ -43,19 +87,32 @@ class Value {
   bool is_error() const { return kind_ == ValueKind::kError; }
 
   // The number of a number, the serial of a date, -1 or 0 for a logical, 0 otherwise.
-  double number() const { return number_; }
+  double number() const { return is_text() ? 0 : number_; }
   // The text of a text value, empty otherwise.
-  const std::string& text() const { return text_; }
+  const std::string& text() const { return is_text() ? text_ : NoText(); }
   bool logical() const { return kind_ == ValueKind::kLogical && number_ != 0; }
-  CellError error() const { return static_cast<CellError>(static_cast<int>(number_)); }
+  CellError error() const { return static_cast<CellError>(static_cast<int>(number())); }
 
   // Same kind and same content (not the host's comparison; see conversions.h for that).
-  friend bool operator==(const Value& a, const Value& b) = default;
+  friend bool operator==(const Value& a, const Value& b) {
+    return a.kind_ == b.kind_ && (a.is_text() ? a.text_ == b.text_ : a.number_ == b.number_);
+  }
 
  private:
+  static const std::string& NoText();
+  void DropText() {
+    if (is_text()) {
+      text_.~basic_string();
+      number_ = 0;
+    }
+  }
+
+  // 40 bytes: a text value holds no number, any other no text.
+  union {
+    double number_;
+    std::string text_;
+  };
   ValueKind kind_ = ValueKind::kEmpty;
-  double number_ = 0;
-  std::string text_;
 };
 
 // A readable form for test output and diagnostics, e.g. Number(1.5), Text("abc").

@@ -1,18 +1,24 @@
 // The stored cells of a sheet, by row and column: a flat store in place of a tree of nodes.
 //
-// Entries live in a deque and never move, so a reference to a cell stays good while others are
+// Entries live in chunks that never move, so a reference to a cell stays good while others are
 // added (as with a map); their order is a sorted array of pointers, which makes a walk row by row
-// a walk through one array; a hash table of the same pointers finds a cell. Cells added in row
-// order (a file, a list typed top to bottom) go to the array's end. Others wait in a small sorted
-// side array that is merged in once it holds about the square root of the store's size, or as soon
-// as anything walks the store in order: a read may merge, so one store is never read from two
-// threads at once. Iterators are good until the next insertion or erase.
+// a walk through one array. Cells added in row order (a file, a list typed top to bottom) go to the
+// array's end. Others wait in a small sorted side array that is merged in once it holds about the
+// square root of the store's size, or as soon as anything walks the store in order: a read may
+// merge, so one store is never read from two threads at once. A cell is found in the order, from
+// where the last one was found or by a binary search; once cells wait in the side array, through a
+// hash table of the same pointers, built then and kept from then on, so a store filled in row
+// order never has one. Iterators are good until the next insertion or erase.
+//
+// The store also notes which cells may have changed since a reader last looked (MarkSeen): the
+// cells added at the end since then, the keys of cells handed out for writing or erased, or that
+// it lost track (a writable walk, too many such keys). The sheet keeps its used range up to date
+// from these without walking every cell.
 #pragma once
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <iterator>
 #include <memory>
 #include <type_traits>
@@ -75,19 +81,33 @@ class CellStore {
     }
     return *this;
   }
-  CellStore(CellStore&&) noexcept = default;
-  CellStore& operator=(CellStore&&) noexcept = default;
+  CellStore(CellStore&& other) noexcept { Swap(other); }
+  CellStore& operator=(CellStore&& other) noexcept {
+    if (this != &other) {
+      clear();
+      Swap(other);
+    }
+    return *this;
+  }
+  ~CellStore() { FreeChunks(); }
 
   std::size_t size() const { return order_.size() + pending_.size(); }
   bool empty() const { return size() == 0; }
 
-  iterator begin() { return iterator(Settled().begin()); }
+  // A writable walk: the store loses track of what changed.
+  iterator begin() {
+    lost_ = true;
+    return iterator(Settled().begin());
+  }
   iterator end() { return iterator(Settled().end()); }
   const_iterator begin() const { return const_iterator(Settled().begin()); }
   const_iterator end() const { return const_iterator(Settled().end()); }
 
   // The first entry at or after the key.
-  iterator lower_bound(const CellKey& key) { return iterator(LowerBound(Settled(), key)); }
+  iterator lower_bound(const CellKey& key) {
+    lost_ = true;
+    return iterator(LowerBound(Settled(), key));
+  }
   const_iterator lower_bound(const CellKey& key) const {
     return const_iterator(LowerBound(Settled(), key));
   }
@@ -102,9 +122,29 @@ class CellStore {
     return const_iterator(std::lower_bound(at, order.cend(), key, KeyBefore));
   }
 
-  // The entry of the key, or null, through the hash table.
+  // The entry of the key, or null (for reading: a write through it goes unnoticed by MarkSeen's
+  // readers). Readers mostly go from cell to cell in order: while no cell waits in the side array,
+  // the entries just after the last one found are tried first, then the hash table if there is
+  // one, else a binary search, which leaves the next try beside the entry found.
   value_type* Lookup(const CellKey& key) const {
-    if (table_.empty()) return nullptr;
+    if (pending_.empty()) {
+      const std::size_t stop = std::min(order_.size(), cursor_ + kCursorReach);
+      for (std::size_t i = cursor_; i < stop; ++i) {
+        const CellKey& at = order_[i]->first;
+        if (at == key) {
+          cursor_ = i;
+          return order_[i];
+        }
+        if (key < at) break;
+      }
+      if (table_.empty()) {
+        const auto at = LowerBound(order_, key);
+        cursor_ = static_cast<std::size_t>(at - order_.cbegin());
+        return at != order_.cend() && (*at)->first == key ? *at : nullptr;
+      }
+    } else if (table_.empty()) {
+      Rehash();
+    }
     for (std::size_t i = Hash(key) & (table_.size() - 1);; i = (i + 1) & (table_.size() - 1)) {
       value_type* entry = table_[i];
       if (entry == nullptr) return nullptr;
@@ -115,31 +155,36 @@ class CellStore {
   iterator find(const CellKey& key) {
     value_type* found = Lookup(key);
     if (found == nullptr) return end();
-    const auto& order = Settled();
-    return iterator(LowerBound(order, key));
+    Touch(key);
+    return iterator(Position(key));
   }
   const_iterator find(const CellKey& key) const {
     if (Lookup(key) == nullptr) return end();
-    return const_iterator(LowerBound(Settled(), key));
+    return const_iterator(Position(key));
   }
 
   // The entry of the key, added empty when missing.
   Data& operator[](const CellKey& key) {
+    if (pending_.empty() && (order_.empty() || order_.back()->first < key)) {
+      // After every cell: new, at the end.
+      value_type* entry = NewEntry(key);
+      Index(entry);
+      order_.push_back(entry);
+      return entry->second;
+    }
+    Touch(key);
     if (value_type* found = Lookup(key)) return found->second;
     value_type* entry = NewEntry(key);
     Index(entry);
-    if (pending_.empty() && (order_.empty() || order_.back()->first < key)) {
-      order_.push_back(entry);
-    } else {
-      pending_.insert(LowerBound(pending_, key), entry);
-      if (pending_.size() * pending_.size() > order_.size() + kMinPending * kMinPending) Merge();
-    }
+    pending_.insert(LowerBound(pending_, key), entry);
+    if (pending_.size() * pending_.size() > order_.size() + kMinPending * kMinPending) Merge();
     return entry->second;
   }
 
   iterator erase(const_iterator it) {
     auto& order = Settled();
     const auto at = order.begin() + (it.base() - order.cbegin());
+    Touch((*at)->first);
     Unindex(*at);
     Release(*at);
     return iterator(order.erase(at));
@@ -151,16 +196,102 @@ class CellStore {
   }
 
   void clear() {
-    entries_.clear();
+    FreeChunks();
     free_.clear();
     order_.clear();
     pending_.clear();
     table_.clear();
     used_slots_ = 0;
+    lost_ = true;
+    touched_.clear();
+  }
+
+  // What may have changed since the last MarkSeen(): unknown, or the cells in Touched() and those
+  // from AddedSinceSeen() to the end.
+  bool ChangesUnknown() const { return lost_; }
+  const std::vector<CellKey>& Touched() const { return touched_; }
+  const_iterator AddedSinceSeen() const {
+    const auto& order = Settled();
+    if (!seen_any_) return const_iterator(order.cbegin());
+    return const_iterator(std::upper_bound(
+        order.cbegin(), order.cend(), seen_last_,
+        [](const CellKey& key, const value_type* entry) { return key < entry->first; }));
+  }
+  void MarkSeen() const {
+    const auto& order = Settled();
+    lost_ = false;
+    touched_.clear();
+    seen_any_ = !order.empty();
+    if (seen_any_) seen_last_ = order.back()->first;
   }
 
  private:
   static constexpr std::size_t kMinPending = 16;
+  static constexpr std::size_t kMinTouched = 1024;
+  static constexpr std::size_t kCursorReach = 8;  // entries tried from the last one found
+
+  // The place in the order of a key that is stored.
+  typename std::vector<value_type*>::const_iterator Position(const CellKey& key) const {
+    const auto& order = Settled();
+    if (cursor_ < order.size() && order[cursor_]->first == key) return order.cbegin() + cursor_;
+    return LowerBound(order, key);
+  }
+  // Entries are allocated in chunks growing from kFirstChunk to kLastChunk entries.
+  static constexpr std::size_t kFirstChunk = 8;
+  static constexpr std::size_t kLastChunk = 4096;
+
+  struct Chunk {
+    value_type* entries;
+    std::size_t capacity;
+    std::size_t used;
+  };
+
+  void Touch(const CellKey& key) const {
+    if (lost_) return;
+    if (touched_.size() >= std::max(kMinTouched, size() / 8)) {
+      lost_ = true;
+      touched_.clear();
+      return;
+    }
+    touched_.push_back(key);
+  }
+
+  void Swap(CellStore& other) noexcept {
+    std::swap(chunks_, other.chunks_);
+    std::swap(free_, other.free_);
+    std::swap(order_, other.order_);
+    std::swap(pending_, other.pending_);
+    std::swap(table_, other.table_);
+    std::swap(used_slots_, other.used_slots_);
+    std::swap(cursor_, other.cursor_);
+    std::swap(lost_, other.lost_);
+    std::swap(touched_, other.touched_);
+    std::swap(seen_any_, other.seen_any_);
+    std::swap(seen_last_, other.seen_last_);
+  }
+
+  template <typename... Args>
+  value_type* Emplace(Args&&... args) {
+    if (chunks_.empty() || chunks_.back().used == chunks_.back().capacity) {
+      const std::size_t capacity =
+          chunks_.empty() ? kFirstChunk : std::min(kLastChunk, 2 * chunks_.back().capacity);
+      std::allocator<value_type> allocator;
+      chunks_.reserve(chunks_.size() + 1);
+      chunks_.push_back(Chunk{allocator.allocate(capacity), capacity, 0});
+    }
+    Chunk& chunk = chunks_.back();
+    value_type* entry = std::construct_at(chunk.entries + chunk.used, std::forward<Args>(args)...);
+    ++chunk.used;
+    return entry;
+  }
+  void FreeChunks() {
+    std::allocator<value_type> allocator;
+    for (Chunk& chunk : chunks_) {
+      std::destroy_n(chunk.entries, chunk.used);
+      allocator.deallocate(chunk.entries, chunk.capacity);
+    }
+    chunks_.clear();
+  }
 
   static bool KeyBefore(const value_type* entry, const CellKey& key) { return entry->first < key; }
   static bool EntryBefore(const value_type* a, const value_type* b) { return a->first < b->first; }
@@ -187,7 +318,7 @@ class CellStore {
   }
 
   value_type* NewEntry(const CellKey& key) {
-    if (free_.empty()) return &entries_.emplace_back(key, Data{});
+    if (free_.empty()) return Emplace(key, Data{});
     value_type* slot = free_.back();
     free_.pop_back();
     std::destroy_at(slot);
@@ -202,7 +333,7 @@ class CellStore {
   void CopyFrom(const CellStore& other) {
     order_.reserve(other.size());
     for (const value_type& entry : other) {
-      order_.push_back(&entries_.emplace_back(entry));
+      order_.push_back(Emplace(entry));
       Index(order_.back());
     }
   }
@@ -219,17 +350,20 @@ class CellStore {
     static value_type* const gone = reinterpret_cast<value_type*>(alignof(value_type));
     return gone;
   }
+  // Table changes wait while there is no table.
   void Index(value_type* entry) {
+    if (table_.empty()) return;
     if (2 * (used_slots_ + 1) > table_.size()) Rehash();
     Place(entry);
     ++used_slots_;
   }
-  void Place(value_type* entry) {
+  void Place(value_type* entry) const {
     std::size_t i = Hash(entry->first) & (table_.size() - 1);
     while (table_[i] != nullptr) i = (i + 1) & (table_.size() - 1);
     table_[i] = entry;
   }
   void Unindex(const value_type* entry) {
+    if (table_.empty()) return;
     for (std::size_t i = Hash(entry->first) & (table_.size() - 1);;
          i = (i + 1) & (table_.size() - 1)) {
       if (table_[i] == entry) {
@@ -238,27 +372,30 @@ class CellStore {
       }
     }
   }
-  void Rehash() {
-    std::size_t live = 0;
-    for (value_type* entry : table_) live += entry != nullptr && entry != Gone() ? 1 : 0;
+  // Builds the table from the entries, at most a third full: room for as many again before the
+  // next rebuild, at half the memory of a table kept a quarter full.
+  void Rehash() const {
+    const std::size_t live = size();
     std::size_t capacity = 16;
-    // At most a third full after the rebuild: room for as many again before the next one, at half
-    // the memory of a table kept a quarter full.
     while (capacity < 3 * (live + 1)) capacity *= 2;
-    std::vector<value_type*> old(capacity, nullptr);
-    old.swap(table_);
-    for (value_type* entry : old) {
-      if (entry != nullptr && entry != Gone()) Place(entry);
-    }
+    table_.assign(capacity, nullptr);
+    for (value_type* entry : order_) Place(entry);
+    for (value_type* entry : pending_) Place(entry);
     used_slots_ = live;
   }
 
-  std::deque<value_type> entries_;
+  std::vector<Chunk> chunks_;
   std::vector<value_type*> free_;
   mutable std::vector<value_type*> order_;    // sorted by key
   mutable std::vector<value_type*> pending_;  // sorted by key, none in order_
-  std::vector<value_type*> table_;
-  std::size_t used_slots_ = 0;  // in table_: entries and erased ones
+  mutable std::vector<value_type*> table_;    // empty until a lookup with cells waiting needs it
+  mutable std::size_t cursor_ = 0;            // in order_: where the last lookup ended
+  mutable std::size_t used_slots_ = 0;        // in table_: entries and erased ones
+  // Changes since the last MarkSeen(), for readers who keep something of the cells.
+  mutable bool lost_ = true;
+  mutable std::vector<CellKey> touched_;
+  mutable bool seen_any_ = false;
+  mutable CellKey seen_last_{};
 };
 
 }  // namespace quorvane::memhost

@@ -7,6 +7,9 @@
 
 namespace quorvane::memhost {
 
+// A million cells to a sheet are common: a field more is 8 MB more of each such sheet.
+static_assert(sizeof(CellData) <= 80);
+
 bool CellData::IsUsed() const {
   return !value.is_empty() || fill.pattern != host::kPatternNone || comment.has_value() ||
          threaded_comment || formatted || number_format != host::kGeneralFormat;
@@ -24,14 +27,64 @@ struct Span {
   }
 };
 
+void Widen(SheetData::CellBlock& block, const CellKey& key) {
+  const auto [row, column] = key;
+  if (block.bottom < block.top) {
+    block = SheetData::CellBlock{row, column, row, column};
+    return;
+  }
+  block.top = std::min(block.top, row);
+  block.bottom = std::max(block.bottom, row);
+  block.left = std::min(block.left, column);
+  block.right = std::max(block.right, column);
+}
+
+// Whether the key lies on the block's border, where a cell that stops being used may shrink it.
+bool OnBorder(const SheetData::CellBlock& block, const CellKey& key) {
+  const auto [row, column] = key;
+  const bool inside =
+      row >= block.top && row <= block.bottom && column >= block.left && column <= block.right;
+  return inside &&
+         (row == block.top || row == block.bottom || column == block.left || column == block.right);
+}
+
 }  // namespace
+
+const SheetData::CellBlock& SheetData::UsedCells() const {
+  if (!cells.ChangesUnknown()) {
+    CellBlock block = used_cells;
+    bool known = true;
+    for (const CellKey& key : cells.Touched()) {
+      const CellData* cell = Find(key.first, key.second);
+      if (cell != nullptr && cell->IsUsed()) {
+        Widen(block, key);
+      } else if (OnBorder(used_cells, key)) {
+        known = false;  // maybe the last used cell of its row or column
+        break;
+      }
+    }
+    if (known) {
+      for (auto it = cells.AddedSinceSeen(); it != cells.end(); ++it) {
+        if (it->second.IsUsed()) Widen(block, it->first);
+      }
+      used_cells = block;
+      cells.MarkSeen();
+      return used_cells;
+    }
+  }
+  used_cells = CellBlock{};
+  for (const auto& [key, cell] : cells) {
+    if (cell.IsUsed()) Widen(used_cells, key);
+  }
+  cells.MarkSeen();
+  return used_cells;
+}
 
 std::optional<host::Area> SheetData::UsedArea() const {
   Span rows, columns;
-  for (const auto& [key, cell] : cells) {
-    if (!cell.IsUsed()) continue;
-    rows.Add(key.first, key.first);
-    columns.Add(key.second, key.second);
+  if (const CellBlock& block = UsedCells(); block.top <= block.bottom) {
+    rows.Add(block.top, block.bottom);
+    columns.Add(block.left, block.right);
   }
   if (!row_styles.empty()) rows.Add(row_styles.begin()->first, row_styles.rbegin()->first);
   if (!column_styles.empty()) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <random>
 #include <string>
@@ -55,6 +56,45 @@ TEST(CellStoreTest, KeepsRowOrderWhateverTheOrderOfWriting) {
   ExpectSame(store, expected);
   EXPECT_EQ(store.Lookup({5000, 1}), nullptr);
   EXPECT_EQ(store.erase(CellKey{5000, 1}), 0u);
+}
+
+// A store filled in row order, with gaps, finds its cells and misses the others in any order of
+// asking: in order, backwards, at random, and between the cells of a row.
+TEST(CellStoreTest, FindsCellsOfAStoreFilledInRowOrderAskedInAnyOrder) {
+  Store store;
+  std::map<CellKey, std::string> expected;
+  for (int row = 2; row <= 600; row += 2) {
+    for (int column = 1; column <= 7; column += 3) {
+      store[{row, column}] = std::to_string(row * 10 + column);
+      expected[{row, column}] = std::to_string(row * 10 + column);
+    }
+  }
+  std::vector<CellKey> asked;
+  for (int row = 0; row <= 601; ++row) {
+    for (int column = 0; column <= 8; ++column) asked.emplace_back(row, column);
+  }
+  const auto check = [&] {
+    for (const CellKey& key : asked) {
+      const auto* found = store.Lookup(key);
+      const auto it = expected.find(key);
+      if (it == expected.end()) {
+        ASSERT_EQ(found, nullptr) << key.first << "," << key.second;
+      } else {
+        ASSERT_NE(found, nullptr) << key.first << "," << key.second;
+        EXPECT_EQ(found->second, it->second);
+        EXPECT_EQ(found->first, key);
+      }
+    }
+  };
+  check();
+  std::reverse(asked.begin(), asked.end());
+  check();
+  std::shuffle(asked.begin(), asked.end(), std::mt19937(3));
+  check();
+  // Found again through find() and written through it.
+  store.find({10, 4})->second = "changed";
+  EXPECT_EQ(store.Lookup({10, 4})->second, "changed");
+  EXPECT_TRUE(store.find({10, 5}) == store.end());
 }
 
 TEST(CellStoreTest, ReferencesOutliveLaterWrites) {

@@ -1,6 +1,7 @@
 // The in-memory worksheet: fills, the used range, comments, shapes, cell geometry and protection.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "host/error.h"
@@ -89,6 +90,67 @@ TEST_F(SheetTest, UsedRangeCoversValuesCommentsAndFills) {
   sheet.SetInteriorColor(25, 6, Value::Number(255));
   sheet.SetInteriorPattern(25, 6, Value::Number(-4142));
   EXPECT_EQ(sheet.UsedRange().Address(), "$A$3:$F$25");
+}
+
+// The sheet keeps its used range from one call to the next. Writes of every kind, in and out of row
+// order, clearings on and inside the border, and writes straight into the model, each followed by
+// the question: the answer is always that of a copy of the sheet, which looks at every cell.
+TEST_F(SheetTest, UsedRangeKeptBetweenCallsIsAlwaysThatOfAWalkOverEveryCell) {
+  std::mt19937 random(7);
+  std::uniform_int_distribution<int> row(1, 12), column(1, 4), what(0, 14);
+  int next_row = 13;
+  for (int step = 0; step < 4000; ++step) {
+    const int r = row(random), c = column(random);
+    switch (what(random)) {
+      case 0:
+      case 1:
+        sheet.Put(r, c, Value::Number(step));
+        break;
+      case 2:
+        sheet.Put(r, c, Value());  // stays stored, no longer used
+        break;
+      case 3:
+        sheet.PutFill(r, c, 255, 1);
+        break;
+      case 4:
+        sheet.SetInteriorPattern(r, c, Value::Number(-4142));  // erased when nothing is left
+        break;
+      case 5:
+        sheet.PutComment(r, c, "note");
+        break;
+      case 6:
+        sheet.ClearComments(host::Area{r, c, r + 3, c + 1});
+        break;
+      case 7:
+        sheet.PutFormat(r, c);
+        break;
+      case 8:
+        sheet.Put(r, c, Value(), "0.00");
+        break;
+      case 9:
+        // Added at the end, as a file or a list is read, into the model.
+        sheet.data().At(next_row++, c).value = Value::Text("new");
+        if (next_row > 16) next_row = 13;
+        break;
+      case 10:
+      case 11:
+      case 12:
+      case 13:
+        sheet.data().At(r, c) = memhost::CellData{};
+        break;
+      default:
+        if (step % 50 == 0) {
+          for (auto& [key, cell] : sheet.data().cells) {
+            if (key.second == c) cell.value = Value();
+          }
+        }
+        break;
+    }
+    if (step % 3 == 0) {
+      const memhost::SheetData fresh = sheet.data();
+      ASSERT_EQ(sheet.data().UsedArea(), fresh.UsedArea()) << "step " << step;
+    }
+  }
 }
 
 TEST_F(SheetTest, FormattedRowsAndColumnsGrowTheUsedRangeOneWayEach) {
