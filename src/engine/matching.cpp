@@ -698,6 +698,10 @@ class MatchingRun {
     index.rounding = round_num_ != state::kFalse;
     index.numbers.Reserve(snapshot.size());
     for (std::size_t i = 0; i < snapshot.size(); ++i) {
+      if (i + kLookAhead < snapshot.size()) {
+        const host::Value& ahead = snapshot.values[i + kLookAhead];
+        if (ahead.is_number()) index.numbers.Prefetch(Signed(ahead.number(), sign));
+      }
       const std::optional<host::Value> value =
           Candidate(snapshot.values[i], snapshot.texts[i], snapshot.Hidden(i), sign);
       if (value) index.Add(CompareKey::Of(*value));
