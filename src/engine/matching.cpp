@@ -359,6 +359,14 @@ class MatchedTexts {
       return slot;
     }
     bool free() const { return bytes[15] == kFree; }
+    // The same bytes: for short texts, the same text.
+    bool Same(const Slot& other) const {
+      std::uint64_t a[2];
+      std::uint64_t b[2];
+      std::memcpy(a, bytes.data(), 16);
+      std::memcpy(b, other.bytes.data(), 16);
+      return a[0] == b[0] && a[1] == b[1];
+    }
     bool is_long() const { return bytes[15] == kLong; }
     std::size_t offset() const {
       std::uint64_t at = 0;
@@ -389,7 +397,7 @@ class MatchedTexts {
     std::size_t i = hash & mask;
     if (text.size() <= Slot::kShort) {
       const Slot wanted = Slot::Of(text, hash, 0);
-      while (!slots_[i].free() && slots_[i].bytes != wanted.bytes) i = (i + 1) & mask;
+      while (!slots_[i].free() && !slots_[i].Same(wanted)) i = (i + 1) & mask;
       return i;
     }
     const auto tag = static_cast<std::uint16_t>(hash >> 48);
