@@ -63,33 +63,82 @@ constexpr std::size_t kLookAhead = 12;
 // A double as a hash key: -0 and 0 are one key, as they compare equal.
 double Key(double number) { return number == 0 ? 0.0 : number; }
 
-// What the pass needs of one cell.
-struct CellView {
-  host::Value value;
-  std::string text;
-  bool hidden = false;
-};
-
-// A single-area range read once: values, displayed texts and hidden rows, row by row.
-struct Snapshot {
-  host::Area area;
-  std::vector<host::Value> values;
-  std::vector<std::string> texts;
-  std::vector<char> hidden_rows;
-
+// A single-area range read once: values, displayed texts and hidden rows, row by row. A value is
+// kept as its kind and its number (a text value's place among the value texts); the displayed
+// texts are kept end to end in one string.
+class Snapshot {
+ public:
   static Snapshot Read(const host::Range& range) {
     Snapshot s;
     host::Worksheet& sheet = range.Parent();
-    s.area = range.FirstArea();
-    s.values = sheet.BlockValues(s.area);
-    s.texts = sheet.BlockTexts(s.area);
-    s.hidden_rows = sheet.RowsHidden(s.area.top, s.area.bottom);
+    s.area_ = range.FirstArea();
+    {
+      const std::vector<host::Value> values = sheet.BlockValues(s.area_);
+      s.kinds_.reserve(values.size());
+      s.numbers_.reserve(values.size());
+      for (const host::Value& value : values) {
+        s.kinds_.push_back(value.kind());
+        if (value.is_text()) {
+          s.numbers_.push_back(static_cast<double>(s.value_texts_.size()));
+          s.value_texts_.push_back(value.text());
+        } else {
+          s.numbers_.push_back(value.number());
+        }
+      }
+    }
+    {
+      const std::vector<std::string> texts = sheet.BlockTexts(s.area_);
+      std::size_t length = 0;
+      for (const std::string& text : texts) length += text.size();
+      s.texts_.reserve(length);
+      s.text_ends_.reserve(texts.size());
+      for (const std::string& text : texts) {
+        s.texts_ += text;
+        s.text_ends_.push_back(s.texts_.size());
+      }
+    }
+    s.hidden_rows_ = sheet.RowsHidden(s.area_.top, s.area_.bottom);
     return s;
   }
-  std::size_t size() const { return values.size(); }
+  std::size_t size() const { return kinds_.size(); }
   bool Hidden(std::size_t i) const {
-    return hidden_rows[i / static_cast<std::size_t>(area.columns())] != 0;
+    return hidden_rows_[i / static_cast<std::size_t>(area_.columns())] != 0;
   }
+  bool IsNumber(std::size_t i) const { return kinds_[i] == host::ValueKind::kNumber; }
+  // The number of a number value.
+  double Number(std::size_t i) const { return numbers_[i]; }
+  host::Value Value(std::size_t i) const {
+    const double number = numbers_[i];
+    switch (kinds_[i]) {
+      case host::ValueKind::kEmpty:
+        return host::Value();
+      case host::ValueKind::kNumber:
+        return host::Value::Number(number);
+      case host::ValueKind::kDate:
+        return host::Value::Date(number);
+      case host::ValueKind::kText:
+        return host::Value::Text(value_texts_[static_cast<std::size_t>(number)]);
+      case host::ValueKind::kLogical:
+        return host::Value::Logical(number != 0);
+      case host::ValueKind::kError:
+        return host::Value::Error(static_cast<host::CellError>(static_cast<int>(number)));
+    }
+    return host::Value();
+  }
+  // The displayed text.
+  std::string_view Text(std::size_t i) const {
+    const std::size_t begin = i == 0 ? 0 : text_ends_[i - 1];
+    return std::string_view(texts_).substr(begin, text_ends_[i] - begin);
+  }
+
+ private:
+  host::Area area_;
+  std::vector<host::ValueKind> kinds_;
+  std::vector<double> numbers_;
+  std::vector<std::string> value_texts_;
+  std::string texts_;
+  std::vector<std::size_t> text_ends_;
+  std::vector<char> hidden_rows_;
 };
 
 // How often each number occurs, and how often each number rounded to two places: an
@@ -257,15 +306,16 @@ class CellReading {
   }
   // Reads the value and the displayed text, before value() and text() are used.
   void Read() {
-    if (snapshot_ != nullptr) return;
+    if (snapshot_ != nullptr) {
+      value_ = snapshot_->Value(index_);
+      return;
+    }
     value_ = cell_->GetValue();
     text_ = cell_->Text();
   }
-  const host::Value& value() const {
-    return snapshot_ != nullptr ? snapshot_->values[index_] : value_;
-  }
-  const std::string& text() const {
-    return snapshot_ != nullptr ? snapshot_->texts[index_] : text_;
+  const host::Value& value() const { return value_; }
+  std::string_view text() const {
+    return snapshot_ != nullptr ? snapshot_->Text(index_) : std::string_view(text_);
   }
   bool IsError() const { return snapshot_ != nullptr ? value().is_error() : app_->IsError(*cell_); }
   bool IsText() const { return snapshot_ != nullptr ? value().is_text() : app_->IsText(*cell_); }
@@ -505,10 +555,9 @@ class MatchingRun {
   void PrefetchFor(int k, std::size_t index) const {
     const Snapshot& here = *pass_.here;
     if (index >= here.size()) return;
-    matched_.Prefetch(here.texts[index]);
-    const host::Value& value = here.values[index];
-    if (!value.is_number()) return;
-    double number = value.number();
+    matched_.Prefetch(here.Text(index));
+    if (!here.IsNumber(index)) return;
+    double number = here.Number(index);
     if (ignore_sign_ != state::kFalse) number = std::fabs(number);
     if (reverse_ != state::kFalse && k == 1) number = -number;
     if (pass_.index_here != nullptr) pass_.index_here->numbers.Prefetch(number);
@@ -581,7 +630,7 @@ class MatchingRun {
 
     // A row of "#" is what the host shows for a number or date too wide for its column: it tells
     // nothing of the value, so such a cell is always counted and its text is never kept.
-    const std::string& text = reading.text();
+    const std::string_view text = reading.text();
     const bool hashes = !text.empty() && text.find_first_not_of('#') == std::string::npos;
     std::int64_t count_here = 0;
     std::int64_t count_there = 0;
@@ -601,8 +650,8 @@ class MatchingRun {
       const marks::Marked marked =
           marks::MarkMismatch(app_, cell, first ? "A" : "B", count_here, count_there,
                               run_.options.hide_comments == state::kFalse);
-      run_.listener.Marked(first ? 1 : 2, cell, conversions_.ToText(reading.value()), text,
-                           count_here, count_there);
+      run_.listener.Marked(first ? 1 : 2, cell, conversions_.ToText(reading.value()),
+                           std::string(text), count_here, count_there);
       if (marked == marks::Marked::kByBoxOnly) {
         AddNotice(cell, state::NoticeKind::kThreadedComment,
                   " has a threaded comment: it is marked by its box only");
@@ -679,7 +728,7 @@ class MatchingRun {
   // The candidate's value as the count compares it: numbers (a numeric text read as one, a
   // logical as its number) with the sign options applied, dates (a text read as one) by serial,
   // other texts as they are. No value for a cell that is no candidate.
-  std::optional<host::Value> Candidate(const host::Value& stored, const std::string& text,
+  std::optional<host::Value> Candidate(const host::Value& stored, std::string_view text,
                                        bool hidden, int sign) const {
     const state::Options& options = run_.options;
     if (hidden || text.empty() || stored.is_empty() || stored.is_error()) return std::nullopt;
@@ -707,11 +756,11 @@ class MatchingRun {
     index.numbers.Reserve(snapshot.size());
     for (std::size_t i = 0; i < snapshot.size(); ++i) {
       if (i + kLookAhead < snapshot.size()) {
-        const host::Value& ahead = snapshot.values[i + kLookAhead];
-        if (ahead.is_number()) index.numbers.Prefetch(Signed(ahead.number(), sign));
+        const std::size_t ahead = i + kLookAhead;
+        if (snapshot.IsNumber(ahead)) index.numbers.Prefetch(Signed(snapshot.Number(ahead), sign));
       }
       const std::optional<host::Value> value =
-          Candidate(snapshot.values[i], snapshot.texts[i], snapshot.Hidden(i), sign);
+          Candidate(snapshot.Value(i), snapshot.Text(i), snapshot.Hidden(i), sign);
       if (value) index.Add(CompareKey::Of(*value));
     }
     return index;
