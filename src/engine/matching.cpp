@@ -844,17 +844,21 @@ class MatchingRun {
 bool RunMatchingPass(state::Run& run, const host::Range& range1, const host::Range& range2,
                      state::Algorithm algorithm) {
   host::Application& app = run.app();
-  MatchingRun matching(run, app, algorithm);
-  matching.SetUp(range1, range2);
-  try {
-    matching.Pass(1, range1, range2);
-    matching.Pass(2, range2, range1);
-  } catch (const StopRequested&) {
-    app.MsgBox("User Stopped");
-    run.listener.CountsDue();
-    return false;
+  state::Options compared;
+  {
+    // The snapshots and indexes go before the diagnosis reads the marked cells.
+    MatchingRun matching(run, app, algorithm);
+    matching.SetUp(range1, range2);
+    try {
+      matching.Pass(1, range1, range2);
+      matching.Pass(2, range2, range1);
+    } catch (const StopRequested&) {
+      app.MsgBox("User Stopped");
+      run.listener.CountsDue();
+      return false;
+    }
+    compared = matching.Compared();
   }
-  const state::Options compared = matching.Compared();
   analysis::DiagnoseMismatches(run, range1, range2, algorithm, &compared);
   return true;
 }
