@@ -1,9 +1,11 @@
 #include "engine/matching.h"
 
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <functional>
 #include <limits>
@@ -44,40 +46,106 @@ bool IsTenDigits(const host::Value& numeric, const host::Conversions& conversion
   return host::FormatWhole(conversions.ToNumber(numeric)).size() == 10;
 }
 
+// Asks the processor to bring the memory at `address` into its caches ahead of a read; a hint only,
+// which changes nothing of what the program does.
+inline void Prefetch(const void* address) {
+#if defined(__GNUC__)
+  __builtin_prefetch(address);
+#else
+  (void)address;
+#endif
+}
+
+// How many cells ahead of the one checked the pass asks for the table slots it will look up, so
+// that the lookups of several cells wait for memory at the same time.
+constexpr std::size_t kLookAhead = 12;
+
 // A double as a hash key: -0 and 0 are one key, as they compare equal.
 double Key(double number) { return number == 0 ? 0.0 : number; }
 
-// What the pass needs of one cell.
-struct CellView {
-  host::Value value;
-  std::string text;
-  bool hidden = false;
-};
-
-// A single-area range read once: values, displayed texts and hidden rows, row by row.
-struct Snapshot {
-  host::Area area;
-  std::vector<host::Value> values;
-  std::vector<std::string> texts;
-  std::vector<char> hidden_rows;
-
+// A single-area range read once: values, displayed texts and hidden rows, row by row. A value is
+// kept as its kind and its number (a text value's place among the value texts); the displayed
+// texts are kept end to end in one string.
+class Snapshot {
+ public:
   static Snapshot Read(const host::Range& range) {
     Snapshot s;
     host::Worksheet& sheet = range.Parent();
-    s.area = range.FirstArea();
-    s.values = sheet.BlockValues(s.area);
-    s.texts = sheet.BlockTexts(s.area);
-    s.hidden_rows = sheet.RowsHidden(s.area.top, s.area.bottom);
+    s.area_ = range.FirstArea();
+    {
+      const std::vector<host::Value> values = sheet.BlockValues(s.area_);
+      s.kinds_.reserve(values.size());
+      s.numbers_.reserve(values.size());
+      for (const host::Value& value : values) {
+        s.kinds_.push_back(value.kind());
+        if (value.is_text()) {
+          s.numbers_.push_back(static_cast<double>(s.value_texts_.size()));
+          s.value_texts_.push_back(value.text());
+        } else {
+          s.numbers_.push_back(value.number());
+        }
+      }
+    }
+    {
+      const std::vector<std::string> texts = sheet.BlockTexts(s.area_);
+      std::size_t length = 0;
+      for (const std::string& text : texts) length += text.size();
+      s.texts_.reserve(length);
+      s.text_ends_.reserve(texts.size());
+      for (const std::string& text : texts) {
+        s.texts_ += text;
+        s.text_ends_.push_back(s.texts_.size());
+      }
+    }
+    s.hidden_rows_ = sheet.RowsHidden(s.area_.top, s.area_.bottom);
     return s;
   }
-  std::size_t size() const { return values.size(); }
+  std::size_t size() const { return kinds_.size(); }
   bool Hidden(std::size_t i) const {
-    return hidden_rows[i / static_cast<std::size_t>(area.columns())] != 0;
+    return hidden_rows_[i / static_cast<std::size_t>(area_.columns())] != 0;
   }
+  bool IsNumber(std::size_t i) const { return kinds_[i] == host::ValueKind::kNumber; }
+  // The number of a number value.
+  double Number(std::size_t i) const { return numbers_[i]; }
+  host::Value Value(std::size_t i) const {
+    const double number = numbers_[i];
+    switch (kinds_[i]) {
+      case host::ValueKind::kEmpty:
+        return host::Value();
+      case host::ValueKind::kNumber:
+        return host::Value::Number(number);
+      case host::ValueKind::kDate:
+        return host::Value::Date(number);
+      case host::ValueKind::kText:
+        return host::Value::Text(value_texts_[static_cast<std::size_t>(number)]);
+      case host::ValueKind::kLogical:
+        return host::Value::Logical(number != 0);
+      case host::ValueKind::kError:
+        return host::Value::Error(static_cast<host::CellError>(static_cast<int>(number)));
+    }
+    return host::Value();
+  }
+  // The displayed text.
+  std::string_view Text(std::size_t i) const {
+    const std::size_t begin = i == 0 ? 0 : text_ends_[i - 1];
+    return std::string_view(texts_).substr(begin, text_ends_[i] - begin);
+  }
+
+ private:
+  host::Area area_;
+  std::vector<host::ValueKind> kinds_;
+  std::vector<double> numbers_;
+  std::vector<std::string> value_texts_;
+  std::string texts_;
+  std::vector<std::size_t> text_ends_;
+  std::vector<char> hidden_rows_;
 };
 
-// How often each number occurs: an open-addressed table of the numbers' bit patterns, built once
-// and only read afterwards. A count of 0 marks a free slot.
+// How often each number occurs, and how often each number rounded to two places: an
+// open-addressed table of the numbers' bit patterns, built once and only read afterwards. An
+// amount already on two places is its own rounded number, so both of its counts sit in one slot. A
+// slot is free while both counts are 0. A count never passes the cells of a snapshot, which fit in
+// memory far below 2^31.
 class NumberCounts {
  public:
   void Reserve(std::size_t numbers) {
@@ -86,23 +154,21 @@ class NumberCounts {
     slots_.assign(capacity, Slot{});
     used_ = 0;
   }
-  void Add(double number) {
-    if ((used_ + 1) * 2 > slots_.size()) Grow();
-    Slot& slot = slots_[SlotOf(Bits(number))];
-    if (slot.count == 0) {
-      slot.bits = Bits(number);
-      ++used_;
-    }
-    ++slot.count;
-  }
-  std::int64_t Get(double number) const {
-    return slots_.empty() ? 0 : slots_[SlotOf(Bits(number))].count;
+  void Add(double number) { ++Take(number).exact; }
+  void AddRounded(double rounded) { ++Take(rounded).rounded; }
+  std::int64_t Get(double number) const { return Find(number).exact; }
+  std::int64_t GetRounded(double rounded) const { return Find(rounded).rounded; }
+  // The first slot a lookup of the number reads, asked for ahead of the lookup.
+  void Prefetch(double number) const {
+    if (!slots_.empty()) engine::Prefetch(&slots_[Mix(Bits(number)) & (slots_.size() - 1)]);
   }
 
  private:
   struct Slot {
     std::uint64_t bits = 0;
-    std::int64_t count = 0;
+    std::int32_t exact = 0;
+    std::int32_t rounded = 0;
+    bool free() const { return exact == 0 && rounded == 0; }
   };
   // -0 and 0 are one key, as they compare equal.
   static std::uint64_t Bits(double number) { return std::bit_cast<std::uint64_t>(Key(number)); }
@@ -116,14 +182,28 @@ class NumberCounts {
   std::size_t SlotOf(std::uint64_t bits) const {
     const std::size_t mask = slots_.size() - 1;
     std::size_t i = Mix(bits) & mask;
-    while (slots_[i].count != 0 && slots_[i].bits != bits) i = (i + 1) & mask;
+    while (!slots_[i].free() && slots_[i].bits != bits) i = (i + 1) & mask;
     return i;
+  }
+  Slot& Take(double number) {
+    if ((used_ + 1) * 2 > slots_.size()) Grow();
+    const std::uint64_t bits = Bits(number);
+    Slot& slot = slots_[SlotOf(bits)];
+    if (slot.free()) {
+      slot.bits = bits;
+      ++used_;
+    }
+    return slot;
+  }
+  const Slot& Find(double number) const {
+    static constexpr Slot kNone{};
+    return slots_.empty() ? kNone : slots_[SlotOf(Bits(number))];
   }
   void Grow() {
     std::vector<Slot> old = std::move(slots_);
     slots_.assign(old.empty() ? 16 : old.size() * 2, Slot{});
     for (const Slot& slot : old) {
-      if (slot.count != 0) slots_[SlotOf(slot.bits)] = slot;
+      if (!slot.free()) slots_[SlotOf(slot.bits)] = slot;
     }
   }
 
@@ -162,21 +242,21 @@ bool SameRounded(const CompareKey& a, const CompareKey& b) {
 }
 
 // How often each candidate key occurs in a range, under the options it was built with: numbers
-// and dates by value, texts by their characters; numbers also by their value rounded to two
-// places.
+// and dates by value, texts by their characters; with `rounding` numbers also by their value
+// rounded to two places.
 struct CountIndex {
   state::Bool16 compare_num = state::kFalse;
   state::Bool16 ignore_10digit = state::kFalse;
+  bool rounding = false;
   NumberCounts numbers;
   NumberCounts dates;
-  NumberCounts rounded;
   std::unordered_map<std::string, std::int64_t> texts;
 
   void Add(const CompareKey& key) {
     switch (key.kind) {
       case CompareKey::Kind::kNumber:
         numbers.Add(key.number);
-        rounded.Add(host::RoundHalfEven(key.number, 2));
+        if (rounding) numbers.AddRounded(host::RoundHalfEven(key.number, 2));
         break;
       case CompareKey::Kind::kDate:
         dates.Add(key.number);
@@ -187,18 +267,18 @@ struct CountIndex {
     }
   }
 
-  // The same count as the scan: candidates of the same value, and with `rounding` the number
+  // The same count as the scan: candidates of the same value, and with rounding the number
   // candidates equal to a number target after rounding.
-  std::int64_t Get(const CompareKey& target, bool rounding) const {
+  std::int64_t Get(const CompareKey& target) const {
     if (target.is_text()) {
       const auto it = texts.find(std::string(target.text));
       return it == texts.end() ? 0 : it->second;
     }
     const std::int64_t same = numbers.Get(target.number);
     std::int64_t n = same + dates.Get(target.number);
-    // The rounded table counts the equal numbers again.
+    // The rounded counts count the equal numbers again.
     if (rounding && target.kind == CompareKey::Kind::kNumber) {
-      n += rounded.Get(host::RoundHalfEven(target.number, 2)) - same;
+      n += numbers.GetRounded(host::RoundHalfEven(target.number, 2)) - same;
     }
     return n;
   }
@@ -206,35 +286,47 @@ struct CountIndex {
 
 // Where a checked cell is read: the pass's snapshot, or the host cell by cell. The host is asked
 // only for what the checks need, when they need it. Its IsError and IsText say what the value's
-// kind says; a snapshot's value is asked for its kind.
+// kind says; a snapshot's value is asked for its kind. A cell read from the snapshot is made a host
+// range only when it is marked or noticed.
 class CellReading {
  public:
-  CellReading(const Snapshot& snapshot, std::size_t index) : snapshot_(&snapshot), index_(index) {}
+  // The cell at `index` (from 0) of the range the snapshot was read from.
+  CellReading(const Snapshot& snapshot, const host::Range& range, std::size_t index)
+      : snapshot_(&snapshot), range_(&range), index_(index) {}
   CellReading(host::Application& app, const host::Range& cell) : app_(&app), cell_(&cell) {}
+
+  const host::Range& Cell() const {
+    if (cell_ != nullptr) return *cell_;
+    if (!made_) made_ = range_->Item(static_cast<std::int64_t>(index_) + 1);
+    return *made_;
+  }
 
   bool Hidden() const {
     return snapshot_ != nullptr ? snapshot_->Hidden(index_) : cell_->RowHidden();
   }
   // Reads the value and the displayed text, before value() and text() are used.
   void Read() {
-    if (snapshot_ != nullptr) return;
+    if (snapshot_ != nullptr) {
+      value_ = snapshot_->Value(index_);
+      return;
+    }
     value_ = cell_->GetValue();
     text_ = cell_->Text();
   }
-  const host::Value& value() const {
-    return snapshot_ != nullptr ? snapshot_->values[index_] : value_;
-  }
-  const std::string& text() const {
-    return snapshot_ != nullptr ? snapshot_->texts[index_] : text_;
+  const host::Value& value() const { return value_; }
+  std::string_view text() const {
+    return snapshot_ != nullptr ? snapshot_->Text(index_) : std::string_view(text_);
   }
   bool IsError() const { return snapshot_ != nullptr ? value().is_error() : app_->IsError(*cell_); }
   bool IsText() const { return snapshot_ != nullptr ? value().is_text() : app_->IsText(*cell_); }
 
  private:
   const Snapshot* snapshot_ = nullptr;
+  const host::Range* range_ = nullptr;
   std::size_t index_ = 0;
   host::Application* app_ = nullptr;
   const host::Range* cell_ = nullptr;
+  mutable std::optional<host::Range> made_;
   host::Value value_;
   std::string text_;
 };
@@ -242,12 +334,23 @@ class CellReading {
 // The texts of the cells that matched so far. The lookup is a search for "|text|" in the texts
 // joined as "|a||b|...", so a text holding "|" may also be found across two entries; a table of
 // the entries answers the same whenever neither the text nor any entry holds a "|". The table is
-// open-addressed and points into the joined texts, so that an entry costs no allocation.
+// open-addressed; a slot holds a short text itself, as most are, and points into the joined texts
+// for a longer one, so that an entry costs no allocation and a short one no second lookup.
 class MatchedTexts {
  public:
+  // Room for this many more entries without growing the table.
+  void Reserve(std::size_t entries) {
+    std::size_t capacity = 64;
+    while (capacity < (used_ + entries) * 2) capacity *= 2;
+    if (capacity > slots_.size()) Rehash(capacity);
+  }
+  // The first slot a lookup of the text reads, asked for ahead of the lookup.
+  void Prefetch(std::string_view text) const {
+    if (!slots_.empty()) engine::Prefetch(&slots_[Hash(text) & (slots_.size() - 1)]);
+  }
   bool Contains(std::string_view text) const {
     if (!any_bar_ && text.find('|') == std::string_view::npos) {
-      return !slots_.empty() && slots_[SlotOf(text, Hash(text))].length != kFree;
+      return !slots_.empty() && !slots_[SlotOf(text, Hash(text))].free();
     }
     std::string bounded;
     bounded.reserve(text.size() + 2);
@@ -262,40 +365,105 @@ class MatchedTexts {
     joined_ += text;
     joined_ += '|';
     any_bar_ = any_bar_ || text.find('|') != std::string_view::npos;
-    if ((used_ + 1) * 2 > slots_.size()) Grow();
+    if ((used_ + 1) * 2 > slots_.size()) Rehash(slots_.empty() ? 64 : slots_.size() * 2);
     const std::uint64_t hash = Hash(text);
     Slot& slot = slots_[SlotOf(text, hash)];
-    if (slot.length == kFree) {
-      slot = Slot{hash, offset, text.size()};
+    if (slot.free()) {
+      slot = Slot::Of(text, hash, offset);
       ++used_;
     }
   }
 
  private:
-  static constexpr std::size_t kFree = static_cast<std::size_t>(-1);
+  // A short text's characters and its length in the last byte; for a longer one its offset in
+  // joined_, its length and a part of its hash, and kLong in the last byte; kFree for no entry.
   struct Slot {
-    std::uint64_t hash = 0;
-    std::size_t offset = 0;  // of the entry's first character in joined_
-    std::size_t length = kFree;
+    static constexpr unsigned char kFree = 0xff;
+    static constexpr unsigned char kLong = 0xfe;
+    static constexpr std::size_t kShort = 15;  // the longest text a slot holds itself
+
+    std::array<unsigned char, 16> bytes = Free();
+
+    static constexpr std::array<unsigned char, 16> Free() {
+      std::array<unsigned char, 16> bytes{};
+      bytes[15] = kFree;
+      return bytes;
+    }
+    // The slot a text takes; `offset` is where it stands in joined_.
+    static Slot Of(std::string_view text, std::uint64_t hash, std::size_t offset) {
+      Slot slot;
+      if (text.size() <= kShort) {
+        slot.bytes = {};
+        std::memcpy(slot.bytes.data(), text.data(), text.size());
+        slot.bytes[15] = static_cast<unsigned char>(text.size());
+      } else {
+        const std::uint64_t at = offset;
+        const std::uint32_t length = static_cast<std::uint32_t>(text.size());
+        const std::uint16_t tag = static_cast<std::uint16_t>(hash >> 48);
+        std::memcpy(slot.bytes.data(), &at, 8);
+        std::memcpy(slot.bytes.data() + 8, &length, 4);
+        std::memcpy(slot.bytes.data() + 12, &tag, 2);
+        slot.bytes[14] = 0;
+        slot.bytes[15] = kLong;
+      }
+      return slot;
+    }
+    bool free() const { return bytes[15] == kFree; }
+    // The same bytes: for short texts, the same text.
+    bool Same(const Slot& other) const {
+      std::uint64_t a[2];
+      std::uint64_t b[2];
+      std::memcpy(a, bytes.data(), 16);
+      std::memcpy(b, other.bytes.data(), 16);
+      return a[0] == b[0] && a[1] == b[1];
+    }
+    bool is_long() const { return bytes[15] == kLong; }
+    std::size_t offset() const {
+      std::uint64_t at = 0;
+      std::memcpy(&at, bytes.data(), 8);
+      return static_cast<std::size_t>(at);
+    }
+    std::size_t length() const {
+      std::uint32_t length = 0;
+      std::memcpy(&length, bytes.data() + 8, 4);
+      return length;
+    }
+    std::uint16_t tag() const {
+      std::uint16_t tag = 0;
+      std::memcpy(&tag, bytes.data() + 12, 2);
+      return tag;
+    }
   };
   static std::uint64_t Hash(std::string_view text) { return std::hash<std::string_view>{}(text); }
-  std::string_view Entry(const Slot& slot) const {
-    return std::string_view(joined_).substr(slot.offset, slot.length);
+  std::string_view Text(const Slot& slot) const {
+    if (!slot.is_long()) {
+      return std::string_view(reinterpret_cast<const char*>(slot.bytes.data()), slot.bytes[15]);
+    }
+    return std::string_view(joined_).substr(slot.offset(), slot.length());
   }
   // The slot that holds the text, or the free slot where it would go.
   std::size_t SlotOf(std::string_view text, std::uint64_t hash) const {
     const std::size_t mask = slots_.size() - 1;
     std::size_t i = hash & mask;
-    while (slots_[i].length != kFree && (slots_[i].hash != hash || Entry(slots_[i]) != text)) {
+    if (text.size() <= Slot::kShort) {
+      const Slot wanted = Slot::Of(text, hash, 0);
+      while (!slots_[i].free() && !slots_[i].Same(wanted)) i = (i + 1) & mask;
+      return i;
+    }
+    const auto tag = static_cast<std::uint16_t>(hash >> 48);
+    while (!slots_[i].free() &&
+           (!slots_[i].is_long() || slots_[i].tag() != tag || Text(slots_[i]) != text)) {
       i = (i + 1) & mask;
     }
     return i;
   }
-  void Grow() {
+  void Rehash(std::size_t capacity) {
     std::vector<Slot> old = std::move(slots_);
-    slots_.assign(old.empty() ? 64 : old.size() * 2, Slot{});
+    slots_.assign(capacity, Slot{});
     for (const Slot& slot : old) {
-      if (slot.length != kFree) slots_[SlotOf(Entry(slot), slot.hash)] = slot;
+      if (slot.free()) continue;
+      const std::string_view text = Text(slot);
+      slots_[SlotOf(text, Hash(text))] = slot;
     }
   }
 
@@ -353,11 +521,15 @@ class MatchingRun {
       pass_.there = &SnapshotOf(other_range);
     }
 
+    if (k == 1) matched_.Reserve(static_cast<std::size_t>(count));
     for (std::int64_t i = 1; i <= count; ++i) {
-      const host::Range cell = this_range.Item(i);
-      CheckCell(k, cell,
-                pass_.indexed ? CellReading(*pass_.here, static_cast<std::size_t>(i - 1))
-                              : CellReading(app_, cell));
+      if (pass_.indexed) {
+        PrefetchFor(k, static_cast<std::size_t>(i - 1) + kLookAhead);
+        CheckCell(k, CellReading(*pass_.here, this_range, static_cast<std::size_t>(i - 1)));
+      } else {
+        const host::Range cell = this_range.Item(i);
+        CheckCell(k, CellReading(app_, cell));
+      }
       if (pass_.indexed && i % kYieldEvery == 0) {
         app_.DoEvents();
         run_.listener.CountsDue();
@@ -377,6 +549,20 @@ class MatchingRun {
     const CountIndex* index_here = nullptr;
     const CountIndex* index_there = nullptr;
   };
+
+  // Asks for the slots the check of the snapshot's cell at `index` will most likely read: its text
+  // in the matched texts and, for a number, the number in both indexes.
+  void PrefetchFor(int k, std::size_t index) const {
+    const Snapshot& here = *pass_.here;
+    if (index >= here.size()) return;
+    matched_.Prefetch(here.Text(index));
+    if (!here.IsNumber(index)) return;
+    double number = here.Number(index);
+    if (ignore_sign_ != state::kFalse) number = std::fabs(number);
+    if (reverse_ != state::kFalse && k == 1) number = -number;
+    if (pass_.index_here != nullptr) pass_.index_here->numbers.Prefetch(number);
+    if (pass_.index_there != nullptr) pass_.index_there->numbers.Prefetch(number);
+  }
 
   // A range's snapshot, read once per run: the marking changes fills and comments, never what a
   // snapshot holds, so the second pass reads both ranges as the first one left them.
@@ -433,18 +619,18 @@ class MatchingRun {
     run_.listener.CellCounted(counter);
   }
 
-  void CheckCell(int k, const host::Range& cell, CellReading reading) {
+  void CheckCell(int k, CellReading reading) {
     const bool first = k == 1;
     const bool hidden = reading.Hidden();
     Count(hidden ? (first ? state::Counter::kHidden1 : state::Counter::kHidden2)
                  : (first ? state::Counter::kCount1 : state::Counter::kCount2));
     reading.Read();
-    const std::optional<host::Value> target = Target(first, cell, reading, hidden);
+    const std::optional<host::Value> target = Target(first, reading, hidden);
     if (!target) return;
 
     // A row of "#" is what the host shows for a number or date too wide for its column: it tells
     // nothing of the value, so such a cell is always counted and its text is never kept.
-    const std::string& text = reading.text();
+    const std::string_view text = reading.text();
     const bool hashes = !text.empty() && text.find_first_not_of('#') == std::string::npos;
     std::int64_t count_here = 0;
     std::int64_t count_there = 0;
@@ -460,11 +646,12 @@ class MatchingRun {
       if (!hashes) matched_.Add(text);
     } else {
       Count(first ? state::Counter::kMismatch1 : state::Counter::kMismatch2);
+      const host::Range& cell = reading.Cell();
       const marks::Marked marked =
           marks::MarkMismatch(app_, cell, first ? "A" : "B", count_here, count_there,
                               run_.options.hide_comments == state::kFalse);
-      run_.listener.Marked(first ? 1 : 2, cell, conversions_.ToText(reading.value()), text,
-                           count_here, count_there);
+      run_.listener.Marked(first ? 1 : 2, cell, conversions_.ToText(reading.value()),
+                           std::string(text), count_here, count_there);
       if (marked == marks::Marked::kByBoxOnly) {
         AddNotice(cell, state::NoticeKind::kThreadedComment,
                   " has a threaded comment: it is marked by its box only");
@@ -475,8 +662,7 @@ class MatchingRun {
   // The value a checked cell is counted as, with the notices its checks raise; no value for a cell
   // that is left out. A numeric text is counted as its number and a text that reads as a date as
   // that date, so a text target never reads as a number.
-  std::optional<host::Value> Target(bool first, const host::Range& cell, const CellReading& reading,
-                                    bool hidden) {
+  std::optional<host::Value> Target(bool first, const CellReading& reading, bool hidden) {
     const host::Value& value = reading.value();
     const state::Options& options = run_.options;
     host::Value target = value;
@@ -490,7 +676,7 @@ class MatchingRun {
       included = false;
     } else if (reading.IsError()) {
       included = false;
-      AddNotice(cell, state::NoticeKind::kError, " is ERROR");
+      AddNotice(reading.Cell(), state::NoticeKind::kError, " is ERROR");
     } else if (reading.text().empty() || value.is_empty()) {
       included = false;
     } else if (hidden) {
@@ -498,10 +684,12 @@ class MatchingRun {
     } else if (reading.IsText()) {
       if (const std::optional<double> number = conversions_.ReadNumber(value.text())) {
         target = host::Value::Number(*number);
-        AddNotice(cell, state::NoticeKind::kTextNumber, " is text but probably should be number.");
+        AddNotice(reading.Cell(), state::NoticeKind::kTextNumber,
+                  " is text but probably should be number.");
       } else if (const std::optional<double> date = conversions_.ReadDate(value.text())) {
         target = host::Value::Date(*date);
-        AddNotice(cell, state::NoticeKind::kTextDate, " is text but probably should be date.");
+        AddNotice(reading.Cell(), state::NoticeKind::kTextDate,
+                  " is text but probably should be date.");
       }
     }
 
@@ -534,13 +722,13 @@ class MatchingRun {
         index->ignore_10digit != options.ignore_10_digit) {
       index = &IndexOf(here ? *pass_.here : *pass_.there, sign);
     }
-    return index->Get(target, round_num_ != state::kFalse);
+    return index->Get(target);
   }
 
   // The candidate's value as the count compares it: numbers (a numeric text read as one, a
   // logical as its number) with the sign options applied, dates (a text read as one) by serial,
   // other texts as they are. No value for a cell that is no candidate.
-  std::optional<host::Value> Candidate(const host::Value& stored, const std::string& text,
+  std::optional<host::Value> Candidate(const host::Value& stored, std::string_view text,
                                        bool hidden, int sign) const {
     const state::Options& options = run_.options;
     if (hidden || text.empty() || stored.is_empty() || stored.is_error()) return std::nullopt;
@@ -564,11 +752,15 @@ class MatchingRun {
     CountIndex index;
     index.compare_num = run_.options.numbers_only;
     index.ignore_10digit = run_.options.ignore_10_digit;
+    index.rounding = round_num_ != state::kFalse;
     index.numbers.Reserve(snapshot.size());
-    index.rounded.Reserve(snapshot.size());
     for (std::size_t i = 0; i < snapshot.size(); ++i) {
+      if (i + kLookAhead < snapshot.size()) {
+        const std::size_t ahead = i + kLookAhead;
+        if (snapshot.IsNumber(ahead)) index.numbers.Prefetch(Signed(snapshot.Number(ahead), sign));
+      }
       const std::optional<host::Value> value =
-          Candidate(snapshot.values[i], snapshot.texts[i], snapshot.Hidden(i), sign);
+          Candidate(snapshot.Value(i), snapshot.Text(i), snapshot.Hidden(i), sign);
       if (value) index.Add(CompareKey::Of(*value));
     }
     return index;
@@ -652,17 +844,21 @@ class MatchingRun {
 bool RunMatchingPass(state::Run& run, const host::Range& range1, const host::Range& range2,
                      state::Algorithm algorithm) {
   host::Application& app = run.app();
-  MatchingRun matching(run, app, algorithm);
-  matching.SetUp(range1, range2);
-  try {
-    matching.Pass(1, range1, range2);
-    matching.Pass(2, range2, range1);
-  } catch (const StopRequested&) {
-    app.MsgBox("User Stopped");
-    run.listener.CountsDue();
-    return false;
+  state::Options compared;
+  {
+    // The snapshots and indexes go before the diagnosis reads the marked cells.
+    MatchingRun matching(run, app, algorithm);
+    matching.SetUp(range1, range2);
+    try {
+      matching.Pass(1, range1, range2);
+      matching.Pass(2, range2, range1);
+    } catch (const StopRequested&) {
+      app.MsgBox("User Stopped");
+      run.listener.CountsDue();
+      return false;
+    }
+    compared = matching.Compared();
   }
-  const state::Options compared = matching.Compared();
   analysis::DiagnoseMismatches(run, range1, range2, algorithm, &compared);
   return true;
 }

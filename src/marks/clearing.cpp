@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <vector>
 
 #include "host/error.h"
 #include "host/value.h"
@@ -49,6 +50,12 @@ void MarkEraser::ClearRange(const host::Range& working) {
   const std::int64_t count = working.CellsCount();
   if (count > 0) RemoveCommentShapes(working, "");
   const bool record = working.AreaCount() != 1 || (!first && !first_block_);
+  // A single block's values are read at once, in the order of its cells; restoring changes comments
+  // and fills only, never a value. Other ranges are read cell by cell.
+  std::vector<host::Value> values;
+  if (count > 0 && working.AreaCount() == 1) {
+    values = working.Parent().BlockValues(working.FirstArea());
+  }
   for (std::int64_t i = 1; i <= count; ++i) {
     const host::Range cell = working.Item(i);
     const host::Area& at = cell.FirstArea();
@@ -57,7 +64,9 @@ void MarkEraser::ClearRange(const host::Range& working) {
       continue;
     }
     if (record && !restored_.emplace(&cell.Parent(), at.top, at.left).second) continue;
-    if (!cell.GetValue().is_empty()) RestoreCellFormat(cell);
+    const bool empty = values.empty() ? cell.GetValue().is_empty()
+                                      : values[static_cast<std::size_t>(i - 1)].is_empty();
+    if (!empty) RestoreCellFormat(cell);
   }
   if (first && working.AreaCount() == 1) first_block_ = working;
 }

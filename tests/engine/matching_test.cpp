@@ -89,6 +89,23 @@ TEST_P(MatchingTest, MatchedTextsAreSearchedAsOneJoinedText) {
   EXPECT_EQ(state.counters.mismatch1, 0);
 }
 
+TEST_P(MatchingTest, MatchedTextsAreToldApartWhateverTheirLength) {
+  DefaultOptions();
+  state.options.numbers_only = state::kFalse;
+  RunningClock();
+  // Texts of 15, 16 and 30 characters, two of which differ in the last one only.
+  const std::string fifteen = "abcdefghijklmno";
+  const std::string sixteen = fifteen + "p";
+  const std::string long_text = sixteen + "qrstuvwxyz0123";
+  const std::string long_other = sixteen + "qrstuvwxyz0124";
+  Run(Column(1, {T(fifteen), T(sixteen), T(long_text), T(long_other)}),
+      Column(2, {T(long_text), T(sixteen), T(fifteen)}));
+  EXPECT_EQ(state.counters.match1, 3);
+  EXPECT_EQ(state.counters.mismatch1, 1);
+  EXPECT_EQ(state.counters.match2, 3);
+  EXPECT_EQ(state.counters.mismatch2, 0);
+}
+
 TEST_P(MatchingTest, BlankAndHiddenCellsAreCountedButNotChecked) {
   DefaultOptions();
   RunningClock();
