@@ -1,6 +1,7 @@
 #include "xlsx/xml.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -560,13 +561,19 @@ std::size_t FindElementName(std::string_view text, std::string_view local) {
 
 namespace {
 
-bool IsPlainNameStart(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
-}
+// The characters of plain names: 1 for those that may begin one, 2 for those that may follow.
+constexpr std::array<unsigned char, 256> kPlainName = [] {
+  std::array<unsigned char, 256> table{};
+  for (int c = 'a'; c <= 'z'; ++c) table[c] = 1;
+  for (int c = 'A'; c <= 'Z'; ++c) table[c] = 1;
+  table['_'] = 1;
+  for (int c = '0'; c <= '9'; ++c) table[c] = 2;
+  table['-'] = table['.'] = table[':'] = 2;
+  return table;
+}();
 
-bool IsPlainNameChar(char c) {
-  return IsPlainNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == ':';
-}
+bool IsPlainNameStart(char c) { return kPlainName[static_cast<unsigned char>(c)] == 1; }
+bool IsPlainNameChar(char c) { return kPlainName[static_cast<unsigned char>(c)] != 0; }
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
@@ -604,20 +611,24 @@ TagReader::Piece TagReader::Next() {
   if (at_ >= end_) return open_.empty() ? Piece::kDone : Fail();
   const char* const base = text_all_.data();
   if (base[at_] != '<') {
-    const void* lt = std::memchr(base + at_, '<', end_ - at_);
-    const std::size_t stop =
-        lt ? static_cast<std::size_t>(static_cast<const char*>(lt) - base) : end_;
+    std::size_t stop = at_;
+    for (; stop < end_ && base[stop] != '<'; ++stop) {
+      if (base[stop] == '\0') return Fail();
+    }
     text_ = text_all_.substr(at_, stop - at_);
-    if (std::memchr(text_.data(), '\0', text_.size()) != nullptr) return Fail();
     at_ = stop;
     return Piece::kText;
   }
   ++at_;
   if (at_ < end_ && base[at_] == '/') {
+    // The name of the element it ends, whose start tag was checked.
     ++at_;
+    if (open_.empty() || text_all_.compare(at_, open_.back().size(), open_.back()) != 0) {
+      return Fail();
+    }
     name_offset_ = at_;
-    name_ = ReadName(false);
-    if (name_.empty() || open_.empty() || open_.back() != name_) return Fail();
+    name_ = open_.back();
+    at_ += name_.size();
     while (at_ < end_ && IsSpace(base[at_])) ++at_;
     if (at_ >= end_ || base[at_] != '>') return Fail();
     ++at_;
@@ -685,8 +696,9 @@ bool TagReader::SkipElement() {
 }
 
 std::optional<std::string_view> DecodeText(std::string_view raw, std::string& scratch) {
-  std::size_t at = raw.find_first_of("&\r");
-  if (at == std::string_view::npos) return raw;
+  std::size_t at = 0;
+  while (at < raw.size() && raw[at] != '&' && raw[at] != '\r') ++at;
+  if (at == raw.size()) return raw;
   std::string& out = scratch;
   out.clear();
   std::size_t copied = 0;
