@@ -73,6 +73,11 @@ std::optional<double> IsoDateSerial(std::string_view text) {
   civil.minute = fields[4];
   civil.second = fields[5];
   if (civil.month < 1 || civil.month > 12 || civil.day < 1 || civil.day > 31) return std::nullopt;
+  // A time of day outside its ranges is no date (and would overflow the count of seconds).
+  if (civil.hour < 0 || civil.hour > 23 || civil.minute < 0 || civil.minute > 59 ||
+      civil.second < 0 || civil.second > 59) {
+    return std::nullopt;
+  }
   return host::SerialFromCivil(civil);
 }
 

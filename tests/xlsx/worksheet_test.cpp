@@ -241,6 +241,27 @@ TEST(Worksheet, TheSampleBooksSheetsReadFromTheirTextAsFromTheirTree) {
   EXPECT_GT(taken, 0);
 }
 
+// A date cell ("d") whose time of day lies outside its ordinary ranges holds no date, whichever
+// reader reads it; one within them does.
+TEST(Worksheet, ADateCellWithATimeOutOfRangeHoldsNoDate) {
+  const std::string text =
+      "<worksheet xmlns=\"" + std::string(kNsMain) +
+      "\"><sheetData><row r=\"1\"><c r=\"A1\" t=\"d\"><v>2023-01-05T1638510:00:00</v></c>"
+      "<c r=\"B1\" t=\"d\"><v>2023-01-05T10:60:00</v></c><c r=\"C1\" t=\"d\">"
+      "<v>2023-01-05T-1:00:00</v></c><c r=\"D1\" t=\"d\"><v>2023-01-05T23:59:59</v></c>"
+      "</row></sheetData></worksheet>";
+  const StyleTable styles = StyleTable::Default();
+  const std::optional<Sheet> from_text = ReadText(text, {}, styles);
+  ASSERT_TRUE(from_text);
+  for (const Sheet& sheet : {Read(text, {}, styles), *from_text}) {
+    EXPECT_EQ(sheet.data.Find(1, 1), nullptr);
+    EXPECT_EQ(sheet.data.Find(1, 2), nullptr);
+    EXPECT_EQ(sheet.data.Find(1, 3), nullptr);
+    ASSERT_NE(sheet.data.Find(1, 4), nullptr);
+    EXPECT_TRUE(sheet.data.Find(1, 4)->value.is_date());
+  }
+}
+
 // Sheets changed at random: whatever the text reader reads, the parser reads the same and accepts
 // it; what it leaves, the parser reads or refuses alone.
 TEST(Worksheet, TheTextReaderReadsOnlyWhatTheParserReadsTheSame) {
