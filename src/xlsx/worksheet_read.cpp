@@ -171,6 +171,7 @@ struct CellFields {
   int s = 0;
   std::optional<std::string_view> v, f;  // the text of <v> and <f>
   pugi::xml_node is;                     // <is>, from a tree
+  std::optional<std::string> is_text;    // the plain text of <is>, from the text
   std::ptrdiff_t offset = -1;            // of the element's name in the sheet's text
 };
 
@@ -188,7 +189,7 @@ host::Value ReadValue(const CellFields& c, int style, const std::vector<std::str
       value = host::Value::Text(strings[static_cast<std::size_t>(*index)]);
     }
   } else if (type == "inlineStr") {
-    value = host::Value::Text(RichText(c.is));
+    value = host::Value::Text(c.is_text ? DecodeEscapes(*c.is_text) : RichText(c.is));
   } else if (type == "str") {
     if (v) value = host::Value::Text(DecodeEscapes(text));
   } else if (type == "b") {
@@ -420,6 +421,36 @@ std::optional<std::string_view> ElementText(TagReader& reader, std::string& scra
   return DecodeText(raw, scratch);
 }
 
+// Appends the text of the rich text element the reader has just entered, as RichText gathers it
+// from a tree (before its escapes are decoded): its <t> pieces, phonetic runs left out.
+bool ElementRichText(TagReader& reader, std::string& out, std::string& scratch, int depth = 0) {
+  if (reader.closed()) return true;
+  if (depth > 32) return false;  // deeper runs are left to the tree
+  for (;;) {
+    switch (reader.Next()) {
+      case TagReader::Piece::kEnd:
+        return true;
+      case TagReader::Piece::kText:
+        break;
+      case TagReader::Piece::kStart: {
+        const std::string_view local = LocalName(reader.name());
+        if (local == "rPh" || local == "phoneticPr") {
+          if (!reader.SkipElement()) return false;
+        } else if (local == "t") {
+          const std::optional<std::string_view> text = ElementText(reader, scratch);
+          if (!text) return false;
+          out.append(*text);
+        } else if (!ElementRichText(reader, out, scratch, depth + 1)) {
+          return false;
+        }
+        break;
+      }
+      default:
+        return false;
+    }
+  }
+}
+
 // Reads the cell whose start tag the reader has just returned; false when it takes a form the
 // reader leaves to the tree.
 bool TextCell(TagReader& reader, CellFields& cell, std::string& v_text, std::string& f_text) {
@@ -437,7 +468,6 @@ bool TextCell(TagReader& reader, CellFields& cell, std::string& v_text, std::str
       cell.s = *style;
     }
   }
-  if (cell.t == "inlineStr") return false;  // rich text is read from the tree
   if (reader.closed()) return true;
   for (;;) {
     switch (reader.Next()) {
@@ -453,6 +483,10 @@ bool TextCell(TagReader& reader, CellFields& cell, std::string& v_text, std::str
         } else if (local == "f" && !cell.f) {
           cell.f = ElementText(reader, f_text);
           if (!cell.f) return false;
+        } else if (local == "is" && !cell.is_text) {
+          cell.is_text.emplace();
+          std::string scratch;
+          if (!ElementRichText(reader, *cell.is_text, scratch)) return false;
         } else if (!reader.SkipElement()) {
           return false;
         }

@@ -278,7 +278,9 @@ TEST(Worksheet, TheTextReaderReadsOnlyWhatTheParserReadsTheSame) {
           "hidden=\"1\"><c r=\"A3\" t=\"b\"><v>1</v></c><c t=\"e\"><v>#N/A</v></c>"
           "<c r=\"D3\" t=\"d\"><v>2023-01-05T10:00:00</v></c></row>\n<row r=\"4\" s=\"2\" "
           "customFormat=\"1\"><c r=\"B4\" s=\"2\"/><c r='C4'><v> 7 </v><extLst/></c>"
-          "<c><f t=\"shared\" si=\"0\"/></c></row><other>t</other></sheetData>"
+          "<c><f t=\"shared\" si=\"0\"/></c><c t=\"inlineStr\"><is><r><t>a &amp; </t></r>"
+          "<r><rPr/><t xml:space=\"preserve\">b_x0041_</t></r><rPh><t>x</t></rPh></is></c></row>"
+          "<other>t</other></sheetData>"
           "<sheetProtection sheet=\"1\"/><drawing r:id=\"rId1\"/></worksheet>",
       "<x:worksheet xmlns:x=\"" + main_ns + "\" xmlns:q=\"" + rel_ns +
           "\"><x:sheetFormatPr zeroHeight=\"1\"/><x:sheetData><x:row r=\"2\"><x:c r=\"B2\">"
