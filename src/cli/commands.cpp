@@ -4,7 +4,6 @@
 #include <chrono>
 #include <deque>
 #include <iomanip>
-#include <iterator>
 #include <limits>
 #include <map>
 #include <ostream>
@@ -138,18 +137,20 @@ class Session {
   bool interrupted() const { return interrupted_; }
 
   // Saves every workbook of the session, and the `others` with them, all or nothing (a workbook
-  // that cannot be made stops the save before any file is touched); returns the workbooks' paths.
-  std::vector<std::string> Save(std::vector<xlsx::FileReplacement> others) {
-    std::vector<xlsx::FileReplacement> files;
+  // that cannot be made stops the save before any target is touched); returns the workbooks'
+  // paths. Each workbook goes to its temporary file as soon as it is made, so that one is held
+  // in memory at a time.
+  std::vector<std::string> Save(const std::vector<xlsx::FileReplacement>& others) {
+    xlsx::StagedReplacement replacement;
     std::vector<std::string> outputs;
     for (const Book& book : books_) {
       fs::path target = request_.in_place ? book.path : DefaultOutput(book.path);
       if (book.path == request_.book && request_.output) target = *request_.output;
       outputs.push_back(target.string());
-      files.push_back({std::move(target), book.file.Serialize(book.book->data())});
+      replacement.Add({std::move(target), book.file.Serialize(book.book->data())});
     }
-    std::move(others.begin(), others.end(), std::back_inserter(files));
-    xlsx::ReplaceFiles(files);
+    for (const xlsx::FileReplacement& other : others) replacement.Add(other);
+    replacement.Replace();
     return outputs;
   }
 
@@ -508,7 +509,7 @@ int Run(Kind kind, const RunRequest& request, Console& console) {
     }
     std::vector<xlsx::FileReplacement> others;
     if (report_file) others.push_back(report_file->Replacement(record));
-    const std::vector<std::string> outputs = session.Save(std::move(others));
+    const std::vector<std::string> outputs = session.Save(others);
     PrintReport(summary, record, outputs, request, console.out);
     return messages || stopped ? kExitRefused : kExitDone;
   } catch (const UsageError& e) {

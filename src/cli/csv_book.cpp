@@ -23,11 +23,13 @@ namespace {
 
 // The value the host gives a field of a CSV file. A date keeps the short date format (the
 // built-in one that shows in the user's own short date form).
-host::Value FieldValue(const std::string& field, const host::Conversions& conversions,
+host::Value FieldValue(std::string_view field, const host::Conversions& conversions,
                        memhost::NumberFormatText& number_format) {
   if (field.empty()) return host::Value();
-  const std::string upper = host::AsciiUpper(field);
-  if (upper == "TRUE" || upper == "FALSE") return host::Value::Logical(upper == "TRUE");
+  if (field.size() == 4 || field.size() == 5) {
+    const std::string upper = host::AsciiUpper(std::string(field));
+    if (upper == "TRUE" || upper == "FALSE") return host::Value::Logical(upper == "TRUE");
+  }
   if (const std::optional<double> number = conversions.ReadNumber(field)) {
     return host::Value::Number(*number);
   }
@@ -35,7 +37,7 @@ host::Value FieldValue(const std::string& field, const host::Conversions& conver
     number_format = "m/d/yyyy";
     return host::Value::Date(*date);
   }
-  return host::Value::Text(field);
+  return host::Value::Text(std::string(field));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -232,15 +234,16 @@ class Reader {
     record_line_ = line_;
     int column = 0;
     for (;;) {
-      std::string field;
+      std::string_view field;
       const bool quoted = i_ < text_.size() && text_[i_] == '"';
       if (quoted) {
-        ReadQuoted(field);
+        quoted_.clear();
+        ReadQuoted(quoted_);
+        field = quoted_;
       } else {
-        while (i_ < text_.size() && text_[i_] != separator_ && text_[i_] != '\n' &&
-               text_[i_] != '\r') {
-          Take(field);
-        }
+        const std::size_t start = i_;
+        TakeRun();
+        field = text_.substr(start, i_ - start);
       }
       if (column == host::kMaxColumns)
         throw CsvError(line_, "more fields than a sheet has columns");
@@ -281,25 +284,35 @@ class Reader {
         CheckLength();
         continue;
       }
-      Take(field);
+      const std::size_t start = i_;
+      TakeRun(true);
+      field.append(text_.substr(start, i_ - start));
     }
-    while (i_ < text_.size() && text_[i_] != separator_ && text_[i_] != '\n' && text_[i_] != '\r') {
-      Take(field);
-    }
+    const std::size_t start = i_;
+    TakeRun();
+    field.append(text_.substr(start, i_ - start));
   }
 
-  // Takes one character into the field: a whole UTF-8 sequence, or a tab; any other control
-  // character is binary data.
-  void Take(std::string& field) {
-    const auto byte = static_cast<unsigned char>(text_[i_]);
-    if ((byte < 0x20 && byte != '\t') || byte == 0x7F) {
-      throw CsvError(line_, "binary data (byte " + std::to_string(byte) + " at column " +
-                                std::to_string(Column()) + ") in a text file");
+  // Takes the characters up to the next separator and line break, or within quotes up to the
+  // next quote and line break: whole UTF-8 sequences and tabs; any other control character is
+  // binary data. The record's length is checked as each character is taken.
+  void TakeRun(bool quoted = false) {
+    const auto ends = [&](unsigned char byte) {
+      return byte == '\n' || byte == '\r' ||
+             (quoted ? byte == '"' : byte == static_cast<unsigned char>(separator_));
+    };
+    std::size_t end = i_;
+    for (; end < text_.size(); ++end) {
+      const auto byte = static_cast<unsigned char>(text_[end]);
+      if (ends(byte) || (byte < 0x20 && byte != '\t') || byte == 0x7F) break;
     }
-    const std::size_t length = std::max<std::size_t>(SequenceLength(byte), 1);
-    field.append(text_.substr(i_, length));
-    i_ += length;
-    CheckLength();
+    const bool taken = end > i_;
+    i_ = end;
+    if (taken) CheckLength();
+    if (end == text_.size() || ends(static_cast<unsigned char>(text_[end]))) return;
+    throw CsvError(line_, "binary data (byte " +
+                              std::to_string(static_cast<unsigned char>(text_[end])) +
+                              " at column " + std::to_string(Column()) + ") in a text file");
   }
 
   // The column of the current character in its line, counted in characters.
@@ -330,7 +343,7 @@ class Reader {
     line_start_ = i_;
   }
 
-  void Store(int column, const std::string& field) {
+  void Store(int column, std::string_view field) {
     if (field.empty()) return;
     if (++cells_ > xlsx::kMaxCells) {
       throw CsvError(line_, "more than " + std::to_string(xlsx::kMaxCells) + " cells");
@@ -350,6 +363,7 @@ class Reader {
   std::size_t record_line_ = 1;
   int row_ = 0;
   std::size_t cells_ = 0;
+  std::string quoted_;  // the last quoted field, its quotes undone
 };
 
 }  // namespace
@@ -379,9 +393,18 @@ CsvBook LoadCsvBook(const fs::path& path, const host::Conversions& conversions) 
     throw xlsx::FileError(path.string() + ": " +
                           (errno == ENOENT ? std::string("no such file") : std::strerror(errno)));
   }
-  // Read in large pieces: the stream's iterators would take it a character at a time.
+  // The whole file in one read where its size is known, then whatever follows in large pieces.
   std::string text;
-  std::vector<char> piece(1 << 20);
+  std::error_code size_error;
+  const std::uintmax_t size =
+      fs::is_regular_file(path, size_error) ? fs::file_size(path, size_error) : 0;
+  if (!size_error && size > 0) {
+    text.resize(size);
+    in.read(text.data(), static_cast<std::streamsize>(size));
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    in.clear(in.rdstate() & ~(std::ios::failbit | std::ios::eofbit));
+  }
+  std::vector<char> piece(text.empty() ? 1 << 20 : 1 << 12);
   while (in.read(piece.data(), static_cast<std::streamsize>(piece.size())) || in.gcount() > 0) {
     text.append(piece.data(), static_cast<std::size_t>(in.gcount()));
   }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "xlsx/error.h"
 
@@ -127,41 +128,63 @@ std::string PutBack(const std::vector<FileReplacement>& files, std::vector<fs::p
 }  // namespace
 
 void ReplaceFiles(const std::vector<FileReplacement>& files, const SaveIo& io) {
-  std::vector<fs::path> temporaries(files.size());
-  std::vector<fs::path> originals(files.size());  // the kept originals of existing targets
-  auto discard = [&] {
-    for (const std::vector<fs::path>* paths : {&temporaries, &originals}) {
-      for (const fs::path& path : *paths) {
-        if (!path.empty()) ::unlink(path.c_str());
-      }
+  StagedReplacement replacement(io);
+  for (const FileReplacement& file : files) replacement.Add(file);
+  replacement.Replace();
+}
+
+StagedReplacement::StagedReplacement(SaveIo io) : io_(std::move(io)) {}
+
+StagedReplacement::~StagedReplacement() { Discard(); }
+
+void StagedReplacement::Discard() {
+  for (std::vector<fs::path>* paths : {&temporaries_, &originals_}) {
+    for (const fs::path& path : *paths) {
+      if (!path.empty()) ::unlink(path.c_str());
     }
-  };
+    paths->clear();
+  }
+  files_.clear();
+}
+
+void StagedReplacement::Add(const FileReplacement& file) {
+  files_.push_back({file.target, {}, file.failure});
+  temporaries_.emplace_back();
   try {
-    for (std::size_t i = 0; i < files.size(); ++i) WriteTemporary(files[i], io, temporaries[i]);
+    WriteTemporary(file, io_, temporaries_.back());
+  } catch (...) {
+    Discard();
+    throw;
+  }
+}
+
+void StagedReplacement::Replace() {
+  originals_.resize(files_.size());
+  try {
     // The originals are kept until every rename has succeeded, so that a failing rename can put
     // back the targets already replaced: the replacement is all or nothing.
-    for (std::size_t i = 0; i < files.size(); ++i) {
-      originals[i] = KeepOriginal(files[i], temporaries[i]);
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+      originals_[i] = KeepOriginal(files_[i], temporaries_[i]);
     }
-    for (std::size_t i = 0; i < files.size(); ++i) {
-      if (io.rename(temporaries[i].c_str(), files[i].target.c_str()) != 0) {
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+      if (io_.rename(temporaries_[i].c_str(), files_[i].target.c_str()) != 0) {
         const int error = errno;
-        const std::string lost = PutBack(files, originals, i, io);
-        if (lost.empty()) throw Failure(files[i], "replacing", error);
-        throw FileError(files[i].target.string() + ": " + files[i].failure +
+        const std::string lost = PutBack(files_, originals_, i, io_);
+        if (lost.empty()) throw Failure(files_[i], "replacing", error);
+        throw FileError(files_[i].target.string() + ": " + files_[i].failure +
                         " (replacing): " + std::strerror(error) +
                         "; it is unchanged, but these were already replaced and could not be put "
                         "back: " +
                         lost);
       }
-      temporaries[i].clear();
+      temporaries_[i].clear();
       // The rename itself reaches the disk with the folder. The target is replaced by now, so a
       // folder that cannot be flushed does not fail the save.
-      io.sync_folder(FolderOf(files[i].target).c_str());
+      io_.sync_folder(FolderOf(files_[i].target).c_str());
     }
-    discard();
+    Discard();
   } catch (...) {
-    discard();
+    Discard();
     throw;
   }
 }

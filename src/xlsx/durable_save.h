@@ -45,4 +45,29 @@ struct FileReplacement {
 // the target, the step and the reason.
 void ReplaceFiles(const std::vector<FileReplacement>& files, const SaveIo& io = SaveIo::System());
 
+// ReplaceFiles a file at a time, for files made one after another: each file's bytes go to its
+// temporary file (written and flushed) as it is added, so that the caller need hold only one, and
+// Replace then replaces every target all or nothing. Destroyed without Replace (a file that could
+// not be made, or a failure), it removes the temporary files and leaves every target as it was.
+class StagedReplacement {
+ public:
+  explicit StagedReplacement(SaveIo io = SaveIo::System());
+  StagedReplacement(const StagedReplacement&) = delete;
+  StagedReplacement& operator=(const StagedReplacement&) = delete;
+  ~StagedReplacement();
+
+  // Writes the file to its temporary file; raises as ReplaceFiles does.
+  void Add(const FileReplacement& file);
+  // Replaces every target added; raises as ReplaceFiles does.
+  void Replace();
+
+ private:
+  void Discard();
+
+  SaveIo io_;
+  std::vector<FileReplacement> files_;  // targets and failure texts; the bytes are not kept
+  std::vector<std::filesystem::path> temporaries_;
+  std::vector<std::filesystem::path> originals_;  // the kept originals of existing targets
+};
+
 }  // namespace quorvane::xlsx

@@ -63,8 +63,9 @@ struct SaveRequest {
   std::filesystem::path target;
 };
 
-// Makes every workbook in memory (a workbook that cannot be made stops the save before any file is
-// touched), then replaces the targets all or nothing, as ReplaceFiles does. Raises a FileError.
+// Makes each workbook and writes it to a temporary file beside its target (a workbook that cannot
+// be made stops the save before any target is touched), then replaces the targets all or nothing,
+// as ReplaceFiles does. Raises a FileError.
 void SaveWorkbooks(const std::vector<SaveRequest>& requests, const SaveIo& io = SaveIo::System());
 
 }  // namespace quorvane::xlsx

@@ -298,13 +298,13 @@ std::string WorkbookFile::Serialize(const memhost::WorkbookData& current) const 
 }
 
 void SaveWorkbooks(const std::vector<SaveRequest>& requests, const SaveIo& io) {
-  // Every workbook is made in memory first: a workbook that cannot be made stops the save before
-  // any file is touched.
-  std::vector<FileReplacement> files;
+  // Each workbook goes to its temporary file as soon as it is made, so that one is held at a time;
+  // a workbook that cannot be made stops the save before any target is touched.
+  StagedReplacement replacement(io);
   for (const SaveRequest& request : requests) {
-    files.push_back({request.target, request.file->Serialize(*request.current)});
+    replacement.Add({request.target, request.file->Serialize(*request.current)});
   }
-  ReplaceFiles(files, io);
+  replacement.Replace();
 }
 
 }  // namespace quorvane::xlsx

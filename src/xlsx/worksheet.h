@@ -35,6 +35,16 @@ struct CellOffsets {
 WorksheetRefs LoadWorksheet(const pugi::xml_document& doc, const std::vector<std::string>& strings,
                             const StyleTable& styles, memhost::SheetData& sheet,
                             CellOffsets* offsets = nullptr);
+// LoadWorksheet on the worksheet's text, parsing only what lies outside its rows and reading the
+// rows straight from the text. Nothing when the text takes a form this reader leaves to the
+// parser (another encoding, comments or namespace declarations among the rows, rich text, ...) or
+// when the parser would refuse it: the caller then parses the whole text, which reads the same
+// sheet or says what is wrong with it. `file` and `part` name the source.
+std::optional<WorksheetRefs> LoadWorksheetText(const std::string& text, const std::string& file,
+                                               const std::string& part,
+                                               const std::vector<std::string>& strings,
+                                               const StyleTable& styles, memhost::SheetData& sheet,
+                                               CellOffsets* offsets = nullptr);
 // Writes the differences between `before` and `after` (values, number formats, fills, hidden rows,
 // row heights, column widths) into the worksheet document. Returns whether anything changed.
 bool UpdateWorksheet(pugi::xml_document& doc, const memhost::SheetData& before,

@@ -1,6 +1,7 @@
 #include "xlsx/xml.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -218,16 +219,20 @@ std::optional<std::string> UnboundName(const pugi::xml_document& doc) {
 
 }  // namespace
 
+std::size_t CountElements(std::string_view text) {
+  std::size_t elements = 0;
+  for (std::size_t i = text.find('<'); i != std::string_view::npos; i = text.find('<', i + 1)) {
+    const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+    if (next != '/' && next != '?' && next != '!') ++elements;
+  }
+  return elements;
+}
+
 void ParsePart(pugi::xml_document& doc, const std::string& text, const std::string& file,
                const std::string& part) {
   // The elements are counted before the tree is built: the tree's memory, and with it the cells of
   // a sheet and the items of the string table, stay bounded whatever the part declares.
-  std::size_t elements = 0;
-  for (std::size_t i = text.find('<'); i != std::string::npos; i = text.find('<', i + 1)) {
-    const char next = i + 1 < text.size() ? text[i + 1] : '\0';
-    if (next != '/' && next != '?' && next != '!') ++elements;
-  }
-  if (elements > kMaxPartElements) {
+  if (CountElements(text) > kMaxPartElements) {
     throw FileError(file + ": " + part + " holds more than " + std::to_string(kMaxPartElements) +
                     " XML elements, more than a workbook part may hold; refused");
   }
@@ -537,6 +542,189 @@ std::size_t ContentEnd(std::string_view text, std::size_t from, std::string_view
     return end < text.size() && text[end] == '>' ? at : std::string_view::npos;
   }
   return std::string_view::npos;
+}
+
+std::size_t FindElementName(std::string_view text, std::string_view local) {
+  for (std::size_t at = text.find(local); at != std::string_view::npos;
+       at = text.find(local, at + 1)) {
+    const std::size_t after = at + local.size();
+    if (after >= text.size() || !IsNameEnd(text[after]) || at == 0) continue;
+    if (text[at - 1] == '<') return at;
+    if (text[at - 1] != ':') continue;
+    // A prefix: the name begins after the '<' before it.
+    std::size_t start = at - 1;
+    while (start > 0 && text[start - 1] != '<' && !IsNameEnd(text[start - 1])) --start;
+    if (start > 0 && start < at - 1 && text[start - 1] == '<') return start;
+  }
+  return std::string_view::npos;
+}
+
+namespace {
+
+// The characters of plain names: 1 for those that may begin one, 2 for those that may follow.
+constexpr std::array<unsigned char, 256> kPlainName = [] {
+  std::array<unsigned char, 256> table{};
+  for (int c = 'a'; c <= 'z'; ++c) table[c] = 1;
+  for (int c = 'A'; c <= 'Z'; ++c) table[c] = 1;
+  table['_'] = 1;
+  for (int c = '0'; c <= '9'; ++c) table[c] = 2;
+  table['-'] = table['.'] = table[':'] = 2;
+  return table;
+}();
+
+bool IsPlainNameStart(char c) { return kPlainName[static_cast<unsigned char>(c)] == 1; }
+bool IsPlainNameChar(char c) { return kPlainName[static_cast<unsigned char>(c)] != 0; }
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+}  // namespace
+
+TagReader::TagReader(std::string_view text, std::size_t begin, std::size_t end,
+                     std::vector<std::string_view> bound, std::size_t max_elements)
+    : text_all_(text),
+      at_(begin),
+      end_(std::min(end, text.size())),
+      bound_(std::move(bound)),
+      elements_left_(max_elements) {}
+
+bool TagReader::Bound(std::string_view prefix) const {
+  return prefix.empty() || prefix == "xml" || prefix == "xmlns" ||
+         std::find(bound_.begin(), bound_.end(), prefix) != bound_.end();
+}
+
+std::string_view TagReader::ReadName(bool attribute) {
+  const std::size_t start = at_;
+  if (at_ >= end_ || !IsPlainNameStart(text_all_[at_])) return {};
+  std::size_t colon = std::string_view::npos;
+  for (++at_; at_ < end_ && IsPlainNameChar(text_all_[at_]); ++at_) {
+    if (text_all_[at_] == ':' && colon == std::string_view::npos) colon = at_;
+  }
+  const std::string_view name = text_all_.substr(start, at_ - start);
+  // Namespace declarations would change what the names in their scope mean.
+  if (attribute && name.substr(0, 5) == "xmlns") return {};
+  if (colon != std::string_view::npos && !Bound(text_all_.substr(start, colon - start))) return {};
+  return name;
+}
+
+TagReader::Piece TagReader::Next() {
+  if (failed_) return Piece::kOther;
+  if (at_ >= end_) return open_.empty() ? Piece::kDone : Fail();
+  const char* const base = text_all_.data();
+  if (base[at_] != '<') {
+    std::size_t stop = at_;
+    for (; stop < end_ && base[stop] != '<'; ++stop) {
+      if (base[stop] == '\0') return Fail();
+    }
+    text_ = text_all_.substr(at_, stop - at_);
+    at_ = stop;
+    return Piece::kText;
+  }
+  ++at_;
+  if (at_ < end_ && base[at_] == '/') {
+    // The name of the element it ends, whose start tag was checked.
+    ++at_;
+    if (open_.empty() || text_all_.compare(at_, open_.back().size(), open_.back()) != 0) {
+      return Fail();
+    }
+    name_offset_ = at_;
+    name_ = open_.back();
+    at_ += name_.size();
+    while (at_ < end_ && IsSpace(base[at_])) ++at_;
+    if (at_ >= end_ || base[at_] != '>') return Fail();
+    ++at_;
+    open_.pop_back();
+    return Piece::kEnd;
+  }
+  if (elements_left_ == 0) return Fail();
+  --elements_left_;
+  name_offset_ = at_;
+  name_ = ReadName(false);
+  if (name_.empty()) return Fail();
+  attributes_.clear();
+  closed_ = false;
+  for (;;) {
+    const std::size_t spaced = at_;
+    while (at_ < end_ && IsSpace(base[at_])) ++at_;
+    if (at_ >= end_) return Fail();
+    if (base[at_] == '>') {
+      ++at_;
+      break;
+    }
+    if (base[at_] == '/') {
+      if (at_ + 1 >= end_ || base[at_ + 1] != '>') return Fail();
+      at_ += 2;
+      closed_ = true;
+      break;
+    }
+    if (at_ == spaced) return Fail();  // attributes are set apart by spaces
+    const std::string_view name = ReadName(true);
+    if (name.empty()) return Fail();
+    while (at_ < end_ && IsSpace(base[at_])) ++at_;
+    if (at_ >= end_ || base[at_] != '=') return Fail();
+    ++at_;
+    while (at_ < end_ && IsSpace(base[at_])) ++at_;
+    if (at_ >= end_ || (base[at_] != '"' && base[at_] != '\'')) return Fail();
+    const char quote = base[at_++];
+    const std::size_t value_at = at_;
+    for (; at_ < end_ && base[at_] != quote; ++at_) {
+      const char c = base[at_];
+      if (c == '<' || c == '&' || c == '\t' || c == '\n' || c == '\r' || c == '\0') return Fail();
+    }
+    if (at_ >= end_) return Fail();
+    attributes_.push_back({name, text_all_.substr(value_at, at_ - value_at)});
+    ++at_;
+  }
+  if (!closed_) open_.push_back(name_);
+  return Piece::kStart;
+}
+
+bool TagReader::SkipElement() {
+  if (closed_) return !failed_;
+  const std::size_t depth = open_.size();
+  for (;;) {
+    switch (Next()) {
+      case Piece::kEnd:
+        if (open_.size() < depth) return true;
+        break;
+      case Piece::kOther:
+      case Piece::kDone:
+        return false;
+      default:
+        break;
+    }
+  }
+}
+
+std::optional<std::string_view> DecodeText(std::string_view raw, std::string& scratch) {
+  std::size_t at = 0;
+  while (at < raw.size() && raw[at] != '&' && raw[at] != '\r') ++at;
+  if (at == raw.size()) return raw;
+  std::string& out = scratch;
+  out.clear();
+  std::size_t copied = 0;
+  for (; at != std::string_view::npos; at = raw.find_first_of("&\r", copied)) {
+    if (raw[at] == '\r') return std::nullopt;
+    out.append(raw.substr(copied, at - copied));
+    const std::string_view rest = raw.substr(at);
+    std::size_t length = 0;
+    char c = 0;
+    for (const auto& [escape, decoded] : {std::pair<std::string_view, char>{"&lt;", '<'},
+                                          {"&gt;", '>'},
+                                          {"&amp;", '&'},
+                                          {"&quot;", '"'},
+                                          {"&apos;", '\''}}) {
+      if (rest.substr(0, escape.size()) == escape) {
+        length = escape.size();
+        c = decoded;
+        break;
+      }
+    }
+    if (length == 0) return std::nullopt;
+    out += c;
+    copied = at + length;
+  }
+  out.append(raw.substr(copied));
+  return std::string_view(out);
 }
 
 }  // namespace quorvane::xlsx

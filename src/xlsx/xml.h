@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -74,6 +75,10 @@ pugi::xml_node EnsureChild(pugi::xml_node parent, std::string_view ns, std::stri
 // The most XML elements one part may hold (a sheet of about 4 million cells).
 inline constexpr std::size_t kMaxPartElements = 8'000'000;
 
+// The elements a part's text holds, as ParsePart counts them: every '<' that begins neither an end
+// tag, a declaration, a comment nor a section.
+std::size_t CountElements(std::string_view text);
+
 // Parses a part. Raises a FileError naming the file and the part when the XML is malformed, holds
 // more than kMaxPartElements elements or carries a document type declaration. Whitespace text is
 // kept so that rewritten parts keep it.
@@ -134,5 +139,62 @@ bool PlainUtf8(std::string_view text);
 // when the content holds a comment, a section or an instruction (whose text could hide a tag), or
 // an element of the same name.
 std::size_t ContentEnd(std::string_view text, std::size_t from, std::string_view name);
+// Where the name of the first element whose local name is `local` begins ("sheetData" finds both
+// "<sheetData" and "<x:sheetData"); npos when none. The text is not parsed: the match may lie in a
+// comment or an attribute's value, which the caller rules out by parsing.
+std::size_t FindElementName(std::string_view text, std::string_view local);
+
+// Reads the elements and text between two offsets of a part's text one piece at a time, without
+// building a tree, for the content of an element whose tags a parser has checked. It reads only
+// plain forms: names of ASCII letters, digits and "_-.:" whose prefixes are bound (`bound` holds
+// those declared in scope; "xml" and "xmlns" always are), attribute values in quotes without '<',
+// '&', tabs or line breaks, text without '\r' or NUL, and no namespace declarations, comments,
+// sections or instructions. On anything else, or on tags that do not nest, Next returns kOther:
+// the caller then parses the whole text, which reads such forms as they are meant or refuses them.
+class TagReader {
+ public:
+  enum class Piece { kStart, kEnd, kText, kDone, kOther };
+  struct Attribute {
+    std::string_view name, value;
+  };
+
+  // Reads at most `max_elements` start tags; more make Next return kOther.
+  TagReader(std::string_view text, std::size_t begin, std::size_t end,
+            std::vector<std::string_view> bound, std::size_t max_elements);
+  Piece Next();
+  // Of the last start or end tag: the element's qualified name, and where it begins in the text.
+  std::string_view name() const { return name_; }
+  std::size_t name_offset() const { return name_offset_; }
+  // Whether the last start tag closed itself ("<x/>"): no end tag follows it.
+  bool closed() const { return closed_; }
+  const std::vector<Attribute>& attributes() const { return attributes_; }
+  // The last text, as it stands in the part (see DecodeText).
+  std::string_view text() const { return text_; }
+  // Reads past the end of the element whose start tag Next returned last; false on kOther.
+  bool SkipElement();
+
+ private:
+  Piece Fail() {
+    at_ = end_;
+    failed_ = true;
+    return Piece::kOther;
+  }
+  // The name beginning at at_, when plain and bound; empty otherwise.
+  std::string_view ReadName(bool attribute);
+  bool Bound(std::string_view prefix) const;
+
+  std::string_view text_all_;
+  std::size_t at_, end_;
+  std::vector<std::string_view> bound_;
+  std::vector<std::string_view> open_;  // the names of the open elements
+  std::string_view name_, text_;
+  std::size_t name_offset_ = 0;
+  std::size_t elements_left_;
+  bool closed_ = false, failed_ = false;
+  std::vector<Attribute> attributes_;
+};
+// Text as the parser gives it: `raw` itself, or with the five named escapes decoded into `scratch`.
+// Nothing on any other reference or a carriage return (the caller then parses the whole text).
+std::optional<std::string_view> DecodeText(std::string_view raw, std::string& scratch);
 
 }  // namespace quorvane::xlsx

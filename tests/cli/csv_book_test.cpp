@@ -121,6 +121,20 @@ TEST(CsvReader, RefusalsNameTheLine) {
   EXPECT_EQ(Refusal(wide + "z").first, 0u);
 }
 
+// Within quotes a separator and a tab are text and other controls binary data, counted in the
+// line's characters, quotes and all; a separator that `sep=` makes of a control character
+// separates.
+TEST(CsvReader, QuotedFieldsAndControlSeparatorsAreReadCharacterByCharacter) {
+  EXPECT_EQ(Refusal("a,\"b\x01\"").second,
+            "line 1: binary data (byte 1 at column 5) in a text file");
+  EXPECT_EQ(Refusal("x,\"\xC3\xA9,\t\"\"\x7F\"").second,
+            "line 1: binary data (byte 127 at column 9) in a text file");
+  memhost::SheetData sheet = Read("sep=\x01\na\x01\"b,\tc\"\x01\n");
+  EXPECT_EQ(At(sheet, 1, 1), host::Value::Text("a"));
+  EXPECT_EQ(At(sheet, 1, 2), host::Value::Text("b,\tc"));
+  EXPECT_EQ(sheet.Find(1, 3), nullptr);
+}
+
 // A file that is UTF-8 throughout is read as UTF-8; any other is read as Windows-1252, every byte
 // of it, as the application opens a file without a byte-order mark in a Western system's code page.
 TEST(CsvReader, AFileThatIsNotUtf8IsWindows1252) {

@@ -185,6 +185,31 @@ TEST_F(AtomicSave, ASecondTargetThatCannotBeReplacedUndoesTheFirst) {
   }
 }
 
+// Each workbook goes to its temporary file as soon as it is made, so that only one is held in
+// memory; one that cannot be made still stops the save with every target as it was and no
+// temporary file left.
+TEST_F(AtomicSave, AWorkbookThatCannotBeMadeLeavesEveryTargetAsItWas) {
+  const fs::path a = dir_ / "a.xlsx", b = dir_ / "b.xlsx";
+  MakeWorkbook(a, 300);
+  MakeWorkbook(b, 30);
+  const std::string original_a = Bytes(a), original_b = Bytes(b);
+  const WorkbookFile file_a = WorkbookFile::Load(a), file_b = WorkbookFile::Load(b);
+  const memhost::WorkbookData marked_a = Marked(file_a);
+  memhost::WorkbookData broken = Marked(file_b);
+  broken.sheets.emplace_back().name = "Added";  // a workbook's sheets cannot change in number
+  FailingIo counting;
+  try {
+    SaveWorkbooks({{&file_a, &marked_a, a}, {&file_b, &broken, b}}, counting.Io());
+    ADD_FAILURE() << "the save did not fail";
+  } catch (const FileError& e) {
+    EXPECT_NE(std::string(e.what()).find("changed in number"), std::string::npos) << e.what();
+  }
+  EXPECT_GT(counting.count, 0) << "the first workbook was not written before the second was made";
+  EXPECT_EQ(FilesIn(dir_), (std::vector<std::string>{"a.xlsx", "b.xlsx"}));
+  EXPECT_TRUE(Bytes(a) == original_a) << "a.xlsx changed";
+  EXPECT_TRUE(Bytes(b) == original_b) << "b.xlsx changed";
+}
+
 TEST_F(AtomicSave, AnExistingWorkbookKeepsItsModeAndANewOneFollowsTheUmask) {
   const fs::path shared = dir_ / "shared.xlsx";
   MakeWorkbook(shared, 10);

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "memhost/model.h"
 #include "outside_books.h"
 #include "xlsx/cell_splice.h"
+#include "xlsx/error.h"
 #include "xlsx/model_matchers.h"
 #include "xlsx/shared_strings.h"
 #include "xlsx/styles.h"
@@ -37,6 +39,7 @@ struct Sheet {
   memhost::SheetData data;
   CellOffsets offsets;
   int style_bound = 0;
+  std::string drawing_id, legacy_id;
 };
 
 Sheet Read(const std::string& text, const std::vector<std::string>& strings,
@@ -44,8 +47,82 @@ Sheet Read(const std::string& text, const std::vector<std::string>& strings,
   pugi::xml_document doc;
   ParsePart(doc, text, "book", "sheet.xml");
   Sheet sheet;
-  sheet.style_bound = LoadWorksheet(doc, strings, styles, sheet.data, &sheet.offsets).style_bound;
+  const WorksheetRefs refs = LoadWorksheet(doc, strings, styles, sheet.data, &sheet.offsets);
+  sheet.style_bound = refs.style_bound;
+  sheet.drawing_id = refs.drawing_id;
+  sheet.legacy_id = refs.legacy_id;
   return sheet;
+}
+
+// The sheet read from its text without a tree of its rows; nothing where that reader leaves it to
+// the tree.
+std::optional<Sheet> ReadText(const std::string& text, const std::vector<std::string>& strings,
+                              const StyleTable& styles) {
+  Sheet sheet;
+  const std::optional<WorksheetRefs> refs =
+      LoadWorksheetText(text, "book", "sheet.xml", strings, styles, sheet.data, &sheet.offsets);
+  if (!refs) return std::nullopt;
+  sheet.style_bound = refs->style_bound;
+  sheet.drawing_id = refs->drawing_id;
+  sheet.legacy_id = refs->legacy_id;
+  return sheet;
+}
+
+// Everything a read gives: the model with each cell's style and formula, the offsets for splicing
+// and the references.
+void ExpectSameRead(const Sheet& a, const Sheet& b) {
+  ExpectSameSheet(a.data, b.data);
+  if (a.data.cells.size() == b.data.cells.size()) {
+    for (auto i = a.data.cells.begin(), j = b.data.cells.begin(); i != a.data.cells.end();
+         ++i, ++j) {
+      EXPECT_EQ(i->second.style, j->second.style);
+      EXPECT_EQ(i->second.formula, j->second.formula);
+    }
+  }
+  EXPECT_EQ(a.data.default_row_height, b.data.default_row_height);
+  EXPECT_EQ(a.data.default_column_width, b.data.default_column_width);
+  EXPECT_EQ(a.offsets.sheet_data, b.offsets.sheet_data);
+  EXPECT_EQ(a.offsets.cells, b.offsets.cells);
+  EXPECT_EQ(a.style_bound, b.style_bound);
+  EXPECT_EQ(a.drawing_id, b.drawing_id);
+  EXPECT_EQ(a.legacy_id, b.legacy_id);
+}
+
+struct BookParts {
+  std::map<std::string, std::string> parts;
+  std::optional<StyleTable> styles;
+  std::vector<std::string> strings;
+};
+
+BookParts ReadBook(const fs::path& book) {
+  BookParts out;
+  out.parts = ReadParts(book);
+  const auto theme = out.parts.find("xl/theme/theme1.xml");
+  const ThemeColors colors = theme == out.parts.end()
+                                 ? DefaultThemeColors()
+                                 : ParseTheme(theme->second, "book", "xl/theme/theme1.xml");
+  out.styles = out.parts.count("xl/styles.xml")
+                   ? StyleTable::Parse(out.parts.at("xl/styles.xml"), "book", "styles", colors)
+                   : StyleTable::Default();
+  if (out.parts.count("xl/sharedStrings.xml")) {
+    out.strings = ParseSharedStrings(out.parts.at("xl/sharedStrings.xml"), "book", "strings");
+  }
+  return out;
+}
+
+// Reads every worksheet of a book both ways; returns how many sheets the text reader took.
+int ExpectTextReadsAsTree(const fs::path& book) {
+  const BookParts parts = ReadBook(book);
+  int taken = 0;
+  for (const auto& [name, text] : parts.parts) {
+    if (name.rfind("xl/worksheets/sheet", 0) != 0) continue;
+    SCOPED_TRACE(name);
+    const std::optional<Sheet> from_text = ReadText(text, parts.strings, *parts.styles);
+    if (!from_text) continue;
+    ++taken;
+    ExpectSameRead(*from_text, Read(text, parts.strings, *parts.styles));
+  }
+  return taken;
 }
 
 // Changes a value, a fill and a number format on up to six cells of the sheet, spread over it.
@@ -146,6 +223,182 @@ TEST(Worksheet, LibreOfficesSheetTakesItsChangedCellsAlikeBothWays) {
 
 TEST(Worksheet, TheSampleBooksSheetsTakeTheirChangedCellsAlikeBothWays) {
   CheckSampleBooks(ExpectSplicingMatchesEditing);
+}
+
+TEST(Worksheet, XlsxWritersAndLibreOfficesSheetsReadFromTheirTextAsFromTheirTree) {
+  for (const std::string maker : {"xlsxwriter", "libreoffice"}) {
+    SCOPED_TRACE(maker);
+    CheckMadeBook(maker, [](const fs::path& book) {
+      // Their sheets take the plain forms: the text reader reads every one of them.
+      EXPECT_GT(ExpectTextReadsAsTree(book), 0);
+    });
+  }
+}
+
+TEST(Worksheet, TheSampleBooksSheetsReadFromTheirTextAsFromTheirTree) {
+  int taken = 0;
+  CheckSampleBooks([&](const fs::path& book) { taken += ExpectTextReadsAsTree(book); });
+  EXPECT_GT(taken, 0);
+}
+
+// A date cell ("d") whose time of day lies outside its ordinary ranges holds no date, whichever
+// reader reads it; one within them does.
+TEST(Worksheet, ADateCellWithATimeOutOfRangeHoldsNoDate) {
+  const std::string text =
+      "<worksheet xmlns=\"" + std::string(kNsMain) +
+      "\"><sheetData><row r=\"1\"><c r=\"A1\" t=\"d\"><v>2023-01-05T1638510:00:00</v></c>"
+      "<c r=\"B1\" t=\"d\"><v>2023-01-05T10:60:00</v></c><c r=\"C1\" t=\"d\">"
+      "<v>2023-01-05T-1:00:00</v></c><c r=\"D1\" t=\"d\"><v>2023-01-05T23:59:59</v></c>"
+      "</row></sheetData></worksheet>";
+  const StyleTable styles = StyleTable::Default();
+  const std::optional<Sheet> from_text = ReadText(text, {}, styles);
+  ASSERT_TRUE(from_text);
+  for (const Sheet& sheet : {Read(text, {}, styles), *from_text}) {
+    EXPECT_EQ(sheet.data.Find(1, 1), nullptr);
+    EXPECT_EQ(sheet.data.Find(1, 2), nullptr);
+    EXPECT_EQ(sheet.data.Find(1, 3), nullptr);
+    ASSERT_NE(sheet.data.Find(1, 4), nullptr);
+    EXPECT_TRUE(sheet.data.Find(1, 4)->value.is_date());
+  }
+}
+
+// Sheets changed at random: whatever the text reader reads, the parser reads the same and accepts
+// it; what it leaves, the parser reads or refuses alone.
+TEST(Worksheet, TheTextReaderReadsOnlyWhatTheParserReadsTheSame) {
+  const std::string main_ns = std::string(kNsMain);
+  const std::string rel_ns = std::string(kNsRel);
+  const std::vector<std::string> bases = {
+      "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<worksheet xmlns=\"" +
+          main_ns + "\" xmlns:r=\"" + rel_ns +
+          "\" xmlns:x14ac=\"urn:ac\"><sheetFormatPr defaultRowHeight=\"15\" "
+          "zeroHeight=\"0\"/><cols><col min=\"1\" max=\"2\" width=\"12\"/></cols><sheetData>"
+          "<row r=\"1\" spans=\"1:3\" x14ac:dyDescent=\"0.25\"><c r=\"A1\" t=\"s\"><v>0</v></c>"
+          "<c r=\"B1\" s=\"1\"><v>12.5</v></c><c r=\"C1\" t=\"str\"><f>A1&amp;\"x\"</f>"
+          "<v>a_x000D_b</v></c></row>\n<row r=\"3\" ht=\"20.25\" customHeight=\"1\" "
+          "hidden=\"1\"><c r=\"A3\" t=\"b\"><v>1</v></c><c t=\"e\"><v>#N/A</v></c>"
+          "<c r=\"D3\" t=\"d\"><v>2023-01-05T10:00:00</v></c></row>\n<row r=\"4\" s=\"2\" "
+          "customFormat=\"1\"><c r=\"B4\" s=\"2\"/><c r='C4'><v> 7 </v><extLst/></c>"
+          "<c><f t=\"shared\" si=\"0\"/></c><c t=\"inlineStr\"><is><r><t>a &amp; </t></r>"
+          "<r><rPr/><t xml:space=\"preserve\">b_x0041_</t></r><rPh><t>x</t></rPh></is></c></row>"
+          "<other>t</other></sheetData>"
+          "<sheetProtection sheet=\"1\"/><drawing r:id=\"rId1\"/></worksheet>",
+      "<x:worksheet xmlns:x=\"" + main_ns + "\" xmlns:q=\"" + rel_ns +
+          "\"><x:sheetFormatPr zeroHeight=\"1\"/><x:sheetData><x:row r=\"2\"><x:c r=\"B2\">"
+          "<x:v>1</x:v></x:c><x:c><x:v>2</x:v><x:v>3</x:v></x:c></x:row><row r=\"5\"><c>"
+          "<v>4</v></c></row><x:row><x:c r=\"XFE1\"><x:v>5</x:v></x:c></x:row></x:sheetData>"
+          "<x:legacyDrawing q:id=\"rId2\"/></x:worksheet>",
+  };
+  const std::vector<std::string> pieces = {"<",
+                                           ">",
+                                           "/",
+                                           "\"",
+                                           "'",
+                                           "=",
+                                           " ",
+                                           "\r",
+                                           "\n",
+                                           "\t",
+                                           std::string(1, '\0'),
+                                           "&amp;",
+                                           "&lt;",
+                                           "&#65;",
+                                           "&bogus;",
+                                           "&",
+                                           "<!--c-->",
+                                           "<?pi?>",
+                                           "<![CDATA[x]]>",
+                                           "<v>2</v>",
+                                           "<f>1+1</f>",
+                                           "</c>",
+                                           "<c>",
+                                           "<row>",
+                                           "</row>",
+                                           "<x:row>",
+                                           "</x:row>",
+                                           "<y:c/>",
+                                           " xmlns:y=\"u\"",
+                                           " xmlns=\"u\"",
+                                           " r=\"E9\"",
+                                           " r=\"0\"",
+                                           " r=\"-2\"",
+                                           " s=\"3\"",
+                                           " s=\" 3\"",
+                                           " s=\"0x2\"",
+                                           " t=\"inlineStr\"",
+                                           " t=\"s\"",
+                                           " ht=\"1e2\"",
+                                           " ht=\"7.\"",
+                                           " hidden=\"true\"",
+                                           "<sheetData>",
+                                           "</sheetData>",
+                                           "<!DOCTYPE x>",
+                                           "\xEF\xBB\xBF",
+                                           "\xC3\xA9",
+                                           "<is><t>q</t></is>",
+                                           " a='1'b='2'",
+                                           "<v/>",
+                                           "<v><b/></v>",
+                                           "r",
+                                           "c",
+                                           "v",
+                                           ":",
+                                           "x:",
+                                           " zeroHeight=\"1\"",
+                                           "<sheetData/>",
+                                           "1048577",
+                                           "16385"};
+  const std::vector<std::string> strings = {"zero", "one"};
+  const StyleTable styles = StyleTable::Default();
+  std::mt19937 random(20261209);
+  int taken = 0, refused = 0, cases = 0;
+  for (const std::string& base : bases) {
+    ASSERT_TRUE(ReadText(base, strings, styles).has_value()) << base;
+    for (int n = 0; n < 10000; ++n, ++cases) {
+      std::string text = base;
+      const int changes = 1 + static_cast<int>(random() % 2);
+      for (int k = 0; k < changes; ++k) {
+        // Mostly among the rows, where the text reader reads.
+        const std::size_t rows = text.find("sheetData");
+        std::size_t at = rows != std::string::npos && random() % 4 != 0
+                             ? rows + random() % (text.size() - rows)
+                             : random() % (text.size() + 1);
+        // Half the time at a tag's start, where whole elements fit.
+        if (random() % 2 == 0) at = std::min(text.find('<', at), text.size());
+        switch (random() % 3) {
+          case 0:
+            text.insert(at, pieces[random() % pieces.size()]);
+            break;
+          case 1:
+            text.erase(at, 1 + random() % 8);
+            break;
+          default:
+            text.replace(at, std::min<std::size_t>(text.size() - at, 1 + random() % 3),
+                         pieces[random() % pieces.size()]);
+            break;
+        }
+      }
+      std::optional<Sheet> from_tree;
+      try {
+        pugi::xml_document doc;
+        ParsePart(doc, text, "book", "sheet.xml");
+        if (Is(doc.document_element(), kNsMain, "worksheet"))
+          from_tree = Read(text, strings, styles);
+      } catch (const FileError&) {
+      }
+      refused += from_tree ? 0 : 1;
+      const std::optional<Sheet> from_text = ReadText(text, strings, styles);
+      if (!from_text) continue;
+      ++taken;
+      SCOPED_TRACE(text);
+      ASSERT_TRUE(from_tree) << "the text reader took a sheet the parser refuses";
+      ExpectSameRead(*from_text, *from_tree);
+      if (::testing::Test::HasFailure()) return;
+    }
+  }
+  // Both kinds of change are made often enough to test something, and the text reader takes most
+  // of what the parser accepts.
+  EXPECT_GT(refused, cases / 10);
+  EXPECT_GT(taken, (cases - refused) / 2);
 }
 
 }  // namespace
