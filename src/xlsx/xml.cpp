@@ -217,6 +217,29 @@ std::optional<std::string> UnboundName(const pugi::xml_document& doc) {
   return std::nullopt;
 }
 
+// Whether any element lies more than `limit` elements below the document's root element. Walked
+// without recursion, through the tree's own links.
+bool NestedDeeperThan(const pugi::xml_document& doc, std::size_t limit) {
+  const pugi::xml_node root = doc.document_element();
+  pugi::xml_node node = root;
+  std::size_t depth = 0;  // of `node` below the root
+  for (;;) {
+    if (pugi::xml_node child = node.first_child()) {
+      node = child;
+      ++depth;
+    } else {
+      // The next sibling, or the next sibling of the nearest ancestor that has one.
+      while (node != root && !node.next_sibling()) {
+        node = node.parent();
+        --depth;
+      }
+      if (node == root) return false;
+      node = node.next_sibling();
+    }
+    if (depth > limit && node.type() == pugi::node_element) return true;
+  }
+}
+
 }  // namespace
 
 std::size_t CountElements(std::string_view text) {
@@ -248,6 +271,13 @@ void ParsePart(pugi::xml_document& doc, const std::string& text, const std::stri
     }
   }
   if (!doc.document_element()) throw FileError(file + ": " + part + " holds no XML element");
+  // The readers of rich text and the searches for an element walk the tree depth first; no part
+  // of a workbook nests its elements anywhere near this deep.
+  if (NestedDeeperThan(doc, kMaxPartDepth)) {
+    throw FileError(file + ": " + part + " nests its elements more than " +
+                    std::to_string(kMaxPartDepth) +
+                    " deep, more than a workbook part may; refused");
+  }
   // Drawings in the older vector format come from writers that are lax about their prefixes; they
   // are read leniently.
   const bool vml = part.size() >= 4 && part.compare(part.size() - 4, 4, ".vml") == 0;

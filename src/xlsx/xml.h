@@ -75,13 +75,16 @@ pugi::xml_node EnsureChild(pugi::xml_node parent, std::string_view ns, std::stri
 // The most XML elements one part may hold (a sheet of about 4 million cells).
 inline constexpr std::size_t kMaxPartElements = 8'000'000;
 
+// The deepest an element of a part may lie below the part's root element.
+inline constexpr std::size_t kMaxPartDepth = 256;
+
 // The elements a part's text holds, as ParsePart counts them: every '<' that begins neither an end
 // tag, a declaration, a comment nor a section.
 std::size_t CountElements(std::string_view text);
 
 // Parses a part. Raises a FileError naming the file and the part when the XML is malformed, holds
-// more than kMaxPartElements elements or carries a document type declaration. Whitespace text is
-// kept so that rewritten parts keep it.
+// more than kMaxPartElements elements, nests them deeper than kMaxPartDepth or carries a document
+// type declaration. Whitespace text is kept so that rewritten parts keep it.
 void ParsePart(pugi::xml_document& doc, const std::string& text, const std::string& file,
                const std::string& part);
 // Parses, in place, the text of a part that ParsePart has accepted: `text` then holds the

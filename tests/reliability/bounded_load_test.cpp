@@ -88,6 +88,52 @@ TEST_F(BoundedLoad, TooManyElementsOrStringsAreRefusedWithAMessage) {
                 "more than 2000000 shared strings");
 }
 
+// Rich text nested 400,000 runs deep, in a cell's inline string and in a note: the
+// readers of rich text walk the tree, so such a part is refused before they see it rather than
+// let them run out of stack.
+TEST_F(BoundedLoad, ElementsNestedTooDeepAreRefusedWithAMessage) {
+  constexpr int kDepth = 400'000;
+  std::string runs;
+  for (int i = 0; i < kDepth; ++i) runs += "<r>";
+  runs += "<t>x</t>";
+  for (int i = 0; i < kDepth; ++i) runs += "</r>";
+  const std::string sheet =
+      "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>"
+      "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is>" +
+      runs + "</is></c></row></sheetData></worksheet>";
+  ExpectRefused(Variant("deep_sheet.xlsx", {{"xl/worksheets/sheet1.xml", sheet}}),
+                "xl/worksheets/sheet1.xml nests its elements more than 256 deep");
+
+  const Package original = Package::Open(book_);
+  std::string comments;
+  for (const std::string& part : original.names()) {
+    if (part.rfind("xl/comments", 0) == 0) comments = part;
+  }
+  ASSERT_FALSE(comments.empty());
+  const std::string deep_note =
+      "<comments xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><authors>"
+      "<author>a</author></authors><commentList><comment ref=\"B1\" authorId=\"0\"><text>" +
+      runs + "</text></comment></commentList></comments>";
+  ExpectRefused(Variant("deep_note.xlsx", {{comments, deep_note}}),
+                comments + " nests its elements more than 256 deep");
+
+  // A sheet nested as deep as a part may be is read.
+  std::string allowed;
+  for (int i = 0; i < 250; ++i) allowed += "<r>";
+  allowed += "<t>x</t>";
+  for (int i = 0; i < 250; ++i) allowed += "</r>";
+  const memhost::WorkbookData read =
+      WorkbookFile::Load(
+          Variant("nested.xlsx", {{"xl/worksheets/sheet1.xml",
+                                   "<worksheet xmlns=\"http://schemas.openxmlformats"
+                                   ".org/spreadsheetml/2006/main\"><sheetData><row "
+                                   "r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is>" +
+                                       allowed + "</is></c></row></sheetData></worksheet>"}}))
+          .data();
+  ASSERT_NE(read.sheets[0].Find(1, 1), nullptr);
+  EXPECT_EQ(read.sheets[0].Find(1, 1)->value, host::Value::Text("x"));
+}
+
 // Long runs of blanks where a note's VML allows them: a broken line break that needs the lenient
 // repair, and a long style before the visibility the save rewrites. Both are read and saved.
 // A deflated part whose bytes do not agree with its headers: its data damaged, its checksum
