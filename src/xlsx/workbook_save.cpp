@@ -250,8 +250,9 @@ std::string WorkbookFile::Serialize(const memhost::WorkbookData& current) const 
       }
       continue;
     }
-    // A model handed over is compared through the states as loaded its stores keep.
-    if (impl.data_taken && after.cells.originals() == nullptr) {
+    // A model handed over is compared through the states as loaded its stores keep, and no other
+    // model keeps them.
+    if (impl.data_taken != (after.cells.originals() != nullptr)) {
       throw FileError(file + ": the sheet " + after.name +
                       " is not the one loaded, so its changes cannot be saved");
     }
