@@ -59,8 +59,11 @@ void LoadChangeSave(const Scratch& scratch, const fs::path& input) {
   } catch (const xlsx::FileError&) {
     return;  // refused with a message: what a hostile file must get
   }
+  // The host is handed the model itself, as the command-line tool hands it; the checks below
+  // compare with a copy of it as loaded.
+  const memhost::WorkbookData loaded_model = file->data();
   memhost::MemHost host;
-  memhost::MemWorkbook& book = host.AddWorkbook(file->data());
+  memhost::MemWorkbook& book = host.AddWorkbook(file->TakeData());
   memhost::MemWorksheet& sheet = *book.sheets().front();
   const std::string note = "<<< 1/5 12:00:00:\nThis list has 2 100's.\n>>>\n\nNote";
   bool changed = false;
@@ -82,10 +85,10 @@ void LoadChangeSave(const Scratch& scratch, const fs::path& input) {
   }
   // What we write, we read: the result loads and holds the change.
   const xlsx::WorkbookFile again = xlsx::WorkbookFile::Load(output);
-  Require(again.data().sheets.size() == file->data().sheets.size(), "the sheets are kept");
+  Require(again.data().sheets.size() == loaded_model.sheets.size(), "the sheets are kept");
   // Every other cell reads back as it was loaded: saving writes only what changed.
-  for (std::size_t i = 0; i < file->data().sheets.size(); ++i) {
-    const memhost::SheetData& loaded = file->data().sheets[i];
+  for (std::size_t i = 0; i < loaded_model.sheets.size(); ++i) {
+    const memhost::SheetData& loaded = loaded_model.sheets[i];
     const memhost::SheetData& read = again.data().sheets[i];
     for (const auto& [key, cell] : loaded.cells) {
       if (i == 0 && key == memhost::CellKey{1, 1}) continue;

@@ -186,7 +186,7 @@ class Session {
       return book;
     }
     xlsx::WorkbookFile file = xlsx::WorkbookFile::Load(path, wanted);
-    memhost::MemWorkbook& book = host_.AddWorkbook(file.data());
+    memhost::MemWorkbook& book = host_.AddWorkbook(file.TakeData());
     books_.push_back({path, std::move(file), &book});
     return book;
   }

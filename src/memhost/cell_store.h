@@ -14,13 +14,19 @@
 // cells added at the end since then, the keys of cells handed out for writing or erased, or that
 // it lost track (a writable walk, too many such keys). The sheet keeps its used range up to date
 // from these without walking every cell.
+//
+// Once asked to (KeepOriginals), the store also keeps the state of every cell as it was then, the
+// first time the cell is handed out for writing or erased (or that it was absent): the few cells
+// that changed since a workbook was loaded, which is what saving it compares.
 #pragma once
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
+#include <map>
 #include <memory>
+#include <optional>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -35,6 +41,8 @@ class CellStore {
   using key_type = CellKey;
   using mapped_type = Data;
   using value_type = std::pair<const CellKey, Data>;
+  // By key: the cell as it was when the store began keeping them, or no value for a cell absent.
+  using Originals = std::map<CellKey, std::optional<Data>>;
 
   template <bool Const>
   class Iterator {
@@ -76,7 +84,7 @@ class CellStore {
   CellStore(const CellStore& other) { CopyFrom(other); }
   CellStore& operator=(const CellStore& other) {
     if (this != &other) {
-      clear();
+      Reset();
       CopyFrom(other);
     }
     return *this;
@@ -84,7 +92,8 @@ class CellStore {
   CellStore(CellStore&& other) noexcept { Swap(other); }
   CellStore& operator=(CellStore&& other) noexcept {
     if (this != &other) {
-      clear();
+      Reset();
+      originals_.reset();
       Swap(other);
     }
     return *this;
@@ -94,9 +103,10 @@ class CellStore {
   std::size_t size() const { return order_.size() + pending_.size(); }
   bool empty() const { return size() == 0; }
 
-  // A writable walk: the store loses track of what changed.
+  // A writable walk: the store loses track of what changed, and keeps every cell's original.
   iterator begin() {
     lost_ = true;
+    RememberAll();
     return iterator(Settled().begin());
   }
   iterator end() { return iterator(Settled().end()); }
@@ -106,6 +116,7 @@ class CellStore {
   // The first entry at or after the key.
   iterator lower_bound(const CellKey& key) {
     lost_ = true;
+    RememberAll();
     return iterator(LowerBound(Settled(), key));
   }
   const_iterator lower_bound(const CellKey& key) const {
@@ -156,6 +167,7 @@ class CellStore {
     value_type* found = Lookup(key);
     if (found == nullptr) return end();
     Touch(key);
+    Remember(key, &found->second);
     return iterator(Position(key));
   }
   const_iterator find(const CellKey& key) const {
@@ -167,13 +179,16 @@ class CellStore {
   Data& operator[](const CellKey& key) {
     if (pending_.empty() && (order_.empty() || order_.back()->first < key)) {
       // After every cell: new, at the end.
+      Remember(key, nullptr);
       value_type* entry = NewEntry(key);
       Index(entry);
       order_.push_back(entry);
       return entry->second;
     }
     Touch(key);
-    if (value_type* found = Lookup(key)) return found->second;
+    value_type* found = Lookup(key);
+    Remember(key, found != nullptr ? &found->second : nullptr);
+    if (found != nullptr) return found->second;
     value_type* entry = NewEntry(key);
     Index(entry);
     pending_.insert(LowerBound(pending_, key), entry);
@@ -185,6 +200,7 @@ class CellStore {
     auto& order = Settled();
     const auto at = order.begin() + (it.base() - order.cbegin());
     Touch((*at)->first);
+    Remember((*at)->first, &(*at)->second);
     Unindex(*at);
     Release(*at);
     return iterator(order.erase(at));
@@ -196,15 +212,18 @@ class CellStore {
   }
 
   void clear() {
-    FreeChunks();
-    free_.clear();
-    order_.clear();
-    pending_.clear();
-    table_.clear();
-    used_slots_ = 0;
-    lost_ = true;
-    touched_.clear();
+    RememberAll();
+    Reset();
   }
+
+  // From now on, keeps the state as of now of each cell the first time it is handed out for
+  // writing or erased.
+  void KeepOriginals() {
+    if (!originals_) originals_ = std::make_unique<Originals>();
+  }
+  // The cells' states as of KeepOriginals(), of those written or erased since; null before it. A
+  // cell not among them is as it was.
+  const Originals* originals() const { return originals_.get(); }
 
   // What may have changed since the last MarkSeen(): unknown, or the cells in Touched() and those
   // from AddedSinceSeen() to the end.
@@ -229,6 +248,32 @@ class CellStore {
   static constexpr std::size_t kMinPending = 16;
   static constexpr std::size_t kMinTouched = 1024;
   static constexpr std::size_t kCursorReach = 8;  // entries tried from the last one found
+
+  // Drops every cell (the originals stay).
+  void Reset() {
+    FreeChunks();
+    free_.clear();
+    order_.clear();
+    pending_.clear();
+    table_.clear();
+    used_slots_ = 0;
+    lost_ = true;
+    touched_.clear();
+  }
+
+  // Keeps the cell's state (null: absent) unless kept already, when originals are kept.
+  void Remember(const CellKey& key, const Data* current) {
+    if (!originals_) return;
+    const auto at = originals_->lower_bound(key);
+    if (at != originals_->end() && at->first == key) return;
+    originals_->emplace_hint(
+        at, key, current != nullptr ? std::optional<Data>(*current) : std::optional<Data>());
+  }
+  // Keeps every cell's state: before a writable walk, which could change any of them.
+  void RememberAll() {
+    if (!originals_) return;
+    for (value_type* entry : Settled()) Remember(entry->first, &entry->second);
+  }
 
   // The place in the order of a key that is stored.
   typename std::vector<value_type*>::const_iterator Position(const CellKey& key) const {
@@ -268,6 +313,7 @@ class CellStore {
     std::swap(touched_, other.touched_);
     std::swap(seen_any_, other.seen_any_);
     std::swap(seen_last_, other.seen_last_);
+    std::swap(originals_, other.originals_);
   }
 
   template <typename... Args>
@@ -331,6 +377,7 @@ class CellStore {
   }
 
   void CopyFrom(const CellStore& other) {
+    originals_ = other.originals_ ? std::make_unique<Originals>(*other.originals_) : nullptr;
     order_.reserve(other.size());
     for (const value_type& entry : other) {
       order_.push_back(Emplace(entry));
@@ -396,6 +443,7 @@ class CellStore {
   mutable std::vector<CellKey> touched_;
   mutable bool seen_any_ = false;
   mutable CellKey seen_last_{};
+  std::unique_ptr<Originals> originals_;  // null unless kept
 };
 
 }  // namespace quorvane::memhost

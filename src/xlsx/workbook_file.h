@@ -43,12 +43,18 @@ class WorkbookFile {
   WorkbookFile& operator=(WorkbookFile&&) noexcept;
   ~WorkbookFile();
 
-  // The model as loaded. Its name is the file name, e.g. "Book1.xlsx".
+  // The model as loaded. Its name is the file name, e.g. "Book1.xlsx". After TakeData(), its
+  // sheets without their cells.
   const memhost::WorkbookData& data() const;
+  // Hands the model as loaded over (to a host, which changes it), instead of a copy: the file keeps
+  // its sheets without their cells, and the model's cell stores keep from then on the state as
+  // loaded of each cell they change, which is all a save then compares. Once only.
+  memhost::WorkbookData TakeData();
   const std::string& display_name() const;
 
   // The workbook file for `current` (the model after changes; the same sheets in the same order),
-  // as bytes. Raises a FileError. SaveWorkbooks writes it safely.
+  // as bytes; after TakeData(), `current` is the model taken. Raises a FileError. SaveWorkbooks
+  // writes it safely.
   std::string Serialize(const memhost::WorkbookData& current) const;
 
  private:

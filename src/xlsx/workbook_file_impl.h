@@ -43,6 +43,9 @@ struct WorkbookFile::Impl {
   std::vector<SheetInfo> sheets;
   int max_idmap = 0;
   int style_bound = 0;  // format numbers the loaded sheets refer to
+  // Whether the model was handed over (TakeData), and which of its sheets held cells when it was.
+  bool data_taken = false;
+  std::vector<bool> held_cells;
 
   const std::string& file() const { return package.display_name(); }
 

@@ -29,25 +29,55 @@ memhost::Fill Normal(const memhost::Fill& fill) {
   return fill.pattern == host::kPatternNone ? memhost::Fill{} : fill;
 }
 
+bool SameCell(const memhost::CellData& a, const memhost::CellData& b) {
+  return a.value == b.value && a.number_format == b.number_format &&
+         Normal(a.fill) == Normal(b.fill);
+}
+
+// Whether the cells (those stored, their values and formats), the hidden rows, the heights or the
+// widths differ. When `b`'s store keeps the state as loaded of the cells it changed, that state
+// stands for `a`'s cells.
 bool CellsDiffer(const memhost::SheetData& a, const memhost::SheetData& b) {
   if (a.hidden_rows != b.hidden_rows || a.row_heights != b.row_heights ||
-      a.column_widths != b.column_widths || a.cells.size() != b.cells.size()) {
+      a.column_widths != b.column_widths) {
     return true;
   }
-  for (auto i = a.cells.begin(), j = b.cells.begin(); i != a.cells.end(); ++i, ++j) {
-    if (i->first != j->first || !(i->second.value == j->second.value) ||
-        i->second.number_format != j->second.number_format ||
-        Normal(i->second.fill) != Normal(j->second.fill)) {
-      return true;
+  if (const auto* originals = b.cells.originals()) {
+    for (const auto& [key, original] : *originals) {
+      const memhost::CellData* now = b.Find(key.first, key.second);
+      if (original.has_value() != (now != nullptr) || (now && !SameCell(*original, *now))) {
+        return true;
+      }
     }
+    return false;
+  }
+  if (a.cells.size() != b.cells.size()) return true;
+  for (auto i = a.cells.begin(), j = b.cells.begin(); i != a.cells.end(); ++i, ++j) {
+    if (i->first != j->first || !SameCell(i->second, j->second)) return true;
   }
   return false;
 }
 
-std::map<memhost::CellKey, memhost::CommentData> Notes(const memhost::SheetData& sheet) {
-  std::map<memhost::CellKey, memhost::CommentData> notes;
+using NoteMap = std::map<memhost::CellKey, memhost::CommentData>;
+
+NoteMap Notes(const memhost::SheetData& sheet) {
+  NoteMap notes;
   for (const auto& [key, cell] : sheet.cells) {
     if (cell.comment) notes.emplace(key, *cell.comment);
+  }
+  return notes;
+}
+
+// The notes of `before`: `after`'s with those of the changed cells as loaded, when `after`'s
+// store keeps them.
+NoteMap NotesBefore(const memhost::SheetData& before, const memhost::SheetData& after,
+                    const NoteMap& notes_after) {
+  const auto* originals = after.cells.originals();
+  if (originals == nullptr) return Notes(before);
+  NoteMap notes = notes_after;
+  for (const auto& [key, original] : *originals) {
+    notes.erase(key);
+    if (original && original->comment) notes.emplace(key, *original->comment);
   }
   return notes;
 }
@@ -220,9 +250,15 @@ std::string WorkbookFile::Serialize(const memhost::WorkbookData& current) const 
       }
       continue;
     }
+    // A model handed over is compared through the states as loaded its stores keep, and no other
+    // model keeps them.
+    if (impl.data_taken != (after.cells.originals() != nullptr)) {
+      throw FileError(file + ": the sheet " + after.name +
+                      " is not the one loaded, so its changes cannot be saved");
+    }
     const bool cells_changed = CellsDiffer(before, after);
-    const auto notes_before = Notes(before);
     const auto notes_after = Notes(after);
+    const auto notes_before = NotesBefore(before, after, notes_after);
     const bool notes_changed = notes_before != notes_after;
     const bool shapes_changed = ShapesDiffer(before, after);
     if (!cells_changed && !notes_changed && !shapes_changed) continue;
@@ -255,8 +291,10 @@ std::string WorkbookFile::Serialize(const memhost::WorkbookData& current) const 
     // A sheet that held no cells (a new one) has its cells written straight into its text.
     NewElements new_rows;
     if (!spliced && cells_changed) {
+      const bool held_cells = impl.data_taken && impl.held_cells[i];
       const std::optional<bool> dirty =
-          UpdateNewWorksheet(sheet.doc, before, after, style_table(), new_rows);
+          held_cells ? std::nullopt
+                     : UpdateNewWorksheet(sheet.doc, before, after, style_table(), new_rows);
       sheet.dirty = dirty ? *dirty : UpdateWorksheet(sheet.doc, before, after, style_table());
     }
     if (notes_changed) {
@@ -295,6 +333,24 @@ std::string WorkbookFile::Serialize(const memhost::WorkbookData& current) const 
     edit.Set(part, styles->Serialize());
   }
   return edit.Finish(impl.package);
+}
+
+memhost::WorkbookData WorkbookFile::TakeData() {
+  Impl& impl = *impl_;
+  if (impl.data_taken) throw FileError(impl.file() + ": the workbook was handed over already");
+  memhost::WorkbookData taken = std::move(impl.data);
+  impl.data = memhost::WorkbookData{};
+  impl.data.name = taken.name;
+  impl.held_cells.clear();
+  for (memhost::SheetData& sheet : taken.sheets) {
+    impl.held_cells.push_back(!sheet.cells.empty());
+    memhost::CellStore<memhost::CellData> cells = std::move(sheet.cells);
+    impl.data.sheets.push_back(sheet);
+    sheet.cells = std::move(cells);
+    sheet.cells.KeepOriginals();
+  }
+  impl.data_taken = true;
+  return taken;
 }
 
 void SaveWorkbooks(const std::vector<SaveRequest>& requests, const SaveIo& io) {

@@ -273,6 +273,23 @@ std::vector<CellChange> ChangedCells(const memhost::SheetData& before,
                                      const memhost::SheetData& after) {
   std::vector<CellChange> changes;
   static const memhost::CellData kBlank;
+  const auto compare = [&](const memhost::CellKey& key, const memhost::CellData* old_cell,
+                           const memhost::CellData* new_cell) {
+    const bool value_changed = !(old_cell->value == new_cell->value);
+    const bool format_changed = Normal(old_cell->fill) != Normal(new_cell->fill) ||
+                                old_cell->number_format != new_cell->number_format;
+    if (value_changed || format_changed) {
+      changes.push_back({key, new_cell, value_changed, format_changed});
+    }
+  };
+  // Only the cells changed since loading can differ from their state as loaded.
+  if (const auto* originals = after.cells.originals()) {
+    for (const auto& [key, original] : *originals) {
+      const memhost::CellData* now = after.Find(key.first, key.second);
+      compare(key, original ? &*original : &kBlank, now != nullptr ? now : &kBlank);
+    }
+    return changes;
+  }
   auto b = before.cells.begin();
   auto a = after.cells.begin();
   while (b != before.cells.end() || a != after.cells.end()) {
@@ -290,12 +307,7 @@ std::vector<CellChange> ChangedCells(const memhost::SheetData& before,
       old_cell = &(b++)->second;
       new_cell = &(a++)->second;
     }
-    const bool value_changed = !(old_cell->value == new_cell->value);
-    const bool format_changed = Normal(old_cell->fill) != Normal(new_cell->fill) ||
-                                old_cell->number_format != new_cell->number_format;
-    if (value_changed || format_changed) {
-      changes.push_back({key, new_cell, value_changed, format_changed});
-    }
+    compare(key, old_cell, new_cell);
   }
   return changes;
 }

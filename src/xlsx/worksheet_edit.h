@@ -19,7 +19,8 @@ struct CellChange {
   bool format_changed;
 };
 
-// The cells whose values, fills or number formats differ, by row and column.
+// The cells whose values, fills or number formats differ, by row and column. When `after`'s store
+// keeps the state as loaded of the cells it changed, that state stands for `before`'s cells.
 std::vector<CellChange> ChangedCells(const memhost::SheetData& before,
                                      const memhost::SheetData& after);
 // Writes a change into the cell's element.

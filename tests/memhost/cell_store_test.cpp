@@ -167,5 +167,57 @@ TEST(CellStoreTest, LookupsHoldThroughLongRunsOfEraseAndAdd) {
   }
 }
 
+// The states kept from KeepOriginals() on, against a random run of writes, erasures and reads:
+// putting each kept state back over the store gives the store as it was.
+TEST(CellStoreTest, KeepsTheFirstStateOfEveryCellChangedSinceAsked) {
+  Store store;
+  std::map<CellKey, std::string> before;
+  for (int r = 1; r <= 200; ++r) {
+    for (int c = 1; c <= 3; ++c) before[{r, c}] = store[{r, c}] = std::to_string(r * 10 + c);
+  }
+  EXPECT_EQ(store.originals(), nullptr);
+  store.KeepOriginals();
+  std::mt19937 random(7);
+  std::uniform_int_distribution<int> row(1, 260), column(1, 4), what(0, 3);
+  for (int step = 0; step < 2000; ++step) {
+    const CellKey key{row(random), column(random)};
+    switch (what(random)) {
+      case 0:
+        store[key] = "w" + std::to_string(step);
+        break;
+      case 1:
+        store.erase(key);
+        break;
+      case 2:
+        if (auto it = store.find(key); it != store.end()) it->second += "+";
+        break;
+      default:
+        static_cast<const Store&>(store).Lookup(key);  // a read keeps nothing
+        break;
+    }
+  }
+  const auto restore = [&](const Store& changed) {
+    std::map<CellKey, std::string> now(changed.begin(), changed.end());
+    for (const auto& [key, original] : *changed.originals()) {
+      if (original) {
+        now[key] = *original;
+      } else {
+        now.erase(key);
+      }
+    }
+    return now;
+  };
+  const Store copy = store;
+  EXPECT_EQ(restore(store), before);
+  EXPECT_EQ(restore(copy), before);
+  // A writable walk or a clear keeps every cell's state first.
+  for (auto& [key, value] : store) value = "walked";
+  EXPECT_EQ(restore(store), before);
+  store.clear();
+  EXPECT_EQ(restore(store), before);
+  const std::size_t kept = static_cast<const Store&>(store).originals()->size();
+  EXPECT_LT(static_cast<const Store&>(copy).originals()->size(), kept);
+}
+
 }  // namespace
 }  // namespace quorvane::memhost

@@ -196,6 +196,58 @@ TEST_F(RoundTrip, HostRunOnTheLoadedModelIsSaved) {
   EXPECT_EQ(loaded.data().sheets[0].shapes[0].name, "CmtNumARectangle 1");
 }
 
+// A model handed over to the host (TakeData) is saved from the states as loaded of the cells it
+// changed: the same parts, byte for byte, as from a comparison with a whole copy of the model as
+// loaded, whatever the host did to its cells.
+TEST_F(RoundTrip, AModelHandedOverSavesWhatACopyWouldSave) {
+  const WorkbookFile file = WorkbookFile::New("Book.xlsx", {"Bank", "Ledger"});
+  const fs::path original = Save(file, SampleModel(file), "original.xlsx");
+  const auto edit = [](memhost::MemWorkbook& book, int round) {
+    memhost::MemWorksheet& bank = *book.FindSheet("Bank");
+    if (round >= 1) {
+      bank.Put(2, 1, Value::Number(99));  // a loaded value changed
+      bank.Put(20, 3, Value::Text("new & <cell>"));
+      bank.SetInteriorColor(1, 1, Value::Number(6745634));
+      bank.SetInteriorPattern(8, 2, Value::Number(host::kPatternNone));  // a fill alone: erased
+      bank.ClearComments({2, 1, 2, 1});
+      bank.SetCommentVisible(3, 1, false);
+      bank.AddComment(7, 1);
+      bank.SetCommentText(7, 1, "added");
+      bank.Put(4, 1, Value::Date(44931), "m/d/yyyy");  // written back as it was
+    }
+    if (round >= 2) {
+      bank.Put(20, 3, Value());  // added, then taken away again
+      bank.data().cells.erase({20, 3});
+      // A walk that could write any cell.
+      for (auto& [key, cell] : bank.data().cells) {
+        if (key == memhost::CellKey{5, 1}) cell.value = Value::Logical(false);
+      }
+      book.FindSheet("Ledger")->Put(1, 1, Value::Number(1));
+    }
+  };
+  for (int round = 0; round <= 2; ++round) {
+    SCOPED_TRACE(round);
+    WorkbookFile copied = WorkbookFile::Load(original);
+    WorkbookFile taken = WorkbookFile::Load(original);
+    memhost::MemHost host_a, host_b;
+    memhost::MemWorkbook& book_a = host_a.AddWorkbook(copied.data());
+    memhost::MemWorkbook& book_b = host_b.AddWorkbook(taken.TakeData());
+    EXPECT_TRUE(taken.data().sheets[0].cells.empty());
+    // Neither file compares the other's model: the one handed over keeps only the changed cells.
+    EXPECT_THROW(copied.Serialize(book_b.data()), FileError);
+    EXPECT_THROW(taken.Serialize(book_a.data()), FileError);
+    edit(book_a, round);
+    edit(book_b, round);
+    const Package a = Package::Open(Save(copied, book_a.data(), "copied.xlsx"));
+    const Package b = Package::Open(Save(taken, book_b.data(), "taken.xlsx"));
+    ASSERT_EQ(a.names(), b.names());
+    for (const std::string& name : a.names()) EXPECT_EQ(a.Read(name), b.Read(name)) << name;
+    const Package before = Package::Open(original);
+    EXPECT_EQ(round > 0,
+              before.Read("xl/worksheets/sheet1.xml") != b.Read("xl/worksheets/sheet1.xml"));
+  }
+}
+
 // The in-memory host and the workbook files measure a sheet alike: a shape that the host puts at a
 // cell's top left corner, on a sheet with columns and rows of their own size and hidden rows, is
 // anchored to that very cell in the file, and is at the host's corner again when read back.
