@@ -301,7 +301,11 @@ std::string InflatePart(zip_t* zip, const std::string& display_name, const std::
 
 }  // namespace
 
-std::string Package::Read(const std::string& name) const {
+std::string Package::Read(const std::string& name) const { return ReadPart(name, true); }
+
+std::string Package::ReadAgain(const std::string& name) const { return ReadPart(name, false); }
+
+std::string Package::ReadPart(const std::string& name, bool counted) const {
   const auto it = index_.find(name);
   if (it == index_.end()) {
     throw FileError(display_name_ + ": the part " + name + " is missing");
@@ -327,7 +331,7 @@ std::string Package::Read(const std::string& name) const {
     throw FileError(display_name_ + ": the part " + name +
                     " is compressed at an extreme ratio (a zip bomb?); refused");
   }
-  if (bytes_read_ + st.size > kMaxPackageRead) {
+  if (counted && bytes_read_ + st.size > kMaxPackageRead) {
     throw FileError(display_name_ + ": the parts to read exceed " +
                     std::to_string(kMaxPackageRead >> 20) + " MiB; refused");
   }
@@ -335,7 +339,7 @@ std::string Package::Read(const std::string& name) const {
   if ((st.valid & known) == known && st.comp_method == ZIP_CM_DEFLATE &&
       st.comp_size <= st.size + st.size / 8 + (64u << 10)) {
     std::string bytes = InflatePart(zip, display_name_, name, index, st);
-    bytes_read_ += st.size;
+    if (counted) bytes_read_ += st.size;
     return bytes;
   }
   zip_file_t* entry = zip_fopen_index(zip, index, 0);
@@ -368,7 +372,7 @@ std::string Package::Read(const std::string& name) const {
     throw FileError(display_name_ + ": the part " + name + " is damaged or truncated" +
                     (problem.empty() ? std::string() : " (" + problem + ")"));
   }
-  bytes_read_ += st.size;
+  if (counted) bytes_read_ += st.size;
   return bytes;
 }
 

@@ -61,6 +61,9 @@ class Package {
   bool Has(const std::string& name) const;
   // The part's bytes; raises a FileError when it is missing or unsafe to inflate.
   std::string Read(const std::string& name) const;
+  // A part read before, read again for saving: checked as Read checks it, but not counted again
+  // against the bound on all the parts read, which the first read already was.
+  std::string ReadAgain(const std::string& name) const;
 
   // The package as the bytes of a zip file: parts in `changes` with a value are written with that
   // content (new ones after the existing ones), or with their content in `deflated` where it holds
@@ -71,6 +74,8 @@ class Package {
 
  private:
   struct Archive;
+
+  std::string ReadPart(const std::string& name, bool counted) const;
 
   std::string display_name_;
   std::vector<std::string> names_;             // in the archive's order

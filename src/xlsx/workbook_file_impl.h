@@ -21,11 +21,12 @@ namespace quorvane::xlsx {
 struct SheetInfo {
   std::string part;
   bool skipped = false;  // not read: saved back as it is
-  // The sheet's text as loaded and checked, kept for the first save that changes the sheet, which
-  // writes the changed cells into it, or parses it in place, without reading and checking the part
-  // again; later saves read it anew.
-  mutable std::optional<std::string> loaded;
-  mutable CellOffsets offsets;  // of the elements of `loaded`
+  // Whether the sheet's text, checked when it was loaded, is left for the first save that changes
+  // the sheet, which reads it again from the archive (only the compressed bytes are held meanwhile)
+  // and writes the changed cells into it, or parses it in place, without checking it again; later
+  // saves read and check it anew.
+  mutable bool text_checked = false;
+  mutable CellOffsets offsets;  // of the elements of that text
   Relationships rels;
   std::string comments_part, comments_id;
   std::string vml_part, vml_id;

@@ -162,22 +162,24 @@ void WorkbookFile::Impl::SkipSheet(SheetInfo& info) {
 void WorkbookFile::Impl::LoadSheet(SheetInfo& info, const std::vector<std::string>& strings,
                                    const StyleTable& styles, memhost::SheetData& sheet,
                                    std::size_t& cells) {
-  info.loaded = package.Read(info.part);
+  std::string text = package.Read(info.part);
   // The rows are read straight from the text, without a tree of them, where it takes the forms
   // that reader knows; otherwise the whole text is parsed, which reads the same or refuses it.
   std::optional<WorksheetRefs> read =
-      LoadWorksheetText(*info.loaded, file(), info.part, strings, styles, sheet, &info.offsets);
+      LoadWorksheetText(text, file(), info.part, strings, styles, sheet, &info.offsets);
   if (!read) {
     std::string name = std::move(sheet.name);
     sheet = memhost::SheetData();
     sheet.name = std::move(name);
     info.offsets = CellOffsets();
     pugi::xml_document doc;
-    ParsePart(doc, *info.loaded, file(), info.part);
+    ParsePart(doc, text, file(), info.part);
     CheckRoot(doc, kNsMain, "worksheet", file(), info.part);
     read = LoadWorksheet(doc, strings, styles, sheet, &info.offsets);
   }
   const WorksheetRefs& refs = *read;
+  info.text_checked = true;
+  std::string().swap(text);
   cells += sheet.cells.size();
   if (cells > kMaxCells) {
     throw FileError(file() + ": the sheets to read hold more than " + std::to_string(kMaxCells) +

@@ -267,9 +267,9 @@ std::string WorkbookFile::Serialize(const memhost::WorkbookData& current) const 
     // Changed cells are written into the sheet's text as loaded where they can be, which spares
     // parsing and writing all its rows; otherwise the whole document is edited.
     std::optional<SplicedWorksheet> spliced;
-    if (info.loaded) {
-      sheet.text = std::move(*info.loaded);
-      info.loaded.reset();
+    if (info.text_checked) {
+      info.text_checked = false;
+      sheet.text = impl.package.ReadAgain(info.part);
       const CellOffsets offsets = std::exchange(info.offsets, {});
       if (cells_changed) {
         spliced = SpliceCellEdits(sheet.text, offsets, before, after, style_table());
