@@ -555,18 +555,40 @@ bool PlainUtf8(std::string_view text) {
 }
 
 std::size_t ContentEnd(std::string_view text, std::size_t from, std::string_view name) {
-  for (std::size_t at = text.find('<', from); at != std::string_view::npos;
-       at = text.find('<', at + 1)) {
-    const char next = at + 1 < text.size() ? text[at + 1] : '\0';
-    if (next == '!' || next == '?') return std::string_view::npos;
-    const bool closing = next == '/';
-    const std::size_t name_at = at + (closing ? 2 : 1);
-    if (name_at >= text.size() || text[name_at] != name[0] ||
-        text.compare(name_at, name.size(), name) != 0) {
-      continue;
+  if (name.empty() || from >= text.size()) return std::string_view::npos;
+  // The name is looked for rather than every '<', by a letter of it that is rare among rows: its
+  // first capital (the 'D' of "sheetData"), else its last letter. A match is a tag where a '<', or
+  // "</", stands right before it.
+  std::size_t key = name.size() - 1;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (name[i] >= 'A' && name[i] <= 'Z') {
+      key = i;
+      break;
     }
+  }
+  for (std::size_t hit = text.find(name[key], from + key); hit != std::string_view::npos;
+       hit = text.find(name[key], hit + 1)) {
+    const std::size_t name_at = hit - key;
+    if (text.compare(name_at, name.size(), name) != 0) continue;
+    std::size_t at = std::string_view::npos;
+    bool closing = false;
+    if (name_at >= from + 1 && text[name_at - 1] == '<') {
+      at = name_at - 1;
+    } else if (name_at >= from + 2 && text[name_at - 1] == '/' && text[name_at - 2] == '<') {
+      at = name_at - 2;
+      closing = true;
+    }
+    if (at == std::string_view::npos) continue;
     std::size_t end = name_at + name.size();
     if (end >= text.size() || !IsNameEnd(text[end])) continue;
+    // A comment, a section or an instruction before the tag could hide it.
+    const std::string_view before = text.substr(from, at - from);
+    for (const char mark : {'!', '?'}) {
+      for (std::size_t m = before.find(mark, 1); m != std::string_view::npos;
+           m = before.find(mark, m + 1)) {
+        if (before[m - 1] == '<') return std::string_view::npos;
+      }
+    }
     if (!closing) return std::string_view::npos;
     while (end < text.size() && text[end] != '>' && text[end] != '/' && IsNameEnd(text[end])) ++end;
     return end < text.size() && text[end] == '>' ? at : std::string_view::npos;

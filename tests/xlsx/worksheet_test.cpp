@@ -401,5 +401,31 @@ TEST(Worksheet, TheTextReaderReadsOnlyWhatTheParserReadsTheSame) {
   EXPECT_GT(taken, (cases - refused) / 2);
 }
 
+// The end of an element's content is its first tag of that name, unless a comment, a section, an
+// instruction or a start tag of that name comes first.
+TEST(Worksheet, TheContentOfAnElementEndsAtItsFirstTagOfThatName) {
+  const std::size_t none = std::string_view::npos;
+  const std::string_view rows = "<sheetData><row><c><v>1</v></c></row></sheetData>";
+  EXPECT_EQ(ContentEnd(rows, 11, "sheetData"), 37u);
+  EXPECT_EQ(ContentEnd(rows, 38, "sheetData"), none);
+  EXPECT_EQ(ContentEnd("<x:sheetData><a/></x:sheetData >", 13, "x:sheetData"), 17u);
+  // Names that only begin alike, or stand without a '<' or "</" before them, are passed over.
+  EXPECT_EQ(
+      ContentEnd("<s>sheetData<sheetDatas/></ sheetData></sheetDataX></sheetData>", 3, "sheetData"),
+      51u);
+  EXPECT_EQ(ContentEnd("<s><a>/sheetData</a></sheetData>", 3, "sheetData"), 20u);
+  // A tag before `from` does not count.
+  EXPECT_EQ(ContentEnd("</sheetData></sheetData>", 1, "sheetData"), 12u);
+  EXPECT_EQ(ContentEnd("<s><sheetData/></sheetData>", 3, "sheetData"), none);
+  EXPECT_EQ(ContentEnd("<s><!-- x --></sheetData>", 3, "sheetData"), none);
+  EXPECT_EQ(ContentEnd("<s><?p x?></sheetData>", 3, "sheetData"), none);
+  EXPECT_EQ(ContentEnd("<s><v>?!</v>! ?</sheetData>", 3, "sheetData"), 15u);
+  EXPECT_EQ(ContentEnd("<s></sheetData><!-- x -->", 3, "sheetData"), 3u);
+  EXPECT_EQ(ContentEnd("<s></sheetData x>", 3, "sheetData"), none);
+  EXPECT_EQ(ContentEnd("<s></sheetData", 3, "sheetData"), none);
+  EXPECT_EQ(ContentEnd("<s></sheetData \t>", 3, "sheetData"), 3u);
+  EXPECT_EQ(ContentEnd("<s>", 3, "sheetData"), none);
+}
+
 }  // namespace
 }  // namespace quorvane::xlsx
