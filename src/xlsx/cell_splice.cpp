@@ -3,6 +3,7 @@
 #include "xlsx/cell_splice.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <iterator>
 #include <utility>
 #include <vector>
@@ -35,7 +36,7 @@ std::optional<SplicedWorksheet> SpliceCellEdits(std::string_view text, const Cel
   const std::string_view content = text.substr(content_begin, content_end - content_begin);
 
   // Each changed cell must be an element of the text, with its reference.
-  std::vector<std::pair<memhost::CellKey, std::ptrdiff_t>> sorted;
+  std::vector<std::pair<memhost::CellKey, std::int32_t>> sorted;
   const auto* cells = &offsets.cells;
   const auto by_key = [](const auto& x, const auto& y) { return x.first < y.first; };
   if (!std::is_sorted(cells->begin(), cells->end(), by_key)) {

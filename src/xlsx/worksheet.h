@@ -5,6 +5,8 @@
 #include <pugixml.hpp>
 
 #include <cstddef>
+#include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,10 +29,17 @@ struct WorksheetRefs {
 };
 // Where a loaded sheet's elements begin in its text (the offset of each one's name): <sheetData>,
 // and each cell read into the model, in the text's order (a cell may be given twice: the later
-// element is the one read). -1: none, or not from the text.
+// element is the one read). -1: none, or not from the text. A cell's offset is kept in 32 bits,
+// which hold any part's (kMaxPartSize); one beyond them is kept as none.
 struct CellOffsets {
   std::ptrdiff_t sheet_data = -1;
-  std::vector<std::pair<memhost::CellKey, std::ptrdiff_t>> cells;
+  std::vector<std::pair<memhost::CellKey, std::int32_t>> cells;
+
+  static std::int32_t Of(std::ptrdiff_t offset) {
+    return offset >= 0 && offset <= std::numeric_limits<std::int32_t>::max()
+               ? static_cast<std::int32_t>(offset)
+               : -1;
+  }
 };
 WorksheetRefs LoadWorksheet(const pugi::xml_document& doc, const std::vector<std::string>& strings,
                             const StyleTable& styles, memhost::SheetData& sheet,

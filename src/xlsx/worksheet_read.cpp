@@ -283,7 +283,7 @@ class RowsReader {
         number_format == host::kGeneralFormat) {
       return;
     }
-    if (offsets_) offsets_->cells.push_back({{row_number_, column_}, c.offset});
+    if (offsets_) offsets_->cells.push_back({{row_number_, column_}, CellOffsets::Of(c.offset)});
     StoreCell(std::move(value), number_format, fill, formatted, style, c.f);
   }
 
