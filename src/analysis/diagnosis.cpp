@@ -349,17 +349,25 @@ std::vector<Marked> ReadMarked(const host::Range& range, const host::Conversions
   const host::Area area = range.FirstArea();
   const std::vector<double> colors = sheet.BlockInteriorColors(area);
   const std::vector<double> patterns = sheet.BlockInteriorPatterns(area);
-  const std::vector<host::Value> values = sheet.BlockValues(area);
   std::vector<Marked> marked;
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    if (!marks::IsMismatchFill(colors[i], patterns[i]) || values[i].is_error()) continue;
-    Marked m{static_cast<std::int64_t>(i) + 1, values[i], conversions.ToText(values[i]), {}, {}};
+  const auto add = [&](std::size_t i, const host::Value& value) {
+    if (!marks::IsMismatchFill(colors[i], patterns[i]) || value.is_error()) return;
+    Marked m{static_cast<std::int64_t>(i) + 1, value, conversions.ToText(value), {}, {}};
     m.signature = SortedChars(m.text, conversions);
     if (const std::optional<double> serial = conversions.ToDateSerial(m.value)) {
       m.date = host::CivilFromSerial(*serial);
     }
     marked.push_back(std::move(m));
-  }
+  };
+  // The cells are taken in order; those the visit passes over are empty.
+  const host::Value empty;
+  std::size_t next = 0;
+  sheet.VisitBlockValues(area, [&](std::size_t i, const host::Value& value) {
+    for (; next < i; ++next) add(next, empty);
+    add(i, value);
+    next = i + 1;
+  });
+  for (; next < colors.size(); ++next) add(next, empty);
   return marked;
 }
 

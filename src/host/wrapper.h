@@ -208,6 +208,14 @@ class WorksheetWrapper : public Worksheet {
   std::vector<char> RowsHidden(int top, int bottom) override {
     return Pass(Call::kRowsHidden).RowsHidden(top, bottom);
   }
+  void VisitBlockValues(const Area& a,
+                        const std::function<void(std::size_t, const Value&)>& visit) override {
+    Pass(Call::kBlockValues).VisitBlockValues(a, visit);
+  }
+  void VisitBlockTexts(const Area& a,
+                       const std::function<void(std::size_t, std::string_view)>& visit) override {
+    Pass(Call::kBlockTexts).VisitBlockTexts(a, visit);
+  }
   bool HasComment(int r, int c) override { return Pass(Call::kHasComment).HasComment(r, c); }
   void AddComment(int r, int c) override { Pass(Call::kAddComment).AddComment(r, c); }
   std::string CommentText(int r, int c) override {
