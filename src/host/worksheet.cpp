@@ -54,4 +54,20 @@ void Worksheet::VisitBlockTexts(const Area& area,
   }
 }
 
+void Worksheet::VisitBlockInteriorColors(const Area& area,
+                                         const std::function<void(std::size_t, double)>& visit) {
+  const std::vector<double> colors = BlockInteriorColors(area);
+  for (std::size_t i = 0; i < colors.size(); ++i) {
+    if (colors[i] != kColorWhite) visit(i, colors[i]);
+  }
+}
+
+void Worksheet::VisitBlockInteriorPatterns(const Area& area,
+                                           const std::function<void(std::size_t, double)>& visit) {
+  const std::vector<double> patterns = BlockInteriorPatterns(area);
+  for (std::size_t i = 0; i < patterns.size(); ++i) {
+    if (patterns[i] != kPatternNone) visit(i, patterns[i]);
+  }
+}
+
 }  // namespace quorvane::host

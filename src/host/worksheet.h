@@ -96,6 +96,12 @@ class Worksheet {
                                 const std::function<void(std::size_t, const Value&)>& visit);
   virtual void VisitBlockTexts(const Area& area,
                                const std::function<void(std::size_t, std::string_view)>& visit);
+  // The same for BlockInteriorColors and BlockInteriorPatterns; a cell not visited is white, or
+  // has no pattern.
+  virtual void VisitBlockInteriorColors(const Area& area,
+                                        const std::function<void(std::size_t, double)>& visit);
+  virtual void VisitBlockInteriorPatterns(const Area& area,
+                                          const std::function<void(std::size_t, double)>& visit);
 
   // Comments. CommentText, SetCommentText and SetCommentVisible need the cell to have a comment;
   // AddComment needs it to have none.

@@ -318,6 +318,30 @@ void MemWorksheet::VisitBlockTexts(
   });
 }
 
+void MemWorksheet::VisitBlockInteriorColors(const host::Area& area,
+                                            const std::function<void(std::size_t, double)>& visit) {
+  const auto width = static_cast<std::size_t>(area.columns());
+  ForStoredCells(data_.cells, area, [&](const CellKey& key, const CellData& cell) {
+    if (cell.fill.pattern == host::kPatternNone || cell.fill.color == host::kColorWhite) return;
+    const auto [row, column] = key;
+    visit(static_cast<std::size_t>(row - area.top) * width +
+              static_cast<std::size_t>(column - area.left),
+          cell.fill.color);
+  });
+}
+
+void MemWorksheet::VisitBlockInteriorPatterns(
+    const host::Area& area, const std::function<void(std::size_t, double)>& visit) {
+  const auto width = static_cast<std::size_t>(area.columns());
+  ForStoredCells(data_.cells, area, [&](const CellKey& key, const CellData& cell) {
+    if (cell.fill.pattern == host::kPatternNone) return;
+    const auto [row, column] = key;
+    visit(static_cast<std::size_t>(row - area.top) * width +
+              static_cast<std::size_t>(column - area.left),
+          cell.fill.pattern);
+  });
+}
+
 std::vector<double> MemWorksheet::BlockInteriorColors(const host::Area& area) {
   return ReadStoredBlock<double>(data_, area, host::kColorWhite, [](const CellData& cell) {
     return cell.fill.pattern == host::kPatternNone ? host::kColorWhite : cell.fill.color;

@@ -71,6 +71,10 @@ class MemWorksheet : public host::Worksheet {
                         const std::function<void(std::size_t, const host::Value&)>& visit) override;
   void VisitBlockTexts(const host::Area& area,
                        const std::function<void(std::size_t, std::string_view)>& visit) override;
+  void VisitBlockInteriorColors(const host::Area& area,
+                                const std::function<void(std::size_t, double)>& visit) override;
+  void VisitBlockInteriorPatterns(const host::Area& area,
+                                  const std::function<void(std::size_t, double)>& visit) override;
   std::vector<double> BlockInteriorColors(const host::Area& area) override;
   std::vector<double> BlockInteriorPatterns(const host::Area& area) override;
   std::vector<char> RowsHidden(int top, int bottom) override;

@@ -258,6 +258,27 @@ TEST_F(SheetTest, BlockVisitsAnswerAsTheBlockLists) {
   });
   EXPECT_EQ(texts, sheet.BlockTexts(block));
   EXPECT_EQ(places, (std::vector<std::size_t>{0, 1, 9}));
+
+  // Fills: a colour, a pattern on its own, and a colour taken back to white.
+  sheet.SetInteriorPattern(3, 3, Value::Number(17));
+  sheet.SetInteriorColor(6, 2, Value::Number(65535));
+  sheet.SetInteriorColor(6, 2, Value::Number(16777215));
+  std::vector<double> colors(10, 16777215);
+  places.clear();
+  sheet.VisitBlockInteriorColors(block, [&](std::size_t i, double color) {
+    places.push_back(i);
+    colors.at(i) = color;
+  });
+  EXPECT_EQ(colors, sheet.BlockInteriorColors(block));
+  EXPECT_EQ(places, (std::vector<std::size_t>{6}));
+  std::vector<double> patterns(10, -4142);
+  places.clear();
+  sheet.VisitBlockInteriorPatterns(block, [&](std::size_t i, double pattern) {
+    places.push_back(i);
+    patterns.at(i) = pattern;
+  });
+  EXPECT_EQ(patterns, sheet.BlockInteriorPatterns(block));
+  EXPECT_EQ(places, (std::vector<std::size_t>{3, 6, 8}));
 }
 
 TEST_F(SheetTest, CellBoxesInPoints) {

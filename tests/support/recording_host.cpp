@@ -182,6 +182,16 @@ class RecordingSheet : public host::WorksheetWrapper {
     Say(Block(a));
     WorksheetWrapper::VisitBlockTexts(a, visit);
   }
+  void VisitBlockInteriorColors(const host::Area& a,
+                                const std::function<void(std::size_t, double)>& visit) override {
+    Say(Block(a));
+    WorksheetWrapper::VisitBlockInteriorColors(a, visit);
+  }
+  void VisitBlockInteriorPatterns(const host::Area& a,
+                                  const std::function<void(std::size_t, double)>& visit) override {
+    Say(Block(a));
+    WorksheetWrapper::VisitBlockInteriorPatterns(a, visit);
+  }
   std::vector<double> BlockInteriorColors(const host::Area& a) override {
     Say(Block(a));
     return WorksheetWrapper::BlockInteriorColors(a);
