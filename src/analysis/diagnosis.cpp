@@ -347,19 +347,37 @@ struct Marked {
 std::vector<Marked> ReadMarked(const host::Range& range, const host::Conversions& conversions) {
   host::Worksheet& sheet = range.Parent();
   const host::Area area = range.FirstArea();
-  const std::vector<double> colors = sheet.BlockInteriorColors(area);
-  const std::vector<double> patterns = sheet.BlockInteriorPatterns(area);
-  const std::vector<host::Value> values = sheet.BlockValues(area);
+  // The coloured cells, then those of them that also have a mismatch's pattern: the marked ones.
+  std::vector<std::pair<std::size_t, double>> colored;
+  sheet.VisitBlockInteriorColors(
+      area, [&colored](std::size_t i, double color) { colored.emplace_back(i, color); });
+  std::vector<std::size_t> places;
+  std::size_t at = 0;
+  sheet.VisitBlockInteriorPatterns(area, [&](std::size_t i, double pattern) {
+    while (at < colored.size() && colored[at].first < i) ++at;
+    if (at < colored.size() && colored[at].first == i &&
+        marks::IsMismatchFill(colored[at].second, pattern)) {
+      places.push_back(i);
+    }
+  });
   std::vector<Marked> marked;
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    if (!marks::IsMismatchFill(colors[i], patterns[i]) || values[i].is_error()) continue;
-    Marked m{static_cast<std::int64_t>(i) + 1, values[i], conversions.ToText(values[i]), {}, {}};
+  const auto add = [&](std::size_t i, const host::Value& value) {
+    if (value.is_error()) return;
+    Marked m{static_cast<std::int64_t>(i) + 1, value, conversions.ToText(value), {}, {}};
     m.signature = SortedChars(m.text, conversions);
     if (const std::optional<double> serial = conversions.ToDateSerial(m.value)) {
       m.date = host::CivilFromSerial(*serial);
     }
     marked.push_back(std::move(m));
-  }
+  };
+  // The marked cells are taken in order; those the visit passes over are empty.
+  const host::Value empty;
+  std::size_t next = 0;  // into places
+  sheet.VisitBlockValues(area, [&](std::size_t i, const host::Value& value) {
+    for (; next < places.size() && places[next] < i; ++next) add(places[next], empty);
+    if (next < places.size() && places[next] == i) add(places[next++], value);
+  });
+  for (; next < places.size(); ++next) add(places[next], empty);
   return marked;
 }
 

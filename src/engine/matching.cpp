@@ -72,31 +72,26 @@ class Snapshot {
     Snapshot s;
     host::Worksheet& sheet = range.Parent();
     s.area_ = range.FirstArea();
-    {
-      const std::vector<host::Value> values = sheet.BlockValues(s.area_);
-      s.kinds_.reserve(values.size());
-      s.numbers_.reserve(values.size());
-      for (const host::Value& value : values) {
-        s.kinds_.push_back(value.kind());
-        if (value.is_text()) {
-          s.numbers_.push_back(static_cast<double>(s.value_texts_.size()));
-          s.value_texts_.push_back(value.text());
-        } else {
-          s.numbers_.push_back(value.number());
-        }
+    const auto count = static_cast<std::size_t>(s.area_.count());
+    s.kinds_.assign(count, host::ValueKind::kEmpty);
+    s.numbers_.assign(count, 0.0);
+    sheet.VisitBlockValues(s.area_, [&s](std::size_t i, const host::Value& value) {
+      s.kinds_[i] = value.kind();
+      if (value.is_text()) {
+        s.numbers_[i] = static_cast<double>(s.value_texts_.size());
+        s.value_texts_.push_back(value.text());
+      } else {
+        s.numbers_[i] = value.number();
       }
-    }
-    {
-      const std::vector<std::string> texts = sheet.BlockTexts(s.area_);
-      std::size_t length = 0;
-      for (const std::string& text : texts) length += text.size();
-      s.texts_.reserve(length);
-      s.text_ends_.reserve(texts.size());
-      for (const std::string& text : texts) {
-        s.texts_ += text;
-        s.text_ends_.push_back(s.texts_.size());
-      }
-    }
+    });
+    // A cell not visited shows no text: its end is where the text before it ends.
+    s.text_ends_.reserve(count);
+    sheet.VisitBlockTexts(s.area_, [&s](std::size_t i, std::string_view text) {
+      s.text_ends_.resize(i, s.texts_.size());
+      s.texts_ += text;
+      s.text_ends_.push_back(s.texts_.size());
+    });
+    s.text_ends_.resize(count, s.texts_.size());
     s.hidden_rows_ = sheet.RowsHidden(s.area_.top, s.area_.bottom);
     return s;
   }

@@ -38,4 +38,36 @@ std::vector<char> Worksheet::RowsHidden(int top, int bottom) {
   return out;
 }
 
+void Worksheet::VisitBlockValues(const Area& area,
+                                 const std::function<void(std::size_t, const Value&)>& visit) {
+  const std::vector<Value> values = BlockValues(area);
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (!values[i].is_empty()) visit(i, values[i]);
+  }
+}
+
+void Worksheet::VisitBlockTexts(const Area& area,
+                                const std::function<void(std::size_t, std::string_view)>& visit) {
+  const std::vector<std::string> texts = BlockTexts(area);
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    if (!texts[i].empty()) visit(i, texts[i]);
+  }
+}
+
+void Worksheet::VisitBlockInteriorColors(const Area& area,
+                                         const std::function<void(std::size_t, double)>& visit) {
+  const std::vector<double> colors = BlockInteriorColors(area);
+  for (std::size_t i = 0; i < colors.size(); ++i) {
+    if (colors[i] != kColorWhite) visit(i, colors[i]);
+  }
+}
+
+void Worksheet::VisitBlockInteriorPatterns(const Area& area,
+                                           const std::function<void(std::size_t, double)>& visit) {
+  const std::vector<double> patterns = BlockInteriorPatterns(area);
+  for (std::size_t i = 0; i < patterns.size(); ++i) {
+    if (patterns[i] != kPatternNone) visit(i, patterns[i]);
+  }
+}
+
 }  // namespace quorvane::host

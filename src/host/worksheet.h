@@ -5,8 +5,11 @@
 // host's description; a protected sheet refuses every change that way.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/range.h"
@@ -85,6 +88,20 @@ class Worksheet {
   virtual std::vector<double> BlockInteriorPatterns(const Area& area);
   // Whether each row from top to bottom is hidden (1) or not (0).
   virtual std::vector<char> RowsHidden(int top, int bottom);
+  // The same reads as BlockValues and BlockTexts, one host call each, handed to `visit` cell by
+  // cell with the cell's place in the block (0-based, row by row) instead of as a list of every
+  // cell. Places come in rising order; a cell not visited is empty (no value, no displayed text).
+  // The defaults read the block's list and visit its cells that are not empty.
+  virtual void VisitBlockValues(const Area& area,
+                                const std::function<void(std::size_t, const Value&)>& visit);
+  virtual void VisitBlockTexts(const Area& area,
+                               const std::function<void(std::size_t, std::string_view)>& visit);
+  // The same for BlockInteriorColors and BlockInteriorPatterns; a cell not visited is white, or
+  // has no pattern.
+  virtual void VisitBlockInteriorColors(const Area& area,
+                                        const std::function<void(std::size_t, double)>& visit);
+  virtual void VisitBlockInteriorPatterns(const Area& area,
+                                          const std::function<void(std::size_t, double)>& visit);
 
   // Comments. CommentText, SetCommentText and SetCommentVisible need the cell to have a comment;
   // AddComment needs it to have none.

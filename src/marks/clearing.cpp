@@ -52,9 +52,11 @@ void MarkEraser::ClearRange(const host::Range& working) {
   const bool record = working.AreaCount() != 1 || (!first && !first_block_);
   // A single block's values are read at once, in the order of its cells; restoring changes comments
   // and fills only, never a value. Other ranges are read cell by cell.
-  std::vector<host::Value> values;
+  std::vector<char> filled;  // whether each cell of the block holds a value
   if (count > 0 && working.AreaCount() == 1) {
-    values = working.Parent().BlockValues(working.FirstArea());
+    filled.assign(static_cast<std::size_t>(count), 0);
+    working.Parent().VisitBlockValues(
+        working.FirstArea(), [&filled](std::size_t i, const host::Value&) { filled[i] = 1; });
   }
   for (std::int64_t i = 1; i <= count; ++i) {
     const host::Range cell = working.Item(i);
@@ -64,8 +66,8 @@ void MarkEraser::ClearRange(const host::Range& working) {
       continue;
     }
     if (record && !restored_.emplace(&cell.Parent(), at.top, at.left).second) continue;
-    const bool empty = values.empty() ? cell.GetValue().is_empty()
-                                      : values[static_cast<std::size_t>(i - 1)].is_empty();
+    const bool empty =
+        filled.empty() ? cell.GetValue().is_empty() : filled[static_cast<std::size_t>(i - 1)] == 0;
     if (!empty) RestoreCellFormat(cell);
   }
   if (first && working.AreaCount() == 1) first_block_ = working;

@@ -292,6 +292,56 @@ std::vector<std::string> MemWorksheet::BlockTexts(const host::Area& area) {
       [this](const CellData& cell, int column) { return data_.DisplayText(column, cell); });
 }
 
+// The visits go through the stored cells only; a cell not stored is empty.
+void MemWorksheet::VisitBlockValues(
+    const host::Area& area, const std::function<void(std::size_t, const host::Value&)>& visit) {
+  const auto width = static_cast<std::size_t>(area.columns());
+  ForStoredCells(data_.cells, area, [&](const CellKey& key, const CellData& cell) {
+    if (cell.value.is_empty()) return;
+    const auto [row, column] = key;
+    visit(static_cast<std::size_t>(row - area.top) * width +
+              static_cast<std::size_t>(column - area.left),
+          cell.value);
+  });
+}
+
+void MemWorksheet::VisitBlockTexts(
+    const host::Area& area, const std::function<void(std::size_t, std::string_view)>& visit) {
+  const auto width = static_cast<std::size_t>(area.columns());
+  ForStoredCells(data_.cells, area, [&](const CellKey& key, const CellData& cell) {
+    const auto [row, column] = key;
+    const std::string text = data_.DisplayText(column, cell);
+    if (text.empty()) return;
+    visit(static_cast<std::size_t>(row - area.top) * width +
+              static_cast<std::size_t>(column - area.left),
+          text);
+  });
+}
+
+void MemWorksheet::VisitBlockInteriorColors(const host::Area& area,
+                                            const std::function<void(std::size_t, double)>& visit) {
+  const auto width = static_cast<std::size_t>(area.columns());
+  ForStoredCells(data_.cells, area, [&](const CellKey& key, const CellData& cell) {
+    if (cell.fill.pattern == host::kPatternNone || cell.fill.color == host::kColorWhite) return;
+    const auto [row, column] = key;
+    visit(static_cast<std::size_t>(row - area.top) * width +
+              static_cast<std::size_t>(column - area.left),
+          cell.fill.color);
+  });
+}
+
+void MemWorksheet::VisitBlockInteriorPatterns(
+    const host::Area& area, const std::function<void(std::size_t, double)>& visit) {
+  const auto width = static_cast<std::size_t>(area.columns());
+  ForStoredCells(data_.cells, area, [&](const CellKey& key, const CellData& cell) {
+    if (cell.fill.pattern == host::kPatternNone) return;
+    const auto [row, column] = key;
+    visit(static_cast<std::size_t>(row - area.top) * width +
+              static_cast<std::size_t>(column - area.left),
+          cell.fill.pattern);
+  });
+}
+
 std::vector<double> MemWorksheet::BlockInteriorColors(const host::Area& area) {
   return ReadStoredBlock<double>(data_, area, host::kColorWhite, [](const CellData& cell) {
     return cell.fill.pattern == host::kPatternNone ? host::kColorWhite : cell.fill.color;

@@ -12,12 +12,14 @@
 // status bar and how often the message loop ran. Single-threaded, like the real host.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/application.h"
@@ -65,6 +67,14 @@ class MemWorksheet : public host::Worksheet {
   std::string CellText(int row, int column) override;
   std::vector<host::Value> BlockValues(const host::Area& area) override;
   std::vector<std::string> BlockTexts(const host::Area& area) override;
+  void VisitBlockValues(const host::Area& area,
+                        const std::function<void(std::size_t, const host::Value&)>& visit) override;
+  void VisitBlockTexts(const host::Area& area,
+                       const std::function<void(std::size_t, std::string_view)>& visit) override;
+  void VisitBlockInteriorColors(const host::Area& area,
+                                const std::function<void(std::size_t, double)>& visit) override;
+  void VisitBlockInteriorPatterns(const host::Area& area,
+                                  const std::function<void(std::size_t, double)>& visit) override;
   std::vector<double> BlockInteriorColors(const host::Area& area) override;
   std::vector<double> BlockInteriorPatterns(const host::Area& area) override;
   std::vector<char> RowsHidden(int top, int bottom) override;

@@ -1,8 +1,11 @@
 // The in-memory worksheet: fills, the used range, comments, shapes, cell geometry and protection.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <random>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "host/error.h"
 #include "memhost/expect_host_error.h"
@@ -222,6 +225,60 @@ TEST_F(SheetTest, TextFollowsTheNumberFormat) {
   EXPECT_EQ(sheet.CellText(1, 2), "#####");
   EXPECT_EQ(sheet.CellText(1, 3), "");
   EXPECT_EQ(sheet.BlockTexts({1, 1, 1, 3}), (std::vector<std::string>{"########", "#####", ""}));
+}
+
+TEST_F(SheetTest, BlockVisitsAnswerAsTheBlockLists) {
+  // Two columns of rows 2 to 6, with cells before, after and beside the block, an empty text, a
+  // cell filled but without a value and rows with nothing stored.
+  sheet.Put(1, 2, Value::Number(9));
+  sheet.Put(2, 2, Value::Number(0.5), "0.00");
+  sheet.Put(2, 3, Value::Text("x"));
+  sheet.Put(2, 4, Value::Number(8));
+  sheet.Put(3, 1, Value::Number(7));
+  sheet.Put(4, 3, Value::Text(""));
+  sheet.SetInteriorColor(5, 2, Value::Number(255));
+  sheet.Put(6, 3, Value::Date(44931), "m/d/yyyy");
+  sheet.Put(7, 2, Value::Number(6));
+  const host::Area block{2, 2, 6, 3};
+
+  std::vector<Value> values(10);
+  std::vector<std::size_t> places;
+  sheet.VisitBlockValues(block, [&](std::size_t i, const Value& value) {
+    places.push_back(i);
+    values.at(i) = value;
+  });
+  EXPECT_EQ(values, sheet.BlockValues(block));
+  EXPECT_EQ(places, (std::vector<std::size_t>{0, 1, 5, 9}));
+
+  std::vector<std::string> texts(10);
+  places.clear();
+  sheet.VisitBlockTexts(block, [&](std::size_t i, std::string_view text) {
+    places.push_back(i);
+    texts.at(i) = text;
+  });
+  EXPECT_EQ(texts, sheet.BlockTexts(block));
+  EXPECT_EQ(places, (std::vector<std::size_t>{0, 1, 9}));
+
+  // Fills: a colour, a pattern on its own, and a colour taken back to white.
+  sheet.SetInteriorPattern(3, 3, Value::Number(17));
+  sheet.SetInteriorColor(6, 2, Value::Number(65535));
+  sheet.SetInteriorColor(6, 2, Value::Number(16777215));
+  std::vector<double> colors(10, 16777215);
+  places.clear();
+  sheet.VisitBlockInteriorColors(block, [&](std::size_t i, double color) {
+    places.push_back(i);
+    colors.at(i) = color;
+  });
+  EXPECT_EQ(colors, sheet.BlockInteriorColors(block));
+  EXPECT_EQ(places, (std::vector<std::size_t>{6}));
+  std::vector<double> patterns(10, -4142);
+  places.clear();
+  sheet.VisitBlockInteriorPatterns(block, [&](std::size_t i, double pattern) {
+    places.push_back(i);
+    patterns.at(i) = pattern;
+  });
+  EXPECT_EQ(patterns, sheet.BlockInteriorPatterns(block));
+  EXPECT_EQ(places, (std::vector<std::size_t>{3, 6, 8}));
 }
 
 TEST_F(SheetTest, CellBoxesInPoints) {

@@ -1,6 +1,9 @@
 #include "support/recording_host.h"
 
+#include <cstddef>
 #include <cstdio>
+#include <functional>
+#include <string_view>
 #include <utility>
 
 #include "host/value.h"
@@ -167,6 +170,27 @@ class RecordingSheet : public host::WorksheetWrapper {
   std::vector<std::string> BlockTexts(const host::Area& a) override {
     Say(Block(a));
     return WorksheetWrapper::BlockTexts(a);
+  }
+  void VisitBlockValues(
+      const host::Area& a,
+      const std::function<void(std::size_t, const host::Value&)>& visit) override {
+    Say(Block(a));
+    WorksheetWrapper::VisitBlockValues(a, visit);
+  }
+  void VisitBlockTexts(const host::Area& a,
+                       const std::function<void(std::size_t, std::string_view)>& visit) override {
+    Say(Block(a));
+    WorksheetWrapper::VisitBlockTexts(a, visit);
+  }
+  void VisitBlockInteriorColors(const host::Area& a,
+                                const std::function<void(std::size_t, double)>& visit) override {
+    Say(Block(a));
+    WorksheetWrapper::VisitBlockInteriorColors(a, visit);
+  }
+  void VisitBlockInteriorPatterns(const host::Area& a,
+                                  const std::function<void(std::size_t, double)>& visit) override {
+    Say(Block(a));
+    WorksheetWrapper::VisitBlockInteriorPatterns(a, visit);
   }
   std::vector<double> BlockInteriorColors(const host::Area& a) override {
     Say(Block(a));
