@@ -54,6 +54,18 @@ void ForStoredCells(const CellStore<CellData>& cells, const host::Area& area, F&
   }
 }
 
+// The same, with each cell's place in the block (0-based, row by row) and its column.
+template <typename F>
+void ForStoredPlaces(const CellStore<CellData>& cells, const host::Area& area, F&& f) {
+  const auto width = static_cast<std::size_t>(area.columns());
+  ForStoredCells(cells, area, [&](const CellKey& key, const CellData& cell) {
+    const auto [row, column] = key;
+    f(static_cast<std::size_t>(row - area.top) * width +
+          static_cast<std::size_t>(column - area.left),
+      column, cell);
+  });
+}
+
 // Whether nothing distinguishes the cell from one never written: it need not be stored.
 bool IsBlank(const CellData& cell) {
   return cell.value.is_empty() && cell.number_format == host::kGeneralFormat &&
@@ -272,11 +284,8 @@ auto ReadCell(const Read& read, const CellData& cell, int column) {
 template <typename T, typename Read>
 std::vector<T> ReadStoredBlock(const SheetData& data, const host::Area& area, T blank, Read read) {
   std::vector<T> out(static_cast<std::size_t>(area.count()), blank);
-  const auto width = static_cast<std::size_t>(area.columns());
-  ForStoredCells(data.cells, area, [&](const CellKey& key, const CellData& cell) {
-    const auto [row, column] = key;
-    out[static_cast<std::size_t>(row - area.top) * width +
-        static_cast<std::size_t>(column - area.left)] = ReadCell(read, cell, column);
+  ForStoredPlaces(data.cells, area, [&](std::size_t place, int column, const CellData& cell) {
+    out[place] = ReadCell(read, cell, column);
   });
   return out;
 }
@@ -295,50 +304,32 @@ std::vector<std::string> MemWorksheet::BlockTexts(const host::Area& area) {
 // The visits go through the stored cells only; a cell not stored is empty.
 void MemWorksheet::VisitBlockValues(
     const host::Area& area, const std::function<void(std::size_t, const host::Value&)>& visit) {
-  const auto width = static_cast<std::size_t>(area.columns());
-  ForStoredCells(data_.cells, area, [&](const CellKey& key, const CellData& cell) {
-    if (cell.value.is_empty()) return;
-    const auto [row, column] = key;
-    visit(static_cast<std::size_t>(row - area.top) * width +
-              static_cast<std::size_t>(column - area.left),
-          cell.value);
+  ForStoredPlaces(data_.cells, area, [&](std::size_t place, int, const CellData& cell) {
+    if (!cell.value.is_empty()) visit(place, cell.value);
   });
 }
 
 void MemWorksheet::VisitBlockTexts(
     const host::Area& area, const std::function<void(std::size_t, std::string_view)>& visit) {
-  const auto width = static_cast<std::size_t>(area.columns());
-  ForStoredCells(data_.cells, area, [&](const CellKey& key, const CellData& cell) {
-    const auto [row, column] = key;
+  ForStoredPlaces(data_.cells, area, [&](std::size_t place, int column, const CellData& cell) {
     const std::string text = data_.DisplayText(column, cell);
-    if (text.empty()) return;
-    visit(static_cast<std::size_t>(row - area.top) * width +
-              static_cast<std::size_t>(column - area.left),
-          text);
+    if (!text.empty()) visit(place, text);
   });
 }
 
 void MemWorksheet::VisitBlockInteriorColors(const host::Area& area,
                                             const std::function<void(std::size_t, double)>& visit) {
-  const auto width = static_cast<std::size_t>(area.columns());
-  ForStoredCells(data_.cells, area, [&](const CellKey& key, const CellData& cell) {
-    if (cell.fill.pattern == host::kPatternNone || cell.fill.color == host::kColorWhite) return;
-    const auto [row, column] = key;
-    visit(static_cast<std::size_t>(row - area.top) * width +
-              static_cast<std::size_t>(column - area.left),
-          cell.fill.color);
+  ForStoredPlaces(data_.cells, area, [&](std::size_t place, int, const CellData& cell) {
+    if (cell.fill.pattern != host::kPatternNone && cell.fill.color != host::kColorWhite) {
+      visit(place, cell.fill.color);
+    }
   });
 }
 
 void MemWorksheet::VisitBlockInteriorPatterns(
     const host::Area& area, const std::function<void(std::size_t, double)>& visit) {
-  const auto width = static_cast<std::size_t>(area.columns());
-  ForStoredCells(data_.cells, area, [&](const CellKey& key, const CellData& cell) {
-    if (cell.fill.pattern == host::kPatternNone) return;
-    const auto [row, column] = key;
-    visit(static_cast<std::size_t>(row - area.top) * width +
-              static_cast<std::size_t>(column - area.left),
-          cell.fill.pattern);
+  ForStoredPlaces(data_.cells, area, [&](std::size_t place, int, const CellData& cell) {
+    if (cell.fill.pattern != host::kPatternNone) visit(place, cell.fill.pattern);
   });
 }
 
